@@ -1,0 +1,323 @@
+// Text conversions: hand-written UTF-8/UTF-16 codecs (the hot path of every
+// packet), iconv for the ANSI code page, and the name comparison rules.
+#include "platform/text/text.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+namespace rvz::text {
+
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+bool isAscii(std::string_view s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+bool isAscii(WStringView s) {
+  for (char16_t c : s)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+// One iconv descriptor per direction and thread: opening one costs far more
+// than converting a short value.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1))
+      throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to);
+  }
+  ~Converter() { iconv_close(cd_); }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // Converts as much as possible; returns false at an input sequence that
+  // cannot be converted (in is left pointing at it).
+  bool run(const char*& in, size_t& inLeft, std::string& out) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    while (inLeft > 0) {
+      char buf[1024];
+      char* o = buf;
+      size_t oLeft = sizeof buf;
+      size_t r = iconv(cd_, const_cast<char**>(&in), &inLeft, &o, &oLeft);
+      out.append(buf, static_cast<size_t>(o - buf));
+      if (r == static_cast<size_t>(-1)) {
+        if (errno == E2BIG) continue;
+        return false;  // EILSEQ or EINVAL (truncated sequence)
+      }
+    }
+    return true;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+Converter& toAnsi() {
+  thread_local Converter c("CP936", "UTF-16LE");
+  return c;
+}
+
+Converter& fromAnsi() {
+  thread_local Converter c("UTF-16LE", "CP936");
+  return c;
+}
+
+}  // namespace
+
+WString utf8ToWide(std::string_view s) {
+  WString out;
+  out.reserve(s.size());
+  size_t i = 0, n = s.size();
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    int len;
+    char32_t cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+      len = 2;
+      cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3;
+      cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4;
+      cp = c & 0x07;
+    } else {
+      out.push_back(kReplacement);
+      ++i;
+      continue;
+    }
+    if (i + len > n) {
+      out.push_back(kReplacement);
+      ++i;
+      continue;
+    }
+    bool ok = true;
+    for (int k = 1; k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(s[i + k]);
+      if ((cc & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are malformed.
+    if (ok && ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+               (cp >= 0xD800 && cp <= 0xDFFF)))
+      ok = false;
+    if (!ok) {
+      out.push_back(kReplacement);
+      ++i;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += len;
+  }
+  return out;
+}
+
+std::string wideToUtf8(WStringView s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    char32_t cp = s[i];
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+      continue;
+    }
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = kReplacement;  // a lone surrogate has no UTF-8 form
+    }
+    if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::string wideToAnsi(WStringView s) {
+  if (isAscii(s)) return std::string(s.begin(), s.end());
+  std::string out;
+  out.reserve(s.size() * 2);
+  const char* in = reinterpret_cast<const char*>(s.data());
+  size_t left = s.size() * sizeof(char16_t);
+  while (!toAnsi().run(in, left, out)) {
+    // One '?' per code unit that the code page cannot hold, as the
+    // Windows conversion writes its default character.
+    out.push_back('?');
+    size_t skip = left < sizeof(char16_t) ? left : sizeof(char16_t);
+    in += skip;
+    left -= skip;
+  }
+  return out;
+}
+
+WString ansiToWide(std::string_view s) {
+  if (isAscii(s)) return WString(s.begin(), s.end());
+  std::string bytes;
+  bytes.reserve(s.size() * 2);
+  const char* in = s.data();
+  size_t left = s.size();
+  WString out;
+  auto flush = [&] {
+    size_t n = bytes.size() / 2;
+    size_t base = out.size();
+    out.resize(base + n);
+    for (size_t k = 0; k < n; ++k)
+      out[base + k] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * k]) |
+                                            (static_cast<unsigned char>(bytes[2 * k + 1]) << 8));
+    bytes.clear();
+  };
+  while (!fromAnsi().run(in, left, bytes)) {
+    flush();
+    out.push_back(kReplacement);
+    ++in;
+    --left;
+  }
+  flush();
+  return out;
+}
+
+std::string utf8ToAnsi(std::string_view utf8) {
+  if (isAscii(utf8)) return std::string(utf8);
+  return wideToAnsi(utf8ToWide(utf8));
+}
+
+std::string ansiToUtf8(std::string_view ansi) {
+  if (isAscii(ansi)) return std::string(ansi);
+  return wideToUtf8(ansiToWide(ansi));
+}
+
+WString throughAnsi(WStringView wide) { return ansiToWide(wideToAnsi(wide)); }
+
+char16_t upperChar(char16_t c) {
+  if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 0x20);
+  if (c == 0xFF) return 0x178;
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return static_cast<char16_t>(c - 0x20);
+  if (c == 0x3C2) return 0x3A3;
+  if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 0x20);
+  if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
+  if (c >= 0xFF41 && c <= 0xFF5A) return static_cast<char16_t>(c - 0x20);
+  return c;
+}
+
+WString upperCase(WStringView s) {
+  WString out(s);
+  for (auto& c : out) c = upperChar(c);
+  return out;
+}
+
+std::string upperCaseAscii(std::string_view s) {
+  std::string out(s);
+  for (auto& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
+  return out;
+}
+
+namespace {
+
+// The locale's word sort for names: hyphen and apostrophe are ignored,
+// other symbols come before digits, digits before letters, letters compare
+// without case, and characters past ASCII follow in code order.
+bool ignoredInSort(char16_t c) { return c == u'-' || c == u'\''; }
+
+uint32_t sortWeight(char16_t c) {
+  char16_t u = upperChar(c);
+  if (u >= u'0' && u <= u'9') return 0x10000 + u;
+  if (u >= u'A' && u <= u'Z') return 0x20000 + u;
+  if (u < 0x80) return u;  // symbols and controls
+  return 0x30000 + u;
+}
+
+}  // namespace
+
+int compareNoCase(WStringView a, WStringView b) {
+  size_t i = 0, j = 0;
+  while (true) {
+    while (i < a.size() && ignoredInSort(a[i])) ++i;
+    while (j < b.size() && ignoredInSort(b[j])) ++j;
+    if (i == a.size() || j == b.size()) break;
+    uint32_t wa = sortWeight(a[i]), wb = sortWeight(b[j]);
+    if (wa != wb) return wa < wb ? -1 : 1;
+    ++i;
+    ++j;
+  }
+  bool aDone = i == a.size(), bDone = j == b.size();
+  if (!aDone) return 1;
+  if (!bDone) return -1;
+  // Equal apart from ignored characters: fall back to a plain ordering so
+  // the comparison stays a total order.
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  for (size_t k = 0; k < a.size(); ++k) {
+    char16_t ua = upperChar(a[k]), ub = upperChar(b[k]);
+    if (ua != ub) return ua < ub ? -1 : 1;
+  }
+  return 0;
+}
+
+bool equalsNoCase(WStringView a, WStringView b) {
+  if (a.size() != b.size()) return false;
+  for (size_t k = 0; k < a.size(); ++k)
+    if (upperChar(a[k]) != upperChar(b[k])) return false;
+  return true;
+}
+
+int compareNoCaseUtf8(std::string_view a, std::string_view b) {
+  return compareNoCase(utf8ToWide(a), utf8ToWide(b));
+}
+
+bool equalsNoCaseAscii(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t k = 0; k < a.size(); ++k) {
+    char x = a[k], y = b[k];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 0x20);
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 0x20);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+size_t ansiPrefixLength(std::string_view ansi, size_t maxBytes) {
+  size_t i = 0;
+  while (i < ansi.size()) {
+    unsigned char c = static_cast<unsigned char>(ansi[i]);
+    // 0x81..0xFE lead a double-byte character in CP936.
+    size_t len = (c >= 0x81 && c <= 0xFE && i + 1 < ansi.size()) ? 2 : 1;
+    if (i + len > maxBytes) break;
+    i += len;
+  }
+  return i;
+}
+
+}  // namespace rvz::text
