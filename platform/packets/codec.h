@@ -1,0 +1,265 @@
+// Internal building blocks of the packet encodings: a growable output
+// buffer, little-endian and varint fields, strict UTF-8/UTF-16 and code
+// page 936 conversions, and the text forms of numbers, decimals and dates.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/packets/packet.h"
+
+namespace rvz::packets::detail {
+
+static_assert(std::endian::native == std::endian::little,
+              "the packet forms are little-endian and copied as such");
+
+// Output bytes written through a raw cursor: the vector is kept at its
+// capacity and cut to the written length once at the end, so that appends
+// cost no bounds bookkeeping of std::vector.
+class OutBuffer {
+ public:
+  uint8_t* grab(size_t n) {
+    if (n > buf_.size() - pos_) grow(n);
+    uint8_t* p = buf_.data() + pos_;
+    pos_ += n;
+    return p;
+  }
+  void put8(uint8_t b) { *grab(1) = b; }
+  void put(const void* p, size_t n) {
+    if (n) std::memcpy(grab(n), p, n);
+  }
+  void put(std::string_view s) { put(s.data(), s.size()); }
+  template <class T>
+  void putLe(T v) {
+    std::memcpy(grab(sizeof v), &v, sizeof v);
+  }
+  void putVarint(uint64_t v) {
+    uint8_t* p = grab(10);
+    size_t n = 0;
+    while (v >= 0x80) {
+      p[n++] = static_cast<uint8_t>(v | 0x80);
+      v >>= 7;
+    }
+    p[n++] = static_cast<uint8_t>(v);
+    pos_ -= 10 - n;
+  }
+  void putString(std::string_view s) {
+    putVarint(s.size());
+    put(s);
+  }
+  size_t size() const { return pos_; }
+  uint8_t* at(size_t offset) { return buf_.data() + offset; }
+  void reserve(size_t n) {
+    if (n > buf_.size()) buf_.resize(n);
+  }
+  std::vector<uint8_t> take() {
+    buf_.resize(pos_);
+    pos_ = 0;
+    return std::move(buf_);
+  }
+
+ private:
+  void grow(size_t n) {
+    size_t want = buf_.size() * 2;
+    if (want < pos_ + n) want = pos_ + n;
+    if (want < 256) want = 256;
+    buf_.resize(want);
+  }
+  std::vector<uint8_t> buf_;
+  size_t pos_ = 0;
+};
+
+// A bounds-checked reader over untrusted bytes; every shortfall throws
+// PacketError naming the field being read.
+class InCursor {
+ public:
+  InCursor(const uint8_t* data, size_t size) : base_(data), p_(data), end_(data + size) {}
+  size_t left() const { return static_cast<size_t>(end_ - p_); }
+  size_t offset() const { return static_cast<size_t>(p_ - base_); }
+  bool atEnd() const { return p_ == end_; }
+  const uint8_t* need(size_t n, const char* what) {
+    if (n > left()) truncated(what);
+    const uint8_t* r = p_;
+    p_ += n;
+    return r;
+  }
+  uint8_t get8(const char* what) { return *need(1, what); }
+  template <class T>
+  T getLe(const char* what) {
+    T v;
+    std::memcpy(&v, need(sizeof v, what), sizeof v);
+    return v;
+  }
+  uint64_t getVarint(const char* what);
+  // A varint length that must not exceed the bytes left (times unit).
+  size_t getLength(const char* what, size_t unit = 1);
+  std::string_view getString(const char* what) {
+    size_t n = getLength(what);
+    return {reinterpret_cast<const char*>(need(n, what)), n};
+  }
+  [[noreturn]] void truncated(const char* what) const;
+
+ private:
+  const uint8_t* base_;
+  const uint8_t* p_;
+  const uint8_t* end_;
+};
+
+// ---- Unicode -------------------------------------------------------------
+
+// Appends the UTF-8 form of one code point.
+void appendUtf8(std::string& out, char32_t cp);
+// Strict UTF-8 -> UTF-16; nullopt on malformed input.
+std::optional<WString> utf8ToUtf16(std::string_view s);
+// UTF-16 -> UTF-8; lone surrogates become U+FFFD (used for names and
+// messages, never for values).
+std::string utf16ToUtf8Lossy(WStringView s);
+bool validUtf8(std::string_view s);
+// Number of UTF-16 code units of valid UTF-8 text.
+size_t utf16Length(std::string_view utf8);
+
+// Characters XML 1.0 can carry.
+inline bool xmlChar(char32_t c) {
+  if (c < 0x20) return c == 0x9 || c == 0xA || c == 0xD;
+  if (c < 0xD800) return true;
+  if (c < 0xE000) return false;
+  return c != 0xFFFE && c != 0xFFFF && c <= 0x10FFFF;
+}
+bool xmlNameStartChar(char32_t c);
+bool xmlNameChar(char32_t c);
+
+// ---- Code page 936 -------------------------------------------------------
+
+// Decoding and encoding tables of code page 936, built once from the
+// platform's converter. A byte sequence counts as valid only when it decodes
+// to one character that encodes back to the very same bytes, so that text
+// carried as Unicode restores the bytes exactly.
+class Cp936 {
+ public:
+  static const Cp936& get();
+  // Length (1 or 2) of the valid sequence at s[0..n), with its character;
+  // 0 when the bytes there are not a valid sequence.
+  size_t decode(const uint8_t* s, size_t n, char16_t& out) const {
+    uint8_t b = s[0];
+    if (b < 0x80) {
+      out = b;
+      return 1;
+    }
+    if (single_[b - 0x80]) {
+      out = single_[b - 0x80];
+      return 1;
+    }
+    if (n < 2 || b == 0x80 || b == 0xFF) return 0;
+    uint8_t t = s[1];
+    if (t < 0x40 || t == 0xFF) return 0;
+    char16_t c = double_[(b - 0x81) * 191 + (t - 0x40)];
+    if (!c) return 0;
+    out = c;
+    return 2;
+  }
+  // Bytes of a character: 0xFFFF when code page 936 cannot hold it, a
+  // value below 0x100 for one byte, otherwise lead << 8 | trail.
+  uint16_t encode(char16_t c) const { return encode_[c]; }
+
+ private:
+  Cp936();
+  char16_t single_[128] = {};
+  std::vector<char16_t> double_;
+  std::vector<uint16_t> encode_;
+};
+
+// ---- Hex -----------------------------------------------------------------
+
+void appendHex(std::string& out, const uint8_t* p, size_t n);
+// Hex text (either case, even length) -> bytes; false on bad text.
+bool parseHex(std::string_view s, std::string& out);
+
+// ---- Numbers, decimals, dates -------------------------------------------
+
+bool parseInt64(std::string_view s, int64_t& out);
+bool parseUint64(std::string_view s, uint64_t& out);
+bool parseDouble(std::string_view s, double& out);
+void appendInt(std::string& out, int64_t v);
+void appendDouble(std::string& out, double v);  // shortest text that reads back exactly
+
+// DECIMAL text: "-123.45", all scale digits; exact both ways.
+void appendDecimal(std::string& out, const Decimal& d);
+bool parseDecimal(std::string_view s, Decimal& out);
+Decimal decimalFromCurrency(Currency c);
+
+// A calendar date and time to the millisecond.
+struct Civil {
+  int year = 1899, month = 12, day = 30;
+  int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+bool oleDateValid(double d);
+Civil civilFromOle(double d);   // d must be valid; rounds to the millisecond
+double oleFromCivil(const Civil& c);
+bool civilValid(const Civil& c);
+
+// "YYYYMMDD", "HH:MM:SSfff", "YYYYMMDDTHH:MM:SSfff".
+void appendDateText(std::string& out, FieldType t, double d);
+bool parseDateText(std::string_view s, FieldType t, double& out);
+
+// Whether a value suits a date-typed column: date whole days, time in [0, 1).
+bool dateFits(FieldType t, double d);
+
+// Text of a byte string for messages (printable ASCII kept, others \xHH).
+std::string printable(std::string_view s, size_t max = 40);
+
+// ---- Binary layout -------------------------------------------------------
+
+inline constexpr uint8_t kMagic[4] = {'R', 'V', 'Z', 'P'};
+inline constexpr uint16_t kVersion = 1;
+inline constexpr size_t kHeaderSize = 8;  // magic, version, flags
+
+// Column presence bits of the optional attributes.
+inline constexpr uint8_t kHasProvFlags = 1, kHasWidth = 2, kHasDecimals = 4, kHasSubtype = 8, kHasOrigin = 16,
+                         kHasServerCalc = 32, kHasMinValue = 64, kHasMaxValue = 128;
+// Dataset presence bits.
+inline constexpr uint8_t kHasPrimaryKey = 1, kHasTableName = 2, kHasLcid = 4, kIsDelta = 8;
+
+// How a column's values are stored, one per field type (bin.hex WideText
+// memos store UTF-16 like string.uni).
+enum class Store : uint8_t { I8, U8, Bool, I16, U16, I32, U32, I64, F64, Date, Dec, Narrow, Wide };
+inline Store storeOf(const Column& c) {
+  switch (c.type) {
+    case FieldType::String: return Store::Narrow;
+    case FieldType::WideString: return Store::Wide;
+    case FieldType::I1: return Store::I8;
+    case FieldType::I2: return Store::I16;
+    case FieldType::I4: return Store::I32;
+    case FieldType::I8: return Store::I64;
+    case FieldType::UI1: return Store::U8;
+    case FieldType::UI2: return Store::U16;
+    case FieldType::UI4: return Store::U32;
+    case FieldType::Boolean: return Store::Bool;
+    case FieldType::R8: return Store::F64;
+    case FieldType::Fixed: return Store::Dec;
+    case FieldType::Date:
+    case FieldType::Time:
+    case FieldType::DateTime: return Store::Date;
+    case FieldType::BinHex: return c.hasSubtype(kSubtypeWideText) ? Store::Wide : Store::Narrow;
+  }
+  return Store::Narrow;
+}
+// Narrow columns whose bytes are code page 936 text (not raw bytes).
+inline bool narrowIsText(const Column& c) {
+  return c.type == FieldType::String || (c.type == FieldType::BinHex && c.hasSubtype(kSubtypeText));
+}
+
+inline constexpr size_t kDecimalSize = 14;  // scale, sign, hi32, lo64
+
+// Appends the binary header, columns and attributes; returns the offset of
+// the row count, which the caller patches.
+size_t writeBinaryLayout(OutBuffer& out, const std::vector<Column>& columns, const PacketAttributes& attrs);
+// Reads what writeBinaryLayout wrote (validated); leaves the cursor at the
+// row count.
+void readBinaryLayout(InCursor& in, std::vector<Column>& columns, PacketAttributes& attrs);
+
+}  // namespace rvz::packets::detail
