@@ -1,0 +1,135 @@
+// Connection: provider choice from the connection string, the
+// before-execute event and transactions.
+#include "platform/data/connection.h"
+
+#include <algorithm>
+
+#include "platform/data/query.h"
+#include "platform/data/values.h"
+
+namespace rvz::data {
+
+Connection::Connection() = default;
+
+Connection::Connection(std::string connectionString) : connectionString_(std::move(connectionString)) {}
+
+Connection::~Connection() {
+  close();
+  for (Query* q : queries_) q->connection_ = nullptr;
+}
+
+void Connection::setConnectionString(std::string text) {
+  if (text == connectionString_) return;
+  if (isOpen())
+    throw DataError::component(kErrObjectOpen, std::string(kObjectOpenText) +
+                                                   " The connection is open; close it before giving it another "
+                                                   "connection string.");
+  connectionString_ = std::move(text);
+}
+
+void Connection::open() {
+  if (driver_) return;
+  if (connectionString_.empty())
+    throw DataError::component(kErrBadConnectionString, "Cannot open a connection without a connection string.");
+  ConnectionString cs = ConnectionString::parse(connectionString_);
+  std::string providerName = cs.value("Provider");
+  if (providerName.empty())
+    throw DataError::component(kErrProviderNotFound,
+                               "Provider cannot be found. It may not be properly installed: the connection string "
+                               "names no Provider (" + cs.toRedactedString() + ").");
+  Provider* provider = findProvider(providerName);
+  if (!provider)
+    throw DataError::component(kErrProviderNotFound, "Provider cannot be found. It may not be properly installed: '" +
+                                                         providerName + "' is not available on this server.");
+  if (shareMode_ == ShareMode::Exclusive) cs.set("Mode", "Share Exclusive");
+  ConnectSettings settings;
+  settings.connectTimeoutSeconds = connectTimeout_;
+  driver_ = provider->connect(cs, settings);
+}
+
+void Connection::close() {
+  if (!driver_) return;
+  std::vector<Query*> qs = queries_;
+  for (Query* q : qs) q->closeForConnection();
+  auto driver = std::move(driver_);
+  driver->close();
+}
+
+DriverConnection& Connection::driver() {
+  if (!driver_) open();
+  return *driver_;
+}
+
+bool Connection::inTransaction() const { return driver_ && driver_->inTransaction(); }
+
+void Connection::beginTransaction() { driver().beginTransaction(); }
+
+void Connection::commit() {
+  if (!inTransaction())
+    throw DataError::component(kErrNoTransaction, "Cannot commit: no transaction is active on this connection.");
+  driver_->commit();
+}
+
+void Connection::rollback() {
+  if (!inTransaction())
+    throw DataError::component(kErrNoTransaction, "Cannot roll back: no transaction is active on this connection.");
+  driver_->rollback();
+}
+
+RunResult Connection::send(std::string_view commandText, std::span<const Parameter> params) {
+  DriverConnection& d = driver();
+  if (willExecute_) {
+    EventStatus status = EventStatus::Ok;
+    willExecute_(commandText, status);
+    if (status == EventStatus::Cancel) throw cancelledError();
+  }
+  std::vector<BoundValue> values;
+  values.reserve(params.size());
+  for (const Parameter& p : params) values.push_back(toBoundValue(p.value, p.dataType));
+  return d.run(commandText, values);
+}
+
+int64_t Connection::execute(std::string_view commandText, std::span<const Parameter> params) {
+  RunResult r = send(commandText, params);
+  return r.cursor ? 0 : r.rowsAffected;
+}
+
+std::vector<TableInfo> Connection::tables() { return driver().tables(); }
+
+void Connection::attach(Query* q) {
+  if (std::find(queries_.begin(), queries_.end(), q) == queries_.end()) queries_.push_back(q);
+}
+
+void Connection::detach(Query* q) { queries_.erase(std::remove(queries_.begin(), queries_.end(), q), queries_.end()); }
+
+void Connection::queryClosed() {
+  if (keepConnection_ || !driver_) return;
+  for (Query* q : queries_)
+    if (q->isOpen()) return;
+  close();
+}
+
+Transaction::~Transaction() {
+  if (!cn_) return;
+  try {
+    if (cn_->inTransaction()) cn_->rollback();
+  } catch (...) {
+    // A failed rollback leaves nothing the destructor could do.
+  }
+}
+
+void Transaction::commit() {
+  if (!cn_) throw DataError::component(kErrNoTransaction, "Cannot commit: the transaction has ended already.");
+  Connection* cn = cn_;
+  cn_ = nullptr;
+  cn->commit();
+}
+
+void Transaction::rollback() {
+  if (!cn_) throw DataError::component(kErrNoTransaction, "Cannot roll back: the transaction has ended already.");
+  Connection* cn = cn_;
+  cn_ = nullptr;
+  cn->rollback();
+}
+
+}  // namespace rvz::data

@@ -1,0 +1,124 @@
+// A database connection as the system uses it: an OLE DB connection string,
+// opened through the provider it names, with the before-execute event,
+// transactions, statements and the tables schema rowset.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/data/connection_string.h"
+#include "platform/data/data_error.h"
+#include "platform/data/driver.h"
+#include "platform/data/field_kind.h"
+
+namespace rvz::data {
+
+class Query;
+
+enum class EventStatus { Ok, Cancel };
+
+// Called before each command is sent, on the sending thread, with the
+// command text exactly as the caller gave it (UTF-8, before any dialect
+// translation). Setting the status to Cancel stops the command; the
+// operation then fails with the cancel error (kErrOperationCancelled).
+using WillExecuteHandler = std::function<void(std::string_view commandText, EventStatus& status)>;
+
+enum class ShareMode { DenyNone, Exclusive };
+
+// A connection is used by one thread at a time (callers that share one
+// across threads serialise its uses); its queries belong to it and are
+// closed when it closes.
+class Connection {
+ public:
+  Connection();
+  explicit Connection(std::string connectionString);
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  const std::string& connectionString() const { return connectionString_; }
+  // Replaces the connection string. An open connection keeps its string and
+  // refuses a different one (kErrObjectOpen); the same string is accepted.
+  void setConnectionString(std::string text);
+
+  // Opens with the current string, also implicitly at the first query or
+  // command. A failed open reports the provider's text; passwords of the
+  // connection string never appear in it.
+  void open();
+  // Closes the queries on this connection, then the connection. Does nothing
+  // when closed.
+  void close();
+  bool isOpen() const { return driver_ != nullptr; }
+
+  // Settings. The login prompt is always off; the share mode becomes an
+  // exclusive hold of the database file when Exclusive; the connect timeout
+  // (seconds, 0: no limit) is also how long a busy database is waited for;
+  // without keep-connection, the connection closes when its last open query
+  // closes.
+  void setLoginPrompt(bool on) { loginPrompt_ = on; }
+  bool loginPrompt() const { return loginPrompt_; }
+  void setShareMode(ShareMode m) { shareMode_ = m; }
+  ShareMode shareMode() const { return shareMode_; }
+  void setConnectTimeout(int seconds) { connectTimeout_ = seconds; }
+  int connectTimeout() const { return connectTimeout_; }
+  void setKeepConnection(bool keep) { keepConnection_ = keep; }
+  bool keepConnection() const { return keepConnection_; }
+
+  void setWillExecute(WillExecuteHandler handler) { willExecute_ = std::move(handler); }
+
+  // Transactions.
+  bool inTransaction() const;
+  void beginTransaction();
+  void commit();
+  void rollback();
+
+  // Runs a command with positional parameters and no result: the number of
+  // rows affected. Rows a command returns are discarded (0 is returned).
+  int64_t execute(std::string_view commandText, std::span<const Parameter> params = {});
+
+  // The tables schema rowset: TABLE_NAME and TABLE_TYPE ("TABLE", "VIEW",
+  // "SYSTEM TABLE") of every table and view, ordered by type, then name.
+  std::vector<TableInfo> tables();
+
+  // Used by Query and Statement: fires the event, opens when needed and runs
+  // the command.
+  RunResult send(std::string_view commandText, std::span<const Parameter> params);
+
+ private:
+  friend class Query;
+  void attach(Query* q);
+  void detach(Query* q);
+  void queryClosed();
+  DriverConnection& driver();
+
+  std::string connectionString_;
+  bool loginPrompt_ = false;
+  ShareMode shareMode_ = ShareMode::DenyNone;
+  int connectTimeout_ = 15;
+  bool keepConnection_ = true;
+  WillExecuteHandler willExecute_;
+  std::unique_ptr<DriverConnection> driver_;
+  std::vector<Query*> queries_;
+};
+
+// Begins a transaction and rolls it back at the end of the scope unless
+// committed. Never throws from its destructor.
+class Transaction {
+ public:
+  explicit Transaction(Connection& cn) : cn_(&cn) { cn.beginTransaction(); }
+  ~Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  void commit();
+  void rollback();
+  bool active() const { return cn_ != nullptr; }
+
+ private:
+  Connection* cn_;
+};
+
+}  // namespace rvz::data

@@ -1,0 +1,43 @@
+// Compact storage of the rows a query has stepped: each row is one packed
+// record (a tag byte per column, then the values) in large shared blocks,
+// so a result costs little more than its data and rewinding costs nothing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/data/driver.h"
+
+namespace rvz::data {
+
+class RowStore {
+ public:
+  explicit RowStore(size_t columns = 0) : columns_(columns) {}
+
+  void reset(size_t columns);
+  size_t rowCount() const { return rows_.size(); }
+  size_t columnCount() const { return columns_; }
+
+  // Appends the cursor's current row.
+  void append(const DriverCursor& cursor);
+
+  // Decodes row `row` into `out` (columnCount() cells); the text and bytes
+  // views stay valid while the store lives and is not reset.
+  void decode(size_t row, Cell* out) const;
+
+  size_t bytesUsed() const { return bytesUsed_; }
+
+ private:
+  uint8_t* reserve(size_t bytes);
+
+  size_t columns_;
+  std::vector<std::unique_ptr<uint8_t[]>> blocks_;
+  size_t blockUsed_ = 0;
+  size_t blockSize_ = 0;
+  std::vector<const uint8_t*> rows_;
+  std::vector<Cell> scratch_;
+  size_t bytesUsed_ = 0;
+};
+
+}  // namespace rvz::data
