@@ -338,16 +338,6 @@ Decimal decimalFromCurrency(Currency c) {
 
 namespace {
 
-// Days since 1970-01-01 of a proleptic Gregorian date.
-int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
 void civilFromDays(int64_t z, int& y, int& m, int& d) {
   z += 719468;
   const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
@@ -371,7 +361,9 @@ int daysInMonth(int y, int m) {
 
 }  // namespace
 
-bool oleDateValid(double d) { return std::isfinite(d) && d >= kMinOleDate && d <= kMaxOleDate; }
+// Every moment of 0100-01-01 to 9999-12-31: before the epoch the time of
+// day moves away from zero, so the first day reaches down to -657434.999...
+bool oleDateValid(double d) { return std::isfinite(d) && d > -657435.0 && d < 2958466.0; }
 
 Civil civilFromOle(double d) {
   double whole = std::trunc(d);
@@ -379,7 +371,7 @@ Civil civilFromOle(double d) {
   int64_t ms = std::llround(std::fabs(d - whole) * static_cast<double>(kMsPerDay));
   if (ms >= kMsPerDay) {
     // The last millisecond of the range must not round into year 10000.
-    if (day + 1 > static_cast<int64_t>(kMaxOleDate)) {
+    if (day + 1 > 2958465) {
       ms = kMsPerDay - 1;
     } else {
       ms -= kMsPerDay;
@@ -393,13 +385,6 @@ Civil civilFromOle(double d) {
   c.second = static_cast<int>(ms / 1000 % 60);
   c.millisecond = static_cast<int>(ms % 1000);
   return c;
-}
-
-double oleFromCivil(const Civil& c) {
-  int64_t days = daysFromCivil(c.year, static_cast<unsigned>(c.month), static_cast<unsigned>(c.day)) - kOleEpoch;
-  int64_t ms = ((c.hour * 60 + c.minute) * 60 + c.second) * int64_t{1000} + c.millisecond;
-  double t = static_cast<double>(ms) / static_cast<double>(kMsPerDay);
-  return days >= 0 ? static_cast<double>(days) + t : static_cast<double>(days) - t;
 }
 
 bool civilValid(const Civil& c) {
@@ -482,7 +467,13 @@ bool parseDateText(std::string_view s, FieldType t, double& out) {
     ok = s.size() > 9 && s[8] == 'T' && parseDatePart(s.substr(0, 8), c) && parseTimePart(s.substr(9), c);
   }
   if (!ok || !civilValid(c)) return false;
-  out = oleFromCivil(c);
+  // The platform's own conversion, so that a date read from XML is the very
+  // double a client computes for the same date and time.
+  try {
+    out = DateTime{c.year, c.month, c.day, c.hour, c.minute, c.second, c.millisecond}.toOleDate();
+  } catch (const VariantError&) {
+    return false;
+  }
   return true;
 }
 

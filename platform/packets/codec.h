@@ -199,7 +199,6 @@ struct Civil {
 };
 bool oleDateValid(double d);
 Civil civilFromOle(double d);   // d must be valid; rounds to the millisecond
-double oleFromCivil(const Civil& c);
 bool civilValid(const Civil& c);
 
 // "YYYYMMDD", "HH:MM:SSfff", "YYYYMMDDTHH:MM:SSfff".

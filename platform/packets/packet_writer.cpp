@@ -238,7 +238,9 @@ class WriterImpl {
             return putInt(v.toInt64());
           if (stores_[c] == Store::Dec) return putDecimal(v.toDecimal());
           return putR8(v.toDouble());
-        case Store::Date: return putDate(v.toOleDate());
+        // A DATE goes in as it is: the full range of its first and last day
+        // must pass, whatever a conversion's range check says.
+        case Store::Date: return putDate(v.vt() == VT_DATE ? v.realValue() : v.toOleDate());
         case Store::Narrow:
         case Store::Wide:
           if (v.vt() == (VT_ARRAY | VT_UI1)) {
@@ -250,7 +252,7 @@ class WriterImpl {
       }
     } catch (const VariantError& e) {
       throw PacketError("column " + quoted(cols_[c].name) + " (" + std::string(fieldTypeName(cols_[c].type)) +
-                        ") cannot take a " + varTypeName(v.vt()) + " value: " + e.what());
+                        ") cannot take a value of type " + varTypeName(v.vt()) + ": " + e.what());
     }
   }
 
@@ -428,7 +430,7 @@ class WriterImpl {
 
   void attrStart(size_t c) {
     out_.put8(' ');
-    out_.put(tags_[c]);
+    out_.put(tagBytes_[c]);
     out_.put("=\"");
   }
 
@@ -525,6 +527,21 @@ class WriterImpl {
       tags_[i] = t;
       used.insert(t);
     }
+    // ROW attribute names in the document's encoding; a direct tag holds
+    // only characters the encoding has.
+    tagBytes_.resize(tags_.size());
+    for (size_t i = 0; i < tags_.size(); ++i) {
+      if (!ansi) {
+        tagBytes_[i] = tags_[i];
+        continue;
+      }
+      WString wide = *utf8ToUtf16(tags_[i]);
+      for (char16_t ch : wide) {
+        uint16_t b = cp_->encode(ch);
+        if (b >= 0x100) tagBytes_[i].push_back(static_cast<char>(b >> 8));
+        tagBytes_[i].push_back(static_cast<char>(b));
+      }
+    }
   }
 
   void extraNameCheck(const std::string& name, const std::string& owner) {
@@ -587,7 +604,8 @@ class WriterImpl {
   PacketAttributes attrs_;
   Encoding enc_;
   std::vector<Store> stores_;
-  std::vector<std::string> tags_;
+  std::vector<std::string> tags_;      // UTF-8
+  std::vector<std::string> tagBytes_;  // as written
   const Cp936* cp_ = nullptr;
   OutBuffer out_;
   std::string scratch_;
