@@ -192,7 +192,7 @@ CREATE TABLE Report_print_rm (
 )
 ;
 
--- Lookup of Report_print_rm rows by group_code, xh; not unique.
+-- Finds Report_print_rm rows by group_code, xh; not unique.
 CREATE INDEX IX_Report_print_rm_group_code_xh ON Report_print_rm (group_code, xh)
 ;
 
@@ -536,7 +536,7 @@ CREATE TABLE HPSJ (
 )
 ;
 
--- Lookup of HPSJ rows by SJZLID, HPID; not unique.
+-- Finds HPSJ rows by SJZLID, HPID; not unique.
 CREATE INDEX IX_HPSJ_SJZLID_HPID ON HPSJ (SJZLID, HPID)
 ;
 
@@ -559,7 +559,7 @@ CREATE TABLE HPKC (
 )
 ;
 
--- Lookup of HPKC rows by CKID, HPID; not unique.
+-- Finds HPKC rows by CKID, HPID; not unique.
 CREATE INDEX IX_HPKC_CKID_HPID ON HPKC (CKID, HPID)
 ;
 
@@ -693,7 +693,7 @@ CREATE TABLE CGDD (
 )
 ;
 
--- Lookup of CGDD rows by ZBID, HH; not unique.
+-- Finds CGDD rows by ZBID, HH; not unique.
 CREATE INDEX IX_CGDD_ZBID_HH ON CGDD (ZBID, HH)
 ;
 
@@ -769,7 +769,7 @@ CREATE TABLE CGSH (
 )
 ;
 
--- Lookup of CGSH rows by ZBID, HH; not unique.
+-- Finds CGSH rows by ZBID, HH; not unique.
 CREATE INDEX IX_CGSH_ZBID_HH ON CGSH (ZBID, HH)
 ;
 
@@ -834,7 +834,7 @@ CREATE TABLE CGFK (
 )
 ;
 
--- Lookup of CGFK rows by ZBID, HH; not unique.
+-- Finds CGFK rows by ZBID, HH; not unique.
 CREATE INDEX IX_CGFK_ZBID_HH ON CGFK (ZBID, HH)
 ;
 
@@ -902,7 +902,7 @@ CREATE TABLE CGTH (
 )
 ;
 
--- Lookup of CGTH rows by ZBID, HH; not unique.
+-- Finds CGTH rows by ZBID, HH; not unique.
 CREATE INDEX IX_CGTH_ZBID_HH ON CGTH (ZBID, HH)
 ;
 
@@ -960,7 +960,7 @@ CREATE TABLE XSDD (
 )
 ;
 
--- Lookup of XSDD rows by ZBID, HH; not unique.
+-- Finds XSDD rows by ZBID, HH; not unique.
 CREATE INDEX IX_XSDD_ZBID_HH ON XSDD (ZBID, HH)
 ;
 
@@ -1033,7 +1033,7 @@ CREATE TABLE XSKD (
 )
 ;
 
--- Lookup of XSKD rows by ZBID, HH; not unique.
+-- Finds XSKD rows by ZBID, HH; not unique.
 CREATE INDEX IX_XSKD_ZBID_HH ON XSKD (ZBID, HH)
 ;
 
@@ -1098,7 +1098,7 @@ CREATE TABLE XSSK (
 )
 ;
 
--- Lookup of XSSK rows by ZBID, HH; not unique.
+-- Finds XSSK rows by ZBID, HH; not unique.
 CREATE INDEX IX_XSSK_ZBID_HH ON XSSK (ZBID, HH)
 ;
 
@@ -1167,7 +1167,7 @@ CREATE TABLE XSTH (
 )
 ;
 
--- Lookup of XSTH rows by ZBID, HH; not unique.
+-- Finds XSTH rows by ZBID, HH; not unique.
 CREATE INDEX IX_XSTH_ZBID_HH ON XSTH (ZBID, HH)
 ;
 
@@ -1249,7 +1249,7 @@ CREATE TABLE LSKD (
 )
 ;
 
--- Lookup of LSKD rows by ZBID, HH; not unique.
+-- Finds LSKD rows by ZBID, HH; not unique.
 CREATE INDEX IX_LSKD_ZBID_HH ON LSKD (ZBID, HH)
 ;
 
@@ -1303,7 +1303,7 @@ CREATE TABLE LL (
 )
 ;
 
--- Lookup of LL rows by ZBID, HH; not unique.
+-- Finds LL rows by ZBID, HH; not unique.
 CREATE INDEX IX_LL_ZBID_HH ON LL (ZBID, HH)
 ;
 
@@ -1355,7 +1355,7 @@ CREATE TABLE TL (
 )
 ;
 
--- Lookup of TL rows by ZBID, HH; not unique.
+-- Finds TL rows by ZBID, HH; not unique.
 CREATE INDEX IX_TL_ZBID_HH ON TL (ZBID, HH)
 ;
 
@@ -1408,7 +1408,7 @@ CREATE TABLE CPJC (
 )
 ;
 
--- Lookup of CPJC rows by ZBID, HH; not unique.
+-- Finds CPJC rows by ZBID, HH; not unique.
 CREATE INDEX IX_CPJC_ZBID_HH ON CPJC (ZBID, HH)
 ;
 
@@ -1462,7 +1462,7 @@ CREATE TABLE KCPD (
 )
 ;
 
--- Lookup of KCPD rows by ZBID, HH; not unique.
+-- Finds KCPD rows by ZBID, HH; not unique.
 CREATE INDEX IX_KCPD_ZBID_HH ON KCPD (ZBID, HH)
 ;
 
@@ -1554,7 +1554,7 @@ CREATE TABLE CKDB (
 )
 ;
 
--- Lookup of CKDB rows by ZBID, HH; not unique.
+-- Finds CKDB rows by ZBID, HH; not unique.
 CREATE INDEX IX_CKDB_ZBID_HH ON CKDB (ZBID, HH)
 ;
 
@@ -1612,7 +1612,7 @@ CREATE TABLE QTKCBD (
 )
 ;
 
--- Lookup of QTKCBD rows by ZBID, HH; not unique.
+-- Finds QTKCBD rows by ZBID, HH; not unique.
 CREATE INDEX IX_QTKCBD_ZBID_HH ON QTKCBD (ZBID, HH)
 ;
 
@@ -1715,7 +1715,7 @@ CREATE TABLE FYKZ (
 )
 ;
 
--- Lookup of FYKZ rows by ZBID, HH; not unique.
+-- Finds FYKZ rows by ZBID, HH; not unique.
 CREATE INDEX IX_FYKZ_ZBID_HH ON FYKZ (ZBID, HH)
 ;
 
@@ -1768,7 +1768,7 @@ CREATE TABLE QTSR (
 )
 ;
 
--- Lookup of QTSR rows by ZBID, HH; not unique.
+-- Finds QTSR rows by ZBID, HH; not unique.
 CREATE INDEX IX_QTSR_ZBID_HH ON QTSR (ZBID, HH)
 ;
 
@@ -2052,7 +2052,7 @@ CREATE TABLE Gz_Month (
 )
 ;
 
--- Lookup of Gz_Month rows by ZBID, YGID; not unique.
+-- Finds Gz_Month rows by ZBID, YGID; not unique.
 CREATE INDEX IX_Gz_Month_ZBID_YGID ON Gz_Month (ZBID, YGID)
 ;
 
@@ -3323,7 +3323,7 @@ CREATE TABLE CY_KD (
 )
 ;
 
--- Lookup of CY_KD rows by DJBH; not unique.
+-- Finds CY_KD rows by DJBH; not unique.
 CREATE INDEX IX_CY_KD_DJBH ON CY_KD (DJBH)
 ;
 
