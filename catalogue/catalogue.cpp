@@ -19,6 +19,12 @@ std::string_view fieldTypeName(FieldType t) {
     case FieldType::DateTime: return "DateTime";
     case FieldType::Memo: return "Memo";
     case FieldType::Blob: return "Blob";
+    case FieldType::Word: return "Word";
+    case FieldType::LargeInt: return "LargeInt";
+    case FieldType::Time: return "Time";
+    case FieldType::Guid: return "Guid";
+    case FieldType::Bytes: return "Bytes";
+    case FieldType::VarBytes: return "VarBytes";
   }
   return "Unknown";
 }

@@ -24,6 +24,14 @@ enum class FieldType : uint8_t {
   DateTime,
   Memo,
   Blob,
+  // Types that only fields created from a result take (datasets without
+  // declared fields): the kinds the twelve do not cover.
+  Word,
+  LargeInt,
+  Time,
+  Guid,
+  Bytes,
+  VarBytes,
 };
 
 // The type's name in messages ("WideString", "BCD", ...).

@@ -1,0 +1,61 @@
+// The data service object TDatas: one per client, owning the connections
+// Cn (the company database) and conAccounts (the account registry), the
+// catalogue's datasets and their providers, and acting as their provider
+// host.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/data/connection.h"
+#include "services/catalogue_dataset.h"
+#include "services/provider_host.h"
+
+namespace rvz::services {
+
+// Cn's connection string as declared: the sample account set.
+extern const std::string kCnDeclaredConnectionString;
+// conAccounts' connection string as declared, until the creation handler
+// finds the registry beside the executable.
+extern const std::string kAccountsDeclaredConnectionString;
+// The fixed password of the Access databases.
+inline constexpr std::string_view kJetPassword = "tarqumel";
+
+class TDatas {
+ public:
+  // Builds the object from its declaration under the process-wide lock and
+  // takes its component name ("Datas", Datas_1, ...). Opens nothing.
+  TDatas();
+  ~TDatas();
+  TDatas(const TDatas&) = delete;
+  TDatas& operator=(const TDatas&) = delete;
+
+  // The creation handler: points conAccounts at <folder>\/data/DoDar.mdb
+  // when that file exists. `exeFolder` defaults to the home folder.
+  void RemoteDataModuleCreate(const std::string& exeFolder = {});
+
+  const std::string& componentName() const { return componentName_; }
+  const std::string& companyDatabaseFile() const { return companyDatabaseFile_; }
+  void setCompanyDatabaseFile(std::string path) { companyDatabaseFile_ = std::move(path); }
+
+  data::Connection Cn;
+  data::Connection conAccounts;
+
+  ProviderHost& host() { return host_; }
+  // A dataset by name, letter case ignored; null when there is none.
+  CatalogueDataset* findDataset(std::string_view name);
+  const std::vector<std::unique_ptr<CatalogueDataset>>& datasets() const { return datasets_; }
+
+ private:
+  std::string componentName_;
+  std::string companyDatabaseFile_;
+  std::vector<std::unique_ptr<CatalogueDataset>> datasets_;
+  ProviderHost host_;
+};
+
+// The account registry path the creation handler builds from a folder:
+// the folder with its trailing separator, then "/data/DoDar.mdb".
+std::string accountRegistryPath(const std::string& folder);
+
+}  // namespace rvz::services

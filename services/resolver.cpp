@@ -1,0 +1,324 @@
+// Resolution of deltas into statements. Statement texts are fixed line by
+// line, since clients and the activity log see them exactly.
+#include "services/resolver.h"
+
+#include <climits>
+#include <optional>
+
+#include "platform/data/data_error.h"
+#include "platform/data/query.h"
+#include "platform/packets/error_packet.h"
+#include "platform/packets/packet_writer.h"
+#include "platform/packets/server_fields.h"
+#include "services/delta.h"
+#include "services/provider.h"
+#include "services/update_table.h"
+
+namespace rvz::services {
+
+using catalogue::UpdateMode;
+using packets::FieldType;
+using packets::RowStatus;
+
+std::string ResolverStatement::text() const {
+  std::string t;
+  for (const auto& l : lines) {
+    t += l;
+    t += "\r\n";
+  }
+  return t;
+}
+
+namespace {
+
+// A narrow string this wide or wider never locates a row.
+constexpr int32_t kMaxLocatingWidth = 8191;
+
+data::FieldKind kindOfColumn(const packets::Column& c) {
+  switch (c.type) {
+    case FieldType::String: return c.hasSubtype(packets::kSubtypeFixedChar) ? data::FieldKind::FixedChar
+                                                                             : data::FieldKind::String;
+    case FieldType::WideString: return data::FieldKind::WideString;
+    case FieldType::I1:
+    case FieldType::I2:
+    case FieldType::UI1: return data::FieldKind::SmallInt;
+    case FieldType::I4:
+    case FieldType::UI4: return c.hasSubtype(packets::kSubtypeAutoinc) ? data::FieldKind::AutoInc
+                                                                      : data::FieldKind::Integer;
+    case FieldType::UI2: return data::FieldKind::Word;
+    case FieldType::I8: return data::FieldKind::LargeInt;
+    case FieldType::Boolean: return data::FieldKind::Boolean;
+    case FieldType::R8: return data::FieldKind::Float;
+    case FieldType::Fixed: return data::FieldKind::BCD;
+    case FieldType::Date: return data::FieldKind::Date;
+    case FieldType::Time: return data::FieldKind::Time;
+    case FieldType::DateTime: return data::FieldKind::DateTime;
+    case FieldType::BinHex:
+      return c.hasSubtype(packets::kSubtypeText) || c.hasSubtype(packets::kSubtypeWideText) ? data::FieldKind::Memo
+                                                                                            : data::FieldKind::Blob;
+  }
+  return data::FieldKind::Unknown;
+}
+
+struct Failure {
+  std::string message;
+  int32_t errorCode = 1;
+};
+
+// One call's resolution context.
+class Resolution {
+ public:
+  Resolution(Provider& p, const Delta& d, std::optional<std::string> table, int32_t maxErrors)
+      : provider_(p), delta_(d), cn_(p.dataset().connection()), table_(std::move(table)), maxErrors_(maxErrors) {
+    errors_.emplace(d.packet().columns());
+  }
+
+  bool transactionOpen = false;
+  int32_t errorCount = 0;
+
+  void run() {
+    for (const auto& rec : delta_.changes()) {
+      std::optional<Failure> failure;
+      try {
+        write(rec);
+      } catch (const data::DataError& e) {
+        failure = Failure{e.what(), e.fromInterface() ? e.number() : 1};
+      } catch (const std::exception& e) {
+        failure = Failure{e.what(), 1};
+      }
+      if (failure) {
+        if (!handleFailure(rec, *failure)) return;
+      } else if (!(errorCount <= maxErrors_)) {
+        return;
+      }
+    }
+  }
+
+  Variant result() const {
+    if (errors_->empty()) return Variant::null();
+    return packets::packetToVariant(errors_->encode());
+  }
+
+ private:
+  bool usableForWriting(const ChangeRecord& r, size_t c) const {
+    const DeltaColumn& d = delta_.columns()[c];
+    const packets::Column& col = delta_.packet().columns()[c];
+    if (!(d.flags & packets::kPfInUpdate) || (d.flags & packets::kPfHidden)) return false;
+    if (col.hasSubtype(packets::kSubtypeAutoinc) || d.readOnly || d.serverCalc) return false;
+    return delta_.newValue(r, c).has_value();
+  }
+
+  bool usableForLocating(const ChangeRecord& r, size_t c, UpdateMode mode) const {
+    const DeltaColumn& d = delta_.columns()[c];
+    const packets::Column& col = delta_.packet().columns()[c];
+    if (d.isLong || d.serverCalc) return false;
+    if (col.type == FieldType::String && col.width.value_or(0) >= kMaxLocatingWidth) return false;
+    switch (mode) {
+      case UpdateMode::WhereAll: return d.flags & packets::kPfInWhere;
+      case UpdateMode::WhereChanged:
+        return ((d.flags & packets::kPfInWhere) && delta_.newValue(r, c).has_value()) || (d.flags & packets::kPfInKey);
+      case UpdateMode::KeyOnly: return d.flags & packets::kPfInKey;
+    }
+    return false;
+  }
+
+  data::Parameter param(size_t c, Variant v) const {
+    return data::Parameter::of(std::move(v), kindOfColumn(delta_.packet().columns()[c]));
+  }
+
+  // " X = ? and" lines, the last without " and"; throws the no-key text.
+  void addWhere(ResolverStatement& s, const ChangeRecord& r, UpdateMode mode) const {
+    s.lines.push_back("where");
+    size_t before = s.lines.size();
+    for (size_t c = 0; c < delta_.columns().size(); ++c) {
+      if (!usableForLocating(r, c, mode)) continue;
+      Variant old = delta_.oldValue(r, c);
+      const std::string& name = delta_.columns()[c].statementName;
+      if (old.isEmptyOrNull()) {
+        s.lines.push_back(" " + name + " is null and");
+      } else {
+        s.lines.push_back(" " + name + " = ? and");
+        s.params.push_back(param(c, std::move(old)));
+      }
+    }
+    if (s.lines.size() == before) throw std::runtime_error(std::string(kNoKeyText));
+    s.lines.back().resize(s.lines.back().size() - 4);
+  }
+
+  // Closes "  (A, B, " as "  (A, B)"; with nothing listed "  (" becomes " )".
+  static void closeList(std::string& line) {
+    line.resize(line.size() - 2);
+    line += ")";
+  }
+
+  std::optional<ResolverStatement> build(const ChangeRecord& r) const {
+    ResolverStatement s;
+    const auto& cols = delta_.columns();
+    switch (r.status) {
+      case RowStatus::Inserted: {
+        s.lines.push_back("insert into " + *table_);
+        std::string names = "  (", marks = "  (";
+        for (size_t c = 0; c < cols.size(); ++c) {
+          if (!usableForWriting(r, c)) continue;
+          names += cols[c].statementName + ", ";
+          marks += "?, ";
+          s.params.push_back(param(c, *delta_.newValue(r, c)));
+        }
+        closeList(names);
+        closeList(marks);
+        s.lines.push_back(names);
+        s.lines.push_back("values");
+        s.lines.push_back(marks);
+        return s;
+      }
+      case RowStatus::Deleted:
+        s.lines.push_back("delete from " + *table_ + " ");
+        addWhere(s, r, provider_.updateMode());
+        return s;
+      default: {
+        s.lines.push_back("update " + *table_ + "  set");
+        for (size_t c = 0; c < cols.size(); ++c) {
+          if (!usableForWriting(r, c)) continue;
+          s.lines.push_back(" " + cols[c].statementName + " = ?,");
+          s.params.push_back(param(c, *delta_.newValue(r, c)));
+        }
+        if (s.lines.size() == 1) return std::nullopt;  // nothing to write: counts as written
+        s.lines.back().pop_back();
+        addWhere(s, r, provider_.updateMode());
+        return s;
+      }
+    }
+  }
+
+  void write(const ChangeRecord& r) {
+    if (!table_) throw std::runtime_error(std::string(kNoTableText));
+    auto s = build(r);
+    if (!s) return;
+    int64_t rows = cn_.execute(s->text(), s->params);
+    if (rows > 1) {
+      cn_.rollback();
+      transactionOpen = false;
+      tooMany_ = true;
+      throw std::runtime_error(std::string(kTooManyText));
+    }
+    if (rows < 1) throw std::runtime_error(std::string(kNotFoundText));
+  }
+
+  // The database's current values of the located columns, when a key-only
+  // read finds the row; failures of the read are ignored.
+  std::vector<std::optional<Variant>> conflictRead(const ChangeRecord& r) {
+    const size_t n = delta_.columns().size();
+    std::vector<std::optional<Variant>> current(n);
+    if (!table_) return current;
+    try {
+      ResolverStatement s;
+      s.lines.push_back("select");
+      std::vector<size_t> selected;
+      for (size_t c = 0; c < n; ++c)
+        if (usableForLocating(r, c, provider_.updateMode())) {
+          s.lines.push_back(" " + delta_.columns()[c].statementName + ",");
+          selected.push_back(c);
+        }
+      if (selected.empty()) return current;
+      s.lines.back().pop_back();
+      s.lines.push_back(" from " + *table_ + " ");
+      addWhere(s, r, UpdateMode::KeyOnly);
+      data::Statement st(cn_, s.text());
+      st.setParameters(s.params);
+      data::RowSet rows = st.executeQuery();
+      if (rows.rowCount() == 0) return current;
+      for (size_t i = 0; i < selected.size() && i < rows.columns().size(); ++i) current[selected[i]] = rows.value(0, i);
+    } catch (const std::exception&) {
+      return std::vector<std::optional<Variant>>(n);
+    }
+    return current;
+  }
+
+  static bool sameValue(const Variant& a, const Variant& b) {
+    if (a.isEmptyOrNull() || b.isEmptyOrNull()) return a.isEmptyOrNull() && b.isEmptyOrNull();
+    if (a.sameKindAndValue(b)) return true;
+    try {
+      if (a.vt() == VT_BSTR || b.vt() == VT_BSTR) return a.toText() == b.toText();
+      return a.toDouble() == b.toDouble();
+    } catch (const VariantError&) {
+      return false;
+    }
+  }
+
+  // Returns whether processing goes on.
+  bool handleFailure(const ChangeRecord& r, const Failure& f) {
+    bool abort = errorCount >= maxErrors_;
+    auto current = conflictRead(r);
+    ++errorCount;
+    // A statement that touched several rows has already undone the call's
+    // work: processing stops there, as for any abort.
+    if (errorCount > maxErrors_ || tooMany_) abort = true;
+    if (abort) maxErrors_ = errorCount - 1;
+
+    packets::ErrorRecord& er = errors_->record(r.recordNo);
+    er.response = abort ? packets::kResponseAbort : packets::kResponseSkip;
+    er.message = text::utf8ToWide(f.message);
+    er.context.clear();
+    er.category = 1;
+    er.errorCode = f.errorCode;
+    const auto& cols = delta_.packet().columns();
+    for (size_t c = 0; c < cols.size(); ++c) {
+      if (!current[c] || cols[c].type == FieldType::BinHex) continue;
+      const Variant& now = *current[c];
+      if (sameValue(now, delta_.oldValue(r, c))) continue;
+      auto nv = delta_.newValue(r, c);
+      if (nv && sameValue(now, *nv)) continue;
+      er.values[c] = packets::Cell::of(now);
+    }
+    return !abort;
+  }
+
+  Provider& provider_;
+  const Delta& delta_;
+  data::Connection& cn_;
+  std::optional<std::string> table_;
+  int32_t maxErrors_;
+  std::optional<packets::ErrorPacketBuilder> errors_;
+  bool tooMany_ = false;
+};
+
+}  // namespace
+
+Variant Resolver::apply(const Variant& deltaVariant, int32_t maxErrors, int32_t& errorCount) {
+  CatalogueDataset& ds = provider_->dataset();
+  data::Connection& cn = ds.connection();
+  bool began = false;
+  if (!cn.inTransaction()) {
+    cn.beginTransaction();
+    began = true;
+  }
+  std::optional<Resolution> res;
+  auto finish = [&] {
+    bool open = res ? res->transactionOpen : true;
+    if (!began || !open || !cn.inTransaction()) return;
+    int32_t count = res ? res->errorCount : 0;
+    bool commit = res && (maxErrors == -1 || count <= maxErrors);
+    if (commit) cn.commit();
+    else cn.rollback();
+  };
+  try {
+    Delta delta(packets::decodePacket(deltaVariant), ds.keyFieldNames());
+    std::optional<std::string> table = delta.packet().attributes().tableName;
+    if (!table || table->empty()) table = updateTableName(ds.query().commandText());
+    res.emplace(*provider_, delta, table, maxErrors == -1 ? INT32_MAX : maxErrors);
+    res->transactionOpen = began;
+    res->run();
+    errorCount = res->errorCount;
+    Variant out = res->result();
+    finish();
+    return out;
+  } catch (...) {
+    try {
+      finish();
+    } catch (...) {
+    }
+    throw;
+  }
+}
+
+}  // namespace rvz::services
