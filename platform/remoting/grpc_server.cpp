@@ -1,0 +1,433 @@
+// The gRPC service of the object runtime, on the callback API: a handler
+// never blocks a gRPC thread; calls are answered from the object's thread
+// and creations from the main thread, each with one Finish.
+#include "platform/remoting/grpc_server.h"
+
+#include <grpcpp/grpcpp.h>
+#include <grpcpp/security/server_credentials.h>
+
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <unordered_map>
+
+#include "platform/remoting/hresults.h"
+#include "platform/remoting/remoting.grpc.pb.h"
+#include "platform/remoting/wire_codec.h"
+
+namespace rvz::remoting {
+
+namespace {
+
+std::string readFile(const std::string& what, const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw ComError(E_INVALIDARG, "Cannot read the " + what + " file " + path);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void fillInvokeReply(CallResult& r, v1::InvokeReply* reply) {
+  if (succeeded(r.hr)) {
+    try {
+      reply->set_result(encodeVariant(r.result));
+      for (size_t i = 0; r.method && i < r.method->params.size() && i < r.args.size(); ++i) {
+        if (r.method->params[i].dir == ParamDir::In) continue;
+        reply->add_out_positions(static_cast<uint32_t>(i));
+        reply->add_out_args(encodeVariant(r.args[i]));
+      }
+      ErrorInfo ok;
+      ok.hresult = r.hr;
+      putFailure(ok, -1, reply->mutable_error());
+      return;
+    } catch (const std::exception& e) {
+      reply->clear_result();
+      reply->clear_out_positions();
+      reply->clear_out_args();
+      r.hr = E_UNEXPECTED;
+      r.error = runtimeError(r.hr, std::string("The reply cannot be encoded: ") + e.what());
+    }
+  }
+  r.error.hresult = r.hr;
+  putFailure(r.error, r.argError, reply->mutable_error());
+}
+
+v1::ParamInfo::Direction wireDirection(ParamDir d) {
+  switch (d) {
+    case ParamDir::In: return v1::ParamInfo::IN;
+    case ParamDir::Out: return v1::ParamInfo::OUT;
+    case ParamDir::InOut: return v1::ParamInfo::IN_OUT;
+  }
+  return v1::ParamInfo::IN;
+}
+
+}  // namespace
+
+class RemotingServer::Service final : public v1::ObjectService::CallbackService {
+ public:
+  Service(ObjectRuntime& runtime, const ServerConfig& config) : runtime_(runtime), config_(config) {}
+
+  grpc::ServerWriteReactor<v1::SessionEvent>* OpenSession(grpc::CallbackServerContext* ctx,
+                                                          const v1::OpenSessionRequest*) override {
+    if (!authorized(ctx)) return new RefusedStream(denied());
+    SessionId id;
+    try {
+      id = runtime_.openSession();
+    } catch (const ComError& e) {
+      return new RefusedStream(grpc::Status(grpc::StatusCode::RESOURCE_EXHAUSTED, e.what()));
+    }
+    auto* stream = new SessionStream(*this, id);
+    {
+      std::lock_guard lock(mu_);
+      streams_[id] = stream;
+    }
+    stream->start();
+    return stream;
+  }
+
+  grpc::ServerUnaryReactor* CloseSession(grpc::CallbackServerContext* ctx, const v1::CloseSessionRequest* req,
+                                         v1::CloseSessionReply* reply) override {
+    auto* reactor = ctx->DefaultReactor();
+    if (!authorized(ctx)) return refuse(reactor);
+    runtime_.closeSession(req->session_id());
+    SessionStream* stream = nullptr;
+    {
+      std::lock_guard lock(mu_);
+      auto it = streams_.find(req->session_id());
+      if (it != streams_.end()) {
+        stream = it->second;
+        ++stream->pins;
+      }
+    }
+    if (stream) {
+      stream->end(grpc::Status::OK);
+      unpin(stream);
+    }
+    putFailure(ErrorInfo{}, -1, reply->mutable_error());
+    reactor->Finish(grpc::Status::OK);
+    return reactor;
+  }
+
+  grpc::ServerUnaryReactor* CreateObject(grpc::CallbackServerContext* ctx, const v1::CreateObjectRequest* req,
+                                         v1::CreateObjectReply* reply) override {
+    auto* reactor = ctx->DefaultReactor();
+    if (!authorized(ctx)) return refuse(reactor);
+    runtime_.createObject(req->session_id(), req->class_name(), req->outer(), req->iid(),
+                          [reactor, reply](CreateResult& r) {
+                            if (failed(r.hr)) {
+                              r.error.hresult = r.hr;
+                              putFailure(r.error, -1, reply->mutable_error());
+                            } else {
+                              putFailure(ErrorInfo{}, -1, reply->mutable_error());
+                              reply->set_object_id(r.id);
+                              reply->set_class_id(std::string(r.cls->clsid));
+                              reply->set_prog_id(std::string(r.cls->progId));
+                              reply->set_interface_id(std::string(r.cls->iface->iid));
+                              reply->set_interface_name(std::string(r.cls->iface->name));
+                            }
+                            reactor->Finish(grpc::Status::OK);
+                          });
+    return reactor;
+  }
+
+  grpc::ServerUnaryReactor* GetIDsOfNames(grpc::CallbackServerContext* ctx, const v1::GetIDsOfNamesRequest* req,
+                                          v1::GetIDsOfNamesReply* reply) override {
+    auto* reactor = ctx->DefaultReactor();
+    if (!authorized(ctx)) return refuse(reactor);
+    std::vector<std::string> names(req->names().begin(), req->names().end());
+    std::vector<int32_t> ids;
+    ErrorInfo error;
+    runtime_.idsOfNames(req->session_id(), req->object_id(), names, ids, error);
+    for (int32_t id : ids) reply->add_ids(id);
+    putFailure(error, -1, reply->mutable_error());
+    reactor->Finish(grpc::Status::OK);
+    return reactor;
+  }
+
+  grpc::ServerUnaryReactor* Invoke(grpc::CallbackServerContext* ctx, const v1::InvokeRequest* req,
+                                   v1::InvokeReply* reply) override {
+    auto* reactor = ctx->DefaultReactor();
+    if (!authorized(ctx)) return refuse(reactor);
+    std::vector<Variant> args;
+    ErrorInfo error;
+    int32_t argError = -1;
+    if (failed(decodeArguments(req->args(), args, error, argError))) {
+      putFailure(error, argError, reply->mutable_error());
+      reactor->Finish(grpc::Status::OK);
+      return reactor;
+    }
+    auto done = [reactor, reply](CallResult& r) {
+      fillInvokeReply(r, reply);
+      reactor->Finish(grpc::Status::OK);
+    };
+    switch (req->member_case()) {
+      case v1::InvokeRequest::kDispid:
+        runtime_.invoke(req->session_id(), req->object_id(), req->dispid(), std::move(args), done);
+        break;
+      case v1::InvokeRequest::kName:
+        runtime_.invokeByName(req->session_id(), req->object_id(), req->name(), std::move(args), done);
+        break;
+      default: {
+        CallResult r;
+        r.hr = DISP_E_MEMBERNOTFOUND;
+        r.error = runtimeError(r.hr, "The call names no member: give a dispatch id or a name");
+        done(r);
+      }
+    }
+    return reactor;
+  }
+
+  grpc::ServerUnaryReactor* AddRef(grpc::CallbackServerContext* ctx, const v1::RefRequest* req,
+                                   v1::RefReply* reply) override {
+    auto* reactor = ctx->DefaultReactor();
+    if (!authorized(ctx)) return refuse(reactor);
+    uint32_t count = 0;
+    ErrorInfo error;
+    runtime_.addRef(req->session_id(), req->object_id(), count, error);
+    reply->set_ref_count(count);
+    putFailure(error, -1, reply->mutable_error());
+    reactor->Finish(grpc::Status::OK);
+    return reactor;
+  }
+
+  grpc::ServerUnaryReactor* Release(grpc::CallbackServerContext* ctx, const v1::RefRequest* req,
+                                    v1::RefReply* reply) override {
+    auto* reactor = ctx->DefaultReactor();
+    if (!authorized(ctx)) return refuse(reactor);
+    runtime_.release(req->session_id(), req->object_id(), [reactor, reply](ReleaseResult& r) {
+      r.error.hresult = r.hr;
+      reply->set_ref_count(r.refCount);
+      putFailure(r.error, -1, reply->mutable_error());
+      reactor->Finish(grpc::Status::OK);
+    });
+    return reactor;
+  }
+
+  grpc::ServerUnaryReactor* LockServer(grpc::CallbackServerContext* ctx, const v1::LockServerRequest* req,
+                                       v1::LockServerReply* reply) override {
+    auto* reactor = ctx->DefaultReactor();
+    if (!authorized(ctx)) return refuse(reactor);
+    ErrorInfo error;
+    runtime_.lockServer(req->session_id(), req->class_name(), req->lock(), error);
+    putFailure(error, -1, reply->mutable_error());
+    reactor->Finish(grpc::Status::OK);
+    return reactor;
+  }
+
+  grpc::ServerUnaryReactor* GetTypeInfo(grpc::CallbackServerContext* ctx, const v1::GetTypeInfoRequest* req,
+                                        v1::GetTypeInfoReply* reply) override {
+    auto* reactor = ctx->DefaultReactor();
+    if (!authorized(ctx)) return refuse(reactor);
+    DispatchIdentity id;
+    ErrorInfo error;
+    if (succeeded(runtime_.identity(req->session_id(), req->object_id(), id, error))) {
+      const InterfaceDesc& iface = *id.iface;
+      reply->set_interface_name(std::string(iface.name));
+      reply->set_interface_id(std::string(iface.iid));
+      reply->set_documentation(std::string(iface.doc));
+      if (iface.base) reply->set_base_interface(std::string(iface.base->name));
+      std::vector<const InterfaceDesc*> chain;
+      for (const InterfaceDesc* i = &iface; i; i = i->base) chain.insert(chain.begin(), i);
+      for (const InterfaceDesc* i : chain) {
+        for (const MethodDesc& m : i->methods) {
+          v1::MethodInfo* mi = reply->add_methods();
+          mi->set_name(std::string(m.name));
+          mi->set_dispid(m.dispid);
+          mi->set_result_vt(m.result);
+          for (const ParamDesc& p : m.params) {
+            v1::ParamInfo* pi = mi->add_params();
+            pi->set_name(std::string(p.name));
+            pi->set_vt(p.type);
+            pi->set_direction(wireDirection(p.dir));
+            pi->set_by_ref(p.byRef);
+          }
+        }
+      }
+    }
+    putFailure(error, -1, reply->mutable_error());
+    reactor->Finish(grpc::Status::OK);
+    return reactor;
+  }
+
+ private:
+  // A refused session stream: finished at once, deleted when gRPC is done.
+  class RefusedStream final : public grpc::ServerWriteReactor<v1::SessionEvent> {
+   public:
+    explicit RefusedStream(const grpc::Status& status) { Finish(status); }
+    void OnDone() override { delete this; }
+  };
+
+  // The stream of one session. It ends when the client cancels it or goes
+  // away (OnCancel, which keep-alive pings bring about for a dead peer), or
+  // when the client closes the session; either way the session's
+  // references are released first. `pins` (guarded by the service's mu_)
+  // keeps it alive while CloseSession uses it.
+  class SessionStream final : public grpc::ServerWriteReactor<v1::SessionEvent> {
+   public:
+    SessionStream(Service& service, SessionId id) : service_(service), id_(std::move(id)) {
+      event_.set_session_id(id_);
+    }
+
+    void start() {
+      {
+        std::lock_guard lock(mu_);
+        if (finishRequested_) return;  // closed before it started
+        writing_ = true;
+      }
+      StartWrite(&event_);
+    }
+
+    void OnWriteDone(bool ok) override {
+      bool finishNow = false;
+      {
+        std::lock_guard lock(mu_);
+        writing_ = false;
+        finishNow = finishRequested_ && !finished_;
+        if (finishNow) finished_ = true;
+      }
+      if (finishNow) {
+        Finish(finishStatus_);
+      } else if (!ok) {
+        end(grpc::Status(grpc::StatusCode::CANCELLED, "The session stream broke"));
+      }
+    }
+
+    void OnCancel() override { end(grpc::Status(grpc::StatusCode::CANCELLED, "The session was cancelled")); }
+
+    void OnDone() override {
+      service_.runtime_.closeSession(id_);
+      bool destroy;
+      {
+        std::lock_guard lock(service_.mu_);
+        auto it = service_.streams_.find(id_);
+        if (it != service_.streams_.end() && it->second == this) service_.streams_.erase(it);
+        done_ = true;
+        destroy = pins == 0;
+      }
+      if (destroy) delete this;
+    }
+
+    // Releases the session and finishes the stream, once.
+    void end(const grpc::Status& status) {
+      service_.runtime_.closeSession(id_);
+      bool finishNow = false;
+      {
+        std::lock_guard lock(mu_);
+        if (finishRequested_) return;
+        finishRequested_ = true;
+        finishStatus_ = status;
+        finishNow = !writing_;
+        if (finishNow) finished_ = true;
+      }
+      // A write still in flight finishes the stream from OnWriteDone.
+      if (finishNow) Finish(status);
+    }
+
+    int pins = 0;
+    bool done_ = false;
+
+   private:
+    Service& service_;
+    SessionId id_;
+    v1::SessionEvent event_;
+    std::mutex mu_;
+    bool writing_ = false;
+    bool finishRequested_ = false;
+    bool finished_ = false;
+    grpc::Status finishStatus_;
+  };
+
+  void unpin(SessionStream* stream) {
+    bool destroy;
+    {
+      std::lock_guard lock(mu_);
+      destroy = --stream->pins == 0 && stream->done_;
+    }
+    if (destroy) delete stream;
+  }
+
+  bool authorized(grpc::CallbackServerContext* ctx) const {
+    if (config_.token.empty()) return true;
+    const auto& md = ctx->client_metadata();
+    auto it = md.find(kTokenMetadataKey);
+    if (it == md.end()) return false;
+    std::string_view value(it->second.data(), it->second.size());
+    if (value.substr(0, kBearerPrefix.size()) != kBearerPrefix) return false;
+    return tokenMatches(config_.token, value.substr(kBearerPrefix.size()));
+  }
+
+  static grpc::Status denied() {
+    return grpc::Status(grpc::StatusCode::UNAUTHENTICATED, "the client token is missing or wrong");
+  }
+
+  static grpc::ServerUnaryReactor* refuse(grpc::ServerUnaryReactor* reactor) {
+    reactor->Finish(denied());
+    return reactor;
+  }
+
+  ObjectRuntime& runtime_;
+  const ServerConfig& config_;
+  std::mutex mu_;
+  std::unordered_map<SessionId, SessionStream*> streams_;
+};
+
+RemotingServer::RemotingServer(ObjectRuntime& runtime, ServerConfig config)
+    : runtime_(runtime), config_(std::move(config)) {
+  config_.validate();
+}
+
+RemotingServer::~RemotingServer() { shutdown(); }
+
+void RemotingServer::start() {
+  if (server_) return;
+  std::shared_ptr<grpc::ServerCredentials> creds;
+  if (!config_.tlsCertFile.empty() || !config_.tlsKeyFile.empty()) {
+    grpc::SslServerCredentialsOptions ssl;
+    ssl.pem_key_cert_pairs.push_back(
+        {readFile("TLS key", config_.tlsKeyFile), readFile("TLS certificate", config_.tlsCertFile)});
+    creds = grpc::SslServerCredentials(ssl);
+  } else {
+    creds = grpc::InsecureServerCredentials();
+  }
+  service_ = std::make_unique<Service>(runtime_, config_);
+  grpc::ServerBuilder builder;
+  int selected = 0;
+  builder.AddListeningPort(config_.endpoint.text(), creds, &selected);
+  builder.RegisterService(service_.get());
+  int maxMessage = static_cast<int>(config_.maxMessageBytes);
+  builder.SetMaxReceiveMessageSize(maxMessage);
+  builder.SetMaxSendMessageSize(maxMessage);
+  // One server per endpoint: a second one must fail to bind, not share it.
+  builder.AddChannelArgument(GRPC_ARG_ALLOW_REUSEPORT, 0);
+  builder.AddChannelArgument(GRPC_ARG_KEEPALIVE_TIME_MS, config_.keepAliveMs);
+  builder.AddChannelArgument(GRPC_ARG_KEEPALIVE_TIMEOUT_MS, config_.keepAliveMs);
+  builder.AddChannelArgument(GRPC_ARG_KEEPALIVE_PERMIT_WITHOUT_CALLS, 1);
+  builder.AddChannelArgument(GRPC_ARG_HTTP2_MAX_PINGS_WITHOUT_DATA, 0);
+  builder.AddChannelArgument(GRPC_ARG_HTTP2_MIN_RECV_PING_INTERVAL_WITHOUT_DATA_MS, 500);
+  builder.AddChannelArgument(GRPC_ARG_HTTP2_MAX_PING_STRIKES, 0);
+  server_ = builder.BuildAndStart();
+  if (!server_ || selected == 0) {
+    server_.reset();
+    service_.reset();
+    throw ComError(E_FAIL, "Cannot listen on " + config_.endpoint.text() +
+                               ": the address is in use or not available on this machine");
+  }
+  port_ = static_cast<uint16_t>(selected);
+}
+
+std::string RemotingServer::address() const {
+  Endpoint ep = config_.endpoint;
+  ep.port = port_;
+  return ep.text();
+}
+
+void RemotingServer::shutdown() {
+  if (!server_) return;
+  runtime_.shutdown();
+  server_->Shutdown();
+  server_->Wait();
+  server_.reset();
+  service_.reset();
+}
+
+}  // namespace rvz::remoting

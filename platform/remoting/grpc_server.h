@@ -1,0 +1,50 @@
+// The object runtime served over gRPC (remoting.proto): every request is
+// checked for the client token before it reaches any object, messages are
+// bounded in size, and each client's session stream is watched with
+// keep-alive pings so that a client that disconnects or dies has its
+// references released within a few seconds.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/remoting/endpoint.h"
+#include "platform/remoting/object_runtime.h"
+
+namespace grpc {
+class Server;
+}
+
+namespace rvz::remoting {
+
+class RemotingServer {
+ public:
+  RemotingServer(ObjectRuntime& runtime, ServerConfig config);
+  RemotingServer(const RemotingServer&) = delete;
+  RemotingServer& operator=(const RemotingServer&) = delete;
+  ~RemotingServer();
+
+  // Binds the endpoint and starts serving; throws ComError when the
+  // endpoint cannot be bound or the TLS files cannot be read.
+  void start();
+  // The port bound (the chosen one when the endpoint asked for port 0).
+  uint16_t port() const { return port_; }
+  std::string address() const;
+  const ServerConfig& config() const { return config_; }
+
+  // Stops the runtime (waiting creation requests fail, every object is
+  // disconnected and destroyed on its thread), then the server. Not to be
+  // called from an object thread.
+  void shutdown();
+
+ private:
+  class Service;
+  ObjectRuntime& runtime_;
+  ServerConfig config_;
+  std::unique_ptr<Service> service_;
+  std::unique_ptr<grpc::Server> server_;
+  uint16_t port_ = 0;
+};
+
+}  // namespace rvz::remoting

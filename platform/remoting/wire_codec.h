@@ -1,0 +1,45 @@
+// Between the runtime's values and the wire messages: error information in
+// a Failure, arguments as variants in their byte form, and the HRESULT a
+// client reports for a failed gRPC call. The server and the client share it
+// so that both ends read the same bytes the same way.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/remoting/error_info.h"
+#include "platform/remoting/remoting.pb.h"
+#include "platform/variant/variant.h"
+#include "platform/variant/variant_wire.h"
+
+namespace grpc {
+class Status;
+}
+
+namespace rvz::remoting {
+
+namespace v1 = ::rvz::remoting::v1;
+
+void putFailure(const ErrorInfo& error, int32_t argError, v1::Failure* out);
+ErrorInfo getFailure(const v1::Failure& in);
+
+// Decodes the arguments of a call. A variant that does not decode fails the
+// call with RPC_E_INVALID_DATA, naming the argument; `argError` gets its
+// position.
+HRESULT decodeArguments(const google::protobuf::RepeatedPtrField<std::string>& in, std::vector<Variant>& args,
+                        ErrorInfo& error, int32_t& argError, const VariantWireLimits& limits = {});
+
+// A decoded value of a reply (result or out argument); throws VariantError
+// naming what it is.
+Variant decodeValue(const std::string& bytes, const char* what);
+
+// The status a client reports when the call itself failed on the way: the
+// server unreachable, the token refused, a message over the size bound.
+ErrorInfo errorFromStatus(const grpc::Status& status);
+
+// Metadata key of the client token; the value is "Bearer " and the token.
+inline constexpr const char* kTokenMetadataKey = "authorization";
+inline constexpr std::string_view kBearerPrefix = "Bearer ";
+
+}  // namespace rvz::remoting
