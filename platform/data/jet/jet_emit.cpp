@@ -1,0 +1,855 @@
+// Re-emission of Jet syntax trees as SQLite SQL.
+#include "platform/data/jet/jet_emit.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <map>
+
+namespace rvz::data::jet {
+
+namespace {
+
+// SQLite's binding strengths, weakest first.
+constexpr int kOr = 1, kAnd = 2, kNot = 3, kEquality = 4, kRelational = 5, kAdd = 8, kMul = 9, kUnary = 11,
+              kCollate = 12, kAtom = 13;
+
+bool isNumeric(SqlType t) { return t == SqlType::Number || t == SqlType::Boolean; }
+
+std::string lowerAscii(std::string_view s) {
+  std::string r(s);
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return r;
+}
+
+bool isPlainIdentifier(std::string_view s) {
+  if (s.empty()) return false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    auto c = static_cast<unsigned char>(s[i]);
+    bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
+    bool digit = c >= '0' && c <= '9';
+    if (!(letter || (digit && i > 0))) return false;
+  }
+  return true;
+}
+
+SqlType merge(SqlType a, SqlType b) {
+  if (a == b) return a;
+  if (a == SqlType::Unknown) return b == SqlType::Unknown ? a : SqlType::Unknown;
+  if (isNumeric(a) && isNumeric(b)) return SqlType::Number;
+  return SqlType::Unknown;
+}
+
+Out atom(std::string sql, SqlType type) {
+  Out o;
+  o.sql = std::move(sql);
+  o.type = type;
+  return o;
+}
+
+Out asValue(Out o) {
+  if (!o.condition) return o;
+  // Jet's true is -1: a SQLite truth value 1/0 becomes -1/0 (Null stays).
+  return atom("(-(" + o.sql + "))", SqlType::Boolean);
+}
+
+const char* compareText(CompareOp op) {
+  switch (op) {
+    case CompareOp::Equal: return " = ";
+    case CompareOp::NotEqual: return " <> ";
+    case CompareOp::Less: return " < ";
+    case CompareOp::Greater: return " > ";
+    case CompareOp::LessEqual: return " <= ";
+    case CompareOp::GreaterEqual: return " >= ";
+  }
+  return " = ";
+}
+
+const char* joinText(JoinKind k) {
+  switch (k) {
+    case JoinKind::Inner: return " INNER JOIN ";
+    case JoinKind::Left: return " LEFT JOIN ";
+    case JoinKind::Right: return " RIGHT JOIN ";
+    case JoinKind::Cross: return " CROSS JOIN ";
+  }
+  return " INNER JOIN ";
+}
+
+// A Jet LIKE pattern written as a literal, in SQLite's wildcards; false when
+// it uses what SQLite's LIKE cannot express (# and [..] character lists).
+bool likePatternForSqlite(const std::string& jet, std::string& out) {
+  out.clear();
+  for (char c : jet) {
+    if (c == '*') out.push_back('%');
+    else if (c == '?') out.push_back('_');
+    else if (c == '#' || c == '[') return false;
+    else out.push_back(c);
+  }
+  return true;
+}
+
+std::string aliasKey(std::string_view name) { return lowerAscii(name); }
+
+}  // namespace
+
+// ---- names and literals ----
+
+std::string Emitter::quoteName(const Name& n) {
+  if (!n.quoted && isPlainIdentifier(n.text) &&
+      sqlite3_keyword_check(n.text.data(), static_cast<int>(n.text.size())) == 0)
+    return n.text;
+  std::string r = "\"";
+  for (char c : n.text) {
+    if (c == '"') r.push_back('"');
+    r.push_back(c);
+  }
+  r.push_back('"');
+  return r;
+}
+
+std::string Emitter::quoteText(const std::string& value) {
+  std::string r = "'";
+  for (char c : value) {
+    if (c == '\'') r.push_back('\'');
+    r.push_back(c);
+  }
+  r.push_back('\'');
+  return r;
+}
+
+std::string Emitter::namePath(const std::vector<Name>& path) {
+  std::string r;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (i) r += ".";
+    r += quoteName(path[i]);
+  }
+  return r;
+}
+
+void Emitter::charge(size_t bytes) {
+  produced_ += bytes;
+  if (produced_ > limit_) throw TranslateError("translation would exceed " + std::to_string(limit_) + " bytes");
+}
+
+std::string Emitter::operand(const Out& o, int minPrecedence) {
+  return o.precedence >= minPrecedence ? o.sql : "(" + o.sql + ")";
+}
+
+std::string Emitter::withNoCase(const Out& o, int minPrecedence) {
+  (void)minPrecedence;
+  return operand(o, kCollate) + " COLLATE NOCASE";
+}
+
+// Text comparisons in Jet ignore letter case. A bare column brings its
+// declared collation (NOCASE for every text column the DDL translation
+// creates); when no operand is a column, SQLite would compare binary, so the
+// comparison gets COLLATE NOCASE. Numbers are never affected by collation.
+bool Emitter::needsNoCase(const std::vector<const Out*>& operands) const {
+  bool allDates = true;
+  for (const Out* o : operands) {
+    if (o->column || isNumeric(o->type)) return false;
+    if (o->type != SqlType::Date) allDates = false;
+  }
+  return !allDates;
+}
+
+// ---- expressions ----
+
+Out Emitter::value(const Expr& e) { return asValue(expr(e)); }
+
+Out Emitter::condition(const Expr& e) { return expr(e); }
+
+Out Emitter::column(const Expr& e) {
+  if (aliases_ && e.path.size() == 1) {
+    std::string key = aliasKey(e.path[0].text);
+    for (const AliasInfo& a : *aliases_) {
+      if (a.key == key) {
+        // SQLite cannot refer to an alias of the same select list; Jet can.
+        charge(a.sql.size() + 2);
+        Out o = atom("(" + a.sql + ")", a.type);
+        o.column = a.column;
+        return o;
+      }
+    }
+  }
+  Out o = atom(namePath(e.path), SqlType::Unknown);
+  o.column = true;
+  return o;
+}
+
+Out Emitter::expr(const Expr& e) {
+  switch (e.kind) {
+    case ExprKind::Number: return atom(e.text, SqlType::Number);
+    case ExprKind::String: return atom(quoteText(e.text), SqlType::Text);
+    case ExprKind::Date: return atom(quoteText(e.text), SqlType::Date);
+    case ExprKind::Null: return atom("NULL", SqlType::Unknown);
+    case ExprKind::Bool: {
+      Out o = atom(e.boolValue ? "-1" : "0", SqlType::Boolean);
+      if (e.boolValue) o.precedence = kUnary;
+      return o;
+    }
+    case ExprKind::Param: return atom("?" + std::to_string(e.paramIndex), SqlType::Unknown);
+    case ExprKind::Column: return column(e);
+    case ExprKind::Star: throw TranslateError("'*' outside a select list");
+    case ExprKind::Negate: {
+      Out v = value(*e.args[0]);
+      Out o = atom("-" + operand(v, kUnary), SqlType::Number);
+      o.precedence = kUnary;
+      return o;
+    }
+    case ExprKind::Not: {
+      Out c = condition(*e.args[0]);
+      Out o = atom("NOT " + operand(c, kNot), SqlType::Boolean);
+      o.precedence = kNot;
+      o.condition = true;
+      return o;
+    }
+    case ExprKind::Binary: {
+      const BinaryOp op = e.binaryOp;
+      if (op == BinaryOp::And || op == BinaryOp::Or) {
+        int p = op == BinaryOp::And ? kAnd : kOr;
+        Out l = condition(*e.args[0]);
+        Out r = condition(*e.args[1]);
+        Out o = atom(operand(l, p) + (op == BinaryOp::And ? " AND " : " OR ") + operand(r, p + 1), SqlType::Boolean);
+        o.precedence = p;
+        o.condition = true;
+        return o;
+      }
+      if (op == BinaryOp::Concat) {
+        // a & b & c: one call; Jet's & reads Null as empty text.
+        std::vector<const Expr*> parts;
+        const Expr* cur = &e;
+        while (cur->kind == ExprKind::Binary && cur->binaryOp == BinaryOp::Concat) {
+          parts.push_back(cur->args[1].get());
+          cur = cur->args[0].get();
+        }
+        parts.push_back(cur);
+        std::reverse(parts.begin(), parts.end());
+        std::string sql = "jet_concat(";
+        for (size_t i = 0; i < parts.size(); ++i) {
+          if (i) sql += ", ";
+          sql += value(*parts[i]).sql;
+        }
+        return atom(sql + ")", SqlType::Text);
+      }
+      Out l = value(*e.args[0]);
+      Out r = value(*e.args[1]);
+      auto fn = [&](const char* name, SqlType t) { return atom(std::string(name) + "(" + l.sql + ", " + r.sql + ")", t); };
+      switch (op) {
+        case BinaryOp::Add:
+          if (l.type == SqlType::Text || r.type == SqlType::Text || l.type == SqlType::Date || r.type == SqlType::Date) {
+            // Jet's + joins two texts and moves dates by days.
+            SqlType t = (l.type == SqlType::Date || r.type == SqlType::Date) ? SqlType::Date
+                        : (l.type == SqlType::Text && r.type == SqlType::Text) ? SqlType::Text
+                                                                             : SqlType::Unknown;
+            return fn("jet_add", t);
+          }
+          break;
+        case BinaryOp::Subtract:
+          if (l.type == SqlType::Date || r.type == SqlType::Date) {
+            SqlType t = (l.type == SqlType::Date && r.type != SqlType::Date) ? SqlType::Date : SqlType::Number;
+            return fn("jet_sub", t);
+          }
+          break;
+        case BinaryOp::Divide: {
+          // Jet's / always divides as floating point; SQLite's truncates integers.
+          Out o = atom(operand(l, kMul) + " / CAST(" + r.sql + " AS REAL)", SqlType::Number);
+          o.precedence = kMul;
+          return o;
+        }
+        case BinaryOp::IntDivide: return fn("jet_idiv", SqlType::Number);
+        case BinaryOp::Modulo: return fn("jet_mod", SqlType::Number);
+        case BinaryOp::Power: return fn("jet_pow", SqlType::Number);
+        case BinaryOp::Xor: return fn("jet_xor", SqlType::Number);
+        default: break;
+      }
+      const char* text = op == BinaryOp::Add ? " + " : op == BinaryOp::Subtract ? " - " : " * ";
+      int p = op == BinaryOp::Multiply ? kMul : kAdd;
+      SqlType t = isNumeric(l.type) && isNumeric(r.type) ? SqlType::Number : SqlType::Unknown;
+      Out o = atom(operand(l, p) + text + operand(r, p + 1), t);
+      o.precedence = p;
+      return o;
+    }
+    case ExprKind::Compare: return compare(e);
+    case ExprKind::Between: {
+      Out x = value(*e.args[0]);
+      Out lo = value(*e.args[1]);
+      Out hi = value(*e.args[2]);
+      std::string left = needsNoCase({&x, &lo, &hi}) ? withNoCase(x, kRelational) : operand(x, kRelational);
+      Out o = atom(left + (e.negated ? " NOT BETWEEN " : " BETWEEN ") + operand(lo, kRelational) + " AND " +
+                       operand(hi, kRelational),
+                   SqlType::Boolean);
+      o.precedence = kEquality;
+      o.condition = true;
+      return o;
+    }
+    case ExprKind::InList: {
+      Out x = value(*e.args[0]);
+      std::vector<Out> items;
+      std::vector<const Out*> all = {&x};
+      items.reserve(e.args.size() - 1);
+      for (size_t i = 1; i < e.args.size(); ++i) items.push_back(value(*e.args[i]));
+      for (const Out& it : items) all.push_back(&it);
+      std::string sql = needsNoCase(all) ? withNoCase(x, kRelational) : operand(x, kRelational);
+      sql += e.negated ? " NOT IN (" : " IN (";
+      for (size_t i = 0; i < items.size(); ++i) {
+        if (i) sql += ", ";
+        sql += items[i].sql;
+      }
+      Out o = atom(sql + ")", SqlType::Boolean);
+      o.precedence = kEquality;
+      o.condition = true;
+      return o;
+    }
+    case ExprKind::InSelect: {
+      Out x = value(*e.args[0]);
+      std::string sub = select(*e.select);
+      std::string left = (!x.column && !isNumeric(x.type)) ? withNoCase(x, kRelational) : operand(x, kRelational);
+      Out o = atom(left + (e.negated ? " NOT IN (" : " IN (") + sub + ")", SqlType::Boolean);
+      o.precedence = kEquality;
+      o.condition = true;
+      return o;
+    }
+    case ExprKind::Exists: {
+      Out o = atom("EXISTS (" + select(*e.select) + ")", SqlType::Boolean);
+      o.condition = true;
+      return o;
+    }
+    case ExprKind::IsNull: {
+      Out x = value(*e.args[0]);
+      Out o = atom(operand(x, kRelational) + (e.negated ? " IS NOT NULL" : " IS NULL"), SqlType::Boolean);
+      o.precedence = kEquality;
+      o.condition = true;
+      return o;
+    }
+    case ExprKind::Like: return like(e);
+    case ExprKind::Call: return call(e);
+    case ExprKind::Subquery: return atom("(" + select(*e.select) + ")", SqlType::Unknown);
+  }
+  throw TranslateError("unknown expression");
+}
+
+Out Emitter::compare(const Expr& e) {
+  Out l = value(*e.args[0]);
+  Out r = value(*e.args[1]);
+  bool equality = e.compareOp == CompareOp::Equal || e.compareOp == CompareOp::NotEqual;
+  int p = equality ? kEquality : kRelational;
+  std::string left = needsNoCase({&l, &r}) ? withNoCase(l, p) : operand(l, p);
+  Out o = atom(left + compareText(e.compareOp) + operand(r, p + 1), SqlType::Boolean);
+  o.precedence = p;
+  o.condition = true;
+  return o;
+}
+
+Out Emitter::like(const Expr& e) {
+  Out x = value(*e.args[0]);
+  const Expr& pattern = *e.args[1];
+  std::string converted;
+  if (pattern.kind == ExprKind::String && likePatternForSqlite(pattern.text, converted)) {
+    // SQLite's LIKE already ignores letter case.
+    Out o = atom(operand(x, kRelational) + (e.negated ? " NOT LIKE " : " LIKE ") + quoteText(converted),
+                 SqlType::Boolean);
+    o.precedence = kEquality;
+    o.condition = true;
+    return o;
+  }
+  Out p = value(pattern);
+  Out o = atom("jet_like(" + x.sql + ", " + p.sql + ")", SqlType::Boolean);
+  o.condition = true;
+  if (e.negated) {
+    o.sql = "NOT " + o.sql;
+    o.precedence = kNot;
+  }
+  return o;
+}
+
+Out Emitter::call(const Expr& e) {
+  std::string name = lowerAscii(e.text);
+  if (!name.empty() && name.back() == '$') name.pop_back();
+  const size_t n = e.args.size();
+  auto arity = [&](size_t lo, size_t hi) {
+    if (n < lo || n > hi || e.starArgument || e.distinct)
+      throw TranslateError(e.text + " called with " + std::to_string(n) + " arguments");
+  };
+  if (name == "iif") {
+    arity(3, 3);
+    Out c = condition(*e.args[0]);
+    Out a = value(*e.args[1]);
+    Out b = value(*e.args[2]);
+    SqlType t = e.args[1]->kind == ExprKind::Null   ? b.type
+                : e.args[2]->kind == ExprKind::Null ? a.type
+                                                    : merge(a.type, b.type);
+    return atom("CASE WHEN " + c.sql + " THEN " + a.sql + " ELSE " + b.sql + " END", t);
+  }
+  if (name == "switch") {
+    if (n < 2 || n % 2 != 0 || e.starArgument || e.distinct)
+      throw TranslateError("Switch needs pairs of conditions and values");
+    std::string sql = "CASE";
+    SqlType t = SqlType::Unknown;
+    for (size_t i = 0; i < n; i += 2) {
+      Out c = condition(*e.args[i]);
+      Out v = value(*e.args[i + 1]);
+      t = i == 0 ? v.type : merge(t, v.type);
+      sql += " WHEN " + c.sql + " THEN " + v.sql;
+    }
+    return atom(sql + " END", t);
+  }
+  if (name == "isnull") {
+    arity(1, 1);
+    Out x = value(*e.args[0]);
+    Out o = atom(operand(x, kRelational) + " IS NULL", SqlType::Boolean);
+    o.precedence = kEquality;
+    o.condition = true;
+    return o;
+  }
+  if (name == "nz") {
+    arity(1, 2);
+    Out x = value(*e.args[0]);
+    // Without a default, Jet's Nz gives Empty, which a query reads as a
+    // zero-length text.
+    std::string d = n == 2 ? value(*e.args[1]).sql : "''";
+    return atom("coalesce(" + x.sql + ", " + d + ")", n == 2 ? merge(x.type, value(*e.args[1]).type) : SqlType::Unknown);
+  }
+  if (name == "now") {
+    arity(0, 0);
+    return atom("datetime('now', 'localtime')", SqlType::Date);
+  }
+  if (name == "date") {
+    arity(0, 0);
+    return atom("(date('now', 'localtime') || ' 00:00:00')", SqlType::Date);
+  }
+  if (name == "time") {
+    arity(0, 0);
+    return atom("('1899-12-30 ' || time('now', 'localtime'))", SqlType::Date);
+  }
+
+  std::string target;
+  SqlType type = SqlType::Unknown;
+  if (const JetFunctionInfo* f = findJetFunction(name)) {
+    target = std::string(f->sqlName);
+    type = f->result;
+  } else {
+    // SQLite's own aggregates and anything else: passed on as written.
+    target = e.text;
+    if (name == "count" || name == "sum" || name == "avg") type = SqlType::Number;
+  }
+  std::string sql = target + "(";
+  if (e.starArgument) sql += "*";
+  if (e.distinct) sql += "DISTINCT ";
+  for (size_t i = 0; i < n; ++i) {
+    if (i) sql += ", ";
+    Out a = value(*e.args[i]);
+    if ((name == "min" || name == "max") && n == 1) type = a.type;
+    sql += a.sql;
+  }
+  return atom(sql + ")", type);
+}
+
+// ---- SELECT ----
+
+std::string Emitter::statement(const Statement& s) {
+  switch (s.kind) {
+    case StatementKind::Select: return select(*s.select);
+    case StatementKind::Insert: return insert(*s.insert);
+    case StatementKind::Update: return update(*s.update);
+    case StatementKind::Delete: return del(*s.del);
+  }
+  throw TranslateError("unknown statement");
+}
+
+std::string Emitter::select(const Select& s) {
+  const std::vector<AliasInfo>* saved = aliases_;
+  aliases_ = nullptr;
+  std::string sql;
+  std::vector<AliasInfo> firstAliases;
+  if (s.members.size() == 1) {
+    const SelectCore& c = s.members[0];
+    if (!c.orderBy.empty() && !s.orderBy.empty()) {
+      sql = "SELECT * FROM (" + member(c, &c.orderBy) + ")";
+      core(c, firstAliases);  // for the aliases the outer ORDER BY may name
+      sql += orderBy(s.orderBy, firstAliases);
+    } else {
+      sql = core(c, firstAliases);
+      const std::vector<OrderItem>& order = s.orderBy.empty() ? c.orderBy : s.orderBy;
+      sql += orderBy(order, firstAliases);
+      if (!c.top.empty()) sql += " LIMIT " + c.top;
+    }
+  } else {
+    for (size_t i = 0; i < s.members.size(); ++i) {
+      const SelectCore& c = s.members[i];
+      if (i) sql += s.unionAll[i - 1] ? " UNION ALL " : " UNION ";
+      if (!c.top.empty() || !c.orderBy.empty()) {
+        // TOP and ORDER BY of one member apply to that member alone; SQLite
+        // allows them only on a subquery.
+        sql += "SELECT * FROM (" + member(c, &c.orderBy) + ")";
+        if (i == 0) {
+          std::vector<AliasInfo> scratch;
+          core(c, scratch);
+          firstAliases = std::move(scratch);
+        }
+      } else if (i == 0) {
+        sql += core(c, firstAliases);
+      } else {
+        std::vector<AliasInfo> scratch;
+        sql += core(c, scratch);
+      }
+    }
+    sql += orderBy(s.orderBy, firstAliases);
+  }
+  aliases_ = saved;
+  return sql;
+}
+
+std::string Emitter::member(const SelectCore& c, const std::vector<OrderItem>* order) {
+  std::vector<AliasInfo> aliases;
+  std::string sql = core(c, aliases);
+  if (order) sql += orderBy(*order, aliases);
+  if (!c.top.empty()) sql += " LIMIT " + c.top;
+  return sql;
+}
+
+std::string Emitter::core(const SelectCore& c, std::vector<AliasInfo>& aliases) {
+  aliases.clear();
+  std::string sql = "SELECT ";
+  // DISTINCTROW (unique source rows) is dropped: the rows stay as the joins
+  // give them.
+  if (c.distinct) sql += "DISTINCT ";
+  int unnamed = 0;
+  for (size_t i = 0; i < c.items.size(); ++i) {
+    const SelectItem& item = c.items[i];
+    if (i) sql += ", ";
+    if (item.expr->kind == ExprKind::Star) {
+      sql += item.expr->path.empty() ? "*" : namePath(item.expr->path) + ".*";
+      continue;
+    }
+    aliases_ = &aliases;
+    Out o = value(*item.expr);
+    aliases_ = nullptr;
+    sql += o.sql;
+    if (item.alias) {
+      sql += " AS " + quoteName(*item.alias);
+      aliases.push_back({aliasKey(item.alias->text), o.sql, o.type, o.column});
+    } else if (item.expr->kind != ExprKind::Column) {
+      // Jet names an unnamed computed column Expr1000, Expr1001, ...
+      sql += " AS Expr" + std::to_string(1000 + unnamed++);
+    }
+  }
+  if (!c.from.empty()) sql += " FROM " + from(c.from);
+  if (c.where) sql += " WHERE " + condition(*c.where).sql;
+  if (!c.groupBy.empty()) {
+    sql += " GROUP BY ";
+    for (size_t i = 0; i < c.groupBy.size(); ++i) {
+      if (i) sql += ", ";
+      sql += groupTerm(*c.groupBy[i], nullptr);
+    }
+  }
+  if (c.having) sql += " HAVING " + condition(*c.having).sql;
+  charge(sql.size());
+  return sql;
+}
+
+// An ORDER BY or GROUP BY term. Jet sorts and groups text without regard to
+// letter case: a term that is not a bare column (whose collation applies)
+// nor a number gets COLLATE NOCASE. Aliases of the select list are left to
+// SQLite, which resolves them in ORDER BY; their expression decides.
+std::string Emitter::groupTerm(const Expr& e, const std::vector<AliasInfo>* aliases) {
+  if (e.kind == ExprKind::Number) return e.text;  // a column position
+  if (aliases && e.kind == ExprKind::Column && e.path.size() == 1) {
+    std::string key = aliasKey(e.path[0].text);
+    for (const AliasInfo& a : *aliases) {
+      if (a.key != key) continue;
+      std::string name = quoteName(e.path[0]);
+      return (a.column || isNumeric(a.type)) ? name : name + " COLLATE NOCASE";
+    }
+  }
+  Out o = value(e);
+  if (o.column || isNumeric(o.type)) return o.sql;
+  return withNoCase(o, kCollate);
+}
+
+std::string Emitter::orderBy(const std::vector<OrderItem>& items, const std::vector<AliasInfo>& aliases) {
+  if (items.empty()) return {};
+  std::string sql = " ORDER BY ";
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i) sql += ", ";
+    sql += groupTerm(*items[i].expr, &aliases);
+    if (items[i].descending) sql += " DESC";
+  }
+  return sql;
+}
+
+// ---- FROM ----
+
+std::string Emitter::tableRef(const TableRef& t, bool operandOfJoin) {
+  switch (t.kind) {
+    case TableRef::Kind::Table: {
+      std::string sql = namePath(t.table);
+      if (t.alias) sql += " AS " + quoteName(*t.alias);
+      return sql;
+    }
+    case TableRef::Kind::Subquery: {
+      std::string sql = "(" + select(*t.select) + ")";
+      if (t.alias) sql += " AS " + quoteName(*t.alias);
+      return sql;
+    }
+    case TableRef::Kind::Join: {
+      // Jet's parenthesised chains nest to the left; SQLite reads a flat
+      // chain the same way. A join on the right keeps its parentheses.
+      std::string sql = tableRef(*t.left, false) + joinText(t.join) + tableRef(*t.right, true);
+      if (t.on) sql += " ON " + condition(*t.on).sql;
+      return operandOfJoin ? "(" + sql + ")" : sql;
+    }
+  }
+  throw TranslateError("unknown table reference");
+}
+
+namespace {
+
+// Jet's FROM form "A Z, B K, Z INNER JOIN K ON ..": the join operands name
+// tables listed earlier in the same FROM by their aliases. The joins are
+// rebuilt as chains over those tables; a listed table no join names stays a
+// cross-joined item.
+struct FromRewrite {
+  struct Entry {
+    std::string key;
+    const TableRef* ref;
+    int chain = -1;
+    bool listed;  // an item of the FROM list itself
+  };
+  struct Step {
+    JoinKind kind;
+    const TableRef* ref;
+    const Expr* on;
+  };
+  struct Chain {
+    const TableRef* start;
+    int firstListed = -1;  // position in the FROM list where the chain is written
+    std::vector<Step> steps;
+  };
+
+  std::vector<Entry> entries;
+  std::vector<Chain> chains;
+
+  static std::string keyOf(const TableRef& t) {
+    if (t.alias) return lowerAscii(t.alias->text);
+    if (t.kind == TableRef::Kind::Table) return lowerAscii(t.table.back().text);
+    return {};
+  }
+
+  int find(const std::string& key) const {
+    for (size_t i = 0; i < entries.size(); ++i)
+      if (!key.empty() && entries[i].key == key) return static_cast<int>(i);
+    return -1;
+  }
+
+  // A join leaf that names a listed table: a bare one-part name, no alias.
+  int reference(const TableRef& leaf) const {
+    if (leaf.kind != TableRef::Kind::Table || leaf.alias || leaf.table.size() != 1) return -1;
+    int i = find(lowerAscii(leaf.table[0].text));
+    return i >= 0 && entries[static_cast<size_t>(i)].listed ? i : -1;
+  }
+
+  // Leaves and steps of a left-deep join; false when a right operand is a join.
+  static bool flatten(const TableRef& j, std::vector<const TableRef*>& leaves, std::vector<const TableRef*>& joins) {
+    const TableRef* cur = &j;
+    while (cur->kind == TableRef::Kind::Join) {
+      if (cur->right->kind == TableRef::Kind::Join) return false;
+      joins.push_back(cur);
+      leaves.push_back(cur->right.get());
+      cur = cur->left.get();
+    }
+    leaves.push_back(cur);
+    std::reverse(leaves.begin(), leaves.end());
+    std::reverse(joins.begin(), joins.end());
+    return true;
+  }
+};
+
+}  // namespace
+
+std::string Emitter::from(const std::vector<TableRefPtr>& items) {
+  FromRewrite fr;
+  for (const auto& item : items)
+    if (item->kind != TableRef::Kind::Join) fr.entries.push_back({FromRewrite::keyOf(*item), item.get(), -1, true});
+
+  // Which join items are written over listed aliases?
+  std::vector<bool> absorbed(items.size(), false);
+  bool any = false;
+  for (size_t i = 0; i < items.size(); ++i) {
+    const TableRef& t = *items[i];
+    if (t.kind != TableRef::Kind::Join) continue;
+    std::vector<const TableRef*> leaves, joins;
+    if (!FromRewrite::flatten(t, leaves, joins)) continue;
+    bool refers = std::any_of(leaves.begin(), leaves.end(), [&](const TableRef* l) { return fr.reference(*l) >= 0; });
+    if (refers) absorbed[i] = any = true;
+  }
+  if (!any) {
+    std::string sql;
+    for (size_t i = 0; i < items.size(); ++i) {
+      if (i) sql += ", ";
+      sql += tableRef(*items[i], false);
+    }
+    return sql;
+  }
+
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (!absorbed[i]) continue;
+    std::vector<const TableRef*> leaves, joins;
+    FromRewrite::flatten(*items[i], leaves, joins);
+    std::vector<int> ids;
+    for (const TableRef* leaf : leaves) {
+      int id = fr.reference(*leaf);
+      if (id < 0) {
+        // A table joined in here for the first time.
+        fr.entries.push_back({FromRewrite::keyOf(*leaf), leaf, -1, false});
+        id = static_cast<int>(fr.entries.size() - 1);
+      }
+      ids.push_back(id);
+    }
+    auto entry = [&](int id) -> FromRewrite::Entry& { return fr.entries[static_cast<size_t>(id)]; };
+    int current = entry(ids[0]).chain;
+    for (size_t k = 0; k < joins.size(); ++k) {
+      const TableRef& j = *joins[k];
+      int id = ids[k + 1];
+      FromRewrite::Step step{j.join, entry(id).ref, j.on.get()};
+      if (current < 0) {
+        if (entry(id).chain >= 0) {
+          // "X join Z" with Z already chained: only an inner join reads the same both ways.
+          if (j.join != JoinKind::Inner && j.join != JoinKind::Cross)
+            throw TranslateError("outer join onto a table already joined");
+          current = entry(id).chain;
+          fr.chains[static_cast<size_t>(current)].steps.push_back({j.join, entry(ids[0]).ref, j.on.get()});
+          entry(ids[0]).chain = current;
+          continue;
+        }
+        fr.chains.push_back({entry(ids[0]).ref, -1, {}});
+        current = static_cast<int>(fr.chains.size() - 1);
+        entry(ids[0]).chain = current;
+      } else if (entry(id).chain >= 0) {
+        throw TranslateError("join between two tables already joined");
+      }
+      fr.chains[static_cast<size_t>(current)].steps.push_back(step);
+      entry(id).chain = current;
+    }
+  }
+
+  // Write each chain where its first listed member stands.
+  std::string sql;
+  size_t listed = 0;
+  bool first = true;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (absorbed[i]) continue;
+    std::string piece;
+    if (items[i]->kind == TableRef::Kind::Join) {
+      piece = tableRef(*items[i], false);
+    } else {
+      const FromRewrite::Entry& en = fr.entries[listed++];
+      if (en.chain < 0) {
+        piece = tableRef(*items[i], false);
+      } else {
+        FromRewrite::Chain& ch = fr.chains[static_cast<size_t>(en.chain)];
+        if (ch.firstListed >= 0) continue;
+        ch.firstListed = static_cast<int>(i);
+        piece = tableRef(*ch.start, false);
+        for (const auto& st : ch.steps) {
+          piece += joinText(st.kind) + tableRef(*st.ref, true);
+          if (st.on) piece += " ON " + condition(*st.on).sql;
+        }
+      }
+    }
+    if (!first) sql += ", ";
+    first = false;
+    sql += piece;
+  }
+  // A chain started by a table that only a join brought in has no listed
+  // member written yet.
+  for (FromRewrite::Chain& ch : fr.chains) {
+    if (ch.firstListed >= 0) continue;
+    std::string piece = tableRef(*ch.start, false);
+    for (const auto& st : ch.steps) {
+      piece += joinText(st.kind) + tableRef(*st.ref, true);
+      if (st.on) piece += " ON " + condition(*st.on).sql;
+    }
+    if (!first) sql += ", ";
+    first = false;
+    sql += piece;
+  }
+  return sql;
+}
+
+// ---- INSERT, UPDATE, DELETE ----
+
+std::string Emitter::insert(const InsertStatement& s) {
+  std::string sql = "INSERT INTO " + namePath(s.table);
+  if (!s.columns.empty()) {
+    sql += " (";
+    for (size_t i = 0; i < s.columns.size(); ++i) {
+      if (i) sql += ", ";
+      sql += quoteName(s.columns[i]);
+    }
+    sql += ")";
+  }
+  if (s.select) return sql + " " + select(*s.select);
+  sql += " VALUES ";
+  for (size_t r = 0; r < s.rows.size(); ++r) {
+    if (r) sql += ", ";
+    sql += "(";
+    for (size_t i = 0; i < s.rows[r].size(); ++i) {
+      if (i) sql += ", ";
+      sql += value(*s.rows[r][i]).sql;
+    }
+    sql += ")";
+  }
+  return sql;
+}
+
+std::string Emitter::update(const UpdateStatement& s) {
+  // UPDATE A INNER JOIN B ON c SET ... becomes SQLite's UPDATE A SET ...
+  // FROM B WHERE c: only inner joins, whose conditions may move to WHERE.
+  const TableRef* target = s.target.get();
+  std::vector<const TableRef*> others;
+  std::vector<const Expr*> conditions;
+  while (target->kind == TableRef::Kind::Join) {
+    if (target->join != JoinKind::Inner && target->join != JoinKind::Cross)
+      throw TranslateError("UPDATE over an outer join is not translated");
+    others.push_back(target->right.get());
+    if (target->on) conditions.push_back(target->on.get());
+    target = target->left.get();
+  }
+  if (target->kind != TableRef::Kind::Table) throw TranslateError("UPDATE of a subquery");
+  std::reverse(others.begin(), others.end());
+  std::reverse(conditions.begin(), conditions.end());
+  std::string key = FromRewrite::keyOf(*target);
+
+  std::string sql = "UPDATE " + tableRef(*target, false) + " SET ";
+  for (size_t i = 0; i < s.assignments.size(); ++i) {
+    const Assignment& a = s.assignments[i];
+    if (i) sql += ", ";
+    // SQLite's SET names bare columns of the written table.
+    if (a.target.size() > 2 || (a.target.size() == 2 && lowerAscii(a.target[0].text) != key))
+      throw TranslateError("SET of a column of another table");
+    sql += quoteName(a.target.back()) + " = " + value(*a.value).sql;
+  }
+  if (!others.empty()) {
+    sql += " FROM ";
+    for (size_t i = 0; i < others.size(); ++i) {
+      if (i) sql += ", ";
+      sql += tableRef(*others[i], true);
+    }
+  }
+  std::vector<std::string> where;
+  for (const Expr* c : conditions) where.push_back(operand(condition(*c), kAnd + 1));
+  if (s.where) where.push_back(operand(condition(*s.where), kAnd + 1));
+  for (size_t i = 0; i < where.size(); ++i) sql += (i ? " AND " : " WHERE ") + where[i];
+  return sql;
+}
+
+std::string Emitter::del(const DeleteStatement& s) {
+  std::string sql = "DELETE FROM " + namePath(s.table);
+  if (s.alias) sql += " AS " + quoteName(*s.alias);
+  if (s.where) sql += " WHERE " + condition(*s.where).sql;
+  return sql;
+}
+
+}  // namespace rvz::data::jet

@@ -1,0 +1,73 @@
+// Re-emits the Jet syntax tree as SQLite SQL: Jet operators and functions
+// become SQLite expressions or calls of the registered jet_* functions,
+// truth values follow Jet's -1/0, text comparisons ignore letter case, and
+// Jet's FROM forms become SQLite joins.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/data/jet/jet_ast.h"
+#include "platform/data/jet/jet_functions.h"
+#include "platform/data/jet/jet_parser.h"
+
+namespace rvz::data::jet {
+
+// One emitted expression with what its parent needs to know about it.
+struct Out {
+  std::string sql;
+  SqlType type = SqlType::Unknown;
+  int precedence = 13;     // SQLite binding strength; 13 = stands alone
+  bool column = false;     // a bare column: its declared collation applies
+  bool condition = false;  // a SQLite truth value 1/0, where Jet has -1/0
+};
+
+class Emitter {
+ public:
+  // Output longer than this is refused (select-list aliases are substituted
+  // by their expressions, which could otherwise grow without bound).
+  explicit Emitter(size_t outputLimit) : limit_(outputLimit) {}
+
+  std::string statement(const Statement& s);
+  std::string select(const Select& s);
+
+  Out value(const Expr& e);      // in a value position: truth values become -1/0
+  Out condition(const Expr& e);  // in a WHERE/ON/WHEN position
+  static std::string quoteName(const Name& n);
+  static std::string quoteText(const std::string& value);
+  std::string namePath(const std::vector<Name>& path);
+
+ private:
+  struct AliasInfo {
+    std::string key;
+    std::string sql;
+    SqlType type;
+    bool column;
+  };
+
+  Out expr(const Expr& e);
+  Out call(const Expr& e);
+  Out compare(const Expr& e);
+  Out like(const Expr& e);
+  Out column(const Expr& e);
+  std::string operand(const Out& o, int minPrecedence);
+  std::string withNoCase(const Out& o, int minPrecedence);
+  bool needsNoCase(const std::vector<const Out*>& operands) const;
+
+  std::string core(const SelectCore& c, std::vector<AliasInfo>& aliases);
+  std::string member(const SelectCore& c, const std::vector<OrderItem>* order);
+  std::string orderBy(const std::vector<OrderItem>& items, const std::vector<AliasInfo>& aliases);
+  std::string groupTerm(const Expr& e, const std::vector<AliasInfo>* aliases);
+  std::string from(const std::vector<TableRefPtr>& items);
+  std::string tableRef(const TableRef& t, bool operandOfJoin);
+  std::string insert(const InsertStatement& s);
+  std::string update(const UpdateStatement& s);
+  std::string del(const DeleteStatement& s);
+  void charge(size_t bytes);
+
+  size_t limit_;
+  size_t produced_ = 0;
+  const std::vector<AliasInfo>* aliases_ = nullptr;  // select-list aliases in scope
+};
+
+}  // namespace rvz::data::jet

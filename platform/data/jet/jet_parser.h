@@ -1,0 +1,111 @@
+// Recursive-descent parser of Jet SQL: statements into the syntax tree, with
+// bounded nesting, plus the token helpers the DDL translation reads with.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/data/jet/jet_ast.h"
+#include "platform/data/jet/jet_lexer.h"
+
+namespace rvz::data::jet {
+
+// Why a command text is passed on untranslated. Internal to the translator:
+// translate() catches it and returns the text unchanged.
+class TranslateError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Nesting deeper than this (parentheses, subqueries, NOT chains) is refused.
+inline constexpr int kMaxNesting = 200;
+// Trees taller than this (long operator chains) are refused, so that the
+// recursion over them stays bounded as well.
+inline constexpr int kMaxTreeHeight = 600;
+
+enum class StatementKind { Select, Insert, Update, Delete };
+
+struct Statement {
+  StatementKind kind = StatementKind::Select;
+  std::unique_ptr<Select> select;
+  std::unique_ptr<InsertStatement> insert;
+  std::unique_ptr<UpdateStatement> update;
+  std::unique_ptr<DeleteStatement> del;
+};
+
+bool equalsWordNoCase(std::string_view a, std::string_view b);
+
+class Parser {
+ public:
+  explicit Parser(const std::vector<Token>& tokens) : tokens_(tokens) {}
+
+  // A whole SELECT, INSERT, UPDATE or DELETE text, up to an optional ";".
+  Statement parseStatement();
+  ExprPtr parseExpression();
+
+  // Token access for the DDL translation.
+  const Token& peek(size_t ahead = 0) const;
+  const Token& next();
+  bool isWord(std::string_view keyword, size_t ahead = 0) const;
+  bool isSymbol(std::string_view symbol, size_t ahead = 0) const;
+  bool acceptWord(std::string_view keyword);
+  bool acceptSymbol(std::string_view symbol);
+  void expectWord(std::string_view keyword);
+  void expectSymbol(std::string_view symbol);
+  // A word that is not a reserved keyword, or a quoted name.
+  Name parseName(const char* what);
+  std::vector<Name> parseNamePath(const char* what);
+  // An optional ";" and then the end of the text.
+  void expectEnd();
+  [[noreturn]] void fail(const std::string& what) const;
+
+ private:
+  struct DepthGuard {
+    explicit DepthGuard(Parser& p);
+    ~DepthGuard() { --p.depth_; }
+    Parser& p;
+  };
+
+  std::unique_ptr<Select> parseSelect();
+  void parseSelectMember(Select& s);
+  SelectCore parseSelectCore();
+  std::vector<OrderItem> parseOrderBy();
+  TableRefPtr parseTableExpression();
+  TableRefPtr parseTablePrimary();
+  std::optional<Name> parseOptionalAlias();
+
+  ExprPtr parseXor();
+  ExprPtr parseOr();
+  ExprPtr parseAnd();
+  ExprPtr parseNot();
+  ExprPtr parseComparison();
+  ExprPtr parseConcat();
+  ExprPtr parseAdditive();
+  ExprPtr parseModulo();
+  ExprPtr parseIntDivide();
+  ExprPtr parseMultiplicative();
+  ExprPtr parseUnary();
+  ExprPtr parsePower();
+  ExprPtr parsePrimary();
+  ExprPtr parseCall(std::string name);
+
+  ExprPtr node(ExprKind kind, std::vector<ExprPtr> children);
+  ExprPtr binary(BinaryOp op, ExprPtr l, ExprPtr r);
+
+  std::unique_ptr<InsertStatement> parseInsert();
+  std::unique_ptr<UpdateStatement> parseUpdate();
+  std::unique_ptr<DeleteStatement> parseDelete();
+
+  const std::vector<Token>& tokens_;
+  size_t pos_ = 0;
+  int depth_ = 0;
+  int params_ = 0;
+};
+
+// Words the parser reserves: they never name a column, table or alias
+// unless written in brackets.
+bool isReservedWord(std::string_view word);
+
+}  // namespace rvz::data::jet

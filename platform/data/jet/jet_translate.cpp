@@ -1,0 +1,51 @@
+// translate() and registerFunctions(): the entry points of the Jet dialect.
+#include <new>
+
+#include "platform/data/jet/jet_dialect.h"
+#include "platform/data/jet/jet_functions.h"
+#include "platform/data/jet/jet_translator.h"
+
+namespace rvz::data::jet {
+
+Translation translateDetailed(std::string_view jetSql) {
+  Translation t;
+  try {
+    LexResult lex = tokenize(jetSql);
+    if (!lex.ok()) {
+      t.reason = lex.error;
+    } else if (lex.tokens.size() <= 1) {
+      t.reason = "empty command text";
+    } else {
+      Parser p(lex.tokens);
+      // Alias substitution repeats expressions; a text that would grow
+      // beyond this is not one a client means.
+      Emitter e(jetSql.size() * 16 + 65536);
+      if (p.isWord("CREATE") || p.isWord("DROP") || p.isWord("ALTER")) {
+        t.sql = translateDdl(p, e);
+      } else {
+        Statement s = p.parseStatement();
+        t.sql = e.statement(s);
+      }
+      t.translated = true;
+      return t;
+    }
+  } catch (const TranslateError& e) {
+    t.reason = e.what();
+  } catch (const std::bad_alloc&) {
+    t.reason = "out of memory";
+  }
+  t.sql = std::string(jetSql);
+  return t;
+}
+
+std::string translate(std::string_view jetSql) {
+  try {
+    return translateDetailed(jetSql).sql;
+  } catch (const std::exception&) {
+    return std::string(jetSql);
+  }
+}
+
+void registerFunctions(sqlite3* db) { installJetFunctions(db); }
+
+}  // namespace rvz::data::jet
