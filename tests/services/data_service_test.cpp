@@ -1,0 +1,141 @@
+// The data service object itself (naming, creation handler, connections)
+// and the binding rules as a client meets them when a dataset opens.
+#include <gtest/gtest.h>
+
+#include "services/live_objects.h"
+#include "service_test_support.h"
+
+using namespace rvz;
+using namespace rvz::services;
+using namespace rvz::services::testing;
+
+namespace {
+
+using DataService = ServiceHome;
+
+TEST_F(DataService, ComponentNamesTakeTheLowestFreeNumber) {
+  auto a = std::make_unique<TDatas>();
+  auto b = std::make_unique<TDatas>();
+  EXPECT_EQ(a->componentName(), "Datas");
+  EXPECT_EQ(b->componentName(), "Datas_1");
+  a.reset();
+  TDatas c;
+  EXPECT_EQ(c.componentName(), "Datas");
+  TDatas e;
+  EXPECT_EQ(e.componentName(), "Datas_2");
+  b.reset();
+  EXPECT_FALSE(LiveObjects::instance().hasName("DATAS_1"));
+}
+
+TEST_F(DataService, CreationHandlerFindsTheRegistryBesideTheExecutable) {
+  TDatas d;
+  EXPECT_EQ(d.conAccounts.connectionString(), kAccountsDeclaredConnectionString);
+  d.RemoteDataModuleCreate();
+  EXPECT_EQ(d.conAccounts.connectionString(),
+            "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + home_.string() +
+                "\\/data/DoDar.mdb;Persist Security Info=False;Jet OLEDB:Database Password=tarqumel");
+  EXPECT_FALSE(d.conAccounts.isOpen());
+  EXPECT_FALSE(d.Cn.isOpen());
+  EXPECT_EQ(d.Cn.connectionString(), kCnDeclaredConnectionString);
+  // The registry is reachable through its providers.
+  auto f = fetch(d, u"pVersionInfor", -1);
+  EXPECT_EQ(f.recsOut, 0);
+
+  std::filesystem::remove(home_ / "data" / "DoDar.mdb");
+  TDatas missing;
+  missing.RemoteDataModuleCreate();
+  EXPECT_EQ(missing.conAccounts.connectionString(), kAccountsDeclaredConnectionString);
+}
+
+TEST_F(DataService, BeforeConnectActTheSampleDatabaseIsRead) {
+  company({"insert into AppMenu (mName, mIndex) values ('sample', 1)"});
+  TDatas d;
+  EXPECT_EQ(fetch(d, u"pAppMenu", -1).recsOut, 1);
+  EXPECT_TRUE(d.Cn.isOpen());
+
+  auto sample = home_ / "d" / "Dediriva" / "Server" / "Data" / "Sample" / "DaZiva.mdb";
+  std::filesystem::rename(sample, home_ / "kept.mdb");
+  TDatas none;
+  EXPECT_NE(failureOf([&] { fetch(none, u"pAppMenu", -1); }).find("DaZiva.mdb"), std::string::npos);
+  // The failed open leaves the object usable: once the file is back, it is read.
+  std::filesystem::rename(home_ / "kept.mdb", sample);
+  EXPECT_EQ(fetch(none, u"pAppMenu", -1).recsOut, 1);
+}
+
+TEST_F(DataService, DeclaredFieldsOnlyInDeclaredOrder) {
+  company({"create table AppMenuWide (extra LONG, mIsParent YESNO, mIndex LONG, mLevel LONG, mCaption TEXT(50), "
+           "mName TEXT(30), more TEXT(10))",
+           "insert into AppMenuWide values (1, True, 2, 3, 'c', 'n', 'x')"});
+  TDatas d;
+  auto p = decoded(fetch(d, u"pAppMenu", -1, 1, u"select * from AppMenuWide").packet);
+  ASSERT_EQ(p.columnCount(), 5u);
+  std::vector<std::string> names;
+  for (const auto& c : p.columns()) names.push_back(c.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"mName", "mCaption", "mLevel", "mIndex", "mIsParent"}));
+  EXPECT_EQ(p.intValue(0, 3), 2);
+}
+
+struct BindingCase {
+  const char* provider;
+  const char* ddl;         // a table the command text reads
+  const char* commandText;
+  const char* message;
+};
+
+class BindingMessages : public ServiceHome, public ::testing::WithParamInterface<BindingCase> {};
+
+TEST_P(BindingMessages, OpenFailsWithTheDatasetsNameInFront) {
+  const auto& c = GetParam();
+  company({c.ddl});
+  TDatas d;
+  EXPECT_EQ(failureOf([&] { fetch(d, text::utf8ToWide(c.provider), -1, 1, text::utf8ToWide(c.commandText)); }),
+            c.message);
+  EXPECT_FALSE(d.findDataset(std::string(c.provider).substr(1))->isOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogue, BindingMessages,
+    ::testing::Values(
+        BindingCase{"pAppMenu", "create table M1 (mName TEXT(30))", "select * from M1",
+                    "AppMenu: Field 'mCaption' not found"},
+        BindingCase{"pAppMenu",
+                    "create table M2 (mName TEXT(30), mCaption TEXT(50), mLevel DOUBLE, mIndex LONG, mIsParent YESNO)",
+                    "select * from M2", "AppMenu: Type mismatch for field 'mLevel', expecting: Integer actual: Float"},
+        BindingCase{"pAppGroupDesktopClass", "create table G1 (gName ANSICHAR(10), cName ANSIVARCHAR(30))",
+                    "select * from G1", "AppGroupDesktopClass: Size mismatch for field 'gName', expecting: 20 actual: 10"},
+        BindingCase{"pAppUser",
+                    "create table U1 (ID LONG, uCode TEXT(8), uName MEMO, uPassword TEXT(8), gID TEXT(255), "
+                    "gName TEXT(255), YGID LONG, aYGMC TEXT(20))",
+                    "select * from U1", "AppUser: Type mismatch for field 'uName', expecting: WideString actual: Memo"}));
+
+TEST_F(DataService, AcceptedAtOnceAndThroughFamilies) {
+  company({"create table G2 (gName ANSICHAR(30), cName TEXT(5))", "insert into G2 values ('abc', 'defgh')",
+           "create table TC (ID COUNTER, XH SMALLINT, TableName TEXT(255), FieldName TEXT(50), FieldCaption MEMO, "
+           "IsShow YESNO, PrintIsShow YESNO, Width LONG, S1 TEXT(255), S2 TEXT(255), F1 CURRENCY, F2 DECIMAL(10,2), "
+           "Zt1 TEXT(255), Zt2 TEXT(255))"});
+  TDatas d;
+  // A string field over a fixed narrow column as large, and over a wide column of any size.
+  EXPECT_EQ(fetch(d, u"pAppGroupDesktopClass", -1, 1, u"select * from G2").recsOut, 1);
+  // Float fields over currency and decimal columns; an integer field over a small integer.
+  // (FieldCaption is a wide string field over a memo: refused.)
+  EXPECT_EQ(failureOf([&] { fetch(d, u"pTableColumns", -1, 1, u"select * from TC"); }),
+            "TableColumns: Type mismatch for field 'FieldCaption', expecting: WideString actual: Memo");
+  company({"create table TC2 (ID COUNTER, XH SMALLINT, TableName TEXT(255), FieldName TEXT(50), "
+           "FieldCaption TEXT(255), IsShow YESNO, PrintIsShow YESNO, Width LONG, S1 TEXT(255), S2 TEXT(255), "
+           "F1 CURRENCY, F2 DECIMAL(10,2), Zt1 TEXT(255), Zt2 TEXT(255))",
+           "insert into TC2 (XH, F1, F2) values (1, 12.5, 3.25)"});
+  auto p = decoded(fetch(d, u"pTableColumns", -1, 1, u"select * from TC2").packet);
+  EXPECT_DOUBLE_EQ(p.realValue(0, static_cast<size_t>(p.columnIndex("F1"))), 12.5);
+  EXPECT_DOUBLE_EQ(p.realValue(0, static_cast<size_t>(p.columnIndex("F2"))), 3.25);
+}
+
+TEST_F(DataService, RepeatedColumnNamesGetANumber) {
+  company({"insert into BM (ID, MC) values (1, 'a')"});
+  TDatas d;
+  auto p = decoded(fetch(d, u"pTmp", -1, 1, u"select a.MC, b.MC, 1 + 1 from BM a, BM b").packet);
+  ASSERT_EQ(p.columnCount(), 3u);
+  EXPECT_EQ(p.columns()[0].name, "MC");
+  EXPECT_EQ(p.columns()[1].name, "MC_1");
+}
+
+}  // namespace

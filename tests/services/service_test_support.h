@@ -1,0 +1,122 @@
+// A scratch home for service-object tests: the account registry and the
+// sample company database (behind drive D:, where Cn's declared connection
+// string points), both created from the built-in schema.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "catalogue/schema.h"
+#include "platform/data/connection.h"
+#include "platform/files/files.h"
+#include "platform/packets/packet_reader.h"
+#include "platform/packets/packet_writer.h"
+#include "services/dms.h"
+
+namespace rvz::services::testing {
+
+class ServiceHome : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/rvz_svc_XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    home_ = tmpl;
+    saveEnv("RVZ_HOME", home_.string());
+    saveEnv("RVZ_DRIVE_D", (home_ / "d").string());
+    std::filesystem::create_directories(home_ / "data");
+    std::filesystem::create_directories(home_ / "d" / "Dediriva" / "Server" / "Data" / "Sample");
+    // Creating the schema takes a while: it is built once per process and
+    // copied for every test.
+    static const std::filesystem::path templates = [] {
+      char t[] = "/tmp/rvz_svc_schema_XXXXXX";
+      if (!mkdtemp(t)) throw std::runtime_error("cannot create a scratch folder");
+      std::filesystem::path dir = t;
+      createDatabase((dir / "company.mdb").string(), catalogue::companySchemaStatements());
+      createDatabase((dir / "registry.mdb").string(), catalogue::registrySchemaStatements());
+      return dir;
+    }();
+    std::filesystem::copy_file(templates / "company.mdb", home_ / "d" / "Dediriva" / "Server" / "Data" / "Sample" / "DaZiva.mdb");
+    std::filesystem::copy_file(templates / "registry.mdb", home_ / "data" / "DoDar.mdb");
+    company_ = jetString("D:\\Dediriva\\Server\\Data\\Sample\\DaZiva.mdb");
+  }
+
+  void TearDown() override {
+    for (auto& [name, value, had] : env_) {
+      if (had) setenv(name.c_str(), value.c_str(), 1);
+      else unsetenv(name.c_str());
+    }
+    std::filesystem::remove_all(home_);
+  }
+
+  static std::string jetString(const std::string& path) {
+    return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Jet OLEDB:Database Password=tarqumel";
+  }
+
+  static std::string createDatabase(const std::string& path, const std::vector<std::string>& ddl) {
+    files::writeFile(files::resolvePath(path), "");
+    std::string cs = jetString(path);
+    data::Connection cn(cs);
+    data::Transaction t(cn);  // one commit for the whole schema
+    for (const auto& s : ddl) cn.execute(s);
+    t.commit();
+    cn.close();
+    return cs;
+  }
+
+  // Runs statements on the sample company database outside any service object.
+  void company(const std::vector<std::string>& statements) {
+    data::Connection cn(company_);
+    for (const auto& s : statements) cn.execute(s);
+  }
+
+  std::filesystem::path home_;
+  std::string company_;
+
+ private:
+  void saveEnv(const std::string& name, const std::string& value) {
+    const char* old = getenv(name.c_str());
+    env_.push_back({name, old ? old : "", old != nullptr});
+    setenv(name.c_str(), value.c_str(), 1);
+  }
+  struct Saved {
+    std::string name, value;
+    bool had;
+  };
+  std::vector<Saved> env_;
+};
+
+// A fetch through AS_GetRecords with the usual arguments.
+struct Fetch {
+  Variant packet;
+  int32_t recsOut = -99;
+  Variant params;
+};
+
+inline Fetch fetch(TDatas& d, const std::u16string& provider, int32_t count, int32_t options = 1,
+                   const std::u16string& commandText = u"", Variant params = Variant()) {
+  Fetch f;
+  f.params = std::move(params);
+  Variant owner;
+  f.packet = d.host().AS_GetRecords(provider, count, f.recsOut, options, commandText, f.params, owner);
+  return f;
+}
+
+inline packets::Packet decoded(const Variant& v) { return packets::decodePacket(v); }
+
+// The failure text of a call that must fail.
+template <class F>
+std::string failureOf(F&& f) {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+  ADD_FAILURE() << "the call did not fail";
+  return {};
+}
+
+}  // namespace rvz::services::testing
