@@ -192,8 +192,18 @@ std::optional<Stamp> parseDateText(std::string_view text) {
   // Find the time: number ':' number [':' number ['.' number]] [am|pm], or
   // number am|pm. It is cut out of the pieces; what stays is the date.
   std::vector<Piece> datePieces;
+  int designator = 0;  // 1 am, 2 pm: written before the time, as the Chinese locale does
   for (size_t i = 0; i < pieces.size(); ++i) {
     const Piece& p = pieces[i];
+    if (p.kind == Piece::Word && (p.word == "am" || p.word == "pm")) {
+      size_t k = i + 1;
+      if (k < pieces.size() && isSep(pieces[k], ' ')) ++k;
+      if (k < pieces.size() && pieces[k].kind == Piece::Number && !haveTime) {
+        designator = p.word == "pm" ? 2 : 1;
+        i = k - 1;
+        continue;
+      }
+    }
     bool clock = p.kind == Piece::Number && i + 2 < pieces.size() && isSep(pieces[i + 1], ':') &&
                  pieces[i + 2].kind == Piece::Number;
     bool bareHour = p.kind == Piece::Number && i + 1 < pieces.size() && pieces[i + 1].kind == Piece::Word &&
@@ -223,12 +233,14 @@ std::optional<Stamp> parseDateText(std::string_view text) {
     }
     size_t k = j;
     if (k < pieces.size() && isSep(pieces[k], ' ')) ++k;
-    if (k < pieces.size() && pieces[k].kind == Piece::Word && (pieces[k].word == "am" || pieces[k].word == "pm" ||
-                                                              pieces[k].word == "a" || pieces[k].word == "p")) {
-      bool pm = pieces[k].word[0] == 'p';
-      if (hour < 1 || hour > 12) return std::nullopt;
-      hour = hour % 12 + (pm ? 12 : 0);
+    if (designator == 0 && k < pieces.size() && pieces[k].kind == Piece::Word &&
+        (pieces[k].word == "am" || pieces[k].word == "pm" || pieces[k].word == "a" || pieces[k].word == "p")) {
+      designator = pieces[k].word[0] == 'p' ? 2 : 1;
       j = k + 1;
+    }
+    if (designator != 0) {
+      if (hour < 1 || hour > 12) return std::nullopt;
+      hour = hour % 12 + (designator == 2 ? 12 : 0);
     }
     if (hour > 23 || minute > 59 || second > 59) return std::nullopt;
     result.hour = static_cast<int>(hour);
