@@ -194,7 +194,9 @@ Out Emitter::expr(const Expr& e) {
     case ExprKind::Star: throw TranslateError("'*' outside a select list");
     case ExprKind::Negate: {
       Out v = value(*e.args[0]);
-      Out o = atom("-" + operand(v, kUnary), SqlType::Number);
+      std::string inner = operand(v, kUnary);
+      if (!inner.empty() && inner[0] == '-') inner = "(" + inner + ")";  // "--" would start a comment
+      Out o = atom("-" + inner, SqlType::Number);
       o.precedence = kUnary;
       return o;
     }
