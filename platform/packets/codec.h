@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,14 +19,15 @@ namespace rvz::packets::detail {
 static_assert(std::endian::native == std::endian::little,
               "the packet forms are little-endian and copied as such");
 
-// Output bytes written through a raw cursor: the vector is kept at its
-// capacity and cut to the written length once at the end, so that appends
-// cost no bounds bookkeeping of std::vector.
+// Output bytes written through a raw cursor into a chain of chunks: growing
+// never copies or clears what was written, and the chunks are gathered once
+// at the end (a vector doubling its way to a large packet copies it about
+// once more and touches twice the memory).
 class OutBuffer {
  public:
   uint8_t* grab(size_t n) {
-    if (n > buf_.size() - pos_) grow(n);
-    uint8_t* p = buf_.data() + pos_;
+    if (n > cap_ - pos_) newChunk(n);
+    uint8_t* p = cur_ + pos_;
     pos_ += n;
     return p;
   }
@@ -52,26 +54,56 @@ class OutBuffer {
     putVarint(s.size());
     put(s);
   }
-  size_t size() const { return pos_; }
-  uint8_t* at(size_t offset) { return buf_.data() + offset; }
+  // Bytes written so far: the offset the next byte will have in the result.
+  size_t size() const { return done_ + pos_; }
+  // The byte at an offset already written.
+  uint8_t* at(size_t offset) {
+    for (Chunk& c : chunks_) {
+      if (offset < c.used) return c.data.get() + offset;
+      offset -= c.used;
+    }
+    return cur_ + offset;
+  }
+  // Makes room for n more bytes in one piece.
   void reserve(size_t n) {
-    if (n > buf_.size()) buf_.resize(n);
+    if (n > cap_ - pos_) newChunk(n);
   }
   std::vector<uint8_t> take() {
-    buf_.resize(pos_);
-    pos_ = 0;
-    return std::move(buf_);
+    std::vector<uint8_t> out;
+    out.reserve(size());
+    for (const Chunk& c : chunks_) out.insert(out.end(), c.data.get(), c.data.get() + c.used);
+    out.insert(out.end(), cur_, cur_ + pos_);
+    chunks_.clear();
+    current_.reset();
+    cur_ = nullptr;
+    cap_ = pos_ = done_ = 0;
+    return out;
   }
 
  private:
-  void grow(size_t n) {
-    size_t want = buf_.size() * 2;
-    if (want < pos_ + n) want = pos_ + n;
-    if (want < 256) want = 256;
-    buf_.resize(want);
+  struct Chunk {
+    std::unique_ptr<uint8_t[]> data;
+    size_t used;
+  };
+  void newChunk(size_t n) {
+    if (current_) {
+      chunks_.push_back({std::move(current_), pos_});
+      done_ += pos_;
+    }
+    size_t want = cap_ < 1024 ? 1024 : cap_ * 2;
+    if (want > (size_t{64} << 20)) want = size_t{64} << 20;
+    if (want < n) want = n;
+    current_.reset(new uint8_t[want]);  // left uninitialised: every byte is written before it is read
+    cur_ = current_.get();
+    cap_ = want;
+    pos_ = 0;
   }
-  std::vector<uint8_t> buf_;
+  std::vector<Chunk> chunks_;
+  std::unique_ptr<uint8_t[]> current_;
+  uint8_t* cur_ = nullptr;
+  size_t cap_ = 0;
   size_t pos_ = 0;
+  size_t done_ = 0;
 };
 
 // A bounds-checked reader over untrusted bytes; every shortfall throws

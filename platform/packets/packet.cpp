@@ -47,21 +47,25 @@ constexpr std::array<std::string_view, 4> kDatasetAttributeNames{"PRIMARY_KEY", 
 
 std::string quoted(std::string_view s) { return "'" + detail::printable(s) + "'"; }
 
-void checkText(std::string_view text, const std::string& what) {
-  if (!detail::validUtf8(text)) throw PacketError(what + " is not valid UTF-8");
+// Messages are built only on failure: layouts are checked for every packet
+// written and read, and most are small.
+template <class What>
+void checkText(std::string_view text, What what) {
+  if (!detail::validUtf8(text)) throw PacketError(what() + " is not valid UTF-8");
 }
 
-template <size_t N>
+template <size_t N, class Owner>
 void checkExtras(const std::vector<NamedAttribute>& extras, const std::array<std::string_view, N>& known,
-                 const std::string& owner) {
-  std::set<std::string_view> seen;
-  for (const NamedAttribute& a : extras) {
-    if (a.name.empty()) throw PacketError(owner + " has an attribute without a name");
-    checkText(a.name, owner + " attribute name " + quoted(a.name));
-    checkText(a.value, owner + " attribute " + quoted(a.name));
+                 Owner owner) {
+  for (size_t i = 0; i < extras.size(); ++i) {
+    const NamedAttribute& a = extras[i];
+    if (a.name.empty()) throw PacketError(owner() + " has an attribute without a name");
+    checkText(a.name, [&] { return owner() + " attribute name " + quoted(a.name); });
+    checkText(a.value, [&] { return owner() + " attribute " + quoted(a.name); });
     if (std::find(known.begin(), known.end(), a.name) != known.end())
-      throw PacketError(owner + " extra attribute " + quoted(a.name) + " duplicates a known attribute");
-    if (!seen.insert(a.name).second) throw PacketError(owner + " has attribute " + quoted(a.name) + " twice");
+      throw PacketError(owner() + " extra attribute " + quoted(a.name) + " duplicates a known attribute");
+    for (size_t j = 0; j < i; ++j)
+      if (extras[j].name == a.name) throw PacketError(owner() + " has attribute " + quoted(a.name) + " twice");
   }
 }
 
@@ -101,23 +105,23 @@ Encoding encodingFromOptions(int32_t options) {
 }
 
 void validateLayout(const std::vector<Column>& columns, const PacketAttributes& attrs) {
-  if (columns.size() > 0xFFFF) throw PacketError("packet has " + std::to_string(columns.size()) + " columns; at most 65535 fit");
+  if (columns.size() > 0xFFFF)
+    throw PacketError("packet has " + std::to_string(columns.size()) + " columns; at most 65535 fit");
   std::set<std::string_view> names;
   for (size_t i = 0; i < columns.size(); ++i) {
     const Column& c = columns[i];
-    std::string which = "column " + std::to_string(i + 1);
-    if (c.name.empty()) throw PacketError(which + " has no name");
-    checkText(c.name, which + " name");
-    std::string owner = "column " + quoted(c.name);
+    auto owner = [&] { return "column " + quoted(c.name); };
+    if (c.name.empty()) throw PacketError("column " + std::to_string(i + 1) + " has no name");
+    checkText(c.name, [&] { return "column " + std::to_string(i + 1) + " name"; });
     if (detail::utf16Length(c.name) > kMaxColumnName)
       throw PacketError("column name " + quoted(c.name) + " is longer than 31 characters");
     if (!names.insert(c.name).second) throw PacketError("column name " + quoted(c.name) + " occurs twice");
     if (fieldTypeName(c.type) == "unknown")
-      throw PacketError(owner + " has unknown field type " + std::to_string(static_cast<int>(c.type)));
+      throw PacketError(owner() + " has unknown field type " + std::to_string(static_cast<int>(c.type)));
     if (c.attrs & ~kAttrMask)
-      throw PacketError(owner + " has unknown attribute bits " + std::to_string(c.attrs & ~kAttrMask));
+      throw PacketError(owner() + " has unknown attribute bits " + std::to_string(c.attrs & ~kAttrMask));
     if (c.subtype) {
-      checkText(*c.subtype, owner + " SUBTYPE");
+      checkText(*c.subtype, [&] { return owner() + " SUBTYPE"; });
       const std::string& s = *c.subtype;
       bool fits = true;
       if (s == kSubtypeText || s == kSubtypeWideText || s == kSubtypeBinary) fits = c.type == FieldType::BinHex;
@@ -125,25 +129,27 @@ void validateLayout(const std::vector<Column>& columns, const PacketAttributes& 
       else if (s == kSubtypeFixedChar) fits = c.type == FieldType::String;
       else if (s == kSubtypeMoney) fits = c.type == FieldType::R8;
       if (!fits)
-        throw PacketError(owner + ": SUBTYPE " + s + " does not fit fieldtype " + std::string(fieldTypeName(c.type)));
+        throw PacketError(owner() + ": SUBTYPE " + s + " does not fit fieldtype " +
+                          std::string(fieldTypeName(c.type)));
     }
-    if (c.origin) checkText(*c.origin, owner + " ORIGIN");
-    for (const auto* bound : {&c.minValue, &c.maxValue}) {
-      double d;
-      if (*bound && !detail::parseDouble(**bound, d))
-        throw PacketError(owner + " has bad " + (bound == &c.minValue ? "MINVALUE " : "MAXVALUE ") + quoted(**bound));
-    }
+    if (c.origin) checkText(*c.origin, [&] { return owner() + " ORIGIN"; });
+    double d;
+    if (c.minValue && !detail::parseDouble(*c.minValue, d))
+      throw PacketError(owner() + " has bad MINVALUE " + quoted(*c.minValue));
+    if (c.maxValue && !detail::parseDouble(*c.maxValue, d))
+      throw PacketError(owner() + " has bad MAXVALUE " + quoted(*c.maxValue));
     checkExtras(c.extra, kColumnAttributeNames, owner);
   }
-  std::set<uint16_t> keys;
+  std::vector<bool> keys(columns.size() + 1, false);
   for (uint16_t k : attrs.primaryKey) {
     if (k < 1 || k > columns.size())
       throw PacketError("PRIMARY_KEY position " + std::to_string(k) + " is out of range 1.." +
                         std::to_string(columns.size()));
-    if (!keys.insert(k).second) throw PacketError("PRIMARY_KEY names position " + std::to_string(k) + " twice");
+    if (keys[k]) throw PacketError("PRIMARY_KEY names position " + std::to_string(k) + " twice");
+    keys[k] = true;
   }
-  if (attrs.tableName) checkText(*attrs.tableName, "TABLE_NAME");
-  checkExtras(attrs.extra, kDatasetAttributeNames, "dataset");
+  if (attrs.tableName) checkText(*attrs.tableName, [] { return std::string("TABLE_NAME"); });
+  checkExtras(attrs.extra, kDatasetAttributeNames, [] { return std::string("dataset"); });
 }
 
 }  // namespace rvz::packets

@@ -353,7 +353,7 @@ class WriterImpl {
         out_.put(scratch_);
       } else {
         for (size_t i = 0; i < b.size();) {
-          char16_t ch;
+          char16_t ch = 0;
           size_t n = cp_->decode(p + i, b.size() - i, ch);
           if (ch < 0x80) escapeAscii(static_cast<char>(ch));
           else if (enc_ == Encoding::XmlAnsi) out_.put(p + i, n);
@@ -405,7 +405,7 @@ class WriterImpl {
 
   bool narrowCarriable(const uint8_t* p, size_t n) const {
     for (size_t i = 0; i < n;) {
-      char16_t ch;
+      char16_t ch = 0;
       size_t k = cp_->decode(p + i, n - i, ch);
       if (k == 0 || !xmlChar(ch)) return false;
       i += k;

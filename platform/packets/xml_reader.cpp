@@ -29,7 +29,7 @@ bool isGbkName(std::string_view n) {
 
 int XMLCALL convertGbk(void* data, const char* s) {
   const Cp936* cp = static_cast<const Cp936*>(data);
-  char16_t ch;
+  char16_t ch = 0;
   if (cp->decode(reinterpret_cast<const uint8_t*>(s), 2, ch) != 2) return -1;
   return ch;
 }
@@ -39,7 +39,7 @@ int XMLCALL unknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
   const Cp936& cp = Cp936::get();
   for (int b = 0; b < 256; ++b) {
     uint8_t byte = static_cast<uint8_t>(b);
-    char16_t ch;
+    char16_t ch = 0;
     if (b < 0x80) info->map[b] = b;
     else if (cp.decode(&byte, 1, ch) == 1) info->map[b] = ch;
     else if (b >= 0x81 && b <= 0xFE) info->map[b] = -2;
