@@ -155,7 +155,6 @@ std::unique_ptr<Select> Parser::parseSelect() {
 
 void Parser::parseSelectMember(Select& s) {
   if (acceptSymbol("(")) {
-    DepthGuard guard(*this);
     expectWord("SELECT");
     SelectCore core = parseSelectCore();
     if (isWord("ORDER")) core.orderBy = parseOrderBy();
@@ -281,7 +280,6 @@ TableRefPtr Parser::parseTableExpression() {
 
 TableRefPtr Parser::parseTablePrimary() {
   if (acceptSymbol("(")) {
-    DepthGuard guard(*this);
     if (isWord("SELECT")) {
       auto ref = std::make_unique<TableRef>(TableRef::Kind::Subquery);
       ref->select = parseSelect();
@@ -467,7 +465,6 @@ ExprPtr Parser::parseComparison() {
       l->negated = negated;
     } else if (acceptWord("IN")) {
       expectSymbol("(");
-      DepthGuard guard(*this);
       if (isWord("SELECT")) {
         std::vector<ExprPtr> c;
         c.push_back(std::move(l));
@@ -610,7 +607,6 @@ ExprPtr Parser::parsePrimary() {
     case TokenKind::Symbol: {
       if (t.text != "(") fail("expected an expression");
       next();
-      DepthGuard guard(*this);
       if (isWord("SELECT")) {
         auto sub = node(ExprKind::Subquery, {});
         sub->select = parseSelect();
@@ -635,7 +631,6 @@ ExprPtr Parser::parsePrimary() {
       if (equalsWordNoCase(t.text, "EXISTS")) {
         next();
         expectSymbol("(");
-        DepthGuard guard(*this);
         auto e = node(ExprKind::Exists, {});
         if (!isWord("SELECT")) fail("EXISTS needs a subquery");
         e->select = parseSelect();
@@ -672,7 +667,6 @@ ExprPtr Parser::parsePrimary() {
 
 ExprPtr Parser::parseCall(std::string name) {
   expectSymbol("(");
-  DepthGuard guard(*this);
   std::vector<ExprPtr> args;
   bool distinct = false, star = false;
   if (acceptSymbol("*")) {
