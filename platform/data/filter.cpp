@@ -600,13 +600,25 @@ bool test(const Node& n, std::span<const Cell> row) {
       if (!cellDate(c, v)) return false;
       return holds(n.op, compareNumbers(v, n.number));
     }
-    case Mode::Dynamic:
+    case Mode::Dynamic: {
+      // A computed column: the literal's kind decides. A number meets numbers
+      // (and texts that read as numbers); a text meets texts, or numbers
+      // when it reads as one itself.
+      double v = 0;
+      if (n.lit.type == LitType::Date) {
+        if (!cellDate(c, v)) return false;
+        return holds(n.op, compareNumbers(v, n.number));
+      }
+      if (n.lit.type != LitType::Text) {
+        if (!cellNumber(c, v)) return false;
+        return holds(n.op, compareNumbers(v, n.number));
+      }
       if ((c.cls == StorageClass::Integer || c.cls == StorageClass::Real) && !std::isnan(n.number)) {
-        double v = 0;
         cellNumber(c, v);
         return holds(n.op, compareNumbers(v, n.number));
       }
       return holds(n.op, compareText(cellText(c), n.upperText));
+    }
     case Mode::Binary: return false;
   }
   return false;

@@ -22,7 +22,7 @@ void RowStore::reset(size_t columns) {
 uint8_t* RowStore::reserve(size_t bytes) {
   if (blocks_.empty() || blockUsed_ + bytes > blockSize_) {
     size_t size = bytes > kBlockSize ? bytes : kBlockSize;
-    blocks_.push_back(std::make_unique<uint8_t[]>(size));
+    blocks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(size));
     blockSize_ = size;
     blockUsed_ = 0;
   }

@@ -14,6 +14,69 @@
 namespace rvz::data {
 namespace {
 
+// UTF-8 to UTF-16 for stored text, which is nearly always well formed: a
+// direct decoder that writes into a string sized once. Anything malformed
+// goes through the platform's converter, whose replacement rules apply.
+text::WString wideOf(std::string_view s) {
+  text::WString out(s.size(), u'\0');
+  char16_t* w = out.data();
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const auto* end = p + s.size();
+  while (p < end) {
+    unsigned c = *p;
+    if (c < 0x80) {
+      *w++ = static_cast<char16_t>(c);
+      ++p;
+    } else if (c >= 0xC2 && c <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+      *w++ = static_cast<char16_t>(((c & 0x1F) << 6) | (p[1] & 0x3F));
+      p += 2;
+    } else if (c >= 0xE0 && c <= 0xEF && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+      unsigned cp = ((c & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+      if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) return text::utf8ToWide(s);
+      *w++ = static_cast<char16_t>(cp);
+      p += 3;
+    } else {
+      return text::utf8ToWide(s);  // four-byte forms and malformed input
+    }
+  }
+  out.resize(static_cast<size_t>(w - out.data()));
+  return out;
+}
+
+Variant bstrOf(std::string_view utf8) { return Variant::bstr(wideOf(utf8)); }
+
+// Days from 1899-12-30 of a civil date (proleptic Gregorian).
+int64_t serialDay(int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const auto yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<int64_t>(doe) - 719468 + 25569;
+}
+
+// The stored form "YYYY-MM-DD HH:MM:SS" exactly, read without the general parser.
+bool fastStoredDate(std::string_view s, double& out) {
+  if (s.size() != 19 || s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' || s[16] != ':') return false;
+  auto two = [&](size_t i, int& v) {
+    if (s[i] < '0' || s[i] > '9' || s[i + 1] < '0' || s[i + 1] > '9') return false;
+    v = (s[i] - '0') * 10 + (s[i + 1] - '0');
+    return true;
+  };
+  int y1, y2, mo, d, h, mi, se;
+  if (!two(0, y1) || !two(2, y2) || !two(5, mo) || !two(8, d) || !two(11, h) || !two(14, mi) || !two(17, se))
+    return false;
+  const int y = y1 * 100 + y2;
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (y < 100 || mo < 1 || mo > 12 || d < 1 || h > 23 || mi > 59 || se > 59) return false;
+  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  if (d > kDays[mo - 1] + (mo == 2 && leap)) return false;
+  const double day = static_cast<double>(serialDay(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)));
+  const double frac = (h * 3600 + mi * 60 + se) / 86400.0;
+  out = day >= 0 ? day + frac : day - frac;
+  return true;
+}
+
 std::string shortened(std::string_view s) {
   constexpr size_t kMax = 40;
   if (s.size() <= kMax) return std::string(s);
@@ -242,12 +305,12 @@ std::string guidText(std::string_view b) {
 
 Variant textOf(const ColumnInfo& col, const Cell& c) {
   switch (c.cls) {
-    case StorageClass::Text: return Variant::bstrUtf8(c.bytes);
-    case StorageClass::Integer: return Variant::bstrUtf8(std::to_string(c.i));
-    case StorageClass::Real: return Variant::bstrUtf8(formatDouble(c.r));
+    case StorageClass::Text: return bstrOf(c.bytes);
+    case StorageClass::Integer: return bstrOf(std::to_string(c.i));
+    case StorageClass::Real: return bstrOf(formatDouble(c.r));
     case StorageClass::Blob:
-      if (col.kind == FieldKind::Guid && c.bytes.size() == 16) return Variant::bstrUtf8(guidText(c.bytes));
-      return Variant::bstrUtf8(c.bytes);
+      if (col.kind == FieldKind::Guid && c.bytes.size() == 16) return bstrOf(guidText(c.bytes));
+      return bstrOf(c.bytes);
     case StorageClass::Null: break;
   }
   return Variant::null();
@@ -260,7 +323,7 @@ Variant byStorageClass(const Cell& c) {
         return Variant::i4(static_cast<int32_t>(c.i));
       return Variant::i8(c.i);
     case StorageClass::Real: return Variant::r8(c.r);
-    case StorageClass::Text: return Variant::bstrUtf8(c.bytes);
+    case StorageClass::Text: return bstrOf(c.bytes);
     case StorageClass::Blob: {
       const auto* p = reinterpret_cast<const uint8_t*>(c.bytes.data());
       return Variant::array(SafeArray::bytes(std::vector<uint8_t>(p, p + c.bytes.size())));
@@ -417,7 +480,11 @@ std::string formatStoredDate(double d) {
   return buf;
 }
 
-std::optional<double> parseStoredDate(std::string_view text) { return parseDate(text, false); }
+std::optional<double> parseStoredDate(std::string_view text) {
+  double d = 0;
+  if (fastStoredDate(text, d)) return d;
+  return parseDate(text, false);
+}
 
 std::optional<double> parseDateLiteral(std::string_view text) { return parseDate(text, true); }
 

@@ -1,0 +1,319 @@
+// Connections: open failures and their texts, the connection string of an
+// open connection, the before-execute event, transactions, the tables
+// rowset and statements with positional parameters.
+#include "platform/data/connection.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/data/query.h"
+#include "tests/platform/data/data_test_support.h"
+
+namespace rvz::data {
+namespace {
+
+using testing::errorOf;
+
+class ConnectionTest : public testing::TempHome {};
+
+TEST_F(ConnectionTest, OpensAndClosesAFileNamedTheWindowsWay) {
+  newDatabase("data\\Sample\\DaZiva.mdb");
+  Connection cn(connectionStringFor("DATA\\sample\\\\daziva.MDB"));
+  EXPECT_FALSE(cn.isOpen());
+  cn.open();
+  EXPECT_TRUE(cn.isOpen());
+  cn.open();  // a second open changes nothing
+  cn.close();
+  EXPECT_FALSE(cn.isOpen());
+  cn.close();
+}
+
+TEST_F(ConnectionTest, FailedOpensSayWhy) {
+  files::writeFile(home_ / "data" / "junk.mdb", std::string(4096, 'x'));
+  struct Case {
+    std::string cs;
+    std::string expected;
+    int32_t number;
+  } cases[] = {
+      {connectionStringFor("data\\Nowhere\\DaZiva.mdb"), "Could not find file 'data\\Nowhere\\DaZiva.mdb'",
+       kErrFileNotFound},
+      {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=;Jet OLEDB:Database Password=tarqumel",
+       "names no Data Source", kErrFileNotFound},
+      {connectionStringFor("data\\junk.mdb"), "Unrecognized database format 'data\\junk.mdb'.",
+       kErrUnrecognizedFormat},
+      {connectionStringFor("data\\Sample"), "is a folder", kErrFileNotFound},
+      {"Provider=SQLOLEDB.1;Data Source=.;User ID=sa;Password=tarqumel;Initial Catalog=DaZiva",
+       "'SQLOLEDB.1' is not available", kErrProviderNotFound},
+      {"Provider=Nonsense.9;Data Source=x", "'Nonsense.9' is not available", kErrProviderNotFound},
+      {"Data Source=x.mdb;Password=tarqumel", "names no Provider", kErrProviderNotFound},
+      {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"x", "no closing double quote", kErrBadConnectionString},
+      {"", "without a connection string", kErrBadConnectionString},
+  };
+  for (const auto& c : cases) {
+    Connection cn(c.cs);
+    int32_t number = 0;
+    std::string msg = errorOf([&] { cn.open(); }, &number);
+    EXPECT_NE(msg.find(c.expected), std::string::npos) << c.cs << " -> " << msg;
+    EXPECT_EQ(msg.find("tarqumel"), std::string::npos) << msg;
+    EXPECT_EQ(number, c.number) << msg;
+    EXPECT_FALSE(cn.isOpen());
+  }
+}
+
+TEST_F(ConnectionTest, TheJetProviderDoesNotCreateFiles) {
+  Connection cn(connectionStringFor("data\\Sample\\New.mdb"));
+  EXPECT_THROW(cn.open(), DataError);
+  EXPECT_FALSE(std::filesystem::exists(home_ / "data" / "Sample" / "New.mdb"));
+}
+
+TEST_F(ConnectionTest, AnOpenConnectionRefusesADifferentString) {
+  const std::string cs = newDatabase();
+  Connection cn(cs);
+  cn.open();
+  int32_t number = 0;
+  std::string msg = errorOf([&] { cn.setConnectionString(connectionStringFor("data\\Other.mdb")); }, &number);
+  EXPECT_EQ(number, kErrObjectOpen);
+  EXPECT_NE(msg.find(kObjectOpenText), std::string::npos) << msg;
+  EXPECT_EQ(cn.connectionString(), cs);
+  cn.setConnectionString(cs);  // the same string is accepted
+  cn.close();
+  cn.setConnectionString(connectionStringFor("data\\Other.mdb"));
+  EXPECT_EQ(cn.connectionString(), connectionStringFor("data\\Other.mdb"));
+}
+
+TEST_F(ConnectionTest, ACommandOpensTheConnection) {
+  Connection cn(newDatabase());
+  EXPECT_EQ(cn.execute("CREATE TABLE T (ID LONG, MC TEXT(20))\r\n"), 0);
+  EXPECT_TRUE(cn.isOpen());
+}
+
+TEST_F(ConnectionTest, TheEventSeesEveryCommandInOrderAndMayCancel) {
+  Connection cn(newDatabase());
+  std::vector<std::string> seen;
+  cn.setWillExecute([&](std::string_view text, EventStatus& status) {
+    seen.emplace_back(text);
+    if (text.rfind("update", 0) == 0 && text.find("set") == std::string_view::npos) status = EventStatus::Cancel;
+  });
+  cn.execute("CREATE TABLE T (ID LONG, MC TEXT(20))\r\n");
+  Statement ins(cn, "insert into T (ID, MC) values (?, ?)\r\n");
+  ins.addValue(Variant(1));
+  ins.addValue(Variant(u"a"));
+  EXPECT_EQ(ins.execute(), 1);
+  Query q("Tmp", &cn);
+  q.setCommandText("select * from T where MC = 'a'\r\n");
+  q.open();
+  int32_t number = 0;
+  std::string msg = errorOf([&] { cn.execute("update T\r\n"); }, &number);
+  EXPECT_EQ(msg, kCancelledText);
+  EXPECT_EQ(number, kErrOperationCancelled);
+  // The cancelled command never reached the database: the row is unchanged
+  // and the table still exists.
+  EXPECT_EQ(cn.execute("update T set MC = 'b' where ID = 1"), 1);
+  const std::vector<std::string> expected = {"CREATE TABLE T (ID LONG, MC TEXT(20))\r\n",
+                                             "insert into T (ID, MC) values (?, ?)\r\n",
+                                             "select * from T where MC = 'a'\r\n", "update T\r\n",
+                                             "update T set MC = 'b' where ID = 1"};
+  EXPECT_EQ(seen, expected);
+}
+
+TEST_F(ConnectionTest, ACancelledQueryOpenLeavesTheQueryClosed) {
+  Connection cn(newDatabase());
+  cn.execute("CREATE TABLE T (ID LONG)");
+  cn.setWillExecute([](std::string_view, EventStatus& status) { status = EventStatus::Cancel; });
+  Query q("Tmp", &cn);
+  q.setCommandText("select * from T");
+  std::string msg = errorOf([&] { q.open(); });
+  EXPECT_EQ(msg, kCancelledText);
+  EXPECT_FALSE(q.isOpen());
+}
+
+TEST_F(ConnectionTest, TransactionsCommitAndRollBack) {
+  Connection cn(newDatabase());
+  cn.execute("CREATE TABLE T (ID LONG)");
+  EXPECT_FALSE(cn.inTransaction());
+  cn.beginTransaction();
+  EXPECT_TRUE(cn.inTransaction());
+  cn.execute("insert into T values (1)");
+  cn.rollback();
+  EXPECT_FALSE(cn.inTransaction());
+  cn.beginTransaction();
+  cn.execute("insert into T values (2)");
+  cn.commit();
+  {
+    Transaction t(cn);
+    cn.execute("insert into T values (3)");
+  }  // not committed: rolled back
+  {
+    Transaction t(cn);
+    cn.execute("insert into T values (4)");
+    t.commit();
+    EXPECT_THROW(t.commit(), DataError);
+  }
+  Statement s(cn, "select ID from T order by ID");
+  RowSet rows = s.executeQuery();
+  ASSERT_EQ(rows.rowCount(), 2u);
+  EXPECT_EQ(rows.value(0, 0).toInt32(), 2);
+  EXPECT_EQ(rows.value(1, 0).toInt32(), 4);
+  int32_t number = 0;
+  errorOf([&] { cn.commit(); }, &number);
+  EXPECT_EQ(number, kErrNoTransaction);
+}
+
+TEST_F(ConnectionTest, ARollbackDoesNotBreakAQueryLeftOpen) {
+  Connection cn(newDatabase());
+  cn.execute("CREATE TABLE T (ID LONG)");
+  for (int i = 1; i <= 50; ++i) cn.execute("insert into T values (" + std::to_string(i) + ")");
+  Query q("Big", &cn);
+  q.setCommandText("select ID from T order by ID");
+  q.open();
+  for (int i = 0; i < 10; ++i) q.next();
+  cn.beginTransaction();
+  cn.execute("insert into T values (100)");
+  cn.rollback();
+  std::vector<int> rest;
+  for (; !q.eof(); q.next()) rest.push_back(q.field(0).value().toInt32());
+  ASSERT_EQ(rest.size(), 40u);
+  EXPECT_EQ(rest.front(), 11);
+  EXPECT_EQ(rest.back(), 50);
+}
+
+TEST_F(ConnectionTest, TablesRowsetListsTypes) {
+  Connection cn(newDatabase());
+  cn.execute("CREATE TABLE Kh (ID LONG)");
+  cn.execute("CREATE TABLE appuser (ID LONG)");
+  cn.execute("CREATE TABLE MSysObjects (ID LONG)");
+  cn.execute("CREATE VIEW vi_Kh AS SELECT * FROM Kh");
+  cn.execute("CREATE TABLE T2 (ID COUNTER, X LONG)");  // AUTOINCREMENT brings sqlite_sequence
+  std::vector<std::pair<std::string, std::string>> got;
+  for (const auto& t : cn.tables()) got.emplace_back(t.type, t.name);
+  std::vector<std::pair<std::string, std::string>> expected = {
+      {"SYSTEM TABLE", "MSysObjects"}, {"SYSTEM TABLE", "sqlite_schema"}, {"SYSTEM TABLE", "sqlite_sequence"},
+      {"TABLE", "appuser"},            {"TABLE", "Kh"},                   {"TABLE", "T2"},
+      {"VIEW", "vi_Kh"}};
+  EXPECT_EQ(got, expected);
+}
+
+TEST_F(ConnectionTest, StatementsBindPositionalParametersWithTheirTypes) {
+  Connection cn(newDatabase());
+  cn.execute("CREATE TABLE T (ID LONG, MC TEXT(20), RQ DATETIME, ZT YESNO, JE CURRENCY, F1 DOUBLE, P OLEOBJECT)");
+  Statement ins(cn, "insert into T (ID, MC, RQ, ZT, JE, F1, P) values (?, ?, ?, ?, ?, ?, ?)");
+  ins.addValue(Variant(7), FieldKind::Integer);
+  ins.addValue(Variant(u"张三"), FieldKind::WideString);
+  ins.addValue(Variant::date(DateTime{2008, 8, 30, 14, 25, 0, 0}), FieldKind::DateTime);
+  ins.addValue(Variant(true), FieldKind::Boolean);
+  ins.addValue(Variant::cy(Currency{123400}), FieldKind::BCD);
+  ins.addValue(Variant::null(), FieldKind::Float);
+  ins.addValue(Variant(SafeArray::bytes({1, 2, 0, 3})), FieldKind::Blob);
+  EXPECT_EQ(ins.execute(), 1);
+
+  // The stored forms are the ones the dialect relies on.
+  RowSet raw = Statement(cn, "select typeof(RQ), Trim(RQ), ZT, typeof(F1), JE, hex(P) from T").executeQuery();
+  ASSERT_EQ(raw.rowCount(), 1u);
+  EXPECT_EQ(raw.value(0, 0).toUtf8(), "text");
+  EXPECT_EQ(raw.value(0, 1).toUtf8(), "2008-08-30 14:25:00");
+  EXPECT_EQ(raw.value(0, 2).toInt32(), -1);
+  EXPECT_EQ(raw.value(0, 3).toUtf8(), "null");
+  EXPECT_DOUBLE_EQ(raw.value(0, 4).toDouble(), 12.34);
+  EXPECT_EQ(raw.value(0, 5).toUtf8(), "01020003");
+
+  Statement upd(cn, "update T set MC = ? where ID = ? and ZT = ?");
+  upd.addValue(Variant(u"李四"));
+  upd.addValue(Variant(7));
+  upd.addValue(Variant(true));
+  EXPECT_EQ(upd.execute(), 1);
+
+  Statement sel(cn, "select MC, RQ, JE from T where RQ = ?");
+  sel.addValue(Variant(u"2008-08-30 14:25:00"), FieldKind::DateTime);
+  RowSet rows = sel.executeQuery();
+  ASSERT_EQ(rows.rowCount(), 1u);
+  EXPECT_EQ(rows.value(0, rows.findColumn("mc")).toUtf8(), "李四");
+  EXPECT_EQ(rows.value(0, 1).vt(), VT_DATE);
+  EXPECT_EQ(rows.value(0, 2), Variant::cy(Currency{123400}));
+}
+
+TEST_F(ConnectionTest, ParameterCountsAreChecked) {
+  Connection cn(newDatabase());
+  cn.execute("CREATE TABLE T (ID LONG, MC TEXT(20))");
+  Statement few(cn, "insert into T (ID, MC) values (?, ?)");
+  few.addValue(Variant(1));
+  int32_t number = 0;
+  std::string msg = errorOf([&] { few.execute(); }, &number);
+  EXPECT_EQ(number, kErrTooFewParameters);
+  EXPECT_NE(msg.find("2 parameter markers, 1 values"), std::string::npos) << msg;
+  // Values beyond the markers are not sent.
+  Statement many(cn, "insert into T (ID) values (?)");
+  many.addValue(Variant(1));
+  many.addValue(Variant(2));
+  EXPECT_EQ(many.execute(), 1);
+}
+
+TEST_F(ConnectionTest, TextAfterTheStatementIsRefused) {
+  Connection cn(newDatabase());
+  cn.execute("CREATE TABLE T (ID LONG);\r\n");
+  int32_t number = 0;
+  std::string msg = errorOf([&] { cn.execute("insert into T values (1); delete from T"); }, &number);
+  EXPECT_EQ(msg, kCharactersAfterEndText);
+  EXPECT_EQ(number, kErrCharactersAfterEnd);
+  EXPECT_EQ(Statement(cn, "select count(*) from T").executeQuery().value(0, 0).toInt32(), 0);
+}
+
+TEST_F(ConnectionTest, DatabaseErrorsCarryTheEngineNumber) {
+  Connection cn(newDatabase());
+  cn.execute("CREATE TABLE T (ID LONG PRIMARY KEY)");
+  cn.execute("insert into T values (1)");
+  try {
+    cn.execute("insert into T values (1)");
+    FAIL() << "duplicate key accepted";
+  } catch (const DataError& e) {
+    EXPECT_TRUE(e.fromInterface());
+    EXPECT_EQ(e.number() & 0xFF, 19);  // a constraint failure
+    EXPECT_EQ(e.hresult(), E_FAIL);
+    EXPECT_NE(std::string(e.what()).find("UNIQUE"), std::string::npos) << e.what();
+  }
+  std::string msg = errorOf([&] { cn.execute("select * frm T"); });
+  EXPECT_NE(msg.find("syntax error"), std::string::npos) << msg;
+}
+
+TEST_F(ConnectionTest, WithoutKeepConnectionTheLastQueryClosesIt) {
+  Connection cn(newDatabase());
+  cn.execute("CREATE TABLE T (ID LONG)");
+  cn.setKeepConnection(false);
+  Query a("A", &cn), b("B", &cn);
+  a.setCommandText("select * from T");
+  b.setCommandText("select * from T");
+  a.open();
+  b.open();
+  a.close();
+  EXPECT_TRUE(cn.isOpen());
+  b.close();
+  EXPECT_FALSE(cn.isOpen());
+}
+
+TEST_F(ConnectionTest, ClosingTheConnectionClosesItsQueries) {
+  Connection cn(newDatabase());
+  cn.execute("CREATE TABLE T (ID LONG)");
+  Query q("Tmp", &cn);
+  q.setCommandText("select * from T");
+  q.open();
+  cn.close();
+  EXPECT_FALSE(q.isOpen());
+  q.open();  // and the next open opens the connection again
+  EXPECT_TRUE(cn.isOpen());
+}
+
+TEST_F(ConnectionTest, ExclusiveShareModeKeepsOthersOut) {
+  const std::string cs = newDatabase();
+  Connection alone(cs);
+  alone.setShareMode(ShareMode::Exclusive);
+  alone.open();
+  Connection other(cs);
+  other.setConnectTimeout(1);
+  int32_t number = 0;
+  std::string msg = errorOf([&] { other.open(); }, &number);
+  EXPECT_EQ(number, kErrFileInUse);
+  alone.close();
+  other.open();
+  EXPECT_TRUE(other.isOpen());
+}
+
+}  // namespace
+}  // namespace rvz::data
