@@ -77,7 +77,6 @@ void readBinaryLayout(InCursor& in, std::vector<Column>& columns, PacketAttribut
   if (flags != 0) throw PacketError("binary packet has unknown flags " + std::to_string(flags));
   // A column takes at least five bytes.
   size_t n = in.getLength("column count", 5);
-  columns.reserve(n);
   for (size_t i = 0; i < n; ++i) {
     Column c;
     c.name = std::string(in.getString("column name"));

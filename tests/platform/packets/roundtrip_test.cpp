@@ -293,3 +293,42 @@ TEST(Decoded, TypedAccessRefusesAbsentValuesAndOtherTypes) {
 
 }  // namespace
 }  // namespace rvz::packets
+
+namespace rvz::packets {
+namespace {
+
+// The example of docs/packet-format.md, byte for byte, both ways.
+TEST(BinaryForm, DocumentedExampleIsWhatTheWriterWrites) {
+  const std::vector<uint8_t> doc{0x52, 0x56, 0x5A, 0x50, 0x01, 0x00, 0x00, 0x00, 0x01, 0x02, 0x49, 0x44,
+                                 0x05, 0x00, 0x01, 0x07, 0x00, 0x01, 0x01, 0x01, 0x00, 0x00, 0x01, 0x00,
+                                 0x00, 0x00, 0x01, 0x00, 0x05, 0x00, 0x00, 0x00};
+  Column id("ID", FieldType::I4);
+  id.provFlags = 7;
+  PacketAttributes a;
+  a.primaryKey = {1};
+  PacketWriter w({id}, a);
+  w.beginRow();
+  w.putI4(5);
+  w.endRow();
+  EXPECT_EQ(w.finish(), doc);
+  Packet p = decodePacket(std::span<const uint8_t>(doc));
+  EXPECT_EQ(p.columns()[0], id);
+  EXPECT_EQ(p.i4Value(0, 0), 5);
+}
+
+TEST(BinaryForm, WideTextStartsAtAnEvenOffset) {
+  std::vector<Column> cols{{"A", FieldType::WideString}, {"B", FieldType::WideString}};
+  PacketWriter w(cols, {});
+  w.beginRow();
+  w.putWide(u"x");
+  w.putWide(u"yz");
+  w.endRow();
+  std::vector<uint8_t> b = w.finish();
+  Packet p = decodePacket(std::span<const uint8_t>(b));
+  for (size_t c = 0; c < 2; ++c)
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(p.wide(0, c).data()) % 2, 0u) << c;
+  EXPECT_EQ(p.wide(0, 1), u"yz");
+}
+
+}  // namespace
+}  // namespace rvz::packets
