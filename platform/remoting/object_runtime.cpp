@@ -47,9 +47,9 @@ struct ObjectRuntime::Session {
   std::unordered_map<uint32_t, uint32_t> locks;  // class cookie -> locks held
 };
 
-// A creation request from its arrival until it is answered. Whoever claims
-// it answers it; a request dropped unanswered (a message loop destroyed
-// with the request still queued) answers that the server is stopping.
+// A creation request from its arrival until it is answered: the main
+// thread's task and the runtime's shutdown race to claim it, and whoever
+// claims it answers it.
 struct ObjectRuntime::PendingCreation {
   SessionId session;
   std::shared_ptr<ClassObject> cls;
@@ -67,18 +67,6 @@ struct ObjectRuntime::PendingCreation {
   bool hasObject = false;
 
   bool claim() { return !claimed.exchange(true); }
-
-  ~PendingCreation() {
-    if (claimed.load() || !done) return;
-    try {
-      CreateResult r;
-      r.hr = CO_E_SERVER_STOPPING;
-      r.error = runtimeError(r.hr, "The server stopped before the creation request was served");
-      done(r);
-    } catch (...) {
-      // Nothing more can be told to a caller whose request was dropped.
-    }
-  }
 };
 
 namespace {
@@ -132,13 +120,27 @@ void ObjectRuntime::resumeClassObjects() {
 }
 
 void ObjectRuntime::revokeClassObject(uint32_t cookie) {
-  std::lock_guard lock(mu_);
-  for (auto it = classes_.begin(); it != classes_.end(); ++it) {
-    if ((*it)->cookie == cookie) {
+  std::vector<std::shared_ptr<PendingCreation>> toPost;
+  {
+    std::lock_guard lock(mu_);
+    for (auto it = classes_.begin(); it != classes_.end(); ++it) {
+      if ((*it)->cookie != cookie) continue;
       (*it)->revoked = true;
+      // Requests still waiting for a resume are answered now: not registered.
+      for (auto& p : pending_) {
+        if (!p->posted && p->cls == *it) {
+          p->posted = true;
+          toPost.push_back(p);
+        }
+      }
       classes_.erase(it);
-      return;
+      break;
     }
+  }
+  for (auto& p : toPost) {
+    mainLoop_.post([this, p] {
+      if (p->claim()) serveCreation(p);
+    });
   }
 }
 
@@ -238,6 +240,7 @@ void ObjectRuntime::createObject(const SessionId& session, std::string_view clas
                                  std::string_view iid, CreateDone done) {
   CreateResult r;
   std::shared_ptr<PendingCreation> p;
+  bool post = false;
   {
     std::lock_guard lock(mu_);
     auto s = sessions_.find(session);
@@ -259,7 +262,8 @@ void ObjectRuntime::createObject(const SessionId& session, std::string_view clas
       p->outer = outer;
       p->iid = *canonicalIid;
       p->done = std::move(done);
-      p->posted = !cls->suspended;
+      // A suspended class's requests are posted by the resume instead.
+      post = p->posted = !cls->suspended;
       ++s->second->creating;
       pending_.push_back(p);
     }
@@ -269,7 +273,7 @@ void ObjectRuntime::createObject(const SessionId& session, std::string_view clas
     done(r);
     return;
   }
-  if (p->posted) {
+  if (post) {
     mainLoop_.post([this, p] {
       if (p->claim()) serveCreation(p);
     });
@@ -341,12 +345,15 @@ void ObjectRuntime::serveCreation(const std::shared_ptr<PendingCreation>& p) {
   }
   reapThreads();
   r.cls = p->cls->cls;
+  // The request's lock goes before the answer, so that a client that has its
+  // answer sees the count without it (and a failed first request has been
+  // the last release by then).
+  live_.release();
   try {
     p->done(r);
   } catch (...) {
     // The answer could not be delivered; the session's end releases the object.
   }
-  live_.release();
   {
     std::lock_guard lock(mu_);
     --creationsInProgress_;

@@ -30,6 +30,8 @@ constexpr ClassDesc kEchoClass{"Echo", "{5D1C2A10-4E0B-4C9A-9F3E-2B7A61C0D002}",
                           &kTestInterface};
 constexpr ClassDesc kBrokenClass{"Broken", "{5D1C2A10-4E0B-4C9A-9F3E-2B7A61C0D003}", "Broken Object", "Test.Broken",
                             &kTestInterface};
+constexpr ClassDesc kSlowClass{"Slow", "{5D1C2A10-4E0B-4C9A-9F3E-2B7A61C0D004}", "Slow Object", "Test.Slow",
+                               &kTestInterface};
 
 std::atomic<int> nextSerial{1};
 
@@ -38,6 +40,7 @@ std::atomic<int> nextSerial{1};
 const InterfaceDesc& testInterface() { return kTestInterface; }
 const ClassDesc& echoClass() { return kEchoClass; }
 const ClassDesc& brokenClass() { return kBrokenClass; }
+const ClassDesc& slowClass() { return kSlowClass; }
 
 EchoObject::EchoObject(std::shared_ptr<Tracker> tracker)
     : tracker_(std::move(tracker)), serial_(nextSerial++), home_(threadText()) {

@@ -79,6 +79,8 @@ enum TestDispId : int32_t {
 const InterfaceDesc& testInterface();
 const ClassDesc& echoClass();
 const ClassDesc& brokenClass();
+// Test.Slow: an Echo object whose build waits at a gate the test opens.
+const ClassDesc& slowClass();
 
 class EchoObject final : public DispatchObject {
  public:
