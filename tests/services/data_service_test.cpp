@@ -82,6 +82,8 @@ struct BindingCase {
   const char* message;
 };
 
+void PrintTo(const BindingCase& c, std::ostream* os) { *os << c.provider << " over " << c.commandText; }
+
 class BindingMessages : public ServiceHome, public ::testing::WithParamInterface<BindingCase> {};
 
 TEST_P(BindingMessages, OpenFailsWithTheDatasetsNameInFront) {

@@ -325,6 +325,8 @@ struct TableCase {
   const char* table;  // "" for none
 };
 
+void PrintTo(const TableCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+
 class UpdateTable : public ::testing::TestWithParam<TableCase> {};
 
 TEST_P(UpdateTable, FirstNameAfterTheFirstFrom) {
