@@ -37,16 +37,17 @@ std::vector<std::string> splitSchemaScript(std::string_view script) {
     if (t.starts_with("--")) continue;
     if (t == ";") {
       if (current.empty())
-        throw std::invalid_argument("schema script line " + std::to_string(lineNo) +
-                                    ": \";\" closes no statement");
+        throw std::invalid_argument("schema script line " + std::to_string(lineNo) + ": \";\" closes no statement");
       statements.push_back(std::move(current));
       current.clear();
       continue;
     }
     if (t.empty()) continue;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (current.empty()) currentStart = lineNo;
-    else current += '\n';
+    if (current.empty())
+      currentStart = lineNo;
+    else
+      current += '\n';
     current += line;
   }
   if (!current.empty())

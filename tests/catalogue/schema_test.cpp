@@ -3,11 +3,14 @@
 // them, every declared field must find a result column whose declared type
 // it binds to, and the statements the resolver writes must find their
 // columns. Failures name the module, the dataset and the field.
+#include "catalogue/schema.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <cctype>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -17,7 +20,6 @@
 #include <vector>
 
 #include "catalogue/declaration.h"
-#include "catalogue/schema.h"
 #include "platform/data/jet/jet_dialect.h"
 
 using namespace rvz::catalogue;
@@ -85,26 +87,56 @@ std::vector<std::string> createSchema(sqlite3* db, const std::vector<std::string
 
 // ---- The kinds a result column's declared type gives, as the data layer reads them.
 
-enum class Kind { String, FixedChar, WideString, Memo, Blob, SmallInt, Integer, AutoInc, Boolean, Float, BCD,
-                  Date, Time, DateTime, Guid };
+enum class Kind {
+  String,
+  FixedChar,
+  WideString,
+  Memo,
+  Blob,
+  SmallInt,
+  Integer,
+  AutoInc,
+  Boolean,
+  Float,
+  BCD,
+  Date,
+  Time,
+  DateTime,
+  Guid
+};
 
 const char* kindName(Kind k) {
   switch (k) {
-    case Kind::String: return "String";
-    case Kind::FixedChar: return "FixedChar";
-    case Kind::WideString: return "WideString";
-    case Kind::Memo: return "Memo";
-    case Kind::Blob: return "Blob";
-    case Kind::SmallInt: return "SmallInt";
-    case Kind::Integer: return "Integer";
-    case Kind::AutoInc: return "AutoInc";
-    case Kind::Boolean: return "Boolean";
-    case Kind::Float: return "Float";
-    case Kind::BCD: return "BCD";
-    case Kind::Date: return "Date";
-    case Kind::Time: return "Time";
-    case Kind::DateTime: return "DateTime";
-    case Kind::Guid: return "Guid";
+    case Kind::String:
+      return "String";
+    case Kind::FixedChar:
+      return "FixedChar";
+    case Kind::WideString:
+      return "WideString";
+    case Kind::Memo:
+      return "Memo";
+    case Kind::Blob:
+      return "Blob";
+    case Kind::SmallInt:
+      return "SmallInt";
+    case Kind::Integer:
+      return "Integer";
+    case Kind::AutoInc:
+      return "AutoInc";
+    case Kind::Boolean:
+      return "Boolean";
+    case Kind::Float:
+      return "Float";
+    case Kind::BCD:
+      return "BCD";
+    case Kind::Date:
+      return "Date";
+    case Kind::Time:
+      return "Time";
+    case Kind::DateTime:
+      return "DateTime";
+    case Kind::Guid:
+      return "Guid";
   }
   return "?";
 }
@@ -145,8 +177,7 @@ std::optional<ColumnKind> kindOfDeclaredType(std::string_view decltype_, bool au
   if (is({"YESNO", "BIT", "LOGICAL"})) return ColumnKind{Kind::Boolean};
   if (is({"DOUBLE", "FLOAT", "NUMBER", "REAL"})) return ColumnKind{Kind::Float};
   if (is({"CURRENCY", "MONEY", "DECIMAL"})) return ColumnKind{Kind::BCD};
-  if (is({"NUMERIC"}))
-    return ColumnKind{args.size() == 2 && args[1] == 0 && args[0] < 10 ? Kind::Integer : Kind::BCD};
+  if (is({"NUMERIC"})) return ColumnKind{args.size() == 2 && args[1] == 0 && args[0] < 10 ? Kind::Integer : Kind::BCD};
   if (is({"DATETIME"})) return ColumnKind{Kind::DateTime};
   if (is({"DATE"})) return ColumnKind{Kind::Date};
   if (is({"TIME"})) return ColumnKind{Kind::Time};
@@ -166,26 +197,41 @@ std::string bindingFailure(const FieldDecl& f, ColumnKind c) {
   if ((t == FieldType::Float || t == FieldType::BCD) && (c.kind == Kind::Float || c.kind == Kind::BCD)) return {};
   auto family = [](int which) -> std::set<Kind> {
     switch (which) {
-      case 0: return {Kind::String, Kind::FixedChar, Kind::Guid};
-      case 1: return {Kind::SmallInt, Kind::Integer, Kind::AutoInc};
-      case 2: return {Kind::Date, Kind::Time, Kind::DateTime};
-      default: return {Kind::Memo, Kind::Blob};
+      case 0:
+        return {Kind::String, Kind::FixedChar, Kind::Guid};
+      case 1:
+        return {Kind::SmallInt, Kind::Integer, Kind::AutoInc};
+      case 2:
+        return {Kind::Date, Kind::Time, Kind::DateTime};
+      default:
+        return {Kind::Memo, Kind::Blob};
     }
   };
   std::optional<int> fieldFamily;
   switch (t) {
-    case FieldType::String: fieldFamily = 0; break;
+    case FieldType::String:
+      fieldFamily = 0;
+      break;
     case FieldType::SmallInt:
     case FieldType::Integer:
-    case FieldType::AutoInc: fieldFamily = 1; break;
+    case FieldType::AutoInc:
+      fieldFamily = 1;
+      break;
     case FieldType::Date:
-    case FieldType::DateTime: fieldFamily = 2; break;
+    case FieldType::DateTime:
+      fieldFamily = 2;
+      break;
     case FieldType::Memo:
-    case FieldType::Blob: fieldFamily = 3; break;
-    default: break;
+    case FieldType::Blob:
+      fieldFamily = 3;
+      break;
+    default:
+      break;
   }
-  bool same = fieldFamily ? family(*fieldFamily).count(c.kind) > 0 : (t == FieldType::Boolean && c.kind == Kind::Boolean);
-  if (!same) return std::string("type mismatch, expecting ") + std::string(fieldTypeName(t)) + " actual " + kindName(c.kind);
+  bool same =
+      fieldFamily ? family(*fieldFamily).count(c.kind) > 0 : (t == FieldType::Boolean && c.kind == Kind::Boolean);
+  if (!same)
+    return std::string("type mismatch, expecting ") + std::string(fieldTypeName(t)) + " actual " + kindName(c.kind);
   if (t == FieldType::String && c.kind != Kind::String && f.spec.size > c.size)
     return "size mismatch, expecting " + std::to_string(f.spec.size) + " actual " + std::to_string(c.size);
   return {};
@@ -197,8 +243,8 @@ bool isAutoIncrement(sqlite3* db, sqlite3_stmt* st, int i) {
   const char* column = sqlite3_column_origin_name(st, i);
   if (!table || !column) return false;
   int autoinc = 0;
-  if (sqlite3_table_column_metadata(db, sqlite3_column_database_name(st, i), table, column, nullptr, nullptr,
-                                    nullptr, nullptr, &autoinc) != SQLITE_OK)
+  if (sqlite3_table_column_metadata(db, sqlite3_column_database_name(st, i), table, column, nullptr, nullptr, nullptr,
+                                    nullptr, &autoinc) != SQLITE_OK)
     return false;
   return autoinc != 0;
 }
@@ -231,7 +277,8 @@ std::set<std::string> columnsOf(sqlite3* db, const std::string& table) {
   std::string sql = "select name from pragma_table_info('" + table + "')";
   sqlite3_stmt* st = nullptr;
   if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK)
-    while (sqlite3_step(st) == SQLITE_ROW) cols.insert(upper(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))));
+    while (sqlite3_step(st) == SQLITE_ROW)
+      cols.insert(upper(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))));
   sqlite3_finalize(st);
   return cols;
 }
@@ -324,7 +371,8 @@ TEST_F(SchemaTest, CountersAreWhereTheCatalogueDeclaresAutoIncrement) {
                                       &autoinc);
         // The account registry declares no fields: its row id is the schema's own choice.
         if (!autoinc || table == "Act_DODar") continue;
-        EXPECT_TRUE(autoIncFields[upper(table)].count(col)) << table << "." << col << " is a counter the catalogue does not declare";
+        EXPECT_TRUE(autoIncFields[upper(table)].count(col))
+            << table << "." << col << " is a counter the catalogue does not declare";
       }
     }
     sqlite3_finalize(st);
@@ -361,11 +409,28 @@ WriteCheck resolverStatements(const DatasetDecl& d, const std::string& table) {
 // writing: their writes name a column the update table does not have (it
 // cannot have it without hiding the joined value or making the name
 // ambiguous), so the database refuses them.
-const std::map<std::string, std::string> kWritesJoinedColumns = {
-    {"CgddHelp", "aGYSBH, aGYSMC come from GYS"},   {"CgshHelp", "aGYSBH, aGYSMC come from GYS"},
-    {"XsddHelp", "aKHBH, aKHMC come from KH"},      {"XskdHelp", "aKHBH, aKHMC come from KH"},
-    {"CY_KD", "JJJ comes from HP"},                 {"HpCkXx", "JCS comes from HPKC"},
+struct JoinedWrite {
+  std::vector<std::string> columns;
+  const char* why;
 };
+const std::map<std::string, JoinedWrite> kWritesJoinedColumns = {
+    {"CgddHelp", {{"aGYSBH", "aGYSMC"}, "they come from GYS"}},
+    {"CgshHelp", {{"aGYSBH", "aGYSMC"}, "they come from GYS"}},
+    {"XsddHelp", {{"aKHBH", "aKHMC"}, "they come from KH"}},
+    {"XskdHelp", {{"aKHBH", "aKHMC"}, "they come from KH"}},
+    {"CY_KD", {{"JJJ"}, "it comes from HP"}},
+    {"HpCkXx", {{"JCS"}, "it comes from HPKC"}},
+};
+
+// Whether a refusal is the expected one: the database names a joined column.
+bool refusesJoinedColumn(const std::string& dataset, const std::string& error) {
+  auto it = kWritesJoinedColumns.find(dataset);
+  if (it == kWritesJoinedColumns.end()) return false;
+  return std::any_of(it->second.columns.begin(), it->second.columns.end(), [&](const std::string& c) {
+    return error.find("column named " + c) != std::string::npos ||
+           error.find("no such column: " + c) != std::string::npos;
+  });
+}
 
 TEST_F(SchemaTest, ResolverStatementsFindTheirColumns) {
   std::set<std::string> refused;
@@ -380,23 +445,25 @@ TEST_F(SchemaTest, ResolverStatementsFindTheirColumns) {
         std::string error;
         Stmt st = prepareJet(db, *text, error);
         if (!st) {
-          refused.insert(std::string(d.name));
-          if (!kWritesJoinedColumns.count(std::string(d.name)))
+          if (refusesJoinedColumn(std::string(d.name), error))
+            refused.insert(std::string(d.name));
+          else
             ADD_FAILURE() << where << ": resolver statement does not prepare: " << error;
           continue;
         }
         if (text == &w.insert) {
           ASSERT_EQ(sqlite3_exec(db, "savepoint w", nullptr, nullptr, nullptr), SQLITE_OK);
-          EXPECT_EQ(sqlite3_step(st.get()), SQLITE_DONE) << where << ": INSERT of nulls refused: " << sqlite3_errmsg(db);
+          EXPECT_EQ(sqlite3_step(st.get()), SQLITE_DONE)
+              << where << ": INSERT of nulls refused: " << sqlite3_errmsg(db);
           st.reset();
           ASSERT_EQ(sqlite3_exec(db, "rollback to w; release w", nullptr, nullptr, nullptr), SQLITE_OK);
         }
       }
     }
   }
-  for (const auto& [name, why] : kWritesJoinedColumns)
-    EXPECT_TRUE(refused.count(name)) << name << " writes a joined column (" << why
-                                     << ") yet its statements prepared: the update table has gained that column";
+  for (const auto& [name, joined] : kWritesJoinedColumns)
+    EXPECT_TRUE(refused.count(name)) << name << " writes joined columns (" << joined.why
+                                     << ") yet its statements prepared: the update table has gained them";
 }
 
 // Keys refuse real duplicates and nothing else: a header's ID, a line's bill
@@ -412,16 +479,21 @@ TEST_F(SchemaTest, KeysRefuseOnlyRealDuplicates) {
       {"insert into CGSQZB (ID, DJBH) values (7, 'A')", "insert into CGSQZB (ID, DJBH) values (8, 'A')", false},
       {"insert into CGSQ (ZBID, HH) values (1, 1)", "insert into CGSQ (ZBID, HH) values (1, 1)", true},
       {"insert into CGSQ (ZBID, HH) values (1, 1)", "insert into CGSQ (ZBID, HH) values (2, 1)", false},
-      {"insert into CGDD (RECID, ZBID, HH) values ('A1', 1, 1)", "insert into CGDD (RECID, ZBID, HH) values ('A1', 2, 1)", true},
+      {"insert into CGDD (RECID, ZBID, HH) values ('A1', 1, 1)",
+       "insert into CGDD (RECID, ZBID, HH) values ('A1', 2, 1)", true},
       // Text keys compare without regard to case, as in Jet.
-      {"insert into CGDD (RECID, ZBID, HH) values ('A1', 1, 1)", "insert into CGDD (RECID, ZBID, HH) values ('a1', 2, 1)", true},
+      {"insert into CGDD (RECID, ZBID, HH) values ('A1', 1, 1)",
+       "insert into CGDD (RECID, ZBID, HH) values ('a1', 2, 1)", true},
       // Lines with a RECID may share a line number while a bill is renumbered.
-      {"insert into CGDD (RECID, ZBID, HH) values ('A1', 1, 1)", "insert into CGDD (RECID, ZBID, HH) values ('A2', 1, 1)", false},
+      {"insert into CGDD (RECID, ZBID, HH) values ('A1', 1, 1)",
+       "insert into CGDD (RECID, ZBID, HH) values ('A2', 1, 1)", false},
       {"insert into AppGroupDesktopClass (gName, cName) values ('g', 'c')",
        "insert into AppGroupDesktopClass (gName, cName) values ('g', 'c')", false},
-      {"insert into AppLog (uName, RQ) values ('u', #2008-08-30#)", "insert into AppLog (uName, RQ) values ('u', #2008-08-30#)", false},
+      {"insert into AppLog (uName, RQ) values ('u', #2008-08-30#)",
+       "insert into AppLog (uName, RQ) values ('u', #2008-08-30#)", false},
       {"insert into HPKC (CKID, HPID) values (1, 1)", "insert into HPKC (CKID, HPID) values (1, 1)", false},
-      {"insert into Appselect (DATASET, FIELDNAME) values ('Kh', 'MC')", "insert into Appselect (DATASET, FIELDNAME) values ('KH', 'mc')", true},
+      {"insert into Appselect (DATASET, FIELDNAME) values ('Kh', 'MC')",
+       "insert into Appselect (DATASET, FIELDNAME) values ('KH', 'mc')", true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.first) + " then " + c.second);
