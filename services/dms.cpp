@@ -7,6 +7,7 @@
 #include "catalogue/declaration.h"
 #include "platform/files/files.h"
 #include "platform/text/text.h"
+#include "services/command_watch.h"
 #include "services/live_objects.h"
 
 namespace rvz::services {
@@ -38,6 +39,7 @@ TDatas::TDatas() {
     c->setLoginPrompt(false);
     c->setShareMode(data::ShareMode::DenyNone);
   }
+  Cn.setWillExecute(CnWillExecute);
   for (const auto& module : catalogue::dataServiceModules())
     for (const auto& decl : module.datasets) {
       data::Connection& cn = decl.connection == catalogue::Connection::Cn ? Cn : conAccounts;
