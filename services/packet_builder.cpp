@@ -95,8 +95,13 @@ void putServedValue(packets::PacketWriter& w, const catalogue::BoundField& f, co
   }
   switch (f.type) {
     case FieldType::String:
-    case FieldType::Guid: w.putNarrow(catalogue::servedNarrow(f, v.toText())); break;
-    case FieldType::WideString: w.putWide(v.toText()); break;
+    case FieldType::Guid:
+      w.putNarrow(catalogue::servedNarrow(f, v.vt() == VT_BSTR ? v.bstrValue() : v.toText()));
+      break;
+    case FieldType::WideString:
+      if (v.vt() == VT_BSTR) w.putWide(v.bstrValue());  // no copy of the common case
+      else w.putWide(v.toText());
+      break;
     case FieldType::Memo:
       if (v.isArray()) w.putBytes(v.arrayValue().byteData());
       else w.putWide(v.toText());
