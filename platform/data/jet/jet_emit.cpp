@@ -12,7 +12,7 @@ namespace {
 
 // SQLite's binding strengths, weakest first.
 constexpr int kOr = 1, kAnd = 2, kNot = 3, kEquality = 4, kRelational = 5, kAdd = 8, kMul = 9, kUnary = 11,
-              kCollate = 12, kAtom = 13;
+              kCollate = 12;
 
 bool isNumeric(SqlType t) { return t == SqlType::Number || t == SqlType::Boolean; }
 

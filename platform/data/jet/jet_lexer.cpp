@@ -24,6 +24,7 @@ LexResult tokenize(std::string_view sql) {
   };
   size_t i = 0;
   const size_t n = sql.size();
+  r.tokens.reserve(n / 4 + 2);
   while (i < n) {
     const char c = sql[i];
     const auto uc = static_cast<unsigned char>(c);

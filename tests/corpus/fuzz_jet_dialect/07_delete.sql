@@ -1,0 +1,1 @@
+DELETE * FROM KH WHERE [BH] = "K02" or MC Is Null
