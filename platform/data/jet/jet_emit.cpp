@@ -532,6 +532,11 @@ std::string Emitter::core(const SelectCore& c, std::vector<AliasInfo>& aliases) 
     if (item.alias) {
       sql += " AS " + quoteName(*item.alias);
       aliases.push_back({aliasKey(item.alias->text), o.sql, o.type, o.column});
+    } else if (item.expr->kind == ExprKind::Column && item.expr->path.size() == 1 &&
+               std::any_of(aliases.begin(), aliases.end(),
+                           [&](const AliasInfo& a) { return a.key == aliasKey(item.expr->path[0].text); })) {
+      // A bare alias of an earlier column: its expression, under the alias's name.
+      sql += " AS " + quoteName(item.expr->path[0]);
     } else if (item.expr->kind != ExprKind::Column) {
       // Jet names an unnamed computed column Expr1000, Expr1001, ...
       sql += " AS Expr" + std::to_string(1000 + unnamed++);

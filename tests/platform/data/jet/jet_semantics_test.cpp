@@ -151,8 +151,9 @@ TEST_F(JetSemantics, AliasesOfTheSameSelectListAreSubstituted) {
 }
 
 TEST_F(JetSemantics, UnnamedExpressionsAreNamedLikeJet) {
-  Result r = db.query("select ID, ID + 1, MC, Len(MC) from T where ID = 1");
-  EXPECT_EQ(r.columns, (std::vector<std::string>{"ID", "Expr1000", "MC", "Expr1001"}));
+  Result r = db.query("select ID, ID + 1, MC, Len(MC), SL as a, a from T where ID = 1");
+  EXPECT_EQ(r.columns, (std::vector<std::string>{"ID", "Expr1000", "MC", "Expr1001", "a", "a"}));
+  EXPECT_EQ(r.rows, (Rows{{"1", "2", "b", "1", "10", "10"}}));
 }
 
 TEST_F(JetSemantics, ParametersKeepTheirOrderWhereJoinsAreRebuilt) {
