@@ -21,7 +21,7 @@ std::string_view trim(std::string_view s) {
 }
 
 std::string quoteIfNeeded(const std::string& v) {
-  bool needs = v.empty() || isBlank(v.front()) || isBlank(v.back()) || v.front() == '"' || v.front() == '\'' ||
+  bool needs = v.empty() || isBlank(v.front()) || isBlank(v.back()) || v.front() == '"' || v.front() == '\'' || v.front() == '=' ||
                v.find(';') != std::string::npos;
   if (!needs) return v;
   char q = v.find('"') == std::string::npos ? '"' : (v.find('\'') == std::string::npos ? '\'' : '"');

@@ -15,11 +15,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto cs = rvz::data::ConnectionString::parse(text);
     auto again = rvz::data::ConnectionString::parse(cs.toString());
     if (again.items().size() != cs.items().size()) std::abort();
-    for (size_t i = 0; i < cs.items().size(); ++i) {
+    for (size_t i = 0; i < cs.items().size(); ++i)
       if (again.items()[i].value != cs.items()[i].value) std::abort();
-      if (!rvz::data::isPasswordKey(cs.items()[i].key)) continue;
-      if (cs.toRedactedString().find(cs.items()[i].key + "=") != std::string::npos) std::abort();
-    }
+    // The password-free form reads back without any password item.
+    const auto redacted = rvz::data::ConnectionString::parse(cs.toRedactedString());
+    for (const auto& item : redacted.items())
+      if (rvz::data::isPasswordKey(item.key)) std::abort();
   } catch (const rvz::data::DataError&) {
   }
   return 0;
