@@ -493,9 +493,11 @@ class WriterImpl {
     }
   }
 
+  // The name is a checked XML name (extra attributes may hold non-ASCII
+  // letters), written in the document's encoding like any text.
   void textAttr(std::string_view name, std::string_view utf8, const std::string& what) {
     out_.put8(' ');
-    out_.put(name);
+    putText(name, what);
     out_.put("=\"");
     putText(utf8, what);
     out_.put8('"');

@@ -54,6 +54,7 @@ inline std::vector<Column> allTypeColumns() {
   blob.subtype = "Binary";
   blob.attrs = kAttrHidden | kAttrReadOnly;
   blob.extra.push_back({"FORMAT", "png"});
+  blob.extra.push_back({"格式", "图片"});
   add("wmemo", FieldType::BinHex).subtype = "WideText";
   return c;
 }
@@ -93,6 +94,7 @@ inline MaterializedPacket sampleDelta() {
   p.attributes.tableName = "Cgdd";
   p.attributes.lcid = 2052;
   p.attributes.extra.push_back({"CUSTOM_FLAG", "yes & no"});
+  p.attributes.extra.push_back({"说明", "<备注>"});
   std::vector<Cell> original = allTypeValues(1);
   original[15] = Cell::notFetched();
   original[16] = Cell::notFetched();
