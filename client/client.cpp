@@ -180,9 +180,11 @@ HRESULT Client::idsOfNames(const ObjectRef& object, const std::vector<std::strin
 }
 
 HRESULT Client::invokeMember(const ObjectRef& object, int32_t dispid, const std::string* name,
-                             std::vector<Variant>& args, Variant& result, ErrorInfo& error, int32_t* argError) {
+                             std::vector<Variant>& args, Variant& result, ErrorInfo& error, int32_t* argError,
+                             std::vector<size_t>* outPositions) {
   Impl& c = *impl_;
   if (argError) *argError = -1;
+  if (outPositions) outPositions->clear();
   result = Variant();
   if (c.refuseClosed(error)) return error.hresult;
   v1::InvokeRequest req;
@@ -219,7 +221,10 @@ HRESULT Client::invokeMember(const ObjectRef& object, int32_t dispid, const std:
                                              " of a call with " + std::to_string(args.size()) + " arguments");
       outs.push_back(remoting::decodeValue(reply.out_args(k), "out argument"));
     }
-    for (int k = 0; k < reply.out_args_size(); ++k) args[reply.out_positions(k)] = std::move(outs[k]);
+    for (int k = 0; k < reply.out_args_size(); ++k) {
+      args[reply.out_positions(k)] = std::move(outs[k]);
+      if (outPositions) outPositions->push_back(reply.out_positions(k));
+    }
     result = std::move(r);
   } catch (const VariantError& e) {
     return failWith(error, runtimeError(remoting::RPC_E_INVALID_DATA, e.what()));
@@ -228,14 +233,14 @@ HRESULT Client::invokeMember(const ObjectRef& object, int32_t dispid, const std:
 }
 
 HRESULT Client::invoke(const ObjectRef& object, int32_t dispid, std::vector<Variant>& args, Variant& result,
-                       ErrorInfo& error, int32_t* argError) {
-  return invokeMember(object, dispid, nullptr, args, result, error, argError);
+                       ErrorInfo& error, int32_t* argError, std::vector<size_t>* outPositions) {
+  return invokeMember(object, dispid, nullptr, args, result, error, argError, outPositions);
 }
 
 HRESULT Client::invoke(const ObjectRef& object, std::string_view name, std::vector<Variant>& args, Variant& result,
-                       ErrorInfo& error, int32_t* argError) {
+                       ErrorInfo& error, int32_t* argError, std::vector<size_t>* outPositions) {
   std::string n(name);
-  return invokeMember(object, 0, &n, args, result, error, argError);
+  return invokeMember(object, 0, &n, args, result, error, argError, outPositions);
 }
 
 HRESULT Client::addRef(const ObjectRef& object, uint32_t& refCount, ErrorInfo& error) {

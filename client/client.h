@@ -81,12 +81,13 @@ class Client {
   // `args` holds every parameter except the return value, in parameter
   // order (out places hold anything, Empty usually); after a successful
   // call the out and in-out places hold their new values. `argError`, when
-  // given, receives the position of an argument the server refused.
+  // given, receives the position of an argument the server refused;
+  // `outPositions` the positions of the out and in-out parameters.
   HRESULT invoke(const ObjectRef& object, int32_t dispid, std::vector<Variant>& args, Variant& result,
-                 ErrorInfo& error, int32_t* argError = nullptr);
+                 ErrorInfo& error, int32_t* argError = nullptr, std::vector<size_t>* outPositions = nullptr);
   // By name, resolved on the server in the same round trip.
   HRESULT invoke(const ObjectRef& object, std::string_view name, std::vector<Variant>& args, Variant& result,
-                 ErrorInfo& error, int32_t* argError = nullptr);
+                 ErrorInfo& error, int32_t* argError = nullptr, std::vector<size_t>* outPositions = nullptr);
   HRESULT addRef(const ObjectRef& object, uint32_t& refCount, ErrorInfo& error);
   HRESULT release(const ObjectRef& object, uint32_t& refCount, ErrorInfo& error);
   HRESULT lockServer(std::string_view className, bool lock, ErrorInfo& error);
@@ -99,7 +100,7 @@ class Client {
  private:
   struct Impl;
   HRESULT invokeMember(const ObjectRef& object, int32_t dispid, const std::string* name, std::vector<Variant>& args,
-                       Variant& result, ErrorInfo& error, int32_t* argError);
+                       Variant& result, ErrorInfo& error, int32_t* argError, std::vector<size_t>* outPositions);
   std::unique_ptr<Impl> impl_;
 };
 

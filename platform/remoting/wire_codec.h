@@ -19,8 +19,6 @@ class Status;
 
 namespace rvz::remoting {
 
-namespace v1 = ::rvz::remoting::v1;
-
 void putFailure(const ErrorInfo& error, int32_t argError, v1::Failure* out);
 ErrorInfo getFailure(const v1::Failure& in);
 

@@ -1,0 +1,257 @@
+// Script reading and running for `quib run`.
+#include "client/quib_run.h"
+
+#include <chrono>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "client/quib_json.h"
+#include "platform/remoting/error_info.h"
+
+namespace rvz::client {
+
+namespace {
+
+using json = nlohmann::json;
+using ojson = nlohmann::ordered_json;
+
+constexpr HRESULT E_POINTER_ = E_POINTER;
+constexpr double kMaxSleepSeconds = 86400;
+
+[[noreturn]] void bad(const std::string& where, const std::string& why) {
+  throw ComError(E_INVALIDARG, where + ": " + why);
+}
+
+std::string textField(const json& step, const char* key, const std::string& where) {
+  const json& v = step[key];
+  if (!v.is_string() || v.get<std::string>().empty()) bad(where, std::string("\"") + key + "\" takes a non-empty text");
+  return v.get<std::string>();
+}
+
+Step readStep(const json& j, const std::string& where) {
+  if (!j.is_object()) bad(where, "a step is a JSON object such as {\"create\": \"Quib.datas\", \"as\": \"d\"}");
+  static const std::map<std::string, Step::Kind> verbs = {
+      {"create", Step::Create}, {"call", Step::Call},     {"release", Step::Release},
+      {"lock", Step::Lock},     {"unlock", Step::Unlock}, {"sleep", Step::Sleep}};
+  static const std::map<Step::Kind, std::vector<std::string>> extras = {
+      {Step::Create, {"as", "outer", "iid"}}, {Step::Call, {"method", "dispid", "args"}},
+      {Step::Release, {}}, {Step::Lock, {}}, {Step::Unlock, {}}, {Step::Sleep, {}}};
+  Step s;
+  std::string verb;
+  for (auto it = j.begin(); it != j.end(); ++it) {
+    auto v = verbs.find(it.key());
+    if (v == verbs.end()) continue;
+    if (!verb.empty()) bad(where, "a step does one thing, but this one has both \"" + verb + "\" and \"" + it.key() + "\"");
+    verb = it.key();
+    s.kind = v->second;
+  }
+  if (verb.empty()) bad(where, "no step kind: use create, call, release, lock, unlock or sleep");
+  const auto& allowed = extras.at(s.kind);
+  for (auto it = j.begin(); it != j.end(); ++it) {
+    if (it.key() == verb) continue;
+    if (std::find(allowed.begin(), allowed.end(), it.key()) == allowed.end())
+      bad(where, "\"" + it.key() + "\" does not belong in a " + verb + " step");
+  }
+  switch (s.kind) {
+    case Step::Sleep: {
+      const json& v = j["sleep"];
+      if (!v.is_number() || v.get<double>() < 0 || v.get<double>() > kMaxSleepSeconds)
+        bad(where, "\"sleep\" takes a number of seconds from 0 to 86400");
+      s.seconds = v.get<double>();
+      return s;
+    }
+    case Step::Create:
+      s.target = textField(j, "create", where);
+      s.as = j.contains("as") ? textField(j, "as", where) : s.target;
+      if (j.contains("outer")) {
+        if (!j["outer"].is_boolean()) bad(where, "\"outer\" takes true or false");
+        s.outer = j["outer"].get<bool>();
+      }
+      if (j.contains("iid")) s.iid = textField(j, "iid", where);
+      return s;
+    case Step::Call: {
+      s.target = textField(j, "call", where);
+      bool byName = j.contains("method"), byId = j.contains("dispid");
+      if (byName == byId) bad(where, "a call names its member with either \"method\" or \"dispid\"");
+      if (byName) s.method = textField(j, "method", where);
+      if (byId) {
+        const json& d = j["dispid"];
+        if (!d.is_number_integer() || d.get<int64_t>() < INT32_MIN || d.get<int64_t>() > INT32_MAX)
+          bad(where, "\"dispid\" takes a 32-bit integer");
+        s.dispid = static_cast<int32_t>(d.get<int64_t>());
+      }
+      if (j.contains("args")) {
+        const json& a = j["args"];
+        if (!a.is_array()) bad(where, "\"args\" takes an array with every parameter in order");
+        for (size_t i = 0; i < a.size(); ++i) s.args.push_back(variantFromJson(a[i], where + ": args[" + std::to_string(i) + "]"));
+      }
+      return s;
+    }
+    default: s.target = textField(j, verb.c_str(), where); return s;
+  }
+}
+
+ojson failure(const ErrorInfo& e) {
+  ojson o;
+  o["ok"] = false;
+  o["hresult"] = formatHresult(e.hresult);
+  o["source"] = text::wideToUtf8(e.source);
+  o["description"] = text::wideToUtf8(e.description);
+  return o;
+}
+
+ojson success() {
+  ojson o;
+  o["ok"] = true;
+  return o;
+}
+
+}  // namespace
+
+std::vector<Step> parseScript(std::string_view text) {
+  std::vector<Step> steps;
+  json whole = json::parse(text.begin(), text.end(), nullptr, false);
+  if (!whole.is_discarded() && whole.is_array()) {
+    for (size_t i = 0; i < whole.size(); ++i) steps.push_back(readStep(whole[i], "step " + std::to_string(i + 1)));
+    return steps;
+  }
+  if (!whole.is_discarded() && whole.is_object()) {
+    steps.push_back(readStep(whole, "step 1"));
+    return steps;
+  }
+  if (!whole.is_discarded()) bad("script", "expected an array of steps or one step per line");
+  size_t lineNo = 0, start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    ++lineNo;
+    start = end + 1;
+    if (line.find_first_not_of(" \t\r") == std::string_view::npos) continue;
+    std::string where = "line " + std::to_string(lineNo);
+    json j = json::parse(line.begin(), line.end(), nullptr, false);
+    if (j.is_discarded()) bad(where, "not JSON");
+    steps.push_back(readStep(j, where));
+  }
+  return steps;
+}
+
+void runSteps(const std::vector<Step>& steps, Client& client, std::ostream& out) {
+  std::map<std::string, ObjectRef> held;
+  for (const Step& s : steps) {
+    ojson answer;
+    ErrorInfo e;
+    switch (s.kind) {
+      case Step::Create: {
+        ObjectRef o;
+        if (failed(client.create(s.target, o, e, s.outer, s.iid))) {
+          answer = failure(e);
+          break;
+        }
+        auto it = held.find(s.as);
+        if (it != held.end()) {
+          // Holding a new object under a name lets go of the old one.
+          uint32_t n;
+          ErrorInfo ignored;
+          client.release(it->second, n, ignored);
+        }
+        held[s.as] = o;
+        answer = success();
+        break;
+      }
+      case Step::Call: {
+        auto it = held.find(s.target);
+        if (it == held.end()) {
+          e.hresult = E_POINTER_;
+          e.description = text::utf8ToWide("No object is held under the name \"" + s.target + "\"");
+          answer = failure(e);
+          break;
+        }
+        std::vector<Variant> args = s.args;
+        Variant result;
+        std::vector<size_t> outs;
+        HRESULT hr = s.dispid ? client.invoke(it->second, *s.dispid, args, result, e, nullptr, &outs)
+                              : client.invoke(it->second, s.method, args, result, e, nullptr, &outs);
+        if (failed(hr)) {
+          answer = failure(e);
+          break;
+        }
+        answer = success();
+        answer["result"] = variantToJson(result);
+        ojson o = ojson::array();
+        for (size_t pos : outs) o.push_back(variantToJson(args[pos]));
+        answer["out"] = o;
+        break;
+      }
+      case Step::Release: {
+        auto it = held.find(s.target);
+        if (it == held.end()) {
+          e.hresult = E_POINTER_;
+          e.description = text::utf8ToWide("No object is held under the name \"" + s.target + "\"");
+          answer = failure(e);
+          break;
+        }
+        uint32_t n;
+        HRESULT hr = client.release(it->second, n, e);
+        held.erase(it);
+        answer = failed(hr) ? failure(e) : success();
+        break;
+      }
+      case Step::Lock:
+      case Step::Unlock:
+        answer = failed(client.lockServer(s.target, s.kind == Step::Lock, e)) ? failure(e) : success();
+        break;
+      case Step::Sleep:
+        std::this_thread::sleep_for(std::chrono::duration<double>(s.seconds));
+        answer = success();
+        break;
+    }
+    out << answer.dump(-1, ' ', false, json::error_handler_t::replace) << std::endl;
+  }
+}
+
+int quibRun(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+  if (args.size() > 1) {
+    err << "usage: quib run [FILE|-]" << std::endl;
+    return 2;
+  }
+  std::string text;
+  std::string name = args.empty() ? "-" : args[0];
+  if (name == "-") {
+    std::ostringstream s;
+    s << in.rdbuf();
+    text = s.str();
+  } else {
+    std::ifstream f(name, std::ios::binary);
+    if (!f) {
+      err << "quib run: cannot read the script " << name << std::endl;
+      return 2;
+    }
+    std::ostringstream s;
+    s << f.rdbuf();
+    text = s.str();
+  }
+  std::vector<Step> steps;
+  try {
+    steps = parseScript(text);
+  } catch (const ComError& e) {
+    err << "quib run: " << (name == "-" ? std::string("standard input") : name) << ": " << e.what() << std::endl;
+    return 2;
+  }
+  std::unique_ptr<Client> client;
+  try {
+    client = std::make_unique<Client>(ClientOptions::fromEnvironment());
+  } catch (const std::exception& e) {
+    err << "quib run: " << e.what() << std::endl;
+    return 3;
+  }
+  runSteps(steps, *client, out);
+  return 0;
+}
+
+}  // namespace rvz::client

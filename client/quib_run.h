@@ -1,0 +1,44 @@
+// `quib run`: a JSON script of steps (create, call, release, lock, unlock,
+// sleep) run against the server, one JSON line answered per step.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "client/client.h"
+#include "platform/variant/variant.h"
+
+namespace rvz::client {
+
+struct Step {
+  enum Kind { Create, Call, Release, Lock, Unlock, Sleep } kind = Create;
+  std::string target;  // class (create, lock, unlock) or object name (call, release)
+  std::string as;      // create: the name the object is held under
+  bool outer = false;
+  std::string iid;
+  std::string method;  // call: by name, or
+  std::optional<int32_t> dispid;
+  std::vector<Variant> args;
+  double seconds = 0;
+};
+
+// Reads a script: a JSON array of steps, a single step, or one step per
+// line. Throws ComError (E_INVALIDARG) naming the step or line and what is
+// wrong with it; nothing runs then.
+std::vector<Step> parseScript(std::string_view text);
+
+// Runs the steps in order on the client, writing one JSON line per step.
+// References still held at the end stay with the client's session, which
+// releases them when it closes.
+void runSteps(const std::vector<Step>& steps, Client& client, std::ostream& out);
+
+// The whole command: reads FILE ("-" or none: standard input), connects
+// with the environment's settings and runs. 0 when every step ran, 2 when
+// the script cannot be read, 3 when the server cannot be reached.
+int quibRun(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
+
+}  // namespace rvz::client
