@@ -136,10 +136,7 @@ std::string Emitter::operand(const Out& o, int minPrecedence) {
   return o.precedence >= minPrecedence ? o.sql : "(" + o.sql + ")";
 }
 
-std::string Emitter::withNoCase(const Out& o, int minPrecedence) {
-  (void)minPrecedence;
-  return operand(o, kCollate) + " COLLATE NOCASE";
-}
+std::string Emitter::withNoCase(const Out& o) { return operand(o, kCollate) + " COLLATE NOCASE"; }
 
 // Text comparisons in Jet ignore letter case. A bare column brings its
 // declared collation (NOCASE for every text column the DDL translation
@@ -278,7 +275,7 @@ Out Emitter::expr(const Expr& e) {
       Out x = value(*e.args[0]);
       Out lo = value(*e.args[1]);
       Out hi = value(*e.args[2]);
-      std::string left = needsNoCase({&x, &lo, &hi}) ? withNoCase(x, kRelational) : operand(x, kRelational);
+      std::string left = needsNoCase({&x, &lo, &hi}) ? withNoCase(x) : operand(x, kRelational);
       Out o = atom(left + (e.negated ? " NOT BETWEEN " : " BETWEEN ") + operand(lo, kRelational) + " AND " +
                        operand(hi, kRelational),
                    SqlType::Boolean);
@@ -293,7 +290,7 @@ Out Emitter::expr(const Expr& e) {
       items.reserve(e.args.size() - 1);
       for (size_t i = 1; i < e.args.size(); ++i) items.push_back(value(*e.args[i]));
       for (const Out& it : items) all.push_back(&it);
-      std::string sql = needsNoCase(all) ? withNoCase(x, kRelational) : operand(x, kRelational);
+      std::string sql = needsNoCase(all) ? withNoCase(x) : operand(x, kRelational);
       sql += e.negated ? " NOT IN (" : " IN (";
       for (size_t i = 0; i < items.size(); ++i) {
         if (i) sql += ", ";
@@ -307,7 +304,7 @@ Out Emitter::expr(const Expr& e) {
     case ExprKind::InSelect: {
       Out x = value(*e.args[0]);
       std::string sub = select(*e.select);
-      std::string left = (!x.column && !isNumeric(x.type)) ? withNoCase(x, kRelational) : operand(x, kRelational);
+      std::string left = (!x.column && !isNumeric(x.type)) ? withNoCase(x) : operand(x, kRelational);
       Out o = atom(left + (e.negated ? " NOT IN (" : " IN (") + sub + ")", SqlType::Boolean);
       o.precedence = kEquality;
       o.condition = true;
@@ -337,7 +334,7 @@ Out Emitter::compare(const Expr& e) {
   Out r = value(*e.args[1]);
   bool equality = e.compareOp == CompareOp::Equal || e.compareOp == CompareOp::NotEqual;
   int p = equality ? kEquality : kRelational;
-  std::string left = needsNoCase({&l, &r}) ? withNoCase(l, p) : operand(l, p);
+  std::string left = needsNoCase({&l, &r}) ? withNoCase(l) : operand(l, p);
   Out o = atom(left + compareText(e.compareOp) + operand(r, p + 1), SqlType::Boolean);
   o.precedence = p;
   o.condition = true;
@@ -410,8 +407,9 @@ Out Emitter::call(const Expr& e) {
     Out x = value(*e.args[0]);
     // Without a default, Jet's Nz gives Empty, which a query reads as a
     // zero-length text.
-    std::string d = n == 2 ? value(*e.args[1]).sql : "''";
-    return atom("coalesce(" + x.sql + ", " + d + ")", n == 2 ? merge(x.type, value(*e.args[1]).type) : SqlType::Unknown);
+    if (n == 1) return atom("coalesce(" + x.sql + ", '')", SqlType::Unknown);
+    Out d = value(*e.args[1]);
+    return atom("coalesce(" + x.sql + ", " + d.sql + ")", merge(x.type, d.type));
   }
   if (name == "now") {
     arity(0, 0);
@@ -464,49 +462,42 @@ std::string Emitter::select(const Select& s) {
   const std::vector<AliasInfo>* saved = aliases_;
   aliases_ = nullptr;
   std::string sql;
-  std::vector<AliasInfo> firstAliases;
+  std::vector<AliasInfo> firstAliases;  // the result columns an outer ORDER BY may name
   if (s.members.size() == 1) {
     const SelectCore& c = s.members[0];
     if (!c.orderBy.empty() && !s.orderBy.empty()) {
-      sql = "SELECT * FROM (" + member(c, &c.orderBy) + ")";
-      core(c, firstAliases);  // for the aliases the outer ORDER BY may name
-      sql += orderBy(s.orderBy, firstAliases);
+      sql = "SELECT * FROM (" + member(c, &firstAliases) + ")";
     } else {
       sql = core(c, firstAliases);
-      const std::vector<OrderItem>& order = s.orderBy.empty() ? c.orderBy : s.orderBy;
-      sql += orderBy(order, firstAliases);
+      sql += orderBy(s.orderBy.empty() ? c.orderBy : s.orderBy, firstAliases);
       if (!c.top.empty()) sql += " LIMIT " + c.top;
+      aliases_ = saved;
+      return sql;
     }
   } else {
     for (size_t i = 0; i < s.members.size(); ++i) {
       const SelectCore& c = s.members[i];
       if (i) sql += s.unionAll[i - 1] ? " UNION ALL " : " UNION ";
+      std::vector<AliasInfo> scratch;
+      std::vector<AliasInfo>& aliases = i == 0 ? firstAliases : scratch;
       if (!c.top.empty() || !c.orderBy.empty()) {
         // TOP and ORDER BY of one member apply to that member alone; SQLite
         // allows them only on a subquery.
-        sql += "SELECT * FROM (" + member(c, &c.orderBy) + ")";
-        if (i == 0) {
-          std::vector<AliasInfo> scratch;
-          core(c, scratch);
-          firstAliases = std::move(scratch);
-        }
-      } else if (i == 0) {
-        sql += core(c, firstAliases);
+        sql += "SELECT * FROM (" + member(c, &aliases) + ")";
       } else {
-        std::vector<AliasInfo> scratch;
-        sql += core(c, scratch);
+        sql += core(c, aliases);
       }
     }
-    sql += orderBy(s.orderBy, firstAliases);
   }
+  sql += orderBy(s.orderBy, firstAliases);
   aliases_ = saved;
   return sql;
 }
 
-std::string Emitter::member(const SelectCore& c, const std::vector<OrderItem>* order) {
-  std::vector<AliasInfo> aliases;
-  std::string sql = core(c, aliases);
-  if (order) sql += orderBy(*order, aliases);
+// A select with its own ORDER BY and TOP, to stand as a subquery.
+std::string Emitter::member(const SelectCore& c, std::vector<AliasInfo>* aliases) {
+  std::string sql = core(c, *aliases);
+  sql += orderBy(c.orderBy, *aliases);
   if (!c.top.empty()) sql += " LIMIT " + c.top;
   return sql;
 }
@@ -572,7 +563,7 @@ std::string Emitter::groupTerm(const Expr& e, const std::vector<AliasInfo>* alia
   }
   Out o = value(e);
   if (o.column || isNumeric(o.type)) return o.sql;
-  return withNoCase(o, kCollate);
+  return withNoCase(o);
 }
 
 std::string Emitter::orderBy(const std::vector<OrderItem>& items, const std::vector<AliasInfo>& aliases) {

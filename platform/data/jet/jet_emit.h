@@ -51,11 +51,11 @@ class Emitter {
   Out like(const Expr& e);
   Out column(const Expr& e);
   std::string operand(const Out& o, int minPrecedence);
-  std::string withNoCase(const Out& o, int minPrecedence);
+  std::string withNoCase(const Out& o);
   bool needsNoCase(const std::vector<const Out*>& operands) const;
 
   std::string core(const SelectCore& c, std::vector<AliasInfo>& aliases);
-  std::string member(const SelectCore& c, const std::vector<OrderItem>* order);
+  std::string member(const SelectCore& c, std::vector<AliasInfo>* aliases);
   std::string orderBy(const std::vector<OrderItem>& items, const std::vector<AliasInfo>& aliases);
   std::string groupTerm(const Expr& e, const std::vector<AliasInfo>* aliases);
   std::string from(const std::vector<TableRefPtr>& items);

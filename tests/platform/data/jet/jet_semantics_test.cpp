@@ -246,6 +246,20 @@ TEST_F(JetSemantics, InsertUpdateDelete) {
   EXPECT_EQ(one("select count(*) from B"), "2");
 }
 
+TEST_F(JetSemantics, StatementsTheResolverSends) {
+  // The line forms of the generated INSERT, UPDATE, DELETE and conflict read.
+  db.exec("insert into A\r\n  (ID, N)\r\nvalues\r\n  (?, ?)\r\n", {int64_t{9}, std::string("q")});
+  db.exec("update A  set\r\n N = ?\r\nwhere\r\n ID = ? and\r\n N = ?\r\n",
+          {std::string("r"), int64_t{9}, std::string("Q")});
+  EXPECT_EQ(rows("select\r\n ID,\r\n N\r\n from A \r\nwhere\r\n ID = ?\r\n", {int64_t{9}}), (Rows{{"9", "r"}}));
+  db.exec("update T  set\r\n SL = ?\r\nwhere\r\n ID = ? and\r\n SL is null\r\n", {2.25, int64_t{3}});
+  EXPECT_EQ(one("select SL from T where ID = 3"), "2.25");
+  db.exec("delete from A \r\nwhere\r\n ID = ?\r\n", {int64_t{9}});
+  EXPECT_EQ(one("select count(*) from A"), "3");
+  // An INSERT with no column to write reaches SQLite, which refuses it.
+  EXPECT_FALSE(db.errorOf("insert into A\r\n )\r\nvalues\r\n )\r\n").empty());
+}
+
 TEST_F(JetSemantics, TablesFromJetDdlStoreValuesRight) {
   db.exec("CREATE TABLE D1 (ID COUNTER, BH TEXT(10) NOT NULL, BZ MEMO, N LONG, F YESNO DEFAULT True, "
           "D DATETIME DEFAULT Now(), D2 DATETIME DEFAULT #2008-08-30#, S STRING(8), CONSTRAINT PK PRIMARY KEY (ID))");
