@@ -64,6 +64,9 @@ bool parseInt32Text(std::string_view s, int32_t& out) {
   return true;
 }
 
+constexpr uint64_t kValuesPerByte = 16;
+constexpr uint64_t kFreeValues = 1 << 20;
+
 enum class Where { Top, Packet, Metadata, Fields, Field, Params, RowData, Row, Done };
 
 class XmlReader {
@@ -339,6 +342,12 @@ class XmlReader {
 
   void readRow(Attrs attrs) {
     ++row_;
+    // An absent attribute costs the document nothing but becomes a value
+    // mark in the decoded packet; bound the packet by the document's size.
+    if (static_cast<uint64_t>(row_) * columns_.size() > kValuesPerByte * xml_.size() + kFreeValues)
+      throw PacketError("XML packet has more values than its " + std::to_string(xml_.size()) +
+                        " bytes justify (" + std::to_string(row_) + " rows of " + std::to_string(columns_.size()) +
+                        " columns)");
     try {
       std::fill(values_.begin(), values_.end(), nullptr);
       std::fill(marks_.begin(), marks_.end(), 0);

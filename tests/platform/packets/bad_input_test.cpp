@@ -213,3 +213,23 @@ TEST(VariantBad, OnlyByteArraysCarryPackets) {
 
 }  // namespace
 }  // namespace rvz::packets
+
+namespace rvz::packets {
+namespace {
+
+TEST(XmlBad, EmptyRowsCannotBlowUpThePacket) {
+  std::string xml = "<DATAPACKET><METADATA><FIELDS>";
+  for (int i = 0; i < 2000; ++i) xml += "<FIELD attrname=\"C" + std::to_string(i) + "\" fieldtype=\"i4\"/>";
+  xml += "</FIELDS></METADATA><ROWDATA>";
+  for (int i = 0; i < 20000; ++i) xml += "<ROW/>";
+  xml += "</ROWDATA></DATAPACKET>";
+  try {
+    decodePacket(std::string_view(xml));
+    ADD_FAILURE() << "40 million values from " << xml.size() << " bytes";
+  } catch (const PacketError& e) {
+    EXPECT_NE(std::string(e.what()).find("XML packet has more values than its"), std::string::npos) << e.what();
+  }
+}
+
+}  // namespace
+}  // namespace rvz::packets
