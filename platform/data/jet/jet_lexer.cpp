@@ -1,6 +1,8 @@
 // Tokenizer of Jet SQL command texts.
 #include "platform/data/jet/jet_lexer.h"
 
+#include <cstdio>
+
 #include "platform/data/jet/jet_dates.h"
 
 namespace rvz::data::jet {
@@ -136,6 +138,11 @@ LexResult tokenize(std::string_view sql) {
         break;
     }
     if (c == '\0') return fail("NUL character" + at(start));
+    if (uc < 0x20 || uc == 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", uc);
+      return fail(std::string("unexpected control character ") + hex + at(start));
+    }
     return fail("unexpected character '" + std::string(1, c) + "'" + at(start));
   }
   r.tokens.push_back({TokenKind::End, {}, n});

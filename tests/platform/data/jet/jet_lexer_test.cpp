@@ -72,6 +72,7 @@ TEST(JetLexer, RejectsMalformedTextsWithTheReason) {
       {"a /* b", "unterminated /* comment at offset 2"},
       {"select @x", "unexpected character '@' at offset 7"},
       {"select 12abc", "malformed number '12a' at offset 7"},
+      {"select \x01", "unexpected control character \\x01 at offset 7"},
   };
   for (const auto& [input, error] : cases) {
     LexResult r = tokenize(input);
