@@ -183,8 +183,7 @@ class WriterImpl {
                          : cols_[c].type == FieldType::Time ? ": a time lies in [0, 1)"
                                                             : ": out of range"));
     if (enc_ == Encoding::Binary) {
-      out_.put8(0);
-      out_.putLe<double>(d);
+      binaryFixed(d);
     } else {
       attrStart(c);
       scratch_.clear();
@@ -258,11 +257,23 @@ class WriterImpl {
 
  private:
   size_t next() {
-    if (!inRow_) throw PacketError("value written outside a row");
-    if (col_ >= cols_.size())
-      throw PacketError("row " + std::to_string(rows_ + 1) + " has more values than its " +
-                        std::to_string(cols_.size()) + " columns");
+    if (!inRow_ || col_ >= cols_.size()) [[unlikely]]
+      badPosition();
     return col_;
+  }
+
+  [[noreturn, gnu::noinline, gnu::cold]] void badPosition() {
+    if (!inRow_) throw PacketError("value written outside a row");
+    throw PacketError("row " + std::to_string(rows_ + 1) + " has more values than its " +
+                      std::to_string(cols_.size()) + " columns");
+  }
+
+  // A mark byte 0 and a fixed-size payload, in one piece.
+  template <class T>
+  void binaryFixed(T v) {
+    uint8_t* p = out_.grab(1 + sizeof v);
+    p[0] = 0;
+    std::memcpy(p + 1, &v, sizeof v);
   }
 
   [[noreturn]] void mismatch(size_t c, const char* what) {
@@ -288,8 +299,7 @@ class WriterImpl {
                           " (" + std::string(fieldTypeName(cols_[c].type)) + ")");
     }
     if (enc_ == Encoding::Binary) {
-      out_.put8(0);
-      out_.putLe<T>(static_cast<T>(v));
+      binaryFixed(static_cast<T>(v));
     } else {
       attrStart(c);
       char buf[24];
@@ -302,8 +312,7 @@ class WriterImpl {
 
   void writeF64(double v) {
     if (enc_ == Encoding::Binary) {
-      out_.put8(0);
-      out_.putLe<double>(v);
+      binaryFixed(v);
     } else {
       attrStart(col_);
       scratch_.clear();
@@ -368,12 +377,17 @@ class WriterImpl {
 
   void writeWide(size_t c, WStringView w) {
     if (enc_ == Encoding::Binary) {
-      out_.put8(0);
-      out_.putVarint(w.size());
+      size_t n = w.size(), lenBytes = 1;
+      for (size_t m = n; m >= 0x80; m >>= 7) ++lenBytes;
       // UTF-16 units start at an even offset so that decoded packets can hand
       // out views of them in place.
-      if (out_.size() & 1) out_.put8(0);
-      out_.put(w.data(), w.size() * 2);
+      size_t pad = (out_.size() + 1 + lenBytes) & 1;
+      uint8_t* p = out_.grab(1 + lenBytes + pad + 2 * n);
+      *p++ = 0;
+      for (size_t m = n; m >= 0x80; m >>= 7) *p++ = static_cast<uint8_t>(m | 0x80);
+      *p++ = static_cast<uint8_t>(n >> (7 * (lenBytes - 1)));
+      if (pad) *p++ = 0;
+      if (n) std::memcpy(p, w.data(), 2 * n);
     } else {
       attrStart(c);
       if (cols_[c].type == FieldType::BinHex) {
