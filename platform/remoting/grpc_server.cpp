@@ -74,7 +74,9 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
     try {
       id = runtime_.openSession();
     } catch (const ComError& e) {
-      return new RefusedStream(grpc::Status(grpc::StatusCode::RESOURCE_EXHAUSTED, e.what()));
+      return new RefusedStream(grpc::Status(e.hresult() == CO_E_SERVER_STOPPING ? grpc::StatusCode::UNAVAILABLE
+                                                                                : grpc::StatusCode::RESOURCE_EXHAUSTED,
+                                            e.what()));
     }
     auto* stream = new SessionStream(*this, id);
     {
