@@ -221,3 +221,30 @@ TEST(XmlWrite, DocumentsAreWellFormedForXmllint) {
 
 }  // namespace
 }  // namespace rvz::packets
+
+namespace rvz::packets {
+namespace {
+
+TEST(XmlRead, ByteOrderMarksAndUtf16Documents) {
+  std::string body =
+      "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS><FIELD attrname=\"名\" fieldtype=\"string.uni\"/></FIELDS>"
+      "</METADATA><ROWDATA><ROW 名=\"张三\"/></ROWDATA></DATAPACKET>";
+  Packet bom = decodePacket(std::string_view("\xEF\xBB\xBF" + body));
+  EXPECT_EQ(bom.wide(0, 0), u"张三");
+  WString wide = u"\uFEFF" + *detail::utf8ToUtf16(body);
+  std::string le(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
+  Packet utf16 = decodePacket(std::string_view(le));
+  EXPECT_EQ(utf16.columns()[0].name, "名");
+  EXPECT_EQ(utf16.wide(0, 0), u"张三");
+}
+
+TEST(Options, XmlBitsChooseTheEncoding) {
+  EXPECT_EQ(encodingFromOptions(1), Encoding::Binary);
+  EXPECT_EQ(encodingFromOptions(1 | 4), Encoding::XmlAnsi);
+  EXPECT_EQ(encodingFromOptions(4 | 8), Encoding::XmlUtf8);
+  EXPECT_EQ(encodingFromOptions(8), Encoding::XmlUtf8);
+  EXPECT_EQ(encodingFromOptions(0x100 | 2), Encoding::Binary);
+}
+
+}  // namespace
+}  // namespace rvz::packets
