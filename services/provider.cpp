@@ -233,7 +233,7 @@ Variant Provider::rowRequest(const Variant& row, int32_t requestType) {
       std::vector<Variant> values;
       for (size_t c = 0; c < cols.size(); ++c) {
         const auto& dc = cols[c];
-        bool chosen;
+        bool chosen = false;
         if (wantRecord) {
           chosen = dc.flags & packets::kPfInKey;
         } else {

@@ -231,7 +231,7 @@ double DateTime::toOleDate() const {
 }
 
 DateTime DateTime::fromOleDate(double d) {
-  if (!(d >= kMinOleDate && d < 2958466.0))
+  if (!(d > -657435.0 && d < 2958466.0))
     throw VariantError(kDispOverflow, "Date value out of range: " + formatDouble(d));
   double whole = std::trunc(d);
   int64_t ms = std::llround(std::fabs(d - whole) * 86400000.0);

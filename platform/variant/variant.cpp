@@ -425,7 +425,7 @@ double Variant::toOleDate() const {
     if (vt_ == VT_NULL || vt_ == VT_ERROR || isArray()) mismatch(vt_, "Date");
     d = toDouble();
   }
-  if (!(d >= kMinOleDate && d < 2958466.0)) overflow(vt_, "Date");
+  if (!(d > -657435.0 && d < 2958466.0)) overflow(vt_, "Date");
   return d;
 }
 

@@ -93,7 +93,7 @@ struct DateTime {
   static DateTime fromOleDate(double d);  // rounds to the millisecond; throws when out of range
   static DateTime now();                  // local time
 };
-inline constexpr double kMinOleDate = -657434.0;           // 0100-01-01
+inline constexpr double kMinOleDate = -657434.99999999;    // 0100-01-01 23:59:59
 inline constexpr double kMaxOleDate = 2958465.99999999;    // 9999-12-31 23:59:59
 
 class Variant;
@@ -226,7 +226,8 @@ class Variant {
   Payload value_;
 };
 
-// Text of a kind for messages ("I4", "BSTR", "Array of Variant").
+// Name of a kind for messages, as the platform's conversion errors name
+// them ("Integer", "OleStr", "Array of Variant").
 std::string varTypeName(uint16_t vt);
 
 // The platform's text forms of numbers and dates, used by Variant::toText.

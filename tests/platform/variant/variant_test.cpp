@@ -152,3 +152,13 @@ TEST(VariantEquality, KindAndValueBothCount) {
   EXPECT_TRUE(Variant(SafeArray::variants({1, u"x"})) == Variant(SafeArray::variants({1, u"x"})));
   EXPECT_FALSE(Variant(SafeArray::variants({1, u"x"})) == Variant(SafeArray::variants({1, u"y"})));
 }
+
+TEST(OleDate, EveryMomentOfTheFirstAndLastDayIsInRange) {
+  double late = DateTime({100, 1, 1, 23, 59, 59}).toOleDate();
+  EXPECT_LT(late, -657434.0);
+  EXPECT_EQ(Variant::date(late).toOleDate(), late);
+  EXPECT_EQ(DateTime::fromOleDate(late), (DateTime{100, 1, 1, 23, 59, 59}));
+  double last = DateTime({9999, 12, 31, 23, 59, 59}).toOleDate();
+  EXPECT_EQ(DateTime::fromOleDate(last), (DateTime{9999, 12, 31, 23, 59, 59}));
+  EXPECT_THROW(DateTime::fromOleDate(-657435.5), VariantError);
+}
