@@ -93,6 +93,7 @@ struct TableRef {
   JoinKind join = JoinKind::Inner; // Join
   std::unique_ptr<TableRef> left, right;
   ExprPtr on;
+  int height = 1;
 };
 using TableRefPtr = std::unique_ptr<TableRef>;
 

@@ -279,6 +279,8 @@ TableRefPtr Parser::parseTableExpression() {
     if (kind != JoinKind::Cross) {
       if (acceptWord("ON")) join->on = parseExpression();
     }
+    join->height = std::max({join->left->height, join->right->height, join->on ? join->on->height : 0}) + 1;
+    noteHeight(join->height);
     left = std::move(join);
   }
   return left;
@@ -288,7 +290,10 @@ TableRefPtr Parser::parseTablePrimary() {
   if (acceptSymbol("(")) {
     if (isWord("SELECT")) {
       auto ref = std::make_unique<TableRef>(TableRef::Kind::Subquery);
-      ref->select = parseSelect();
+      int h = 0;
+      ref->select = parseNestedSelect(h);
+      ref->height = h + 1;
+      noteHeight(ref->height);
       expectSymbol(")");
       ref->alias = parseOptionalAlias();
       return ref;
@@ -382,9 +387,23 @@ ExprPtr Parser::node(ExprKind kind, std::vector<ExprPtr> children) {
   int h = 0;
   for (auto& c : children) h = std::max(h, c->height);
   e->height = h + 1;
-  if (e->height > kMaxTreeHeight) fail("expression deeper than " + std::to_string(kMaxTreeHeight) + " levels");
+  noteHeight(e->height);
   e->args = std::move(children);
   return e;
+}
+
+void Parser::noteHeight(int height) {
+  if (height > kMaxTreeHeight) fail("statement deeper than " + std::to_string(kMaxTreeHeight) + " levels");
+  heightSeen_ = std::max(heightSeen_, height);
+}
+
+std::unique_ptr<Select> Parser::parseNestedSelect(int& height) {
+  int saved = heightSeen_;
+  heightSeen_ = 0;
+  std::unique_ptr<Select> s = parseSelect();
+  height = heightSeen_ + 1;
+  heightSeen_ = saved;
+  return s;
 }
 
 ExprPtr Parser::binary(BinaryOp op, ExprPtr l, ExprPtr r) {
@@ -475,7 +494,10 @@ ExprPtr Parser::parseComparison() {
         std::vector<ExprPtr> c;
         c.push_back(std::move(l));
         l = node(ExprKind::InSelect, std::move(c));
-        l->select = parseSelect();
+        int h = 0;
+        l->select = parseNestedSelect(h);
+        l->height = std::max(l->height, h + 1);
+        noteHeight(l->height);
       } else {
         std::vector<ExprPtr> c;
         c.push_back(std::move(l));
@@ -614,8 +636,12 @@ ExprPtr Parser::parsePrimary() {
       if (t.text != "(") fail("expected an expression");
       next();
       if (isWord("SELECT")) {
+        int h = 0;
+        auto select = parseNestedSelect(h);
         auto sub = node(ExprKind::Subquery, {});
-        sub->select = parseSelect();
+        sub->select = std::move(select);
+        sub->height = h + 1;
+        noteHeight(sub->height);
         expectSymbol(")");
         return sub;
       }
@@ -637,9 +663,13 @@ ExprPtr Parser::parsePrimary() {
       if (equalsWordNoCase(t.text, "EXISTS")) {
         next();
         expectSymbol("(");
-        auto e = node(ExprKind::Exists, {});
         if (!isWord("SELECT")) fail("EXISTS needs a subquery");
-        e->select = parseSelect();
+        int h = 0;
+        auto select = parseNestedSelect(h);
+        auto e = node(ExprKind::Exists, {});
+        e->select = std::move(select);
+        e->height = h + 1;
+        noteHeight(e->height);
         expectSymbol(")");
         return e;
       }

@@ -21,8 +21,8 @@ class TranslateError : public std::runtime_error {
 
 // Nesting deeper than this (parentheses, subqueries, NOT chains) is refused.
 inline constexpr int kMaxNesting = 200;
-// Trees taller than this (long operator chains) are refused, so that the
-// recursion over them stays bounded as well.
+// Trees taller than this (long operator chains, joins, subqueries within
+// them) are refused, so that the recursion over them stays bounded as well.
 inline constexpr int kMaxTreeHeight = 600;
 
 enum class StatementKind { Select, Insert, Update, Delete };
@@ -92,6 +92,10 @@ class Parser {
   ExprPtr parseCall(std::string name);
 
   ExprPtr node(ExprKind kind, std::vector<ExprPtr> children);
+  // Heights add up through subqueries and joins, so that the recursion over
+  // the whole statement, not only over one expression, stays bounded.
+  void noteHeight(int height);
+  std::unique_ptr<Select> parseNestedSelect(int& height);
   ExprPtr binary(BinaryOp op, ExprPtr l, ExprPtr r);
 
   std::unique_ptr<InsertStatement> parseInsert();
@@ -102,6 +106,7 @@ class Parser {
   size_t pos_ = 0;
   int depth_ = 0;
   int params_ = 0;
+  int heightSeen_ = 0;  // of the tallest tree in the select being read
 };
 
 // Words the parser reserves: they never name a column, table or alias

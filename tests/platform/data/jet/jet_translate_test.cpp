@@ -170,8 +170,22 @@ TEST(JetTranslate, NestingIsBounded) {
   EXPECT_TRUE(translateDetailed("select 1" + repeat(" + 1", 500)).translated);
   Translation chain = translateDetailed("select 1" + repeat(" + 1", 1000));
   EXPECT_FALSE(chain.translated);
-  EXPECT_NE(chain.reason.find("expression deeper than 600 levels"), std::string::npos) << chain.reason;
+  EXPECT_NE(chain.reason.find("statement deeper than 600 levels"), std::string::npos) << chain.reason;
   EXPECT_FALSE(translateDetailed("select a from t" + repeat(" inner join t on 1 = 1", 300)).translated);
+  // Chains in subqueries at the bottom of chains add up: the recursion over
+  // the whole statement is what is bounded.
+  auto nested = [](int levels) {
+    std::string sql = "1";
+    for (int i = 0; i < levels; ++i) sql = "(select " + sql + repeat(" + 1", 100) + ")";
+    return "select " + sql;
+  };
+  EXPECT_TRUE(translateDetailed(nested(5)).translated);
+  Translation tall = translateDetailed(nested(10));
+  EXPECT_FALSE(tall.translated);
+  EXPECT_NE(tall.reason.find("statement deeper than 600 levels"), std::string::npos) << tall.reason;
+  std::string joins = "t";
+  for (int i = 0; i < 10; ++i) joins = "(select * from " + joins + " as x" + repeat(" inner join u on 1 = 1", 100) + ")";
+  EXPECT_FALSE(translateDetailed("select * from " + joins + " as y").translated);
 }
 
 TEST(JetTranslate, OutputGrowthIsBounded) {
