@@ -50,6 +50,10 @@ class DriverCursor {
   virtual bool step() = 0;
   // Value of a column of the current row.
   virtual Cell cell(size_t column) const = 0;
+  // Values of all columns of the current row, into out[0 .. columns().size()).
+  virtual void row(Cell* out) const {
+    for (size_t c = 0; c < columns().size(); ++c) out[c] = cell(c);
+  }
 };
 
 struct TableInfo {

@@ -16,8 +16,6 @@ namespace {
 constexpr size_t kKindLookahead = 64;
 constexpr int32_t kComputedTextSize = 255;
 
-const Cell kNullCell{};
-
 bool blank(std::string_view s) {
   for (char c : s)
     if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
@@ -106,12 +104,6 @@ bool sameValue(const Variant& have, const Variant& want) {
 
 // ---- Field ----
 
-const ColumnInfo& Field::info() const { return q_->columns()[index_]; }
-
-bool Field::isNull() const { return q_->cellAt(index_).cls == StorageClass::Null; }
-
-Variant Field::value() const { return cellToVariant(info(), q_->cellAt(index_)); }
-
 text::WString Field::text() const {
   const Cell& c = q_->cellAt(index_);
   if (c.cls == StorageClass::Null) return {};
@@ -175,6 +167,8 @@ void Query::open() {
     store_.reset(columns_.size());
     current_.assign(columns_.size(), Cell{});
     scratch_.assign(columns_.size(), Cell{});
+    fresh_.assign(columns_.size(), Cell{});
+    freshValid_ = false;
     matches_.clear();
     evaluated_ = 0;
     open_ = true;
@@ -217,6 +211,8 @@ void Query::closeForConnection() {
   columns_.clear();
   current_.clear();
   scratch_.clear();
+  fresh_.clear();
+  freshValid_ = false;
   matches_.clear();
   evaluated_ = 0;
   hasCurrent_ = false;
@@ -245,7 +241,9 @@ bool Query::fetchRow() {
       cursor_.reset();  // the statement goes back to the connection at once
       return false;
     }
-    store_.append(*cursor_);
+    store_.append(*cursor_, fresh_.data());
+    freshRow_ = store_.rowCount() - 1;
+    freshValid_ = true;
   } catch (...) {
     cursor_.reset();
     throw;
@@ -260,8 +258,9 @@ size_t Query::storeRow(size_t visible) const { return filter_ ? matches_[visible
 bool Query::ensureVisible(size_t n) {
   while (visibleCount() <= n) {
     if (filter_ && evaluated_ < store_.rowCount()) {
-      store_.decode(evaluated_, scratch_.data());
-      if (filter_->matches(scratch_)) matches_.push_back(static_cast<uint32_t>(evaluated_));
+      const bool fresh = freshValid_ && evaluated_ == freshRow_;
+      if (!fresh) store_.decode(evaluated_, scratch_.data());
+      if (filter_->matches(fresh ? fresh_ : scratch_)) matches_.push_back(static_cast<uint32_t>(evaluated_));
       ++evaluated_;
       continue;
     }
@@ -272,7 +271,13 @@ bool Query::ensureVisible(size_t n) {
 
 void Query::moveTo(size_t visible) {
   pos_ = visible;
-  store_.decode(storeRow(visible), current_.data());
+  const size_t row = storeRow(visible);
+  if (freshValid_ && row == freshRow_) {
+    current_.swap(fresh_);  // reading forward: the row was decoded as it was stored
+    freshValid_ = false;
+  } else {
+    store_.decode(row, current_.data());
+  }
   hasCurrent_ = true;
 }
 
@@ -310,11 +315,6 @@ int64_t Query::recordCount() {
   return static_cast<int64_t>(visibleCount());
 }
 
-const Cell& Query::cellAt(size_t index) const {
-  if (!hasCurrent_ || index >= current_.size()) return kNullCell;
-  return current_[index];
-}
-
 int Query::findField(std::string_view name) const {
   const text::WString w = text::utf8ToWide(name);
   for (size_t i = 0; i < columns_.size(); ++i)
@@ -328,10 +328,8 @@ size_t Query::fieldIndex(std::string_view name) const {
   return static_cast<size_t>(i);
 }
 
-Field Query::field(size_t index) const {
-  if (index >= columns_.size())
-    fail("Field index " + std::to_string(index) + " out of range (" + std::to_string(columns_.size()) + " fields)");
-  return Field(*this, index);
+void Query::badFieldIndex(size_t index) const {
+  fail("Field index " + std::to_string(index) + " out of range (" + std::to_string(columns_.size()) + " fields)");
 }
 
 bool Query::locate(std::span<const std::string> names, std::span<const Variant> values) {

@@ -13,6 +13,7 @@
 #include "platform/data/field_kind.h"
 #include "platform/data/filter.h"
 #include "platform/data/row_store.h"
+#include "platform/data/values.h"
 #include "platform/variant/variant.h"
 
 namespace rvz::data {
@@ -24,13 +25,13 @@ class Query;
 class Field {
  public:
   Field(const Query& q, size_t index) : q_(&q), index_(index) {}
-  const ColumnInfo& info() const;
+  inline const ColumnInfo& info() const;
   const std::string& name() const { return info().name; }
   FieldKind kind() const { return info().kind; }
   int32_t size() const { return info().size; }
   size_t index() const { return index_; }
-  bool isNull() const;
-  Variant value() const;           // by kind, see values.h
+  inline bool isNull() const;
+  inline Variant value() const;    // by kind, see values.h
   text::WString text() const;      // the value's plain text ("" for Null)
   std::string textUtf8() const;
   std::vector<uint8_t> bytes() const;  // a blob's or text's bytes; empty for Null
@@ -96,7 +97,11 @@ class Query {
   int findField(std::string_view name) const;
   // Throws "<name>: Field 'x' not found".
   size_t fieldIndex(std::string_view name) const;
-  Field field(size_t index) const;
+  Field field(size_t index) const {
+    if (index >= columns_.size()) [[unlikely]]
+      badFieldIndex(index);
+    return Field(*this, index);
+  }
   Field field(std::string_view name) const { return Field(*this, fieldIndex(name)); }
 
   // Moves to the first row (passing the filter) whose fields have exactly
@@ -113,7 +118,10 @@ class Query {
   bool filtered() const { return !filterText_.empty(); }
 
   // Internal: the current row's cells.
-  const Cell& cellAt(size_t index) const;
+  const Cell& cellAt(size_t index) const {
+    static const Cell kNull{};
+    return hasCurrent_ && index < current_.size() ? current_[index] : kNull;
+  }
 
  private:
   friend class Connection;
@@ -127,6 +135,7 @@ class Query {
   void inferKinds();
   void uniqueNames();
   [[noreturn]] void fail(std::string_view message) const;
+  [[noreturn]] void badFieldIndex(size_t index) const;
 
   std::string name_;
   Connection* connection_ = nullptr;
@@ -147,10 +156,16 @@ class Query {
   std::vector<uint32_t> matches_;    // store rows passing the filter, in order
   size_t evaluated_ = 0;             // store rows the filter has seen
   std::vector<Cell> scratch_;
+  std::vector<Cell> fresh_;  // the newest stored row, decoded while it was stored
+  size_t freshRow_ = 0;
+  bool freshValid_ = false;
 };
 
-// A command with positional "?" parameters run on a connection, with or
-// without a result.
+inline const ColumnInfo& Field::info() const { return q_->columns()[index_]; }
+inline bool Field::isNull() const { return q_->cellAt(index_).cls == StorageClass::Null; }
+inline Variant Field::value() const { return cellToVariant(info(), q_->cellAt(index_)); }
+
+// All rows of a statement's result, as variants.
 class RowSet {
  public:
   const std::vector<ColumnInfo>& columns() const { return columns_; }
@@ -164,6 +179,8 @@ class RowSet {
   std::vector<Variant> values_;
 };
 
+// A command with positional "?" parameters run on a connection, with or
+// without a result.
 class Statement {
  public:
   Statement(Connection& cn, std::string commandText) : cn_(&cn), text_(std::move(commandText)) {}

@@ -3,6 +3,7 @@
 // bytes.
 #include "platform/data/row_store.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -32,11 +33,11 @@ uint8_t* RowStore::reserve(size_t bytes) {
   return p;
 }
 
-void RowStore::append(const DriverCursor& cursor) {
-  scratch_.resize(columns_);
+void RowStore::append(const DriverCursor& cursor, Cell* decoded) {
+  if (scratch_.size() != columns_) scratch_.resize(columns_);
+  cursor.row(scratch_.data());
   size_t size = columns_;
   for (size_t c = 0; c < columns_; ++c) {
-    scratch_[c] = cursor.cell(c);
     switch (scratch_[c].cls) {
       case StorageClass::Null: break;
       case StorageClass::Integer:
@@ -51,7 +52,7 @@ void RowStore::append(const DriverCursor& cursor) {
   uint8_t* rec = reserve(size);
   uint8_t* p = rec + columns_;
   for (size_t c = 0; c < columns_; ++c) {
-    const Cell& cell = scratch_[c];
+    Cell& cell = scratch_[c];
     rec[c] = static_cast<uint8_t>(cell.cls);
     switch (cell.cls) {
       case StorageClass::Null: break;
@@ -69,12 +70,14 @@ void RowStore::append(const DriverCursor& cursor) {
         std::memcpy(p, &len, 4);
         p += 4;
         if (len) std::memcpy(p, cell.bytes.data(), len);
+        cell.bytes = std::string_view(reinterpret_cast<const char*>(p), len);  // now the stored copy
         p += len;
         break;
       }
     }
   }
   rows_.push_back(rec);
+  if (decoded) std::copy(scratch_.begin(), scratch_.end(), decoded);
 }
 
 void RowStore::decode(size_t row, Cell* out) const {

@@ -19,8 +19,9 @@ class RowStore {
   size_t rowCount() const { return rows_.size(); }
   size_t columnCount() const { return columns_; }
 
-  // Appends the cursor's current row.
-  void append(const DriverCursor& cursor);
+  // Appends the cursor's current row; when `decoded` is given, also its
+  // cells as decode() would give them (saves decoding the newest row).
+  void append(const DriverCursor& cursor, Cell* decoded = nullptr);
 
   // Decodes row `row` into `out` (columnCount() cells); the text and bytes
   // views stay valid while the store lives and is not reset.

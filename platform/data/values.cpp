@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "platform/data/data_error.h"
@@ -23,6 +24,16 @@ text::WString wideOf(std::string_view s) {
   const auto* p = reinterpret_cast<const unsigned char*>(s.data());
   const auto* end = p + s.size();
   while (p < end) {
+    // Runs of ASCII, eight bytes at a time.
+    while (end - p >= 8) {
+      uint64_t word;
+      std::memcpy(&word, p, 8);
+      if (word & 0x8080808080808080ull) break;
+      for (int k = 0; k < 8; ++k) w[k] = static_cast<char16_t>(p[k]);
+      p += 8;
+      w += 8;
+    }
+    if (p >= end) break;
     unsigned c = *p;
     if (c < 0x80) {
       *w++ = static_cast<char16_t>(c);

@@ -113,9 +113,15 @@ class SqliteCursor final : public DriverCursor {
 
   const std::vector<ColumnInfo>& columns() const override { return columns_; }
   bool step() override;
-  Cell cell(size_t c) const override {
+  Cell cell(size_t c) const override { return cellOf(static_cast<int>(c)); }
+  void row(Cell* out) const override {
+    const int n = static_cast<int>(columns_.size());
+    for (int i = 0; i < n; ++i) out[i] = cellOf(i);
+  }
+
+ private:
+  Cell cellOf(int i) const {
     Cell out;
-    const int i = static_cast<int>(c);
     switch (sqlite3_column_type(stmt_, i)) {
       case SQLITE_INTEGER:
         out.cls = StorageClass::Integer;
@@ -142,7 +148,6 @@ class SqliteCursor final : public DriverCursor {
     return out;
   }
 
- private:
   SqliteConnection& owner_;
   sqlite3_stmt* stmt_;
   CachedStatement* cached_;
