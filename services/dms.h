@@ -42,6 +42,21 @@ class TDatas {
   data::Connection Cn;
   data::Connection conAccounts;
 
+  // Service methods of Idatas. Failures throw; GetAccounts absorbs them.
+  void SetFilter(const Variant& filter);
+  int32_t GetAccounts();
+  int32_t ConnectAct(int32_t dataBaseType, const WString& serverName, const WString& dataBaseName,
+                     const WString& user, const WString& password);
+  WString GetServerDate();
+  WString GetServerDateTime();
+  WString GetTableNames();
+  int32_t CompactDatabase(const WString& dbName, const WString& dbPassword);
+  int32_t BackupData(const WString& ztName);
+
+  // The account set's Access company database string, or the SQL Server
+  // link's; sets Cn's string when Cn is closed. -1 when no string is in force.
+  int32_t OpenCompanyDatabase(int32_t type, const std::string& name);
+
   ProviderHost& host() { return host_; }
   // A dataset by name, letter case ignored; null when there is none.
   CatalogueDataset* findDataset(std::string_view name);

@@ -1,0 +1,124 @@
+// The service methods of Idatas besides the provider protocol: filters,
+// account sets, the server's clock, the table list, backup and compaction.
+#include <cstdio>
+#include <filesystem>
+
+#include "maintenance/backup_script.h"
+#include "maintenance/compaction.h"
+#include "maintenance/table_listing.h"
+#include "platform/files/files.h"
+#include "platform/remoting/error_info.h"
+#include "services/backup_folder.h"
+#include "services/dms.h"
+
+namespace rvz::services {
+
+namespace {
+
+std::string homeWithSeparator() {
+  std::string h = files::homeFolder().string();
+  if (h.empty() || (h.back() != '/' && h.back() != '\\')) h += '/';
+  return h;
+}
+
+}  // namespace
+
+void TDatas::SetFilter(const Variant& filter) {
+  if (!filter.isArray()) throw ComError(E_INVALIDARG, "SetFilter expects an array of a dataset name and a filter");
+  const SafeArray& a = filter.arrayValue();
+  if (a.dims() != 1 || a.size() < 2)
+    throw ComError(E_INVALIDARG, "SetFilter expects an array of a dataset name and a filter");
+  int32_t lb = a.bounds()[0].lowerBound;
+  // Elements 0 and 1, counted from the array's lower bound.
+  int32_t i0[] = {lb}, i1[] = {lb + 1};
+  std::string name = text::wideToUtf8(a.get(i0).toText());
+  std::string expression = text::wideToUtf8(a.get(i1).toText());
+  CatalogueDataset* ds = findDataset(name);
+  if (!ds) throw ComError(E_INVALIDARG, "Component '" + name + "' not found");
+  ds->query().setFilter(expression);
+}
+
+int32_t TDatas::GetAccounts() {
+  int32_t result = -1;
+  try {
+    CatalogueDataset* ds = findDataset("adsAccounts");
+    ds->close();
+    ds->open();
+    if (!ds->query().eof()) result = 0;
+  } catch (const std::exception&) {
+    // Absorbed: no registry, or one that cannot be read, means no account set.
+  }
+  return result;
+}
+
+int32_t TDatas::OpenCompanyDatabase(int32_t type, const std::string& name) {
+  std::string cs;
+  if (type == 0) {
+    std::string file = homeWithSeparator() + "data\\" + name + "\\DaZiva.mdb";
+    companyDatabaseFile_ = file;
+    cs = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file +
+         ";Persist Security Info=False;Jet OLEDB:Database Password=" + std::string(kJetPassword);
+  } else {
+    throw ComError(E_FAIL, "The SQL Server link is not available in this server: only Access account sets (type 0) "
+                           "can be chosen");
+  }
+  if (!Cn.isOpen()) Cn.setConnectionString(cs);
+  return cs.empty() ? -1 : 0;
+}
+
+int32_t TDatas::ConnectAct(int32_t dataBaseType, const WString&, const WString& dataBaseName, const WString&,
+                           const WString&) {
+  return OpenCompanyDatabase(dataBaseType, text::wideToUtf8(dataBaseName));
+}
+
+WString TDatas::GetServerDate() {
+  DateTime t = DateTime::now();
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t.year, t.month, t.day);
+  return text::utf8ToWide(buf);
+}
+
+WString TDatas::GetServerDateTime() {
+  DateTime t = DateTime::now();
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                t.second);
+  return text::utf8ToWide(buf);
+}
+
+WString TDatas::GetTableNames() {
+  std::string out;
+  for (const auto& n : maintenance::ListTableNames(Cn)) out += n + "|";
+  if (!out.empty()) out.pop_back();
+  return text::utf8ToWide(out);
+}
+
+int32_t TDatas::CompactDatabase(const WString&, const WString&) {
+  Cn.close();
+  maintenance::CompactAccessDatabase(companyDatabaseFile_, kJetPassword);
+  return 1;
+}
+
+int32_t TDatas::BackupData(const WString&) {
+  int32_t result = 1;
+  std::string folder = backupFolder();
+  std::vector<std::string> lines;
+  CatalogueDataset* tmp = findDataset("Tmp");
+  auto reopen = [tmp](const std::string& sql) {
+    tmp->close();
+    tmp->query().setCommandText(sql);
+    tmp->open();
+  };
+  for (const auto& table : maintenance::ListTableNames(Cn)) maintenance::DumpTableScript(tmp->query(), reopen, table, lines);
+  DateTime t = DateTime::now();
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+  try {
+    files::writeFile(files::resolvePath(folder + stamp + "_备份数据.txt"), maintenance::scriptFileContent(lines));
+  } catch (const std::exception&) {
+    result = 0;  // a script that cannot be saved is reported through the result
+  }
+  return result;
+}
+
+}  // namespace rvz::services
