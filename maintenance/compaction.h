@@ -19,8 +19,9 @@ struct CompactionPaths {
 CompactionPaths compactionPaths(const std::string& databasePath, std::string_view password);
 
 // Compacts the database; true when done. Throws the engine's error (the
-// database unchanged) or, when the copy cannot take the database's place,
-// an error saying so after putting the database back.
+// database unchanged). When the copy cannot be given the database's name
+// after the database was moved aside, the database is moved back and the
+// call fails saying so, rather than report a database that is gone.
 bool CompactAccessDatabase(const std::string& databasePath, std::string_view password);
 
 }  // namespace rvz::maintenance

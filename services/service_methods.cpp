@@ -113,9 +113,17 @@ int32_t TDatas::BackupData(const WString&) {
   DateTime t = DateTime::now();
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+  // Written aside and renamed, so that a crash never leaves a truncated
+  // script under the final name.
+  std::filesystem::path target = files::resolvePath(folder + stamp + "_备份数据.txt");
+  std::filesystem::path aside = target;
+  aside += ".part";
   try {
-    files::writeFile(files::resolvePath(folder + stamp + "_备份数据.txt"), maintenance::scriptFileContent(lines));
+    files::writeFile(aside, maintenance::scriptFileContent(lines));
+    std::filesystem::rename(aside, target);
   } catch (const std::exception&) {
+    std::error_code ec;
+    std::filesystem::remove(aside, ec);
     result = 0;  // a script that cannot be saved is reported through the result
   }
   return result;
