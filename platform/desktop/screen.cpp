@@ -536,6 +536,8 @@ ScreenOptions ScreenOptions::fromEnvironment() {
   ScreenOptions o;
   o.boxTimeout = boxTimeoutFromEnvironment();
   o.home = files::homeFolder();
+  const char* tray = std::getenv("RVZ_SCREEN_TRAY");
+  if (tray && std::string_view(tray) == "0") o.acceptsTrayIcon = false;
   return o;
 }
 

@@ -162,7 +162,8 @@ struct ScreenOptions {
   std::filesystem::path home;
 
   // What a server's screen uses: the box timeout of RVZ_SCREEN_TIMEOUT
-  // (throws ScreenError for a bad value) and the home folder.
+  // (throws ScreenError for a bad value), the home folder, and no tray
+  // icons when RVZ_SCREEN_TRAY is "0" (a screen without a shell).
   static ScreenOptions fromEnvironment();
 };
 

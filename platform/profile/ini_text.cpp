@@ -100,10 +100,11 @@ std::string_view unquoted(std::string_view v) {
   return v;
 }
 
+// The line end of the text's first line: "\r\n" or "\n"; "\r\n" when the
+// first line has none (a "\r" alone ends no line).
 std::string_view lineEnd(std::string_view text, const std::vector<Line>& lines) {
-  if (!lines.empty() && lines[0].next > lines[0].end) {
+  if (!lines.empty() && lines[0].next > 0 && text[lines[0].next - 1] == '\n')
     return text.substr(lines[0].end, lines[0].next - lines[0].end);
-  }
   return "\r\n";
 }
 

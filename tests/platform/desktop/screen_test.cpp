@@ -240,6 +240,25 @@ TEST(BoxTimeout, ComesFromTheEnvironment) {
   EXPECT_EQ(boxTimeoutFromEnvironment(), std::nullopt);
 }
 
+TEST(ScreenOptionsTest, ServerOptionsComeFromTheEnvironment) {
+  const char* old = getenv("RVZ_HOME");
+  std::string saved = old ? old : "";
+  setenv("RVZ_HOME", "/srv/rvz-home", 1);
+  setenv("RVZ_SCREEN_TIMEOUT", "1.5", 1);
+  setenv("RVZ_SCREEN_TRAY", "0", 1);
+  ScreenOptions o = ScreenOptions::fromEnvironment();
+  EXPECT_EQ(o.home, fs::path("/srv/rvz-home"));
+  EXPECT_EQ(o.boxTimeout, std::chrono::milliseconds(1500));
+  EXPECT_FALSE(o.acceptsTrayIcon);
+  unsetenv("RVZ_SCREEN_TIMEOUT");
+  unsetenv("RVZ_SCREEN_TRAY");
+  o = ScreenOptions::fromEnvironment();
+  EXPECT_EQ(o.boxTimeout, std::nullopt);
+  EXPECT_TRUE(o.acceptsTrayIcon);
+  if (old) setenv("RVZ_HOME", saved.c_str(), 1);
+  else unsetenv("RVZ_HOME");
+}
+
 // A dialog shaped like the link configuration dialog, shown by an object
 // thread; its handlers run on that thread.
 struct LinkDialog {

@@ -246,7 +246,8 @@ TEST(ComputerName, IsTheUpperCasedNetbiosName) {
 }
 
 TEST(IniText, EditsAreFoundByTheReader) {
-  const char* texts[] = {"", "[A]", "[A]\nx=1", "junk\n[a]\r\n\r\n[B]\nx=2\n", "[B]\n[A]\n;x=3\n"};
+  const char* texts[] = {"",      "[A]",           "[A]\nx=1", "junk\n[a]\r\n\r\n[B]\nx=2\n", "[B]\n[A]\n;x=3\n",
+                         "junk\r", "[A]\rx=1\r\n"};  // a lone CR ends no line
   for (const char* t : texts) {
     std::string edited = rvz::profile::withValue(t, "A", "X", "v");
     EXPECT_EQ(rvz::profile::findValue(edited, "a", "x"), "v") << t;
