@@ -167,6 +167,8 @@ ServerConfig ServerConfig::fromEnvironment() {
 }
 
 void ServerConfig::validate() const {
+  if (tlsCertFile.empty() != tlsKeyFile.empty())
+    bad("TLS needs both a certificate and a key: set RVZ_TLS_CERT and RVZ_TLS_KEY together");
   if (!endpoint.loopback() && !remote)
     bad("Endpoint " + endpoint.text() + " is not a loopback address: serving other machines needs RVZ_REMOTE=1");
   if (!remote) return;

@@ -20,6 +20,8 @@ namespace rvz::remoting {
 
 class RemotingServer {
  public:
+  // The runtime must outlive the server. Throws ComError (E_INVALIDARG)
+  // when the settings break the security rules (ServerConfig::validate).
   RemotingServer(ObjectRuntime& runtime, ServerConfig config);
   RemotingServer(const RemotingServer&) = delete;
   RemotingServer& operator=(const RemotingServer&) = delete;

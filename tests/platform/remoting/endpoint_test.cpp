@@ -135,6 +135,7 @@ TEST(ServerSettings, LoopbackByDefaultRemoteOnlyWithTlsAndToken) {
       {{{"RVZ_REMOTE", "maybe"}}, "RVZ_REMOTE"},
       {{{"RVZ_MAX_OBJECTS", "0"}}, "RVZ_MAX_OBJECTS"},
       {{{"RVZ_MAX_MESSAGE", "12"}}, "RVZ_MAX_MESSAGE"},
+      {{{"RVZ_TLS_CERT", "/c.pem"}}, "both a certificate and a key"},
   };
   for (const auto& c : refused) {
     std::string e = errorOf([&] { ServerConfig::fromEnvironment(envOf(c.env)); });
