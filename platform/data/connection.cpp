@@ -60,9 +60,24 @@ DriverConnection& Connection::driver() {
   return *driver_;
 }
 
+template <class F>
+auto Connection::withCursorsReleased(F&& f) -> decltype(f(std::declval<DriverConnection&>())) {
+  DriverConnection& d = driver();
+  try {
+    return f(d);
+  } catch (const DataError& e) {
+    if (!d.isCursorConflict(e)) throw;
+  }
+  for (Query* q : queries_)
+    if (q->isOpen()) q->readToEnd();
+  return f(d);
+}
+
 bool Connection::inTransaction() const { return driver_ && driver_->inTransaction(); }
 
-void Connection::beginTransaction() { driver().beginTransaction(); }
+void Connection::beginTransaction() {
+  withCursorsReleased([](DriverConnection& d) { d.beginTransaction(); });
+}
 
 void Connection::commit() {
   if (!inTransaction())
@@ -77,7 +92,7 @@ void Connection::rollback() {
 }
 
 RunResult Connection::send(std::string_view commandText, std::span<const Parameter> params) {
-  DriverConnection& d = driver();
+  driver();  // opens: the event sees an open connection
   if (willExecute_) {
     EventStatus status = EventStatus::Ok;
     willExecute_(commandText, status);
@@ -86,7 +101,7 @@ RunResult Connection::send(std::string_view commandText, std::span<const Paramet
   std::vector<BoundValue> values;
   values.reserve(params.size());
   for (const Parameter& p : params) values.push_back(toBoundValue(p.value, p.dataType));
-  return d.run(commandText, values);
+  return withCursorsReleased([&](DriverConnection& dc) { return dc.run(commandText, values); });
 }
 
 int64_t Connection::execute(std::string_view commandText, std::span<const Parameter> params) {

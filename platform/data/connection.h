@@ -94,6 +94,11 @@ class Connection {
   void detach(Query* q);
   void queryClosed();
   DriverConnection& driver();
+  // Runs `f` on the driver; when the driver reports that an open cursor of
+  // this connection stands in the way of a write, reads the open queries to
+  // their end and runs `f` once more.
+  template <class F>
+  auto withCursorsReleased(F&& f) -> decltype(f(std::declval<DriverConnection&>()));
 
   std::string connectionString_;
   bool loginPrompt_ = false;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/data/connection_string.h"
+#include "platform/data/data_error.h"
 #include "platform/data/field_kind.h"
 
 namespace rvz::data {
@@ -93,6 +94,15 @@ class DriverConnection {
 
   // Releases the database. Cursors must have been destroyed first.
   virtual void close() = 0;
+
+  // True when `e` came from a write refused because a cursor of this
+  // connection still reads an older state of the database. The caller then
+  // reads its open cursors to the end (which lets go of that state) and
+  // tries the write once more.
+  virtual bool isCursorConflict(const DataError& e) const {
+    (void)e;
+    return false;
+  }
 };
 
 class Provider {

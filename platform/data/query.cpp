@@ -234,6 +234,11 @@ int64_t Query::execute() {
   return r.cursor ? 0 : r.rowsAffected;
 }
 
+void Query::readToEnd() {
+  while (fetchRow()) {
+  }
+}
+
 bool Query::fetchRow() {
   if (!cursor_) return false;
   try {

@@ -126,6 +126,7 @@ class Query {
  private:
   friend class Connection;
   void closeForConnection();
+  void readToEnd();  // steps the cursor to its end, keeping the rows
   bool fetchRow();
   bool ensureVisible(size_t n);  // true when visible row n exists
   size_t visibleCount() const;

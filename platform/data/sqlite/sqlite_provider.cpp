@@ -171,6 +171,10 @@ class SqliteConnection final : public DriverConnection {
 
   std::vector<TableInfo> tables() override;
 
+  // In WAL mode a connection whose open statement still reads an older
+  // snapshot cannot start writing once another connection has committed.
+  bool isCursorConflict(const DataError& e) const override { return e.number() == SQLITE_BUSY_SNAPSHOT; }
+
   void close() override {
     if (!db_) return;
     for (auto& [text, entry] : cache_) sqlite3_finalize(entry.stmt);

@@ -317,3 +317,36 @@ TEST_F(ConnectionTest, ExclusiveShareModeKeepsOthersOut) {
 
 }  // namespace
 }  // namespace rvz::data
+
+namespace rvz::data {
+namespace {
+
+class CursorConflictTest : public testing::TempHome {};
+
+TEST_F(CursorConflictTest, AQueryLeftOpenDoesNotStopItsConnectionFromWriting) {
+  // Another connection commits while this one's query is still reading an
+  // older state; writing on this connection must still work, in and out of
+  // a transaction, and the query keeps its rows.
+  const std::string cs = newDatabase();
+  Connection mine(cs), other(cs);
+  mine.execute("CREATE TABLE T (ID LONG)");
+  for (int i = 0; i < 300; ++i) mine.execute("insert into T values (" + std::to_string(i) + ")");
+  Query q("Slice", &mine);
+  q.setCommandText("select ID from T order by ID");
+  q.open();
+  q.next();
+  other.execute("insert into T values (1000)");
+  {
+    Transaction t(mine);
+    mine.execute("insert into T values (2000)");
+    t.commit();
+  }
+  other.execute("insert into T values (1001)");
+  EXPECT_EQ(mine.execute("insert into T values (3000)"), 1);
+  EXPECT_EQ(q.field(0).value().toInt32(), 1);
+  EXPECT_EQ(q.recordCount(), 300);
+  EXPECT_EQ(Statement(other, "select count(*) from T").executeQuery().value(0, 0).toInt32(), 304);
+}
+
+}  // namespace
+}  // namespace rvz::data
