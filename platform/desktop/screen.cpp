@@ -278,17 +278,20 @@ struct Screen::Shared : std::enable_shared_from_this<Screen::Shared> {
   }
 
   // --- any thread ---
+  // Queues the action for the owner, or abandons it when the owner no
+  // longer waits for anything (its box or dialog closed, or the screen).
   void enqueue(const std::shared_ptr<Queue>& q, Action a) {
+    bool queued = false;
     {
       std::unique_lock lk(mu);
       if (!closed && (q->isMain || q->modalDepth > 0)) {
         q->pending.push_back(std::move(a));
+        queued = true;
         cv.notify_all();
-        a.abandon = nullptr;
       }
     }
-    if (a.abandon) {
-      a.abandon();
+    if (!queued) {
+      if (a.abandon) a.abandon();
       return;
     }
     if (q->isMain)
