@@ -18,7 +18,7 @@ constexpr int kMaxDepth = 100;
 
 enum class Op { Eq, Ne, Lt, Gt, Le, Ge, Like, NotLike, IsNull, NotNull };
 enum class LitType { Text, Number, Date, Null, Bool };
-enum class Mode { Text, Number, Bool, Date, Dynamic, Binary };
+enum class Mode { Text, Number, Bool, Date, Dynamic };
 
 struct Literal {
   LitType type = LitType::Null;
@@ -619,7 +619,6 @@ bool test(const Node& n, std::span<const Cell> row) {
       }
       return holds(n.op, compareText(cellText(c), n.upperText));
     }
-    case Mode::Binary: return false;
   }
   return false;
 }

@@ -27,11 +27,9 @@ void makeNamesUnique(std::vector<ColumnInfo>& cols) {
     text::WString w = text::utf8ToWide(name);
     for (size_t k = 0; k < cols.size(); ++k) {
       if (k == upTo) continue;
-      if (text::equalsNoCase(text::utf8ToWide(cols[k].name), w)) {
-        if (k < upTo) return true;
-        // A later column holds the name as its own original name.
-        return true;
-      }
+      // Later columns count with their own names too, so that a made-up
+      // name never clashes with a name the result gives.
+      if (text::equalsNoCase(text::utf8ToWide(cols[k].name), w)) return true;
     }
     return false;
   };

@@ -106,9 +106,8 @@ class SqliteConnection;
 
 class SqliteCursor final : public DriverCursor {
  public:
-  SqliteCursor(SqliteConnection& owner, sqlite3_stmt* stmt, CachedStatement* cached, std::vector<ColumnInfo> columns,
-               bool firstStepped, int firstRc)
-      : owner_(owner), stmt_(stmt), cached_(cached), columns_(std::move(columns)), pendingRc_(firstStepped ? firstRc : -1) {}
+  SqliteCursor(SqliteConnection& owner, sqlite3_stmt* stmt, CachedStatement* cached, std::vector<ColumnInfo> columns)
+      : owner_(owner), stmt_(stmt), cached_(cached), columns_(std::move(columns)) {}
   ~SqliteCursor() override;
 
   const std::vector<ColumnInfo>& columns() const override { return columns_; }
@@ -152,7 +151,6 @@ class SqliteCursor final : public DriverCursor {
   sqlite3_stmt* stmt_;
   CachedStatement* cached_;
   std::vector<ColumnInfo> columns_;
-  int pendingRc_;  // result of a step taken while describing, not yet delivered
   uint64_t delivered_ = 0;
   bool done_ = false;
 };
@@ -221,22 +219,16 @@ SqliteCursor::~SqliteCursor() { owner_.giveBack(stmt_, cached_); }
 
 bool SqliteCursor::step() {
   if (done_) return false;
-  int rc;
-  if (pendingRc_ >= 0) {
-    rc = pendingRc_;
-    pendingRc_ = -1;
-  } else {
-    rc = sqlite3_step(stmt_);
-    if (rc == SQLITE_ABORT_ROLLBACK) {
-      // A rollback on this connection ended the statement's read: run it
-      // again and pass over the rows already delivered.
-      sqlite3_reset(stmt_);
-      for (uint64_t k = 0; k < delivered_; ++k) {
-        rc = sqlite3_step(stmt_);
-        if (rc != SQLITE_ROW) break;
-      }
-      if (rc == SQLITE_ROW || delivered_ == 0) rc = sqlite3_step(stmt_);
+  int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ABORT_ROLLBACK) {
+    // A rollback on this connection ended the statement's read: run it
+    // again and pass over the rows already delivered.
+    sqlite3_reset(stmt_);
+    for (uint64_t k = 0; k < delivered_; ++k) {
+      rc = sqlite3_step(stmt_);
+      if (rc != SQLITE_ROW) break;
     }
+    if (rc == SQLITE_ROW || delivered_ == 0) rc = sqlite3_step(stmt_);
   }
   if (rc == SQLITE_ROW) {
     ++delivered_;
@@ -358,7 +350,7 @@ RunResult SqliteConnection::run(std::string_view text, std::span<const BoundValu
       return result;
     }
     std::vector<ColumnInfo> cols = describe(stmt);
-    result.cursor = std::make_unique<SqliteCursor>(*this, stmt, cached, std::move(cols), false, 0);
+    result.cursor = std::make_unique<SqliteCursor>(*this, stmt, cached, std::move(cols));
     return result;
   } catch (...) {
     giveBack(stmt, cached);
