@@ -1,6 +1,9 @@
 // Field-to-column mapping and served values.
 #include "services/packet_builder.h"
 
+#include <limits>
+
+#include "platform/data/values.h"
 #include "platform/packets/server_fields.h"
 #include "platform/remoting/error_info.h"
 #include "platform/text/text.h"
@@ -127,6 +130,60 @@ void putServedValue(packets::PacketWriter& w, const catalogue::BoundField& f, co
     case FieldType::DateTime:
     case FieldType::Time: w.putDate(v.toOleDate()); break;
   }
+}
+
+void putServedCell(packets::PacketWriter& w, const catalogue::BoundField& f, const data::Query& q) {
+  const data::Cell& c = q.cellAt(f.column);
+  if (c.cls == data::StorageClass::Null) {
+    w.putNull();
+    return;
+  }
+  const data::ColumnInfo& col = q.columns()[f.column];
+  // A fetch turns every value of every row into packet bytes: the plain
+  // cases skip building a variant. Computed columns keep the general path,
+  // where a value's own class decides.
+  if (!col.kindFromValues) {
+    using data::FieldKind;
+    using data::StorageClass;
+    switch (f.type) {
+      case FieldType::Integer:
+      case FieldType::AutoInc:
+        if (c.cls == StorageClass::Integer && (col.kind == FieldKind::Integer || col.kind == FieldKind::AutoInc) &&
+            c.i >= std::numeric_limits<int32_t>::min() && c.i <= std::numeric_limits<int32_t>::max()) {
+          w.putI4(static_cast<int32_t>(c.i));
+          return;
+        }
+        break;
+      case FieldType::Float:
+        if (col.kind == FieldKind::Float && (c.cls == StorageClass::Real || c.cls == StorageClass::Integer)) {
+          w.putR8(c.cls == StorageClass::Real ? c.r : static_cast<double>(c.i));
+          return;
+        }
+        break;
+      case FieldType::Boolean:
+        if (col.kind == FieldKind::Boolean && c.cls == StorageClass::Integer) {
+          w.putBool(c.i != 0);
+          return;
+        }
+        break;
+      case FieldType::WideString:
+        if (col.kind == FieldKind::WideString && c.cls == StorageClass::Text) {
+          w.putWide(text::utf8ToWide(c.bytes));
+          return;
+        }
+        break;
+      case FieldType::DateTime:
+        if (col.kind == FieldKind::DateTime && c.cls == StorageClass::Text) {
+          if (auto d = data::parseStoredDate(c.bytes)) {
+            w.putDate(*d);
+            return;
+          }
+        }
+        break;
+      default: break;
+    }
+  }
+  putServedValue(w, f, q.field(f.column).value());
 }
 
 }  // namespace rvz::services

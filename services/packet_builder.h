@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "catalogue/binding.h"
+#include "platform/data/query.h"
 #include "platform/packets/packet_writer.h"
 
 namespace rvz::services {
@@ -26,5 +27,9 @@ bool isLongField(const catalogue::BoundField& f);  // memo and blob: fetched on 
 
 // Writes the value a field serves for a column value (Null as null).
 void putServedValue(packets::PacketWriter& w, const catalogue::BoundField& field, const Variant& value);
+
+// Writes the value a field serves for the query's current row: the common
+// cases straight from the stored value, the rest through a variant.
+void putServedCell(packets::PacketWriter& w, const catalogue::BoundField& field, const data::Query& query);
 
 }  // namespace rvz::services

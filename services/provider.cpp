@@ -145,7 +145,7 @@ Variant Provider::buildPacket(int32_t count, int32_t options, int32_t& written) 
         w.putNotFetched();
         continue;
       }
-      putServedValue(w, f, q.field(f.column).value());
+      putServedCell(w, f, q);
     }
     w.endRow();
     ++n;
