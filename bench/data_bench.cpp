@@ -20,7 +20,7 @@ using namespace rvz::data;
 namespace {
 
 constexpr int kRows = 100000;
-constexpr int kRuns = 5;
+constexpr int kRuns = 9;
 constexpr int kSlice = 100;
 
 double seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }

@@ -1,16 +1,48 @@
 // Packed row records: [tag per column][values in column order], where an
-// integer or real takes 8 bytes and a text or blob a 4-byte length and its
-// bytes.
+// integer is a zigzag varint (1 byte for -64..63, 2 up to 8191 ...), a real
+// 8 bytes, and a text or blob a varint length and its bytes.
 #include "platform/data/row_store.h"
 
 #include <algorithm>
 #include <cstring>
-#include <stdexcept>
 
 namespace rvz::data {
 namespace {
 constexpr size_t kBlockSize = 256 * 1024;
+
+size_t varintSize(uint64_t v) {
+  size_t n = 1;
+  while (v >= 0x80) {
+    v >>= 7;
+    ++n;
+  }
+  return n;
 }
+
+uint8_t* putVarint(uint8_t* p, uint64_t v) {
+  while (v >= 0x80) {
+    *p++ = static_cast<uint8_t>(v | 0x80);
+    v >>= 7;
+  }
+  *p++ = static_cast<uint8_t>(v);
+  return p;
+}
+
+const uint8_t* getVarint(const uint8_t* p, uint64_t& v) {
+  uint64_t out = 0;
+  int shift = 0;
+  while (*p & 0x80) {
+    out |= static_cast<uint64_t>(*p++ & 0x7F) << shift;
+    shift += 7;
+  }
+  v = out | (static_cast<uint64_t>(*p++) << shift);
+  return p;
+}
+
+uint64_t zigzag(int64_t v) { return (static_cast<uint64_t>(v) << 1) ^ static_cast<uint64_t>(v >> 63); }
+int64_t unzigzag(uint64_t v) { return static_cast<int64_t>(v >> 1) ^ -static_cast<int64_t>(v & 1); }
+
+}  // namespace
 
 void RowStore::reset(size_t columns) {
   columns_ = columns;
@@ -40,13 +72,10 @@ void RowStore::append(const DriverCursor& cursor, Cell* decoded) {
   for (size_t c = 0; c < columns_; ++c) {
     switch (scratch_[c].cls) {
       case StorageClass::Null: break;
-      case StorageClass::Integer:
+      case StorageClass::Integer: size += varintSize(zigzag(scratch_[c].i)); break;
       case StorageClass::Real: size += 8; break;
       case StorageClass::Text:
-      case StorageClass::Blob:
-        if (scratch_[c].bytes.size() > UINT32_MAX) throw std::length_error("value too large for a row");
-        size += 4 + scratch_[c].bytes.size();
-        break;
+      case StorageClass::Blob: size += varintSize(scratch_[c].bytes.size()) + scratch_[c].bytes.size(); break;
     }
   }
   uint8_t* rec = reserve(size);
@@ -56,19 +85,15 @@ void RowStore::append(const DriverCursor& cursor, Cell* decoded) {
     rec[c] = static_cast<uint8_t>(cell.cls);
     switch (cell.cls) {
       case StorageClass::Null: break;
-      case StorageClass::Integer:
-        std::memcpy(p, &cell.i, 8);
-        p += 8;
-        break;
+      case StorageClass::Integer: p = putVarint(p, zigzag(cell.i)); break;
       case StorageClass::Real:
         std::memcpy(p, &cell.r, 8);
         p += 8;
         break;
       case StorageClass::Text:
       case StorageClass::Blob: {
-        auto len = static_cast<uint32_t>(cell.bytes.size());
-        std::memcpy(p, &len, 4);
-        p += 4;
+        const size_t len = cell.bytes.size();
+        p = putVarint(p, len);
         if (len) std::memcpy(p, cell.bytes.data(), len);
         cell.bytes = std::string_view(reinterpret_cast<const char*>(p), len);  // now the stored copy
         p += len;
@@ -88,20 +113,21 @@ void RowStore::decode(size_t row, Cell* out) const {
     cell.cls = static_cast<StorageClass>(rec[c]);
     switch (cell.cls) {
       case StorageClass::Null: break;
-      case StorageClass::Integer:
-        std::memcpy(&cell.i, p, 8);
-        p += 8;
+      case StorageClass::Integer: {
+        uint64_t v;
+        p = getVarint(p, v);
+        cell.i = unzigzag(v);
         break;
+      }
       case StorageClass::Real:
         std::memcpy(&cell.r, p, 8);
         p += 8;
         break;
       case StorageClass::Text:
       case StorageClass::Blob: {
-        uint32_t len;
-        std::memcpy(&len, p, 4);
-        p += 4;
-        cell.bytes = std::string_view(reinterpret_cast<const char*>(p), len);
+        uint64_t len;
+        p = getVarint(p, len);
+        cell.bytes = std::string_view(reinterpret_cast<const char*>(p), static_cast<size_t>(len));
         p += len;
         break;
       }

@@ -1,5 +1,6 @@
 // Compact storage of the rows a query has stepped: each row is one packed
-// record (a tag byte per column, then the values) in large shared blocks,
+// record (a tag byte per column, then the values, integers and lengths as
+// varints) in large shared blocks,
 // so a result costs little more than its data and rewinding costs nothing.
 #pragma once
 

@@ -134,5 +134,43 @@ TEST(ProviderSeamTest, ARegisteredProviderServesQueriesAndCommands) {
   EXPECT_FALSE(cn.inTransaction());
 }
 
+TEST(ProviderSeamTest, StoredRowsKeepEveryValueExactly) {
+  // Extremes of each storage class survive the row buffer, read forward and
+  // again after a rewind (then from the buffer alone).
+  static const std::string longText(300, 'x');
+  static const std::string binary("\0\xff\x01", 3);
+  Cell blob, real;
+  blob.cls = StorageClass::Blob;
+  blob.bytes = binary;
+  real.cls = StorageClass::Real;
+  real.r = -0.1;
+  static std::vector<std::vector<Cell>> rows;
+  rows = {
+      {num(1), str(""), num(INT64_MIN)},    {num(2), str(longText), num(INT64_MAX)},
+      {num(3), Cell{}, num(-64)},           {num(4), str("\xe4\xb8\xad"), num(-65)},
+      {num(5), str("a"), num(8192)},        {num(6), str("b"), blob},
+      {num(7), str("c"), real},             {num(8), str("d"), Cell{}},
+  };
+  static Log log;
+  registerProvider(std::make_shared<MemoryProvider>("Memory.Extremes.1", log, rows));
+  Connection cn("Provider=Memory.Extremes.1;Data Source=memory");
+  Query q("Mem", &cn);
+  q.setCommandText("select");
+  q.open();
+  const std::vector<Variant> expected = {
+      Variant::i8(INT64_MIN), Variant::i8(INT64_MAX), Variant(-64), Variant(-65), Variant(8192),
+      Variant(SafeArray::bytes({0, 0xff, 1})), Variant(-0.1), Variant::null()};
+  for (int pass = 0; pass < 2; ++pass) {
+    std::vector<Variant> got;
+    std::vector<std::string> names;
+    for (q.first(); !q.eof(); q.next()) {
+      got.push_back(q.field(2).value());
+      names.push_back(q.field(1).isNull() ? "<null>" : q.field(1).textUtf8());
+    }
+    EXPECT_EQ(got, expected) << "pass " << pass;
+    EXPECT_EQ(names, (std::vector<std::string>{"", longText, "<null>", "\xe4\xb8\xad", "a", "b", "c", "d"}));
+  }
+}
+
 }  // namespace
 }  // namespace rvz::data
