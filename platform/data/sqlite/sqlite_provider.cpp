@@ -119,27 +119,31 @@ class SqliteCursor final : public DriverCursor {
   }
 
  private:
+  // One column's value through its sqlite3_value: one call into the
+  // statement, then plain reads of the value. The connection runs without
+  // a mutex, so the value needs no protection.
   Cell cellOf(int i) const {
     Cell out;
-    switch (sqlite3_column_type(stmt_, i)) {
+    sqlite3_value* v = sqlite3_column_value(stmt_, i);
+    switch (sqlite3_value_type(v)) {
       case SQLITE_INTEGER:
         out.cls = StorageClass::Integer;
-        out.i = sqlite3_column_int64(stmt_, i);
+        out.i = sqlite3_value_int64(v);
         break;
       case SQLITE_FLOAT:
         out.cls = StorageClass::Real;
-        out.r = sqlite3_column_double(stmt_, i);
+        out.r = sqlite3_value_double(v);
         break;
       case SQLITE_TEXT: {
         out.cls = StorageClass::Text;
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
-        out.bytes = std::string_view(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(stmt_, i)));
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+        out.bytes = std::string_view(p ? p : "", static_cast<size_t>(sqlite3_value_bytes(v)));
         break;
       }
       case SQLITE_BLOB: {
         out.cls = StorageClass::Blob;
-        const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_, i));
-        out.bytes = std::string_view(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(stmt_, i)));
+        const auto* p = static_cast<const char*>(sqlite3_value_blob(v));
+        out.bytes = std::string_view(p ? p : "", static_cast<size_t>(sqlite3_value_bytes(v)));
         break;
       }
       default: break;
