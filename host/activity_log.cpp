@@ -4,19 +4,17 @@
 namespace rvz::host {
 
 void ActivityLog::add(text::WStringView entry) {
-  text::WString log;
   // Past the limit nothing of the old log would survive, and the entry
   // itself keeps only its first 10240 characters.
-  if (entry.size() >= kActivityLogLimit) {
-    log.assign(entry.substr(0, kActivityLogLimit));
-  } else {
-    log.reserve(kActivityLogLimit + 4);
-    log.append(entry);
-    log.append(u"\r\n\r\n");
-    log.append(text::ansiToWide(ansi_));
-    if (log.size() > kActivityLogLimit) log.resize(kActivityLogLimit);
+  text::WString converted = text::throughAnsi(entry.substr(0, kActivityLogLimit));
+  next_.clear();
+  next_.append(converted);
+  if (next_.size() < kActivityLogLimit) {
+    next_.append(u"\r\n\r\n");
+    next_.append(text_, 0, kActivityLogLimit);
   }
-  ansi_ = text::wideToAnsi(log);
+  if (next_.size() > kActivityLogLimit) next_.resize(kActivityLogLimit);
+  text_.swap(next_);
 }
 
 }  // namespace rvz::host

@@ -1,7 +1,7 @@
 // The activity log of the main window: the newest entry first, entries
-// separated by a blank line, at most 10240 characters, held in the ANSI
-// code page. It belongs to the main thread; object threads hand their
-// entries over (see services/command_watch.h).
+// separated by a blank line, at most 10240 characters, holding only what
+// the ANSI code page can hold. It belongs to the main thread; object
+// threads hand their entries over (see services/command_watch.h).
 #pragma once
 
 #include <string>
@@ -18,13 +18,18 @@ class ActivityLog {
   // 10240 characters (counted on the wide text). Costs one read and one
   // write of at most the limit plus the entry.
   void add(text::WStringView entry);
-  void clear() { ansi_.clear(); }
+  void clear() { text_.clear(); }
   // The log as the window holds it, in the ANSI code page.
-  const std::string& ansiText() const { return ansi_; }
-  text::WString text() const { return text::ansiToWide(ansi_); }
+  std::string ansiText() const { return text::wideToAnsi(text_); }
+  const text::WString& text() const { return text_; }
 
  private:
-  std::string ansi_;
+  // Kept in wide form, each entry already through the ANSI code page: the
+  // trip replaces each character the code page lacks by one "?", so the
+  // text is what the ANSI log would read back as, character for character,
+  // and an add converts only its own entry.
+  text::WString text_;
+  text::WString next_;
 };
 
 }  // namespace rvz::host
