@@ -117,7 +117,9 @@ class Query {
   const std::string& filterText() const { return filterText_; }
   bool filtered() const { return !filterText_.empty(); }
 
-  // Internal: the current row's cells.
+  // The current row's stored value of a field, in the storage classes of
+  // the provider seam (null cell when there is no current row): for callers
+  // that serve values without building variants. Valid until the cursor moves.
   const Cell& cellAt(size_t index) const {
     static const Cell kNull{};
     return hasCurrent_ && index < current_.size() ? current_[index] : kNull;
