@@ -1,0 +1,141 @@
+// Building the sample home: folders, the account registry, the company
+// database from the schema and the sample plans, and its copy behind D:.
+#include "client/sample/sample_home.h"
+
+#include <system_error>
+
+#include "catalogue/schema.h"
+#include "client/sample/sample_model.h"
+#include "platform/data/connection.h"
+#include "platform/data/connection_string.h"
+#include "platform/files/files.h"
+
+namespace rvz::client {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kJetPassword = "tarqumel";
+
+void makeFolder(const fs::path& dir) {
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (ec) throw files::FileError("Cannot create the folder '" + dir.string() + "': " + ec.message());
+  if (!fs::is_directory(dir, ec))
+    throw files::FileError("Cannot create the folder '" + dir.string() + "': a file of that name is in the way");
+}
+
+std::string connectionStringFor(const fs::path& file) {
+  data::ConnectionString cs;
+  cs.set("Provider", "Microsoft.Jet.OLEDB.4.0");
+  cs.set("Data Source", file.string());
+  cs.set("Jet OLEDB:Database Password", kJetPassword);
+  return cs.toString();
+}
+
+void removeQuietly(const fs::path& file) {
+  std::error_code ec;
+  fs::remove(file, ec);
+}
+
+// The side files SQLite keeps beside a database.
+void removeSideFiles(const fs::path& file) {
+  for (const char* suffix : {"-wal", "-shm", "-journal"}) removeQuietly(fs::path(file.string() + suffix));
+}
+
+// Builds a database at `target`: into a file beside it first, which then
+// replaces the target, so that a build that fails leaves the old database.
+template <class Fill>
+void buildDatabase(const fs::path& target, const std::vector<std::string>& ddl, Fill&& fill) {
+  const fs::path aside = target.string() + ".part";
+  removeQuietly(aside);
+  removeSideFiles(aside);
+  try {
+    files::writeFile(aside, "");  // an empty file is an empty database
+    data::Connection cn(connectionStringFor(aside));
+    data::Transaction t(cn);
+    for (const auto& statement : ddl) cn.execute(statement);
+    fill(cn);
+    t.commit();
+    cn.close();
+  } catch (...) {
+    removeQuietly(aside);
+    removeSideFiles(aside);
+    throw;
+  }
+  removeSideFiles(target);
+  std::error_code ec;
+  fs::rename(aside, target, ec);
+  if (ec) {
+    removeQuietly(aside);
+    throw files::FileError("Cannot replace '" + target.string() + "': " + ec.message());
+  }
+}
+
+void copyDatabase(const fs::path& from, const fs::path& to) {
+  const fs::path aside = to.string() + ".part";
+  std::error_code ec;
+  fs::copy_file(from, aside, fs::copy_options::overwrite_existing, ec);
+  if (!ec) {
+    removeSideFiles(to);
+    fs::rename(aside, to, ec);
+  }
+  if (ec) {
+    removeQuietly(aside);
+    throw files::FileError("Cannot write '" + to.string() + "': " + ec.message());
+  }
+}
+
+void fillRegistry(data::Connection& cn) {
+  std::vector<data::Parameter> account = {
+      data::Parameter::of(Variant::bstrUtf8("Sample")),
+      data::Parameter::of(Variant::bstrUtf8("示例账套")),
+      data::Parameter::of(Variant::i4(0)),
+      data::Parameter::of(Variant::bstrUtf8("")),
+      data::Parameter::of(Variant::date(client::sample::SampleModel::date(2008, 1, 1))),
+  };
+  cn.execute("INSERT INTO Act_DODar (ActName, ActCaption, ActType, ServerName, CreateDate) VALUES (?, ?, ?, ?, ?)",
+             account);
+  std::string picture = client::sample::samplePicture();
+  std::vector<data::Parameter> version = {
+      data::Parameter::of(Variant::bstrUtf8("RoVezevu")),
+      data::Parameter::of(Variant::bstrUtf8("RoVezevu")),
+      data::Parameter::of(Variant::bstrUtf8("5.0.0")),
+      data::Parameter::of(Variant::array(SafeArray::bytes(std::vector<uint8_t>(picture.begin(), picture.end())))),
+      data::Parameter::of(Variant::bstrUtf8("Qorvane进销存服务器")),
+      data::Parameter::of(Variant::null()),
+      data::Parameter::of(Variant::r8(5)),
+      data::Parameter::of(Variant::r8(0)),
+  };
+  cn.execute("INSERT INTO VersionInfor (sName, sFileName, sVersion, pict, S1, S2, F1, F2) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+             version);
+}
+
+void fillCompany(data::Connection& cn, int rows) {
+  using namespace client::sample;
+  const std::vector<TableDef> tables = readSchemaTables(catalogue::companySchemaStatements());
+  const SampleModel model(rows);
+  TableFiller filler(cn, model, tables);
+  for (auto plans : {systemPlans(model), masterPlans(model), billPlans(model), staffPlans(model), otherPlans(model)})
+    for (const auto& plan : plans) filler.fill(plan);
+  filler.fillRemaining();
+}
+
+}  // namespace
+
+void buildSampleHome(const fs::path& dir, int rows) {
+  const fs::path home = fs::absolute(dir).lexically_normal();
+  const fs::path data = home / "data";
+  const fs::path sample = data / "Sample";
+  const fs::path driveD = home / "drives" / "d" / "Dediriva" / "Server" / "Data" / "Sample";
+  makeFolder(sample);
+  makeFolder(driveD);
+
+  buildDatabase(data / "DoDar.mdb", catalogue::registrySchemaStatements(), fillRegistry);
+  const fs::path company = sample / "DaZiva.mdb";
+  buildDatabase(company, catalogue::companySchemaStatements(), [rows](data::Connection& cn) { fillCompany(cn, rows); });
+  copyDatabase(company, driveD / "DaZiva.mdb");
+}
+
+}  // namespace rvz::client
