@@ -1,0 +1,104 @@
+// Building frmMains, its tray icon, and the route of log entries from the
+// object threads onto the main thread.
+#include "host/main_window.h"
+
+#include <unistd.h>
+
+#include "platform/desktop/instances.h"
+#include "platform/text/text.h"
+#include "services/command_watch.h"
+
+namespace rvz::host {
+
+namespace {
+
+// Entries are posted in the order they are handed over and applied one at a
+// time on the main thread; the log is shared so that a posted entry never
+// outlives it.
+class LoopLogSink final : public services::ActivityLogSink {
+ public:
+  LoopLogSink(remoting::MessageLoop& loop, std::shared_ptr<ActivityLog> log) : loop_(loop), log_(std::move(log)) {}
+  void addLogEntry(text::WString entry) override {
+    std::weak_ptr<ActivityLog> weak = log_;
+    loop_.post([weak, e = std::move(entry)] {
+      if (auto log = weak.lock()) log->add(e);
+    });
+  }
+
+ private:
+  remoting::MessageLoop& loop_;
+  std::shared_ptr<ActivityLog> log_;
+};
+
+}  // namespace
+
+std::string trayHint(std::string_view hintUtf8) {
+  std::string ansi = text::wideToAnsi(text::utf8ToWide(hintUtf8));
+  if (ansi.size() > 63) ansi.resize(63);
+  return text::wideToUtf8(text::ansiToWide(ansi));
+}
+
+void sweepOtherInstances(const std::filesystem::path& home) {
+  const auto own = desktop::ownExecutablePath();
+  if (text::compareNoCaseUtf8(own.string(), "/usr/bin/RoVezevu") == 0) return;
+  for (const auto& w : desktop::windowOwners("TfrmMains", home)) {
+    if (w.pid == ::getpid() || w.executable != own) continue;
+    desktop::terminateProcess(w.pid);
+  }
+}
+
+MainWindow::MainWindow(desktop::Screen& screen, remoting::MessageLoop& loop, std::function<void()> closeRequested)
+    : screen_(screen), log_(std::make_shared<ActivityLog>()) {
+  sweepOtherInstances(desktop::ScreenOptions::fromEnvironment().home);
+
+  auto& w = screen.createWindow("frmMains", "TfrmMains", "Main");
+  window_ = &w;
+  auto& check = w.add("CheckBox1", desktop::ControlKind::CheckBox, "置顶");
+  w.add("Panel1", desktop::ControlKind::Panel);
+  auto& del = w.add("SpeedButton1", desktop::ControlKind::Button, "删除");
+  auto& other = w.add("SpeedButton2", desktop::ControlKind::Button, "其他消息");
+  auto& panel2 = w.add("Panel2", desktop::ControlKind::Panel);
+  panel2.visible = false;
+  w.add("Memo2", desktop::ControlKind::Memo);
+  auto& memo = w.add("Memo1", desktop::ControlKind::Memo);
+  std::weak_ptr<ActivityLog> weak = log_;
+  memo.textSource = [weak] {
+    auto log = weak.lock();
+    return log ? text::wideToUtf8(log->text()) : std::string();
+  };
+  check.onClick = [this, &check] { stayOnTop_ = check.checked; };
+  del.onClick = [weak] {
+    if (auto log = weak.lock()) log->clear();
+  };
+  desktop::Window* win = &w;
+  other.onClick = [win] {
+    auto& p = win->control("Panel2");
+    p.visible = !p.visible;
+  };
+  // The close is only a request: whether the server ends is decided by the
+  // caller, so the window itself never closes here.
+  w.onCloseQuery = [closeRequested](desktop::Answer) {
+    closeRequested();
+    return false;
+  };
+  screen.setLogControl(w, "Memo1");
+
+  auto& tray = screen.trayIcon();
+  tray.menu.push_back({"menuClose", "关闭服务器", true, true, closeRequested});
+  tray.setHint(trayHint("Qorvane服务器"));
+  tray.enabled = true;
+  tray.setVisible(true);
+
+  services::setActivityLogSink(std::make_shared<LoopLogSink>(loop, log_));
+}
+
+MainWindow::~MainWindow() {
+  services::setActivityLogSink(nullptr);
+  auto& tray = screen_.trayIcon();
+  tray.setVisible(false);
+  tray.menu.clear();
+  log_.reset();
+  if (window_) screen_.destroyWindow(*window_);
+}
+
+}  // namespace rvz::host
