@@ -1,0 +1,302 @@
+// Starts real RoVezevu processes, each in a temporary home with its own
+// port, and drives them through quib and the headless screen.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/registry/hive.h"
+#include "platform/remoting/type_library.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+const fs::path kServer = RVZ_HOST_EXE;
+const fs::path kQuib = RVZ_QUIB_EXE;
+
+bool waitFor(const std::function<bool()>& cond, std::chrono::milliseconds limit = 10s) {
+  auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    if (cond()) return true;
+    std::this_thread::sleep_for(20ms);
+  }
+  return cond();
+}
+
+int freePort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t len = sizeof a;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(fd);
+  return ntohs(a.sin_port);
+}
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct Proc {
+  pid_t pid = -1;
+  int status = -1;
+  bool done = false;
+  bool ended() {
+    if (done) return true;
+    if (::waitpid(pid, &status, WNOHANG) == pid) done = true;
+    return done;
+  }
+  int exitCode() const { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+};
+
+class ServerProcess : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("rvz-host-" + std::to_string(::getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    home_ = root_ / "home";
+    fs::create_directories(home_);
+    port_ = freePort();
+  }
+  void TearDown() override {
+    for (auto& p : procs_)
+      if (!p.ended()) {
+        ::kill(p.pid, SIGKILL);
+        ::waitpid(p.pid, &p.status, 0);
+      }
+    fs::remove_all(root_);
+  }
+
+  std::vector<std::string> env(const fs::path& home) const {
+    return {"RVZ_HOME=" + home.string(), "RVZ_ENDPOINT=127.0.0.1:" + std::to_string(port_), "RVZ_SCREEN_TIMEOUT=2000",
+            "RVZ_REGISTRY=" + (home / "registry.hive").string()};
+  }
+
+  Proc& start(const fs::path& exe, std::vector<std::string> args = {}, fs::path home = {}) {
+    if (home.empty()) home = home_;
+    auto e = env(home);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      for (auto& v : e) ::putenv(v.data());
+      std::string log = (home / ("server-" + std::to_string(::getpid()) + ".log")).string();
+      freopen(log.c_str(), "w", stderr);
+      std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(exe.c_str(), argv.data());
+      ::_exit(127);
+    }
+    procs_.push_back({pid});
+    return procs_.back();
+  }
+
+  // Runs quib with the server's environment; its standard output.
+  std::string quib(const std::string& args, int* rc = nullptr, fs::path home = {}) {
+    if (home.empty()) home = home_;
+    std::string cmd;
+    for (auto& v : env(home)) cmd += v + " ";
+    fs::path out = root_ / "quib.out";
+    cmd += "timeout 20 " + kQuib.string() + " " + args + " > " + out.string() + " 2>&1";
+    int r = std::system(cmd.c_str());
+    if (rc) *rc = WIFEXITED(r) ? WEXITSTATUS(r) : -1;
+    return slurp(out);
+  }
+
+  std::string script(const std::string& name, const std::string& body) {
+    fs::path p = root_ / name;
+    std::ofstream(p) << body;
+    return p.string();
+  }
+
+  bool serving(fs::path home = {}) {
+    int rc = 0;
+    quib("screen tray", &rc, home);
+    return rc == 0;
+  }
+
+  bool waitServing(Proc& p, fs::path home = {}) {
+    return waitFor([&] { return p.ended() || serving(home); }) && !p.ended();
+  }
+
+  bool waitEnded(Proc& p) { return waitFor([&] { return p.ended(); }); }
+
+  fs::path root_, home_;
+  int port_ = 0;
+  std::vector<Proc> procs_;
+};
+
+std::string clsidKey(const rvz::remoting::ClassDesc& c) { return "CLSID\\" + std::string(c.clsid); }
+
+TEST_F(ServerProcess, RegisterRunWritesTheHiveAndUnregisterLeavesOnlyTheCategory) {
+  auto& reg = start(kServer, {"/RegServer"});
+  ASSERT_TRUE(waitEnded(reg));
+  EXPECT_EQ(reg.exitCode(), 0);
+  EXPECT_FALSE(fs::exists(home_ / ".screen.sock"));
+  rvz::registry::Hive hive(home_ / "registry.hive");
+  for (const auto* c : {&rvz::remoting::datasClass(), &rvz::remoting::datasBbClass()}) {
+    const auto key = clsidKey(*c);
+    EXPECT_EQ(hive.value(key, ""), std::string(c->doc));
+    EXPECT_EQ(hive.value(key + "\\LocalServer32", ""), fs::canonical(kServer).string());
+    EXPECT_EQ(hive.value(std::string(c->progId) + "\\Clsid", ""), std::string(c->clsid));
+    EXPECT_EQ(hive.value(key + "\\ProgID", ""), std::string(c->progId));
+    EXPECT_EQ(hive.value(key + "\\Version", ""), "1.0");
+    EXPECT_EQ(hive.value("AppID\\" + std::string(c->clsid), ""), std::string(c->doc));
+    EXPECT_EQ(hive.value(key, "AppID"), std::string(c->clsid));
+    EXPECT_EQ(hive.value(key, "Sockets"), "1");
+    EXPECT_EQ(hive.value(key, "Web"), "1");
+    EXPECT_TRUE(hive.keyExists(key + "\\Implemented Categories\\{13E85B3C-9508-11D2-AB63-00C04FA35CFA}"));
+  }
+  const std::string once = slurp(home_ / "registry.hive");
+  auto& again = start(kServer, {"-REGSERVER"});
+  ASSERT_TRUE(waitEnded(again));
+  EXPECT_EQ(slurp(home_ / "registry.hive"), once);
+
+  auto& unreg = start(kServer, {"-unregserver"});
+  ASSERT_TRUE(waitEnded(unreg));
+  EXPECT_EQ(unreg.exitCode(), 0);
+  EXPECT_EQ(hive.subkeys(""), std::vector<std::string>{"Component Categories"});
+  EXPECT_EQ(hive.subkeys("Component Categories"),
+            std::vector<std::string>{"{13E85B3C-9508-11D2-AB63-00C04FA35CFA}"});
+}
+
+TEST_F(ServerProcess, FetchThroughTheServerAppearsInTheActivityLog) {
+  int rc = 0;
+  quib("init " + home_.string() + " --rows 3", &rc);
+  ASSERT_EQ(rc, 0);
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  auto out = quib("run " + script("fetch.json", R"([{"create":"Quib.datas","as":"d"},
+    {"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},
+    {"call":"d","method":"AS_GetRecords","args":["pKh",-1,null,0,"",null,null]},
+    {"call":"d","method":"NoSuchMethod","args":[]}])"),
+                  &rc);
+  std::istringstream lines(out);
+  std::string l1, l2, l3, l4;
+  std::getline(lines, l1), std::getline(lines, l2), std::getline(lines, l3), std::getline(lines, l4);
+  EXPECT_NE(l1.find("\"ok\":true"), std::string::npos) << out;
+  EXPECT_NE(l2.find("\"ok\":true"), std::string::npos) << out;
+  EXPECT_NE(l3.find("\"bytes\""), std::string::npos) << out;
+  EXPECT_NE(l4.find("\"source\":\"Quib.datas\""), std::string::npos) << out;
+  auto log = quib("screen log");
+  EXPECT_NE(log.find("from (KH K"), std::string::npos) << log;
+}
+
+TEST_F(ServerProcess, CloseWithObjectsAsksAndNoKeepsServing) {
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  // A class lock counts as live although no object exists.
+  std::string holder = "cd " + root_.string() + " && " ;
+  std::string cmd;
+  for (auto& v : env(home_)) cmd += v + " ";
+  cmd += kQuib.string() + " run " +
+         script("hold.json", R"([{"lock":"Quib.datas"},{"create":"Quib.datas","as":"d"},{"sleep":8000}])") +
+         " > /dev/null 2>&1 &";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  // The lock is taken once the client's first answer arrives; ask until a box shows.
+  std::string boxes;
+  ASSERT_TRUE(waitFor([&] {
+    quib("screen menu 关闭服务器");
+    boxes = quib("screen boxes");
+    return boxes.find("COM Server Warning") != std::string::npos;
+  }));
+  EXPECT_NE(boxes.find("There are still active COM objects"), std::string::npos) << boxes;
+  quib("screen answer No");
+  EXPECT_FALSE(p.ended());
+  EXPECT_TRUE(serving());
+  quib("screen menu 关闭服务器");
+  ASSERT_TRUE(waitFor([&] { return quib("screen boxes").find("COM Server Warning") != std::string::npos; }));
+  quib("screen answer Yes");
+  ASSERT_TRUE(waitEnded(p));
+  EXPECT_EQ(p.exitCode(), 0);
+}
+
+TEST_F(ServerProcess, CloseWithoutObjectsEndsAtOnce) {
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  quib("screen menu 关闭服务器");
+  ASSERT_TRUE(waitEnded(p));
+  EXPECT_EQ(p.exitCode(), 0);
+}
+
+TEST_F(ServerProcess, SigtermWithoutObjectsEndsOrderly) {
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  ::kill(p.pid, SIGTERM);
+  ASSERT_TRUE(waitEnded(p));
+  EXPECT_EQ(p.exitCode(), 0);
+  EXPECT_FALSE(fs::exists(home_ / ".screen.sock"));
+}
+
+TEST_F(ServerProcess, PlatformStartEndsOnTheLastRelease) {
+  auto& p = start(kServer, {"-Embedding"});
+  ASSERT_TRUE(waitServing(p));
+  int rc = 0;
+  auto out = quib("run " + script("once.json", R"([{"create":"Quib.datas","as":"d"},{"release":"d"}])"), &rc);
+  EXPECT_EQ(rc, 0) << out;
+  ASSERT_TRUE(waitEnded(p));
+  EXPECT_EQ(p.exitCode(), 0);
+}
+
+TEST_F(ServerProcess, UserStartStaysAfterTheLastRelease) {
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  int rc = 0;
+  quib("run " + script("once.json", R"([{"create":"Quib.datas","as":"d"},{"release":"d"}])"), &rc);
+  EXPECT_EQ(rc, 0);
+  EXPECT_TRUE(serving());
+  EXPECT_FALSE(p.ended());
+}
+
+TEST_F(ServerProcess, ReportServiceCreationFailsWithItsReason) {
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  auto out = quib("run " + script("bb.json", R"([{"create":"Quib.DatasBb","as":"b"}])"));
+  EXPECT_NE(out.find("The report service Quib.DatasBb is not available"), std::string::npos) << out;
+  EXPECT_TRUE(serving());
+}
+
+TEST_F(ServerProcess, ASecondInstanceOfTheSameFileEndsTheFirst) {
+  auto& first = start(kServer);
+  ASSERT_TRUE(waitServing(first));
+  port_ = freePort();
+  auto& second = start(kServer);
+  ASSERT_TRUE(waitEnded(procs_[0]));
+  EXPECT_TRUE(waitServing(procs_[1]));
+  (void)second;
+}
+
+TEST_F(ServerProcess, CopiesInDifferentFoldersLiveSideBySide) {
+  fs::create_directories(root_ / "copy");
+  const fs::path copy = root_ / "copy" / "RoVezevu";
+  fs::copy_file(kServer, copy);
+  auto& a = start(kServer);
+  ASSERT_TRUE(waitServing(a));
+  port_ = freePort();
+  start(copy);
+  EXPECT_TRUE(waitServing(procs_[1]));
+  EXPECT_FALSE(procs_[0].ended());
+}
+
+}  // namespace
