@@ -66,12 +66,20 @@ remoting::ObjectFactory datasBbFactory() {
 // on the main thread like any other close request.
 class SignalWatch {
  public:
+  // Every thread of the process must have the signals blocked, so this runs
+  // before any thread starts.
+  static sigset_t blockSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGUSR2);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    return set;
+  }
+
   explicit SignalWatch(std::function<void()> onSignal) {
-    sigemptyset(&set_);
-    sigaddset(&set_, SIGTERM);
-    sigaddset(&set_, SIGINT);
-    sigaddset(&set_, SIGUSR2);
-    pthread_sigmask(SIG_BLOCK, &set_, nullptr);
+    set_ = blockSignals();
     thread_ = std::thread([this, onSignal = std::move(onSignal)] {
       for (;;) {
         int sig = 0;
@@ -173,6 +181,7 @@ int serve(StartMode mode) {
 }
 
 int run(const std::vector<std::string>& args) {
+  SignalWatch::blockSignals();
   StartMode mode = startModeFromArguments(args);
   try {
     registry::Hive hive(registry::Hive::defaultFile());

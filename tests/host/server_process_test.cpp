@@ -207,17 +207,17 @@ TEST_F(ServerProcess, CloseWithObjectsAsksAndNoKeepsServing) {
   auto& p = start(kServer);
   ASSERT_TRUE(waitServing(p));
   // A class lock counts as live although no object exists.
-  std::string holder = "cd " + root_.string() + " && " ;
   std::string cmd;
   for (auto& v : env(home_)) cmd += v + " ";
   cmd += kQuib.string() + " run " +
          script("hold.json", R"([{"lock":"Quib.datas"},{"create":"Quib.datas","as":"d"},{"sleep":8000}])") +
-         " > /dev/null 2>&1 &";
+         " > " + (root_ / "hold.out").string() + " 2>&1 &";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
-  // The lock is taken once the client's first answer arrives; ask until a box shows.
+  // Closing before the lock is held would end the server: wait for the client's first answer.
+  ASSERT_TRUE(waitFor([&] { return slurp(root_ / "hold.out").find("\"ok\":true") != std::string::npos; }));
+  quib("screen menu 关闭服务器");
   std::string boxes;
   ASSERT_TRUE(waitFor([&] {
-    quib("screen menu 关闭服务器");
     boxes = quib("screen boxes");
     return boxes.find("COM Server Warning") != std::string::npos;
   }));
