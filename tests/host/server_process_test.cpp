@@ -90,7 +90,7 @@ class ServerProcess : public ::testing::Test {
   }
 
   std::vector<std::string> env(const fs::path& home) const {
-    return {"RVZ_HOME=" + home.string(), "RVZ_ENDPOINT=127.0.0.1:" + std::to_string(port_), "RVZ_SCREEN_TIMEOUT=2000",
+    return {"RVZ_HOME=" + home.string(), "RVZ_ENDPOINT=127.0.0.1:" + std::to_string(port_), "RVZ_SCREEN_TIMEOUT=3",
             "RVZ_REGISTRY=" + (home / "registry.hive").string()};
   }
 
@@ -210,7 +210,7 @@ TEST_F(ServerProcess, CloseWithObjectsAsksAndNoKeepsServing) {
   std::string cmd;
   for (auto& v : env(home_)) cmd += v + " ";
   cmd += kQuib.string() + " run " +
-         script("hold.json", R"([{"lock":"Quib.datas"},{"create":"Quib.datas","as":"d"},{"sleep":8000}])") +
+         script("hold.json", R"([{"lock":"Quib.datas"},{"create":"Quib.datas","as":"d"},{"sleep":8}])") +
          " > " + (root_ / "hold.out").string() + " 2>&1 &";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   // Closing before the lock is held would end the server: wait for the client's first answer.
@@ -297,6 +297,62 @@ TEST_F(ServerProcess, CopiesInDifferentFoldersLiveSideBySide) {
   start(copy);
   EXPECT_TRUE(waitServing(procs_[1]));
   EXPECT_FALSE(procs_[0].ended());
+}
+
+TEST_F(ServerProcess, StartUpErrorEndsWithExitCodeOne) {
+  auto& a = start(kServer);
+  ASSERT_TRUE(waitServing(a));
+  // Same port, another home: the second cannot listen and gives up.
+  const fs::path other = root_ / "other";
+  fs::create_directories(other);
+  auto& b = start(kServer, {}, other);
+  ASSERT_TRUE(waitEnded(b));
+  EXPECT_EQ(b.exitCode(), 1);
+  EXPECT_NE(slurp(other / ("server-" + std::to_string(b.pid) + ".log")).find("Cannot listen"), std::string::npos);
+  EXPECT_FALSE(procs_[0].ended());
+}
+
+TEST_F(ServerProcess, AScreenWithoutATrayLeavesTheServerRunning) {
+  ::setenv("RVZ_SCREEN_TRAY", "0", 1);
+  auto& p = start(kServer);
+  ::unsetenv("RVZ_SCREEN_TRAY");
+  ASSERT_TRUE(waitFor([&] { return p.ended() || fs::exists(home_ / ".screen.sock"); }));
+  int rc = 0;
+  ASSERT_TRUE(waitFor([&] {
+    quib("run " + script("one.json", R"([{"create":"Quib.datas","as":"d"},{"release":"d"}])"), &rc);
+    return rc == 0 || p.ended();
+  }));
+  EXPECT_EQ(rc, 0);
+  EXPECT_FALSE(p.ended());
+  auto tray = quib("screen tray");
+  EXPECT_EQ(tray.find("\"visible\": true"), std::string::npos) << tray;
+}
+
+TEST_F(ServerProcess, ThreeClientsThreeObjectsAndOneReleaseLeavesTheOthers) {
+  int rc = 0;
+  quib("init " + home_.string() + " --rows 1", &rc);
+  ASSERT_EQ(rc, 0);
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  const std::string connect = R"({"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]})";
+  const std::string fetch = R"({"call":"d","method":"AS_GetRecords","args":["pKh",-1,null,0,"",null,null]})";
+  const std::string quitter = script("a.json", "[{\"create\":\"Quib.datas\",\"as\":\"d\"}," + connect +
+                                                   ",{\"release\":\"d\"}]");
+  const std::string stayer = script("b.json", "[{\"create\":\"Quib.datas\",\"as\":\"d\"}," + connect +
+                                                  ",{\"sleep\":1.5}," + fetch + "]");
+  std::string prefix;
+  for (auto& v : env(home_)) prefix += v + " ";
+  std::string cmd = "(";
+  for (const auto& [file, out] : {std::pair{quitter, "a.out"}, {stayer, "b.out"}, {stayer, "c.out"}})
+    cmd += prefix + "timeout 20 " + kQuib.string() + " run " + file + " > " + (root_ / out).string() + " 2>&1 & ";
+  cmd += "wait)";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  for (const char* out : {"a.out", "b.out", "c.out"}) {
+    const std::string text = slurp(root_ / out);
+    EXPECT_EQ(text.find("\"ok\":false"), std::string::npos) << out << ": " << text;
+  }
+  EXPECT_NE(slurp(root_ / "b.out").find("\"bytes\""), std::string::npos);
+  EXPECT_NE(slurp(root_ / "c.out").find("\"bytes\""), std::string::npos);
 }
 
 }  // namespace
