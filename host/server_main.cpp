@@ -124,8 +124,14 @@ int serve(StartMode mode) {
   config.validate();
 
   desktop::Screen screen(poster(loop), options);
-  remoting::ObjectRuntime runtime(loop, live);
+  remoting::RuntimeLimits limits;
+  limits.maxObjectsPerSession = config.maxObjectsPerClient;
+  remoting::ObjectRuntime runtime(loop, live, limits);
   remoting::RemotingServer server(runtime, config);
+
+  // Set before any class object exists, so that no release can be missed.
+  if (mode == StartMode::Platform)
+    live.onLastRelease([&loop] { loop.post([&loop] { loop.quit(); }); });
 
   std::vector<uint32_t> cookies;
   cookies.push_back(runtime.registerClassObject(remoting::datasBbClass(), datasBbFactory(), true));
@@ -158,9 +164,6 @@ int serve(StartMode mode) {
     asking = false;
     if (a == desktop::Answer::Yes) loop.quit();
   };
-  if (mode == StartMode::Platform)
-    live.onLastRelease([&loop] { loop.post([&loop] { loop.quit(); }); });
-
   auto window = std::make_unique<MainWindow>(screen, loop, [&loop, closeRequest] {
     loop.post([closeRequest] { closeRequest(); });
   });

@@ -259,6 +259,15 @@ TEST_F(ServerProcess, PlatformStartEndsOnTheLastRelease) {
   EXPECT_EQ(p.exitCode(), 0);
 }
 
+TEST_F(ServerProcess, PlatformStartWhoseFirstCreationFailsEnds) {
+  auto& p = start(kServer, {"/AUTOMATION"});
+  ASSERT_TRUE(waitServing(p));
+  auto out = quib("run " + script("bb.json", R"([{"create":"Quib.DatasBb","as":"b"}])"));
+  EXPECT_NE(out.find("\"source\":\"Quib.DatasBb\""), std::string::npos) << out;
+  ASSERT_TRUE(waitEnded(p));
+  EXPECT_EQ(p.exitCode(), 0);
+}
+
 TEST_F(ServerProcess, UserStartStaysAfterTheLastRelease) {
   auto& p = start(kServer);
   ASSERT_TRUE(waitServing(p));
