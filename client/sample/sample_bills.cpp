@@ -118,8 +118,8 @@ std::vector<TablePlan> billPlans(const SampleModel& m) {
                     .set("FKQX", gen::integer(30))
                     .set("FPLX", [](const Row& r) { return Variant::i4(1 + r.i % 3); })
                     // Cash receipts are paid at once, the others later.
-                    .set("XFJE", [&m](const Row& r) { return Variant::r8(r.i % 2 == 0 ? m.billAmount("CGSHZB", r.i) : 0); })
-                    .set("YFJE", [&m](const Row& r) { return Variant::r8(r.i % 2 == 0 ? 0 : m.billAmount("CGSHZB", r.i)); })
+                    .set("XFJE", [&m](const Row& r) { return Variant::r8(r.i % 2 ? 0 : m.billAmount("CGSHZB", r.i)); })
+                    .set("YFJE", [&m](const Row& r) { return Variant::r8(r.i % 2 ? m.billAmount("CGSHZB", r.i) : 0); })
                     .set("SHDH", [](const Row& r) { return textOf(SampleModel::billNumber("CD", r.i)); })
                     .set("JSFS", gen::cycle({"现款", "月结"})));
   out.push_back(lines(m, "CGSH", "CGSHZB", "CD")
@@ -142,7 +142,9 @@ std::vector<TablePlan> billPlans(const SampleModel& m) {
                     .set("FPLX", [](const Row& r) { return Variant::i4(1 + r.i % 3); })
                     .set("SKQX", gen::integer(30))
                     .set("XSJE", [&m](const Row& r) { return Variant::r8(m.billAmount("XSKDZB", r.i)); })
-                    .set("YSJE", [&m](const Row& r) { return Variant::r8(r.i % 2 == 0 ? m.billAmount("XSKDZB", r.i) : 0); }));
+                    // Cash sales are received at once.
+                    .set("YSJE",
+                         [&m](const Row& r) { return Variant::r8(r.i % 2 ? 0 : m.billAmount("XSKDZB", r.i)); }));
   out.push_back(lines(m, "XSKD", "XSKDZB", "XD"));
   out.push_back(header(m, "XSSKZB", "销售收款", kFinance)
                     .set("FKLX", [](const Row& r) { return Variant::i4(1 + r.i % 2); })

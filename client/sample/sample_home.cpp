@@ -108,8 +108,9 @@ void fillRegistry(data::Connection& cn) {
       data::Parameter::of(Variant::r8(5)),
       data::Parameter::of(Variant::r8(0)),
   };
-  cn.execute("INSERT INTO VersionInfor (sName, sFileName, sVersion, pict, S1, S2, F1, F2) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
-             version);
+  cn.execute(
+      "INSERT INTO VersionInfor (sName, sFileName, sVersion, pict, S1, S2, F1, F2) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+      version);
 }
 
 void fillCompany(data::Connection& cn, int rows) {

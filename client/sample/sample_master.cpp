@@ -137,6 +137,7 @@ std::vector<TablePlan> systemPlans(const SampleModel& m) {
 }
 
 std::vector<TablePlan> masterPlans(const SampleModel& m) {
+  using Goods = SampleModel::GoodsEntry;
   std::vector<TablePlan> out;
 
   // Trees: roots have ParentCode 0.
@@ -203,7 +204,8 @@ std::vector<TablePlan> masterPlans(const SampleModel& m) {
                     .set("PriceLevel", gen::cycle({"批发价", "零售价", "会员价"}))
                     .set("dengji", gen::cycle({"A级", "B级", "A级", "C级"}))
                     .set("ZJM", [](const Row& r) {
-                      static const char* z[] = {"BJHLSS", "TJQYC", "SHDYBH", "HZDS", "BJCWDS", "TJBHDL", "SHHLCS", "HZJB"};
+                      static const char* z[] = {"BJHLSS", "TJQYC",  "SHDYBH", "HZDS",
+                                                "BJCWDS", "TJBHDL", "SHHLCS", "HZJB"};
                       return Variant::bstrUtf8(z[r.i % 8]);
                     }));
   out.push_back(planFor(m, "GYS")
@@ -335,29 +337,31 @@ std::vector<TablePlan> masterPlans(const SampleModel& m) {
       planFor(m, "HP")
           .set("BH", gen::numbered("HP", 6))
           .set("BARCODE", [](const Row& r) { return Variant::bstrUtf8(format("690123%07d", r.i + 1)); })
-          .set("HPLBID", goods([](const SampleModel::GoodsEntry& g, int) { return Variant::i4(g.category); }))
-          .set("PM", goods([](const SampleModel::GoodsEntry& g, int i) {
+          .set("HPLBID", goods([](const Goods& g, int) { return Variant::i4(g.category); }))
+          .set("PM", goods([](const Goods& g, int i) {
                  std::string s = g.name;
                  if (i >= SampleModel::kGoodsKinds) s += format("-%06d", i + 1);
                  return Variant::bstrUtf8(s);
                }))
-          .set("GG", goods([](const SampleModel::GoodsEntry& g, int) { return Variant::bstrUtf8(g.spec); }))
-          .set("DW", goods([](const SampleModel::GoodsEntry& g, int) { return Variant::bstrUtf8(g.unit); }))
+          .set("GG", goods([](const Goods& g, int) { return Variant::bstrUtf8(g.spec); }))
+          .set("DW", goods([](const Goods& g, int) { return Variant::bstrUtf8(g.unit); }))
           .set("HPHSFFID", gen::ints({2}))
           .set("HPHSFSID", gen::ints({1}))
           .set("JJ", [](const Row& r) { return Variant::r8(SampleModel::goodsCost(r.i)); })
           .set("JJJ", [](const Row& r) { return Variant::r8(SampleModel::goodsSalePrice(r.i)); })
           .set("JQJ", [](const Row& r) { return Variant::r8(std::round(SampleModel::goodsCost(r.i) * 11.5) / 10.0); })
-          .set("JHY", [](const Row& r) { return Variant::r8(std::round(SampleModel::goodsSalePrice(r.i) * 9.5) / 10.0); })
-          .set("JVIP", [](const Row& r) { return Variant::r8(std::round(SampleModel::goodsSalePrice(r.i) * 9.0) / 10.0); })
+          .set("JHY", [](const Row& r) { return Variant::r8(std::round(SampleModel::goodsSalePrice(r.i) * 9.5) / 10); })
+          .set("JVIP", [](const Row& r) { return Variant::r8(std::round(SampleModel::goodsSalePrice(r.i) * 9) / 10); })
           .set("SX", gen::real(500))
           .set("XX", gen::real(10))
-          .set("CKID", goods([](const SampleModel::GoodsEntry& g, int) { return Variant::i4(g.category <= 4 ? 1 : 3); }))
-          .set("IsMaterial", goods([](const SampleModel::GoodsEntry& g, int) { return Variant::boolean(g.category >= 5); }))
-          .set("IsProduct", goods([](const SampleModel::GoodsEntry& g, int) { return Variant::boolean(g.category <= 4); }))
-          .set("ZJM", goods([](const SampleModel::GoodsEntry& g, int) { return Variant::bstrUtf8(g.mnemonic); }))
-          .set("SX1", goods([](const SampleModel::GoodsEntry& g, int) { return Variant::bstrUtf8(g.color); }))
-          .set("SX3", goods([](const SampleModel::GoodsEntry& g, int) { return Variant::bstrUtf8(g.origin); })));
+          // Electronics are kept in the main warehouse and are products;
+          // paper, stationery and food are materials in the third.
+          .set("CKID", goods([](const Goods& g, int) { return Variant::i4(g.category <= 4 ? 1 : 3); }))
+          .set("IsMaterial", goods([](const Goods& g, int) { return Variant::boolean(g.category >= 5); }))
+          .set("IsProduct", goods([](const Goods& g, int) { return Variant::boolean(g.category <= 4); }))
+          .set("ZJM", goods([](const Goods& g, int) { return Variant::bstrUtf8(g.mnemonic); }))
+          .set("SX1", goods([](const Goods& g, int) { return Variant::bstrUtf8(g.color); }))
+          .set("SX3", goods([](const Goods& g, int) { return Variant::bstrUtf8(g.origin); })));
   // Units: goods 1..6 each in its own unit and in cartons.
   out.push_back(planFor(m, "hp_dw")
                     .set("RECID", gen::numbered("HPDW", 4))
@@ -379,7 +383,8 @@ std::vector<TablePlan> masterPlans(const SampleModel& m) {
                     .set("SJ", [](const Row& r) {
                       static const double factor[] = {1.0, 0.9, 0.95};
                       int g = r.i % SampleModel::kGoodsKinds;
-                      return Variant::r8(std::round(SampleModel::goodsSalePrice(g) * factor[r.i / SampleModel::kGoodsKinds] * 10) / 10);
+                      double price = SampleModel::goodsSalePrice(g) * factor[r.i / SampleModel::kGoodsKinds];
+                      return Variant::r8(std::round(price * 10) / 10);
                     }));
   // Stock of the trade goods in each warehouse.
   out.push_back(planFor(m, "HPKC")

@@ -172,10 +172,11 @@ std::vector<TableDef> readSchemaTables(const std::vector<std::string>& statement
 
 // ---------------------------------------------------------------- model
 
-SampleModel::SampleModel(int scaledRows) : scaledRows_(scaledRows < 0 ? 0 : scaledRows) {
-  headers_ = scaledRows_ > 0 ? std::max(4, (scaledRows_ + kLinesPerHeader - 1) / kLinesPerHeader) : 4;
-  const int goods = scaledRows_ > 0 ? std::max(kGoodsKinds, scaledRows_) : kGoodsKinds;
-  const int customers = scaledRows_ > 0 ? std::max(8, scaledRows_) : 8;
+SampleModel::SampleModel(int scaledRows) {
+  const int scaled = std::max(0, scaledRows);
+  const int headers = scaled > 0 ? std::max(4, (scaled + kLinesPerHeader - 1) / kLinesPerHeader) : 4;
+  const int goods = std::max(kGoodsKinds, scaled);
+  const int customers = std::max(8, scaled);
   // The small tables: every size the plans rely on is written here once.
   const std::pair<const char*, int> sizes[] = {
       {"AppUserGroup", 4}, {"appuser", 5},    {"AppGroupDesktopClass", 6}, {"Appselect", 3},
@@ -187,7 +188,7 @@ SampleModel::SampleModel(int scaledRows) : scaledRows_(scaledRows < 0 ? 0 : scal
       {"Pub_Project", 4},  {"CYJSDW", 4},     {"HPHSFF", 3},               {"HPHSFS", 2},
       {"HP", goods},       {"hp_dw", 12},     {"Sjzl", 3},                 {"HPSJ", 3 * kGoodsKinds},
       {"HPKC", 3 * kTradeGoodsKinds},        {"hp_pict", 3},    {"QTKCBDLX", 4},
-      {"YHCKQK", 4},       {"THGC", headers_ * 2},
+      {"YHCKQK", 4},       {"THGC", headers * 2},
       {"Gz_MonthZb", 2},   {"Gz_Month", 2 * employees()},  {"Gz_GZong", 3},             {"Gz_GXu", 4},
       {"Gz_GongZ", 3},     {"Gz_JJGZ", 6},    {"Gz_JSGZ", 6},              {"Gz_Item", 6},
       {"zc_ItemType", 5},  {"zc_item", 4},    {"zc_ProjectPlanning_1", 3},
@@ -198,11 +199,12 @@ SampleModel::SampleModel(int scaledRows) : scaledRows_(scaledRows < 0 ? 0 : scal
   };
   for (const auto& [name, n] : sizes) counts_[upper(name)] = n;
   for (const auto& f : kFamilies) {
-    counts_[f.header] = headers_;
-    counts_[f.lines] = headers_ * kLinesPerHeader;
+    counts_[f.header] = headers;
+    counts_[f.lines] = headers * kLinesPerHeader;
   }
   // A payment or collection settles one bill: one line each.
-  counts_["CGFK"] = counts_["XSSK"] = headers_;
+  counts_["CGFK"] = counts_["XSSK"] = headers;
+  tradeGoods_ = goods / kGoodsKinds * kTradeGoodsKinds + std::min(goods % kGoodsKinds, kTradeGoodsKinds);
 }
 
 int SampleModel::count(std::string_view table) const {
@@ -295,9 +297,7 @@ const char* SampleModel::departmentName(int id) { return kDepartments[(id - 1 + 
 
 int SampleModel::lineGoods(int h, int j, int salt) const {
   // Only the trade kinds of each block of 16 rows.
-  const int n = count("HP");
-  const int trade = n / kGoodsKinds * kTradeGoodsKinds + std::min(n % kGoodsKinds, kTradeGoodsKinds);
-  const int k = (h * kLinesPerHeader + j + salt * 5) % trade;
+  const int k = (h * kLinesPerHeader + j + salt * 5) % tradeGoods_;
   return k / kTradeGoodsKinds * kGoodsKinds + k % kTradeGoodsKinds;
 }
 
@@ -379,7 +379,8 @@ Gen numbered(std::string prefix, int width) {
   };
 }
 Gen ref(const SampleModel& m, std::string table, int salt) {
-  return [&m, table = std::move(table), salt](const Row& r) { return Variant::i4(m.ref(table, r.i, salt)); };
+  const int n = m.count(table);
+  return [n, salt](const Row& r) { return Variant::i4(1 + (r.i + salt) % n); };
 }
 Gen day(double oleDate) {
   return [oleDate](const Row&) { return Variant::date(oleDate); };
@@ -392,7 +393,6 @@ Gen bytes(std::string content) {
     return Variant::array(SafeArray::bytes(std::vector<uint8_t>(c.begin(), c.end())));
   };
 }
-Gen of(std::function<Variant(const Row&)> f) { return f; }
 }  // namespace gen
 
 TablePlan planFor(const SampleModel& m, std::string table) {
@@ -449,10 +449,10 @@ Gen TableFiller::generalRule(const TableDef& table, const ColumnDef& column, con
       bool rec = name == "RECID";
       return [prefix, rec](const Row& r) {
         std::string no = SampleModel::billNumber(prefix, r.h);
-        if (rec) {
-          char buf[64];
-          std::snprintf(buf, sizeof buf, "-%02d", r.j + 1);
-          no += buf;
+        if (rec) {  // "XD0808300001-01"
+          no += '-';
+          no += static_cast<char>('0' + (r.j + 1) / 10 % 10);
+          no += static_cast<char>('0' + (r.j + 1) % 10);
         }
         return Variant::bstrUtf8(no);
       };
@@ -460,7 +460,9 @@ Gen TableFiller::generalRule(const TableDef& table, const ColumnDef& column, con
     if (asLines && asLines->salt != 0) {
       const int salt = asLines->salt;
       const bool sale = asLines->sale;
-      auto goodsOf = [&m, salt](const Row& r) { return salt < 0 ? m.cateringGoods(r.h, r.j) : m.lineGoods(r.h, r.j, salt); };
+      auto goodsOf = [&m, salt](const Row& r) {
+        return salt < 0 ? m.cateringGoods(r.h, r.j) : m.lineGoods(r.h, r.j, salt);
+      };
       auto priceOf = [goodsOf, sale](const Row& r) {
         int g = goodsOf(r);
         return sale ? SampleModel::goodsSalePrice(g) : SampleModel::goodsCost(g);
@@ -470,22 +472,25 @@ Gen TableFiller::generalRule(const TableDef& table, const ColumnDef& column, con
       if (name == "DJ") return [priceOf](const Row& r) { return Variant::r8(priceOf(r)); };
       if (name == "CBDJ")
         return [goodsOf](const Row& r) { return Variant::r8(SampleModel::goodsCost(goodsOf(r))); };
-      if (name == "DW") return [goodsOf](const Row& r) { return Variant::bstrUtf8(SampleModel::goods(goodsOf(r)).unit); };
+      if (name == "DW")
+        return [goodsOf](const Row& r) { return Variant::bstrUtf8(SampleModel::goods(goodsOf(r)).unit); };
       if (name == "JE")
-        return [priceOf](const Row& r) { return Variant::r8(round2(priceOf(r) * SampleModel::lineQuantity(r.h, r.j))); };
+        return [priceOf](const Row& r) {
+          return Variant::r8(round2(priceOf(r) * SampleModel::lineQuantity(r.h, r.j)));
+        };
     }
     // References the header also holds follow the header's row.
     auto target = referenceTargets().find(name);
     if (target != referenceTargets().end() && headerTable && headerTable->column(column.name)) {
-      std::string t = target->second;
-      int salt = saltOf(name);
-      return [&m, t, salt](const Row& r) { return Variant::i4(m.ref(t, r.h, salt)); };
+      const int n = m.count(target->second), salt = saltOf(name);
+      return [n, salt](const Row& r) { return Variant::i4(1 + (r.h + salt) % n); };
     }
   }
 
   if (asHeader) {
     std::string prefix = asHeader->prefix;
-    if (name == "DJBH") return [prefix](const Row& r) { return Variant::bstrUtf8(SampleModel::billNumber(prefix, r.i)); };
+    if (name == "DJBH")
+      return [prefix](const Row& r) { return Variant::bstrUtf8(SampleModel::billNumber(prefix, r.i)); };
     if (name == "RQ") return gen::billDate();
     if (name == "JE" && asHeader->salt != 0) {
       std::string t = table.name;
@@ -496,9 +501,8 @@ Gen TableFiller::generalRule(const TableDef& table, const ColumnDef& column, con
   auto target = referenceTargets().find(name);
   if (target != referenceTargets().end() &&
       (column.type == ColumnType::Long || column.type == ColumnType::SmallInt)) {
-    std::string t = target->second;
-    int salt = saltOf(name);
-    return [&m, t, salt](const Row& r) { return Variant::i4(m.ref(t, r.i, salt)); };
+    const int n = m.count(target->second), salt = saltOf(name);
+    return [n, salt](const Row& r) { return Variant::i4(1 + (r.i + salt) % n); };
   }
 
   switch (column.type) {

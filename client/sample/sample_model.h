@@ -16,7 +16,9 @@
 namespace rvz::client::sample {
 
 // The Access column types the schema uses.
-enum class ColumnType { Long, SmallInt, Counter, Double, Decimal, YesNo, DateTime, Memo, OleObject, Text, Char, AnsiText };
+enum class ColumnType {
+  Long, SmallInt, Counter, Double, Decimal, YesNo, DateTime, Memo, OleObject, Text, Char, AnsiText,
+};
 
 struct ColumnDef {
   std::string name;
@@ -80,13 +82,9 @@ class SampleModel {
   // the lines of every bill family about that many rows each.
   explicit SampleModel(int scaledRows);
 
-  int scaledRows() const { return scaledRows_; }
   // Rows of a table, letter case ignored; 3 for a table the sample has no
   // size for (so a table added to the schema still gets rows).
   int count(std::string_view table) const;
-  // Headers of a bill family and lines per header.
-  int headers() const { return headers_; }
-  int linesPerHeader() const { return kLinesPerHeader; }
 
   // The 1-based id of the row of `table` that row `i` of another table
   // points to; `salt` spreads different columns over different rows.
@@ -143,9 +141,8 @@ class SampleModel {
   static constexpr int kLinesPerHeader = 3;
 
  private:
-  int scaledRows_;
-  int headers_;
   std::map<std::string, int> counts_;  // upper-cased table names
+  int tradeGoods_ = 0;                 // HP rows of the trade kinds
 };
 
 // Fills the tables of a database whose schema is in place, one prepared
@@ -188,8 +185,6 @@ Gen ref(const SampleModel& m, std::string table, int salt = 0);
 Gen day(double oleDate);
 Gen billDate();                                     // SampleModel::billDate(i)
 Gen bytes(std::string content);
-// The value of another generator for a different row (parents of trees...).
-Gen of(std::function<Variant(const Row&)> f);
 }  // namespace gen
 
 // A plan for all rows of a table as the model sizes it, and one for the

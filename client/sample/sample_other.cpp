@@ -500,7 +500,8 @@ std::vector<TablePlan> otherPlans(const SampleModel& m) {
                     .set("iPileMoney", gen::reals({860, 2300, 6100, 150, 1200, 5400}))
                     .set("iOverPlusMoney", gen::reals({120, 350, 1800, 200, 60, 900}))
                     .set("CustomerID", gen::integer(0))
-                    .set("dBirthDay", [](const Row& r) { return Variant::date(SampleModel::date(1975 + r.i, 1 + r.i, 8)); })
+                    .set("dBirthDay",
+                         [](const Row& r) { return Variant::date(SampleModel::date(1975 + r.i, 1 + r.i, 8)); })
                     .set("Pile", gen::ints({860, 2300, 6100, 150, 1200, 5400}))
                     .set("StoreId", gen::integer(1))
                     .set("Py", gen::cycle({"WXM", "LXH", "ZDW", "LFF", "CJH", "ZXM"}))
@@ -513,7 +514,8 @@ std::vector<TablePlan> otherPlans(const SampleModel& m) {
                       return textOf(buf);
                     })
                     .set("QQ", [](const Row& r) { return textOf(std::to_string(88001 + r.i)); })
-                    .set("Email", [](const Row& r) { return textOf("vip" + std::to_string(1001 + r.i) + "@example.cn"); })
+                    .set("Email",
+                         [](const Row& r) { return textOf("vip" + std::to_string(1001 + r.i) + "@example.cn"); })
                     .set("MemoText", gen::cycle({"", "喜欢数码产品", "大客户"}))
                     .set("iDiscount", [](const Row& r) {
                       static const double zk[] = {98, 95, 90};

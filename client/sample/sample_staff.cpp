@@ -64,7 +64,8 @@ std::vector<TablePlan> staffPlans(const SampleModel& m) {
                     .set("F_empID", gen::id())
                     .set("F_Code", [](const Row& r) { return textOf(about(r).code); })
                     .set("F_Name", [](const Row& r) { return textOf(about(r).name); })
-                    .set("F_Dept", [](const Row& r) { return textOf(SampleModel::departmentName(about(r).department)); })
+                    .set("F_Dept",
+                         [](const Row& r) { return textOf(SampleModel::departmentName(about(r).department)); })
                     .set("F_fromDate", gen::days({on(3, 10), on(5, 12), on(7, 7)}))
                     .set("F_toDate", gen::days({on(3, 14), on(5, 13), on(7, 11)}))
                     .set("F_address", gen::cycle({"公司三楼会议室", "北京培训中心", "公司三楼会议室"}))

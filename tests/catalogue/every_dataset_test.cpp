@@ -305,27 +305,39 @@ TEST(SampleHomeTest, DeclaredSampleBehindDriveDServesBeforeConnectAct) {
 
 TEST(SampleHomeTest, BillHeadersAddUpToTheirLines) {
   data::Connection cn(jetString(SampleHome::path() / "data" / "Sample" / "DaZiva.mdb"));
-  // Goods bills: header amount = sum of quantity times price over the lines.
-  const char* goodsFamilies[][2] = {{"CGSQZB", "CGSQ"}, {"CGDDZB", "CGDD"}, {"CGSHZB", "CGSH"}, {"CGTHZB", "CGTH"},
-                                    {"XSDDZB", "XSDD"}, {"XSKDZB", "XSKD"}, {"XSTHZB", "XSTH"}, {"LSKDZB", "LSKD"},
-                                    {"LLZB", "LL"},     {"TLZB", "TL"},     {"CPJCZB", "CPJC"}, {"KCPDZB", "KCPD"},
-                                    {"CHTJZB", "CHTJ"}, {"CKDBZB", "CKDB"}, {"QTKCBDZB", "QTKCBD"},
-                                    {"SC_SCJHZB", "SC_SCJH"}, {"SC_ProduceOrderZB", "SC_ProduceOrder"},
-                                    {"SC_WtjgZB", "SC_Wtjg"}};
+  // Goods bills: header amount = sum of quantity times price over the lines,
+  // and each line is priced as its goods item: retail (JJJ) on sales, cost
+  // (JJ) elsewhere.
+  struct Family {
+    const char* header;
+    const char* lines;
+    const char* price;
+  };
+  const Family goodsFamilies[] = {
+      {"CGSQZB", "CGSQ", "JJ"},     {"CGDDZB", "CGDD", "JJ"},       {"CGSHZB", "CGSH", "JJ"},
+      {"CGTHZB", "CGTH", "JJ"},     {"XSDDZB", "XSDD", "JJJ"},      {"XSKDZB", "XSKD", "JJJ"},
+      {"XSTHZB", "XSTH", "JJJ"},    {"LSKDZB", "LSKD", "JJJ"},      {"LLZB", "LL", "JJ"},
+      {"TLZB", "TL", "JJ"},         {"CPJCZB", "CPJC", "JJ"},       {"KCPDZB", "KCPD", "JJ"},
+      {"CHTJZB", "CHTJ", "JJ"},     {"CKDBZB", "CKDB", "JJ"},       {"QTKCBDZB", "QTKCBD", "JJ"},
+      {"SC_SCJHZB", "SC_SCJH", "JJ"}, {"SC_ProduceOrderZB", "SC_ProduceOrder", "JJ"}, {"SC_WtjgZB", "SC_Wtjg", "JJ"},
+  };
   for (const auto& f : goodsFamilies) {
-    SCOPED_TRACE(f[0]);
-    std::string h = f[0], l = f[1];
+    SCOPED_TRACE(f.header);
+    std::string h = f.header, l = f.lines, price = f.price;
     EXPECT_EQ(scalar(cn, "select count(*) from " + h + " Z where abs(Z.JE - (select sum(M.SL * M.DJ) from " + l +
                              " M where M.ZBID = Z.ID)) > 0.05")
                   .toInt64(),
               0);
+    EXPECT_EQ(scalar(cn, "select count(*) from " + l + " M, HP H where M.HPID = H.ID and M.DJ = H." + price).toInt64(),
+              count(cn, l));
   }
   // Money bills: header amount = sum of the lines' amounts.
   for (const auto& f : {std::pair{"FYKZZB", "FYKZ"}, std::pair{"QTSRZB", "QTSR"}, std::pair{"CGFKZB", "CGFK"},
                         std::pair{"XSSKZB", "XSSK"}}) {
     SCOPED_TRACE(f.first);
-    EXPECT_EQ(scalar(cn, std::string("select count(*) from ") + f.first + " Z where abs(Z.JE - (select sum(M.JE) from " +
-                             f.second + " M where M.ZBID = Z.ID)) > 0.005")
+    std::string h = f.first, l = f.second;
+    EXPECT_EQ(scalar(cn, "select count(*) from " + h + " Z where abs(Z.JE - (select sum(M.JE) from " + l +
+                             " M where M.ZBID = Z.ID)) > 0.005")
                   .toInt64(),
               0);
   }
@@ -355,10 +367,10 @@ TEST(SampleHomeTest, TreesHaveRootsAndParentsThatExist) {
     std::string table = t.table, key = t.key, parent = t.parent;
     EXPECT_GE(scalar(cn, "select count(*) from " + table + " where " + parent + " = 0").toInt64(), 1);
     EXPECT_GE(scalar(cn, "select count(*) from " + table + " where " + parent + " <> 0").toInt64(), 1);
-    EXPECT_EQ(scalar(cn, "select count(*) from " + table + " C where C." + parent + " <> 0 and not exists (select * from " +
-                             table + " P where P." + key + " = C." + parent + ")")
-                  .toInt64(),
-              0);
+    const std::string orphans = "select count(*) from " + table + " C where C." + parent +
+                                " <> 0 and not exists (select * from " + table + " P where P." + key + " = C." + parent +
+                                ")";
+    EXPECT_EQ(scalar(cn, orphans).toInt64(), 0);
   }
 }
 
