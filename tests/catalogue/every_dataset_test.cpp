@@ -17,6 +17,7 @@
 #include "catalogue/declaration.h"
 #include "catalogue/schema.h"
 #include "client/sample/sample_home.h"
+#include "client/sample/sample_model.h"
 #include "platform/data/connection.h"
 #include "platform/data/query.h"
 #include "platform/files/files.h"
@@ -367,9 +368,8 @@ TEST(SampleHomeTest, TreesHaveRootsAndParentsThatExist) {
     std::string table = t.table, key = t.key, parent = t.parent;
     EXPECT_GE(scalar(cn, "select count(*) from " + table + " where " + parent + " = 0").toInt64(), 1);
     EXPECT_GE(scalar(cn, "select count(*) from " + table + " where " + parent + " <> 0").toInt64(), 1);
-    const std::string orphans = "select count(*) from " + table + " C where C." + parent +
-                                " <> 0 and not exists (select * from " + table + " P where P." + key + " = C." + parent +
-                                ")";
+    const std::string orphans = "select count(*) from " + table + " C where C." + parent + " <> 0 and not exists " +
+                                "(select * from " + table + " P where P." + key + " = C." + parent + ")";
     EXPECT_EQ(scalar(cn, orphans).toInt64(), 0);
   }
 }
@@ -460,6 +460,105 @@ TEST(SampleHomeTest, AFolderThatCannotBeWrittenIsNamedInTheError) {
     }
   }
   fs::remove_all(scratch);
+}
+
+// ---------------------------------------------------------------- the builder's checks
+
+TEST(SampleBuilderTest, SchemaReaderTakesTheColumnsAndTypesOfTheDdl) {
+  auto tables = client::sample::readSchemaTables(
+      {"CREATE TABLE T (\n  ID LONG,\n  MC ANSIVARCHAR(16),\n  S1 CHAR(50),\n  F_Dj DECIMAL(19,4),\n"
+       "  CONSTRAINT PK_T PRIMARY KEY (ID)\n)",
+       "CREATE INDEX IX_T ON T (MC)"});
+  ASSERT_EQ(tables.size(), 1u);
+  const auto& t = tables[0];
+  EXPECT_EQ(t.name, "T");
+  ASSERT_EQ(t.columns.size(), 4u);
+  EXPECT_EQ(t.columns[1].name, "MC");
+  EXPECT_EQ(t.columns[1].type, client::sample::ColumnType::AnsiText);
+  EXPECT_EQ(t.columns[1].size, 16);
+  EXPECT_EQ(t.columns[2].type, client::sample::ColumnType::Char);
+  EXPECT_EQ(t.columns[3].type, client::sample::ColumnType::Decimal);
+  EXPECT_NE(t.column("mc"), nullptr);
+
+  struct Bad {
+    const char* ddl;
+    const char* message;
+  };
+  for (const Bad& b : {Bad{"CREATE TABLE U (\n  ID NUMBERISH,\n)", "Table U: unknown column type in 'ID NUMBERISH'"},
+                       Bad{"CREATE TABLE U (\n  ID\n)", "Table U: cannot read the column line 'ID'"},
+                       Bad{"CREATE TABLE U (\n)", "Table U: no columns found"}}) {
+    try {
+      client::sample::readSchemaTables({b.ddl});
+      ADD_FAILURE() << b.ddl;
+    } catch (const std::invalid_argument& e) {
+      EXPECT_STREQ(e.what(), b.message);
+    }
+  }
+}
+
+// Fills a scratch database of one table with a plan, then tries the same
+// plan once more: the failure text. `probe`, when given, is run on the table
+// afterwards and its value stored in `probed`.
+std::string fillWith(const client::sample::TablePlan& plan, const char* probe = nullptr, int64_t* probed = nullptr) {
+  fs::path dir = scratchFolder("filler");
+  const fs::path file = dir / "t.mdb";
+  files::writeFile(file, "");
+  const std::vector<std::string> ddl = {
+      "CREATE TABLE T (\n  ID LONG,\n  KHID LONG,\n  MC ANSIVARCHAR(10),\n  QC TEXT(10),\n"
+      "  CONSTRAINT PK_T PRIMARY KEY (ID)\n)"};
+  std::string failure;
+  {
+    data::Connection cn(jetString(file));
+    for (const auto& s : ddl) cn.execute(s);
+    auto tables = client::sample::readSchemaTables(ddl);
+    client::sample::SampleModel model(0);
+    client::sample::TableFiller filler(cn, model, tables);
+    try {
+      filler.fill(plan);
+      filler.fill(plan);  // a second plan for the same table
+    } catch (const std::logic_error& e) {
+      failure = e.what();
+    }
+    if (probe) *probed = scalar(cn, probe).toInt64();
+  }
+  fs::remove_all(dir);
+  return failure;
+}
+
+TEST(SampleBuilderTest, FillerRefusesPlansThatDoNotFitTheSchema) {
+  using client::sample::TablePlan;
+  namespace gen = client::sample::gen;
+  auto plan = [](std::string table) {
+    TablePlan p;
+    p.table = std::move(table);
+    p.rows = 2;
+    return p;
+  };
+  struct Case {
+    TablePlan plan;
+    const char* failure;
+  };
+  const Case cases[] = {
+      {plan("Nope"), "Sample plan for table Nope: the schema has no such table"},
+      {plan("T").set("Colour", gen::text("red")), "Sample plan for table T: no column Colour"},
+      // Six Chinese characters take 12 bytes in code page 936: too many for
+      // a narrow column of 10, fine in a wide one.
+      {plan("T").set("MC", gen::text("北京华联商厦")), "Sample value '北京华联商厦' is too long for T.MC (10)"},
+      {plan("T").set("QC", gen::text("北京华联商厦股份有限公司")),
+       "Sample value '北京华联商厦股份有限公司' is too long for T.QC (10)"},
+      {plan("T").set("QC", gen::text("北京华联商厦")), "Sample plan for table T given twice"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.failure);
+    EXPECT_EQ(fillWith(c.plan), c.failure);
+  }
+  // Columns the plan leaves out follow the general rules: the key numbers
+  // the rows, a reference names one of the 8 customers, a text stays null.
+  int64_t matching = 0;
+  EXPECT_EQ(fillWith(plan("T").set("MC", gen::text("北京华联")),
+                     "select count(*) from T where ID in (1, 2) and KHID between 1 and 8 and QC is null", &matching),
+            "Sample plan for table T given twice");
+  EXPECT_EQ(matching, 2);
 }
 
 }  // namespace
