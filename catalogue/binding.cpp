@@ -56,6 +56,16 @@ FieldKind kindOf(FieldType t) {
 
 bool isStringField(FieldType t) { return t == FieldType::String || t == FieldType::WideString; }
 
+bool isNumericField(FieldType t) {
+  return t == FieldType::Integer || t == FieldType::SmallInt || t == FieldType::Float || t == FieldType::BCD ||
+         t == FieldType::LargeInt || t == FieldType::Word;
+}
+
+bool isNumericKind(FieldKind k) {
+  return k == FieldKind::Integer || k == FieldKind::SmallInt || k == FieldKind::Float || k == FieldKind::BCD ||
+         k == FieldKind::LargeInt || k == FieldKind::Word;
+}
+
 std::string message(std::string_view pattern, std::initializer_list<std::string> args) {
   std::string out;
   auto arg = args.begin();
@@ -100,7 +110,11 @@ std::vector<BoundField> bindDeclaredFields(std::string_view dataset, std::span<c
       }
     std::string name(f.name);
     if (!col) throw data::DataError::dataset(dataset, message("Field '%s' not found", {name}));
-    if (!typeAcceptsKind(f.type(), col->kind))
+    // A computed column's kind was read off its values, which a number
+    // expression may give as whole numbers where the engine would type it
+    // as a real: a numeric field takes any numeric computed column.
+    bool computedNumber = col->kindFromValues && isNumericField(f.type()) && isNumericKind(col->kind);
+    if (!computedNumber && !typeAcceptsKind(f.type(), col->kind))
       throw data::DataError::dataset(
           dataset, message("Type mismatch for field '%s', expecting: %s actual: %s",
                            {name, std::string(fieldTypeName(f.type())), std::string(data::kindName(col->kind))}));

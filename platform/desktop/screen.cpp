@@ -894,7 +894,10 @@ Reply Screen::doControl(const Request& request) {
   auto found = std::make_shared<std::atomic<bool>>(false);
   Reply r = shared->callOn(shared->mainQueue, [this, shared, name, found, apply, request](const ReplyFn& reply) {
     for (const auto& w : windows_) {
-      if (!w->visible || (!request.window.empty() && !text::equalsNoCaseAscii(w->name, request.window))) continue;
+      // A hidden window is reached when the request names it: the server's
+      // main window is never shown, and the operator works it this way.
+      bool named = !request.window.empty() && text::equalsNoCaseAscii(w->name, request.window);
+      if (!(named || (request.window.empty() && w->visible))) continue;
       Control* c = w->find(name);
       if (!c) continue;
       found->store(true);

@@ -44,3 +44,21 @@ TEST(ActivityLog, CharactersTheCodePageCannotHoldAreReplaced) {
   log.add(u"select '\u0E01' from T");
   EXPECT_EQ(log.text(), u"select '?' from T\r\n\r\n");
 }
+
+TEST(ActivityLog, AddingSeveralAtOnceEqualsAddingThemInTurn) {
+  std::vector<text::WString> batch;
+  for (int i = 0; i < 600; ++i) batch.push_back(text::WString(static_cast<size_t>(7 + i % 50), static_cast<char16_t>(u'a' + i % 26)));
+  batch.push_back(text::WString(10239, u'z'));
+  batch.push_back(u"\u0E01 last");
+  for (size_t split : {size_t(0), size_t(1), size_t(300), batch.size()}) {
+    ActivityLog one, all;
+    one.add(u"before");
+    all.add(u"before");
+    for (const auto& e : batch) one.add(e);
+    std::vector<text::WString> head(batch.begin(), batch.begin() + static_cast<long>(split));
+    std::vector<text::WString> tail(batch.begin() + static_cast<long>(split), batch.end());
+    all.addAll(head);
+    all.addAll(tail);
+    EXPECT_EQ(all.text(), one.text()) << split;
+  }
+}

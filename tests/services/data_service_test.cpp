@@ -129,6 +129,14 @@ TEST_F(DataService, AcceptedAtOnceAndThroughFamilies) {
   auto p = decoded(fetch(d, u"pTableColumns", -1, 1, u"select * from TC2").packet);
   EXPECT_DOUBLE_EQ(p.realValue(0, static_cast<size_t>(p.columnIndex("F1"))), 12.5);
   EXPECT_DOUBLE_EQ(p.realValue(0, static_cast<size_t>(p.columnIndex("F2"))), 3.25);
+
+  // A float field over a computed column whose values are whole numbers.
+  fetch(d, u"pTableColumns", 0, 2);
+  auto c = decoded(fetch(d, u"pTableColumns", -1, 1,
+                         u"select ID, XH, TableName, FieldName, FieldCaption, IsShow, PrintIsShow, Width, S1, S2, "
+                         u"7 as F1, F2, Zt1, Zt2 from TC2")
+                       .packet);
+  EXPECT_DOUBLE_EQ(c.realValue(0, static_cast<size_t>(c.columnIndex("F1"))), 7.0);
 }
 
 TEST_F(DataService, RepeatedColumnNamesGetANumber) {

@@ -420,6 +420,19 @@ TEST_F(ScreenTest, ShownWindowsOfTheMainThreadAreWorkedThere) {
   EXPECT_EQ(clickedOn, main_.id());
 }
 
+TEST_F(ScreenTest, AHiddenWindowIsWorkedWhenTheRequestNamesIt) {
+  start();
+  int clicks = 0;
+  main_.run([&] {
+    Window& w = *screen_->findWindow("frmMains");
+    w.visible = false;
+    w.control("SpeedButton1").onClick = [&] { ++clicks; };
+  });
+  EXPECT_NE(refused({"click", "SpeedButton1"}).find("no open dialog or shown window"), std::string::npos);
+  ok({"--window", "frmMains", "click", "SpeedButton1"});
+  main_.run([&] { EXPECT_EQ(clicks, 1); });
+}
+
 TEST_F(ScreenTest, HandlerFailuresAreShownWithTheApplicationTitle) {
   start();
   main_.run([&] {
