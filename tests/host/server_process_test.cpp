@@ -365,3 +365,48 @@ TEST_F(ServerProcess, ThreeClientsThreeObjectsAndOneReleaseLeavesTheOthers) {
 }
 
 }  // namespace
+
+TEST_F(ServerProcess, ServiceMethodsAndTheCommandWatchThroughTheServer) {
+  int rc = 0;
+  quib("init " + home_.string() + " --rows 3", &rc);
+  ASSERT_EQ(rc, 0);
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  auto out = quib("run " + script("methods.json", R"([{"create":"Quib.datas","as":"d"},
+    {"call":"d","method":"GetAccounts","args":[]},
+    {"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},
+    {"call":"d","method":"SetFilter","args":[["kh","ID = 1"]]},
+    {"call":"d","method":"AS_GetRecords","args":["pKh",-1,null,1,"",null,null]},
+    {"call":"d","method":"SetFilter","args":[["KH",""]]},
+    {"call":"d","method":"GetTableNames","args":[]},
+    {"call":"d","method":"AS_Execute","args":["pTmp","update GOODS",null,null]},
+    {"call":"d","method":"BackupData","args":[""]},
+    {"call":"d","method":"CompactDatabase","args":["",""]},
+    {"call":"d","method":"GetServerDate","args":[]}])"),
+                  &rc);
+  ASSERT_EQ(rc, 0) << out;
+  std::istringstream lines(out);
+  std::vector<std::string> l;
+  for (std::string s; std::getline(lines, s);) l.push_back(s);
+  ASSERT_EQ(l.size(), 11u) << out;
+  EXPECT_NE(l[1].find("\"result\":0"), std::string::npos) << l[1];   // an account set is registered
+  EXPECT_NE(l[2].find("\"result\":0"), std::string::npos) << l[2];
+  EXPECT_NE(l[3].find("\"ok\":true"), std::string::npos) << l[3];
+  EXPECT_NE(l[4].find("\"out\":[1,"), std::string::npos) << l[4];    // the filter lets one customer through
+  EXPECT_NE(l[6].find("|KH|"), std::string::npos) << l[6];
+  EXPECT_NE(l[7].find("\"ok\":false"), std::string::npos) << l[7];   // refused by the watch
+  EXPECT_NE(l[7].find("cancelled"), std::string::npos) << l[7];
+  EXPECT_NE(l[8].find("\"result\":1"), std::string::npos) << l[8];
+  EXPECT_NE(l[9].find("\"result\":1"), std::string::npos) << l[9];
+  EXPECT_NE(l[10].find("\"ok\":true"), std::string::npos) << l[10];
+
+  auto log = quib("screen log");
+  EXPECT_NE(log.find("Not Execute: update GOODS"), std::string::npos) << log;
+  EXPECT_NE(log.find("select * from KH"), std::string::npos) << log;  // the backup's dump
+  bool backedUp = false;
+  for (const auto& e : fs::directory_iterator(home_ / "drives" / "d" / "backup"))
+    backedUp = backedUp || e.path().filename().string().find("_备份数据.txt") != std::string::npos;
+  EXPECT_TRUE(backedUp);
+  EXPECT_TRUE(fs::exists(home_ / "data" / "Sample" / "DaZiva.mdb"));
+  EXPECT_FALSE(fs::exists(home_ / "data" / "Sample" / "db1.mdb"));
+}
