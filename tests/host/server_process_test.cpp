@@ -410,3 +410,32 @@ TEST_F(ServerProcess, ServiceMethodsAndTheCommandWatchThroughTheServer) {
   EXPECT_TRUE(fs::exists(home_ / "data" / "Sample" / "DaZiva.mdb"));
   EXPECT_FALSE(fs::exists(home_ / "data" / "Sample" / "db1.mdb"));
 }
+
+TEST_F(ServerProcess, ServiceMethodFailuresThroughTheServer) {
+  // A home without an account registry or company database.
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  int rc = 0;
+  auto out = quib("run " + script("fail.json", R"([{"create":"Quib.datas","as":"d"},
+    {"call":"d","method":"GetAccounts","args":[]},
+    {"call":"d","method":"ConnectAct","args":[0,"","Nowhere","",""]},
+    {"call":"d","method":"AS_GetRecords","args":["pKh",-1,null,1,"",null,null]},
+    {"call":"d","method":"SetFilter","args":["not an array"]},
+    {"call":"d","method":"ConnectAct","args":[1,"srv","db","sa",""]},
+    {"call":"d","method":"CompactDatabase","args":["",""]},
+    {"call":"d","method":"GetServerDateTime","args":[]}])"),
+                  &rc);
+  ASSERT_EQ(rc, 0) << out;
+  std::istringstream lines(out);
+  std::vector<std::string> l;
+  for (std::string s; std::getline(lines, s);) l.push_back(s);
+  ASSERT_EQ(l.size(), 8u) << out;
+  EXPECT_NE(l[1].find("\"result\":-1"), std::string::npos) << l[1];  // absorbed: no registry
+  EXPECT_NE(l[2].find("\"result\":0"), std::string::npos) << l[2];   // not checked until the first open
+  EXPECT_NE(l[3].find("\"ok\":false"), std::string::npos) << l[3];
+  EXPECT_NE(l[3].find("DaZiva.mdb"), std::string::npos) << l[3];
+  EXPECT_NE(l[4].find("\"ok\":false"), std::string::npos) << l[4];
+  EXPECT_NE(l[5].find("SQL Server link is not available"), std::string::npos) << l[5];
+  EXPECT_NE(l[6].find("\"ok\":false"), std::string::npos) << l[6];
+  EXPECT_NE(l[7].find("\"ok\":true"), std::string::npos) << l[7];  // the object stays usable
+}
