@@ -439,3 +439,28 @@ TEST_F(ServerProcess, ServiceMethodFailuresThroughTheServer) {
   EXPECT_NE(l[6].find("\"ok\":false"), std::string::npos) << l[6];
   EXPECT_NE(l[7].find("\"ok\":true"), std::string::npos) << l[7];  // the object stays usable
 }
+
+TEST_F(ServerProcess, TheActivityLogShowsEveryCommandNewestFirst) {
+  int rc = 0;
+  quib("init " + home_.string() + " --rows 3", &rc);
+  ASSERT_EQ(rc, 0);
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  auto out = quib("run " + script("log.json", R"([{"create":"Quib.datas","as":"d"},
+    {"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},
+    {"call":"d","method":"AS_Execute","args":["pTmp","delete from AppLog where uName = 'A'",null,null]},
+    {"call":"d","method":"AS_Execute","args":["pTmp","update ASSETS",null,null]},
+    {"call":"d","method":"AS_Execute","args":["pTmp"," UPDATE GOODS",null,null]},
+    {"call":"d","method":"AS_Execute","args":["pTmp","update goods set x = 1",null,null]},
+    {"call":"d","method":"AS_Execute","args":["pTmp","update GOODS",null,null]}])"),
+                  &rc);
+  ASSERT_EQ(rc, 0) << out;
+  auto log = quib("screen log");
+  // Newest first, each entry followed by a blank line; the refused one
+  // marked, the ones let through as they came (they fail in the database).
+  EXPECT_EQ(log.rfind("Not Execute: update GOODS\r\n\r\nupdate goods set x = 1\r\n\r\n UPDATE GOODS\r\n\r\n"
+                      "update ASSETS\r\n\r\ndelete from AppLog where uName = 'A'\r\n\r\n",
+                      0),
+            0u)
+      << log;
+}
