@@ -122,17 +122,17 @@ std::vector<BoundField> bindDeclaredFields(std::string_view dataset, std::span<c
     // narrow or GUID column) is held to the column's size.
     bool viaFamily = isStringField(f.type()) && col->kind != FieldKind::String && col->kind != FieldKind::WideString &&
                      col->kind != FieldKind::Unknown;
-    if (viaFamily && f.spec.size > col->size)
+    if (viaFamily && f.typeSpec.size > col->size)
       throw data::DataError::dataset(dataset, message("Size mismatch for field '%s', expecting: %d actual: %d",
-                                                      {name, std::to_string(f.spec.size), std::to_string(col->size)}));
+                                                      {name, std::to_string(f.typeSpec.size), std::to_string(col->size)}));
     BoundField b;
     b.name = name;
     b.type = f.type();
-    b.size = f.spec.size;
-    b.precision = f.spec.precision;
+    b.size = f.typeSpec.size;
+    b.precision = f.typeSpec.precision;
     b.flags = f.flags;
-    b.fixed = f.spec.isFixed;
-    b.readOnly = f.spec.isReadOnly;
+    b.fixed = f.typeSpec.isFixed;
+    b.readOnly = f.typeSpec.isReadOnly;
     b.column = index;
     b.columnKind = col->kind;
     out.push_back(std::move(b));

@@ -92,9 +92,9 @@ inline constexpr TypeSpec blob{FieldType::Blob};
 
 struct FieldDecl {
   std::string_view name;
-  TypeSpec spec;
+  TypeSpec typeSpec;
   uint8_t flags;
-  constexpr FieldType type() const { return spec.type; }
+  constexpr FieldType type() const { return typeSpec.type; }
 };
 
 // A declared parameter of a dataset's command.

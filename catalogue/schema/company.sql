@@ -476,7 +476,7 @@ CREATE TABLE HPHSFS (
 )
 ;
 
--- The goods: code, bar code, category (HPLBID = Pub_ItemType.ItemType), name, specification, unit and prices.
+-- The goods: code, bar code, category (HPLBID = Pub_ItemType.ItemType), name, model and size, unit and prices.
 CREATE TABLE HP (
   ID         LONG,
   BH         TEXT(20),

@@ -159,7 +159,7 @@ std::vector<TablePlan> billPlans(const SampleModel& m) {
   // The returned goods of each sales return once more, two lines a bill.
   TablePlan thgc = linesFor(m, "THGC", "XSTHZB", 2);
   thgc.set("HPID", [&m](const Row& r) { return Variant::i4(m.lineGoods(r.h, r.j, 5) + 1); })
-      .set("aGG", [&m](const Row& r) { return textOf(SampleModel::goods(m.lineGoods(r.h, r.j, 5)).spec); })
+      .set("aGG", [&m](const Row& r) { return textOf(SampleModel::goods(m.lineGoods(r.h, r.j, 5)).gg); })
       .set("SL", [](const Row& r) { return Variant::r8(SampleModel::lineQuantity(r.h, r.j)); })
       .set("DJ", [&m](const Row& r) { return Variant::r8(SampleModel::goodsSalePrice(m.lineGoods(r.h, r.j, 5))); });
   out.push_back(std::move(thgc));

@@ -343,7 +343,7 @@ std::vector<TablePlan> masterPlans(const SampleModel& m) {
                  if (i >= SampleModel::kGoodsKinds) s += format("-%06d", i + 1);
                  return Variant::bstrUtf8(s);
                }))
-          .set("GG", goods([](const Goods& g, int) { return Variant::bstrUtf8(g.spec); }))
+          .set("GG", goods([](const Goods& g, int) { return Variant::bstrUtf8(g.gg); }))
           .set("DW", goods([](const Goods& g, int) { return Variant::bstrUtf8(g.unit); }))
           .set("HPHSFFID", gen::ints({2}))
           .set("HPHSFSID", gen::ints({1}))

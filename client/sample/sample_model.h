@@ -113,7 +113,7 @@ class SampleModel {
   // The goods every HP row is a variant of (row g takes entry g % 16).
   struct GoodsEntry {
     const char* name;
-    const char* spec;
+    const char* gg;
     const char* unit;
     int category;  // Pub_ItemType.ItemType
     double cost;

@@ -30,7 +30,7 @@ struct Part {
   const char* name;
   const char* unit;
   const char* type;
-  const char* spec;
+  const char* gg;
   const char* brand;
   double price;
 };
@@ -60,7 +60,7 @@ TablePlan repairLines(const SampleModel& m, const std::string& table, const std:
       .set("F_GOODname", [part](const Row& r) { return textOf(part(r).name); })
       .set("F_unit", [part](const Row& r) { return textOf(part(r).unit); })
       .set("F_type", [part](const Row& r) { return textOf(part(r).type); })
-      .set("F_spec", [part](const Row& r) { return textOf(part(r).spec); })
+      .set("F_spec", [part](const Row& r) { return textOf(part(r).gg); })
       .set("F_pinpai", [part](const Row& r) { return textOf(part(r).brand); })
       .set("F_address", gen::text("物业仓库"))
       .set("DJ", [part](const Row& r) { return Variant::r8(part(r).price); })
@@ -339,7 +339,7 @@ std::vector<TablePlan> otherPlans(const SampleModel& m) {
                     .set("F_name", [](const Row& r) { return textOf(kFacilities[r.i % 3].name); })
                     .set("F_type", [](const Row& r) { return textOf(kFacilities[r.i % 3].type); })
                     .set("F_pinpai", [](const Row& r) { return textOf(kFacilities[r.i % 3].brand); })
-                    .set("F_spec", [](const Row& r) { return textOf(kFacilities[r.i % 3].spec); })
+                    .set("F_spec", [](const Row& r) { return textOf(kFacilities[r.i % 3].gg); })
                     .set("F_address", gen::cycle({"1号楼", "各楼层", "小区大门"}))
                     .set("F_amount", gen::reals({2, 48, 16}))
                     .set("F_price", [](const Row& r) { return Variant::r8(kFacilities[r.i % 3].price); })
@@ -372,7 +372,7 @@ std::vector<TablePlan> otherPlans(const SampleModel& m) {
                     .set("F_unit", [](const Row& r) { return textOf(kGoods[r.i % 4].unit); })
                     .set("F_type", [](const Row& r) { return textOf(kGoods[r.i % 4].type); })
                     .set("F_pinpai", [](const Row& r) { return textOf(kGoods[r.i % 4].brand); })
-                    .set("F_spec", [](const Row& r) { return textOf(kGoods[r.i % 4].spec); })
+                    .set("F_spec", [](const Row& r) { return textOf(kGoods[r.i % 4].gg); })
                     .set("F_address", gen::text("物业仓库"))
                     .set("F_price", [](const Row& r) { return Variant::r8(kGoods[r.i % 4].price); }));
   // Fees of August for every room: water, electricity and gas readings.

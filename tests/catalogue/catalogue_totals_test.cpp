@@ -29,8 +29,8 @@ Totals totalsOf(std::span<const DatasetDecl> datasets) {
       ++t.types[f.type()];
       ++t.flags[f.flags];
       bool text = f.type() == FieldType::String || f.type() == FieldType::WideString;
-      if (text && f.spec.size == kDefaultStringSize) ++t.defaultSize;
-      if (f.spec.isFixed) ++t.fixed;
+      if (text && f.typeSpec.size == kDefaultStringSize) ++t.defaultSize;
+      if (f.typeSpec.isFixed) ++t.fixed;
     }
   }
   return t;
@@ -106,9 +106,9 @@ TEST(CatalogueRules, NamesAreUniqueAndProvidersFollowTheNamingRule) {
             << d.name << "." << f.name;
         EXPECT_LE(f.name.size(), 31u) << d.name << "." << f.name;
         if (f.type() == FieldType::AutoInc) {
-          EXPECT_TRUE(f.spec.isReadOnly) << d.name << "." << f.name;
+          EXPECT_TRUE(f.typeSpec.isReadOnly) << d.name << "." << f.name;
         }
-        if (f.spec.isFixed) {
+        if (f.typeSpec.isFixed) {
           EXPECT_EQ(f.type(), FieldType::WideString) << d.name << "." << f.name;
         }
       }

@@ -232,8 +232,8 @@ std::string bindingFailure(const FieldDecl& f, ColumnKind c) {
       fieldFamily ? family(*fieldFamily).count(c.kind) > 0 : (t == FieldType::Boolean && c.kind == Kind::Boolean);
   if (!same)
     return std::string("type mismatch, expecting ") + std::string(fieldTypeName(t)) + " actual " + kindName(c.kind);
-  if (t == FieldType::String && c.kind != Kind::String && f.spec.size > c.size)
-    return "size mismatch, expecting " + std::to_string(f.spec.size) + " actual " + std::to_string(c.size);
+  if (t == FieldType::String && c.kind != Kind::String && f.typeSpec.size > c.size)
+    return "size mismatch, expecting " + std::to_string(f.typeSpec.size) + " actual " + std::to_string(c.size);
   return {};
 }
 
@@ -390,7 +390,7 @@ struct WriteCheck {
 WriteCheck resolverStatements(const DatasetDecl& d, const std::string& table) {
   std::string cols, marks, where;
   for (const auto& f : d.fields) {
-    bool writable = (f.flags & kInUpdate) && f.type() != FieldType::AutoInc && !f.spec.isReadOnly;
+    bool writable = (f.flags & kInUpdate) && f.type() != FieldType::AutoInc && !f.typeSpec.isReadOnly;
     if (writable) {
       cols += (cols.empty() ? "" : ", ") + std::string(f.name);
       marks += marks.empty() ? "?" : ", ?";
