@@ -52,7 +52,9 @@ std::vector<Line> splitLines(std::string_view text) {
     line.start = pos;
     line.next = nl == std::string_view::npos ? text.size() : nl + 1;
     line.end = nl == std::string_view::npos ? text.size() : nl;
-    if (line.end > line.start && text[line.end - 1] == '\r') --line.end;
+    // Only a CR before the LF belongs to the line end: a lone CR, even the
+    // file's last byte, is content, so that a rewrite keeps one line end.
+    if (nl != std::string_view::npos && line.end > line.start && text[line.end - 1] == '\r') --line.end;
     std::string_view content = trim(text.substr(line.start, line.end - line.start));
     if (!content.empty() && content.front() == '[') {
       line.kind = Line::Section;

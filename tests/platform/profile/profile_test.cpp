@@ -247,11 +247,13 @@ TEST(ComputerName, IsTheUpperCasedNetbiosName) {
 
 TEST(IniText, EditsAreFoundByTheReader) {
   const char* texts[] = {"",      "[A]",           "[A]\nx=1", "junk\n[a]\r\n\r\n[B]\nx=2\n", "[B]\n[A]\n;x=3\n",
-                         "junk\r", "[A]\rx=1\r\n"};  // a lone CR ends no line
+                         "junk\r", "[A]\rx=1\r\n", "[A]\r\nx=1\r"};  // a lone CR ends no line
   for (const char* t : texts) {
     std::string edited = rvz::profile::withValue(t, "A", "X", "v");
     EXPECT_EQ(rvz::profile::findValue(edited, "a", "x"), "v") << t;
     EXPECT_EQ(edited.find("v"), edited.rfind("v")) << t;  // written once
+    // A second section after it leaves the first value as it was.
+    EXPECT_EQ(rvz::profile::findValue(rvz::profile::withValue(edited, "B", "y", "w"), "A", "X"), "v") << t;
   }
 }
 
