@@ -1,5 +1,6 @@
 // JSON forms of variants for quib.
 #include "client/quib_json.h"
+#include "client/quib_packet.h"
 
 #include <cmath>
 #include <cstdio>
@@ -154,7 +155,7 @@ Variant fromJson(const json& j, const std::string& where, int depth) {
         }
         return Variant(std::move(a));
       }
-      if (key == "packet") bad(at, "packet arguments need quib run --decode, which this build does not offer");
+      if (key == "packet") return Variant(SafeArray::bytes(packetFromJson(v, at)));
       const Kind* k = kindByName(key);
       if (!k || k->vt == VT_VARIANT) bad(where, "unknown variant form \"" + key + "\"");
       return typed(k->vt, v, at, depth);

@@ -10,8 +10,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "client/activation.h"
 #include "client/quib_json.h"
+#include "client/quib_packet.h"
 #include "platform/remoting/error_info.h"
+#include "platform/remoting/hresults.h"
 
 namespace rvz::client {
 
@@ -111,6 +114,14 @@ ojson success() {
   return o;
 }
 
+// The server has gone or is going: a new session may find a new one.
+bool serverGone(HRESULT hr) {
+  return hr == remoting::RPC_S_SERVER_UNAVAILABLE || hr == RPC_E_DISCONNECTED || hr == remoting::CO_E_SERVER_STOPPING;
+}
+
+constexpr int kReopenTries = 20;
+constexpr auto kReopenPause = std::chrono::milliseconds(200);
+
 }  // namespace
 
 std::vector<Step> parseScript(std::string_view text) {
@@ -141,15 +152,45 @@ std::vector<Step> parseScript(std::string_view text) {
   return steps;
 }
 
-void runSteps(const std::vector<Step>& steps, Client& client, std::ostream& out) {
+void runSteps(const std::vector<Step>& steps, Client& first, std::ostream& out, const RunOptions& options) {
   std::map<std::string, ObjectRef> held;
+  std::unique_ptr<Client> reopened;
+  Client* current = &first;
+  // Runs a create or lock step, on a new session while the old one's
+  // server is gone and a new one can be had.
+  auto withServer = [&](const std::string& cls, const std::function<HRESULT(Client&, ErrorInfo&)>& op, ErrorInfo& e) {
+    HRESULT hr = op(*current, e);
+    for (int tries = 0; options.reopen && serverGone(hr) && tries < kReopenTries; ++tries) {
+      try {
+        if (tries > 0) std::this_thread::sleep_for(kReopenPause);
+        std::unique_ptr<Client> next = options.reopen(cls);
+        held.clear();  // their server is gone
+        reopened = std::move(next);
+        current = reopened.get();
+      } catch (const ComError& ce) {
+        e = ErrorInfo{};
+        e.hresult = ce.hresult();
+        e.description = text::utf8ToWide(ce.what());
+        return e.hresult;
+      }
+      hr = op(*current, e);
+    }
+    return hr;
+  };
+  auto value = [&](const Variant& v) {
+    if (options.decode)
+      if (auto p = decodedPacket(v)) return *p;
+    return variantToJson(v);
+  };
   for (const Step& s : steps) {
     ojson answer;
     ErrorInfo e;
+    Client& client = *current;
     switch (s.kind) {
       case Step::Create: {
         ObjectRef o;
-        if (failed(client.create(s.target, o, e, s.outer, s.iid))) {
+        auto create = [&](Client& c, ErrorInfo& err) { return c.create(s.target, o, err, s.outer, s.iid); };
+        if (failed(withServer(s.target, create, e))) {
           answer = failure(e);
           break;
         }
@@ -158,7 +199,7 @@ void runSteps(const std::vector<Step>& steps, Client& client, std::ostream& out)
           // Holding a new object under a name lets go of the old one.
           uint32_t n;
           ErrorInfo ignored;
-          client.release(it->second, n, ignored);
+          current->release(it->second, n, ignored);
         }
         held[s.as] = o;
         answer = success();
@@ -182,9 +223,9 @@ void runSteps(const std::vector<Step>& steps, Client& client, std::ostream& out)
           break;
         }
         answer = success();
-        answer["result"] = variantToJson(result);
+        answer["result"] = value(result);
         ojson o = ojson::array();
-        for (size_t pos : outs) o.push_back(variantToJson(args[pos]));
+        for (size_t pos : outs) o.push_back(value(args[pos]));
         answer["out"] = o;
         break;
       }
@@ -203,9 +244,11 @@ void runSteps(const std::vector<Step>& steps, Client& client, std::ostream& out)
         break;
       }
       case Step::Lock:
-      case Step::Unlock:
-        answer = failed(client.lockServer(s.target, s.kind == Step::Lock, e)) ? failure(e) : success();
+      case Step::Unlock: {
+        auto lock = [&](Client& c, ErrorInfo& err) { return c.lockServer(s.target, s.kind == Step::Lock, err); };
+        answer = failed(withServer(s.target, lock, e)) ? failure(e) : success();
         break;
+      }
       case Step::Sleep:
         std::this_thread::sleep_for(std::chrono::duration<double>(s.seconds));
         answer = success();
@@ -216,12 +259,18 @@ void runSteps(const std::vector<Step>& steps, Client& client, std::ostream& out)
 }
 
 int quibRun(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
-  if (args.size() > 1) {
-    err << "usage: quib run [FILE|-]" << std::endl;
+  RunOptions options;
+  std::vector<std::string> files;
+  for (const auto& a : args) {
+    if (a == "--decode") options.decode = true;
+    else files.push_back(a);
+  }
+  if (files.size() > 1) {
+    err << "usage: quib run [--decode] [FILE|-]" << std::endl;
     return 2;
   }
   std::string text;
-  std::string name = args.empty() ? "-" : args[0];
+  std::string name = files.empty() ? "-" : files[0];
   if (name == "-") {
     std::ostringstream s;
     s << in.rdbuf();
@@ -243,14 +292,24 @@ int quibRun(const std::vector<std::string>& args, std::istream& in, std::ostream
     err << "quib run: " << (name == "-" ? std::string("standard input") : name) << ": " << e.what() << std::endl;
     return 2;
   }
+  // The class the platform would start a server for: the first one the
+  // script asks for.
+  std::string firstClass;
+  for (const Step& s : steps)
+    if (s.kind == Step::Create || s.kind == Step::Lock) {
+      firstClass = s.target;
+      break;
+    }
   std::unique_ptr<Client> client;
   try {
-    client = std::make_unique<Client>(ClientOptions::fromEnvironment());
+    ClientOptions co = ClientOptions::fromEnvironment();
+    options.reopen = [co](std::string_view cls) { return connectActivating(co, cls); };
+    client = firstClass.empty() ? std::make_unique<Client>(co) : connectActivating(co, firstClass);
   } catch (const std::exception& e) {
     err << "quib run: " << e.what() << std::endl;
     return 3;
   }
-  runSteps(steps, *client, out);
+  runSteps(steps, *client, out, options);
   return 0;
 }
 

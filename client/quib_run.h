@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,14 +33,26 @@ struct Step {
 // wrong with it; nothing runs then.
 std::vector<Step> parseScript(std::string_view text);
 
+struct RunOptions {
+  // Results and out values that hold a packet are printed as {"packet": ...}.
+  bool decode = false;
+  // Opens a new session when a create or lock step finds the server gone
+  // (a server started by the platform ends on its last release); given the
+  // step's class, so that it can start the server again. The objects of
+  // the old session are gone with it. Null: the step fails as it came.
+  std::function<std::unique_ptr<Client>(std::string_view className)> reopen;
+};
+
 // Runs the steps in order on the client, writing one JSON line per step.
 // References still held at the end stay with the client's session, which
 // releases them when it closes.
-void runSteps(const std::vector<Step>& steps, Client& client, std::ostream& out);
+void runSteps(const std::vector<Step>& steps, Client& client, std::ostream& out, const RunOptions& options = {});
 
-// The whole command: reads FILE ("-" or none: standard input), connects
-// with the environment's settings and runs. 0 when every step ran, 2 when
-// the script cannot be read, 3 when the server cannot be reached.
+// The whole command: `quib run [--decode] [FILE|-]` reads FILE ("-" or
+// none: standard input), connects with the environment's settings
+// (starting the registered server of the script's first class when none
+// answers) and runs. 0 when every step ran, 2 when the script cannot be
+// read, 3 when the server cannot be reached.
 int quibRun(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
 
 }  // namespace rvz::client

@@ -86,7 +86,28 @@ class ServerProcess : public ::testing::Test {
         ::kill(p.pid, SIGKILL);
         ::waitpid(p.pid, &p.status, 0);
       }
+    for (pid_t pid : serversOfThisHome()) ::kill(pid, SIGKILL);  // started by a client, not by us
     fs::remove_all(root_);
+  }
+
+  // Servers running on this test's home, whoever started them.
+  std::vector<pid_t> serversOfThisHome() const {
+    std::vector<pid_t> found;
+    const std::string want = "RVZ_HOME=" + home_.string();
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+      const std::string name = entry.path().filename().string();
+      if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+      std::error_code e2;
+      if (fs::read_symlink(entry.path() / "exe", e2) != fs::canonical(kServer)) continue;
+      std::stringstream environ(slurp(entry.path() / "environ"));
+      for (std::string var; std::getline(environ, var, '\0');)
+        if (var == want) {
+          found.push_back(std::stoi(name));
+          break;
+        }
+    }
+    return found;
   }
 
   std::vector<std::string> env(const fs::path& home) const {
@@ -257,6 +278,44 @@ TEST_F(ServerProcess, PlatformStartEndsOnTheLastRelease) {
   EXPECT_EQ(rc, 0) << out;
   ASSERT_TRUE(waitEnded(p));
   EXPECT_EQ(p.exitCode(), 0);
+}
+
+TEST_F(ServerProcess, AClientStartsTheRegisteredServerAgainAfterItsLastRelease) {
+  auto& reg = start(kServer, {"-regserver"});
+  ASSERT_TRUE(waitEnded(reg));
+  ASSERT_EQ(reg.exitCode(), 0);
+  ASSERT_TRUE(serversOfThisHome().empty());
+
+  // No server runs: the client starts the registered one with -Embedding.
+  int rc = 0;
+  auto out = quib("run " + script("first.json", R"([{"create":"Quib.datas","as":"d"},{"release":"d"}])"), &rc);
+  EXPECT_EQ(rc, 0) << out;
+  EXPECT_EQ(out, "{\"ok\":true}\n{\"ok\":true}\n");
+  // A platform start: the last release ends it.
+  ASSERT_TRUE(waitFor([&] { return serversOfThisHome().empty(); })) << "the started server stayed";
+
+  // The next request starts it again; an object held across a sleep keeps
+  // that one serving until the client lets go.
+  std::string second = script("second.json", R"([{"create":"Quib.datas","as":"d"},
+      {"call":"d","method":"GetServerDate","args":[]},{"sleep":1.5}])");
+  std::vector<pid_t> during;
+  std::thread watcher([&] {
+    waitFor([&] { return !(during = serversOfThisHome()).empty(); });
+  });
+  out = quib("run " + second, &rc);
+  watcher.join();
+  EXPECT_EQ(rc, 0) << out;
+  EXPECT_NE(out.find("{\"ok\":true,\"result\":\""), std::string::npos) << out;
+  EXPECT_EQ(during.size(), 1u);
+  EXPECT_TRUE(waitFor([&] { return serversOfThisHome().empty(); })) << "the second server stayed";
+}
+
+TEST_F(ServerProcess, WithoutARegisteredServerTheClientSaysItCannotConnect) {
+  int rc = 0;
+  auto out = quib("run " + script("none.json", R"([{"create":"Quib.datas","as":"d"}])"), &rc);
+  EXPECT_EQ(rc, 3) << out;
+  EXPECT_NE(out.find("Cannot open a session with 127.0.0.1:" + std::to_string(port_)), std::string::npos) << out;
+  EXPECT_TRUE(serversOfThisHome().empty());
 }
 
 TEST_F(ServerProcess, PlatformStartWhoseFirstCreationFailsEnds) {

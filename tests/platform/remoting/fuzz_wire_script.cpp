@@ -1,5 +1,6 @@
 // Fuzz target: a quib script. Whatever reads as steps has arguments whose
-// JSON form reads back as the same variants.
+// JSON form reads back as the same variants; packet arguments show as
+// packets whose JSON reads again.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "client/quib_json.h"
+#include "client/quib_packet.h"
 #include "client/quib_run.h"
 
 using namespace rvz;
@@ -49,6 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         auto j = variantToJson(a);
         Variant back = variantFromJson(nlohmann::json::parse(j.dump()), "again");
         if (!hasNan(a) && !(back == a)) __builtin_trap();
+        // A packet argument shows as a packet again, and that JSON reads.
+        if (auto p = decodedPacket(a)) (void)variantFromJson(nlohmann::json::parse(p->dump()), "shown");
       }
     }
   } catch (const ComError&) {

@@ -110,7 +110,7 @@ TEST(QuibJson, RefusedFormsNameThePlaceAndTheFault) {
       {R"({"bytes": "AA=A"})", "not base64 at character 4"},
       {R"({"i2": 1, "i4": 2})", "exactly one key"},
       {R"({"money": 1})", "unknown variant form \"money\""},
-      {R"({"packet": {}})", "--decode"},
+      {R"({"packet": {}})", "arg.packet.columns: expected an array"},
       {R"({"array": {"type": "i4", "bounds": [[0, 3]], "items": [1, 2]}})", "call for 3 items, found 2"},
       {R"({"array": {"type": "i4", "bounds": [[0, 65536], [0, 65536]], "items": []}})", "found 0"},
       {R"({"array": {"type": "i9", "bounds": [[0, 1]], "items": [1]}})", "unknown element kind"},
