@@ -1,0 +1,383 @@
+// Remote calls through a real RoVezevu process over loopback gRPC, against
+// peers measured in the same run:
+//   call_vs_pg_roundtrip  one AS_DataRequest round trip vs a libpq SELECT 1
+//                         on a local PostgreSQL over TCP (RVZ_BENCH_PG)
+//   wire_vs_inprocess     a 100 000-row AS_GetRecords of pHp over the wire
+//                         vs the same call on an in-process DatasDispatch
+//   parallel4_speedup     4 x one client's fetch time / wall time of four
+//                         clients (own session, object and thread) fetching
+//                         at once
+// The server is the executable itself, started in a scratch home built by
+// buildSampleHome, so that every layer a client crosses is in the figures.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#if RVZ_BENCH_HAVE_LIBPQ
+#include <libpq-fe.h>
+#endif
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <latch>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "client/client.h"
+#include "client/sample/sample_home.h"
+#include "platform/text/text.h"
+#include "services/datas_dispatch.h"
+
+using namespace rvz;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kRows = 100000;
+constexpr int kFetchRounds = 5;
+constexpr int kCallBlocks = 10;      // interleaved blocks of calls, each side
+constexpr int kCallsPerBlock = 1000;
+constexpr int kWarmUpCalls = 2000;
+constexpr int kClients = 4;
+
+constexpr int32_t kGetRecords = 20000001;
+constexpr int32_t kDataRequest = 20000002;
+constexpr int32_t kConnectAct = 301;
+
+[[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
+
+double seconds(Clock::time_point from, Clock::time_point to) {
+  return std::chrono::duration<double>(to - from).count();
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+int freePort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) fail("cannot open a socket to find a free port");
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+    ::close(fd);
+    fail("cannot bind a loopback port");
+  }
+  ::close(fd);
+  return ntohs(a.sin_port);
+}
+
+// The server executable on the scratch home, ended (and waited for) when
+// this goes out of scope, whatever the run did.
+class ServerProcess {
+ public:
+  ServerProcess(const fs::path& home, int port) : log_(home / "server.log") {
+    std::vector<std::string> env{"RVZ_HOME=" + home.string(), "RVZ_ENDPOINT=127.0.0.1:" + std::to_string(port),
+                                 "RVZ_REGISTRY=" + (home / "registry.hive").string(), "RVZ_SCREEN_TIMEOUT=3"};
+    const std::string exe = RVZ_SERVER_EXE;
+    pid_ = ::fork();
+    if (pid_ < 0) fail("cannot fork the server process");
+    if (pid_ == 0) {
+      // A bench that dies must not leave its server behind.
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+      for (auto& v : env) ::putenv(v.data());
+      if (!std::freopen(log_.c_str(), "w", stderr)) ::_exit(126);
+      char* argv[] = {const_cast<char*>(exe.c_str()), nullptr};
+      ::execv(exe.c_str(), argv);
+      ::_exit(127);
+    }
+  }
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
+
+  ~ServerProcess() {
+    if (ended()) return;
+    // With every object released the close check quits without asking.
+    ::kill(pid_, SIGTERM);
+    for (int i = 0; i < 200 && !ended(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    if (!ended()) {
+      std::fprintf(stderr, "remoting_bench: the server did not end on SIGTERM; killed\n");
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, &status_, 0);
+    }
+  }
+
+  bool ended() {
+    if (!done_ && ::waitpid(pid_, &status_, WNOHANG) == pid_) done_ = true;
+    return done_;
+  }
+  std::string log() const { return slurp(log_); }
+
+ private:
+  fs::path log_;
+  pid_t pid_ = -1;
+  int status_ = 0;
+  bool done_ = false;
+};
+
+// A session with the server holding one Quib.datas on the sample account set.
+struct Session {
+  explicit Session(const std::string& endpoint) : client(options(endpoint)) {
+    ErrorInfo e;
+    if (failed(client.create("Quib.datas", object, e))) fail("CreateObject Quib.datas: " + describe(e));
+    std::vector<Variant> args{Variant::i4(0), Variant(u""), Variant(u"Sample"), Variant(u""), Variant(u"")};
+    Variant r;
+    if (failed(client.invoke(object, kConnectAct, args, r, e))) fail("ConnectAct: " + describe(e));
+    if (r.intValue() != 0) fail("ConnectAct refused the account set Sample");
+  }
+  ~Session() {
+    uint32_t refs = 0;
+    ErrorInfo e;
+    client.release(object, refs, e);
+  }
+
+  static client::ClientOptions options(const std::string& endpoint) {
+    client::ClientOptions o;
+    o.endpoint = endpoint;
+    o.clientName = "remoting_bench";
+    return o;
+  }
+  static std::string describe(const ErrorInfo& e) {
+    char hr[16];
+    std::snprintf(hr, sizeof hr, "0x%08X", static_cast<unsigned>(e.hresult));
+    return std::string(hr) + " " + text::wideToUtf8(e.description);
+  }
+
+  client::Client client;
+  client::ObjectRef object;
+};
+
+// AS_GetRecords(pHp, all rows, binary packet): Count -1, Options 1.
+std::vector<Variant> fetchArgs() {
+  return {Variant(u"pHp"), Variant::i4(-1), Variant(), Variant::i4(1), Variant(u""), Variant(), Variant()};
+}
+
+struct Fetched {
+  int64_t rows = 0;
+  size_t bytes = 0;
+};
+
+Fetched checkFetch(HRESULT hr, const ErrorInfo& e, const Variant& packet, const std::vector<Variant>& args,
+                   const char* where) {
+  if (failed(hr)) fail(std::string(where) + " AS_GetRecords: " + Session::describe(e));
+  if (!packet.isArray()) fail(std::string(where) + " AS_GetRecords returned no packet");
+  return {args[2].intValue(), packet.arrayValue().byteData().size()};
+}
+
+Fetched fetchWire(Session& s) {
+  std::vector<Variant> args = fetchArgs();
+  Variant packet;
+  ErrorInfo e;
+  HRESULT hr = s.client.invoke(s.object, kGetRecords, args, packet, e);
+  return checkFetch(hr, e, packet, args, "wire");
+}
+
+Fetched fetchInProcess(services::DatasDispatch& d) {
+  std::vector<Variant> args = fetchArgs();
+  Variant packet;
+  ErrorInfo e;
+  HRESULT hr = d.invoke(kGetRecords, args, packet, e);
+  return checkFetch(hr, e, packet, args, "in-process");
+}
+
+std::unique_ptr<Session> connect(const std::string& endpoint, ServerProcess& server) {
+  auto until = Clock::now() + std::chrono::seconds(30);
+  for (;;) {
+    try {
+      return std::make_unique<Session>(endpoint);
+    } catch (const ComError&) {
+      if (server.ended()) fail("the server ended before it served:\n" + server.log());
+      if (Clock::now() > until) fail("the server did not serve within 30 s:\n" + server.log());
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+}
+
+#if RVZ_BENCH_HAVE_LIBPQ
+class PgConnection {
+ public:
+  explicit PgConnection(const char* conninfo) : c_(PQconnectdb(conninfo)) {
+    if (PQstatus(c_) != CONNECTION_OK) fail(std::string("cannot connect to PostgreSQL: ") + PQerrorMessage(c_));
+  }
+  ~PgConnection() { PQfinish(c_); }
+  PgConnection(const PgConnection&) = delete;
+  PgConnection& operator=(const PgConnection&) = delete;
+
+  void selectOne() {
+    PGresult* r = PQexec(c_, "SELECT 1");
+    bool ok = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
+    PQclear(r);
+    if (!ok) fail(std::string("SELECT 1 failed: ") + PQerrorMessage(c_));
+  }
+
+ private:
+  PGconn* c_;
+};
+#endif
+
+// Median round trips (seconds) of AS_DataRequest and SELECT 1, taken in
+// alternating blocks so that both see the machine in the same states.
+std::string callVsPg(Session& s) {
+  const char* conninfo = std::getenv("RVZ_BENCH_PG");
+  if (!conninfo || !*conninfo) return "skipped (no PostgreSQL)";
+#if !RVZ_BENCH_HAVE_LIBPQ
+  return "skipped (built without libpq)";
+#else
+  PgConnection pg(conninfo);
+  std::vector<Variant> args{Variant(u"pHp"), Variant()};
+  auto call = [&] {
+    std::vector<Variant> a = args;
+    Variant r;
+    ErrorInfo e;
+    if (failed(s.client.invoke(s.object, kDataRequest, a, r, e))) fail("AS_DataRequest: " + Session::describe(e));
+  };
+  for (int i = 0; i < kWarmUpCalls; ++i) call(), pg.selectOne();
+  std::vector<double> ours, theirs;
+  ours.reserve(kCallBlocks * kCallsPerBlock);
+  theirs.reserve(kCallBlocks * kCallsPerBlock);
+  for (int b = 0; b < kCallBlocks; ++b) {
+    for (int i = 0; i < kCallsPerBlock; ++i) {
+      auto t0 = Clock::now();
+      call();
+      ours.push_back(seconds(t0, Clock::now()));
+    }
+    for (int i = 0; i < kCallsPerBlock; ++i) {
+      auto t0 = Clock::now();
+      pg.selectOne();
+      theirs.push_back(seconds(t0, Clock::now()));
+    }
+  }
+  double mo = median(ours), mt = median(theirs);
+  std::fprintf(stderr, "remoting_bench: AS_DataRequest %.1f us, SELECT 1 %.1f us (medians of %zu)\n", mo * 1e6,
+               mt * 1e6, ours.size());
+  char out[32];
+  std::snprintf(out, sizeof out, "%.3f", mo / mt);
+  return out;
+#endif
+}
+
+int run() {
+  char dir[] = "/tmp/rvz_remoting_bench_XXXXXX";
+  if (!::mkdtemp(dir)) fail("cannot create a scratch folder");
+  const fs::path home = dir;
+  struct Cleanup {
+    fs::path p;
+    ~Cleanup() {
+      std::error_code ec;
+      fs::remove_all(p, ec);
+    }
+  } cleanup{home};
+  // The in-process object reads the same home as the server.
+  ::setenv("RVZ_HOME", dir, 1);
+  client::buildSampleHome(home, kRows);
+
+  const int port = freePort();
+  const std::string endpoint = "127.0.0.1:" + std::to_string(port);
+  ServerProcess server(home, port);
+  std::unique_ptr<Session> first = connect(endpoint, server);
+
+  std::string callRatio = callVsPg(*first);
+
+  std::vector<std::unique_ptr<Session>> more;
+  for (int i = 1; i < kClients; ++i) more.push_back(std::make_unique<Session>(endpoint));
+  std::vector<Session*> sessions{first.get()};
+  for (auto& s : more) sessions.push_back(s.get());
+
+  services::DatasDispatch local;
+  {
+    std::vector<Variant> args{Variant::i4(0), Variant(u""), Variant(u"Sample"), Variant(u""), Variant(u"")};
+    Variant r;
+    ErrorInfo e;
+    if (failed(local.invoke(kConnectAct, args, r, e)) || r.intValue() != 0)
+      fail("in-process ConnectAct refused the account set Sample");
+  }
+
+  // Warm-up: every session's first fetch prepares its statements and pages.
+  Fetched want = fetchInProcess(local);
+  if (want.rows != kRows) fail("pHp serves " + std::to_string(want.rows) + " rows, not " + std::to_string(kRows));
+  for (Session* s : sessions) {
+    Fetched got = fetchWire(*s);
+    if (got.rows != want.rows || got.bytes != want.bytes)
+      fail("the wire fetch differs: " + std::to_string(got.rows) + " rows, " + std::to_string(got.bytes) + " bytes");
+  }
+
+  double tLocal = 1e300, tWire = 1e300, tParallel = 1e300;
+  for (int round = 0; round < kFetchRounds; ++round) {
+    auto t0 = Clock::now();
+    fetchInProcess(local);
+    tLocal = std::min(tLocal, seconds(t0, Clock::now()));
+
+    t0 = Clock::now();
+    fetchWire(*first);
+    tWire = std::min(tWire, seconds(t0, Clock::now()));
+
+    std::latch go(1);
+    std::vector<std::thread> threads;
+    std::vector<std::string> errors(kClients);
+    for (int i = 0; i < kClients; ++i)
+      threads.emplace_back([&, i] {
+        go.wait();
+        try {
+          fetchWire(*sessions[static_cast<size_t>(i)]);
+        } catch (const std::exception& e) {
+          errors[static_cast<size_t>(i)] = e.what();
+        }
+      });
+    t0 = Clock::now();
+    go.count_down();
+    for (auto& t : threads) t.join();
+    tParallel = std::min(tParallel, seconds(t0, Clock::now()));
+    for (const auto& e : errors)
+      if (!e.empty()) fail("parallel fetch: " + e);
+  }
+  std::fprintf(stderr,
+               "remoting_bench: %lld rows, %zu packet bytes; in-process %.3f s, wire %.3f s, "
+               "%d in parallel %.3f s (best of %d)\n",
+               static_cast<long long>(want.rows), want.bytes, tLocal, tWire, kClients, tParallel, kFetchRounds);
+
+  std::printf("call_vs_pg_roundtrip=%s\n", callRatio.c_str());
+  std::printf("wire_vs_inprocess=%.3f\n", tWire / tLocal);
+  std::printf("parallel4_speedup=%.3f\n", kClients * tWire / tParallel);
+  std::fflush(stdout);
+  more.clear();
+  first.reset();
+  return 0;
+}
+
+}  // namespace
+
+int main() {
+  try {
+    return run();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "remoting_bench: %s\n", e.what());
+    return 1;
+  }
+}
