@@ -1,5 +1,5 @@
-// Building frmMains, its tray icon, and the route of log entries from the
-// object threads onto the main thread.
+// Building frmMains and its tray icon, and routing the command watch's log
+// entries to its Memo1.
 #include "host/main_window.h"
 
 #include <unistd.h>
@@ -9,28 +9,6 @@
 #include "services/command_watch.h"
 
 namespace rvz::host {
-
-namespace {
-
-// Entries are posted in the order they are handed over and applied one at a
-// time on the main thread; the log is shared so that a posted entry never
-// outlives it.
-class LoopLogSink final : public services::ActivityLogSink {
- public:
-  LoopLogSink(remoting::MessageLoop& loop, std::shared_ptr<ActivityLog> log) : loop_(loop), log_(std::move(log)) {}
-  void addLogEntry(text::WString entry) override {
-    std::weak_ptr<ActivityLog> weak = log_;
-    loop_.post([weak, e = std::move(entry)] {
-      if (auto log = weak.lock()) log->add(e);
-    });
-  }
-
- private:
-  remoting::MessageLoop& loop_;
-  std::shared_ptr<ActivityLog> log_;
-};
-
-}  // namespace
 
 std::string trayHint(std::string_view hintUtf8) {
   std::string ansi = text::wideToAnsi(text::utf8ToWide(hintUtf8));
@@ -48,7 +26,7 @@ void sweepOtherInstances(const std::filesystem::path& home) {
 }
 
 MainWindow::MainWindow(desktop::Screen& screen, remoting::MessageLoop& loop, std::function<void()> closeRequested)
-    : screen_(screen), log_(std::make_shared<ActivityLog>()) {
+    : screen_(screen), log_(std::make_shared<ActivityLog>()), sink_(std::make_shared<LoopLogSink>(loop, log_)) {
   sweepOtherInstances(desktop::ScreenOptions::fromEnvironment().home);
 
   auto& w = screen.createWindow("frmMains", "TfrmMains", "Main");
@@ -61,13 +39,21 @@ MainWindow::MainWindow(desktop::Screen& screen, remoting::MessageLoop& loop, std
   panel2.visible = false;
   w.add("Memo2", desktop::ControlKind::Memo);
   auto& memo = w.add("Memo1", desktop::ControlKind::Memo);
+  // Readers and the clear button first apply what waits, so that they act
+  // on every entry handed over before them.
   std::weak_ptr<ActivityLog> weak = log_;
-  memo.textSource = [weak] {
+  std::weak_ptr<LoopLogSink> weakSink = sink_;
+  auto applyWaiting = [weakSink] {
+    if (auto sink = weakSink.lock()) sink->applyWaiting();
+  };
+  memo.textSource = [weak, applyWaiting] {
+    applyWaiting();
     auto log = weak.lock();
     return log ? text::wideToUtf8(log->text()) : std::string();
   };
   check.onClick = [this, &check] { stayOnTop_ = check.checked; };
-  del.onClick = [weak] {
+  del.onClick = [weak, applyWaiting] {
+    applyWaiting();
     if (auto log = weak.lock()) log->clear();
   };
   desktop::Window* win = &w;
@@ -89,7 +75,7 @@ MainWindow::MainWindow(desktop::Screen& screen, remoting::MessageLoop& loop, std
   tray.enabled = true;
   tray.setVisible(true);
 
-  services::setActivityLogSink(std::make_shared<LoopLogSink>(loop, log_));
+  services::setActivityLogSink(sink_);
 }
 
 MainWindow::~MainWindow() {

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "host/activity_log.h"
+#include "host/log_sink.h"
 #include "platform/desktop/screen.h"
 #include "platform/remoting/message_loop.h"
 
@@ -28,6 +29,7 @@ class MainWindow {
   desktop::Screen& screen_;
   desktop::Window* window_ = nullptr;
   std::shared_ptr<ActivityLog> log_;
+  std::shared_ptr<LoopLogSink> sink_;
   bool stayOnTop_ = false;
 };
 

@@ -22,19 +22,59 @@ std::shared_ptr<ActivityLogSink> activityLogSink() {
   return currentSink;
 }
 
+namespace {
+
+char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool startsWithUpdate(std::string_view ansi) {
+  static constexpr std::string_view kUpdate = "UPDATE";
+  if (ansi.size() < kUpdate.size()) return false;
+  for (size_t i = 0; i < kUpdate.size(); ++i)
+    if (upper(ansi[i]) != kUpdate[i]) return false;
+  return true;
+}
+
+bool containsSet(std::string_view ansi) {
+  for (size_t i = 0; i + 3 <= ansi.size(); ++i)
+    if (upper(ansi[i]) == 'S' && upper(ansi[i + 1]) == 'E' && upper(ansi[i + 2]) == 'T') return true;
+  return false;
+}
+
+bool isAscii(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+}  // namespace
+
 bool refusesCommand(std::string_view commandTextUtf8) {
-  std::string u = text::upperCaseAscii(text::utf8ToAnsi(commandTextUtf8));
-  return u.size() >= 6 && u.compare(0, 6, "UPDATE") == 0 && u.find("SET") == std::string::npos;
+  // ASCII text is its own ANSI form, and most commands are ASCII or begin
+  // with six ASCII characters that are not UPDATE: those are decided
+  // without converting the whole text. The rest goes through the code page,
+  // since in CP936 a trail byte may be a letter of "SET".
+  std::string_view head = commandTextUtf8.substr(0, 6);
+  if (isAscii(head) && !startsWithUpdate(commandTextUtf8)) return false;
+  if (isAscii(commandTextUtf8)) return !containsSet(commandTextUtf8);
+  std::string ansi = text::utf8ToAnsi(commandTextUtf8);
+  return startsWithUpdate(ansi) && !containsSet(ansi);
 }
 
 void CnWillExecute(std::string_view commandTextUtf8, data::EventStatus& status) {
+  static constexpr std::u16string_view kNotExecute = u"Not Execute: ";
+  const bool refused = refusesCommand(commandTextUtf8);
+  if (refused) status = data::EventStatus::Cancel;
+  auto sink = activityLogSink();
+  if (!sink) return;
   text::WString entry;
-  if (refusesCommand(commandTextUtf8)) {
-    status = data::EventStatus::Cancel;
-    entry = u"Not Execute: ";
+  if (refused) {
+    entry.reserve(kNotExecute.size() + commandTextUtf8.size());
+    entry = kNotExecute;
+    entry += text::utf8ToWide(commandTextUtf8);
+  } else {
+    entry = text::utf8ToWide(commandTextUtf8);
   }
-  entry += text::utf8ToWide(commandTextUtf8);
-  if (auto sink = activityLogSink()) sink->addLogEntry(std::move(entry));
+  sink->addLogEntry(std::move(entry));
 }
 
 }  // namespace rvz::services

@@ -52,9 +52,11 @@ MessageLoop::~MessageLoop() {
   // Dropped tasks may post again from their destructors; take them out of
   // the queue first so that no lock is held while they are destroyed.
   std::deque<Task> left;
+  std::multimap<std::chrono::steady_clock::time_point, Task> timers;
   {
     std::lock_guard lock(mu_);
     left.swap(tasks_);
+    timers.swap(timers_);
   }
 }
 
@@ -66,12 +68,34 @@ void MessageLoop::post(Task task) {
   cv_.notify_one();
 }
 
+void MessageLoop::postAfter(std::chrono::steady_clock::duration delay, Task task) {
+  {
+    std::lock_guard lock(mu_);
+    timers_.emplace(std::chrono::steady_clock::now() + delay, std::move(task));
+  }
+  cv_.notify_one();
+}
+
+void MessageLoop::queueDueTimers(std::chrono::steady_clock::time_point now) {
+  while (!timers_.empty() && timers_.begin()->first <= now) {
+    tasks_.push_back(std::move(timers_.begin()->second));
+    timers_.erase(timers_.begin());
+  }
+}
+
 void MessageLoop::run() {
   while (true) {
     Task t;
     {
       std::unique_lock lock(mu_);
-      cv_.wait(lock, [&] { return quit_ || !tasks_.empty(); });
+      while (true) {
+        queueDueTimers(std::chrono::steady_clock::now());
+        if (quit_ || !tasks_.empty()) break;
+        if (timers_.empty())
+          cv_.wait(lock);
+        else
+          cv_.wait_until(lock, timers_.begin()->first);
+      }
       if (quit_) return;
       t = std::move(tasks_.front());
       tasks_.pop_front();
@@ -84,6 +108,7 @@ size_t MessageLoop::runPending() {
   size_t n;
   {
     std::lock_guard lock(mu_);
+    queueDueTimers(std::chrono::steady_clock::now());
     n = tasks_.size();
   }
   size_t ran = 0;

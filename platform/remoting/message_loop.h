@@ -3,9 +3,11 @@
 // that creation requests and the host's own work are posted to.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -65,9 +67,11 @@ class TaskQueue {
 };
 
 // The main thread's message loop: tasks posted from any thread run on the
-// thread that calls run(), one at a time, in the order posted. quit() makes
-// run() return after the task in progress; tasks posted later stay queued
-// and are dropped when the loop is destroyed.
+// thread that calls run(), one at a time, in the order posted; a task
+// posted with a delay (a timer) runs once that much time has passed, after
+// the tasks already queued then. quit() makes run() return after the task
+// in progress; tasks posted later stay queued and are dropped when the loop
+// is destroyed.
 class MessageLoop {
  public:
   MessageLoop() = default;
@@ -76,16 +80,22 @@ class MessageLoop {
   ~MessageLoop();
 
   void post(Task task);
+  void postAfter(std::chrono::steady_clock::duration delay, Task task);
   void run();
-  // Runs the tasks queued now, without waiting; the count run.
+  // Runs the tasks queued now and the timers due now, without waiting; the
+  // count run.
   size_t runPending();
   void quit();
   bool quitRequested() const;
 
  private:
+  // Moves the timers due by `now` to the end of the queue, earliest first.
+  void queueDueTimers(std::chrono::steady_clock::time_point now);
+
   mutable std::mutex mu_;
   std::condition_variable cv_;
   std::deque<Task> tasks_;
+  std::multimap<std::chrono::steady_clock::time_point, Task> timers_;  // equal times keep their order
   bool quit_ = false;
 };
 

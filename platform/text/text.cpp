@@ -72,6 +72,7 @@ Converter& fromAnsi() {
 }  // namespace
 
 WString utf8ToWide(std::string_view s) {
+  if (isAscii(s)) return WString(s.begin(), s.end());
   WString out;
   out.reserve(s.size());
   size_t i = 0, n = s.size();
@@ -218,7 +219,10 @@ std::string ansiToUtf8(std::string_view ansi) {
   return wideToUtf8(ansiToWide(ansi));
 }
 
-WString throughAnsi(WStringView wide) { return ansiToWide(wideToAnsi(wide)); }
+WString throughAnsi(WStringView wide) {
+  if (isAscii(wide)) return WString(wide);
+  return ansiToWide(wideToAnsi(wide));
+}
 
 char16_t upperChar(char16_t c) {
   if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;

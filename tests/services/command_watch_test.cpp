@@ -44,7 +44,11 @@ INSTANTIATE_TEST_SUITE_P(Texts, Refusal,
                                            WatchCase{"update ASSETS", false}, WatchCase{"update T where x='reset'", false},
                                            WatchCase{" update GOODS", false}, WatchCase{"updat", false},
                                            WatchCase{"select * from T", false}, WatchCase{"delete from T", false},
-                                           WatchCase{"update 货品", true}));
+                                           WatchCase{"update 货品", true}, WatchCase{"update 货品 set 价格=1", false},
+                                           // the CP936 form of 乻 ends in "s": with "et" after it the
+                                           // byte-wise text holds SET
+                                           WatchCase{"update T 乻et", false}, WatchCase{"update T 乻", true},
+                                           WatchCase{"货品 update", false}, WatchCase{"UPDATE\tX", true}));
 
 class CommandWatch : public ServiceHome {
  protected:

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -58,6 +59,44 @@ TEST(MessageLoop, RunPendingRunsOnlyWhatIsQueued) {
   EXPECT_EQ(loop.runPending(), 1u);
   EXPECT_EQ(ran, 2);
   EXPECT_EQ(loop.runPending(), 0u);
+}
+
+TEST(MessageLoop, TimersRunWhenDueAfterWhatIsQueuedThen) {
+  using namespace std::chrono_literals;
+  MessageLoop loop;
+  std::vector<std::string> order;
+  auto start = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::duration firedAfter{};
+  loop.postAfter(60ms, [&] {
+    order.push_back("late");
+    loop.quit();
+  });
+  loop.postAfter(20ms, [&] {
+    firedAfter = std::chrono::steady_clock::now() - start;
+    order.push_back("early");
+  });
+  loop.postAfter(20ms, [&] { order.push_back("early, second"); });
+  loop.post([&] { order.push_back("now"); });
+  EXPECT_EQ(loop.runPending(), 1u);  // nothing is due yet
+  loop.run();
+  EXPECT_EQ(order, (std::vector<std::string>{"now", "early", "early, second", "late"}));
+  EXPECT_GE(firedAfter, 20ms);
+
+  // A timer posted from another thread wakes a loop that waits for nothing.
+  MessageLoop idle;
+  std::thread poster([&] { idle.postAfter(5ms, [&] { idle.quit(); }); });
+  idle.run();
+  poster.join();
+}
+
+TEST(MessageLoop, TimersLeftAreDroppedWithTheLoop) {
+  auto token = std::make_shared<int>(1);
+  std::weak_ptr<int> watch = token;
+  {
+    MessageLoop loop;
+    loop.postAfter(std::chrono::hours(1), [t = std::move(token)] {});
+  }
+  EXPECT_TRUE(watch.expired());
 }
 
 TEST(TaskQueue, ClosedQueueRefusesButHandsOutWhatItHolds) {

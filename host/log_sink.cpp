@@ -1,0 +1,31 @@
+// Handing log entries over to the main loop in batches.
+#include "host/log_sink.h"
+
+namespace rvz::host {
+
+void LoopLogSink::addLogEntry(text::WString entry) {
+  {
+    std::lock_guard g(m_);
+    waiting_.push_back(std::move(entry));
+    if (timerSet_) return;
+    timerSet_ = true;
+  }
+  loop_.postAfter(kBatchWindow, [self = weak_from_this()] {
+    if (auto sink = self.lock()) sink->applyWaiting();
+  });
+}
+
+void LoopLogSink::applyWaiting() {
+  std::vector<text::WString> batch;
+  {
+    std::lock_guard g(m_);
+    batch.swap(waiting_);
+    // A timer still set applies nothing when it fires; the next entry sets
+    // a new one, so none waits for a timer that has already fired.
+    timerSet_ = false;
+  }
+  if (batch.empty()) return;
+  if (auto log = log_.lock()) log->addAll(batch);
+}
+
+}  // namespace rvz::host

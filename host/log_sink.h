@@ -1,0 +1,44 @@
+// The route of activity log entries from the object threads to the main
+// thread: entries wait in one queue in the order they are handed over, and
+// a timer on the main loop applies everything waiting with
+// ActivityLog::addAll a moment after the first of them arrived, so a burst
+// of commands costs the main thread one wake-up and one rewrite of the log,
+// and the senders no system call each.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "host/activity_log.h"
+#include "platform/remoting/message_loop.h"
+#include "services/command_watch.h"
+
+namespace rvz::host {
+
+class LoopLogSink final : public services::ActivityLogSink, public std::enable_shared_from_this<LoopLogSink> {
+ public:
+  // How long the first waiting entry may wait for others to join it.
+  static constexpr std::chrono::milliseconds kBatchWindow{5};
+
+  // Entries reach the log only while it lives: a timer still set when the
+  // window and its log are gone applies nothing.
+  LoopLogSink(remoting::MessageLoop& loop, std::weak_ptr<ActivityLog> log) : loop_(loop), log_(std::move(log)) {}
+
+  // Any thread.
+  void addLogEntry(text::WString entry) override;
+
+  // Main thread: applies what waits now. Whoever reads or clears the log
+  // calls it first, so that it sees every entry handed over before.
+  void applyWaiting();
+
+ private:
+  remoting::MessageLoop& loop_;
+  std::weak_ptr<ActivityLog> log_;
+  std::mutex m_;
+  std::vector<text::WString> waiting_;
+  bool timerSet_ = false;
+};
+
+}  // namespace rvz::host
