@@ -51,12 +51,12 @@ MainWindow::MainWindow(desktop::Screen& screen, remoting::MessageLoop& loop, std
     auto log = weak.lock();
     return log ? text::wideToUtf8(log->text()) : std::string();
   };
-  check.onClick = [this, &check] { stayOnTop_ = check.checked; };
+  desktop::Window* win = &w;
+  check.onClick = [win, &check] { win->stayOnTop = check.checked; };
   del.onClick = [weak, applyWaiting] {
     applyWaiting();
     if (auto log = weak.lock()) log->clear();
   };
-  desktop::Window* win = &w;
   other.onClick = [win] {
     auto& p = win->control("Panel2");
     p.visible = !p.visible;

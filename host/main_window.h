@@ -23,14 +23,13 @@ class MainWindow {
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
-  bool stayOnTop() const { return stayOnTop_; }
+  bool stayOnTop() const { return window_->stayOnTop; }
 
  private:
   desktop::Screen& screen_;
   desktop::Window* window_ = nullptr;
   std::shared_ptr<ActivityLog> log_;
   std::shared_ptr<LoopLogSink> sink_;
-  bool stayOnTop_ = false;
 };
 
 // The tray hint as the shell keeps it: at most 63 bytes of ANSI text.

@@ -621,6 +621,7 @@ Reply Screen::handle(const Request& request) {
       case Command::Tray: return doTray();
       case Command::Menu: return doMenu(request.args.at(0));
       case Command::Boxes: return doBoxes();
+      case Command::Windows: return doWindows();
       case Command::Answer: return doAnswer(request.args.at(0));
       case Command::Close: return doClose();
       case Command::Set:
@@ -686,6 +687,46 @@ Reply Screen::doMenu(const std::string& wanted) {
   });
 }
 
+namespace {
+
+// The controls of a window as the operator sees them.
+ordered_json controlsJson(const Window& w) {
+  ordered_json list = ordered_json::array();
+  for (const auto& c : w.controls()) {
+    ordered_json cj;
+    cj["name"] = c->name;
+    cj["kind"] = controlKindName(c->kind);
+    cj["text"] = c->shownText();
+    cj["visible"] = c->visible;
+    cj["enabled"] = c->enabled;
+    if (c->kind == ControlKind::CheckBox) cj["checked"] = c->checked;
+    if (c->kind == ControlKind::ComboBox) cj["items"] = c->items;
+    if (c->modalResult != Answer::None) cj["result"] = answerName(c->modalResult);
+    if (!c->hint.empty()) cj["hint"] = c->hint;
+    list.push_back(cj);
+  }
+  return list;
+}
+
+}  // namespace
+
+Reply Screen::doWindows() {
+  return shared_->callOn(shared_->mainQueue, [this](const ReplyFn& reply) {
+    ordered_json list = ordered_json::array();
+    for (const auto& w : windows_) {
+      ordered_json j;
+      j["name"] = w->name;
+      j["class"] = w->className;
+      j["caption"] = w->caption;
+      j["visible"] = w->visible;
+      j["stayOnTop"] = w->stayOnTop;
+      j["controls"] = controlsJson(*w);
+      list.push_back(std::move(j));
+    }
+    reply(Reply{true, dumpJson(list)});
+  });
+}
+
 Reply Screen::doBoxes() {
   auto shared = shared_;
   std::vector<std::shared_ptr<Entry>> entries;
@@ -726,20 +767,7 @@ Reply Screen::doBoxes() {
       j["class"] = d.className;
       j["caption"] = d.caption;
       j["input"] = takes;
-      j["controls"] = ordered_json::array();
-      for (const auto& c : d.controls()) {
-        ordered_json cj;
-        cj["name"] = c->name;
-        cj["kind"] = controlKindName(c->kind);
-        cj["text"] = c->shownText();
-        cj["visible"] = c->visible;
-        cj["enabled"] = c->enabled;
-        if (c->kind == ControlKind::CheckBox) cj["checked"] = c->checked;
-        if (c->kind == ControlKind::ComboBox) cj["items"] = c->items;
-        if (c->modalResult != Answer::None) cj["result"] = answerName(c->modalResult);
-        if (!c->hint.empty()) cj["hint"] = c->hint;
-        j["controls"].push_back(cj);
-      }
+      j["controls"] = controlsJson(d);
       reply(Reply{true, j.dump(-1, ' ', false, ordered_json::error_handler_t::replace)});
     });
     if (r.ok) {

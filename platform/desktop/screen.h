@@ -101,6 +101,7 @@ class Window {
   std::string className;
   std::string caption;
   bool visible = false;
+  bool stayOnTop = false;  // the form style that keeps it above other windows
   // Set by a handler of a modal window to ask it to close with this result
   // (a button with a modal result sets it before its onClick runs). The
   // window then asks onCloseQuery; when that refuses, it is reset to None.
@@ -253,6 +254,7 @@ class Screen {
   Reply doTray();
   Reply doMenu(const std::string& item);
   Reply doBoxes();
+  Reply doWindows();
   Reply doAnswer(const std::string& button);
   Reply doClose();
   Reply doControl(const Request& request);

@@ -17,7 +17,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quib screen [--socket PATH] [--window NAME] COMMAND\n"
-    "  log | tray | boxes | close | menu ITEM | answer BUTTON |\n"
+    "  log | tray | boxes | windows | close | menu ITEM | answer BUTTON |\n"
     "  set CONTROL TEXT | click CONTROL | dropdown CONTROL\n";
 
 }  // namespace

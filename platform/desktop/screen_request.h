@@ -28,10 +28,11 @@ enum class Command {
   Click,     // args: control — clicks a control
   DropDown,  // args: control — opens a combo box's list
   Close,     // closes the oldest box or dialog by its close box
+  Windows,   // the screen's own windows, shown or hidden, as JSON
 };
 
 // The command's name on the wire and in `quib screen`: "log", "tray",
-// "menu", "boxes", "answer", "set", "click", "dropdown", "close".
+// "menu", "boxes", "answer", "set", "click", "dropdown", "close", "windows".
 std::string_view commandName(Command c);
 std::optional<Command> commandFromName(std::string_view name);
 // How many arguments the command takes.

@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "platform/registry/hive.h"
 #include "platform/remoting/type_library.h"
 
@@ -208,7 +210,7 @@ TEST_F(ServerProcess, FetchThroughTheServerAppearsInTheActivityLog) {
   ASSERT_EQ(rc, 0);
   auto& p = start(kServer);
   ASSERT_TRUE(waitServing(p));
-  auto out = quib("run " + script("fetch.json", R"([{"create":"Quib.datas","as":"d"},
+  quib("run " + script("fetch.json", R"([{"create":"Quib.datas","as":"d"},
     {"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},
     {"call":"d","method":"AS_GetRecords","args":["pKh",-1,null,0,"",null,null]},
     {"call":"d","method":"NoSuchMethod","args":[]}])"),
@@ -522,4 +524,123 @@ TEST_F(ServerProcess, TheActivityLogShowsEveryCommandNewestFirst) {
                       0),
             0u)
       << log;
+}
+
+namespace {
+
+// The window's JSON from `quib screen windows`, and one control's.
+nlohmann::json mainWindowOf(const std::string& windows) {
+  auto list = nlohmann::json::parse(windows, nullptr, false);
+  if (!list.is_array()) return {};
+  for (const auto& w : list)
+    if (w.value("name", "") == "frmMains") return w;
+  return {};
+}
+
+nlohmann::json controlOf(const nlohmann::json& window, const std::string& name) {
+  for (const auto& c : window.value("controls", nlohmann::json::array()))
+    if (c.value("name", "") == name) return c;
+  return {};
+}
+
+}  // namespace
+
+TEST_F(ServerProcess, TheMainWindowsControlsWorkThroughTheScreen) {
+  int rc = 0;
+  quib("init " + home_.string() + " --rows 1", &rc);
+  ASSERT_EQ(rc, 0);
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+
+  auto w = mainWindowOf(quib("screen windows"));
+  ASSERT_FALSE(w.is_null());
+  EXPECT_EQ(w["class"], "TfrmMains");
+  EXPECT_EQ(w["visible"], false);  // never shown
+  EXPECT_EQ(w["stayOnTop"], false);
+  EXPECT_EQ(controlOf(w, "CheckBox1")["text"], "置顶");
+  EXPECT_EQ(controlOf(w, "SpeedButton1")["text"], "删除");
+  EXPECT_EQ(controlOf(w, "SpeedButton2")["text"], "其他消息");
+  EXPECT_EQ(controlOf(w, "Panel2")["visible"], false);
+  for (const char* c : {"Panel1", "Memo1", "Memo2"}) EXPECT_FALSE(controlOf(w, c).is_null()) << c;
+
+  // A hidden window is worked only when the request names it.
+  auto refused = quib("screen click SpeedButton2", &rc);
+  EXPECT_NE(rc, 0) << refused;
+
+  quib("screen --window frmMains click CheckBox1", &rc);
+  EXPECT_EQ(rc, 0);
+  w = mainWindowOf(quib("screen windows"));
+  EXPECT_EQ(w["stayOnTop"], true);
+  EXPECT_EQ(controlOf(w, "CheckBox1")["checked"], true);
+  quib("screen --window frmMains click CheckBox1");
+  EXPECT_EQ(mainWindowOf(quib("screen windows"))["stayOnTop"], false);
+
+  quib("screen --window frmMains click SpeedButton2");
+  EXPECT_EQ(controlOf(mainWindowOf(quib("screen windows")), "Panel2")["visible"], true);
+  quib("screen --window frmMains click SpeedButton2");
+  EXPECT_EQ(controlOf(mainWindowOf(quib("screen windows")), "Panel2")["visible"], false);
+
+  quib("run " + script("fetch.json", R"([{"create":"Quib.datas","as":"d"},
+    {"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},
+    {"call":"d","method":"AS_GetRecords","args":["pKh",-1,null,0,"",null,null]}])"));
+  EXPECT_NE(quib("screen log").find("select"), std::string::npos);
+  quib("screen --window frmMains click SpeedButton1", &rc);
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(quib("screen log"), "");
+  EXPECT_FALSE(p.ended());
+}
+
+TEST_F(ServerProcess, TheLogKeepsItsFirst10240CharactersAndLosesNoConcurrentEntry) {
+  int rc = 0;
+  quib("init " + home_.string() + " --rows 1", &rc);
+  ASSERT_EQ(rc, 0);
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+
+  // Two clients, each on its own object thread, send at once.
+  auto sender = [&](const std::string& who) {
+    std::string steps = R"([{"create":"Quib.datas","as":"d"},{"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]})";
+    for (int i = 0; i < 20; ++i)
+      steps += ",{\"call\":\"d\",\"method\":\"AS_Execute\",\"args\":[\"pTmp\",\"delete from AppLog where uName = '" +
+               who + "-" + std::to_string(i) + "'\",null,null]}";
+    return script(who + ".json", steps + "]");
+  };
+  std::string prefix;
+  for (auto& v : env(home_)) prefix += v + " ";
+  std::string cmd = "(";
+  for (const char* who : {"a", "b"})
+    cmd += prefix + "timeout 20 " + kQuib.string() + " run " + sender(who) + " > " + (root_ / who).string() + ".out 2>&1 & ";
+  ASSERT_EQ(std::system((cmd + "wait)").c_str()), 0);
+  const std::string log = quib("screen log");
+  for (const char* who : {"a", "b"}) {
+    size_t last = 0;
+    for (int i = 19; i >= 0; --i) {  // newest first
+      const std::string entry = "delete from AppLog where uName = '" + std::string(who) + "-" + std::to_string(i) +
+                                "'\r\n\r\n";
+      size_t at = log.find(entry);
+      ASSERT_NE(at, std::string::npos) << entry << " missing from\n" << log;
+      EXPECT_GE(at, last) << entry;
+      last = at;
+    }
+  }
+
+  // A long command cuts an older one in the middle; one longer than the
+  // limit keeps only its own start.
+  std::string longer = "delete from AppLog where uName = 'x'";
+  while (longer.size() < 10000) longer += " or uName = 'x'";
+  quib("run " + script("long.json", R"([{"create":"Quib.datas","as":"d"},
+    {"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},
+    {"call":"d","method":"AS_Execute","args":["pTmp",")" + longer + R"(",null,null]}])"));
+  std::string cut = quib("screen log");
+  ASSERT_EQ(cut.size(), 10240u);
+  EXPECT_EQ(cut.substr(0, longer.size() + 4), longer + "\r\n\r\n");
+  EXPECT_EQ(cut.substr(longer.size() + 4), log.substr(0, 10240 - longer.size() - 4));
+
+  std::string huge = longer;
+  while (huge.size() < 12000) huge += " or uName = 'y'";
+  quib("run " + script("huge.json", R"([{"create":"Quib.datas","as":"d"},
+    {"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},
+    {"call":"d","method":"AS_Execute","args":["pTmp",")" + huge + R"(",null,null]}])"));
+  EXPECT_EQ(quib("screen log"), huge.substr(0, 10240));
+  EXPECT_FALSE(p.ended());
 }

@@ -61,6 +61,7 @@ TEST(ScreenRequest, RequestsAndRepliesSurviveTheWire) {
       {Command::Answer, {"Yes"}, ""},
       {Command::DropDown, {"edDBName"}, ""},
       {Command::Close, {}, ""},
+      {Command::Windows, {}, ""},
   };
   for (const auto& r : requests) {
     std::string line = encodeRequest(r);
