@@ -37,11 +37,21 @@ desktop::Screen::Post poster(remoting::MessageLoop& loop) {
 }
 
 // The factory of datas: a failure while building the object is shown on the
-// server's desktop first, then reaches the client as E_UNEXPECTED.
+// server's desktop first, then reaches the client as E_UNEXPECTED; a failure
+// in its creation handler is shown in the process's error box, and the
+// object is served once that is closed.
 remoting::ObjectFactory datasFactory(desktop::Screen& screen) {
   return [&screen]() -> std::unique_ptr<remoting::DispatchObject> {
     try {
-      return std::make_unique<services::DatasDispatch>();
+      return std::make_unique<services::DatasDispatch>([&screen](const std::string& message) {
+        desktop::BoxRequest box;
+        box.text = desktop::withFullStop(message);
+        box.caption = kProcessTitle;
+        box.buttons = desktop::Buttons::OK;
+        box.icon = desktop::BoxIcon::Error;
+        box.defaultButton = desktop::Answer::OK;
+        screen.messageBox(box);
+      });
     } catch (const std::exception& e) {
       desktop::BoxRequest box;
       box.text = desktop::withFullStop(e.what());

@@ -32,7 +32,17 @@ int32_t i4(const Variant& v) { return static_cast<int32_t>(v.intValue()); }
 
 }  // namespace
 
-DatasDispatch::DatasDispatch() : datas_(std::make_unique<TDatas>()) { datas_->RemoteDataModuleCreate(); }
+DatasDispatch::DatasDispatch(CreationFailure onCreationFailure, CreationHandler creationHandler)
+    : datas_(std::make_unique<TDatas>()) {
+  try {
+    if (creationHandler)
+      creationHandler(*datas_);
+    else
+      datas_->RemoteDataModuleCreate();
+  } catch (const std::exception& e) {
+    if (onCreationFailure) onCreationFailure(e.what());
+  }
+}
 
 HRESULT DatasDispatch::invoke(int32_t dispid, std::vector<Variant>& a, Variant& result, ErrorInfo& error) {
   const auto& cls = remoting::datasClass();

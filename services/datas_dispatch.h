@@ -3,7 +3,9 @@
 // with its arguments in parameter order.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/remoting/dispatch.h"
 #include "services/dms.h"
@@ -12,8 +14,16 @@ namespace rvz::services {
 
 class DatasDispatch : public remoting::DispatchObject {
  public:
-  // Builds the object from its declaration and runs its creation handler.
-  DatasDispatch();
+  // Told the text of a failure inside the creation handler, on the object
+  // thread; the object is created all the same once it returns.
+  using CreationFailure = std::function<void(const std::string& message)>;
+  // The creation handler; RemoteDataModuleCreate when none is given.
+  using CreationHandler = std::function<void(TDatas&)>;
+
+  // Builds the object from its declaration (a failure there throws: the
+  // creation fails) and runs its creation handler (a failure there goes to
+  // `onCreationFailure` and the object stays).
+  explicit DatasDispatch(CreationFailure onCreationFailure = {}, CreationHandler creationHandler = {});
   HRESULT invoke(int32_t dispid, std::vector<Variant>& args, Variant& result, ErrorInfo& error) override;
   TDatas& datas() { return *datas_; }
 

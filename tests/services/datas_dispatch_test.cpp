@@ -55,6 +55,22 @@ TEST_F(DatasByDispid, FailuresCarryTheClassAndTheText) {
   EXPECT_EQ(result.bstrValue().size(), 10u);
 }
 
+TEST_F(DatasByDispid, AFailingCreationHandlerIsReportedAndTheObjectServes) {
+  std::vector<std::string> reported;
+  DatasDispatch o([&](const std::string& m) { reported.push_back(m); },
+                  [](TDatas&) { throw std::runtime_error("the account registry is unreadable"); });
+  EXPECT_EQ(reported, std::vector<std::string>{"the account registry is unreadable"});
+  std::vector<Variant> none;
+  Variant result;
+  ErrorInfo e;
+  EXPECT_EQ(call(o, "GetServerDate", none, result, e), S_OK);
+
+  // A handler that runs cleanly reports nothing.
+  reported.clear();
+  DatasDispatch fine([&](const std::string& m) { reported.push_back(m); });
+  EXPECT_TRUE(reported.empty());
+}
+
 TEST_F(DatasByDispid, ServiceMethodsByName) {
   DatasDispatch o;
   Variant result;
