@@ -210,7 +210,7 @@ TEST_F(ServerProcess, FetchThroughTheServerAppearsInTheActivityLog) {
   ASSERT_EQ(rc, 0);
   auto& p = start(kServer);
   ASSERT_TRUE(waitServing(p));
-  quib("run " + script("fetch.json", R"([{"create":"Quib.datas","as":"d"},
+  auto out = quib("run " + script("fetch.json", R"([{"create":"Quib.datas","as":"d"},
     {"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},
     {"call":"d","method":"AS_GetRecords","args":["pKh",-1,null,0,"",null,null]},
     {"call":"d","method":"NoSuchMethod","args":[]}])"),
@@ -643,4 +643,57 @@ TEST_F(ServerProcess, TheLogKeepsItsFirst10240CharactersAndLosesNoConcurrentEntr
     {"call":"d","method":"AS_Execute","args":["pTmp",")" + huge + R"(",null,null]}])"));
   EXPECT_EQ(quib("screen log"), huge.substr(0, 10240));
   EXPECT_FALSE(p.ended());
+}
+
+TEST_F(ServerProcess, ADeltaAppliedThroughTheServerIsLoggedWithItsMarkers) {
+  int rc = 0;
+  quib("init " + home_.string() + " --rows 1", &rc);
+  ASSERT_EQ(rc, 0);
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  auto out = quib("run --decode " + script("apply.json", R"([{"create":"Quib.datas","as":"d"},
+    {"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},
+    {"call":"d","method":"AS_ApplyUpdates","args":["pAppLog",{"packet":{
+      "columns":[{"name":"uName","fieldtype":"string","WIDTH":20},{"name":"cName","fieldtype":"string","WIDTH":20},
+                 {"name":"CZ","fieldtype":"string","WIDTH":30},{"name":"RQ","fieldtype":"date"},
+                 {"name":"SJ","fieldtype":"string","WIDTH":5}],
+      "rows":[{"status":"inserted","values":["操作员","单据","新增",{"date":"2008-08-30"},"12:00"]}]}},-1,null,null]},
+    {"call":"d","method":"AS_GetRecords","args":["pAppLog",-1,null,1,"",null,null]}])"),
+                  &rc);
+  ASSERT_EQ(rc, 0) << out;
+  EXPECT_NE(out.find(R"({"ok":true,"result":null,"out":[0,null]})"), std::string::npos) << out;  // no error
+  // The fetch after it shows the row, decoded.
+  EXPECT_NE(out.find(R"({"status":"original","values":["操作员","单据","新增",{"date":"2008-08-30T00:00:00"},"12:00"]})"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(quib("screen log").find("select * from AppLog order by RQ desc,uName,SJ\r\n\r\n\r\n"
+                                    "insert into AppLog\r\n  (uName, cName, CZ, RQ, SJ)\r\nvalues\r\n  (?, ?, ?, ?, ?)\r\n\r\n\r\n"),
+            0u)
+      << quib("screen log");
+}
+
+TEST_F(ServerProcess, AggregationIsRefusedAndAKilledClientsObjectsAreReleased) {
+  auto& p = start(kServer, {"-Embedding"});
+  ASSERT_TRUE(waitServing(p));
+  int rc = 0;
+  auto out = quib("run " + script("outer.json", R"([{"create":"Quib.datas","as":"d","outer":true},
+    {"create":"Quib.datas","as":"e"}])"), &rc);
+  EXPECT_EQ(out.rfind("{\"ok\":false,\"hresult\":\"0x80040110\"", 0), 0u) << out;
+  EXPECT_NE(out.find("\n{\"ok\":true}\n"), std::string::npos) << out;
+  ASSERT_TRUE(waitEnded(p)) << "the last release ends a platform start";
+
+  // A client killed while it holds an object: its reference is released on
+  // its behalf, and that last release ends the server.
+  auto& q = start(kServer, {"-Embedding"});
+  ASSERT_TRUE(waitServing(q));
+  std::string cmd;
+  for (auto& v : env(home_)) cmd += v + " ";
+  const fs::path hold = root_ / "hold.out";
+  cmd += kQuib.string() + " run " + script("hold.json", R"([{"create":"Quib.datas","as":"d"},{"sleep":60}])") + " > " +
+         hold.string() + " 2>&1 & echo $! > " + (root_ / "quib.pid").string();
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  ASSERT_TRUE(waitFor([&] { return slurp(hold).find("\"ok\":true") != std::string::npos; }));
+  EXPECT_FALSE(q.ended());
+  ::kill(std::stoi(slurp(root_ / "quib.pid")), SIGKILL);
+  EXPECT_TRUE(waitFor([&] { return q.ended(); }, 15s)) << "the killed client's object was not released";
 }
