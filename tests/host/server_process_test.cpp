@@ -153,6 +153,13 @@ class ServerProcess : public ::testing::Test {
     return p.string();
   }
 
+  // The sample home with that many rows per table, built by quib init.
+  bool sampleHome(int rows) {
+    int rc = 0;
+    quib("init " + home_.string() + " --rows " + std::to_string(rows), &rc);
+    return rc == 0;
+  }
+
   bool serving(fs::path home = {}) {
     int rc = 0;
     quib("screen tray", &rc, home);
@@ -205,9 +212,8 @@ TEST_F(ServerProcess, RegisterRunWritesTheHiveAndUnregisterLeavesOnlyTheCategory
 }
 
 TEST_F(ServerProcess, FetchThroughTheServerAppearsInTheActivityLog) {
+  ASSERT_TRUE(sampleHome(3));
   int rc = 0;
-  quib("init " + home_.string() + " --rows 3", &rc);
-  ASSERT_EQ(rc, 0);
   auto& p = start(kServer);
   ASSERT_TRUE(waitServing(p));
   auto out = quib("run " + script("fetch.json", R"([{"create":"Quib.datas","as":"d"},
@@ -399,9 +405,7 @@ TEST_F(ServerProcess, AScreenWithoutATrayLeavesTheServerRunning) {
 }
 
 TEST_F(ServerProcess, ThreeClientsThreeObjectsAndOneReleaseLeavesTheOthers) {
-  int rc = 0;
-  quib("init " + home_.string() + " --rows 1", &rc);
-  ASSERT_EQ(rc, 0);
+  ASSERT_TRUE(sampleHome(1));
   auto& p = start(kServer);
   ASSERT_TRUE(waitServing(p));
   const std::string connect = R"({"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]})";
@@ -428,9 +432,8 @@ TEST_F(ServerProcess, ThreeClientsThreeObjectsAndOneReleaseLeavesTheOthers) {
 }  // namespace
 
 TEST_F(ServerProcess, ServiceMethodsAndTheCommandWatchThroughTheServer) {
+  ASSERT_TRUE(sampleHome(3));
   int rc = 0;
-  quib("init " + home_.string() + " --rows 3", &rc);
-  ASSERT_EQ(rc, 0);
   auto& p = start(kServer);
   ASSERT_TRUE(waitServing(p));
   auto out = quib("run " + script("methods.json", R"([{"create":"Quib.datas","as":"d"},
@@ -502,9 +505,8 @@ TEST_F(ServerProcess, ServiceMethodFailuresThroughTheServer) {
 }
 
 TEST_F(ServerProcess, TheActivityLogShowsEveryCommandNewestFirst) {
+  ASSERT_TRUE(sampleHome(3));
   int rc = 0;
-  quib("init " + home_.string() + " --rows 3", &rc);
-  ASSERT_EQ(rc, 0);
   auto& p = start(kServer);
   ASSERT_TRUE(waitServing(p));
   auto out = quib("run " + script("log.json", R"([{"create":"Quib.datas","as":"d"},
@@ -546,9 +548,8 @@ nlohmann::json controlOf(const nlohmann::json& window, const std::string& name) 
 }  // namespace
 
 TEST_F(ServerProcess, TheMainWindowsControlsWorkThroughTheScreen) {
+  ASSERT_TRUE(sampleHome(1));
   int rc = 0;
-  quib("init " + home_.string() + " --rows 1", &rc);
-  ASSERT_EQ(rc, 0);
   auto& p = start(kServer);
   ASSERT_TRUE(waitServing(p));
 
@@ -591,9 +592,7 @@ TEST_F(ServerProcess, TheMainWindowsControlsWorkThroughTheScreen) {
 }
 
 TEST_F(ServerProcess, TheLogKeepsItsFirst10240CharactersAndLosesNoConcurrentEntry) {
-  int rc = 0;
-  quib("init " + home_.string() + " --rows 1", &rc);
-  ASSERT_EQ(rc, 0);
+  ASSERT_TRUE(sampleHome(1));
   auto& p = start(kServer);
   ASSERT_TRUE(waitServing(p));
 
@@ -646,9 +645,8 @@ TEST_F(ServerProcess, TheLogKeepsItsFirst10240CharactersAndLosesNoConcurrentEntr
 }
 
 TEST_F(ServerProcess, ADeltaAppliedThroughTheServerIsLoggedWithItsMarkers) {
+  ASSERT_TRUE(sampleHome(1));
   int rc = 0;
-  quib("init " + home_.string() + " --rows 1", &rc);
-  ASSERT_EQ(rc, 0);
   auto& p = start(kServer);
   ASSERT_TRUE(waitServing(p));
   auto out = quib("run --decode " + script("apply.json", R"([{"create":"Quib.datas","as":"d"},
