@@ -95,11 +95,11 @@ std::vector<std::string> splitCommand(std::string_view command) {
 
 std::unique_ptr<Client> connectActivating(const ClientOptions& options, std::string_view className,
                                           const ActivationOptions& activation) {
+  std::optional<std::string> command;
   try {
     return std::make_unique<Client>(options);
   } catch (const ComError& e) {
     if (!unreachable(e.hresult())) throw;
-    std::optional<std::string> command;
     try {
       command = registeredLocalServer(activation.hive, className);
     } catch (const std::exception&) {
@@ -107,7 +107,7 @@ std::unique_ptr<Client> connectActivating(const ClientOptions& options, std::str
     }
     if (!command) throw;
   }
-  std::vector<std::string> argv = splitCommand(*registeredLocalServer(activation.hive, className));
+  std::vector<std::string> argv = splitCommand(*command);
   argv.push_back("-Embedding");
 
   auto deadline = std::chrono::steady_clock::now() + activation.wait;
