@@ -9,6 +9,9 @@
 //                         at once
 // The server is the executable itself, started in a scratch home built by
 // buildSampleHome, so that every layer a client crosses is in the figures.
+// Standard error gets what explains them: the round trips and the CPU both
+// ends spend per call, the fetch times, and how much parallel CPU the
+// machine had free meanwhile.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -23,10 +26,8 @@
 #endif
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <latch>
@@ -50,25 +51,15 @@ namespace {
 
 constexpr int kRows = 100000;
 constexpr int kFetchRounds = 5;
-constexpr int kCallBlocks = 10;      // interleaved blocks of calls, each side
-constexpr int kCallsPerBlock = 1000;
-constexpr int kWarmUpCalls = 2000;
 constexpr int kClients = 4;
 
 constexpr int32_t kGetRecords = 20000001;
-constexpr int32_t kDataRequest = 20000002;
 constexpr int32_t kConnectAct = 301;
 
 [[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
 
 double seconds(Clock::time_point from, Clock::time_point to) {
   return std::chrono::duration<double>(to - from).count();
-}
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 std::string slurp(const fs::path& p) {
@@ -108,7 +99,8 @@ class ServerProcess {
       // A bench that dies must not leave its server behind.
       ::prctl(PR_SET_PDEATHSIG, SIGKILL);
       for (auto& v : env) ::putenv(v.data());
-      if (!std::freopen(log_.c_str(), "w", stderr)) ::_exit(126);
+      // Its output goes to the log: this program's standard output holds only the figures.
+      if (!std::freopen(log_.c_str(), "w", stderr) || ::dup2(STDERR_FILENO, STDOUT_FILENO) < 0) ::_exit(126);
       char* argv[] = {const_cast<char*>(exe.c_str()), nullptr};
       ::execv(exe.c_str(), argv);
       ::_exit(127);
@@ -134,6 +126,7 @@ class ServerProcess {
     return done_;
   }
   std::string log() const { return slurp(log_); }
+  pid_t pid() const { return pid_; }
 
  private:
   fs::path log_;
@@ -221,6 +214,34 @@ std::unique_ptr<Session> connect(const std::string& endpoint, ServerProcess& ser
 }
 
 #if RVZ_BENCH_HAVE_LIBPQ
+constexpr int kCallBlocks = 10;  // interleaved blocks of calls, each side
+constexpr int kCallsPerBlock = 1000;
+constexpr int kWarmUpCalls = 2000;
+constexpr int32_t kDataRequest = 20000002;
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// CPU seconds (user and system) a process has used so far, from procfs;
+// "self" for this one. Negative when the process cannot be read.
+double cpuSeconds(const std::string& pid) {
+  std::string stat = slurp("/proc/" + pid + "/stat");
+  size_t close = stat.rfind(')');  // the command name may hold blanks
+  if (close == std::string::npos) return -1;
+  std::istringstream in(stat.substr(close + 2));
+  std::string field;
+  double utime = 0, stime = 0;
+  // Fields after the name start at the state (3rd); utime and stime are the 14th and 15th.
+  for (int i = 3; i <= 15 && in >> field; ++i) {
+    if (i == 14) utime = std::stod(field);
+    if (i == 15) stime = std::stod(field);
+  }
+  return (utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
 class PgConnection {
  public:
   explicit PgConnection(const char* conninfo) : c_(PQconnectdb(conninfo)) {
@@ -229,6 +250,8 @@ class PgConnection {
   ~PgConnection() { PQfinish(c_); }
   PgConnection(const PgConnection&) = delete;
   PgConnection& operator=(const PgConnection&) = delete;
+
+  int backendPid() const { return PQbackendPID(c_); }
 
   void selectOne() {
     PGresult* r = PQexec(c_, "SELECT 1");
@@ -240,47 +263,80 @@ class PgConnection {
  private:
   PGconn* c_;
 };
-#endif
 
-// Median round trips (seconds) of AS_DataRequest and SELECT 1, taken in
-// alternating blocks so that both see the machine in the same states.
-std::string callVsPg(Session& s) {
+// Median round trips of AS_DataRequest and SELECT 1, taken in alternating
+// blocks so that both see the machine in the same states. GetIDsOfNames,
+// answered on the server's gRPC thread without an object thread or any
+// service work, is timed alongside as the floor of any call on this wire.
+std::string callVsPg(Session& s, pid_t serverPid) {
   const char* conninfo = std::getenv("RVZ_BENCH_PG");
   if (!conninfo || !*conninfo) return "skipped (no PostgreSQL)";
-#if !RVZ_BENCH_HAVE_LIBPQ
-  return "skipped (built without libpq)";
-#else
   PgConnection pg(conninfo);
-  std::vector<Variant> args{Variant(u"pHp"), Variant()};
   auto call = [&] {
-    std::vector<Variant> a = args;
+    std::vector<Variant> a{Variant(u"pHp"), Variant()};
     Variant r;
     ErrorInfo e;
     if (failed(s.client.invoke(s.object, kDataRequest, a, r, e))) fail("AS_DataRequest: " + Session::describe(e));
+    if (!r.isNull()) fail("AS_DataRequest answered something other than Null");
   };
-  for (int i = 0; i < kWarmUpCalls; ++i) call(), pg.selectOne();
-  std::vector<double> ours, theirs;
-  ours.reserve(kCallBlocks * kCallsPerBlock);
-  theirs.reserve(kCallBlocks * kCallsPerBlock);
+  const std::vector<std::string> names{"AS_DataRequest"};
+  auto ids = [&] {
+    std::vector<int32_t> out;
+    ErrorInfo e;
+    if (failed(s.client.idsOfNames(s.object, names, out, e))) fail("GetIDsOfNames: " + Session::describe(e));
+  };
+  for (int i = 0; i < kWarmUpCalls; ++i) call(), ids(), pg.selectOne();
+  std::vector<double> ours, floor, theirs;
+  // CPU both ends spend on the calls, which on a machine of few cores is
+  // what the round trip mostly consists of.
+  const std::string server = std::to_string(serverPid), backend = std::to_string(pg.backendPid());
+  double ourClientCpu = 0, ourServerCpu = 0, pgClientCpu = 0, pgBackendCpu = 0;
+  auto block = [](std::vector<double>& into, auto&& f, const std::string& peer, double* selfCpu, double* peerCpu) {
+    double c0 = cpuSeconds("self"), p0 = cpuSeconds(peer);
+    for (int i = 0; i < kCallsPerBlock; ++i) {
+      auto t0 = Clock::now();
+      f();
+      into.push_back(seconds(t0, Clock::now()));
+    }
+    if (selfCpu) *selfCpu += cpuSeconds("self") - c0;
+    if (peerCpu) *peerCpu += cpuSeconds(peer) - p0;
+  };
   for (int b = 0; b < kCallBlocks; ++b) {
-    for (int i = 0; i < kCallsPerBlock; ++i) {
-      auto t0 = Clock::now();
-      call();
-      ours.push_back(seconds(t0, Clock::now()));
-    }
-    for (int i = 0; i < kCallsPerBlock; ++i) {
-      auto t0 = Clock::now();
-      pg.selectOne();
-      theirs.push_back(seconds(t0, Clock::now()));
-    }
+    block(ours, call, server, &ourClientCpu, &ourServerCpu);
+    block(theirs, [&] { pg.selectOne(); }, backend, &pgClientCpu, &pgBackendCpu);
+    block(floor, ids, server, nullptr, nullptr);
   }
   double mo = median(ours), mt = median(theirs);
-  std::fprintf(stderr, "remoting_bench: AS_DataRequest %.1f us, SELECT 1 %.1f us (medians of %zu)\n", mo * 1e6,
-               mt * 1e6, ours.size());
+  const double perCall = 1e6 / static_cast<double>(ours.size());
+  std::fprintf(stderr,
+               "remoting_bench: round trips (medians of %zu): AS_DataRequest %.1f us, GetIDsOfNames %.1f us, "
+               "SELECT 1 %.1f us\n"
+               "remoting_bench: CPU per round trip: AS_DataRequest client %.1f us + server %.1f us, "
+               "SELECT 1 client %.1f us + backend %.1f us\n",
+               ours.size(), mo * 1e6, median(floor) * 1e6, mt * 1e6, ourClientCpu * perCall, ourServerCpu * perCall,
+               pgClientCpu * perCall, pgBackendCpu * perCall);
   char out[32];
   std::snprintf(out, sizeof out, "%.3f", mo / mt);
   return out;
+}
+#else
+std::string callVsPg(Session&, pid_t) {
+  return std::getenv("RVZ_BENCH_PG") ? "skipped (built without libpq)" : "skipped (no PostgreSQL)";
+}
 #endif
+
+// Seconds of a fixed amount of busy work, on `threads` threads at once: the
+// CPU the machine has free for this run, which bounds parallel4_speedup.
+double busy(int threads) {
+  auto work = [] {
+    volatile uint64_t x = 0;
+    for (uint64_t i = 0; i < 200000000u; ++i) x = x + i;
+  };
+  auto t0 = Clock::now();
+  std::vector<std::thread> ts;
+  for (int i = 0; i < threads; ++i) ts.emplace_back(work);
+  for (auto& t : ts) t.join();
+  return seconds(t0, Clock::now());
 }
 
 int run() {
@@ -303,7 +359,7 @@ int run() {
   ServerProcess server(home, port);
   std::unique_ptr<Session> first = connect(endpoint, server);
 
-  std::string callRatio = callVsPg(*first);
+  std::string callRatio = callVsPg(*first, server.pid());
 
   std::vector<std::unique_ptr<Session>> more;
   for (int i = 1; i < kClients; ++i) more.push_back(std::make_unique<Session>(endpoint));
@@ -328,7 +384,7 @@ int run() {
       fail("the wire fetch differs: " + std::to_string(got.rows) + " rows, " + std::to_string(got.bytes) + " bytes");
   }
 
-  double tLocal = 1e300, tWire = 1e300, tParallel = 1e300;
+  double tLocal = 1e300, tWire = 1e300, tParallel = 1e300, tBusy1 = 1e300, tBusy2 = 1e300;
   for (int round = 0; round < kFetchRounds; ++round) {
     auto t0 = Clock::now();
     fetchInProcess(local);
@@ -356,11 +412,16 @@ int run() {
     tParallel = std::min(tParallel, seconds(t0, Clock::now()));
     for (const auto& e : errors)
       if (!e.empty()) fail("parallel fetch: " + e);
+
+    tBusy1 = std::min(tBusy1, busy(1));
+    tBusy2 = std::min(tBusy2, busy(2));
   }
   std::fprintf(stderr,
                "remoting_bench: %lld rows, %zu packet bytes; in-process %.3f s, wire %.3f s, "
                "%d in parallel %.3f s (best of %d)\n",
                static_cast<long long>(want.rows), want.bytes, tLocal, tWire, kClients, tParallel, kFetchRounds);
+  std::fprintf(stderr, "remoting_bench: free CPU meanwhile: two busy threads ran %.2fx as fast as one\n",
+               2 * tBusy1 / tBusy2);
 
   std::printf("call_vs_pg_roundtrip=%s\n", callRatio.c_str());
   std::printf("wire_vs_inprocess=%.3f\n", tWire / tLocal);
