@@ -382,6 +382,7 @@ RemotingServer::~RemotingServer() { shutdown(); }
 
 void RemotingServer::start() {
   if (server_) return;
+  disableLockGraphChecks();
   std::shared_ptr<grpc::ServerCredentials> creds;
   if (!config_.tlsCertFile.empty() || !config_.tlsKeyFile.empty()) {
     grpc::SslServerCredentialsOptions ssl;
