@@ -113,9 +113,10 @@ class ServerProcess {
     if (ended()) return;
     // With every object released the close check quits without asking.
     ::kill(pid_, SIGTERM);
-    for (int i = 0; i < 200 && !ended(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    for (int i = 0; i < 400 && !ended(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
     if (!ended()) {
-      std::fprintf(stderr, "remoting_bench: the server did not end on SIGTERM; killed\n");
+      std::fprintf(stderr, "remoting_bench: the server did not end within 10 s of SIGTERM; killed. Its log:\n%s",
+                   log().c_str());
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, &status_, 0);
     }
