@@ -43,15 +43,8 @@ desktop::Screen::Post poster(remoting::MessageLoop& loop) {
 remoting::ObjectFactory datasFactory(desktop::Screen& screen) {
   return [&screen]() -> std::unique_ptr<remoting::DispatchObject> {
     try {
-      return std::make_unique<services::DatasDispatch>([&screen](const std::string& message) {
-        desktop::BoxRequest box;
-        box.text = desktop::withFullStop(message);
-        box.caption = kProcessTitle;
-        box.buttons = desktop::Buttons::OK;
-        box.icon = desktop::BoxIcon::Error;
-        box.defaultButton = desktop::Answer::OK;
-        screen.messageBox(box);
-      });
+      return std::make_unique<services::DatasDispatch>(
+          [&screen](const std::string& message) { screen.showError(message); });
     } catch (const std::exception& e) {
       desktop::BoxRequest box;
       box.text = desktop::withFullStop(e.what());

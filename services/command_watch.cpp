@@ -24,19 +24,11 @@ std::shared_ptr<ActivityLogSink> activityLogSink() {
 
 namespace {
 
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool startsWithUpdate(std::string_view ansi) {
-  static constexpr std::string_view kUpdate = "UPDATE";
-  if (ansi.size() < kUpdate.size()) return false;
-  for (size_t i = 0; i < kUpdate.size(); ++i)
-    if (upper(ansi[i]) != kUpdate[i]) return false;
-  return true;
-}
+bool startsWithUpdate(std::string_view ansi) { return text::equalsNoCaseAscii(ansi.substr(0, 6), "UPDATE"); }
 
 bool containsSet(std::string_view ansi) {
   for (size_t i = 0; i + 3 <= ansi.size(); ++i)
-    if (upper(ansi[i]) == 'S' && upper(ansi[i + 1]) == 'E' && upper(ansi[i + 2]) == 'T') return true;
+    if (text::equalsNoCaseAscii(ansi.substr(i, 3), "SET")) return true;
   return false;
 }
 

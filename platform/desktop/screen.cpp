@@ -234,6 +234,13 @@ struct Screen::Shared : std::enable_shared_from_this<Screen::Shared> {
       if ((*it)->owner == e.owner) return it->get() == &e;
     return false;
   }
+  // The oldest box or dialog that takes input, which answers and closes
+  // go to; throws when none is open. Under `mu`.
+  std::shared_ptr<Entry> oldestTakingInput() const {
+    for (const auto& e : open)
+      if (takesInput(*e)) return e;
+    throw ScreenError("no message box or dialog is open");
+  }
   bool mainBehindModal() const {
     for (const auto& e : open)
       if (e->owner == mainQueue) return true;
@@ -794,12 +801,7 @@ Reply Screen::doAnswer(const std::string& button) {
   std::shared_ptr<Entry> target;
   {
     std::lock_guard lk(shared->mu);
-    for (const auto& e : shared->open)
-      if (shared->takesInput(*e)) {
-        target = e;
-        break;
-      }
-    if (!target) throw ScreenError("no message box or dialog is open");
+    target = shared->oldestTakingInput();
     if (target->isBox) {
       auto a = answerFromName(button);
       if (!a || std::find(target->buttons.begin(), target->buttons.end(), *a) == target->buttons.end()) {
@@ -837,12 +839,7 @@ Reply Screen::doClose() {
   std::shared_ptr<Entry> target;
   {
     std::lock_guard lk(shared->mu);
-    for (const auto& e : shared->open)
-      if (shared->takesInput(*e)) {
-        target = e;
-        break;
-      }
-    if (!target) throw ScreenError("no message box or dialog is open");
+    target = shared->oldestTakingInput();
     if (target->isBox) {
       const auto& b = target->buttons;
       // As on Windows: a box's close box is its Cancel button, or its only
