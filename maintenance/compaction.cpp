@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "platform/data/compaction.h"
+#include "platform/data/connection_string.h"
 #include "platform/data/data_error.h"
 #include "platform/files/files.h"
 
@@ -20,9 +21,10 @@ CompactionPaths compactionPaths(const std::string& databasePath, std::string_vie
   p.database = folder + "/DaZiva.mdb";
   p.copy = folder + "/db1.mdb";
   p.previous = folder + "/DaZiva.$$$";
-  p.source = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + databasePath +
-             ";Jet OLEDB:Database Password=" + std::string(password);
-  p.destination = "Provider=Microsoft.Jet.OLEDB.4.0;Password=\"\";User ID=Admin;Data Source=" + p.copy;
+  p.source = data::composeConnectionString(
+      {{"Provider", "Microsoft.Jet.OLEDB.4.0"}, {"Data Source", databasePath}, {"Jet OLEDB:Database Password", password}});
+  p.destination = data::composeConnectionString(
+      {{"Provider", "Microsoft.Jet.OLEDB.4.0"}, {"Password", ""}, {"User ID", "Admin"}, {"Data Source", p.copy}});
   return p;
 }
 

@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "catalogue/declaration.h"
+#include "platform/data/connection_string.h"
+#include "platform/data/data_error.h"
 #include "platform/files/files.h"
 #include "platform/text/text.h"
 #include "services/command_watch.h"
@@ -40,6 +42,9 @@ TDatas::TDatas() {
     c->setShareMode(data::ShareMode::DenyNone);
   }
   Cn.setWillExecute(CnWillExecute);
+  Cn.setOpenCheck([this] {
+    if (!cnRefusal_.empty()) throw data::DataError::component(data::kErrBadConnectionString, cnRefusal_);
+  });
   for (const auto& module : catalogue::dataServiceModules())
     for (const auto& decl : module.datasets) {
       data::Connection& cn = decl.connection == catalogue::Connection::Cn ? Cn : conAccounts;
@@ -63,9 +68,7 @@ void TDatas::RemoteDataModuleCreate(const std::string& exeFolder) {
   std::string path = accountRegistryPath(folder);
   std::error_code ec;
   if (std::filesystem::is_regular_file(files::resolvePath(path), ec))
-    conAccounts.setConnectionString("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path +
-                                    ";Persist Security Info=False;Jet OLEDB:Database Password=" +
-                                    std::string(kJetPassword));
+    conAccounts.setConnectionString(data::jetConnectionString(path, kJetPassword));
 }
 
 CatalogueDataset* TDatas::findDataset(std::string_view name) {

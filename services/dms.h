@@ -37,7 +37,10 @@ class TDatas {
 
   const std::string& componentName() const { return componentName_; }
   const std::string& companyDatabaseFile() const { return companyDatabaseFile_; }
-  void setCompanyDatabaseFile(std::string path) { companyDatabaseFile_ = std::move(path); }
+  void setCompanyDatabaseFile(std::string path) {
+    companyDatabaseFile_ = std::move(path);
+    companyFileRefusal_.clear();
+  }
 
   data::Connection Cn;
   data::Connection conAccounts;
@@ -65,6 +68,10 @@ class TDatas {
  private:
   std::string componentName_;
   std::string companyDatabaseFile_;
+  // Why the account set behind companyDatabaseFile_ / Cn's string must not
+  // be opened (a name leading out of the data folder); empty when it may.
+  std::string companyFileRefusal_;
+  std::string cnRefusal_;
   std::vector<std::unique_ptr<CatalogueDataset>> datasets_;
   ProviderHost host_;
 };

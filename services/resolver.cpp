@@ -68,12 +68,12 @@ struct Failure {
 // One call's resolution context.
 class Resolution {
  public:
-  Resolution(Provider& p, const Delta& d, std::optional<std::string> table, int32_t maxErrors)
-      : provider_(p), delta_(d), cn_(p.dataset().connection()), table_(std::move(table)), maxErrors_(maxErrors) {
+  Resolution(Provider& p, const Delta& d, std::optional<std::string> table, int32_t maxErrors, data::Transaction* tx)
+      : provider_(p), delta_(d), cn_(p.dataset().connection()), table_(std::move(table)), maxErrors_(maxErrors),
+        tx_(tx) {
     errors_.emplace(d.packet().columns());
   }
 
-  bool transactionOpen = false;
   int32_t errorCount = 0;
 
   void run() {
@@ -87,6 +87,12 @@ class Resolution {
         failure = Failure{e.what(), 1};
       }
       if (failure) {
+        // The engine rolled the whole transaction back (a full disk, no
+        // memory): going on would write the remaining records one by one in
+        // autocommit and report a result the database does not hold.
+        if (tx_ && tx_->lostToEngine())
+          throw data::DataError::engine(failure->errorCode,
+                                        failure->message + " " + std::string(data::kTransactionLostText));
         if (!handleFailure(rec, *failure)) return;
       } else if (!(errorCount <= maxErrors_)) {
         return;
@@ -196,8 +202,8 @@ class Resolution {
     if (!s) return;
     int64_t rows = cn_.execute(s->text(), s->params);
     if (rows > 1) {
-      cn_.rollback();
-      transactionOpen = false;
+      if (tx_) tx_->rollback();
+      else cn_.rollback();
       tooMany_ = true;
       throw std::runtime_error(std::string(kTooManyText));
     }
@@ -278,6 +284,7 @@ class Resolution {
   data::Connection& cn_;
   std::optional<std::string> table_;
   int32_t maxErrors_;
+  data::Transaction* tx_;  // the call's own transaction, when it began one
   std::optional<packets::ErrorPacketBuilder> errors_;
   bool tooMany_ = false;
 };
@@ -287,38 +294,22 @@ class Resolution {
 Variant Resolver::apply(const Variant& deltaVariant, int32_t maxErrors, int32_t& errorCount) {
   CatalogueDataset& ds = provider_->dataset();
   data::Connection& cn = ds.connection();
-  bool began = false;
-  if (!cn.inTransaction()) {
-    cn.beginTransaction();
-    began = true;
+  // A failure before the end leaves the transaction to its destructor, which
+  // rolls back: nothing of a failed call is kept.
+  std::optional<data::Transaction> tx;
+  if (!cn.inTransaction()) tx.emplace(cn);
+  Delta delta(packets::decodePacket(deltaVariant), ds.keyFieldNames());
+  std::optional<std::string> table = delta.packet().attributes().tableName;
+  if (!table || table->empty()) table = updateTableName(ds.query().commandText());
+  Resolution res(*provider_, delta, table, maxErrors == -1 ? INT32_MAX : maxErrors, tx ? &*tx : nullptr);
+  res.run();
+  Variant out = res.result();
+  if (tx && tx->active()) {
+    if (maxErrors == -1 || res.errorCount <= maxErrors) tx->commit();
+    else tx->rollback();
   }
-  std::optional<Resolution> res;
-  auto finish = [&] {
-    bool open = res ? res->transactionOpen : true;
-    if (!began || !open || !cn.inTransaction()) return;
-    int32_t count = res ? res->errorCount : 0;
-    bool commit = res && (maxErrors == -1 || count <= maxErrors);
-    if (commit) cn.commit();
-    else cn.rollback();
-  };
-  try {
-    Delta delta(packets::decodePacket(deltaVariant), ds.keyFieldNames());
-    std::optional<std::string> table = delta.packet().attributes().tableName;
-    if (!table || table->empty()) table = updateTableName(ds.query().commandText());
-    res.emplace(*provider_, delta, table, maxErrors == -1 ? INT32_MAX : maxErrors);
-    res->transactionOpen = began;
-    res->run();
-    errorCount = res->errorCount;
-    Variant out = res->result();
-    finish();
-    return out;
-  } catch (...) {
-    try {
-      finish();
-    } catch (...) {
-    }
-    throw;
-  }
+  errorCount = res.errorCount;
+  return out;
 }
 
 }  // namespace rvz::services

@@ -6,8 +6,11 @@
 #include "maintenance/backup_script.h"
 #include "maintenance/compaction.h"
 #include "maintenance/table_listing.h"
+#include "platform/data/connection_string.h"
+#include "platform/data/data_error.h"
 #include "platform/files/files.h"
 #include "platform/remoting/error_info.h"
+#include "services/account_set_file.h"
 #include "services/backup_folder.h"
 #include "services/dms.h"
 
@@ -53,16 +56,21 @@ int32_t TDatas::GetAccounts() {
 
 int32_t TDatas::OpenCompanyDatabase(int32_t type, const std::string& name) {
   std::string cs;
+  std::string refusal;
   if (type == 0) {
-    std::string file = homeWithSeparator() + "data\\" + name + "\\DaZiva.mdb";
-    companyDatabaseFile_ = file;
-    cs = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file +
-         ";Persist Security Info=False;Jet OLEDB:Database Password=" + std::string(kJetPassword);
+    AccountSetFile f = accountSetFile(homeWithSeparator(), name);
+    companyDatabaseFile_ = f.file;
+    companyFileRefusal_ = f.refusal;
+    refusal = f.refusal;
+    cs = data::jetConnectionString(f.file, kJetPassword);
   } else {
     throw ComError(E_FAIL, "The SQL Server link is not available in this server: only Access account sets (type 0) "
                            "can be chosen");
   }
-  if (!Cn.isOpen()) Cn.setConnectionString(cs);
+  if (!Cn.isOpen()) {
+    Cn.setConnectionString(cs);
+    cnRefusal_ = refusal;
+  }
   return cs.empty() ? -1 : 0;
 }
 
@@ -95,6 +103,7 @@ WString TDatas::GetTableNames() {
 
 int32_t TDatas::CompactDatabase(const WString&, const WString&) {
   Cn.close();
+  if (!companyFileRefusal_.empty()) throw data::DataError::component(data::kErrBadConnectionString, companyFileRefusal_);
   maintenance::CompactAccessDatabase(companyDatabaseFile_, kJetPassword);
   return 1;
 }
@@ -119,7 +128,8 @@ int32_t TDatas::BackupData(const WString&) {
   std::filesystem::path aside = target;
   aside += ".part";
   try {
-    files::writeFile(aside, maintenance::scriptFileContent(lines));
+    // The script holds the users' passwords: owner-only.
+    files::writePrivateFile(aside, maintenance::scriptFileContent(lines));
     std::filesystem::rename(aside, target);
   } catch (const std::exception&) {
     std::error_code ec;

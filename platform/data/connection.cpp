@@ -31,6 +31,7 @@ void Connection::open() {
   if (driver_) return;
   if (connectionString_.empty())
     throw DataError::component(kErrBadConnectionString, "Cannot open a connection without a connection string.");
+  if (openCheck_) openCheck_();
   ConnectionString cs = ConnectionString::parse(connectionString_);
   std::string providerName = cs.value("Provider");
   if (providerName.empty())
@@ -124,27 +125,55 @@ void Connection::queryClosed() {
   close();
 }
 
-Transaction::~Transaction() {
+Transaction::Transaction(Connection& cn) : cn_(&cn) { cn.beginTransaction(); }
+
+Transaction::~Transaction() { end(); }
+
+Transaction& Transaction::operator=(Transaction&& o) noexcept {
+  if (this != &o) {
+    end();
+    cn_ = o.cn_;
+    o.cn_ = nullptr;
+  }
+  return *this;
+}
+
+void Transaction::end() noexcept {
   if (!cn_) return;
+  Connection* cn = cn_;
+  cn_ = nullptr;
   try {
-    if (cn_->inTransaction()) cn_->rollback();
+    if (cn->inTransaction()) cn->rollback();
   } catch (...) {
-    // A failed rollback leaves nothing the destructor could do.
+    // A failed rollback leaves nothing the destructor could do: the engine
+    // rolls back on its own when the connection closes.
   }
 }
 
+bool Transaction::lostToEngine() const { return cn_ && !cn_->inTransaction(); }
+
 void Transaction::commit() {
   if (!cn_) throw DataError::component(kErrNoTransaction, "Cannot commit: the transaction has ended already.");
-  Connection* cn = cn_;
+  if (lostToEngine()) {
+    cn_ = nullptr;
+    throw DataError::component(kErrNoTransaction, std::string(kTransactionLostText));
+  }
+  try {
+    cn_->commit();
+  } catch (const DataError& e) {
+    end();
+    throw DataError(e.hresult(), e.number(),
+                    "Cannot commit: " + std::string(e.what()) + " The transaction was rolled back; none of its "
+                    "changes were kept.");
+  }
   cn_ = nullptr;
-  cn->commit();
 }
 
 void Transaction::rollback() {
   if (!cn_) throw DataError::component(kErrNoTransaction, "Cannot roll back: the transaction has ended already.");
   Connection* cn = cn_;
   cn_ = nullptr;
-  cn->rollback();
+  if (cn->inTransaction()) cn->rollback();
 }
 
 }  // namespace rvz::data

@@ -69,6 +69,9 @@ class Connection {
   bool keepConnection() const { return keepConnection_; }
 
   void setWillExecute(WillExecuteHandler handler) { willExecute_ = std::move(handler); }
+  // Called at each open before the provider is asked; throwing refuses the
+  // open with that failure (the owner's rules on what may be opened).
+  void setOpenCheck(std::function<void()> check) { openCheck_ = std::move(check); }
 
   // Transactions.
   bool inTransaction() const;
@@ -106,23 +109,38 @@ class Connection {
   int connectTimeout_ = 15;
   bool keepConnection_ = true;
   WillExecuteHandler willExecute_;
+  std::function<void()> openCheck_;
   std::unique_ptr<DriverConnection> driver_;
   std::vector<Query*> queries_;
 };
 
-// Begins a transaction and rolls it back at the end of the scope unless
-// committed. Never throws from its destructor.
+// One transaction on a connection, begun by the constructor. Move-only; the
+// destructor rolls back what was not committed and never throws.
+//
+// The engine may end a transaction on its own (SQLite rolls back when the
+// disk is full or memory runs out); lostToEngine() tells so, and commit()
+// then fails instead of letting later statements run in autocommit.
+// A failed commit rolls back what is left, so the transaction has always
+// ended when commit() returns or throws.
 class Transaction {
  public:
-  explicit Transaction(Connection& cn) : cn_(&cn) { cn.beginTransaction(); }
+  explicit Transaction(Connection& cn);
   ~Transaction();
+  Transaction(Transaction&& o) noexcept : cn_(o.cn_) { o.cn_ = nullptr; }
+  Transaction& operator=(Transaction&& o) noexcept;
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
+
   void commit();
   void rollback();
+  // True until commit() or rollback() was called.
   bool active() const { return cn_ != nullptr; }
+  // True when the transaction is active for this object but the connection
+  // is no longer in a transaction: the engine ended it.
+  bool lostToEngine() const;
 
  private:
+  void end() noexcept;
   Connection* cn_;
 };
 

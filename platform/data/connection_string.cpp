@@ -180,4 +180,22 @@ std::string redactConnectionString(std::string_view text) {
   }
 }
 
+std::string composeConnectionString(std::initializer_list<std::pair<std::string_view, std::string_view>> items) {
+  std::string out;
+  for (const auto& [key, value] : items) {
+    if (!out.empty()) out += ';';
+    out += quoteKey(std::string(key));
+    out += '=';
+    out += quoteIfNeeded(std::string(value));
+  }
+  return out;
+}
+
+std::string jetConnectionString(std::string_view file, std::string_view password) {
+  return composeConnectionString({{"Provider", "Microsoft.Jet.OLEDB.4.0"},
+                                  {"Data Source", file},
+                                  {"Persist Security Info", "False"},
+                                  {"Jet OLEDB:Database Password", password}});
+}
+
 }  // namespace rvz::data

@@ -2,9 +2,11 @@
 // OLE DB quoting rules, and their password-free form for messages.
 #pragma once
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace rvz::data {
@@ -44,6 +46,16 @@ class ConnectionString {
  private:
   std::vector<ConnectionStringItem> items_;
 };
+
+// Writes "Key=Value" items joined by ";", quoting a value that holds ";",
+// quotes or outer blanks (and an empty one as ""), so that no value can add
+// or change another key.
+std::string composeConnectionString(std::initializer_list<std::pair<std::string_view, std::string_view>> items);
+
+// The connection string of a Jet database file with its database password:
+// "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=<file>;Persist Security
+// Info=False;Jet OLEDB:Database Password=<password>".
+std::string jetConnectionString(std::string_view file, std::string_view password);
 
 // True for keys whose values are secrets: "Password", "Pwd" and every key
 // ending in "Password" ("Jet OLEDB:Database Password"), in any letter case.

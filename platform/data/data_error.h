@@ -27,6 +27,7 @@ inline constexpr int32_t kErrDatabaseExists = 3204;      // Jet: compaction targ
 inline constexpr int32_t kErrUnrecognizedFormat = 3343;  // Jet: not a database file
 inline constexpr int32_t kErrBadConnectionString = 3709; // connection string cannot be used
 inline constexpr int32_t kErrValue = 3421;               // a stored value that does not fit its column
+inline constexpr int32_t kErrSyntax = 3075;              // Jet: syntax error in a command text
 
 // Status of errors raised by the ADO-like layer: MAKE_HRESULT(1, FACILITY_CONTROL, number).
 constexpr HRESULT componentHresult(int32_t number) {
@@ -43,6 +44,9 @@ inline constexpr std::string_view kFieldNotFoundText = "Field '%s' not found";
 inline constexpr std::string_view kMissingConnectionText = "Missing Connection or ConnectionString";
 inline constexpr std::string_view kTooFewParametersText = "No value given for one or more required parameters.";
 inline constexpr std::string_view kCharactersAfterEndText = "Characters found after end of SQL statement.";
+inline constexpr std::string_view kSyntaxErrorText = "Syntax error in the command text: %s.";
+inline constexpr std::string_view kTransactionLostText =
+    "The database ended the transaction on its own; none of its changes were kept.";
 
 // "Missing %s property" and the like with their one placeholder filled.
 std::string formatMessage(std::string_view pattern, std::string_view arg);

@@ -35,6 +35,9 @@ class FileUse {
 
   void release() noexcept;
   bool held() const { return held_; }
+  // The file's identity while held.
+  unsigned long long device() const { return dev_; }
+  unsigned long long inode() const { return ino_; }
 
   // Connections of this process that use the file now (for tests and messages).
   static int usersInProcess(const std::filesystem::path& file);

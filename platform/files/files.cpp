@@ -1,6 +1,10 @@
 // Home folder, Windows-style path resolution and whole-file helpers.
 #include "platform/files/files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -131,6 +135,26 @@ void writeFile(const fs::path& file, std::string_view content) {
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
   out.flush();
   if (!out) throw FileError("Cannot write '" + file.string() + "': " + std::strerror(errno));
+}
+
+void writePrivateFile(const fs::path& file, std::string_view content) {
+  int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) throw FileError("Cannot open '" + file.string() + "' for writing: " + std::strerror(errno));
+  auto fail = [&](const char* what) {
+    int err = errno;
+    ::close(fd);
+    throw FileError("Cannot " + std::string(what) + " '" + file.string() + "': " + std::strerror(err));
+  };
+  if (::fchmod(fd, 0600) != 0) fail("protect");
+  size_t done = 0;
+  while (done < content.size()) {
+    ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) fail("write");
+    done += static_cast<size_t>(n);
+  }
+  if (::fsync(fd) != 0) fail("write");
+  if (::close(fd) != 0) throw FileError("Cannot write '" + file.string() + "': " + std::strerror(errno));
 }
 
 }  // namespace rvz::files

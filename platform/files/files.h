@@ -44,4 +44,9 @@ std::string readFile(const std::filesystem::path& file);
 // Throws FileError naming the file and the cause.
 void writeFile(const std::filesystem::path& file, std::string_view content);
 
+// The same for a file that holds secrets: readable and writable by the
+// owner only, also when it existed before, and on the disk (fsync) when
+// this returns. A short write (a full disk) throws.
+void writePrivateFile(const std::filesystem::path& file, std::string_view content);
+
 }  // namespace rvz::files

@@ -319,12 +319,24 @@ std::string translateDdl(Parser& p, Emitter& e) {
     bool unique = p.acceptWord("UNIQUE");
     if (p.acceptWord("INDEX")) return createIndex(p, e, unique);
     if (unique) p.fail("expected INDEX after UNIQUE");
+    if (p.acceptWord("VIEW")) {
+      std::string name = e.namePath(p.parseNamePath("a view name"));
+      p.expectWord("AS");
+      if (!p.isWord("SELECT")) p.fail("expected SELECT after AS");
+      Statement view = p.parseStatement();
+      return "CREATE VIEW " + name + " AS " + e.statement(view);
+    }
     p.expectWord("TABLE");
     return createTable(p, e);
   }
   if (p.acceptWord("DROP")) {
     if (p.acceptWord("TABLE")) {
       std::string sql = "DROP TABLE " + e.namePath(p.parseNamePath("a table name"));
+      p.expectEnd();
+      return sql;
+    }
+    if (p.acceptWord("VIEW")) {
+      std::string sql = "DROP VIEW " + e.namePath(p.parseNamePath("a view name"));
       p.expectEnd();
       return sql;
     }
@@ -335,7 +347,7 @@ std::string translateDdl(Parser& p, Emitter& e) {
       p.expectEnd();
       return "DROP INDEX " + indexName(table, name);
     }
-    p.fail("expected TABLE or INDEX after DROP");
+    p.fail("expected TABLE, VIEW or INDEX after DROP");
   }
   p.expectWord("ALTER");
   p.expectWord("TABLE");

@@ -251,12 +251,9 @@ Out Emitter::expr(const Expr& e) {
             return fn("jet_sub", t);
           }
           break;
-        case BinaryOp::Divide: {
-          // Jet's / always divides as floating point; SQLite's truncates integers.
-          Out o = atom(operand(l, kMul) + " / CAST(" + r.sql + " AS REAL)", SqlType::Number);
-          o.precedence = kMul;
-          return o;
-        }
+        // Jet's / always divides as floating point (SQLite's truncates
+        // integers) and fails on a zero divisor (SQLite's gives Null).
+        case BinaryOp::Divide: return fn("jet_div", SqlType::Number);
         case BinaryOp::IntDivide: return fn("jet_idiv", SqlType::Number);
         case BinaryOp::Modulo: return fn("jet_mod", SqlType::Number);
         case BinaryOp::Power: return fn("jet_pow", SqlType::Number);

@@ -716,6 +716,13 @@ void fnSub(Call& c) {
   c.result(c.number(0) - c.number(1));
 }
 
+void fnDivide(Call& c) {
+  if (c.anyNull()) return c.resultNull();
+  double a = c.number(0), b = c.number(1);
+  if (b == 0) throw FnError("Division by zero");
+  c.result(a / b);
+}
+
 void fnIntDivide(Call& c) {
   if (c.anyNull()) return c.resultNull();
   int64_t a = c.whole(0), b = c.whole(1);
@@ -896,6 +903,7 @@ const FunctionDef kFunctions[] = {
     {{"", "jet_concat", SqlType::Text}, "&", 1, kMany, fnConcat},
     {{"", "jet_add", SqlType::Unknown}, "+", 2, 2, fnAdd},
     {{"", "jet_sub", SqlType::Unknown}, "-", 2, 2, fnSub},
+    {{"", "jet_div", SqlType::Number}, "/", 2, 2, fnDivide},
     {{"", "jet_idiv", SqlType::Number}, "\\", 2, 2, fnIntDivide},
     {{"", "jet_mod", SqlType::Number}, "Mod", 2, 2, fnMod},
     {{"", "jet_pow", SqlType::Number}, "^", 2, 2, fnPow},

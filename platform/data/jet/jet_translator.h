@@ -1,22 +1,14 @@
-// The translator's inside view: the result of one translation with the
-// reason a text was passed on unchanged, and the DDL translation.
+// The translator's inside view: the DDL translation.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "platform/data/jet/jet_dialect.h"
 #include "platform/data/jet/jet_emit.h"
 #include "platform/data/jet/jet_parser.h"
 
 namespace rvz::data::jet {
-
-struct Translation {
-  std::string sql;         // the SQLite text, or the input unchanged
-  bool translated = false;
-  std::string reason;      // why not, when not translated
-};
-
-Translation translateDetailed(std::string_view jetSql);
 
 // CREATE TABLE / CREATE INDEX / DROP / ALTER TABLE, read from `p` (at the
 // first word) to the end of the text.

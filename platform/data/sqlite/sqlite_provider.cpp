@@ -10,9 +10,11 @@
 #include <climits>
 #include <list>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/data/data_error.h"
 #include "platform/data/file_lock.h"
+#include "platform/data/writer_turn.h"
 #include "platform/data/jet/jet_dialect.h"
 #include "platform/data/sqlite/declared_type.h"
 #include "platform/files/files.h"
@@ -40,6 +42,19 @@ bool onlyBlanksAndSemicolons(const char* tail) {
     if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != ';') return false;
   }
   return true;
+}
+
+// True when the translator stopped at text that follows a finished
+// statement and its ";": Jet's "Characters found after end of SQL statement".
+bool secondStatement(std::string_view text, const std::string& reason) {
+  constexpr std::string_view kAfter = "unexpected text after the statement at offset ";
+  if (reason.rfind(kAfter, 0) != 0) return false;
+  size_t offset = 0;
+  for (size_t i = kAfter.size(); i < reason.size() && reason[i] >= '0' && reason[i] <= '9'; ++i)
+    offset = offset * 10 + static_cast<size_t>(reason[i] - '0');
+  std::string_view before = text.substr(0, std::min(offset, text.size()));
+  size_t last = before.find_last_not_of(" \t\r\n");
+  return last != std::string_view::npos && before[last] == ';';
 }
 
 // A resolved database path and the form messages show.
@@ -71,44 +86,101 @@ void requireExistingFile(const DatabaseFile& f) {
                                                   " is a folder, not a database file.");
 }
 
+struct CloseDatabase {
+  // close_v2 lets a statement still alive finish first instead of failing.
+  void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
+};
+using DatabaseHandle = std::unique_ptr<sqlite3, CloseDatabase>;
+
+struct FinalizeStatement {
+  void operator()(sqlite3_stmt* stmt) const noexcept { sqlite3_finalize(stmt); }
+};
+using StatementHandle = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
+
 // Opens the SQLite handle of a database file that exists and checks that it
 // is a database.
-sqlite3* openHandle(const DatabaseFile& f, bool readOnly, int timeoutSeconds) {
-  sqlite3* db = nullptr;
+DatabaseHandle openHandle(const DatabaseFile& f, bool readOnly, int timeoutSeconds) {
+  sqlite3* raw = nullptr;
   int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
-  int rc = sqlite3_open_v2(f.path.c_str(), &db, flags, nullptr);
+  int rc = sqlite3_open_v2(f.path.c_str(), &raw, flags, nullptr);
+  DatabaseHandle db(raw);
   if (rc != SQLITE_OK) {
-    std::string msg = "Could not open '" + f.shown + "': " + engineText(db) + ".";
-    int code = db ? sqlite3_extended_errcode(db) : rc;
-    sqlite3_close(db);
-    throw DataError::engine(code, msg);
+    int code = db ? sqlite3_extended_errcode(db.get()) : rc;
+    throw DataError::engine(code, "Could not open '" + f.shown + "': " + engineText(db.get()) + ".");
   }
-  sqlite3_extended_result_codes(db, 1);
-  sqlite3_busy_timeout(db, timeoutSeconds <= 0 ? INT_MAX : (timeoutSeconds > INT_MAX / 1000 ? INT_MAX : timeoutSeconds * 1000));
-  rc = sqlite3_exec(db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
+  sqlite3_extended_result_codes(db.get(), 1);
+  sqlite3_busy_timeout(db.get(), timeoutSeconds <= 0 ? INT_MAX
+                                                     : (timeoutSeconds > INT_MAX / 1000 ? INT_MAX : timeoutSeconds * 1000));
+  rc = sqlite3_exec(db.get(), "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) {
-    int code = sqlite3_extended_errcode(db);
-    std::string msg = (code & 0xFF) == SQLITE_NOTADB ? "Unrecognized database format '" + f.shown + "'."
-                                                      : "Could not open '" + f.shown + "': " + engineText(db) + ".";
-    sqlite3_close(db);
-    throw DataError::engine((code & 0xFF) == SQLITE_NOTADB ? kErrUnrecognizedFormat : code, msg);
+    int code = sqlite3_extended_errcode(db.get());
+    if ((code & 0xFF) == SQLITE_NOTADB)
+      throw DataError::engine(kErrUnrecognizedFormat, "Unrecognized database format '" + f.shown + "'.");
+    throw DataError::engine(code, "Could not open '" + f.shown + "': " + engineText(db.get()) + ".");
   }
   return db;
 }
 
+// Readers then never block writers, so a query left open between fetches
+// does not hold up other connections' updates; the cursor conflict handling
+// below relies on it.
+void useWriteAheadLog(sqlite3* db, const DatabaseFile& f) {
+  std::string mode;
+  int rc = sqlite3_exec(
+      db, "PRAGMA journal_mode=WAL",
+      [](void* out, int n, char** values, char**) {
+        if (n > 0 && values[0]) *static_cast<std::string*>(out) = values[0];
+        return 0;
+      },
+      &mode, nullptr);
+  if (rc != SQLITE_OK) throw DataError::engine(sqlite3_extended_errcode(db), "Could not open '" + f.shown + "': " +
+                                                                                 engineText(db) + ".");
+  if (!text::equalsNoCaseAscii(mode, "wal"))
+    throw DataError::engine(SQLITE_CANTOPEN, "Could not open '" + f.shown +
+                                                 "': the database cannot keep a write-ahead log here (journal mode " +
+                                                 (mode.empty() ? std::string("unknown") : mode) + ").");
+}
+
+// Functions that reach files or load code; none is part of the Jet dialect.
+bool isFileFunction(std::string_view name) {
+  for (std::string_view f : {"load_extension", "readfile", "writefile", "edit", "fts3_tokenizer", "zipfile"})
+    if (text::equalsNoCaseAscii(name, f)) return true;
+  return false;
+}
+
 struct CachedStatement {
-  sqlite3_stmt* stmt = nullptr;
+  StatementHandle stmt;
   bool inUse = false;
   std::list<std::string>::iterator lru;
 };
 
 class SqliteConnection;
 
+// A prepared statement lent to one run or cursor: a cached one goes back to
+// the cache, a one-off one is finalized.
+class StatementLease {
+ public:
+  StatementLease(SqliteConnection& owner, sqlite3_stmt* stmt, CachedStatement* cached, StatementHandle own)
+      : owner_(&owner), stmt_(stmt), cached_(cached), own_(std::move(own)) {}
+  StatementLease(StatementLease&& o) noexcept
+      : owner_(std::exchange(o.owner_, nullptr)), stmt_(o.stmt_), cached_(o.cached_), own_(std::move(o.own_)) {}
+  StatementLease& operator=(StatementLease&&) = delete;
+  StatementLease(const StatementLease&) = delete;
+  ~StatementLease();
+
+  sqlite3_stmt* get() const { return stmt_; }
+
+ private:
+  SqliteConnection* owner_;
+  sqlite3_stmt* stmt_;
+  CachedStatement* cached_;
+  StatementHandle own_;
+};
+
 class SqliteCursor final : public DriverCursor {
  public:
-  SqliteCursor(SqliteConnection& owner, sqlite3_stmt* stmt, CachedStatement* cached, std::vector<ColumnInfo> columns)
-      : owner_(owner), stmt_(stmt), cached_(cached), columns_(std::move(columns)) {}
-  ~SqliteCursor() override;
+  SqliteCursor(SqliteConnection& owner, StatementLease lease, std::vector<ColumnInfo> columns)
+      : owner_(owner), lease_(std::move(lease)), stmt_(lease_.get()), columns_(std::move(columns)) {}
 
   const std::vector<ColumnInfo>& columns() const override { return columns_; }
   bool step() override;
@@ -152,8 +224,8 @@ class SqliteCursor final : public DriverCursor {
   }
 
   SqliteConnection& owner_;
+  StatementLease lease_;
   sqlite3_stmt* stmt_;
-  CachedStatement* cached_;
   std::vector<ColumnInfo> columns_;
   uint64_t delivered_ = 0;
   bool done_ = false;
@@ -161,65 +233,116 @@ class SqliteCursor final : public DriverCursor {
 
 class SqliteConnection final : public DriverConnection {
  public:
-  SqliteConnection(sqlite3* db, FileUse use, bool readOnly) : db_(db), use_(std::move(use)), readOnly_(readOnly) {}
+  SqliteConnection(DatabaseHandle db, FileUse use, bool readOnly, std::string shownName)
+      : db_(std::move(db)), use_(std::move(use)), readOnly_(readOnly), shown_(std::move(shownName)) {
+    // Client command texts reach the engine only through the Jet
+    // translator; this keeps what the dialect has no words for (attaching
+    // other files, pragmas, transaction control, file functions) out even if
+    // a translation let something through.
+    sqlite3_db_config(db_.get(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_set_authorizer(db_.get(), &SqliteConnection::authorize, this);
+  }
   ~SqliteConnection() override { close(); }
 
   RunResult run(std::string_view text, std::span<const BoundValue> values) override;
 
-  void beginTransaction() override { exec(readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE"); }
-  void commit() override { exec("COMMIT"); }
-  void rollback() override { exec("ROLLBACK"); }
-  bool inTransaction() const override { return db_ && sqlite3_get_autocommit(db_) == 0; }
+  void beginTransaction() override;
+  void commit() override;
+  void rollback() override;
+  bool inTransaction() const override { return db_ && sqlite3_get_autocommit(db_.get()) == 0; }
 
   std::vector<TableInfo> tables() override;
 
   // In WAL mode a connection whose open statement still reads an older
-  // snapshot cannot start writing once another connection has committed.
-  bool isCursorConflict(const DataError& e) const override { return e.number() == SQLITE_BUSY_SNAPSHOT; }
+  // snapshot cannot start writing once another connection has committed;
+  // and a connection holding a read is never made to wait for a write lock
+  // that another process holds, so such a refusal is one too.
+  bool isCursorConflict(const DataError& e) const override {
+    if (e.number() == SQLITE_BUSY_SNAPSHOT) return true;
+    return (e.number() & 0xFF) == SQLITE_BUSY && hasActiveStatements();
+  }
 
   void close() override {
     if (!db_) return;
-    for (auto& [text, entry] : cache_) sqlite3_finalize(entry.stmt);
     cache_.clear();
     lru_.clear();
-    if (sqlite3_close(db_) != SQLITE_OK) sqlite3_close_v2(db_);  // a cursor still alive: let SQLite finish it
-    db_ = nullptr;
+    turn_.release();
+    db_.reset();
     use_.release();
   }
 
   // A statement finished with by a cursor or a run.
-  void giveBack(sqlite3_stmt* stmt, CachedStatement* cached) {
+  void giveBack(sqlite3_stmt* stmt, CachedStatement* cached) noexcept {
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
-    if (cached) {
-      cached->inUse = false;
-    } else {
-      sqlite3_finalize(stmt);
+    if (cached) cached->inUse = false;
+    endedTransactionCheck();
+  }
+
+  sqlite3* db() const { return db_.get(); }
+
+  // The engine ends a transaction on its own after some failures (a full
+  // disk, no memory); the writer turn then goes too.
+  void endedTransactionCheck() noexcept {
+    if (turn_.held() && db_ && sqlite3_get_autocommit(db_.get())) turn_.release();
+  }
+
+ private:
+  static int authorize(void* self, int action, const char*, const char* arg2, const char*, const char*) {
+    auto* c = static_cast<SqliteConnection*>(self);
+    if (c->internal_) return SQLITE_OK;
+    switch (action) {
+      case SQLITE_ATTACH:
+      case SQLITE_DETACH:
+      case SQLITE_PRAGMA:
+      case SQLITE_TRANSACTION:
+      case SQLITE_SAVEPOINT: return SQLITE_DENY;
+      case SQLITE_FUNCTION: return arg2 && isFileFunction(arg2) ? SQLITE_DENY : SQLITE_OK;
+      default: return SQLITE_OK;
     }
   }
 
-  sqlite3* db() const { return db_; }
-
- private:
+  // Runs a statement of the connection's own (transaction control).
   void exec(const char* sql) {
     if (!db_) throw DataError::component(kErrObjectOpen, "The connection is closed.");
-    int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) throwEngine(db_, rc);
+    internal_ = true;
+    int rc = sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr);
+    internal_ = false;
+    if (rc != SQLITE_OK) throwEngine(db_.get(), rc);
+  }
+
+  bool hasActiveStatements() const {
+    for (sqlite3_stmt* s = sqlite3_next_stmt(db_.get(), nullptr); s; s = sqlite3_next_stmt(db_.get(), s))
+      if (sqlite3_stmt_busy(s)) return true;
+    return false;
+  }
+
+  WriterTurn takeTurn() const {
+    return WriterTurn::take(use_.device(), use_.inode(), busyTimeoutSeconds_, shown_);
   }
 
   // A prepared statement for the text: from the cache when one is free.
-  sqlite3_stmt* statementFor(std::string_view text, CachedStatement*& cached);
+  StatementLease statementFor(std::string_view text);
   std::vector<ColumnInfo> describe(sqlite3_stmt* stmt);
   void bind(sqlite3_stmt* stmt, std::span<const BoundValue> values);
 
-  sqlite3* db_;
+  DatabaseHandle db_;
   FileUse use_;
   bool readOnly_;
+  std::string shown_;
+  int busyTimeoutSeconds_ = 15;
+  bool internal_ = false;
+  WriterTurn turn_;  // held while a transaction of this connection is open
   std::unordered_map<std::string, CachedStatement> cache_;
   std::list<std::string> lru_;  // most recent first
+
+ public:
+  void setBusyTimeout(int seconds) { busyTimeoutSeconds_ = seconds; }
 };
 
-SqliteCursor::~SqliteCursor() { owner_.giveBack(stmt_, cached_); }
+StatementLease::~StatementLease() {
+  if (owner_) owner_->giveBack(stmt_, cached_);
+}
 
 bool SqliteCursor::step() {
   if (done_) return false;
@@ -240,30 +363,62 @@ bool SqliteCursor::step() {
   }
   done_ = true;
   if (rc == SQLITE_DONE) return false;
+  owner_.endedTransactionCheck();
   throwEngine(owner_.db(), rc);
 }
 
-sqlite3_stmt* SqliteConnection::statementFor(std::string_view text, CachedStatement*& cached) {
-  cached = nullptr;
+void SqliteConnection::beginTransaction() {
+  if (!db_) throw DataError::component(kErrObjectOpen, "The connection is closed.");
+  if (readOnly_) {
+    exec("BEGIN");
+    return;
+  }
+  WriterTurn turn = takeTurn();
+  exec("BEGIN IMMEDIATE");
+  turn_ = std::move(turn);
+}
+
+void SqliteConnection::commit() {
+  exec("COMMIT");
+  endedTransactionCheck();
+}
+
+void SqliteConnection::rollback() {
+  if (db_ && sqlite3_get_autocommit(db_.get())) {
+    endedTransactionCheck();
+    return;  // the engine has rolled back already
+  }
+  exec("ROLLBACK");
+  endedTransactionCheck();
+}
+
+StatementLease SqliteConnection::statementFor(std::string_view text) {
   std::string key(text);
   auto it = cache_.find(key);
   if (it != cache_.end() && !it->second.inUse) {
     lru_.splice(lru_.begin(), lru_, it->second.lru);
     it->second.inUse = true;
-    cached = &it->second;
-    return it->second.stmt;
+    return StatementLease(*this, it->second.stmt.get(), &it->second, nullptr);
   }
-  const std::string sql = jet::translate(text);
-  sqlite3_stmt* stmt = nullptr;
+  // Only what the Jet translator understands reaches the engine: anything
+  // else is refused with the translator's reason rather than run as SQLite
+  // SQL, which would give clients the engine's file features.
+  jet::Translation t = jet::translateDetailed(text);
+  if (!t.translated) {
+    if (secondStatement(text, t.reason))
+      throw DataError::engine(kErrCharactersAfterEnd, std::string(kCharactersAfterEndText));
+    throw DataError::engine(kErrSyntax, formatMessage(kSyntaxErrorText, t.reason));
+  }
+  sqlite3_stmt* raw = nullptr;
   const char* tail = nullptr;
-  int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
-  if (rc != SQLITE_OK) throwEngine(db_, rc);
+  int rc = sqlite3_prepare_v2(db_.get(), t.sql.c_str(), static_cast<int>(t.sql.size()), &raw, &tail);
+  StatementHandle stmt(raw);
+  if (rc != SQLITE_OK) throwEngine(db_.get(), rc);
   if (!stmt) throw DataError::engine(SQLITE_MISUSE, "The command text holds no SQL statement.");
-  if (!onlyBlanksAndSemicolons(tail)) {
-    sqlite3_finalize(stmt);
+  if (!onlyBlanksAndSemicolons(tail))
     throw DataError::engine(kErrCharactersAfterEnd, std::string(kCharactersAfterEndText));
-  }
-  if (it != cache_.end()) return stmt;  // the cached one is busy: this one lives for one use
+  // The cached one is busy: this one lives for one use.
+  if (it != cache_.end()) return StatementLease(*this, stmt.get(), nullptr, std::move(stmt));
   while (cache_.size() >= kStatementCacheSize) {
     // Drop the least recently used statement that no cursor holds.
     auto victim = lru_.end();
@@ -273,18 +428,16 @@ sqlite3_stmt* SqliteConnection::statementFor(std::string_view text, CachedStatem
         break;
       }
     }
-    if (victim == lru_.end()) return stmt;
-    sqlite3_finalize(cache_.at(*victim).stmt);
+    if (victim == lru_.end()) return StatementLease(*this, stmt.get(), nullptr, std::move(stmt));
     cache_.erase(*victim);
     lru_.erase(victim);
   }
   lru_.push_front(key);
   CachedStatement& entry = cache_[key];
-  entry.stmt = stmt;
+  entry.stmt = std::move(stmt);
   entry.inUse = true;
   entry.lru = lru_.begin();
-  cached = &entry;
-  return stmt;
+  return StatementLease(*this, entry.stmt.get(), &entry, nullptr);
 }
 
 void SqliteConnection::bind(sqlite3_stmt* stmt, std::span<const BoundValue> values) {
@@ -307,7 +460,7 @@ void SqliteConnection::bind(sqlite3_stmt* stmt, std::span<const BoundValue> valu
         rc = sqlite3_bind_blob64(stmt, k + 1, v.bytes.data(), v.bytes.size(), SQLITE_TRANSIENT);
         break;
     }
-    if (rc != SQLITE_OK) throwEngine(db_, rc);
+    if (rc != SQLITE_OK) throwEngine(db_.get(), rc);
   }
 }
 
@@ -327,8 +480,8 @@ std::vector<ColumnInfo> SqliteConnection::describe(sqlite3_stmt* stmt) {
     if (origin) c.originName = origin;
     if (c.kind == FieldKind::Integer && table && origin) {
       int notNull = 0, primaryKey = 0, autoinc = 0;
-      if (sqlite3_table_column_metadata(db_, dbName, table, origin, nullptr, nullptr, &notNull, &primaryKey, &autoinc) ==
-              SQLITE_OK &&
+      if (sqlite3_table_column_metadata(db_.get(), dbName, table, origin, nullptr, nullptr, &notNull, &primaryKey,
+                                        &autoinc) == SQLITE_OK &&
           autoinc)
         c.kind = FieldKind::AutoInc;
     }
@@ -339,40 +492,40 @@ std::vector<ColumnInfo> SqliteConnection::describe(sqlite3_stmt* stmt) {
 
 RunResult SqliteConnection::run(std::string_view text, std::span<const BoundValue> values) {
   if (!db_) throw DataError::component(kErrObjectOpen, "The connection is closed.");
-  CachedStatement* cached = nullptr;
-  sqlite3_stmt* stmt = statementFor(text, cached);
+  StatementLease lease = statementFor(text);
+  sqlite3_stmt* stmt = lease.get();
+  bind(stmt, values);
   RunResult result;
-  try {
-    bind(stmt, values);
-    if (sqlite3_column_count(stmt) == 0) {
-      int rc;
-      while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-      }
-      if (rc != SQLITE_DONE) throwEngine(db_, rc);
-      result.rowsAffected = sqlite3_changes64(db_);
-      giveBack(stmt, cached);
-      return result;
+  if (sqlite3_column_count(stmt) == 0) {
+    // A write outside a transaction takes the writer turn for itself.
+    WriterTurn turn;
+    if (!readOnly_ && !turn_.held() && !sqlite3_stmt_readonly(stmt)) turn = takeTurn();
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }
-    std::vector<ColumnInfo> cols = describe(stmt);
-    result.cursor = std::make_unique<SqliteCursor>(*this, stmt, cached, std::move(cols));
+    if (rc != SQLITE_DONE) {
+      endedTransactionCheck();
+      throwEngine(db_.get(), rc);
+    }
+    result.rowsAffected = sqlite3_changes64(db_.get());
     return result;
-  } catch (...) {
-    giveBack(stmt, cached);
-    throw;
   }
+  result.cursor = std::make_unique<SqliteCursor>(*this, std::move(lease), describe(stmt));
+  return result;
 }
 
 std::vector<TableInfo> SqliteConnection::tables() {
   if (!db_) throw DataError::component(kErrObjectOpen, "The connection is closed.");
   std::vector<TableInfo> out;
-  sqlite3_stmt* stmt = nullptr;
-  int rc = sqlite3_prepare_v2(db_, "SELECT name, type FROM sqlite_schema WHERE type IN ('table','view')", -1, &stmt,
-                              nullptr);
-  if (rc != SQLITE_OK) throwEngine(db_, rc);
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+  sqlite3_stmt* raw = nullptr;
+  int rc = sqlite3_prepare_v2(db_.get(), "SELECT name, type FROM sqlite_schema WHERE type IN ('table','view')", -1,
+                              &raw, nullptr);
+  StatementHandle stmt(raw);
+  if (rc != SQLITE_OK) throwEngine(db_.get(), rc);
+  while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
     TableInfo t;
-    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-    const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1));
+    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
+    const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 1));
     t.name = name ? name : "";
     std::string_view ty = type ? type : "";
     const bool system = (t.name.size() >= 7 && text::equalsNoCaseAscii(std::string_view(t.name).substr(0, 7), "sqlite_")) ||
@@ -380,8 +533,7 @@ std::vector<TableInfo> SqliteConnection::tables() {
     t.type = system ? "SYSTEM TABLE" : (ty == "view" ? "VIEW" : "TABLE");
     out.push_back(std::move(t));
   }
-  int final = sqlite3_finalize(stmt);
-  if (rc != SQLITE_DONE) throwEngine(db_, final);
+  if (rc != SQLITE_DONE) throwEngine(db_.get(), rc);
   out.push_back({"sqlite_schema", "SYSTEM TABLE"});
   std::sort(out.begin(), out.end(), [](const TableInfo& a, const TableInfo& b) {
     if (a.type != b.type) return a.type < b.type;
@@ -403,19 +555,12 @@ class JetProvider final : public Provider {
     const bool readOnly = mode == "READ" || mode == "1";
     FileUse use = FileUse::acquire(f.path, exclusive ? FileUse::Mode::Exclusive : FileUse::Mode::Shared,
                                    settings.connectTimeoutSeconds, f.shown);
-    sqlite3* db = openHandle(f, readOnly, settings.connectTimeoutSeconds);
-    if (!readOnly) {
-      // Readers then never block writers: a query left open between fetches
-      // must not hold up other connections' updates.
-      sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    }
-    try {
-      jet::registerFunctions(db);
-    } catch (...) {
-      sqlite3_close(db);
-      throw;
-    }
-    return std::make_unique<SqliteConnection>(db, std::move(use), readOnly);
+    DatabaseHandle db = openHandle(f, readOnly, settings.connectTimeoutSeconds);
+    if (!readOnly) useWriteAheadLog(db.get(), f);
+    jet::registerFunctions(db.get());
+    auto cn = std::make_unique<SqliteConnection>(std::move(db), std::move(use), readOnly, f.shown);
+    cn->setBusyTimeout(settings.connectTimeoutSeconds);
+    return cn;
   }
 
   void compact(const ConnectionString& source, const ConnectionString& destination) override {
@@ -434,19 +579,20 @@ class JetProvider final : public Provider {
       throw DataError::engine(kErrFileNotFound, "Could not create '" + dst.shown + "': the folder " +
                                                     dst.path.parent_path().string() + " does not exist.");
     FileUse use = FileUse::acquire(src.path, FileUse::Mode::Exclusive, 0, src.shown);
-    sqlite3* db = openHandle(src, false, 1);
-    sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db, "VACUUM INTO ?1", -1, &stmt, nullptr);
+    DatabaseHandle db = openHandle(src, false, 1);
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v2(db.get(), "VACUUM INTO ?1", -1, &raw, nullptr);
+    StatementHandle stmt(raw);
     if (rc == SQLITE_OK) {
       const std::string target = dst.path.string();
-      sqlite3_bind_text(stmt, 1, target.c_str(), static_cast<int>(target.size()), SQLITE_TRANSIENT);
-      rc = sqlite3_step(stmt);
+      sqlite3_bind_text(stmt.get(), 1, target.c_str(), static_cast<int>(target.size()), SQLITE_TRANSIENT);
+      rc = sqlite3_step(stmt.get());
     }
-    std::string msg = engineText(db);
-    int code = sqlite3_extended_errcode(db);
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
     if (rc != SQLITE_DONE && rc != SQLITE_OK) {
+      std::string msg = engineText(db.get());
+      int code = sqlite3_extended_errcode(db.get());
+      stmt.reset();
+      db.reset();
       fs::remove(dst.path, ec);
       throw DataError::engine(code, "Could not compact '" + src.shown + "' into '" + dst.shown + "': " + msg + ".");
     }

@@ -269,8 +269,10 @@ TEST_F(ConnectionTest, DatabaseErrorsCarryTheEngineNumber) {
     EXPECT_EQ(e.hresult(), E_FAIL);
     EXPECT_NE(std::string(e.what()).find("UNIQUE"), std::string::npos) << e.what();
   }
-  std::string msg = errorOf([&] { cn.execute("select * frm T"); });
-  EXPECT_NE(msg.find("syntax error"), std::string::npos) << msg;
+  int32_t number = 0;
+  std::string msg = errorOf([&] { cn.execute("select * frm T"); }, &number);
+  EXPECT_EQ(msg, "Syntax error in the command text: unexpected text after the statement at offset 9 ('frm').");
+  EXPECT_EQ(number, kErrSyntax);
 }
 
 TEST_F(ConnectionTest, WithoutKeepConnectionTheLastQueryClosesIt) {
