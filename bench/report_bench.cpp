@@ -27,7 +27,7 @@ using namespace rvz;
 namespace {
 
 constexpr int kRows = 20000;
-constexpr int kPairs = 7;
+constexpr int kPairs = 9;
 
 constexpr const char16_t* kSalesLines =
     u"select Z.DJBH, Z.RQ, K.MC as KHMC, H.BH, H.PM, M.SL, M.DJ, M.SL*M.DJ as JE\r\n"

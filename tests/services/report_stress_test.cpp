@@ -33,6 +33,8 @@ constexpr int kRowsPerTable = 3;
 constexpr int kAppliesBeforeRelease = 15;
 // Failed calls every report object sees after the release before it stops.
 constexpr int kFailuresAfterRelease = 5;
+// Calls after the release by which a report must have failed that often.
+constexpr int kMaxCallsAfterRelease = 10000;
 
 class CapturedLog : public ActivityLogSink {
  public:
@@ -112,30 +114,35 @@ TEST_F(BorrowedConnectionUnderLoad, ReportsAndOwnerWorkAtOnceAndTheOwnerGoesMidU
       // Each object reads through a report provider of its own choice.
       const std::u16string provider = k % 2 ? u"pKhXsHz" : u"pBbPub";
       const std::string dataset = k % 2 ? "KhXsHz" : "adoPub";
-      int failures = 0;
-      bool sawRelease = false;
-      while (failures < kFailuresAfterRelease) {
+      int failures = 0, callsAfterRelease = 0;
+      while (failures < kFailuresAfterRelease && problems[k].empty()) {
+        bool sawRelease;
+        {
+          std::lock_guard g(m);
+          sawRelease = released;
+        }
+        if (sawRelease && ++callsAfterRelease > kMaxCallsAfterRelease) {
+          problems[k] = "still reading long after the release";
+          break;
+        }
         try {
           fetchAndRaise(host, provider, tables[k + 1]);
-          if (failures > 0) {
-            problems[k] = "an unbound report read again";
-            return;
-          }
-          if (++applied[k] == kAppliesBeforeRelease) reached();
+          if (failures > 0) problems[k] = "an unbound report read again";
+          else if (++applied[k] == kAppliesBeforeRelease) reached();
         } catch (const std::exception& e) {
           {
             std::lock_guard g(m);
             sawRelease = released;
           }
-          // A fetch may fail midway only through the release; anything else
-          // is a fault.
-          if (!sawRelease || e.what() != dataset + ": Missing Connection or ConnectionString") {
-            problems[k] = e.what();
-            return;
-          }
+          // A call may fail only through the release; anything else is a
+          // fault.
+          if (!sawRelease || e.what() != dataset + ": Missing Connection or ConnectionString") problems[k] = e.what();
           ++failures;
         }
       }
+      // The owner waits for every party; one that stopped early must not
+      // keep it waiting.
+      if (applied[k] < kAppliesBeforeRelease) reached();
     });
   threads.emplace_back([&] {
     for (int i = 0; i < kAppliesBeforeRelease; ++i) {
