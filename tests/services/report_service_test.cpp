@@ -222,6 +222,25 @@ TEST_F(ReportService, EachCommandTextGivesItsOwnShape) {
   EXPECT_FALSE(failure.empty());
 }
 
+TEST_F(ReportService, MemosAreReadOnDemandThroughTheBorrowedConnection) {
+  company({"insert into Appselect (DATASET, FIELDNAME, DATASELECT) values ('Kh', 'MC', 'select * from KH')"});
+  TDatasBb pending;
+  auto d = std::make_unique<TDatas>();
+  TDatasBb b;
+  auto f = fetchFrom(b.host(), u"pXsMsdj", u"select DATASET, FIELDNAME, DATASELECT from Appselect");
+  auto p = decoded(f.packet);
+  EXPECT_EQ(p.state(0, 2), packets::ValueState::NotFetched);
+  Variant owner;
+  auto row = decoded(b.host().AS_RowRequest(u"pXsMsdj", f.packet, 2, owner));
+  EXPECT_EQ(row.value(0, 2).toText(), u"select * from KH");
+  // The report object created before the data service was bound by it too;
+  // once the owner has gone, neither reads.
+  d.reset();
+  for (TDatasBb* r : {&pending, &b})
+    EXPECT_EQ(failureOf([&] { r->host().AS_RowRequest(u"pXsMsdj", f.packet, 2, owner); }),
+              std::string("XsMsdj: ") + kMissing);
+}
+
 class ReportApplies : public ReportService {
  protected:
   static Variant renameFirst(const Variant& packet, const std::string& name) {
