@@ -131,4 +131,7 @@ struct ModuleDecl {
 // first, then master data and the business modules.
 std::span<const ModuleDecl> dataServiceModules();
 
+// The report service's 54 datasets, in declaration order (catalogue/reports.cpp).
+std::span<const DatasetDecl> reportServiceDatasets();
+
 }  // namespace rvz::catalogue

@@ -22,6 +22,7 @@
 #include "platform/remoting/message_loop.h"
 #include "platform/remoting/object_runtime.h"
 #include "services/command_watch.h"
+#include "services/datas_bb_dispatch.h"
 #include "services/datas_dispatch.h"
 
 namespace rvz::host {
@@ -36,32 +37,40 @@ desktop::Screen::Post poster(remoting::MessageLoop& loop) {
   return [&loop](std::function<void()> f) { loop.post(std::move(f)); };
 }
 
-// The factory of datas: a failure while building the object is shown on the
-// server's desktop first, then reaches the client as E_UNEXPECTED; a failure
-// in its creation handler is shown in the process's error box, and the
-// object is served once that is closed.
+// A failure while building a service object is shown on the server's
+// desktop first, then reaches the client as E_UNEXPECTED.
+[[noreturn]] void buildFailed(desktop::Screen& screen, const std::exception& e) {
+  desktop::BoxRequest box;
+  box.text = desktop::withFullStop(e.what());
+  box.caption = "ZUR Error";
+  box.buttons = desktop::Buttons::OK;
+  box.icon = desktop::BoxIcon::Error;
+  box.defaultButton = desktop::Answer::OK;
+  box.foreground = true;
+  screen.messageBox(box);
+  throw ComError(E_UNEXPECTED, e.what());
+}
+
+// The factory of datas: a failure in the object's creation handler is shown
+// in the process's error box, and the object is served once that is closed.
 remoting::ObjectFactory datasFactory(desktop::Screen& screen) {
   return [&screen]() -> std::unique_ptr<remoting::DispatchObject> {
     try {
       return std::make_unique<services::DatasDispatch>(
           [&screen](const std::string& message) { screen.showError(message); });
     } catch (const std::exception& e) {
-      desktop::BoxRequest box;
-      box.text = desktop::withFullStop(e.what());
-      box.caption = "ZUR Error";
-      box.buttons = desktop::Buttons::OK;
-      box.icon = desktop::BoxIcon::Error;
-      box.defaultButton = desktop::Answer::OK;
-      box.foreground = true;
-      screen.messageBox(box);
-      throw ComError(E_UNEXPECTED, e.what());
+      buildFailed(screen, e);
     }
   };
 }
 
-remoting::ObjectFactory datasBbFactory() {
-  return []() -> std::unique_ptr<remoting::DispatchObject> {
-    throw ComError(E_NOTIMPL, "The report service Quib.DatasBb is not available in this server yet");
+remoting::ObjectFactory datasBbFactory(desktop::Screen& screen) {
+  return [&screen]() -> std::unique_ptr<remoting::DispatchObject> {
+    try {
+      return std::make_unique<services::DatasBbDispatch>();
+    } catch (const std::exception& e) {
+      buildFailed(screen, e);
+    }
   };
 }
 
@@ -137,7 +146,7 @@ int serve(StartMode mode) {
     live.onLastRelease([&loop] { loop.post([&loop] { loop.quit(); }); });
 
   std::vector<uint32_t> cookies;
-  cookies.push_back(runtime.registerClassObject(remoting::datasBbClass(), datasBbFactory(), true));
+  cookies.push_back(runtime.registerClassObject(remoting::datasBbClass(), datasBbFactory(screen), true));
   cookies.push_back(runtime.registerClassObject(remoting::datasClass(), datasFactory(screen), true));
   runtime.resumeClassObjects();
   server.start();

@@ -29,9 +29,23 @@ std::vector<data::Parameter> declaredParameters(const catalogue::DatasetDecl& de
 }
 
 CatalogueDataset::CatalogueDataset(const catalogue::DatasetDecl& decl, data::Connection& connection)
-    : decl_(&decl), query_(std::string(decl.name), &connection) {
+    : CatalogueDataset(decl, &connection) {}
+
+CatalogueDataset::CatalogueDataset(const catalogue::DatasetDecl& decl, data::Connection* connection)
+    : decl_(&decl), query_(std::string(decl.name), connection) {
   query_.setCommandText(commandTextOf(decl));
   query_.setParameters(declaredParameters(decl));
+}
+
+data::Connection& CatalogueDataset::connection() const {
+  if (!query_.connection()) throw data::DataError::dataset(name(), data::kMissingConnectionText);
+  return *query_.connection();
+}
+
+void CatalogueDataset::setConnection(data::Connection* connection) {
+  if (connection == query_.connection()) return;
+  close();
+  query_.setConnection(connection);
 }
 
 void CatalogueDataset::open() {

@@ -15,12 +15,18 @@ namespace rvz::services {
 class CatalogueDataset {
  public:
   CatalogueDataset(const catalogue::DatasetDecl& decl, data::Connection& connection);
+  // A dataset whose connection is given later, or never (opening it fails
+  // with "<name>: Missing Connection or ConnectionString").
+  explicit CatalogueDataset(const catalogue::DatasetDecl& decl, data::Connection* connection = nullptr);
 
   const catalogue::DatasetDecl& declaration() const { return *decl_; }
   const std::string& name() const { return query_.name(); }
   data::Query& query() { return query_; }
   const data::Query& query() const { return query_; }
-  data::Connection& connection() const { return *query_.connection(); }
+  // Throws "<name>: Missing Connection or ConnectionString" without one.
+  data::Connection& connection() const;
+  // Closes the dataset when the connection changes.
+  void setConnection(data::Connection* connection);
 
   // Opens the query and binds its fields; a field that does not bind
   // leaves the dataset closed and fails with "<name>: <message>". Opening an

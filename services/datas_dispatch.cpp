@@ -4,19 +4,13 @@
 #include "services/datas_dispatch.h"
 
 #include "platform/remoting/type_library.h"
+#include "services/provider_dispatch.h"
 
 namespace rvz::services {
 
 namespace {
 
 enum Dispid : int32_t {
-  kApplyUpdates = 20000000,
-  kGetRecords = 20000001,
-  kDataRequest = 20000002,
-  kGetProviderNames = 20000003,
-  kGetParams = 20000004,
-  kRowRequest = 20000005,
-  kExecute = 20000006,
   kSetFilter = 1,
   kGetAccounts = 2,
   kConnectAct = 301,
@@ -48,25 +42,12 @@ HRESULT DatasDispatch::invoke(int32_t dispid, std::vector<Variant>& a, Variant& 
   const auto& cls = remoting::datasClass();
   return guardOperation(text::utf8ToWide(cls.progId), std::string(cls.iface->iid), error, [&] {
     TDatas& d = *datas_;
-    ProviderHost& h = d.host();
+    if (invokeProviderOperation(d.host(), dispid, a, result)) return;
+    // The service methods reach Cn and the datasets on it outside the
+    // provider host, so they take the use of Cn themselves: Cn is lent to
+    // report service objects on other threads.
+    auto use = d.useCn();
     switch (dispid) {
-      case kApplyUpdates: {
-        int32_t errorCount = 0;
-        result = h.AS_ApplyUpdates(str(a[0]), a[1], i4(a[2]), errorCount, a[4]);
-        a[3] = Variant::i4(errorCount);
-        break;
-      }
-      case kGetRecords: {
-        int32_t recsOut = 0;
-        result = h.AS_GetRecords(str(a[0]), i4(a[1]), recsOut, i4(a[3]), str(a[4]), a[5], a[6]);
-        a[2] = Variant::i4(recsOut);
-        break;
-      }
-      case kDataRequest: result = h.AS_DataRequest(str(a[0]), a[1]); break;
-      case kGetProviderNames: result = h.AS_GetProviderNames(); break;
-      case kGetParams: result = h.AS_GetParams(str(a[0]), a[1]); break;
-      case kRowRequest: result = h.AS_RowRequest(str(a[0]), a[1], i4(a[2]), a[3]); break;
-      case kExecute: h.AS_Execute(str(a[0]), str(a[1]), a[2], a[3]); break;
       case kSetFilter: d.SetFilter(a[0]); break;
       case kGetAccounts: result = Variant::i4(d.GetAccounts()); break;
       case kConnectAct: result = Variant::i4(d.ConnectAct(i4(a[0]), str(a[1]), str(a[2]), str(a[3]), str(a[4]))); break;

@@ -52,11 +52,15 @@ TDatas::TDatas() {
       host_.add(std::make_unique<Provider>(std::string(decl.provider), *ds, decl.updateMode));
       datasets_.push_back(std::move(ds));
     }
-  componentName_ = LiveObjects::instance().acquireName("Datas");
+  lent_ = std::make_shared<SharedConnection>(Cn);
+  host_.setUseGuard([this] { return lent_->use(); });
+  componentName_ = LiveObjects::instance().acquireName("Datas", lent_);
+  LiveObjects::instance().resolvePending();
 }
 
 TDatas::~TDatas() {
   std::lock_guard g(LiveObjects::instance().lock());
+  lent_->withdraw();
   for (auto& ds : datasets_) ds->close();
   Cn.close();
   conAccounts.close();

@@ -11,6 +11,7 @@
 #include "platform/data/connection.h"
 #include "services/catalogue_dataset.h"
 #include "services/provider_host.h"
+#include "services/shared_connection.h"
 
 namespace rvz::services {
 
@@ -24,9 +25,13 @@ inline constexpr std::string_view kJetPassword = "tarqumel";
 
 class TDatas {
  public:
-  // Builds the object from its declaration under the process-wide lock and
-  // takes its component name ("Datas", Datas_1, ...). Opens nothing.
+  // Builds the object from its declaration under the process-wide lock,
+  // takes its component name ("Datas", Datas_1, ...) and binds the report
+  // datasets waiting for a connection when the name is "Datas". Opens
+  // nothing.
   TDatas();
+  // Unbinds the report datasets bound to Cn (once a use of Cn in progress
+  // has ended), then closes and frees everything.
   ~TDatas();
   TDatas(const TDatas&) = delete;
   TDatas& operator=(const TDatas&) = delete;
@@ -60,6 +65,11 @@ class TDatas {
   // link's; sets Cn's string when Cn is closed. -1 when no string is in force.
   int32_t OpenCompanyDatabase(int32_t type, const std::string& name);
 
+  // One use of Cn by this object: Cn is lent to report service objects, so
+  // every call that may touch Cn or the datasets on it holds this (the
+  // provider operations take it themselves).
+  std::unique_lock<std::mutex> useCn() { return lent_->use(); }
+
   ProviderHost& host() { return host_; }
   // A dataset by name, letter case ignored; null when there is none.
   CatalogueDataset* findDataset(std::string_view name);
@@ -72,6 +82,7 @@ class TDatas {
   // be opened (a name leading out of the data folder); empty when it may.
   std::string companyFileRefusal_;
   std::string cnRefusal_;
+  std::shared_ptr<SharedConnection> lent_;
   std::vector<std::unique_ptr<CatalogueDataset>> datasets_;
   ProviderHost host_;
 };

@@ -18,12 +18,14 @@ Provider& ProviderHost::find(const WString& name) {
 Variant ProviderHost::AS_ApplyUpdates(const WString& providerName, const Variant& delta, int32_t maxErrors,
                                       int32_t& errorCount, Variant&) {
   std::lock_guard g(lock_);
+  auto use = enterUse();
   return find(providerName).applyUpdates(delta, maxErrors, errorCount);
 }
 
 Variant ProviderHost::AS_GetRecords(const WString& providerName, int32_t count, int32_t& recsOut, int32_t options,
                                     const WString& commandText, Variant& params, Variant&) {
   std::lock_guard g(lock_);
+  auto use = enterUse();
   return find(providerName).getRecords(count, recsOut, options, commandText, params);
 }
 
@@ -48,16 +50,19 @@ Variant ProviderHost::AS_GetProviderNames() {
 
 Variant ProviderHost::AS_GetParams(const WString& providerName, Variant&) {
   std::lock_guard g(lock_);
+  auto use = enterUse();
   return find(providerName).getParams();
 }
 
 Variant ProviderHost::AS_RowRequest(const WString& providerName, const Variant& row, int32_t requestType, Variant&) {
   std::lock_guard g(lock_);
+  auto use = enterUse();
   return find(providerName).rowRequest(row, requestType);
 }
 
 void ProviderHost::AS_Execute(const WString& providerName, const WString& commandText, Variant& params, Variant&) {
   std::lock_guard g(lock_);
+  auto use = enterUse();
   find(providerName).execute(commandText, params);
 }
 

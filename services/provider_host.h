@@ -3,6 +3,7 @@
 // (lock, find the provider by name, run, unlock).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -15,6 +16,13 @@ class ProviderHost {
  public:
   void add(std::unique_ptr<Provider> p) { providers_.push_back(std::move(p)); }
   const std::vector<std::unique_ptr<Provider>>& providers() const { return providers_; }
+
+  // Entered by every operation that may reach the datasets, after the host
+  // lock and for the rest of its run: how a host whose datasets run on a
+  // connection that other threads use too keeps those uses apart (see
+  // services/shared_connection.h). Without one, nothing is entered.
+  using UseGuard = std::function<std::unique_lock<std::mutex>()>;
+  void setUseGuard(UseGuard guard) { useGuard_ = std::move(guard); }
 
   // The first provider whose name equals `name` (through the ANSI code page,
   // letter case ignored); throws "Provider not exported: <name as sent>".
@@ -32,7 +40,10 @@ class ProviderHost {
   void AS_Execute(const WString& providerName, const WString& commandText, Variant& params, Variant& ownerData);
 
  private:
+  std::unique_lock<std::mutex> enterUse() { return useGuard_ ? useGuard_() : std::unique_lock<std::mutex>(); }
+
   std::mutex lock_;  // held by each operation for its whole run
+  UseGuard useGuard_;
   std::vector<std::unique_ptr<Provider>> providers_;
 };
 

@@ -326,15 +326,6 @@ TEST_F(ServerProcess, WithoutARegisteredServerTheClientSaysItCannotConnect) {
   EXPECT_TRUE(serversOfThisHome().empty());
 }
 
-TEST_F(ServerProcess, PlatformStartWhoseFirstCreationFailsEnds) {
-  auto& p = start(kServer, {"/AUTOMATION"});
-  ASSERT_TRUE(waitServing(p));
-  auto out = quib("run " + script("bb.json", R"([{"create":"Quib.DatasBb","as":"b"}])"));
-  EXPECT_NE(out.find("\"source\":\"Quib.DatasBb\""), std::string::npos) << out;
-  ASSERT_TRUE(waitEnded(p));
-  EXPECT_EQ(p.exitCode(), 0);
-}
-
 TEST_F(ServerProcess, UserStartStaysAfterTheLastRelease) {
   auto& p = start(kServer);
   ASSERT_TRUE(waitServing(p));
@@ -343,14 +334,6 @@ TEST_F(ServerProcess, UserStartStaysAfterTheLastRelease) {
   EXPECT_EQ(rc, 0);
   EXPECT_TRUE(serving());
   EXPECT_FALSE(p.ended());
-}
-
-TEST_F(ServerProcess, ReportServiceCreationFailsWithItsReason) {
-  auto& p = start(kServer);
-  ASSERT_TRUE(waitServing(p));
-  auto out = quib("run " + script("bb.json", R"([{"create":"Quib.DatasBb","as":"b"}])"));
-  EXPECT_NE(out.find("The report service Quib.DatasBb is not available"), std::string::npos) << out;
-  EXPECT_TRUE(serving());
 }
 
 TEST_F(ServerProcess, ASecondInstanceOfTheSameFileEndsTheFirst) {
@@ -695,4 +678,124 @@ TEST_F(ServerProcess, AggregationIsRefusedAndAKilledClientsObjectsAreReleased) {
   EXPECT_FALSE(q.ended());
   ::kill(std::stoi(slurp(root_ / "quib.pid")), SIGKILL);
   EXPECT_TRUE(waitFor([&] { return q.ended(); }, 15s)) << "the killed client's object was not released";
+}
+
+// The report service through the server: a report object created before
+// any data service object, two clients, and an owner released and created
+// again.
+namespace {
+
+// One JSON answer per line.
+std::vector<nlohmann::json> answers(const std::string& out) {
+  std::vector<nlohmann::json> all;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);)
+    if (!line.empty()) all.push_back(nlohmann::json::parse(line, nullptr, false));
+  return all;
+}
+
+std::string reportFetch(const std::string& object, const std::string& provider, const std::string& sql) {
+  return R"({"call":")" + object + R"(","method":"AS_GetRecords","args":[")" + provider + R"(",-1,null,1,")" + sql +
+         R"(",null,null]})";
+}
+
+constexpr const char* kSalesByCustomer =
+    "select K.MC, sum(M.SL*M.DJ) as JE from XSKDZB Z, XSKD M, KH K where M.ZBID=Z.ID and Z.KHID=K.ID "
+    "and Z.RQ between #2000-01-01# and #2037-12-31# group by K.MC order by K.MC";
+constexpr const char* kStockByWarehouse =
+    "select C.MC, sum(K.JCS) as SL from HPKC K, CK C where K.CKID=C.ID group by C.MC";
+constexpr const char* kReceivablesAgeing =
+    "select K.MC, sum(iif(DateDiff('d', Z.RQ, Date()) <= 30, Z.JE, 0)) as D30, "
+    "sum(iif(DateDiff('d', Z.RQ, Date()) > 30, Z.JE, 0)) as Older from XSKDZB Z, KH K where Z.KHID=K.ID group by K.MC";
+const std::string kMissing = "Missing Connection or ConnectionString";
+
+}  // namespace
+
+TEST_F(ServerProcess, AReportObjectWaitsForTheDataServiceAndItsCommandsAreLogged) {
+  ASSERT_TRUE(sampleHome(3));
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  auto out = quib("run --decode " + script("wait.json", "[" R"({"create":"Quib.DatasBb","as":"b"},)" +
+                                                            reportFetch("b", "pKhXsHz", kSalesByCustomer) + "," +
+                                                            R"({"create":"Quib.datas","as":"d"},)"
+                                                            R"({"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},)" +
+                                                            reportFetch("b", "pKhXsHz", kSalesByCustomer) + "," +
+                                                            reportFetch("b", "pCkkcHz", kStockByWarehouse) + "," +
+                                                            reportFetch("b", "pYskZlfx", kReceivablesAgeing) + "," +
+                                                            R"({"call":"b","method":"AS_Execute","args":["pBbPub","update KH",null,null]},)"
+                                                            R"({"call":"b","method":"NoSuchMethod","args":[]}])"));
+  auto a = answers(out);
+  ASSERT_EQ(a.size(), 9u) << out;
+  EXPECT_EQ(a[1]["ok"], false) << out;
+  EXPECT_EQ(a[1]["source"], "Quib.DatasBb");
+  EXPECT_EQ(a[1]["description"], "KhXsHz: " + kMissing);
+  for (int i : {4, 5, 6}) {
+    ASSERT_EQ(a[i]["ok"], true) << a[i];
+    EXPECT_FALSE(a[i]["result"]["packet"]["rows"].empty()) << a[i];
+  }
+  EXPECT_EQ(a[4]["result"]["packet"]["columns"].size(), 2u);
+  EXPECT_EQ(a[6]["result"]["packet"]["columns"].size(), 3u);
+  EXPECT_EQ(a[7]["ok"], false);
+  EXPECT_EQ(a[7]["source"], "Quib.DatasBb");
+  EXPECT_EQ(a[8]["source"], "Quib.DatasBb");
+
+  const std::string log = quib("screen log");
+  EXPECT_EQ(log.find(kSalesByCustomer), log.rfind(kSalesByCustomer)) << "the waiting fetch sent nothing: " << log;
+  for (const char* sent : {kSalesByCustomer, kStockByWarehouse, kReceivablesAgeing, "Not Execute: update KH"})
+    EXPECT_NE(log.find(sent), std::string::npos) << sent << " missing from " << log;
+}
+
+TEST_F(ServerProcess, ReportsOfTwoClientsReadThroughTheObjectNamedDatas) {
+  ASSERT_TRUE(sampleHome(1));
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  // The first client's data service is "Datas" on the sample; the second's
+  // is Datas_1 on an account set that does not exist, which would fail any
+  // fetch through it. The first holds its objects while the second works,
+  // with a call now and then that keeps its session alive.
+  const std::string kHold = R"({"sleep":2},{"call":"b","method":"AS_GetProviderNames","args":[]})";
+  const std::string first =
+      script("a.json", R"([{"create":"Quib.datas","as":"d"},{"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},)"
+                       R"({"create":"Quib.DatasBb","as":"b"},)" + kHold + "," + kHold + "," + kHold + "," +
+                           reportFetch("b", "pCkkcHz", kStockByWarehouse) + "]");
+  const std::string second =
+      script("b.json", R"([{"create":"Quib.datas","as":"d"},)"
+                       R"({"call":"d","method":"ConnectAct","args":[0,"","Nowhere","",""]},)"
+                       R"({"create":"Quib.DatasBb","as":"b"},)" +
+                           reportFetch("b", "pCkkcHz", kStockByWarehouse) + "]");
+  std::string cmd;
+  for (auto& v : env(home_)) cmd += v + " ";
+  const fs::path aOut = root_ / "a.out";
+  cmd += "timeout 30 " + kQuib.string() + " run " + first + " > " + aOut.string() + " 2>&1 &";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  ASSERT_TRUE(waitFor([&] { return answers(slurp(aOut)).size() >= 3; })) << slurp(aOut);
+  const std::string b = quib("run " + second);
+  ASSERT_TRUE(waitFor([&] { return answers(slurp(aOut)).size() >= 10; }, 30s)) << slurp(aOut);
+  for (const std::string& text : {slurp(aOut), b}) {
+    EXPECT_EQ(text.find("\"ok\":false"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"bytes\""), std::string::npos) << text;
+  }
+}
+
+TEST_F(ServerProcess, AReleasedOwnerLeavesOldReportsWithoutAConnectionAndNewOnesBindToItsSuccessor) {
+  ASSERT_TRUE(sampleHome(1));
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  auto out = quib("run " + script("again.json", R"([{"create":"Quib.datas","as":"d"},{"create":"Quib.DatasBb","as":"old"},)" +
+                                                    reportFetch("old", "pCkkcHz", kStockByWarehouse) +
+                                                    R"(,{"release":"d"},)" +
+                                                    reportFetch("old", "pCkkcHz", kStockByWarehouse) +
+                                                    R"(,{"create":"Quib.datas","as":"d2"},)" +
+                                                    reportFetch("old", "pCkkcHz", kStockByWarehouse) +
+                                                    R"(,{"create":"Quib.DatasBb","as":"fresh"},)" +
+                                                    reportFetch("fresh", "pCkkcHz", kStockByWarehouse) + "]"));
+  auto a = answers(out);
+  ASSERT_EQ(a.size(), 9u) << out;
+  EXPECT_EQ(a[2]["ok"], true) << out;
+  for (int i : {4, 6}) {
+    EXPECT_EQ(a[i]["ok"], false) << out;
+    EXPECT_EQ(a[i]["description"], "CkkcHz: " + kMissing) << out;
+  }
+  EXPECT_EQ(a[8]["ok"], true) << out;
+  EXPECT_TRUE(serving());
 }
