@@ -170,7 +170,12 @@ Out Emitter::column(const Expr& e) {
       }
     }
   }
-  Out o = atom(namePath(e.path), SqlType::Unknown);
+  SqlType kind = SqlType::Unknown;
+  if (columnKinds_) {
+    auto it = columnKinds_->find(&e);
+    if (it != columnKinds_->end()) kind = it->second;
+  }
+  Out o = atom(namePath(e.path), kind);
   o.column = true;
   return o;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/data/jet/jet_ast.h"
@@ -22,11 +23,19 @@ struct Out {
   bool condition = false;  // a SQLite truth value 1/0, where Jet has -1/0
 };
 
+// What is known of the values of column references (by node): a date-time
+// column moves by days under + and -, a text column joins under +.
+using ColumnKinds = std::unordered_map<const Expr*, SqlType>;
+
 class Emitter {
  public:
   // Output longer than this is refused (select-list aliases are substituted
   // by their expressions, which could otherwise grow without bound).
   explicit Emitter(size_t outputLimit) : limit_(outputLimit) {}
+
+  // Kinds of column references, from the typing against a schema; without
+  // them a column's kind is unknown.
+  void useColumnKinds(const ColumnKinds* kinds) { columnKinds_ = kinds; }
 
   std::string statement(const Statement& s);
   std::string select(const Select& s);
@@ -68,6 +77,7 @@ class Emitter {
   size_t limit_;
   size_t produced_ = 0;
   const std::vector<AliasInfo>* aliases_ = nullptr;  // select-list aliases in scope
+  const ColumnKinds* columnKinds_ = nullptr;
 };
 
 }  // namespace rvz::data::jet

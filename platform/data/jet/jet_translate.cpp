@@ -4,10 +4,11 @@
 #include "platform/data/jet/jet_dialect.h"
 #include "platform/data/jet/jet_functions.h"
 #include "platform/data/jet/jet_translator.h"
+#include "platform/data/jet/jet_typer.h"
 
 namespace rvz::data::jet {
 
-Translation translateDetailed(std::string_view jetSql) {
+Translation translateDetailed(std::string_view jetSql, Schema* schema) {
   Translation t;
   try {
     LexResult lex = tokenize(jetSql);
@@ -24,7 +25,16 @@ Translation translateDetailed(std::string_view jetSql) {
         t.sql = translateDdl(p, e);
       } else {
         Statement s = p.parseStatement();
-        t.sql = e.statement(s);
+        if (schema) {
+          Typer typer(*schema);
+          auto columns = typer.statement(s);
+          e.useColumnKinds(&typer.columnKinds());
+          t.sql = e.statement(s);
+          if (columns)
+            for (BaseColumn& c : *columns) t.columns.push_back(std::move(c.type));
+        } else {
+          t.sql = e.statement(s);
+        }
       }
       t.translated = true;
       return t;
@@ -44,6 +54,11 @@ std::string translate(std::string_view jetSql) {
   } catch (const std::exception&) {
     return std::string(jetSql);
   }
+}
+
+TypedTranslation translateTyped(std::string_view jetSql, Schema& schema) {
+  Translation t = translateDetailed(jetSql, &schema);
+  return {std::move(t.sql), std::move(t.columns)};
 }
 
 void registerFunctions(sqlite3* db) { installJetFunctions(db); }

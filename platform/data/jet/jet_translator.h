@@ -4,9 +4,11 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/data/jet/jet_emit.h"
 #include "platform/data/jet/jet_parser.h"
+#include "platform/data/jet/jet_result_types.h"
 
 namespace rvz::data::jet {
 
@@ -14,9 +16,11 @@ struct Translation {
   std::string sql;         // the SQLite text, or the input unchanged
   bool translated = false;
   std::string reason;      // why not, when not translated
+  std::vector<ColumnType> columns;  // with a schema: the result columns' types (see TypedTranslation)
 };
 
-Translation translateDetailed(std::string_view jetSql);
+// With a schema, column references are typed through it (see translateTyped).
+Translation translateDetailed(std::string_view jetSql, Schema* schema = nullptr);
 
 // CREATE TABLE / CREATE INDEX / DROP / ALTER TABLE, read from `p` (at the
 // first word) to the end of the text.

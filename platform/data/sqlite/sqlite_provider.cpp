@@ -14,6 +14,7 @@
 #include "platform/data/data_error.h"
 #include "platform/data/file_lock.h"
 #include "platform/data/jet/jet_dialect.h"
+#include "platform/data/sqlite/computed_columns.h"
 #include "platform/data/sqlite/declared_type.h"
 #include "platform/files/files.h"
 #include "platform/text/text.h"
@@ -100,6 +101,7 @@ struct CachedStatement {
   sqlite3_stmt* stmt = nullptr;
   bool inUse = false;
   std::list<std::string>::iterator lru;
+  std::vector<jet::ColumnType> columnTypes;  // of the result columns, from the translation
 };
 
 class SqliteConnection;
@@ -207,8 +209,9 @@ class SqliteConnection final : public DriverConnection {
     if (rc != SQLITE_OK) throwEngine(db_, rc);
   }
 
-  // A prepared statement for the text: from the cache when one is free.
-  sqlite3_stmt* statementFor(std::string_view text, CachedStatement*& cached);
+  // A prepared statement for the text: from the cache when one is free;
+  // `columnTypes` gets the Jet types of its result columns.
+  sqlite3_stmt* statementFor(std::string_view text, CachedStatement*& cached, std::vector<jet::ColumnType>& columnTypes);
   std::vector<ColumnInfo> describe(sqlite3_stmt* stmt);
   void bind(sqlite3_stmt* stmt, std::span<const BoundValue> values);
 
@@ -243,7 +246,8 @@ bool SqliteCursor::step() {
   throwEngine(owner_.db(), rc);
 }
 
-sqlite3_stmt* SqliteConnection::statementFor(std::string_view text, CachedStatement*& cached) {
+sqlite3_stmt* SqliteConnection::statementFor(std::string_view text, CachedStatement*& cached,
+                                            std::vector<jet::ColumnType>& columnTypes) {
   cached = nullptr;
   std::string key(text);
   auto it = cache_.find(key);
@@ -251,9 +255,12 @@ sqlite3_stmt* SqliteConnection::statementFor(std::string_view text, CachedStatem
     lru_.splice(lru_.begin(), lru_, it->second.lru);
     it->second.inUse = true;
     cached = &it->second;
+    columnTypes = it->second.columnTypes;
     return it->second.stmt;
   }
-  const std::string sql = jet::translate(text);
+  TranslatedText translated = translateWithSchema(db_, text);
+  const std::string& sql = translated.sql;
+  columnTypes = translated.columnTypes;
   sqlite3_stmt* stmt = nullptr;
   const char* tail = nullptr;
   int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
@@ -283,6 +290,7 @@ sqlite3_stmt* SqliteConnection::statementFor(std::string_view text, CachedStatem
   entry.stmt = stmt;
   entry.inUse = true;
   entry.lru = lru_.begin();
+  entry.columnTypes = std::move(translated.columnTypes);
   cached = &entry;
   return stmt;
 }
@@ -340,7 +348,8 @@ std::vector<ColumnInfo> SqliteConnection::describe(sqlite3_stmt* stmt) {
 RunResult SqliteConnection::run(std::string_view text, std::span<const BoundValue> values) {
   if (!db_) throw DataError::component(kErrObjectOpen, "The connection is closed.");
   CachedStatement* cached = nullptr;
-  sqlite3_stmt* stmt = statementFor(text, cached);
+  std::vector<jet::ColumnType> columnTypes;
+  sqlite3_stmt* stmt = statementFor(text, cached, columnTypes);
   RunResult result;
   try {
     bind(stmt, values);
@@ -354,6 +363,7 @@ RunResult SqliteConnection::run(std::string_view text, std::span<const BoundValu
       return result;
     }
     std::vector<ColumnInfo> cols = describe(stmt);
+    describeComputedColumns(db_, cols, columnTypes, values);
     result.cursor = std::make_unique<SqliteCursor>(*this, stmt, cached, std::move(cols));
     return result;
   } catch (...) {
