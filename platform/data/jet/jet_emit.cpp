@@ -453,9 +453,25 @@ Out Emitter::call(const Expr& e) {
 
 // ---- SELECT ----
 
+const SelectCore* makeTableOf(const Statement& s) {
+  if (s.kind != StatementKind::Select || s.select->members.size() != 1) return nullptr;
+  const SelectCore& c = s.select->members[0];
+  return c.into.empty() ? nullptr : &c;
+}
+
+std::string Emitter::makeTableSelect(const Statement& s) {
+  makeTableCore_ = makeTableOf(s);
+  std::string sql = select(*s.select);
+  makeTableCore_ = nullptr;
+  return sql;
+}
+
 std::string Emitter::statement(const Statement& s) {
   switch (s.kind) {
-    case StatementKind::Select: return select(*s.select);
+    case StatementKind::Select:
+      // Without the result's types, a made table takes SQLite's own.
+      if (const SelectCore* c = makeTableOf(s)) return "CREATE TABLE " + namePath(c->into) + " AS " + makeTableSelect(s);
+      return select(*s.select);
     case StatementKind::Insert: return insert(*s.insert);
     case StatementKind::Update: return update(*s.update);
     case StatementKind::Delete: return del(*s.del);
@@ -508,6 +524,8 @@ std::string Emitter::member(const SelectCore& c, std::vector<AliasInfo>* aliases
 }
 
 std::string Emitter::core(const SelectCore& c, std::vector<AliasInfo>& aliases) {
+  // A make-table query is written by makeTable(); INTO anywhere else has no meaning.
+  if (!c.into.empty() && &c != makeTableCore_) throw TranslateError("SELECT ... INTO inside another statement");
   aliases.clear();
   std::string sql = "SELECT ";
   // DISTINCTROW (unique source rows) is dropped: the rows stay as the joins

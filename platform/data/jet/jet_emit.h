@@ -27,6 +27,9 @@ struct Out {
 // column moves by days under + and -, a text column joins under +.
 using ColumnKinds = std::unordered_map<const Expr*, SqlType>;
 
+// The select of a make-table query (SELECT ... INTO t), or null.
+const SelectCore* makeTableOf(const Statement& s);
+
 class Emitter {
  public:
   // Output longer than this is refused (select-list aliases are substituted
@@ -38,6 +41,8 @@ class Emitter {
   void useColumnKinds(const ColumnKinds* kinds) { columnKinds_ = kinds; }
 
   std::string statement(const Statement& s);
+  // The SELECT of a make-table query (SELECT ... INTO t), without INTO.
+  std::string makeTableSelect(const Statement& s);
   std::string select(const Select& s);
 
   Out value(const Expr& e);      // in a value position: truth values become -1/0
@@ -78,6 +83,7 @@ class Emitter {
   size_t produced_ = 0;
   const std::vector<AliasInfo>* aliases_ = nullptr;  // select-list aliases in scope
   const ColumnKinds* columnKinds_ = nullptr;
+  const SelectCore* makeTableCore_ = nullptr;  // the select whose INTO is being written
 };
 
 }  // namespace rvz::data::jet

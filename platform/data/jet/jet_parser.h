@@ -29,6 +29,9 @@ enum class StatementKind { Select, Insert, Update, Delete };
 
 struct Statement {
   StatementKind kind = StatementKind::Select;
+  // A PARAMETERS clause ahead of the statement: its names stand for the
+  // markers ?1, ?2 ... in declared order.
+  std::vector<ParameterDecl> parameters;
   std::unique_ptr<Select> select;
   std::unique_ptr<InsertStatement> insert;
   std::unique_ptr<UpdateStatement> update;
@@ -44,6 +47,8 @@ class Parser {
   // A whole SELECT, INSERT, UPDATE or DELETE text, up to an optional ";".
   Statement parseStatement();
   ExprPtr parseExpression();
+  // PARAMETERS name type [, ...] ; -- the clause and its ";".
+  std::vector<ParameterDecl> parseParameterDecls();
 
   // Token access for the DDL translation.
   const Token& peek(size_t ahead = 0) const;
@@ -107,6 +112,7 @@ class Parser {
   int depth_ = 0;
   int params_ = 0;
   int heightSeen_ = 0;  // of the tallest tree in the select being read
+  const std::vector<ParameterDecl>* declared_ = nullptr;  // names that are parameters
 };
 
 // Words the parser reserves: they never name a column, table or alias

@@ -72,6 +72,26 @@ class Schema {
   virtual std::optional<std::vector<BaseColumn>> columnsOf(std::string_view table) = 0;
 };
 
+// A parameter that a PARAMETERS clause declares ("PARAMETERS p Long, q
+// Text(20); SELECT ..."): its name and type. The names stand for the
+// markers ?1, ?2 ... in declared order.
+struct DeclaredParameter {
+  std::string name;
+  ColumnType type;  // Unknown for VALUE (any type)
+};
+
+// The parameters the text declares, in order; empty when it declares none
+// or does not read as a statement.
+std::vector<DeclaredParameter> declaredParameters(std::string_view jetSql);
+
+// A make-table query (SELECT ... INTO t): the table to create with its
+// columns, and the SELECT (SQLite SQL) whose rows fill it.
+struct MakeTable {
+  std::string table;
+  std::vector<BaseColumn> columns;  // names and types of the result
+  std::string selectSql;
+};
+
 // A translation together with the types of the result columns.
 struct TypedTranslation {
   std::string sql;  // as translate() gives it
@@ -79,6 +99,8 @@ struct TypedTranslation {
   // schema); empty when the text is no SELECT, was not translated, or names
   // a table the schema does not know under a "*".
   std::vector<ColumnType> columns;
+  // Set for a make-table query whose columns could all be named.
+  std::optional<MakeTable> makeTable;
 };
 
 // Translates a Jet command text to SQLite SQL as translate() does, with the

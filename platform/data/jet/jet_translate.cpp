@@ -25,13 +25,26 @@ Translation translateDetailed(std::string_view jetSql, Schema* schema) {
         t.sql = translateDdl(p, e);
       } else {
         Statement s = p.parseStatement();
+        for (const ParameterDecl& d : s.parameters) declaredType(d);  // names a type Jet knows
         if (schema) {
           Typer typer(*schema);
           auto columns = typer.statement(s);
           e.useColumnKinds(&typer.columnKinds());
-          t.sql = e.statement(s);
-          if (columns)
-            for (BaseColumn& c : *columns) t.columns.push_back(std::move(c.type));
+          if (const SelectCore* into = makeTableOf(s)) {
+            // The provider creates the table with the result's types and
+            // fills it from the select.
+            if (!columns) throw TranslateError("the columns of the made table cannot be told (a '*' over an unknown table)");
+            MakeTable m;
+            m.table = into->into.back().text;
+            m.selectSql = e.makeTableSelect(s);
+            m.columns = std::move(*columns);
+            t.sql = m.selectSql;
+            t.makeTable = std::move(m);
+          } else {
+            t.sql = e.statement(s);
+            if (columns)
+              for (BaseColumn& c : *columns) t.columns.push_back(std::move(c.type));
+          }
         } else {
           t.sql = e.statement(s);
         }
@@ -58,7 +71,23 @@ std::string translate(std::string_view jetSql) {
 
 TypedTranslation translateTyped(std::string_view jetSql, Schema& schema) {
   Translation t = translateDetailed(jetSql, &schema);
-  return {std::move(t.sql), std::move(t.columns)};
+  return {std::move(t.sql), std::move(t.columns), std::move(t.makeTable)};
+}
+
+std::vector<DeclaredParameter> declaredParameters(std::string_view jetSql) {
+  std::vector<DeclaredParameter> out;
+  try {
+    LexResult lex = tokenize(jetSql);
+    if (!lex.ok()) return out;
+    Parser p(lex.tokens);
+    if (!p.isWord("PARAMETERS")) return out;
+    for (const ParameterDecl& d : p.parseParameterDecls()) out.push_back({d.name.text, declaredType(d)});
+  } catch (const TranslateError&) {
+    out.clear();
+  } catch (const std::bad_alloc&) {
+    out.clear();
+  }
+  return out;
 }
 
 void registerFunctions(sqlite3* db) { installJetFunctions(db); }

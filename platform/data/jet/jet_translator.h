@@ -2,6 +2,7 @@
 // reason a text was passed on unchanged, and the DDL translation.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,7 @@ struct Translation {
   bool translated = false;
   std::string reason;      // why not, when not translated
   std::vector<ColumnType> columns;  // with a schema: the result columns' types (see TypedTranslation)
+  std::optional<MakeTable> makeTable;
 };
 
 // With a schema, column references are typed through it (see translateTyped).

@@ -166,9 +166,60 @@ const BaseColumn* findColumn(const std::vector<BaseColumn>& columns, const std::
   return nullptr;
 }
 
+bool isOneOf(const std::string& word, std::initializer_list<std::string_view> names) {
+  for (std::string_view n : names)
+    if (equalsWordNoCase(word, n)) return true;
+  return false;
+}
+
 }  // namespace
 
+ColumnType declaredType(const ParameterDecl& d) {
+  const std::string& w = d.type;
+  ColumnType c;
+  if (isOneOf(w, {"TEXT", "CHAR", "VARCHAR", "STRING", "ALPHANUMERIC", "NCHAR", "NVARCHAR", "CHARACTER"})) {
+    c.type = JetType::Text;
+    c.size = d.numbers >= 1 && d.size > 0 ? d.size : kComputedTextSize;
+  } else if (isOneOf(w, {"MEMO", "LONGTEXT", "NOTE", "LONGCHAR", "NTEXT"})) {
+    c.type = JetType::Memo;
+  } else if (isOneOf(w, {"BIT", "YESNO", "LOGICAL", "LOGICAL1", "BOOLEAN"})) {
+    c.type = JetType::Boolean;
+  } else if (isOneOf(w, {"BYTE", "INTEGER1", "TINYINT"})) {
+    c.type = JetType::Byte;
+  } else if (isOneOf(w, {"SHORT", "SMALLINT", "INTEGER2"})) {
+    c.type = JetType::Integer;
+  } else if (isOneOf(w, {"LONG", "INT", "INTEGER", "INTEGER4", "COUNTER", "AUTOINCREMENT"})) {
+    c.type = JetType::Long;
+  } else if (isOneOf(w, {"SINGLE", "REAL", "FLOAT4", "IEEESINGLE"})) {
+    c.type = JetType::Single;
+  } else if (isOneOf(w, {"DOUBLE", "FLOAT", "FLOAT8", "IEEEDOUBLE", "NUMBER"})) {
+    c.type = JetType::Double;
+  } else if (isOneOf(w, {"CURRENCY", "MONEY"})) {
+    c.type = JetType::Currency;
+  } else if (isOneOf(w, {"DECIMAL", "NUMERIC", "DEC"})) {
+    c.type = JetType::Decimal;
+    c.precision = d.numbers >= 1 ? d.size : 18;
+    c.scale = d.numbers >= 2 ? d.scale : 0;
+  } else if (isOneOf(w, {"DATETIME", "DATE", "TIME", "TIMESTAMP"})) {
+    c.type = JetType::DateTime;
+  } else if (isOneOf(w, {"BINARY", "VARBINARY"})) {
+    c.type = JetType::Binary;
+    c.size = d.numbers >= 1 ? d.size : 255;
+  } else if (isOneOf(w, {"LONGBINARY", "OLEOBJECT", "GENERAL", "IMAGE"})) {
+    c.type = JetType::LongBinary;
+  } else if (isOneOf(w, {"GUID", "UNIQUEIDENTIFIER"})) {
+    c.type = JetType::Guid;
+  } else if (isOneOf(w, {"VALUE"})) {
+    c.type = JetType::Unknown;
+  } else {
+    throw TranslateError("parameter '" + d.name.text + "' has the unknown type '" + w + "'");
+  }
+  return c;
+}
+
 std::optional<std::vector<BaseColumn>> Typer::statement(const Statement& s) {
+  declared_.clear();
+  for (const ParameterDecl& d : s.parameters) declared_.push_back(declaredType(d));
   switch (s.kind) {
     case StatementKind::Select: return select(*s.select, nullptr);
     case StatementKind::Insert: {
@@ -359,6 +410,9 @@ ColumnType Typer::type(const Expr& e, Scope& scope) {
     case ExprKind::Null: return of(JetType::Null);
     case ExprKind::Bool: return of(JetType::Boolean);
     case ExprKind::Param: {
+      if (e.paramIndex >= 1 && static_cast<size_t>(e.paramIndex) <= declared_.size() &&
+          declared_[static_cast<size_t>(e.paramIndex) - 1].type != JetType::Unknown)
+        return declared_[static_cast<size_t>(e.paramIndex) - 1];
       ColumnType t = of(JetType::Parameter);
       t.parameter = e.paramIndex;
       return t;

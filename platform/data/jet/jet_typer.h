@@ -14,6 +14,10 @@
 
 namespace rvz::data::jet {
 
+// The Jet type a PARAMETERS declaration names; throws TranslateError for a
+// word that names no type.
+ColumnType declaredType(const ParameterDecl& d);
+
 class Typer {
  public:
   explicit Typer(Schema& schema) : schema_(schema) {}
@@ -48,6 +52,7 @@ class Typer {
 
   Schema& schema_;
   ColumnKinds kinds_;
+  std::vector<ColumnType> declared_;  // types of the declared parameters
 };
 
 }  // namespace rvz::data::jet

@@ -196,7 +196,7 @@ bool describeAsParameter(ColumnInfo& c, const BoundValue& v) {
 TranslatedText translateWithSchema(sqlite3* db, std::string_view jetText) {
   SqliteSchema schema(db);
   jet::TypedTranslation t = jet::translateTyped(jetText, schema);
-  return {std::move(t.sql), std::move(t.columns)};
+  return {std::move(t.sql), std::move(t.columns), std::move(t.makeTable)};
 }
 
 void describeComputedColumns(sqlite3* db, std::vector<ColumnInfo>& columns, const std::vector<jet::ColumnType>& types,

@@ -5,6 +5,7 @@
 // types read from the database's schema.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,6 +23,7 @@ namespace rvz::data::sqlite {
 struct TranslatedText {
   std::string sql;
   std::vector<jet::ColumnType> columnTypes;
+  std::optional<jet::MakeTable> makeTable;  // a make-table query: run with runMakeTable (make_table.h)
 };
 
 // Translates a Jet text with the column types of the database `db` in view.

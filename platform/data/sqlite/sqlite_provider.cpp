@@ -16,6 +16,7 @@
 #include "platform/data/jet/jet_dialect.h"
 #include "platform/data/sqlite/computed_columns.h"
 #include "platform/data/sqlite/declared_type.h"
+#include "platform/data/sqlite/make_table.h"
 #include "platform/files/files.h"
 #include "platform/text/text.h"
 
@@ -101,7 +102,7 @@ struct CachedStatement {
   sqlite3_stmt* stmt = nullptr;
   bool inUse = false;
   std::list<std::string>::iterator lru;
-  std::vector<jet::ColumnType> columnTypes;  // of the result columns, from the translation
+  TranslatedText shape;  // the translation's column types and make-table (its sql left empty)
 };
 
 class SqliteConnection;
@@ -210,8 +211,8 @@ class SqliteConnection final : public DriverConnection {
   }
 
   // A prepared statement for the text: from the cache when one is free;
-  // `columnTypes` gets the Jet types of its result columns.
-  sqlite3_stmt* statementFor(std::string_view text, CachedStatement*& cached, std::vector<jet::ColumnType>& columnTypes);
+  // `shape` gets the Jet types of its result columns and its make-table.
+  sqlite3_stmt* statementFor(std::string_view text, CachedStatement*& cached, TranslatedText& shape);
   std::vector<ColumnInfo> describe(sqlite3_stmt* stmt);
   void bind(sqlite3_stmt* stmt, std::span<const BoundValue> values);
 
@@ -246,8 +247,7 @@ bool SqliteCursor::step() {
   throwEngine(owner_.db(), rc);
 }
 
-sqlite3_stmt* SqliteConnection::statementFor(std::string_view text, CachedStatement*& cached,
-                                            std::vector<jet::ColumnType>& columnTypes) {
+sqlite3_stmt* SqliteConnection::statementFor(std::string_view text, CachedStatement*& cached, TranslatedText& shape) {
   cached = nullptr;
   std::string key(text);
   auto it = cache_.find(key);
@@ -255,12 +255,13 @@ sqlite3_stmt* SqliteConnection::statementFor(std::string_view text, CachedStatem
     lru_.splice(lru_.begin(), lru_, it->second.lru);
     it->second.inUse = true;
     cached = &it->second;
-    columnTypes = it->second.columnTypes;
+    shape = it->second.shape;
     return it->second.stmt;
   }
   TranslatedText translated = translateWithSchema(db_, text);
-  const std::string& sql = translated.sql;
-  columnTypes = translated.columnTypes;
+  const std::string sql = std::move(translated.sql);
+  translated.sql.clear();
+  shape = translated;
   sqlite3_stmt* stmt = nullptr;
   const char* tail = nullptr;
   int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
@@ -290,7 +291,7 @@ sqlite3_stmt* SqliteConnection::statementFor(std::string_view text, CachedStatem
   entry.stmt = stmt;
   entry.inUse = true;
   entry.lru = lru_.begin();
-  entry.columnTypes = std::move(translated.columnTypes);
+  entry.shape = std::move(translated);
   cached = &entry;
   return stmt;
 }
@@ -348,9 +349,14 @@ std::vector<ColumnInfo> SqliteConnection::describe(sqlite3_stmt* stmt) {
 RunResult SqliteConnection::run(std::string_view text, std::span<const BoundValue> values) {
   if (!db_) throw DataError::component(kErrObjectOpen, "The connection is closed.");
   CachedStatement* cached = nullptr;
-  std::vector<jet::ColumnType> columnTypes;
-  sqlite3_stmt* stmt = statementFor(text, cached, columnTypes);
+  TranslatedText shape;
+  sqlite3_stmt* stmt = statementFor(text, cached, shape);
   RunResult result;
+  if (shape.makeTable) {
+    giveBack(stmt, cached);
+    result.rowsAffected = runMakeTable(db_, *shape.makeTable, values);
+    return result;
+  }
   try {
     bind(stmt, values);
     if (sqlite3_column_count(stmt) == 0) {
@@ -363,7 +369,7 @@ RunResult SqliteConnection::run(std::string_view text, std::span<const BoundValu
       return result;
     }
     std::vector<ColumnInfo> cols = describe(stmt);
-    describeComputedColumns(db_, cols, columnTypes, values);
+    describeComputedColumns(db_, cols, shape.columnTypes, values);
     result.cursor = std::make_unique<SqliteCursor>(*this, stmt, cached, std::move(cols));
     return result;
   } catch (...) {

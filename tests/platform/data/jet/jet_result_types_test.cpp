@@ -211,5 +211,44 @@ TEST(JetResultTypes, TranslationFollowsTheColumnsTypes) {
 
 }
 
+TEST(JetResultTypes, DeclaredParametersAndMakeTables) {
+  // Declared names become the markers of their declared positions, however
+  // often and in whatever order the text uses them; they carry their types.
+  MemorySchema schema;
+  TypedTranslation p = translateTyped(
+      "PARAMETERS [Start Date] DateTime, n Long, q Text(20);\r\n"
+      "SELECT n AS N, [Start Date] AS S, MC FROM XSKDZB WHERE RQ >= [start date] AND SL > n AND MC = q;",
+      schema);
+  EXPECT_EQ(p.sql, "SELECT ?2 AS N, ?1 AS S, MC FROM XSKDZB WHERE RQ >= ?1 AND SL > ?2 AND MC = ?3");
+  ASSERT_EQ(p.columns.size(), 3u);
+  EXPECT_EQ(p.columns[0], t(JetType::Long));
+  EXPECT_EQ(p.columns[1], t(JetType::DateTime));
+  auto declared = declaredParameters("parameters a Currency, b Decimal(12, 2), c Value, d Text; select 1");
+  ASSERT_EQ(declared.size(), 4u);
+  EXPECT_EQ(declared[0].name, "a");
+  EXPECT_EQ(declared[0].type, t(JetType::Currency));
+  EXPECT_EQ(declared[1].type, decimal(12, 2));
+  EXPECT_EQ(declared[2].type, t(JetType::Unknown));
+  EXPECT_EQ(declared[3].type, t(JetType::Text, 255));
+  EXPECT_TRUE(declaredParameters("select 1").empty());
+  EXPECT_TRUE(declaredParameters("parameters a Nothing; select 1").empty());
+
+  // SELECT ... INTO: the select to fill the table from, and the columns to make.
+  TypedTranslation m =
+      translateTyped("select MC, max(RQ) as Latest, sum(JE) into [Work Table] from XSKDZB group by MC", schema);
+  ASSERT_TRUE(m.makeTable);
+  EXPECT_EQ(m.makeTable->table, "Work Table");
+  EXPECT_EQ(m.makeTable->selectSql, "SELECT MC, max(RQ) AS Latest, sum(JE) AS Expr1000 FROM XSKDZB GROUP BY MC");
+  ASSERT_EQ(m.makeTable->columns.size(), 3u);
+  EXPECT_EQ(m.makeTable->columns[1].name, "Latest");
+  EXPECT_EQ(m.makeTable->columns[1].type, from(t(JetType::DateTime), "XSKDZB", "RQ"));
+  EXPECT_EQ(m.makeTable->columns[2].name, "Expr1000");
+  EXPECT_EQ(m.makeTable->columns[2].type, t(JetType::Currency));
+  // Without a schema, SQLite's own CREATE TABLE ... AS.
+  EXPECT_EQ(translate("select MC into T2 from XSKDZB"), "CREATE TABLE T2 AS SELECT MC FROM XSKDZB");
+  // A "*" over a table the schema does not know cannot be made.
+  EXPECT_FALSE(translateTyped("select * into T3 from NOTABLE", schema).makeTable);
+}
+
 }  // namespace
 }  // namespace rvz::data::jet
