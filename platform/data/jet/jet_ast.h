@@ -141,6 +141,15 @@ struct DeleteStatement {
   ExprPtr where;
 };
 
+// TRANSFORM value SELECT headings ... GROUP BY ... PIVOT pivot [IN (...)]:
+// one row per group, one column per pivot value.
+struct CrosstabStatement {
+  ExprPtr value;                 // the cell's aggregate expression
+  std::unique_ptr<Select> select;  // the row headings: one select with GROUP BY
+  ExprPtr pivot;
+  std::vector<ExprPtr> in;       // fixed column values, in their order; empty: the values found
+};
+
 // One declaration of a PARAMETERS clause: the name and the type as written
 // ("Long", "Text" with size 20, "Decimal" with 12 and 2).
 struct ParameterDecl {

@@ -144,6 +144,9 @@ Statement Parser::parseStatement() {
   } else if (isWord("DELETE")) {
     s.kind = StatementKind::Delete;
     s.del = parseDelete();
+  } else if (isWord("TRANSFORM")) {
+    s.kind = StatementKind::Crosstab;
+    s.crosstab = parseCrosstab();
   } else {
     fail("not a statement the translator knows");
   }
@@ -397,6 +400,35 @@ std::unique_ptr<UpdateStatement> Parser::parseUpdate() {
   } while (acceptSymbol(","));
   if (acceptWord("WHERE")) up->where = parseExpression();
   return up;
+}
+
+std::unique_ptr<CrosstabStatement> Parser::parseCrosstab() {
+  expectWord("TRANSFORM");
+  auto x = std::make_unique<CrosstabStatement>();
+  x->value = parseExpression();
+  // Access writes an alias for the value column at times; the pivot values name the columns.
+  if (acceptWord("AS")) parseName("an alias");
+  if (!isWord("SELECT")) fail("expected SELECT after TRANSFORM");
+  x->select = parseSelect();
+  if (x->select->members.size() != 1) fail("a crosstab selects from one SELECT, not a UNION");
+  const SelectCore& c = x->select->members[0];
+  if (c.groupBy.empty()) fail("a crosstab needs GROUP BY");
+  if (!c.into.empty() || c.distinct || !c.top.empty()) fail("a crosstab's SELECT takes no INTO, DISTINCT or TOP");
+  expectWord("PIVOT");
+  {
+    // Below comparisons: "PIVOT x IN (...)" is the list of columns, not a test.
+    DepthGuard guard(*this);
+    x->pivot = parseConcat();
+  }
+  if (acceptWord("IN")) {
+    expectSymbol("(");
+    do {
+      x->in.push_back(parseExpression());
+      if (x->in.size() > 1000) fail("too many pivot values");
+    } while (acceptSymbol(","));
+    expectSymbol(")");
+  }
+  return x;
 }
 
 std::unique_ptr<DeleteStatement> Parser::parseDelete() {

@@ -25,7 +25,7 @@ inline constexpr int kMaxNesting = 200;
 // them) are refused, so that the recursion over them stays bounded as well.
 inline constexpr int kMaxTreeHeight = 600;
 
-enum class StatementKind { Select, Insert, Update, Delete };
+enum class StatementKind { Select, Insert, Update, Delete, Crosstab };
 
 struct Statement {
   StatementKind kind = StatementKind::Select;
@@ -36,6 +36,7 @@ struct Statement {
   std::unique_ptr<InsertStatement> insert;
   std::unique_ptr<UpdateStatement> update;
   std::unique_ptr<DeleteStatement> del;
+  std::unique_ptr<CrosstabStatement> crosstab;
 };
 
 bool equalsWordNoCase(std::string_view a, std::string_view b);
@@ -106,6 +107,7 @@ class Parser {
   std::unique_ptr<InsertStatement> parseInsert();
   std::unique_ptr<UpdateStatement> parseUpdate();
   std::unique_ptr<DeleteStatement> parseDelete();
+  std::unique_ptr<CrosstabStatement> parseCrosstab();
 
   const std::vector<Token>& tokens_;
   size_t pos_ = 0;

@@ -92,6 +92,14 @@ struct MakeTable {
   std::string selectSql;
 };
 
+// A value of a crosstab's pivot expression, as the database gave it.
+struct PivotValue {
+  enum class Kind : uint8_t { Null, Integer, Real, Text } kind = Kind::Null;
+  int64_t i = 0;
+  double r = 0;
+  std::string text;
+};
+
 // A translation together with the types of the result columns.
 struct TypedTranslation {
   std::string sql;  // as translate() gives it
@@ -101,6 +109,10 @@ struct TypedTranslation {
   std::vector<ColumnType> columns;
   // Set for a make-table query whose columns could all be named.
   std::optional<MakeTable> makeTable;
+  // Set for a crosstab without PIVOT ... IN: the SQLite SQL that lists its
+  // pivot values in column order (one column). Run it, then translateCrosstab
+  // with those values gives the crosstab itself; `sql` is empty meanwhile.
+  std::optional<std::string> pivotValuesSql;
 };
 
 // Translates a Jet command text to SQLite SQL as translate() does, with the
@@ -109,5 +121,11 @@ struct TypedTranslation {
 // for a text it cannot read (it then comes back as translate() gives it,
 // with no column types); the schema's own exceptions pass through.
 TypedTranslation translateTyped(std::string_view jetSql, Schema& schema);
+
+// A crosstab (TRANSFORM ... PIVOT) with the pivot values its pivotValuesSql
+// found: one column per value in the order given, named by the value's text
+// ("<>" for Null), holding the TRANSFORM aggregate over the rows of that
+// value (Null where a group has none).
+TypedTranslation translateCrosstab(std::string_view jetSql, Schema& schema, const std::vector<PivotValue>& values);
 
 }  // namespace rvz::data::jet

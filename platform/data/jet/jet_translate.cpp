@@ -1,5 +1,6 @@
 // translate() and registerFunctions(): the entry points of the Jet dialect.
 #include <new>
+#include <optional>
 
 #include "platform/data/jet/jet_dialect.h"
 #include "platform/data/jet/jet_functions.h"
@@ -8,7 +9,30 @@
 
 namespace rvz::data::jet {
 
-Translation translateDetailed(std::string_view jetSql, Schema* schema) {
+namespace {
+
+// A crosstab: its SQL once the pivot values are known (from its IN list or
+// from the database), else the query that finds them.
+void translateCrosstab(const Statement& s, Emitter& e, Typer* typer,
+                       const std::optional<std::vector<BaseColumn>>& headings, const std::vector<PivotValue>* values,
+                       Translation& t) {
+  const CrosstabStatement& x = *s.crosstab;
+  if (x.in.empty() && !values) {
+    if (!typer) throw TranslateError("a crosstab without PIVOT ... IN needs the values it pivots on");
+    t.pivotValuesSql = e.pivotValuesQuery(x);
+    return;
+  }
+  std::vector<Emitter::PivotColumn> columns = x.in.empty() ? e.pivotColumns(x, *values) : e.pivotColumns(x);
+  t.sql = e.crosstab(x, columns);
+  if (typer && headings) {
+    for (const BaseColumn& h : *headings) t.columns.push_back(h.type);
+    for (size_t i = 0; i < columns.size(); ++i) t.columns.push_back(typer->crosstabValueType());
+  }
+}
+
+}  // namespace
+
+Translation translateDetailed(std::string_view jetSql, Schema* schema, const std::vector<PivotValue>* pivotValues) {
   Translation t;
   try {
     LexResult lex = tokenize(jetSql);
@@ -26,7 +50,16 @@ Translation translateDetailed(std::string_view jetSql, Schema* schema) {
       } else {
         Statement s = p.parseStatement();
         for (const ParameterDecl& d : s.parameters) declaredType(d);  // names a type Jet knows
-        if (schema) {
+        if (s.kind == StatementKind::Crosstab) {
+          std::optional<Typer> typer;
+          std::optional<std::vector<BaseColumn>> headings;
+          if (schema) {
+            typer.emplace(*schema);
+            headings = typer->statement(s);
+            e.useColumnKinds(&typer->columnKinds());
+          }
+          translateCrosstab(s, e, typer ? &*typer : nullptr, headings, pivotValues, t);
+        } else if (schema) {
           Typer typer(*schema);
           auto columns = typer.statement(s);
           e.useColumnKinds(&typer.columnKinds());
@@ -71,7 +104,12 @@ std::string translate(std::string_view jetSql) {
 
 TypedTranslation translateTyped(std::string_view jetSql, Schema& schema) {
   Translation t = translateDetailed(jetSql, &schema);
-  return {std::move(t.sql), std::move(t.columns), std::move(t.makeTable)};
+  return {std::move(t.sql), std::move(t.columns), std::move(t.makeTable), std::move(t.pivotValuesSql)};
+}
+
+TypedTranslation translateCrosstab(std::string_view jetSql, Schema& schema, const std::vector<PivotValue>& values) {
+  Translation t = translateDetailed(jetSql, &schema, &values);
+  return {std::move(t.sql), std::move(t.columns), std::move(t.makeTable), std::move(t.pivotValuesSql)};
 }
 
 std::vector<DeclaredParameter> declaredParameters(std::string_view jetSql) {

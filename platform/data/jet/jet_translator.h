@@ -19,10 +19,13 @@ struct Translation {
   std::string reason;      // why not, when not translated
   std::vector<ColumnType> columns;  // with a schema: the result columns' types (see TypedTranslation)
   std::optional<MakeTable> makeTable;
+  std::optional<std::string> pivotValuesSql;  // see TypedTranslation
 };
 
-// With a schema, column references are typed through it (see translateTyped).
-Translation translateDetailed(std::string_view jetSql, Schema* schema = nullptr);
+// With a schema, column references are typed through it (see translateTyped);
+// with pivot values, a crosstab takes them as its columns (translateCrosstab).
+Translation translateDetailed(std::string_view jetSql, Schema* schema = nullptr,
+                              const std::vector<PivotValue>* pivotValues = nullptr);
 
 // CREATE TABLE / CREATE INDEX / DROP / ALTER TABLE, read from `p` (at the
 // first word) to the end of the text.

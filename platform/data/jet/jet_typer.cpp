@@ -222,6 +222,16 @@ std::optional<std::vector<BaseColumn>> Typer::statement(const Statement& s) {
   for (const ParameterDecl& d : s.parameters) declared_.push_back(declaredType(d));
   switch (s.kind) {
     case StatementKind::Select: return select(*s.select, nullptr);
+    case StatementKind::Crosstab: {
+      const CrosstabStatement& x = *s.crosstab;
+      std::vector<ColumnType> types;
+      auto headings = core(x.select->members[0], nullptr, {x.value.get(), x.pivot.get()}, &types);
+      crosstabValue_ = types.empty() ? ColumnType{} : types[0];
+      Scope none;
+      for (const OrderItem& o : x.select->orderBy) type(*o.expr, none);
+      for (const ExprPtr& v : x.in) type(*v, none);
+      return headings;
+    }
     case StatementKind::Insert: {
       Scope scope;
       for (const auto& row : s.insert->rows)
@@ -316,7 +326,9 @@ void Typer::walkOn(const TableRef& t, Scope& scope) {
   if (t.on) type(*t.on, scope);
 }
 
-std::optional<std::vector<BaseColumn>> Typer::core(const SelectCore& c, const Scope* parent) {
+std::optional<std::vector<BaseColumn>> Typer::core(const SelectCore& c, const Scope* parent,
+                                                   const std::vector<const Expr*>& also,
+                                                   std::vector<ColumnType>* alsoTypes) {
   Scope scope;
   scope.parent = parent;
   for (const auto& t : c.from) addSource(*t, scope, parent);
@@ -354,6 +366,10 @@ std::optional<std::vector<BaseColumn>> Typer::core(const SelectCore& c, const Sc
     }
     if (item.alias) scope.aliases.push_back({lower(item.alias->text), t});
     out.push_back({std::move(name), std::move(t)});
+  }
+  for (const Expr* e : also) {
+    ColumnType t = type(*e, scope);
+    if (alsoTypes) alsoTypes->push_back(std::move(t));
   }
   // Later clauses see the select-list aliases only where Jet resolves them
   // the same way; their column kinds are what the emitter needs.

@@ -28,6 +28,8 @@ class Typer {
   std::optional<std::vector<BaseColumn>> statement(const Statement& s);
 
   const ColumnKinds& columnKinds() const { return kinds_; }
+  // After statement() on a crosstab: the type of each of its value columns.
+  const ColumnType& crosstabValueType() const { return crosstabValue_; }
 
  private:
   struct Source {
@@ -42,7 +44,11 @@ class Typer {
   };
 
   std::optional<std::vector<BaseColumn>> select(const Select& s, const Scope* parent);
-  std::optional<std::vector<BaseColumn>> core(const SelectCore& c, const Scope* parent);
+  // `also`: expressions typed in the select's scope after its list (a
+  // crosstab's value and pivot), their types into `alsoTypes`.
+  std::optional<std::vector<BaseColumn>> core(const SelectCore& c, const Scope* parent,
+                                              const std::vector<const Expr*>& also = {},
+                                              std::vector<ColumnType>* alsoTypes = nullptr);
   void addSource(const TableRef& t, Scope& scope, const Scope* parent);
   void walkOn(const TableRef& t, Scope& scope);
   ColumnType type(const Expr& e, Scope& scope);
@@ -53,6 +59,7 @@ class Typer {
   Schema& schema_;
   ColumnKinds kinds_;
   std::vector<ColumnType> declared_;  // types of the declared parameters
+  ColumnType crosstabValue_;
 };
 
 }  // namespace rvz::data::jet

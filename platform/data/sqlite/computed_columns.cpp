@@ -196,7 +196,15 @@ bool describeAsParameter(ColumnInfo& c, const BoundValue& v) {
 TranslatedText translateWithSchema(sqlite3* db, std::string_view jetText) {
   SqliteSchema schema(db);
   jet::TypedTranslation t = jet::translateTyped(jetText, schema);
-  return {std::move(t.sql), std::move(t.columns), std::move(t.makeTable)};
+  if (t.pivotValuesSql) return {std::move(*t.pivotValuesSql), {}, std::nullopt, true};
+  return {std::move(t.sql), std::move(t.columns), std::move(t.makeTable), false};
+}
+
+TranslatedText translateCrosstabWithSchema(sqlite3* db, std::string_view jetText,
+                                           const std::vector<jet::PivotValue>& values) {
+  SqliteSchema schema(db);
+  jet::TypedTranslation t = jet::translateCrosstab(jetText, schema, values);
+  return {std::move(t.sql), std::move(t.columns), std::nullopt, false};
 }
 
 void describeComputedColumns(sqlite3* db, std::vector<ColumnInfo>& columns, const std::vector<jet::ColumnType>& types,

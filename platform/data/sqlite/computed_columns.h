@@ -24,10 +24,16 @@ struct TranslatedText {
   std::string sql;
   std::vector<jet::ColumnType> columnTypes;
   std::optional<jet::MakeTable> makeTable;  // a make-table query: run with runMakeTable (make_table.h)
+  // A crosstab that needs its pivot values: `sql` is this query of them
+  // (run with prepareCrosstab, crosstab.h).
+  bool pivotValues = false;
 };
 
 // Translates a Jet text with the column types of the database `db` in view.
 TranslatedText translateWithSchema(sqlite3* db, std::string_view jetText);
+// A crosstab with the pivot values found.
+TranslatedText translateCrosstabWithSchema(sqlite3* db, std::string_view jetText,
+                                           const std::vector<jet::PivotValue>& values);
 
 // Describes every column of `columns` that SQLite left without a type
 // (kindFromValues) with the type of its expression, when `types` has one

@@ -15,6 +15,7 @@
 #include "platform/data/file_lock.h"
 #include "platform/data/jet/jet_dialect.h"
 #include "platform/data/sqlite/computed_columns.h"
+#include "platform/data/sqlite/crosstab.h"
 #include "platform/data/sqlite/declared_type.h"
 #include "platform/data/sqlite/make_table.h"
 #include "platform/files/files.h"
@@ -356,6 +357,20 @@ RunResult SqliteConnection::run(std::string_view text, std::span<const BoundValu
     giveBack(stmt, cached);
     result.rowsAffected = runMakeTable(db_, *shape.makeTable, values);
     return result;
+  }
+  if (shape.pivotValues) {
+    // A crosstab: its columns are the values found, so its statement is
+    // written and prepared for this run alone.
+    sqlite3_stmt* found = stmt;
+    try {
+      bind(found, values);
+      stmt = prepareCrosstab(db_, text, found, shape);
+    } catch (...) {
+      giveBack(found, cached);
+      throw;
+    }
+    giveBack(found, cached);
+    cached = nullptr;
   }
   try {
     bind(stmt, values);

@@ -4,6 +4,8 @@
 // columns are the values found.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "platform/data/query.h"
 #include "tests/platform/data/data_test_support.h"
 
@@ -115,6 +117,84 @@ TEST_F(JetStatementsTest, MakeTableCreatesTheTableWithTheResultsTypesAndFillsIt)
   // IN '' is this database; another is not.
   EXPECT_EQ(cn_->execute("select ID into Ids in '' from HP"), 3);
   EXPECT_THROW(cn_->execute("select ID into Other in 'c:\\x.mdb' from HP"), DataError);
+}
+
+TEST_F(JetStatementsTest, CrosstabHasOneColumnPerPivotValueWithTheGroupByNumbers) {
+  const std::string crosstab =
+      "TRANSFORM Sum(d.SL) AS S SELECT h.PM FROM XSKD d INNER JOIN HP h ON d.HPID = h.ID GROUP BY h.PM "
+      "PIVOT Format(d.RQ, 'yyyy-mm')";
+  auto q = open(crosstab);
+  const auto& c = q->columns();
+  ASSERT_EQ(c.size(), 3u);
+  EXPECT_EQ(c[0].name, "PM");
+  EXPECT_EQ(c[1].name, "2008-07");  // the values found, ascending
+  EXPECT_EQ(c[2].name, "2008-08");
+  EXPECT_EQ(c[1].kind, FieldKind::Float);  // Sum of a double
+  EXPECT_FALSE(c[2].kindFromValues);
+
+  // Each cell is the GROUP BY's number for its goods and month; Null where
+  // a goods has no rows in a month; goods without rows have no row.
+  auto g = open(
+      "SELECT h.PM, Format(d.RQ, 'yyyy-mm') AS YM, Sum(d.SL) AS S FROM XSKD d INNER JOIN HP h ON d.HPID = h.ID "
+      "GROUP BY h.PM, Format(d.RQ, 'yyyy-mm')");
+  std::map<std::pair<std::string, std::string>, Variant> expected;
+  for (g->first(); !g->eof(); g->next())
+    expected[{g->field("PM").textUtf8(), g->field("YM").textUtf8()}] = g->field("S").value();
+  int rows = 0;
+  for (q->first(); !q->eof(); q->next(), ++rows) {
+    for (const char* month : {"2008-07", "2008-08"}) {
+      auto it = expected.find({q->field("PM").textUtf8(), month});
+      if (it == expected.end()) {
+        EXPECT_TRUE(q->field(month).isNull()) << q->field("PM").textUtf8() << " " << month;
+      } else {
+        EXPECT_EQ(q->field(month).value(), it->second) << q->field("PM").textUtf8() << " " << month;
+      }
+    }
+  }
+  EXPECT_EQ(rows, 2);
+
+  // New data, new columns: the values are found on every run.
+  cn_->execute("insert into XSKD (HPID, RQ, SL, JE) values (3, #2008-09-01#, 1, 2)");
+  q->close();
+  q->open();
+  ASSERT_EQ(q->columns().size(), 4u);
+  EXPECT_EQ(q->columns()[3].name, "2008-09");
+}
+
+TEST_F(JetStatementsTest, CrosstabWithFixedColumnsSeveralHeadingsAndParameters) {
+  // IN fixes the columns and their order; a value without rows is a column
+  // of Nulls; Count(*) counts each value's rows.
+  Query q("Tmp", cn_.get());
+  q.setCommandText(
+      "PARAMETERS minimum Double;\r\n"
+      "TRANSFORM Count(*) SELECT h.PM, h.DJ, Sum(d.JE) AS Total FROM XSKD d INNER JOIN HP h ON d.HPID = h.ID\r\n"
+      "WHERE d.SL >= minimum GROUP BY h.PM, h.DJ ORDER BY h.PM DESC PIVOT Month(d.RQ) IN (9, 8, 7)");
+  q.parameters()[0].value = Variant(2.0);
+  q.open();
+  const auto& c = q.columns();
+  ASSERT_EQ(c.size(), 6u);
+  EXPECT_EQ(c[3].name, "9");
+  EXPECT_EQ(c[5].name, "7");
+  EXPECT_EQ(c[3].kind, FieldKind::Integer);
+  EXPECT_EQ(c[2].kind, FieldKind::BCD);  // Sum of currency
+  ASSERT_FALSE(q.eof());
+  EXPECT_EQ(q.field("PM").value(), Variant(u"钢笔"));  // descending
+  EXPECT_EQ(q.field("9").value(), Variant::i4(0));
+  EXPECT_EQ(q.field("8").value(), Variant::i4(1));
+  EXPECT_EQ(q.field("7").value(), Variant::i4(1));
+  EXPECT_EQ(q.field("Total").value(), Variant::cy(Currency{125000}));
+  q.next();
+  EXPECT_EQ(q.field("PM").value(), Variant(u"墨水"));
+  EXPECT_EQ(q.field("7").value(), Variant::i4(2));
+  EXPECT_EQ(q.recordCount(), 2);
+
+  // A crosstab without GROUP BY, or with more values than a table has
+  // fields, is refused with the reason.
+  EXPECT_THROW(open("TRANSFORM Sum(SL) SELECT HPID FROM XSKD PIVOT RQ"), DataError);
+  for (int i = 0; i < 300; ++i) cn_->execute("insert into XSKD (HPID, RQ, SL, JE) values (1, #2009-01-01#, " + std::to_string(i) + ", 0)");
+  EXPECT_NE(errorOf([&] { open("TRANSFORM Sum(SL) SELECT HPID FROM XSKD GROUP BY HPID PIVOT SL"); })
+                .find("Too many crosstab column headers"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -75,6 +75,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (sql.size() > size * 16 + 65536) std::abort();
   FuzzSchema schema;
   rvz::data::jet::TypedTranslation typed = rvz::data::jet::translateTyped(text, schema);
+  if (typed.pivotValuesSql) {
+    // A crosstab over the values its rows could hold.
+    std::vector<rvz::data::jet::PivotValue> values(3);
+    values[1].kind = rvz::data::jet::PivotValue::Kind::Integer;
+    values[1].i = 7;
+    values[2].kind = rvz::data::jet::PivotValue::Kind::Text;
+    values[2].text = "a'b";
+    typed = rvz::data::jet::translateCrosstab(text, schema, values);
+  }
   if (typed.sql.size() > size * 16 + 65536) std::abort();
   sql = std::move(typed.sql);
   if (sql == text) return 0;

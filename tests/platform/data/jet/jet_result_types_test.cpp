@@ -250,5 +250,43 @@ TEST(JetResultTypes, DeclaredParametersAndMakeTables) {
   EXPECT_FALSE(translateTyped("select * into T3 from NOTABLE", schema).makeTable);
 }
 
+TEST(JetResultTypes, CrosstabsPivotOnTheirValues) {
+  MemorySchema schema;
+  // Fixed columns: written at once, one filtered aggregate per value.
+  TypedTranslation fixed = translateTyped(
+      "TRANSFORM Sum(Z.JE) AS S SELECT K.MC FROM XSKDZB Z INNER JOIN KH K ON Z.KHID = K.ID GROUP BY K.MC "
+      "PIVOT Year(Z.RQ) IN (2008, 2009, Null)",
+      schema);
+  EXPECT_FALSE(fixed.pivotValuesSql);
+  EXPECT_EQ(fixed.sql,
+            "SELECT K.MC, Sum(Z.JE) FILTER (WHERE jet_year(Z.RQ) = 2008) AS \"2008\", "
+            "Sum(Z.JE) FILTER (WHERE jet_year(Z.RQ) = 2009) AS \"2009\", "
+            "Sum(Z.JE) FILTER (WHERE jet_year(Z.RQ) IS NULL) AS \"<>\" "
+            "FROM XSKDZB AS Z INNER JOIN KH AS K ON Z.KHID = K.ID GROUP BY K.MC");
+  ASSERT_EQ(fixed.columns.size(), 4u);
+  EXPECT_EQ(fixed.columns[0], from(t(JetType::Text, 40), "KH", "MC"));
+  for (size_t i = 1; i < 4; ++i) EXPECT_EQ(fixed.columns[i], t(JetType::Currency));
+
+  // Columns from the data: first the query of the values, then the crosstab
+  // for the values found (a text with a quote, a number, Null).
+  const char* text = "TRANSFORM Count(*) SELECT SL FROM XSKDZB WHERE ID > ? GROUP BY SL PIVOT MC";
+  TypedTranslation first = translateTyped(text, schema);
+  ASSERT_TRUE(first.pivotValuesSql);
+  EXPECT_EQ(*first.pivotValuesSql, "SELECT DISTINCT MC FROM XSKDZB WHERE ID > ?1 ORDER BY 1");
+  EXPECT_TRUE(first.sql.empty());
+  std::vector<PivotValue> values(3);
+  values[0].kind = PivotValue::Kind::Null;
+  values[1].kind = PivotValue::Kind::Real;
+  values[1].r = 1.5;
+  values[2].kind = PivotValue::Kind::Text;
+  values[2].text = "it's";
+  TypedTranslation second = translateCrosstab(text, schema, values);
+  EXPECT_EQ(second.sql,
+            "SELECT SL, Count(*) FILTER (WHERE MC IS NULL) AS \"<>\", Count(*) FILTER (WHERE MC = 1.5) AS \"1.5\", "
+            "Count(*) FILTER (WHERE MC = 'it''s') AS \"it's\" FROM XSKDZB WHERE ID > ?1 GROUP BY SL");
+  ASSERT_EQ(second.columns.size(), 4u);
+  EXPECT_EQ(second.columns[3], t(JetType::Long));
+}
+
 }  // namespace
 }  // namespace rvz::data::jet

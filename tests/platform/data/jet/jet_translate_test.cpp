@@ -122,7 +122,11 @@ TEST(JetTranslate, DdlStatements) {
 TEST(JetTranslate, TextsPassedOnUnchangedAndWhy) {
   const std::pair<const char*, const char*> cases[] = {
       {"select * from ", "expected a table name at the end of the text"},
-      {"TRANSFORM Sum(x) SELECT a FROM t GROUP BY a PIVOT b", "not a statement the translator knows"},
+      {"TRANSFORM Sum(x) SELECT a FROM t GROUP BY a PIVOT b", "a crosstab without PIVOT ... IN needs the values"},
+      {"TRANSFORM Sum(x) SELECT a FROM t PIVOT b IN (1)", "a crosstab needs GROUP BY"},
+      {"TRANSFORM Sum(x) SELECT a FROM t GROUP BY a PIVOT b IN (c)", "PIVOT ... IN takes literal values only"},
+      {"TRANSFORM Sum(x) SELECT a FROM t GROUP BY a UNION SELECT a FROM t GROUP BY a PIVOT b IN (1)",
+       "not a UNION"},
       {"select iif(a, b) from t", "iif called with 2 arguments"},
       {"select switch(a) from t", "Switch needs pairs of conditions and values"},
       {"select 'abc from t", "unterminated text literal at offset 7"},
