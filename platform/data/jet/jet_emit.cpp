@@ -546,6 +546,8 @@ std::string Emitter::crosstab(const CrosstabStatement& x, const std::vector<Pivo
     pivotFilter_ = col.condition;
     std::string cell = value(*x.value).sql;
     pivotFilter_.clear();
+    // A group without rows of the value has an empty cell, a Count's too.
+    cell = "CASE WHEN count(*) FILTER (WHERE " + col.condition + ") > 0 THEN " + cell + " END";
     charge(cell.size());
     items.push_back(cell + " AS " + quoteName(Name{col.name, true}));
   }

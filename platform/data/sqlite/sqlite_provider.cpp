@@ -103,7 +103,7 @@ struct CachedStatement {
   sqlite3_stmt* stmt = nullptr;
   bool inUse = false;
   std::list<std::string>::iterator lru;
-  TranslatedText shape;  // the translation's column types and make-table (its sql left empty)
+  TranslatedText shape;  // column types, make-table and crosstab mark of the translation (sql left empty)
 };
 
 class SqliteConnection;
@@ -212,7 +212,7 @@ class SqliteConnection final : public DriverConnection {
   }
 
   // A prepared statement for the text: from the cache when one is free;
-  // `shape` gets the Jet types of its result columns and its make-table.
+  // `shape` gets what the translation says of it (column types, make-table, crosstab).
   sqlite3_stmt* statementFor(std::string_view text, CachedStatement*& cached, TranslatedText& shape);
   std::vector<ColumnInfo> describe(sqlite3_stmt* stmt);
   void bind(sqlite3_stmt* stmt, std::span<const BoundValue> values);
