@@ -44,7 +44,9 @@ Translation translateDetailed(std::string_view jetSql, Schema* schema, const std
       Parser p(lex.tokens);
       // Alias substitution repeats expressions; a text that would grow
       // beyond this is not one a client means.
-      Emitter e(jetSql.size() * 16 + 65536);
+      // A crosstab writes its cell once per pivot value on top of that.
+      const size_t limit = jetSql.size() * 16 + 65536;
+      Emitter e(pivotValues ? limit * (pivotValues->size() + 1) : limit);
       if (p.isWord("CREATE") || p.isWord("DROP") || p.isWord("ALTER")) {
         t.sql = translateDdl(p, e);
       } else {

@@ -195,6 +195,10 @@ TEST_F(JetStatementsTest, CrosstabWithFixedColumnsSeveralHeadingsAndParameters) 
   EXPECT_NE(errorOf([&] { open("TRANSFORM Sum(SL) SELECT HPID FROM XSKD GROUP BY HPID PIVOT SL"); })
                 .find("Too many crosstab column headers"),
             std::string::npos);
+  auto wide = open(
+      "TRANSFORM Sum(IIf(SL > 100, SL * 2, SL + JE)) SELECT HPID FROM XSKD WHERE SL < 200 GROUP BY HPID PIVOT SL");
+  EXPECT_EQ(wide->columns().size(), 201u);
+  EXPECT_EQ(wide->columns()[200].name, "199");
 }
 
 }  // namespace
