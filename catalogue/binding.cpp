@@ -110,10 +110,12 @@ std::vector<BoundField> bindDeclaredFields(std::string_view dataset, std::span<c
       }
     std::string name(f.name);
     if (!col) throw data::DataError::dataset(dataset, message("Field '%s' not found", {name}));
-    // A computed column's kind was read off its values, which a number
-    // expression may give as whole numbers where the engine would type it
-    // as a real: a numeric field takes any numeric computed column.
-    bool computedNumber = col->kindFromValues && isNumericField(f.type()) && isNumericKind(col->kind);
+    // A computed column's kind is its expression's (or was read off its
+    // values, which a number expression may give as whole numbers): a
+    // numeric field takes any numeric computed column, as it takes the
+    // number the expression gives.
+    bool computedNumber =
+        (col->kindFromValues || col->computed) && isNumericField(f.type()) && isNumericKind(col->kind);
     if (!computedNumber && !typeAcceptsKind(f.type(), col->kind))
       throw data::DataError::dataset(
           dataset, message("Type mismatch for field '%s', expecting: %s actual: %s",

@@ -38,6 +38,11 @@ struct BoundValue {
   int64_t i = 0;
   double r = 0;
   std::string bytes;
+  // The parameter's type as the caller gave it (its type hint, else its
+  // value's kind); Unknown when neither tells. A column that is a parameter
+  // alone is described with it.
+  FieldKind kind = FieldKind::Unknown;
+  int32_t scale = 0;  // BCD
 };
 
 // Rows of a running command, stepped one at a time.

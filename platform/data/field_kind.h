@@ -66,6 +66,9 @@ struct ColumnInfo {
   // True for a computed column (no declared type): its kind comes from its
   // first non-null value, and its values keep their own kind.
   bool kindFromValues = false;
+  // True for an expression column whose kind the dialect gave (the type of
+  // its expression, see docs/data-layer.md): not a column of a table.
+  bool computed = false;
   std::string declaredType;  // the column's declared type as written, or empty
   std::string tableName;     // base table and column when the column is a plain column reference
   std::string originName;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/data/declared_parameters.h"
 #include "platform/data/values.h"
 #include "platform/text/text.h"
 
@@ -150,6 +151,10 @@ void Query::setCommandText(std::string text) {
   if (text == commandText_) return;
   if (open_) fail(kOpenDatasetText);
   commandText_ = std::move(text);
+  // A text that declares its parameters brings them, in declared order with
+  // their types; a client's parameter list may then replace them.
+  std::vector<Parameter> declared = declaredParameters(commandText_);
+  if (!declared.empty()) params_ = std::move(declared);
 }
 
 void Query::open() {

@@ -499,7 +499,39 @@ std::optional<double> parseStoredDate(std::string_view text) {
 
 std::optional<double> parseDateLiteral(std::string_view text) { return parseDate(text, true); }
 
+namespace {
+
+// The kind ADO would give a parameter created from this value.
+FieldKind kindOfVariant(const Variant& v) {
+  if (v.isArray()) return v.type() == VT_UI1 ? FieldKind::Blob : FieldKind::Unknown;
+  switch (v.vt()) {
+    case VT_BOOL: return FieldKind::Boolean;
+    case VT_I1: case VT_UI1: case VT_I2: return FieldKind::SmallInt;
+    case VT_UI2: case VT_I4: case VT_UI4: return FieldKind::Integer;
+    case VT_I8: return FieldKind::LargeInt;
+    case VT_R4: case VT_R8: return FieldKind::Float;
+    case VT_CY: return FieldKind::Currency;
+    case VT_DECIMAL: return FieldKind::BCD;
+    case VT_DATE: return FieldKind::DateTime;
+    case VT_BSTR: return FieldKind::WideString;
+    default: return FieldKind::Unknown;
+  }
+}
+
+BoundValue boundValueOf(const Variant& v, FieldKind hint);
+
+}  // namespace
+
 BoundValue toBoundValue(const Variant& v, FieldKind hint) {
+  BoundValue b = boundValueOf(v, hint);
+  b.kind = hint != FieldKind::Unknown ? hint : kindOfVariant(v);
+  if (b.kind == FieldKind::BCD && !v.isArray() && v.vt() == VT_DECIMAL) b.scale = v.decimalValue().scale;
+  return b;
+}
+
+namespace {
+
+BoundValue boundValueOf(const Variant& v, FieldKind hint) {
   BoundValue b;
   if (v.isArray()) {
     if (v.type() == VT_UI1) {
@@ -596,5 +628,7 @@ BoundValue toBoundValue(const Variant& v, FieldKind hint) {
   }
   throw DataError::component(kErrArgument, "A parameter value of kind " + varTypeName(v.vt()) + " cannot be bound");
 }
+
+}  // namespace
 
 }  // namespace rvz::data

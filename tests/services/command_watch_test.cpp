@@ -78,6 +78,27 @@ TEST_F(CommandWatch, EveryCommandOnCnIsLoggedAsSent) {
   EXPECT_EQ(sink->entries.size(), 2u);
 }
 
+TEST_F(CommandWatch, CrosstabMakeTableAndParameterTextsAreLoggedAsSentOnce) {
+  company({"insert into BM (ID, MC) values (1, 'a')", "insert into BM (ID, MC) values (2, 'b')"});
+  TDatas d;
+  const std::u16string texts[] = {
+      u"TRANSFORM Count(*) SELECT MC FROM BM GROUP BY MC PIVOT ID",
+      u"PARAMETERS n Long; SELECT MC FROM BM WHERE ID = n",
+  };
+  for (const auto& t : texts) fetch(d, u"pTmp", -1, 1 | 2, t);
+  Variant params, owner;
+  d.host().AS_Execute(u"pTmp", u"SELECT ID, MC INTO BM2 FROM BM", params, owner);
+  ASSERT_EQ(sink->entries.size(), 3u);
+  EXPECT_EQ(sink->entries[0], "TRANSFORM Count(*) SELECT MC FROM BM GROUP BY MC PIVOT ID");
+  EXPECT_EQ(sink->entries[1], "PARAMETERS n Long; SELECT MC FROM BM WHERE ID = n");
+  EXPECT_EQ(sink->entries[2], "SELECT ID, MC INTO BM2 FROM BM");
+  auto made = decoded(fetch(d, u"pTmp", -1, 1 | 2, u"select * from BM2").packet);
+  EXPECT_EQ(made.rowCount(), 2u);
+  // Made with the types of BM's own columns.
+  auto source = decoded(fetch(d, u"pTmp", -1, 1 | 2, u"select ID, MC from BM").packet);
+  for (size_t c = 0; c < 2; ++c) EXPECT_EQ(made.columns()[c].type, source.columns()[c].type) << c;
+}
+
 TEST_F(CommandWatch, ARefusedCommandFailsTheCallWithTheCancelError) {
   TDatas d;
   Variant params, owner;

@@ -148,4 +148,45 @@ TEST_F(DataService, RepeatedColumnNamesGetANumber) {
   EXPECT_EQ(p.columns()[1].name, "MC_1");
 }
 
+TEST_F(DataService, ComputedColumnsKeepTheTypeOfTheirExpression) {
+  // A report screen's text through pTmp: every date aggregate and date
+  // function comes back as a date-time column holding dates, money as money.
+  company({"insert into XSKDZB (ID, DJBH, RQ, JE) values (1, 'a', #2008-08-30#, 12.5)",
+           "insert into XSKDZB (ID, DJBH, RQ, JE) values (2, 'b', #2008-08-01 09:30#, 7.5)",
+           "insert into XSKDZB (ID, DJBH, RQ, JE) values (3, 'c', Null, Null)"});
+  TDatas d;
+  auto p = decoded(fetch(d, u"pTmp", -1, 1,
+                         u"select max(RQ) as M, min(RQ) as MI, dateadd('d', 1, max(RQ)) as N, date() as T, now() as NW,\r\n"
+                         u"       cdate('2008-08-30') as CD, iif(1=1, max(RQ), null) as IR, sum(JE) as S, count(*) as C,\r\n"
+                         u"       ccur(sum(JE)) as CY, format(max(RQ), 'yyyy-mm') as F from XSKDZB")
+                       .packet);
+  using packets::FieldType;
+  const std::pair<const char*, FieldType> types[] = {
+      {"M", FieldType::DateTime}, {"MI", FieldType::DateTime}, {"N", FieldType::DateTime},
+      {"T", FieldType::DateTime}, {"NW", FieldType::DateTime}, {"CD", FieldType::DateTime},
+      {"IR", FieldType::DateTime}, {"S", FieldType::R8},       {"C", FieldType::I4},
+      {"CY", FieldType::Fixed},   {"F", FieldType::WideString},
+  };
+  ASSERT_EQ(p.rowCount(), 1u);
+  for (const auto& [name, type] : types) {
+    int c = p.columnIndex(name);
+    ASSERT_GE(c, 0) << name;
+    EXPECT_EQ(p.columns()[static_cast<size_t>(c)].type, type) << name;
+  }
+  auto at = [&](const char* name) { return static_cast<size_t>(p.columnIndex(name)); };
+  EXPECT_EQ(p.value(0, at("M")), Variant::date(DateTime{2008, 8, 30, 0, 0, 0, 0}));
+  EXPECT_EQ(p.value(0, at("MI")), Variant::date(DateTime{2008, 8, 1, 9, 30, 0, 0}));
+  EXPECT_EQ(p.value(0, at("N")), Variant::date(DateTime{2008, 8, 31, 0, 0, 0, 0}));
+  EXPECT_EQ(p.value(0, at("CD")), Variant::date(DateTime{2008, 8, 30, 0, 0, 0, 0}));
+  EXPECT_DOUBLE_EQ(p.realValue(0, at("S")), 20.0);
+  EXPECT_EQ(p.i4Value(0, at("C")), 3);
+  EXPECT_EQ(p.decimalValue(0, at("CY")).toDouble(), 20.0);
+  EXPECT_EQ(p.value(0, at("F")), Variant(u"2008-08"));
+
+  // No rows: the same columns.
+  auto empty = decoded(fetch(d, u"pTmp", -1, 1, u"select max(RQ) as M, sum(JE) as S from XSKDZB where 1 = 0").packet);
+  EXPECT_EQ(empty.columns()[0].type, FieldType::DateTime);
+  EXPECT_EQ(empty.columns()[1].type, FieldType::R8);
+}
+
 }  // namespace

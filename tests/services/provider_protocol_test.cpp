@@ -163,6 +163,34 @@ TEST_F(ProviderProtocol, DeclaredParameterOfTheProductionOrders) {
   EXPECT_TRUE(d.host().AS_GetParams(u"pAppUser", owner).isNull());
 }
 
+TEST_F(ProviderProtocol, ParametersTheClientsTextDeclares) {
+  company({"insert into BM (ID, MC) values (1, 'a')", "insert into BM (ID, MC) values (2, 'b')",
+           "insert into BM (ID, MC) values (3, 'c')"});
+  TDatas d;
+  const std::u16string text = u"PARAMETERS lo Long, hi Long; select ID, MC from BM where ID between lo and hi order by ID";
+  // Declared in the text: the dataset's parameters, in declared order.
+  Variant owner;
+  fetch(d, u"pTmp", 0, 1, text);
+  auto declared = packets::readParamList(d.host().AS_GetParams(u"pTmp", owner));
+  ASSERT_EQ(declared.size(), 2u);
+  EXPECT_EQ(declared[0].name, u"lo");
+  EXPECT_EQ(declared[1].name, u"hi");
+  EXPECT_EQ(declared[1].dataType, packets::kParamInteger);
+  // Bound through the provider by the client's list.
+  packets::ParamList list(2);
+  list[0].name = u"lo";
+  list[0].value = Variant::i4(2);
+  list[0].dataType = packets::kParamInteger;
+  list[0].direction = packets::kDirInput;
+  list[1] = list[0];
+  list[1].name = u"hi";
+  list[1].value = Variant::i4(3);
+  auto p = decoded(fetch(d, u"pTmp", -1, 1 | 2, text, packets::packParamList(list)).packet);
+  ASSERT_EQ(p.rowCount(), 2u);
+  EXPECT_EQ(p.i4Value(0, 0), 2);
+  EXPECT_EQ(p.i4Value(1, 0), 3);
+}
+
 TEST_F(ProviderProtocol, MetadataOfAppUserAndAppUserGroup) {
   company({"insert into YG (ID, XM) values (7, '张三')",
            "insert into appuser (ID, uCode, uName, YGID) values (1, 'u1', 'admin', 7)",

@@ -3,6 +3,7 @@
 // its tokens and has no tree.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -107,6 +108,7 @@ struct SelectCore {
   std::vector<ExprPtr> groupBy;
   ExprPtr having;
   std::vector<OrderItem> orderBy;  // only a parenthesised UNION member has its own
+  std::vector<Name> into;          // SELECT ... INTO table: the table to make
 };
 
 struct Select {
@@ -137,6 +139,25 @@ struct DeleteStatement {
   std::vector<Name> table;
   std::optional<Name> alias;
   ExprPtr where;
+};
+
+// TRANSFORM value SELECT headings ... GROUP BY ... PIVOT pivot [IN (...)]:
+// one row per group, one column per pivot value.
+struct CrosstabStatement {
+  ExprPtr value;                 // the cell's aggregate expression
+  std::unique_ptr<Select> select;  // the row headings: one select with GROUP BY
+  ExprPtr pivot;
+  std::vector<ExprPtr> in;       // fixed column values, in their order; empty: the values found
+};
+
+// One declaration of a PARAMETERS clause: the name and the type as written
+// ("Long", "Text" with size 20, "Decimal" with 12 and 2).
+struct ParameterDecl {
+  Name name;
+  std::string type;
+  int32_t size = 0;  // the first number in parentheses, 0 without
+  int32_t scale = 0; // the second
+  int numbers = 0;   // how many numbers were written
 };
 
 }  // namespace rvz::data::jet

@@ -4,7 +4,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
 #include <map>
+
+#include "platform/data/jet/jet_convert.h"
 
 namespace rvz::data::jet {
 
@@ -170,7 +174,12 @@ Out Emitter::column(const Expr& e) {
       }
     }
   }
-  Out o = atom(namePath(e.path), SqlType::Unknown);
+  SqlType kind = SqlType::Unknown;
+  if (columnKinds_) {
+    auto it = columnKinds_->find(&e);
+    if (it != columnKinds_->end()) kind = it->second;
+  }
+  Out o = atom(namePath(e.path), kind);
   o.column = true;
   return o;
 }
@@ -440,14 +449,122 @@ Out Emitter::call(const Expr& e) {
     if ((name == "min" || name == "max") && n == 1) type = a.type;
     sql += a.sql;
   }
-  return atom(sql + ")", type);
+  sql += ")";
+  // A crosstab cell aggregates the rows of its pivot value only.
+  static constexpr std::string_view kAggregates[] = {"count", "sum",   "avg",    "min", "max", "first",
+                                                     "last",  "stdev", "stdevp", "var", "varp"};
+  if (!pivotFilter_.empty() && std::find(std::begin(kAggregates), std::end(kAggregates), name) != std::end(kAggregates))
+    sql += " FILTER (WHERE " + pivotFilter_ + ")";
+  return atom(sql, type);
 }
 
 // ---- SELECT ----
 
+const SelectCore* makeTableOf(const Statement& s) {
+  if (s.kind != StatementKind::Select || s.select->members.size() != 1) return nullptr;
+  const SelectCore& c = s.select->members[0];
+  return c.into.empty() ? nullptr : &c;
+}
+
+std::string Emitter::makeTableSelect(const Statement& s) {
+  makeTableCore_ = makeTableOf(s);
+  std::string sql = select(*s.select);
+  makeTableCore_ = nullptr;
+  return sql;
+}
+
+std::string Emitter::pivotValuesQuery(const CrosstabStatement& x) {
+  const SelectCore& c = x.select->members[0];
+  std::string sql = "SELECT DISTINCT " + value(*x.pivot).sql;
+  if (!c.from.empty()) sql += " FROM " + from(c.from);
+  if (c.where) sql += " WHERE " + condition(*c.where).sql;
+  sql += " ORDER BY 1";
+  charge(sql.size());
+  return sql;
+}
+
+std::vector<Emitter::PivotColumn> Emitter::pivotColumns(const CrosstabStatement& x) {
+  const std::string pivot = operand(value(*x.pivot), kEquality + 1);
+  std::vector<PivotColumn> out;
+  for (const ExprPtr& v : x.in) {
+    PivotColumn col;
+    switch (v->kind) {
+      case ExprKind::Null: col.condition = pivot + " IS NULL"; col.name = "<>"; break;
+      case ExprKind::Number:
+      case ExprKind::String:
+      case ExprKind::Date: col.condition = pivot + " = " + value(*v).sql; col.name = v->text; break;
+      case ExprKind::Negate:
+        if (v->args[0]->kind == ExprKind::Number) {
+          col.condition = pivot + " = " + value(*v).sql;
+          col.name = "-" + v->args[0]->text;
+          break;
+        }
+        [[fallthrough]];
+      default: throw TranslateError("PIVOT ... IN takes literal values only");
+    }
+    out.push_back(std::move(col));
+  }
+  return out;
+}
+
+std::vector<Emitter::PivotColumn> Emitter::pivotColumns(const CrosstabStatement& x,
+                                                        const std::vector<PivotValue>& values) {
+  const std::string pivot = operand(value(*x.pivot), kEquality + 1);
+  std::vector<PivotColumn> out;
+  for (const PivotValue& v : values) {
+    PivotColumn col;
+    switch (v.kind) {
+      case PivotValue::Kind::Null: col.condition = pivot + " IS NULL"; col.name = "<>"; break;
+      case PivotValue::Kind::Integer:
+        col.condition = pivot + " = " + std::to_string(v.i);
+        col.name = std::to_string(v.i);
+        break;
+      case PivotValue::Kind::Real: {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.17g", v.r);
+        col.condition = pivot + " = " + buf;
+        col.name = numberText(v.r);
+        break;
+      }
+      case PivotValue::Kind::Text:
+        col.condition = pivot + " = " + quoteText(v.text);
+        col.name = v.text;
+        break;
+    }
+    charge(col.condition.size() + col.name.size());
+    out.push_back(std::move(col));
+  }
+  return out;
+}
+
+std::string Emitter::crosstab(const CrosstabStatement& x, const std::vector<PivotColumn>& columns) {
+  std::vector<std::string> items;
+  for (const PivotColumn& col : columns) {
+    pivotFilter_ = col.condition;
+    std::string cell = value(*x.value).sql;
+    pivotFilter_.clear();
+    // A group without rows of the value has an empty cell, a Count's too.
+    cell = "CASE WHEN count(*) FILTER (WHERE " + col.condition + ") > 0 THEN " + cell + " END";
+    charge(cell.size());
+    items.push_back(cell + " AS " + quoteName(Name{col.name, true}));
+  }
+  crosstabCore_ = &x.select->members[0];
+  crosstabItems_ = std::move(items);
+  std::string sql = select(*x.select);
+  crosstabCore_ = nullptr;
+  crosstabItems_.clear();
+  return sql;
+}
+
 std::string Emitter::statement(const Statement& s) {
   switch (s.kind) {
-    case StatementKind::Select: return select(*s.select);
+    case StatementKind::Crosstab:
+      if (s.crosstab->in.empty()) throw TranslateError("a crosstab without PIVOT ... IN needs the values it pivots on");
+      return crosstab(*s.crosstab, pivotColumns(*s.crosstab));
+    case StatementKind::Select:
+      // Without the result's types, a made table takes SQLite's own.
+      if (const SelectCore* c = makeTableOf(s)) return "CREATE TABLE " + namePath(c->into) + " AS " + makeTableSelect(s);
+      return select(*s.select);
     case StatementKind::Insert: return insert(*s.insert);
     case StatementKind::Update: return update(*s.update);
     case StatementKind::Delete: return del(*s.del);
@@ -500,6 +617,8 @@ std::string Emitter::member(const SelectCore& c, std::vector<AliasInfo>* aliases
 }
 
 std::string Emitter::core(const SelectCore& c, std::vector<AliasInfo>& aliases) {
+  // A make-table query is written by makeTable(); INTO anywhere else has no meaning.
+  if (!c.into.empty() && &c != makeTableCore_) throw TranslateError("SELECT ... INTO inside another statement");
   aliases.clear();
   std::string sql = "SELECT ";
   // DISTINCTROW (unique source rows) is dropped: the rows stay as the joins
@@ -530,6 +649,8 @@ std::string Emitter::core(const SelectCore& c, std::vector<AliasInfo>& aliases) 
       sql += " AS Expr" + std::to_string(1000 + unnamed++);
     }
   }
+  if (&c == crosstabCore_)
+    for (const std::string& item : crosstabItems_) sql += ", " + item;
   if (!c.from.empty()) sql += " FROM " + from(c.from);
   if (c.where) sql += " WHERE " + condition(*c.where).sql;
   if (!c.groupBy.empty()) {

@@ -5,11 +5,13 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/data/jet/jet_ast.h"
 #include "platform/data/jet/jet_functions.h"
 #include "platform/data/jet/jet_parser.h"
+#include "platform/data/jet/jet_result_types.h"
 
 namespace rvz::data::jet {
 
@@ -22,13 +24,40 @@ struct Out {
   bool condition = false;  // a SQLite truth value 1/0, where Jet has -1/0
 };
 
+// What is known of the values of column references (by node): a date-time
+// column moves by days under + and -, a text column joins under +.
+using ColumnKinds = std::unordered_map<const Expr*, SqlType>;
+
+// The select of a make-table query (SELECT ... INTO t), or null.
+const SelectCore* makeTableOf(const Statement& s);
+
 class Emitter {
  public:
   // Output longer than this is refused (select-list aliases are substituted
   // by their expressions, which could otherwise grow without bound).
   explicit Emitter(size_t outputLimit) : limit_(outputLimit) {}
 
+  // Kinds of column references, from the typing against a schema; without
+  // them a column's kind is unknown.
+  void useColumnKinds(const ColumnKinds* kinds) { columnKinds_ = kinds; }
+
   std::string statement(const Statement& s);
+  // The SELECT of a make-table query (SELECT ... INTO t), without INTO.
+  std::string makeTableSelect(const Statement& s);
+
+  // A crosstab's column of one pivot value: the condition that picks its
+  // rows (SQLite SQL) and its name.
+  struct PivotColumn {
+    std::string condition;
+    std::string name;
+  };
+  // The pivot expression's distinct values over the crosstab's rows, in order.
+  std::string pivotValuesQuery(const CrosstabStatement& x);
+  // The columns of a PIVOT ... IN list, or of the values found.
+  std::vector<PivotColumn> pivotColumns(const CrosstabStatement& x);
+  std::vector<PivotColumn> pivotColumns(const CrosstabStatement& x, const std::vector<PivotValue>& values);
+  // The crosstab itself: the headings, then one aggregate per column.
+  std::string crosstab(const CrosstabStatement& x, const std::vector<PivotColumn>& columns);
   std::string select(const Select& s);
 
   Out value(const Expr& e);      // in a value position: truth values become -1/0
@@ -68,6 +97,11 @@ class Emitter {
   size_t limit_;
   size_t produced_ = 0;
   const std::vector<AliasInfo>* aliases_ = nullptr;  // select-list aliases in scope
+  const ColumnKinds* columnKinds_ = nullptr;
+  const SelectCore* makeTableCore_ = nullptr;  // the select whose INTO is being written
+  const SelectCore* crosstabCore_ = nullptr;   // the select that gets crosstabItems_ after its own
+  std::vector<std::string> crosstabItems_;
+  std::string pivotFilter_;  // while a crosstab cell is written: aggregates count only these rows
 };
 
 }  // namespace rvz::data::jet

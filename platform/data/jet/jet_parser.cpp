@@ -128,6 +128,10 @@ std::vector<Name> Parser::parseNamePath(const char* what) {
 
 Statement Parser::parseStatement() {
   Statement s;
+  if (isWord("PARAMETERS")) {
+    s.parameters = parseParameterDecls();
+    declared_ = &s.parameters;
+  }
   if (isWord("SELECT") || isSymbol("(")) {
     s.kind = StatementKind::Select;
     s.select = parseSelect();
@@ -140,11 +144,43 @@ Statement Parser::parseStatement() {
   } else if (isWord("DELETE")) {
     s.kind = StatementKind::Delete;
     s.del = parseDelete();
+  } else if (isWord("TRANSFORM")) {
+    s.kind = StatementKind::Crosstab;
+    s.crosstab = parseCrosstab();
   } else {
     fail("not a statement the translator knows");
   }
   expectEnd();
+  declared_ = nullptr;
   return s;
+}
+
+std::vector<ParameterDecl> Parser::parseParameterDecls() {
+  expectWord("PARAMETERS");
+  std::vector<ParameterDecl> decls;
+  do {
+    ParameterDecl d;
+    d.name = parseName("a parameter name");
+    for (const ParameterDecl& other : decls)
+      if (equalsWordNoCase(other.name.text, d.name.text)) fail("parameter '" + d.name.text + "' declared twice");
+    const Token& t = peek();
+    if (t.kind != TokenKind::Word) fail("expected the type of parameter '" + d.name.text + "'");
+    d.type = next().text;
+    if (acceptSymbol("(")) {
+      do {
+        const Token& n = peek();
+        if (n.kind != TokenKind::Number || n.text.size() > 9 || n.text.find_first_not_of("0123456789") != std::string::npos)
+          fail("expected a size");
+        (d.numbers == 0 ? d.size : d.scale) = std::stoi(next().text);
+        if (++d.numbers > 2) fail("a type takes at most two numbers");
+      } while (acceptSymbol(","));
+      expectSymbol(")");
+    }
+    decls.push_back(std::move(d));
+    if (decls.size() > 1000) fail("too many parameters");
+  } while (acceptSymbol(","));
+  expectSymbol(";");
+  return decls;
 }
 
 std::unique_ptr<Select> Parser::parseSelect() {
@@ -206,7 +242,16 @@ SelectCore Parser::parseSelectCore() {
     }
     c.items.push_back(std::move(item));
   } while (acceptSymbol(","));
-  if (isWord("INTO")) fail("SELECT ... INTO is not translated");
+  if (acceptWord("INTO")) {
+    c.into = parseNamePath("a table name");
+    // IN '' names the current database; any other is not this one.
+    if (acceptWord("IN")) {
+      const Token& db = peek();
+      if (db.kind != TokenKind::String || !db.text.empty())
+        fail("tables of other databases (IN '...') are not translated");
+      next();
+    }
+  }
   if (acceptWord("FROM")) {
     do {
       c.from.push_back(parseTableExpression());
@@ -355,6 +400,35 @@ std::unique_ptr<UpdateStatement> Parser::parseUpdate() {
   } while (acceptSymbol(","));
   if (acceptWord("WHERE")) up->where = parseExpression();
   return up;
+}
+
+std::unique_ptr<CrosstabStatement> Parser::parseCrosstab() {
+  expectWord("TRANSFORM");
+  auto x = std::make_unique<CrosstabStatement>();
+  x->value = parseExpression();
+  // Access writes an alias for the value column at times; the pivot values name the columns.
+  if (acceptWord("AS")) parseName("an alias");
+  if (!isWord("SELECT")) fail("expected SELECT after TRANSFORM");
+  x->select = parseSelect();
+  if (x->select->members.size() != 1) fail("a crosstab selects from one SELECT, not a UNION");
+  const SelectCore& c = x->select->members[0];
+  if (c.groupBy.empty()) fail("a crosstab needs GROUP BY");
+  if (!c.into.empty() || c.distinct || !c.top.empty()) fail("a crosstab's SELECT takes no INTO, DISTINCT or TOP");
+  expectWord("PIVOT");
+  {
+    // Below comparisons: "PIVOT x IN (...)" is the list of columns, not a test.
+    DepthGuard guard(*this);
+    x->pivot = parseConcat();
+  }
+  if (acceptWord("IN")) {
+    expectSymbol("(");
+    do {
+      x->in.push_back(parseExpression());
+      if (x->in.size() > 1000) fail("too many pivot values");
+    } while (acceptSymbol(","));
+    expectSymbol(")");
+  }
+  return x;
 }
 
 std::unique_ptr<DeleteStatement> Parser::parseDelete() {
@@ -627,6 +701,8 @@ ExprPtr Parser::parsePrimary() {
       return e;
     }
     case TokenKind::Param: {
+      // Declared parameters bind in declared order; a "?" among them has no place.
+      if (declared_) fail("'?' in a text that declares PARAMETERS");
       next();
       auto e = std::make_unique<Expr>(ExprKind::Param);
       e->paramIndex = ++params_;
@@ -685,6 +761,16 @@ ExprPtr Parser::parsePrimary() {
       break;
     case TokenKind::End:
       fail("expected an expression");
+  }
+  // A declared parameter's name stands for its marker.
+  if (declared_ && !(isSymbol(".", 1) || isSymbol("!", 1))) {
+    for (size_t i = 0; i < declared_->size(); ++i) {
+      if (!equalsWordNoCase((*declared_)[i].name.text, t.text)) continue;
+      next();
+      auto e = std::make_unique<Expr>(ExprKind::Param);
+      e->paramIndex = static_cast<int>(i) + 1;
+      return e;
+    }
   }
   // [qualifier.]column, or qualifier.*
   auto e = std::make_unique<Expr>(ExprKind::Column);

@@ -25,14 +25,18 @@ inline constexpr int kMaxNesting = 200;
 // them) are refused, so that the recursion over them stays bounded as well.
 inline constexpr int kMaxTreeHeight = 600;
 
-enum class StatementKind { Select, Insert, Update, Delete };
+enum class StatementKind { Select, Insert, Update, Delete, Crosstab };
 
 struct Statement {
   StatementKind kind = StatementKind::Select;
+  // A PARAMETERS clause ahead of the statement: its names stand for the
+  // markers ?1, ?2 ... in declared order.
+  std::vector<ParameterDecl> parameters;
   std::unique_ptr<Select> select;
   std::unique_ptr<InsertStatement> insert;
   std::unique_ptr<UpdateStatement> update;
   std::unique_ptr<DeleteStatement> del;
+  std::unique_ptr<CrosstabStatement> crosstab;
 };
 
 bool equalsWordNoCase(std::string_view a, std::string_view b);
@@ -44,6 +48,8 @@ class Parser {
   // A whole SELECT, INSERT, UPDATE or DELETE text, up to an optional ";".
   Statement parseStatement();
   ExprPtr parseExpression();
+  // PARAMETERS name type [, ...] ; -- the clause and its ";".
+  std::vector<ParameterDecl> parseParameterDecls();
 
   // Token access for the DDL translation.
   const Token& peek(size_t ahead = 0) const;
@@ -101,12 +107,14 @@ class Parser {
   std::unique_ptr<InsertStatement> parseInsert();
   std::unique_ptr<UpdateStatement> parseUpdate();
   std::unique_ptr<DeleteStatement> parseDelete();
+  std::unique_ptr<CrosstabStatement> parseCrosstab();
 
   const std::vector<Token>& tokens_;
   size_t pos_ = 0;
   int depth_ = 0;
   int params_ = 0;
   int heightSeen_ = 0;  // of the tallest tree in the select being read
+  const std::vector<ParameterDecl>* declared_ = nullptr;  // names that are parameters
 };
 
 // Words the parser reserves: they never name a column, table or alias

@@ -16,7 +16,10 @@
 #include "platform/data/file_lock.h"
 #include "platform/data/writer_turn.h"
 #include "platform/data/jet/jet_dialect.h"
+#include "platform/data/sqlite/computed_columns.h"
+#include "platform/data/sqlite/crosstab.h"
 #include "platform/data/sqlite/declared_type.h"
+#include "platform/data/sqlite/make_table.h"
 #include "platform/files/files.h"
 #include "platform/text/text.h"
 
@@ -152,6 +155,7 @@ struct CachedStatement {
   StatementHandle stmt;
   bool inUse = false;
   std::list<std::string>::iterator lru;
+  TranslatedText shape;  // column types, make-table and crosstab mark of the translation (sql left empty)
 };
 
 class SqliteConnection;
@@ -164,7 +168,7 @@ class StatementLease {
       : owner_(&owner), stmt_(stmt), cached_(cached), own_(std::move(own)) {}
   StatementLease(StatementLease&& o) noexcept
       : owner_(std::exchange(o.owner_, nullptr)), stmt_(o.stmt_), cached_(o.cached_), own_(std::move(o.own_)) {}
-  StatementLease& operator=(StatementLease&&) = delete;
+  StatementLease& operator=(StatementLease&& o) noexcept;
   StatementLease(const StatementLease&) = delete;
   ~StatementLease();
 
@@ -321,8 +325,26 @@ class SqliteConnection final : public DriverConnection {
     return WriterTurn::take(use_.device(), use_.inode(), busyTimeoutSeconds_, shown_);
   }
 
-  // A prepared statement for the text: from the cache when one is free.
-  StatementLease statementFor(std::string_view text);
+  // A prepared statement for the text: from the cache when one is free;
+  // `shape` gets what the translation says of it (column types, make-table, crosstab).
+  StatementLease statementFor(std::string_view text, TranslatedText& shape);
+  // A statement that lives for one use.
+  StatementLease oneOff(StatementHandle stmt) {
+    sqlite3_stmt* raw = stmt.get();
+    return StatementLease(*this, raw, nullptr, std::move(stmt));
+  }
+  // Runs `f` with the authorizer letting everything through: the
+  // connection's own statements (schema reads, savepoints of a make-table).
+  template <class F>
+  auto internally(F&& f) -> decltype(f()) {
+    struct Restore {
+      bool& flag;
+      bool was;
+      ~Restore() { flag = was; }
+    } restore{internal_, internal_};
+    internal_ = true;
+    return f();
+  }
   std::vector<ColumnInfo> describe(sqlite3_stmt* stmt);
   void bind(sqlite3_stmt* stmt, std::span<const BoundValue> values);
 
@@ -342,6 +364,17 @@ class SqliteConnection final : public DriverConnection {
 
 StatementLease::~StatementLease() {
   if (owner_) owner_->giveBack(stmt_, cached_);
+}
+
+StatementLease& StatementLease::operator=(StatementLease&& o) noexcept {
+  if (this != &o) {
+    if (owner_) owner_->giveBack(stmt_, cached_);
+    owner_ = std::exchange(o.owner_, nullptr);
+    stmt_ = o.stmt_;
+    cached_ = o.cached_;
+    own_ = std::move(o.own_);
+  }
+  return *this;
 }
 
 bool SqliteCursor::step() {
@@ -392,33 +425,37 @@ void SqliteConnection::rollback() {
   endedTransactionCheck();
 }
 
-StatementLease SqliteConnection::statementFor(std::string_view text) {
+StatementLease SqliteConnection::statementFor(std::string_view text, TranslatedText& shape) {
   std::string key(text);
   auto it = cache_.find(key);
   if (it != cache_.end() && !it->second.inUse) {
     lru_.splice(lru_.begin(), lru_, it->second.lru);
     it->second.inUse = true;
+    shape = it->second.shape;
     return StatementLease(*this, it->second.stmt.get(), &it->second, nullptr);
   }
   // Only what the Jet translator understands reaches the engine: anything
   // else is refused with the translator's reason rather than run as SQLite
   // SQL, which would give clients the engine's file features.
-  jet::Translation t = jet::translateDetailed(text);
+  TranslatedText t = internally([&] { return translateWithSchema(db_.get(), text); });
   if (!t.translated) {
     if (secondStatement(text, t.reason))
       throw DataError::engine(kErrCharactersAfterEnd, std::string(kCharactersAfterEndText));
     throw DataError::engine(kErrSyntax, formatMessage(kSyntaxErrorText, t.reason));
   }
+  const std::string sql = std::move(t.sql);
+  t.sql.clear();
+  shape = t;
   sqlite3_stmt* raw = nullptr;
   const char* tail = nullptr;
-  int rc = sqlite3_prepare_v2(db_.get(), t.sql.c_str(), static_cast<int>(t.sql.size()), &raw, &tail);
+  int rc = sqlite3_prepare_v2(db_.get(), sql.c_str(), static_cast<int>(sql.size()), &raw, &tail);
   StatementHandle stmt(raw);
   if (rc != SQLITE_OK) throwEngine(db_.get(), rc);
   if (!stmt) throw DataError::engine(SQLITE_MISUSE, "The command text holds no SQL statement.");
   if (!onlyBlanksAndSemicolons(tail))
     throw DataError::engine(kErrCharactersAfterEnd, std::string(kCharactersAfterEndText));
   // The cached one is busy: this one lives for one use.
-  if (it != cache_.end()) return StatementLease(*this, stmt.get(), nullptr, std::move(stmt));
+  if (it != cache_.end()) return oneOff(std::move(stmt));
   while (cache_.size() >= kStatementCacheSize) {
     // Drop the least recently used statement that no cursor holds.
     auto victim = lru_.end();
@@ -428,7 +465,7 @@ StatementLease SqliteConnection::statementFor(std::string_view text) {
         break;
       }
     }
-    if (victim == lru_.end()) return StatementLease(*this, stmt.get(), nullptr, std::move(stmt));
+    if (victim == lru_.end()) return oneOff(std::move(stmt));
     cache_.erase(*victim);
     lru_.erase(victim);
   }
@@ -437,6 +474,7 @@ StatementLease SqliteConnection::statementFor(std::string_view text) {
   entry.stmt = std::move(stmt);
   entry.inUse = true;
   entry.lru = lru_.begin();
+  entry.shape = std::move(t);
   return StatementLease(*this, entry.stmt.get(), &entry, nullptr);
 }
 
@@ -492,10 +530,26 @@ std::vector<ColumnInfo> SqliteConnection::describe(sqlite3_stmt* stmt) {
 
 RunResult SqliteConnection::run(std::string_view text, std::span<const BoundValue> values) {
   if (!db_) throw DataError::component(kErrObjectOpen, "The connection is closed.");
-  StatementLease lease = statementFor(text);
+  TranslatedText shape;
+  StatementLease lease = statementFor(text, shape);
+  RunResult result;
+  if (shape.makeTable) {
+    // Creates and fills a table: a write, in the writer turn.
+    WriterTurn turn;
+    if (!readOnly_ && !turn_.held()) turn = takeTurn();
+    result.rowsAffected = internally([&] { return runMakeTable(db_.get(), *shape.makeTable, values); });
+    endedTransactionCheck();
+    return result;
+  }
+  if (shape.pivotValues) {
+    // A crosstab: its columns are the values found, so its statement is
+    // written and prepared for this run alone.
+    bind(lease.get(), values);
+    sqlite3_stmt* crosstab = internally([&] { return prepareCrosstab(db_.get(), text, lease.get(), shape); });
+    lease = oneOff(StatementHandle(crosstab));
+  }
   sqlite3_stmt* stmt = lease.get();
   bind(stmt, values);
-  RunResult result;
   if (sqlite3_column_count(stmt) == 0) {
     // A write outside a transaction takes the writer turn for itself.
     WriterTurn turn;
@@ -510,7 +564,9 @@ RunResult SqliteConnection::run(std::string_view text, std::span<const BoundValu
     result.rowsAffected = sqlite3_changes64(db_.get());
     return result;
   }
-  result.cursor = std::make_unique<SqliteCursor>(*this, std::move(lease), describe(stmt));
+  std::vector<ColumnInfo> cols = describe(stmt);
+  describeComputedColumns(db_.get(), cols, shape.columnTypes, values);
+  result.cursor = std::make_unique<SqliteCursor>(*this, std::move(lease), std::move(cols));
   return result;
 }
 

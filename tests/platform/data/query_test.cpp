@@ -211,23 +211,26 @@ TEST_F(QueryTest, StoredValuesThatDoNotFitTheirKindFailClearly) {
   EXPECT_EQ(q->field("T").value(), Variant::date(39690.5));  // a number in a date column is a serial date
 }
 
-TEST_F(QueryTest, ComputedColumnsTakeTheKindOfTheirValues) {
+TEST_F(QueryTest, ComputedColumnsTakeTheKindOfTheirExpressionOrTheirValues) {
   auto q = open(
-      "select count(*) as N, sum(SL) as S, max(BH) as M, null as Z, ID * 2 as D2, iif(ZT, Null, 'no') as W "
-      "from Kh group by ID, ZT order by ID");
+      "select count(*) as N, sum(SL) as S, max(BH) as M, null as Z, ID * 2 as D2, iif(ZT, Null, 'no') as W, "
+      "iif(ZT, 1, 'no') as V from Kh group by ID, ZT order by ID");
   const auto& c = q->columns();
   EXPECT_EQ(c[0].kind, FieldKind::Integer);
   EXPECT_EQ(c[1].kind, FieldKind::Float);
   EXPECT_EQ(c[2].kind, FieldKind::WideString);
+  EXPECT_EQ(c[2].size, 10);  // the size of BH
   EXPECT_EQ(c[3].kind, FieldKind::Unknown);  // nothing tells
   EXPECT_EQ(c[4].kind, FieldKind::Integer);
-  EXPECT_EQ(c[5].kind, FieldKind::WideString);  // the first row's value is null, a later one tells
-  for (const auto& col : c) EXPECT_TRUE(col.kindFromValues) << col.name;
+  EXPECT_EQ(c[5].kind, FieldKind::WideString);
+  EXPECT_EQ(c[6].kind, FieldKind::Integer);  // the text does not tell; the first row's value does
+  for (size_t i : {0, 1, 2, 4, 5}) EXPECT_FALSE(c[i].kindFromValues) << c[i].name;
+  for (size_t i : {3, 6}) EXPECT_TRUE(c[i].kindFromValues) << c[i].name;
   EXPECT_EQ(q->field("S").value(), Variant(3.0));
   EXPECT_TRUE(q->field("Z").value().isNull());
 
   auto none = open("select max(SL) + 1 as X from Kh where 1 = 0 group by ID");
-  EXPECT_EQ(none->columns()[0].kind, FieldKind::Unknown);
+  EXPECT_EQ(none->columns()[0].kind, FieldKind::Float);
   EXPECT_TRUE(none->eof());
 }
 

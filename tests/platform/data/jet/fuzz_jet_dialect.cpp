@@ -1,6 +1,7 @@
-// Fuzz target of the Jet translator: any bytes go through translate(); a
-// text it changed is prepared on an in-memory database with a few tables
-// and the Jet functions, and stepped a few rows.
+// Fuzz target of the Jet translator: any bytes go through translate() and
+// through the typed translation over a schema of a few tables; a text it
+// changed is prepared on an in-memory database with those tables and the Jet
+// functions, and stepped a few rows.
 #include <sqlite3.h>
 
 #include <cstddef>
@@ -8,10 +9,38 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <optional>
+#include <vector>
 
 #include "platform/data/jet/jet_dialect.h"
+#include "platform/data/jet/jet_result_types.h"
 
 namespace {
+
+using rvz::data::jet::BaseColumn;
+using rvz::data::jet::ColumnType;
+using rvz::data::jet::JetType;
+
+// The tables of database(), as the typing sees them.
+class FuzzSchema : public rvz::data::jet::Schema {
+ public:
+  std::optional<std::vector<BaseColumn>> columnsOf(std::string_view table) override {
+    auto col = [](const char* name, JetType t, int32_t size = 0) {
+      ColumnType c;
+      c.type = t;
+      c.size = size;
+      return BaseColumn{name, c};
+    };
+    if (table == "XSDDZB" || table == "xsddzb")
+      return std::vector<BaseColumn>{col("ID", JetType::Long), col("DJBH", JetType::Text, 12),
+                                     col("RQ", JetType::DateTime), col("KHID", JetType::Long),
+                                     col("ZT", JetType::Boolean), col("JE", JetType::Double)};
+    if (table == "KH" || table == "kh")
+      return std::vector<BaseColumn>{col("ID", JetType::Long), col("BH", JetType::Text, 20), col("MC", JetType::Text, 50),
+                                     col("QMJE", JetType::Currency), col("BZ", JetType::Memo)};
+    return std::nullopt;
+  }
+};
 
 sqlite3* database() {
   static sqlite3* db = [] {
@@ -44,6 +73,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string sql = rvz::data::jet::translate(text);
   // The translator never grows a text beyond its bound.
   if (sql.size() > size * 16 + 65536) std::abort();
+  FuzzSchema schema;
+  rvz::data::jet::TypedTranslation typed = rvz::data::jet::translateTyped(text, schema);
+  if (typed.pivotValuesSql) {
+    // A crosstab over the values its rows could hold.
+    std::vector<rvz::data::jet::PivotValue> values(3);
+    values[1].kind = rvz::data::jet::PivotValue::Kind::Integer;
+    values[1].i = 7;
+    values[2].kind = rvz::data::jet::PivotValue::Kind::Text;
+    values[2].text = "a'b";
+    typed = rvz::data::jet::translateCrosstab(text, schema, values);
+  }
+  if (typed.sql.size() > size * 16 + 65536) std::abort();
+  sql = std::move(typed.sql);
   if (sql == text) return 0;
   sqlite3* db = database();
   sqlite3_exec(db, "SAVEPOINT fuzz", nullptr, nullptr, nullptr);

@@ -1,0 +1,1 @@
+select max(Z.RQ) + 1 as M, iif(ZT, RQ, null), RQ - 1, (select max(QMJE) from KH where KH.ID = Z.KHID), S.* from XSDDZB Z, KH K, Z inner join K on Z.KHID = K.ID, (select sum(QMJE) as T, BH & 'x' as B from KH) S where RQ + 1 > Now()

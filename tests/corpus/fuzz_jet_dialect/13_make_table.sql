@@ -1,0 +1,1 @@
+SELECT K.MC, Max(RQ) AS Latest, Sum(QMJE) INTO WorkKh IN '' FROM XSDDZB Z, KH K, Z inner join K on Z.KHID = K.ID GROUP BY K.MC
