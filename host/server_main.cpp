@@ -4,17 +4,22 @@
 #include <csignal>
 #include <iostream>
 #include <memory>
-#include <pthread.h>
+#include <unistd.h>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "host/command_line.h"
+#include "host/service_settings.h"
+#include "host/stop_signals.h"
 #include "host/main_window.h"
+#include "host/operations_report.h"
 #include "host/registration.h"
 #include "platform/desktop/instances.h"
 #include "platform/desktop/screen.h"
 #include "platform/desktop/screen_server.h"
+#include "platform/files/files.h"
+#include "platform/oplog/operations_log.h"
 #include "platform/registry/hive.h"
 #include "platform/remoting/error_info.h"
 #include "platform/remoting/grpc_server.h"
@@ -26,6 +31,9 @@
 
 namespace rvz::host {
 namespace {
+
+// The operational log of a server started on demand, in its home.
+constexpr const char* kOnDemandLogFile = "RoVezevu.log";
 
 constexpr const char* kCloseWarningText =
     "There are still active COM objects in this application.  One or more clients may have references to these "
@@ -65,60 +73,39 @@ remoting::ObjectFactory datasBbFactory() {
   };
 }
 
-// Signals are taken by a thread of their own so that the close check runs
-// on the main thread like any other close request.
-class SignalWatch {
- public:
-  // Every thread of the process must have the signals blocked, so this runs
-  // before any thread starts.
-  static sigset_t blockSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGUSR2);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    return set;
-  }
-
-  explicit SignalWatch(std::function<void()> onSignal) {
-    set_ = blockSignals();
-    thread_ = std::thread([this, onSignal = std::move(onSignal)] {
-      for (;;) {
-        int sig = 0;
-        if (sigwait(&set_, &sig) != 0) continue;
-        if (sig == SIGUSR2) return;  // our own stop
-        onSignal();
-      }
-    });
-  }
-  ~SignalWatch() {
-    pthread_kill(thread_.native_handle(), SIGUSR2);
-    thread_.join();
-  }
-
- private:
-  sigset_t set_;
-  std::thread thread_;
-};
-
+// A start-up error ends the process with exit code 1 at once. A box for it
+// would stand on a screen whose socket does not serve yet, where nobody
+// could answer it, and a process waiting there is a hung unit to a service
+// manager; the operational log carries the error instead.
 int startupFailed(const std::string& message) {
-  std::cerr << "RoVezevu: " << message << std::endl;
-  try {
-    remoting::MessageLoop loop;
-    desktop::Screen screen(poster(loop), desktop::ScreenOptions::fromEnvironment());
-    desktop::BoxRequest box;
-    box.text = desktop::withFullStop(message);
-    box.caption = "Application Error";
-    box.icon = desktop::BoxIcon::Error;
-    box.defaultButton = desktop::Answer::OK;
-    screen.messageBox(box);
-  } catch (const std::exception&) {
-  }
+  oplog::error("start-up failed", {{"error", message}});
   return 1;
 }
 
-int serve(StartMode mode) {
+const char* modeName(StartMode mode) {
+  switch (mode) {
+    case StartMode::User: return "user";
+    case StartMode::Platform: return "platform";
+    case StartMode::Register: return "register";
+    case StartMode::Unregister: return "unregister";
+  }
+  return "user";
+}
+
+// Where the operational log goes: RVZ_LOG_FILE when set; a server started
+// on demand by a client has nobody reading its standard error (the client
+// sends it to /dev/null), so it writes RoVezevu.log in its home unless a
+// service manager's journal takes its standard error.
+void routeOperationsLog(const ServiceSettings& settings, StartMode mode) {
+  oplog::setMinimumLevel(settings.logLevel);
+  if (!settings.logFile.empty()) {
+    oplog::writeToFile(settings.logFile);
+  } else if (mode == StartMode::Platform && !oplog::standardErrorIsJournal()) {
+    oplog::writeToFile(files::homeFolder() / kOnDemandLogFile);
+  }
+}
+
+int serve(StartMode mode, const ServiceSettings& settings) {
   remoting::MessageLoop loop;
   remoting::LiveCount live;
   auto options = desktop::ScreenOptions::fromEnvironment();
@@ -129,19 +116,32 @@ int serve(StartMode mode) {
   desktop::Screen screen(poster(loop), options);
   remoting::RuntimeLimits limits;
   limits.maxObjectsPerSession = config.maxObjectsPerClient;
+  OperationsReport report(settings.slowCall);
   remoting::ObjectRuntime runtime(loop, live, limits);
+  runtime.setEvents(&report);
   remoting::RemotingServer server(runtime, config);
 
+  // Why the loop ended, for the stop line; set on the main thread.
+  std::string stopReason = "closed from the tray menu";
   // Set before any class object exists, so that no release can be missed.
   if (mode == StartMode::Platform)
-    live.onLastRelease([&loop] { loop.post([&loop] { loop.quit(); }); });
+    live.onLastRelease([&loop, &stopReason] {
+      loop.post([&loop, &stopReason] {
+        stopReason = "the last object was released";
+        loop.quit();
+      });
+    });
 
   std::vector<uint32_t> cookies;
   cookies.push_back(runtime.registerClassObject(remoting::datasBbClass(), datasBbFactory(), true));
   cookies.push_back(runtime.registerClassObject(remoting::datasClass(), datasFactory(screen), true));
   runtime.resumeClassObjects();
   server.start();
-  std::cerr << "RoVezevu: serving on " << server.address() << std::endl;
+  oplog::notice("serving", {{"endpoint", server.address()},
+                            {"mode", modeName(mode)},
+                            {"home", files::homeFolder().string()},
+                            {"pid", std::to_string(::getpid())},
+                            {"version", RVZ_VERSION}});
 
   bool asking = false;
   auto closeRequest = [&] {
@@ -162,7 +162,7 @@ int serve(StartMode mode) {
     try {
       a = screen.messageBox(box);
     } catch (const std::exception& e) {
-      std::cerr << "RoVezevu: " << e.what() << std::endl;
+      oplog::error("the close question failed", {{"error", e.what()}});
     }
     asking = false;
     if (a == desktop::Answer::Yes) loop.quit();
@@ -170,38 +170,72 @@ int serve(StartMode mode) {
   auto window = std::make_unique<MainWindow>(screen, loop, [&loop, closeRequest] {
     loop.post([closeRequest] { closeRequest(); });
   });
+  window->mirrorActivity(settings.mirrorActivity);
   std::unique_ptr<desktop::ScreenServer> screenServer;
   screenServer = std::make_unique<desktop::ScreenServer>(screen);
-  SignalWatch signals([&loop, closeRequest] { loop.post([closeRequest] { closeRequest(); }); });
+  // A stop signal asks no question: the service manager has decided.
+  StopSignals signals(settings.drain, [&loop, &stopReason](int sig) {
+    loop.post([&loop, &stopReason, sig] {
+      stopReason = sig == SIGTERM ? "SIGTERM" : "SIGINT";
+      loop.quit();
+    });
+  });
 
   loop.run();
 
+  // However the loop ended, the teardown gets the drain time and no more:
+  // new calls are refused from here on, the calls in progress run on.
+  signals.startDrain();
+  oplog::notice("stopping", {{"reason", stopReason},
+                             {"live_objects", std::to_string(runtime.objectCount())},
+                             {"sessions", std::to_string(runtime.sessionCount())}});
   services::setActivityLogSink(nullptr);
   window.reset();
   for (auto c : cookies) runtime.revokeClassObject(c);
   screen.stopRequests();
   screenServer.reset();
   server.shutdown();
-  std::cerr << "RoVezevu: ended" << std::endl;
+  oplog::notice("stopped", {{"reason", stopReason}});
   return 0;
 }
 
 int run(const std::vector<std::string>& args) {
-  SignalWatch::blockSignals();
-  StartMode mode = startModeFromArguments(args);
-  try {
-    registry::Hive hive(registry::Hive::defaultFile());
-    if (mode == StartMode::Unregister) {
-      removeRegistration(hive);
+  blockStopSignals();
+  switch (questionFromArguments(args)) {
+    case Question::Help:
+      std::cout << helpText();
       return 0;
-    }
-    writeRegistration(hive, desktop::ownExecutablePath(), mode != StartMode::Register);
-    if (mode == StartMode::Register) return 0;
+    case Question::Version:
+      std::cout << "RoVezevu " << RVZ_VERSION << std::endl;
+      return 0;
+    case Question::None:
+      break;
+  }
+  StartMode mode = startModeFromArguments(args);
+  ServiceSettings settings;
+  try {
+    settings = ServiceSettings::fromEnvironment();
+    routeOperationsLog(settings, mode);
   } catch (const std::exception& e) {
     return startupFailed(e.what());
   }
   try {
-    return serve(mode);
+    registry::Hive hive(registry::Hive::defaultFile());
+    if (mode == StartMode::Unregister) {
+      removeRegistration(hive);
+      oplog::notice("registration removed", {{"hive", registry::Hive::defaultFile().string()}});
+      return 0;
+    }
+    writeRegistration(hive, desktop::ownExecutablePath(), mode != StartMode::Register);
+    if (mode == StartMode::Register) {
+      oplog::notice("registration written", {{"hive", registry::Hive::defaultFile().string()}});
+      return 0;
+    }
+  } catch (const std::exception& e) {
+    return startupFailed(e.what());
+  }
+  try {
+    return serve(mode, settings);
   } catch (const std::exception& e) {
     return startupFailed(e.what());
   }

@@ -19,6 +19,10 @@ class FileError : public std::runtime_error {
 // not empty, otherwise the folder of the running executable.
 std::filesystem::path homeFolder();
 
+// The directory that drive `letter` maps to for a server whose home is
+// `home`: $RVZ_DRIVE_X when set and not empty, otherwise <home>/drives/x.
+std::filesystem::path driveFolder(char letter, const std::filesystem::path& home);
+
 // Resolves a Windows-style path (UTF-8) against `base`:
 //  - `\` and `/` both separate components; a run of them counts as one;
 //  - `X:` maps to $RVZ_DRIVE_X, otherwise to <home>/drives/x; the rest of the

@@ -6,10 +6,12 @@
 #include <grpcpp/grpcpp.h>
 #include <grpcpp/security/server_credentials.h>
 
+#include <chrono>
 #include <fstream>
 #include <mutex>
 #include <sstream>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/remoting/hresults.h"
 #include "platform/remoting/remoting.grpc.pb.h"
@@ -78,7 +80,8 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
                                                                                 : grpc::StatusCode::RESOURCE_EXHAUSTED,
                                             e.what()));
     }
-    auto* stream = new SessionStream(*this, id);
+    auto* stream = new SessionStream(*this, id, ctx->peer());
+    if (auto* ev = runtime_.events()) ev->sessionOpened(id, ctx->peer());
     {
       std::lock_guard lock(mu_);
       streams_[id] = stream;
@@ -115,7 +118,8 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
     auto* reactor = ctx->DefaultReactor();
     if (!authorized(ctx)) return refuse(reactor);
     runtime_.createObject(req->session_id(), req->class_name(), req->outer(), req->iid(),
-                          [reactor, reply](CreateResult& r) {
+                          [this, reactor, reply, session = req->session_id(), started = Clock::now()](CreateResult& r) {
+                            report(session, r.id, "CreateObject", r.hr, r.error, started);
                             if (failed(r.hr)) {
                               r.error.hresult = r.hr;
                               putFailure(r.error, -1, reply->mutable_error());
@@ -158,8 +162,13 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
       reactor->Finish(grpc::Status::OK);
       return reactor;
     }
-    auto done = [reactor, reply](CallResult& r) {
+    auto done = [this, reactor, reply, session = req->session_id(), object = req->object_id(),
+                 member = req->member_case() == v1::InvokeRequest::kName ? req->name()
+                                                                          : "dispid " + std::to_string(req->dispid()),
+                 started = Clock::now()](CallResult& r) {
       fillInvokeReply(r, reply);
+      report(session, object, r.method ? std::string_view(r.method->name) : std::string_view(member), r.hr, r.error,
+             started);
       reactor->Finish(grpc::Status::OK);
     };
     switch (req->member_case()) {
@@ -196,7 +205,10 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
                                     v1::RefReply* reply) override {
     auto* reactor = ctx->DefaultReactor();
     if (!authorized(ctx)) return refuse(reactor);
-    runtime_.release(req->session_id(), req->object_id(), [reactor, reply](ReleaseResult& r) {
+    runtime_.release(req->session_id(), req->object_id(),
+                     [this, reactor, reply, session = req->session_id(), object = req->object_id(),
+                      started = Clock::now()](ReleaseResult& r) {
+      report(session, object, "Release", r.hr, r.error, started);
       r.error.hresult = r.hr;
       reply->set_ref_count(r.refCount);
       putFailure(r.error, -1, reply->mutable_error());
@@ -251,6 +263,23 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
     return reactor;
   }
 
+  // Ends every session stream, so that clients learn at once that the
+  // server is going rather than when their keep-alive pings go unanswered.
+  void endAllSessions() {
+    std::vector<SessionStream*> all;
+    {
+      std::lock_guard lock(mu_);
+      for (auto& [id, stream] : streams_) {
+        ++stream->pins;
+        all.push_back(stream);
+      }
+    }
+    for (SessionStream* stream : all) {
+      stream->end(grpc::Status(grpc::StatusCode::UNAVAILABLE, "The server is stopping"));
+      unpin(stream);
+    }
+  }
+
  private:
   // A refused session stream: finished at once, deleted when gRPC is done.
   class RefusedStream final : public grpc::ServerWriteReactor<v1::SessionEvent> {
@@ -266,7 +295,8 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
   // keeps it alive while CloseSession uses it.
   class SessionStream final : public grpc::ServerWriteReactor<v1::SessionEvent> {
    public:
-    SessionStream(Service& service, SessionId id) : service_(service), id_(std::move(id)) {
+    SessionStream(Service& service, SessionId id, std::string peer)
+        : service_(service), id_(std::move(id)), peer_(std::move(peer)) {
       event_.set_session_id(id_);
     }
 
@@ -298,6 +328,14 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
 
     void OnDone() override {
       service_.runtime_.closeSession(id_);
+      if (auto* ev = service_.runtime_.events()) {
+        std::string reason;
+        {
+          std::lock_guard lock(mu_);
+          reason = finishRequested_ ? finishStatus_.error_message() : "the server stopped";
+        }
+        ev->sessionEnded(id_, peer_, reason.empty() ? "closed by the client" : reason);
+      }
       bool destroy;
       {
         std::lock_guard lock(service_.mu_);
@@ -331,6 +369,7 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
    private:
     Service& service_;
     SessionId id_;
+    std::string peer_;
     v1::SessionEvent event_;
     std::mutex mu_;
     bool writing_ = false;
@@ -346,6 +385,22 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
       destroy = --stream->pins == 0 && stream->done_;
     }
     if (destroy) delete stream;
+  }
+
+  using Clock = std::chrono::steady_clock;
+
+  void report(const SessionId& session, uint64_t object, std::string_view method, HRESULT hr, const ErrorInfo& error,
+              Clock::time_point started) {
+    RuntimeEvents* ev = runtime_.events();
+    if (!ev) return;
+    CallReport call;
+    call.session = session;
+    call.object = object;
+    call.method = method;
+    call.hresult = hr;
+    call.error = failed(hr) ? &error : nullptr;
+    call.elapsed = Clock::now() - started;
+    ev->callDone(call);
   }
 
   bool authorized(grpc::CallbackServerContext* ctx) const {
@@ -427,7 +482,11 @@ std::string RemotingServer::address() const {
 void RemotingServer::shutdown() {
   if (!server_) return;
   runtime_.shutdown();
-  server_->Shutdown();
+  service_->endAllSessions();
+  // The runtime has answered every call by now; what gRPC still holds
+  // (streams whose clients have not yet seen their end) is cancelled
+  // rather than waited for.
+  server_->Shutdown(std::chrono::system_clock::now() + std::chrono::milliseconds(200));
   server_->Wait();
   server_.reset();
   service_.reset();

@@ -120,6 +120,7 @@ class ServerProcess : public ::testing::Test {
   Proc& start(const fs::path& exe, std::vector<std::string> args = {}, fs::path home = {}) {
     if (home.empty()) home = home_;
     auto e = env(home);
+    e.insert(e.end(), extraEnv_.begin(), extraEnv_.end());
     pid_t pid = ::fork();
     if (pid == 0) {
       for (auto& v : e) ::putenv(v.data());
@@ -172,9 +173,16 @@ class ServerProcess : public ::testing::Test {
 
   bool waitEnded(Proc& p) { return waitFor([&] { return p.ended(); }); }
 
+  // The server's log of this process (its standard error).
+  std::string serverLog(const Proc& p, fs::path home = {}) {
+    if (home.empty()) home = home_;
+    return slurp(home / ("server-" + std::to_string(p.pid) + ".log"));
+  }
+
   fs::path root_, home_;
   int port_ = 0;
   std::vector<Proc> procs_;
+  std::vector<std::string> extraEnv_;  // given to the servers started from now on
 };
 
 std::string clsidKey(const rvz::remoting::ClassDesc& c) { return "CLSID\\" + std::string(c.clsid); }
@@ -695,4 +703,150 @@ TEST_F(ServerProcess, AggregationIsRefusedAndAKilledClientsObjectsAreReleased) {
   EXPECT_FALSE(q.ended());
   ::kill(std::stoi(slurp(root_ / "quib.pid")), SIGKILL);
   EXPECT_TRUE(waitFor([&] { return q.ended(); }, 15s)) << "the killed client's object was not released";
+}
+
+// Runs the server executable with `args` in this test's environment and
+// waits for it; its exit code, with standard output and error in `out`.
+int askServer(const std::string& args, std::string& out, const std::vector<std::string>& env) {
+  std::string cmd;
+  for (auto& v : env) cmd += v + " ";
+  const fs::path file = fs::temp_directory_path() / ("rvz-ask-" + std::to_string(::getpid()));
+  cmd += "timeout 20 " + kServer.string() + " " + args + " > " + file.string() + " 2>&1";
+  int r = std::system(cmd.c_str());
+  out = slurp(file);
+  fs::remove(file);
+  return WIFEXITED(r) ? WEXITSTATUS(r) : -1;
+}
+
+TEST_F(ServerProcess, HelpAndVersionAnswerWithoutEndingTheRunningServer) {
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  std::string out;
+  EXPECT_EQ(askServer("--help", out, env(home_)), 0);
+  EXPECT_NE(out.find("Usage: RoVezevu"), std::string::npos) << out;
+  EXPECT_NE(out.find("RVZ_ENDPOINT"), std::string::npos) << out;
+  EXPECT_EQ(askServer("--version", out, env(home_)), 0);
+  EXPECT_EQ(out.rfind("RoVezevu ", 0), 0u) << out;
+  EXPECT_FALSE(p.ended());
+  EXPECT_TRUE(serving());
+}
+
+TEST_F(ServerProcess, StartUpErrorsEndAtOnceWhenNoOperatorCanAnswer) {
+  // No box timeout: a box waiting for an answer would hold the process.
+  struct Case {
+    std::string var, named;
+  };
+  const Case cases[] = {
+      {"RVZ_MAX_OBJECTS=abc", "RVZ_MAX_OBJECTS"},
+      {"RVZ_REMOTE=1", "RVZ_TLS_CERT"},
+      {"RVZ_DRAIN_SECONDS=soon", "RVZ_DRAIN_SECONDS"},
+  };
+  for (const auto& c : cases) {
+    extraEnv_ = {"RVZ_SCREEN_TIMEOUT=", c.var};
+    auto& p = start(kServer);
+    ASSERT_TRUE(waitEnded(p)) << c.var << " left a hung process";
+    EXPECT_EQ(p.exitCode(), 1) << c.var;
+    const std::string log = serverLog(p);
+    EXPECT_NE(log.find("error start-up failed"), std::string::npos) << log;
+    EXPECT_NE(log.find(c.named), std::string::npos) << log;
+    EXPECT_FALSE(fs::exists(home_ / ".screen.sock"));
+  }
+}
+
+TEST_F(ServerProcess, SigtermWithALiveObjectStopsWithoutAQuestion) {
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  std::string cmd;
+  for (auto& v : env(home_)) cmd += v + " ";
+  const fs::path hold = root_ / "hold.out";
+  cmd += "timeout 30 " + kQuib.string() + " run " +
+         script("hold.json", R"([{"create":"Quib.datas","as":"d"},{"sleep":20}])") +
+         " > " + hold.string() + " 2>&1 &";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  ASSERT_TRUE(waitFor([&] { return slurp(hold).find("\"ok\":true") != std::string::npos; }));
+  ::kill(p.pid, SIGTERM);
+  ASSERT_TRUE(waitEnded(p)) << "SIGTERM with a live object did not end the server";
+  EXPECT_EQ(p.exitCode(), 0);
+  const std::string log = serverLog(p);
+  EXPECT_NE(log.find("notice stop requested signal=SIGTERM"), std::string::npos) << log;
+  EXPECT_NE(log.find("notice stopping reason=SIGTERM live_objects=1"), std::string::npos) << log;
+  EXPECT_NE(log.find("notice stopped"), std::string::npos) << log;
+  EXPECT_EQ(log.find("COM Server Warning"), std::string::npos) << log;
+}
+
+TEST_F(ServerProcess, QuibInitWritesTheSampleWhereDriveDIsMapped) {
+  const fs::path drive = root_ / "elsewhere";
+  int rc = 0;
+  std::string cmd = "RVZ_DRIVE_D=" + drive.string() + " timeout 60 " + kQuib.string() + " init " + home_.string();
+  rc = std::system(cmd.c_str());
+  ASSERT_EQ(rc, 0);
+  EXPECT_TRUE(fs::exists(drive / "Dediriva" / "Server" / "Data" / "Sample" / "DaZiva.mdb"));
+  EXPECT_FALSE(fs::exists(home_ / "drives" / "d"));
+  EXPECT_TRUE(fs::exists(home_ / "data" / "Sample" / "DaZiva.mdb"));
+}
+
+TEST_F(ServerProcess, AStopThatCannotFinishIsCutOffAfterTheDrainTime) {
+  // The close question holds the main thread, and nobody answers it: the
+  // stop signal's drain time runs out and the process ends all the same.
+  extraEnv_ = {"RVZ_SCREEN_TIMEOUT=", "RVZ_DRAIN_SECONDS=0.5"};
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  std::string cmd;
+  for (auto& v : env(home_)) cmd += v + " ";
+  const fs::path hold = root_ / "hold.out";
+  cmd += "timeout 30 " + kQuib.string() + " run " +
+         script("hold.json", R"([{"create":"Quib.datas","as":"d"},{"sleep":20}])") + " > " + hold.string() + " 2>&1 &";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  ASSERT_TRUE(waitFor([&] { return slurp(hold).find("\"ok\":true") != std::string::npos; }));
+  quib("screen menu 关闭服务器");
+  ASSERT_TRUE(waitFor([&] { return quib("screen boxes").find("COM Server Warning") != std::string::npos; }));
+  ::kill(p.pid, SIGTERM);
+  ASSERT_TRUE(waitEnded(p));
+  EXPECT_EQ(p.exitCode(), 0);
+  const std::string log = serverLog(p);
+  EXPECT_NE(log.find("warning ending at once reason=\"the calls in progress did not end within the drain time\""),
+            std::string::npos)
+      << log;
+}
+
+TEST_F(ServerProcess, TheOperationalLogShowsSessionsObjectsAndFailures) {
+  ASSERT_TRUE(sampleHome(1));
+  extraEnv_ = {"RVZ_LOG_ACTIVITY=1"};
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  int rc = 0;
+  auto out = quib("run " + script("work.json", R"([{"create":"Quib.datas","as":"d"},
+      {"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},
+      {"call":"d","method":"AS_GetRecords","args":["pNoSuchProvider",-1,null,1,"",null,null]},
+      {"call":"d","method":"AS_GetRecords","args":["pKh",-1,null,1,"",null,null]},
+      {"release":"d"}])"),
+                  &rc);
+  ASSERT_EQ(rc, 0) << out;
+  ::kill(p.pid, SIGTERM);
+  ASSERT_TRUE(waitEnded(p));
+  const std::string log = serverLog(p);
+  // Every line: time, level, message, then key=value fields.
+  std::stringstream lines(log);
+  for (std::string line; std::getline(lines, line);)
+    EXPECT_TRUE(line.size() > 25 && line[4] == '-' && line[10] == 'T' && line[23] == 'Z') << line;
+  for (const char* want : {" notice serving endpoint=127.0.0.1:", " info session opened session=",
+                           " peer=ipv4:127.0.0.1:", " info object created session=", " object=1 class=Quib.datas",
+                           " notice account set chosen set=Sample type=0 object=1 class=Quib.datas",
+                           " warning call failed session=", " method=AS_GetRecords hresult=0x",
+                           " source=Quib.datas text=", " info activity entry=", " info object released session=",
+                           " info session ended session=", " notice stopped reason=SIGTERM"})
+    EXPECT_NE(log.find(want), std::string::npos) << want << "\n" << log;
+}
+
+TEST_F(ServerProcess, AServerStartedOnDemandLogsToAFileInItsHome) {
+  auto& p = start(kServer, {"-Embedding"});
+  ASSERT_TRUE(waitServing(p));
+  int rc = 0;
+  quib("run " + script("once.json", R"([{"create":"Quib.datas","as":"d"},{"release":"d"}])"), &rc);
+  ASSERT_TRUE(waitEnded(p));
+  const std::string log = slurp(home_ / "RoVezevu.log");
+  EXPECT_NE(log.find(" notice serving endpoint="), std::string::npos) << log;
+  EXPECT_NE(log.find(" mode=platform "), std::string::npos) << log;
+  EXPECT_NE(log.find(" notice stopped reason=\"the last object was released\""), std::string::npos) << log;
+  EXPECT_EQ(serverLog(p).find("serving"), std::string::npos) << "standard error is nobody's in a platform start";
 }
