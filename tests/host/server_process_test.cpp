@@ -850,3 +850,12 @@ TEST_F(ServerProcess, AServerStartedOnDemandLogsToAFileInItsHome) {
   EXPECT_NE(log.find(" notice stopped reason=\"the last object was released\""), std::string::npos) << log;
   EXPECT_EQ(serverLog(p).find("serving"), std::string::npos) << "standard error is nobody's in a platform start";
 }
+
+TEST_F(ServerProcess, AProbeWithNoActivateStartsNoServer) {
+  auto& reg = start(kServer, {"-regserver"});
+  ASSERT_TRUE(waitEnded(reg));
+  int rc = 0;
+  auto out = quib("run --no-activate " + script("probe.json", R"([{"create":"Quib.datas","as":"d"}])"), &rc);
+  EXPECT_EQ(rc, 3) << out;
+  EXPECT_TRUE(serversOfThisHome().empty());
+}
