@@ -4,6 +4,8 @@
 #include "platform/remoting/grpc_server.h"
 
 #include <grpcpp/grpcpp.h>
+#include <grpcpp/ext/proto_server_reflection_plugin.h>
+#include <grpcpp/health_check_service_interface.h>
 #include <grpcpp/security/server_credentials.h>
 
 #include <chrono>
@@ -448,6 +450,11 @@ void RemotingServer::start() {
     creds = grpc::InsecureServerCredentials();
   }
   service_ = std::make_unique<Service>(runtime_, config_);
+  // The standard health service (grpc.health.v1) and server reflection, so
+  // that probes and tools such as grpcurl work without our .proto file.
+  // Both are process-wide switches of gRPC, read when a server is built.
+  grpc::EnableDefaultHealthCheckService(true);
+  grpc::reflection::InitProtoReflectionServerBuilderPlugin();
   grpc::ServerBuilder builder;
   int selected = 0;
   builder.AddListeningPort(config_.endpoint.text(), creds, &selected);
@@ -471,6 +478,10 @@ void RemotingServer::start() {
                                ": the address is in use or not available on this machine");
   }
   port_ = static_cast<uint16_t>(selected);
+  if (auto* health = server_->GetHealthCheckService()) {
+    health->SetServingStatus(v1::ObjectService::service_full_name(), true);
+    health->SetServingStatus(true);
+  }
 }
 
 std::string RemotingServer::address() const {
@@ -481,6 +492,8 @@ std::string RemotingServer::address() const {
 
 void RemotingServer::shutdown() {
   if (!server_) return;
+  // Probes see the server go before its calls are refused.
+  if (auto* health = server_->GetHealthCheckService()) health->SetServingStatus(false);
   runtime_.shutdown();
   service_->endAllSessions();
   // The runtime has answered every call by now; what gRPC still holds
