@@ -74,7 +74,8 @@ std::string helpText() {
          "  RVZ_LOG_LEVEL          error, warning, notice, info (default) or debug\n"
          "  RVZ_LOG_FILE           write the operational log to this file, not standard error\n"
          "  RVZ_SLOW_CALL_SECONDS  calls that take longer are logged as slow (default 2)\n"
-         "  RVZ_LOG_ACTIVITY=1     mirror the activity log's entries into the operational log\n";
+         "  RVZ_LOG_ACTIVITY=1     mirror the activity log's entries into the operational log\n"
+         "  RVZ_METRICS            host:port serving Prometheus metrics at /metrics (off when unset)\n";
 }
 
 }  // namespace rvz::host

@@ -13,7 +13,9 @@
 #include "host/service_settings.h"
 #include "host/stop_signals.h"
 #include "host/main_window.h"
+#include "host/metrics_endpoint.h"
 #include "host/operations_report.h"
+#include "host/server_metrics.h"
 #include "host/registration.h"
 #include "platform/desktop/instances.h"
 #include "platform/desktop/screen.h"
@@ -116,9 +118,12 @@ int serve(StartMode mode, const ServiceSettings& settings) {
   desktop::Screen screen(poster(loop), options);
   remoting::RuntimeLimits limits;
   limits.maxObjectsPerSession = config.maxObjectsPerClient;
+  const auto metricsAt = metricsEndpointSetting(settings.metrics, config.remote);
   OperationsReport report(settings.slowCall);
+  ServerMetrics metrics;
+  EventsFanOut events(report, metrics);
   remoting::ObjectRuntime runtime(loop, live, limits);
-  runtime.setEvents(&report);
+  runtime.setEvents(&events);
   remoting::RemotingServer server(runtime, config);
 
   // Why the loop ended, for the stop line; set on the main thread.
@@ -137,6 +142,12 @@ int serve(StartMode mode, const ServiceSettings& settings) {
   cookies.push_back(runtime.registerClassObject(remoting::datasClass(), datasFactory(screen), true));
   runtime.resumeClassObjects();
   server.start();
+  std::unique_ptr<MetricsEndpoint> metricsEndpoint;
+  if (metricsAt) {
+    // The client token, when the server has one, guards the figures too.
+    metricsEndpoint = std::make_unique<MetricsEndpoint>(*metricsAt, config.token, [&metrics] { return metrics.render(); });
+    oplog::notice("metrics served", {{"endpoint", metricsEndpoint->address()}, {"path", "/metrics"}});
+  }
   oplog::notice("serving", {{"endpoint", server.address()},
                             {"mode", modeName(mode)},
                             {"home", files::homeFolder().string()},
@@ -195,6 +206,7 @@ int serve(StartMode mode, const ServiceSettings& settings) {
   screen.stopRequests();
   screenServer.reset();
   server.shutdown();
+  metricsEndpoint.reset();
   oplog::notice("stopped", {{"reason", stopReason}});
   return 0;
 }

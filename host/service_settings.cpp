@@ -36,6 +36,7 @@ ServiceSettings ServiceSettings::fromEnvironment(const remoting::Environment& en
     }
   }
   s.logFile = get("RVZ_LOG_FILE");
+  s.metrics = get("RVZ_METRICS");
   s.mirrorActivity = remoting::parseFlag("RVZ_LOG_ACTIVITY", get("RVZ_LOG_ACTIVITY"));
   return s;
 }

@@ -3,7 +3,9 @@
 // (RVZ_DRAIN_SECONDS), the operational log's level (RVZ_LOG_LEVEL) and file
 // (RVZ_LOG_FILE), the time from which a call counts as slow
 // (RVZ_SLOW_CALL_SECONDS), and whether the activity log's entries are
-// mirrored into the operational log (RVZ_LOG_ACTIVITY).
+// mirrored into the operational log (RVZ_LOG_ACTIVITY), and where the
+// Prometheus metrics are served (RVZ_METRICS, checked with the endpoint's
+// security settings by metricsEndpointSetting).
 #pragma once
 
 #include <chrono>
@@ -20,6 +22,7 @@ struct ServiceSettings {
   std::string logFile;  // empty: standard error, or the home's log in a platform start
   std::chrono::milliseconds slowCall{2000};
   bool mirrorActivity = false;
+  std::string metrics;  // RVZ_METRICS as given: "host:port" of the metrics endpoint, empty: none
 
   // Throws ComError (E_INVALIDARG) naming the variable and what it takes.
   static ServiceSettings fromEnvironment(const remoting::Environment& env);

@@ -859,3 +859,41 @@ TEST_F(ServerProcess, AProbeWithNoActivateStartsNoServer) {
   EXPECT_EQ(rc, 3) << out;
   EXPECT_TRUE(serversOfThisHome().empty());
 }
+
+// A plain HTTP GET on loopback; the whole response, headers included.
+std::string httpGet(int port, const std::string& path) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  std::string response;
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+    const std::string request = "GET " + path + " HTTP/1.0\r\nHost: localhost\r\n\r\n";
+    if (::write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
+      char buf[4096];
+      for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) response.append(buf, static_cast<size_t>(n));
+    }
+  }
+  ::close(fd);
+  return response;
+}
+
+TEST_F(ServerProcess, MetricsAreServedWhereRvzMetricsSays) {
+  const int metricsPort = freePort();
+  extraEnv_ = {"RVZ_METRICS=127.0.0.1:" + std::to_string(metricsPort)};
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  int rc = 0;
+  quib("run " + script("one.json", R"([{"create":"Quib.datas","as":"d"},
+      {"call":"d","method":"AS_GetRecords","args":["pNoSuchProvider",-1,null,1,"",null,null]}])"),
+       &rc);
+  const std::string r = httpGet(metricsPort, "/metrics");
+  EXPECT_EQ(r.substr(0, 13).substr(8), " 200 ") << r;
+  EXPECT_NE(r.find("text/plain; version=0.0.4"), std::string::npos) << r;
+  EXPECT_NE(r.find("rvz_calls_total{method=\"CreateObject\",outcome=\"ok\"} 1\n"), std::string::npos) << r;
+  EXPECT_NE(r.find("rvz_calls_total{method=\"AS_GetRecords\",outcome=\"failed\"} 1\n"), std::string::npos) << r;
+  EXPECT_NE(r.find("rvz_call_failures_total{hresult=\"0x"), std::string::npos) << r;
+  EXPECT_NE(r.find("rvz_live_objects{class=\"Quib.datas\"} 0\n"), std::string::npos) << "quib released it: " << r;
+  EXPECT_EQ(httpGet(metricsPort, "/").substr(8, 5), " 404 ");
+}
