@@ -4,6 +4,7 @@
 #include <csignal>
 #include <iostream>
 #include <memory>
+#include <systemd/sd-daemon.h>
 #include <unistd.h>
 #include <string>
 #include <thread>
@@ -148,6 +149,8 @@ int serve(StartMode mode, const ServiceSettings& settings) {
     metricsEndpoint = std::make_unique<MetricsEndpoint>(*metricsAt, config.token, [&metrics] { return metrics.render(); });
     oplog::notice("metrics served", {{"endpoint", metricsEndpoint->address()}, {"path", "/metrics"}});
   }
+  // Under systemd (Type=notify) the unit is started once clients can come.
+  sd_notifyf(0, "READY=1\nSTATUS=Serving on %s", server.address().c_str());
   oplog::notice("serving", {{"endpoint", server.address()},
                             {"mode", modeName(mode)},
                             {"home", files::homeFolder().string()},
@@ -197,6 +200,7 @@ int serve(StartMode mode, const ServiceSettings& settings) {
   // However the loop ended, the teardown gets the drain time and no more:
   // new calls are refused from here on, the calls in progress run on.
   signals.startDrain();
+  sd_notify(0, "STOPPING=1");
   oplog::notice("stopping", {{"reason", stopReason},
                              {"live_objects", std::to_string(runtime.objectCount())},
                              {"sessions", std::to_string(runtime.sessionCount())}});

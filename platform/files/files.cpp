@@ -61,7 +61,14 @@ fs::path homeFolder() {
   std::error_code ec;
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (ec) throw FileError("Cannot find the executable's folder: " + ec.message());
-  return exe.parent_path();
+  return homeOfExecutableFolder(exe.parent_path());
+}
+
+fs::path homeOfExecutableFolder(const fs::path& folder) {
+  // An installed program's folder is shared and not writable by its
+  // service user: its data lives in the state directory instead.
+  if (folder == fs::path(RVZ_INSTALL_BINDIR)) return fs::path(kInstalledHome);
+  return folder;
 }
 
 fs::path resolvePath(std::string_view windowsPath) { return resolvePath(windowsPath, homeFolder()); }
