@@ -104,7 +104,13 @@ void routeOperationsLog(const ServiceSettings& settings, StartMode mode) {
   if (!settings.logFile.empty()) {
     oplog::writeToFile(settings.logFile);
   } else if (mode == StartMode::Platform && !oplog::standardErrorIsJournal()) {
-    oplog::writeToFile(files::homeFolder() / kOnDemandLogFile);
+    // A home the server cannot write is no reason to fail its client:
+    // the lines then go where they would have gone anyway.
+    try {
+      oplog::writeToFile(files::homeFolder() / kOnDemandLogFile);
+    } catch (const std::exception& e) {
+      oplog::warning("the log stays on standard error", {{"error", e.what()}});
+    }
   }
 }
 

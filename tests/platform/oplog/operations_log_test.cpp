@@ -1,8 +1,11 @@
 // The operational log's lines as journald and a reader of a log file see
 // them, and what reaches a log file.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -95,3 +98,61 @@ TEST(OperationsLogFile, AFileThatCannotBeOpenedIsNamed) {
 }
 
 }  // namespace
+
+namespace {
+
+// Standard error pointed at a file for the length of a test.
+class StderrToFile {
+ public:
+  explicit StderrToFile(const fs::path& file) {
+    std::fflush(stderr);
+    saved_ = ::dup(STDERR_FILENO);
+    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(fd, STDERR_FILENO);
+    ::close(fd);
+  }
+  ~StderrToFile() {
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+  }
+
+ private:
+  int saved_;
+};
+
+std::string readAll(const fs::path& p) {
+  std::ifstream in(p);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+}  // namespace
+
+TEST(OperationsLogJournal, PrioritiesOnlyWhenStandardErrorIsThisUnitsJournalStream) {
+  const fs::path file = fs::temp_directory_path() / ("rvz-journal-" + std::to_string(::getpid()) + ".log");
+  {
+    StderrToFile redirect(file);
+    struct stat st {};
+    ASSERT_EQ(::fstat(STDERR_FILENO, &st), 0);
+    // Another stream's identity (a child whose standard error went
+    // elsewhere inherits the variable): plain lines.
+    const std::string other = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino + 1);
+    ::setenv("JOURNAL_STREAM", other.c_str(), 1);
+    rvz::oplog::writeToStandardError();
+    EXPECT_FALSE(rvz::oplog::standardErrorIsJournal());
+    rvz::oplog::warning("plain");
+    const std::string mine = std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    ::setenv("JOURNAL_STREAM", mine.c_str(), 1);
+    rvz::oplog::writeToStandardError();
+    EXPECT_TRUE(rvz::oplog::standardErrorIsJournal());
+    rvz::oplog::warning("for journald");
+    ::unsetenv("JOURNAL_STREAM");
+    rvz::oplog::writeToStandardError();
+  }
+  const std::string text = readAll(file);
+  EXPECT_NE(text.find("\n<4>"), std::string::npos) << text;
+  EXPECT_NE(text.find(" warning for journald\n"), std::string::npos) << text;
+  EXPECT_EQ(text.rfind("<", 0), std::string::npos) << "the first line is plain: " << text;
+  fs::remove(file);
+}
