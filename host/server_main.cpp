@@ -2,6 +2,7 @@
 // registration, serves Quib.datas and Quib.DatasBb over gRPC with a hidden
 // main window and tray icon, and tears itself down in order.
 #include <csignal>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <systemd/sd-daemon.h>
@@ -114,7 +115,22 @@ void routeOperationsLog(const ServiceSettings& settings, StartMode mode) {
   }
 }
 
-int serve(StartMode mode, const ServiceSettings& settings) {
+// A listening socket handed over by systemd (LISTEN_FDS): socket activation,
+// the Linux form of the platform start. -1 when there is none; a start-up
+// error when there are several, since the server has one endpoint.
+int handedOverSocket() {
+  int n = sd_listen_fds(1);
+  if (n < 0) throw ComError(E_FAIL, std::string("Cannot take the sockets of the service manager: ") + std::strerror(-n));
+  if (n == 0) return -1;
+  if (n > 1)
+    throw ComError(E_INVALIDARG, "The service manager handed over " + std::to_string(n) +
+                                     " sockets; the server listens on one: give its socket unit one ListenStream=");
+  if (sd_is_socket(SD_LISTEN_FDS_START, AF_UNSPEC, SOCK_STREAM, 1) <= 0)
+    throw ComError(E_INVALIDARG, "The socket handed over by the service manager is not a listening stream socket");
+  return SD_LISTEN_FDS_START;
+}
+
+int serve(StartMode mode, const ServiceSettings& settings, int socket) {
   remoting::MessageLoop loop;
   remoting::LiveCount live;
   auto options = desktop::ScreenOptions::fromEnvironment();
@@ -132,6 +148,7 @@ int serve(StartMode mode, const ServiceSettings& settings) {
   remoting::ObjectRuntime runtime(loop, live, limits);
   runtime.setEvents(&events);
   remoting::RemotingServer server(runtime, config);
+  if (socket >= 0) server.adoptListeningSocket(socket);
 
   // Why the loop ended, for the stop line; set on the main thread.
   std::string stopReason = "closed from the tray menu";
@@ -159,6 +176,7 @@ int serve(StartMode mode, const ServiceSettings& settings) {
   sd_notifyf(0, "READY=1\nSTATUS=Serving on %s", server.address().c_str());
   oplog::notice("serving", {{"endpoint", server.address()},
                             {"mode", modeName(mode)},
+                            {"socket_activated", socket >= 0 ? "yes" : "no"},
                             {"home", files::homeFolder().string()},
                             {"pid", std::to_string(::getpid())},
                             {"version", RVZ_VERSION}});
@@ -235,7 +253,12 @@ int run(const std::vector<std::string>& args) {
   }
   StartMode mode = startModeFromArguments(args);
   ServiceSettings settings;
+  int socket = -1;
   try {
+    // Started by its socket, the server was started for a client and ends
+    // after the last release, as a platform start does.
+    if (mode == StartMode::User || mode == StartMode::Platform) socket = handedOverSocket();
+    if (socket >= 0) mode = StartMode::Platform;
     settings = ServiceSettings::fromEnvironment();
     routeOperationsLog(settings, mode);
   } catch (const std::exception& e) {
@@ -257,7 +280,7 @@ int run(const std::vector<std::string>& args) {
     return startupFailed(e.what());
   }
   try {
-    return serve(mode, settings);
+    return serve(mode, settings, socket);
   } catch (const std::exception& e) {
     return startupFailed(e.what());
   }

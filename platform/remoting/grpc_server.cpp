@@ -3,11 +3,20 @@
 // and creations from the main thread, each with one Finish.
 #include "platform/remoting/grpc_server.h"
 
+#include <fcntl.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <grpcpp/grpcpp.h>
 #include <grpcpp/ext/proto_server_reflection_plugin.h>
 #include <grpcpp/health_check_service_interface.h>
 #include <grpcpp/security/server_credentials.h>
+#include <grpcpp/server_posix.h>
 
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <mutex>
@@ -63,6 +72,26 @@ v1::ParamInfo::Direction wireDirection(ParamDir d) {
     case ParamDir::InOut: return v1::ParamInfo::IN_OUT;
   }
   return v1::ParamInfo::IN;
+}
+
+// The address a listening socket is bound to; an unknown one is not loopback.
+Endpoint socketAddress(int fd) {
+  sockaddr_storage addr{};
+  socklen_t len = sizeof addr;
+  Endpoint ep{"?", 0};
+  if (::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) return ep;
+  char host[INET6_ADDRSTRLEN] = "?";
+  if (addr.ss_family == AF_INET) {
+    auto* a = reinterpret_cast<sockaddr_in*>(&addr);
+    ::inet_ntop(AF_INET, &a->sin_addr, host, sizeof host);
+    ep.port = ntohs(a->sin_port);
+  } else if (addr.ss_family == AF_INET6) {
+    auto* a = reinterpret_cast<sockaddr_in6*>(&addr);
+    ::inet_ntop(AF_INET6, &a->sin6_addr, host, sizeof host);
+    ep.port = ntohs(a->sin6_port);
+  }
+  ep.host = host;
+  return ep;
 }
 
 }  // namespace
@@ -441,7 +470,20 @@ void RemotingServer::start() {
   if (server_) return;
   disableLockGraphChecks();
   std::shared_ptr<grpc::ServerCredentials> creds;
-  if (!config_.tlsCertFile.empty() || !config_.tlsKeyFile.empty()) {
+  const bool tls = !config_.tlsCertFile.empty() || !config_.tlsKeyFile.empty();
+  if (adoptedFd_ >= 0) {
+    if (tls)
+      throw ComError(E_INVALIDARG, "A socket handed over by the service manager is served without TLS only: "
+                                   "unset RVZ_TLS_CERT and RVZ_TLS_KEY or start the server without its socket unit");
+    // Without TLS nothing but this machine may reach the server.
+    Endpoint at = socketAddress(adoptedFd_);
+    if (!at.loopback())
+      throw ComError(E_INVALIDARG, "The socket handed over by the service manager listens on " + at.text() +
+                                       ", not on a loopback address: serving other machines needs TLS, which a "
+                                       "handed-over socket cannot have; use ListenStream=127.0.0.1:PORT");
+    config_.endpoint = at;
+  }
+  if (tls) {
     grpc::SslServerCredentialsOptions ssl;
     ssl.pem_key_cert_pairs.push_back(
         {readFile("TLS key", config_.tlsKeyFile), readFile("TLS certificate", config_.tlsCertFile)});
@@ -457,7 +499,7 @@ void RemotingServer::start() {
   grpc::reflection::InitProtoReflectionServerBuilderPlugin();
   grpc::ServerBuilder builder;
   int selected = 0;
-  builder.AddListeningPort(config_.endpoint.text(), creds, &selected);
+  if (adoptedFd_ < 0) builder.AddListeningPort(config_.endpoint.text(), creds, &selected);
   builder.RegisterService(service_.get());
   int maxMessage = static_cast<int>(config_.maxMessageBytes);
   builder.SetMaxReceiveMessageSize(maxMessage);
@@ -471,6 +513,10 @@ void RemotingServer::start() {
   builder.AddChannelArgument(GRPC_ARG_HTTP2_MIN_RECV_PING_INTERVAL_WITHOUT_DATA_MS, 500);
   builder.AddChannelArgument(GRPC_ARG_HTTP2_MAX_PING_STRIKES, 0);
   server_ = builder.BuildAndStart();
+  if (server_ && adoptedFd_ >= 0) {
+    startAccepting();
+    return;
+  }
   if (!server_ || selected == 0) {
     server_.reset();
     service_.reset();
@@ -490,8 +536,36 @@ std::string RemotingServer::address() const {
   return ep.text();
 }
 
+void RemotingServer::startAccepting() {
+  port_ = config_.endpoint.port;
+  if (::pipe2(acceptStop_, O_CLOEXEC) != 0) throw ComError(E_FAIL, "Cannot serve the handed-over socket: no pipe");
+  acceptThread_ = std::thread([this] {
+    for (;;) {
+      pollfd fds[2] = {{adoptedFd_, POLLIN, 0}, {acceptStop_[0], POLLIN, 0}};
+      if (::poll(fds, 2, -1) < 0) {
+        if (errno == EINTR) continue;
+        return;
+      }
+      if (fds[1].revents != 0) return;
+      int conn = ::accept4(adoptedFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+      if (conn < 0) continue;  // the peer went, or the listener is non-blocking with nothing to take
+      grpc::AddInsecureChannelFromFd(server_.get(), conn);
+    }
+  });
+}
+
+void RemotingServer::stopAccepting() {
+  if (!acceptThread_.joinable()) return;
+  const char wake = 1;
+  (void)!::write(acceptStop_[1], &wake, 1);
+  acceptThread_.join();
+  ::close(acceptStop_[0]);
+  ::close(acceptStop_[1]);
+}
+
 void RemotingServer::shutdown() {
   if (!server_) return;
+  stopAccepting();
   // Probes see the server go before its calls are refused.
   if (auto* health = server_->GetHealthCheckService()) health->SetServingStatus(false);
   runtime_.shutdown();

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -172,6 +173,38 @@ class ServerProcess : public ::testing::Test {
   }
 
   bool waitEnded(Proc& p) { return waitFor([&] { return p.ended(); }); }
+
+  // Starts the server as systemd does for a socket unit: the listening
+  // socket (bound to `address` and this test's port) as fd 3, LISTEN_FDS=1
+  // and LISTEN_PID naming the server.
+  Proc& startBySocket(const std::string& address) {
+    int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    ::inet_pton(AF_INET, address.c_str(), &a.sin_addr);
+    a.sin_port = htons(static_cast<uint16_t>(port_));
+    int one = 1;
+    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    EXPECT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    EXPECT_EQ(::listen(listener, 16), 0);
+    auto e = env(home_);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      for (auto& v : e) ::putenv(v.data());
+      if (listener != 3) ::dup2(listener, 3);
+      ::fcntl(3, F_SETFD, 0);  // kept across exec
+      std::string fds = "LISTEN_FDS=1", pidVar = "LISTEN_PID=" + std::to_string(::getpid());
+      ::putenv(fds.data());
+      ::putenv(pidVar.data());
+      std::string log = (home_ / ("server-" + std::to_string(::getpid()) + ".log")).string();
+      freopen(log.c_str(), "w", stderr);
+      ::execl(kServer.c_str(), kServer.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(listener);
+    procs_.push_back({pid});
+    return procs_.back();
+  }
 
   // The server's log of this process (its standard error).
   std::string serverLog(const Proc& p, fs::path home = {}) {
@@ -896,4 +929,28 @@ TEST_F(ServerProcess, MetricsAreServedWhereRvzMetricsSays) {
   EXPECT_NE(r.find("rvz_call_failures_total{hresult=\"0x"), std::string::npos) << r;
   EXPECT_NE(r.find("rvz_live_objects{class=\"Quib.datas\"} 0\n"), std::string::npos) << "quib released it: " << r;
   EXPECT_EQ(httpGet(metricsPort, "/").substr(8, 5), " 404 ");
+}
+
+TEST_F(ServerProcess, StartedByItsSocketItServesThatSocketAndEndsAfterTheLastRelease) {
+  Proc& p = startBySocket("127.0.0.1");
+  ASSERT_TRUE(waitServing(p));
+  int rc = 0;
+  auto out = quib("run " + script("once.json", R"([{"create":"Quib.datas","as":"d"},{"release":"d"}])"), &rc);
+  EXPECT_EQ(rc, 0) << out;
+  EXPECT_EQ(out.rfind("{\"ok\":true}", 0), 0u) << out;
+  ASSERT_TRUE(waitEnded(p)) << "a socket-activated server ends after its last release";
+  EXPECT_EQ(p.exitCode(), 0);
+  // Standard error is not a journal here: the log of a server started for a
+  // client is in its home.
+  const std::string log = slurp(home_ / "RoVezevu.log");
+  EXPECT_NE(log.find(" mode=platform socket_activated=yes "), std::string::npos) << log;
+  EXPECT_NE(log.find("endpoint=127.0.0.1:" + std::to_string(port_)), std::string::npos) << log;
+}
+
+TEST_F(ServerProcess, AHandedOverSocketOnAnotherThanLoopbackIsAStartUpError) {
+  Proc& p = startBySocket("0.0.0.0");
+  ASSERT_TRUE(waitEnded(p));
+  EXPECT_EQ(p.exitCode(), 1);
+  const std::string log = slurp(home_ / "RoVezevu.log") + serverLog(p);
+  EXPECT_NE(log.find("not on a loopback address"), std::string::npos) << log;
 }

@@ -34,6 +34,7 @@ grep -qx 'ExecStart=/usr/bin/RoVezevu' "$unit" || fail "the unit does not start 
 # The unit names the installed path; verify it with the packaged binary
 # standing there, since this machine need not have the package installed.
 sed "s|^ExecStart=/usr/bin/RoVezevu|ExecStart=$work/root/usr/bin/RoVezevu|" "$unit" >"$work/rovezevu.service"
-out=$(systemd-analyze verify --man=no "$work/rovezevu.service" 2>&1) || { echo "$out" >&2; fail "systemd-analyze verify failed"; }
+cp "$work/root/usr/lib/systemd/system/rovezevu.socket" "$work/rovezevu.socket" || fail "the package lacks the socket unit"
+out=$(cd "$work" && systemd-analyze verify --man=no rovezevu.service rovezevu.socket 2>&1) || { echo "$out" >&2; fail "systemd-analyze verify failed"; }
 [ -z "$out" ] || { echo "$out" >&2; fail "systemd-analyze verify complained"; }
 echo "package_test: $(basename "$deb") holds a verified unit"
