@@ -19,6 +19,7 @@ sigset_t stopSet() {
   sigemptyset(&set);
   sigaddset(&set, SIGTERM);
   sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGUSR1);
   sigaddset(&set, SIGUSR2);
   return set;
 }
@@ -48,11 +49,18 @@ StopSignals::~StopSignals() {
   thread_.join();
 }
 
-void StopSignals::startDrain() {
+bool StopSignals::beginDrain() {
   std::lock_guard lock(mu_);
-  if (draining_) return;
+  if (draining_) return false;
   draining_ = true;
   deadline_ = std::chrono::steady_clock::now() + drain_;
+  return true;
+}
+
+void StopSignals::startDrain() {
+  // The watcher may be waiting for a signal without a deadline: woken, it
+  // waits for the deadline instead.
+  if (beginDrain()) pthread_kill(thread_.native_handle(), SIGUSR1);
 }
 
 void StopSignals::watch() {
@@ -80,13 +88,14 @@ void StopSignals::watch() {
       if (sig < 0) continue;  // EAGAIN: the deadline is checked above; EINTR: again
     }
     if (sig == SIGUSR2) return;  // our own stand-down
+    if (sig == SIGUSR1) continue;  // a drain started: wait for its deadline
     if (draining) {
       forcedEnd_((std::string("a second ") + signalName(sig) + " came while stopping").c_str());
       return;
     }
     oplog::notice("stop requested", {{"signal", signalName(sig)},
                                      {"drain_ms", std::to_string(drain_.count())}});
-    startDrain();
+    beginDrain();
     onStop_(sig);
   }
 }

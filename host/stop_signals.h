@@ -17,8 +17,8 @@
 
 namespace rvz::host {
 
-// Blocks SIGTERM, SIGINT and SIGUSR2 (the watcher's own wake-up) in the
-// calling thread and every thread it starts later.
+// Blocks SIGTERM, SIGINT, SIGUSR1 and SIGUSR2 (the watcher's own wake-up
+// and stand-down) in the calling thread and every thread it starts later.
 void blockStopSignals();
 
 // What the watcher does when the drain time has run out, or a second signal
@@ -43,6 +43,8 @@ class StopSignals {
 
  private:
   void watch();
+  // Sets the deadline; false when a drain runs already.
+  bool beginDrain();
 
   std::chrono::milliseconds drain_;
   std::function<void(int)> onStop_;
