@@ -32,6 +32,7 @@ void OperationsReport::objectDestroyed(std::string_view session, uint64_t object
 }
 
 void OperationsReport::callDone(const remoting::CallReport& call) {
+  if (!call.error && call.elapsed < slowCall_) return;  // the common case logs nothing
   const std::string object = std::to_string(call.object);
   if (call.error) {
     oplog::warning("call failed", {{"session", call.session},

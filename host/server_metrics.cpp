@@ -58,7 +58,11 @@ void ServerMetrics::objectDestroyed(std::string_view, uint64_t, const remoting::
 void ServerMetrics::callDone(const remoting::CallReport& call) {
   const double seconds = std::chrono::duration<double>(call.elapsed).count();
   std::lock_guard lock(mu_);
-  MethodCalls& m = calls_[std::string(call.method)];
+  // Found without building a key: a call costs no allocation once its
+  // method has been seen.
+  auto it = calls_.find(call.method);
+  if (it == calls_.end()) it = calls_.emplace(std::string(call.method), MethodCalls{}).first;
+  MethodCalls& m = it->second;
   (call.error ? m.failed : m.ok) += 1;
   size_t i = 0;
   while (i < kBuckets.size() && seconds > kBuckets[i]) ++i;

@@ -46,7 +46,7 @@ class ServerMetrics final : public remoting::RuntimeEvents {
   int64_t sessions_ = 0;
   uint64_t sessionsTotal_ = 0;
   std::map<std::string, int64_t> objects_;  // by ProgID
-  std::map<std::string, MethodCalls> calls_;  // by method name
+  std::map<std::string, MethodCalls, std::less<>> calls_;  // by method name
   std::map<std::string, uint64_t> failures_;  // by HRESULT "0x80004005"
   uint64_t applies_ = 0;
   uint64_t applyFailures_ = 0;

@@ -193,13 +193,18 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
       reactor->Finish(grpc::Status::OK);
       return reactor;
     }
-    auto done = [this, reactor, reply, session = req->session_id(), object = req->object_id(),
-                 member = req->member_case() == v1::InvokeRequest::kName ? req->name()
-                                                                          : "dispid " + std::to_string(req->dispid()),
-                 started = Clock::now()](CallResult& r) {
+    // The request outlives the call (gRPC keeps it until Finish), so the
+    // report reads its session and member from there.
+    auto done = [this, reactor, req, reply, started = Clock::now()](CallResult& r) {
       fillInvokeReply(r, reply);
-      report(session, object, r.method ? std::string_view(r.method->name) : std::string_view(member), r.hr, r.error,
-             started);
+      if (r.method) {
+        report(req->session_id(), req->object_id(), r.method->name, r.hr, r.error, started);
+      } else {
+        const std::string member = req->member_case() == v1::InvokeRequest::kName
+                                       ? req->name()
+                                       : "dispid " + std::to_string(req->dispid());
+        report(req->session_id(), req->object_id(), member, r.hr, r.error, started);
+      }
       reactor->Finish(grpc::Status::OK);
     };
     switch (req->member_case()) {
