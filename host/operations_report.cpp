@@ -31,6 +31,10 @@ void OperationsReport::objectDestroyed(std::string_view session, uint64_t object
   oplog::info("object released", {{"session", session}, {"object", std::to_string(object)}, {"class", cls.progId}});
 }
 
+void OperationsReport::requestRefused(std::string_view peer, std::string_view reason) {
+  oplog::warning("request refused", {{"peer", peer}, {"reason", reason}});
+}
+
 void OperationsReport::callDone(const remoting::CallReport& call) {
   if (!call.error && call.elapsed < slowCall_) return;  // the common case logs nothing
   const std::string object = std::to_string(call.object);

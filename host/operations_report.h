@@ -23,6 +23,7 @@ class OperationsReport final : public remoting::RuntimeEvents {
   void objectCreated(std::string_view session, uint64_t object, const remoting::ClassDesc& cls) override;
   void objectDestroyed(std::string_view session, uint64_t object, const remoting::ClassDesc& cls) override;
   void callDone(const remoting::CallReport& call) override;
+  void requestRefused(std::string_view peer, std::string_view reason) override;
 
  private:
   std::chrono::nanoseconds slowCall_;

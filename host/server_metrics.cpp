@@ -73,6 +73,11 @@ void ServerMetrics::callDone(const remoting::CallReport& call) {
   if (call.method == "AS_ApplyUpdates") (call.error ? applyFailures_ : applies_) += 1;
 }
 
+void ServerMetrics::requestRefused(std::string_view, std::string_view) {
+  std::lock_guard lock(mu_);
+  ++refused_;
+}
+
 std::string ServerMetrics::render() const {
   std::ostringstream out;
   std::lock_guard lock(mu_);
@@ -107,6 +112,9 @@ std::string ServerMetrics::render() const {
   family(out, "rvz_applies_total", "counter", "AS_ApplyUpdates calls by outcome.");
   out << "rvz_applies_total{outcome=\"ok\"} " << applies_ << '\n';
   out << "rvz_applies_total{outcome=\"failed\"} " << applyFailures_ << '\n';
+  family(out, "rvz_refused_requests_total", "counter",
+         "Requests turned away before a session: a missing or wrong token, a session not opened.");
+  out << "rvz_refused_requests_total " << refused_ << '\n';
   family(out, "rvz_log_lines_total", "counter", "Lines of the operational log by level, written or below the level.");
   for (oplog::Level level :
        {oplog::Level::Error, oplog::Level::Warning, oplog::Level::Notice, oplog::Level::Info, oplog::Level::Debug})

@@ -26,6 +26,7 @@ class ServerMetrics final : public remoting::RuntimeEvents {
   void objectCreated(std::string_view session, uint64_t object, const remoting::ClassDesc& cls) override;
   void objectDestroyed(std::string_view session, uint64_t object, const remoting::ClassDesc& cls) override;
   void callDone(const remoting::CallReport& call) override;
+  void requestRefused(std::string_view peer, std::string_view reason) override;
 
   // The whole exposition, every family with its HELP and TYPE lines.
   std::string render() const;
@@ -50,6 +51,7 @@ class ServerMetrics final : public remoting::RuntimeEvents {
   std::map<std::string, uint64_t> failures_;  // by HRESULT "0x80004005"
   uint64_t applies_ = 0;
   uint64_t applyFailures_ = 0;
+  uint64_t refused_ = 0;
 };
 
 // Several receivers of the runtime's events, called in order.
@@ -75,6 +77,10 @@ class EventsFanOut final : public remoting::RuntimeEvents {
   void callDone(const remoting::CallReport& c) override {
     a_.callDone(c);
     b_.callDone(c);
+  }
+  void requestRefused(std::string_view p, std::string_view r) override {
+    a_.requestRefused(p, r);
+    b_.requestRefused(p, r);
   }
 
  private:

@@ -107,6 +107,7 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
     try {
       id = runtime_.openSession();
     } catch (const ComError& e) {
+      if (auto* ev = runtime_.events()) ev->requestRefused(ctx->peer(), e.what());
       return new RefusedStream(grpc::Status(e.hresult() == CO_E_SERVER_STOPPING ? grpc::StatusCode::UNAVAILABLE
                                                                                 : grpc::StatusCode::RESOURCE_EXHAUSTED,
                                             e.what()));
@@ -441,6 +442,12 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
 
   bool authorized(grpc::CallbackServerContext* ctx) const {
     if (config_.token.empty()) return true;
+    if (tokenPresented(ctx)) return true;
+    if (auto* ev = runtime_.events()) ev->requestRefused(ctx->peer(), "the client token is missing or wrong");
+    return false;
+  }
+
+  bool tokenPresented(grpc::CallbackServerContext* ctx) const {
     const auto& md = ctx->client_metadata();
     auto it = md.find(kTokenMetadataKey);
     if (it == md.end()) return false;

@@ -36,6 +36,9 @@ class RuntimeEvents {
   virtual void objectDestroyed(std::string_view session, uint64_t object, const ClassDesc& cls) = 0;
   // Every answered request that names a member or creates an object.
   virtual void callDone(const CallReport& call) = 0;
+  // A request turned away before it reached a session: a missing or wrong
+  // token, or a session the server cannot open.
+  virtual void requestRefused(std::string_view peer, std::string_view reason) = 0;
 };
 
 }  // namespace rvz::remoting

@@ -44,6 +44,7 @@ TEST(ServerMetrics, SessionsObjectsCallsAndFailures) {
   m.callDone(call("AS_GetRecords", 30ms));
   m.callDone(call("AS_GetRecords", 20s, &e, e.hresult));
   m.callDone(call("AS_ApplyUpdates", 500us));
+  m.requestRefused("ipv4:10.0.0.9:4000", "the client token is missing or wrong");
   const std::string t = m.render();
   EXPECT_TRUE(has(t, "# TYPE rvz_sessions gauge")) << t;
   EXPECT_TRUE(has(t, "rvz_sessions 1")) << t;
@@ -63,6 +64,7 @@ TEST(ServerMetrics, SessionsObjectsCallsAndFailures) {
   EXPECT_TRUE(has(t, "rvz_call_duration_seconds_sum{method=\"AS_GetRecords\"} 20.032")) << t;
   EXPECT_TRUE(has(t, "rvz_call_failures_total{hresult=\"0x8000FFFF\"} 1")) << t;
   EXPECT_TRUE(has(t, "rvz_applies_total{outcome=\"ok\"} 1")) << t;
+  EXPECT_TRUE(has(t, "rvz_refused_requests_total 1")) << t;
   EXPECT_NE(t.find("rvz_log_lines_total{level=\"error\"} "), std::string::npos) << t;
 }
 

@@ -954,3 +954,24 @@ TEST_F(ServerProcess, AHandedOverSocketOnAnotherThanLoopbackIsAStartUpError) {
   const std::string log = slurp(home_ / "RoVezevu.log") + serverLog(p);
   EXPECT_NE(log.find("not on a loopback address"), std::string::npos) << log;
 }
+
+TEST_F(ServerProcess, AWrongTokenIsRefusedLoggedAndCountedAndTheFlagCarriesTheRightOne) {
+  const int metricsPort = freePort();
+  extraEnv_ = {"RVZ_TOKEN=s3cret", "RVZ_METRICS=127.0.0.1:" + std::to_string(metricsPort)};
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  const std::string once = script("once.json", R"([{"create":"Quib.datas","as":"d"},{"release":"d"}])");
+  int rc = 0;
+  auto out = quib("run --no-activate --token wrong " + once, &rc);
+  EXPECT_EQ(rc, 3) << out;
+  out = quib("run --no-activate --token s3cret " + once, &rc);
+  EXPECT_EQ(rc, 0) << out;
+  EXPECT_EQ(out.rfind("{\"ok\":true}", 0), 0u) << out;
+  EXPECT_EQ(httpGet(metricsPort, "/metrics").substr(8, 5), " 401 ") << "the token guards the metrics too";
+  ::kill(p.pid, SIGTERM);
+  ASSERT_TRUE(waitEnded(p));
+  const std::string log = serverLog(p);
+  EXPECT_NE(log.find(" warning request refused peer=ipv4:127.0.0.1:"), std::string::npos) << log;
+  EXPECT_NE(log.find(" reason=\"the client token is missing or wrong\""), std::string::npos) << log;
+  EXPECT_EQ(log.find("s3cret"), std::string::npos) << "a token never reaches the log";
+}
