@@ -1,7 +1,12 @@
-// quib: the suite's command-line client.
+// quib: the suite's command-line client and the operator's console.
+// The command line is read with CLI11, which gives every command its
+// --help; the settings of the connection come from the environment
+// (RVZ_ENDPOINT, RVZ_TOKEN, RVZ_TLS_CA, RVZ_TLS) and the flags override it.
 #include <iostream>
 #include <string>
 #include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "client/quib_run.h"
 #include "client/sample/sample_home.h"
@@ -9,61 +14,79 @@
 
 namespace {
 
-int usage() {
-  std::cerr << "usage: quib run [FILE|-]\n"
-               "  runs a JSON script of create, call, release, lock, unlock and sleep steps\n"
-               "  against RVZ_ENDPOINT and prints one JSON line per step\n"
-               "       quib init DIR [--rows N]\n"
-               "  builds a sample server home in DIR\n"
-               "       quib screen COMMAND...\n"
-               "  talks to the headless screen of the server in RVZ_HOME"
-            << std::endl;
-  return 2;
-}
-
-int init(const std::vector<std::string>& args) {
-  std::string dir;
-  int rows = 0;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--rows") {
-      if (i + 1 >= args.size()) {
-        std::cerr << "quib init: --rows needs a number" << std::endl;
-        return 2;
-      }
-      try {
-        size_t used = 0;
-        rows = std::stoi(args[++i], &used);
-        if (used != args[i].size() || rows < 0) throw std::invalid_argument("rows");
-      } catch (const std::exception&) {
-        std::cerr << "quib init: --rows takes a whole number of at least 0, not \"" << args[i] << "\"" << std::endl;
-        return 2;
-      }
-    } else if (dir.empty()) {
-      dir = args[i];
-    } else {
-      std::cerr << "quib init: unexpected argument \"" << args[i] << "\"" << std::endl;
-      return 2;
-    }
-  }
-  if (dir.empty()) return usage();
-  try {
-    rvz::client::buildSampleHome(dir, rows);
-  } catch (const std::exception& e) {
-    std::cerr << "quib init: " << e.what() << std::endl;
-    return 1;
-  }
-  return 0;
-}
+constexpr const char* kScreenHelp =
+    "Talks to the headless screen of the server whose home is RVZ_HOME.\n"
+    "  log | tray | boxes | windows   print what the screen shows\n"
+    "  menu ITEM                      clicks a tray menu item (\"关闭服务器\" closes the server)\n"
+    "  answer BUTTON                  presses a button of the oldest open box (Yes, No, OK ...)\n"
+    "  set CONTROL TEXT | click CONTROL | dropdown CONTROL | close\n"
+    "                                 work a dialog";
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return usage();
-  std::string command = argv[1];
-  std::vector<std::string> rest(argv + 2, argv + argc);
-  if (command == "init") return init(rest);
-  if (command == "screen") return rvz::desktop::runScreenCommand(rest, std::cout, std::cerr);
-  if (command == "run") return rvz::client::quibRun(rest, std::cin, std::cout, std::cerr);
-  std::cerr << "quib: unknown command \"" << command << "\"" << std::endl;
-  return usage();
+  CLI::App app{"quib: the RoVezevu command-line client and operator's console", "quib"};
+  app.set_version_flag("--version", std::string("quib ") + RVZ_VERSION);
+  app.require_subcommand(1);
+  app.fallthrough();  // --endpoint and --token may follow the command too
+  std::string endpoint, token;
+  app.add_option("--endpoint", endpoint, "host:port of the server (default: RVZ_ENDPOINT, else 127.0.0.1:7211)");
+  app.add_option("--token", token, "the client token (default: RVZ_TOKEN)");
+
+  rvz::client::RunCommand run;
+  bool noActivate = false;
+  CLI::App* runCmd = app.add_subcommand(
+      "run",
+      "Runs a JSON script of steps (create, call, release, lock, unlock, sleep, describe) and prints one JSON line "
+      "per step. Exit 0 when every step ran, 2 when the script cannot be read, 3 when the server cannot be reached, "
+      "4 with --fail when a step failed.");
+  runCmd->add_option("file", run.file, "the script; - or none: standard input");
+  runCmd->add_flag("--decode", run.decode, "print data packets as {\"packet\": ...}");
+  runCmd->add_flag("--fail", run.fail, "exit 4 when a step answers a failure");
+  runCmd->add_flag("--no-activate", noActivate,
+                   "never start the registered server: a probe fails when none answers");
+
+  std::string initDir;
+  int rows = 0;
+  CLI::App* initCmd = app.add_subcommand(
+      "init", "Writes a sample server home: data/DoDar.mdb, data/Sample/DaZiva.mdb and the sample behind drive D: "
+              "(RVZ_DRIVE_D, else DIR/drives/d).");
+  initCmd->add_option("dir", initDir, "the home folder to write")->required();
+  initCmd->add_option("--rows", rows, "about that many rows per main table (for benchmarks)")
+      ->check(CLI::NonNegativeNumber);
+
+  CLI::App* screenCmd = app.add_subcommand("screen", kScreenHelp);
+  screenCmd->prefix_command();
+  // --socket and --window belong to the screen command itself.
+  screenCmd->allow_extras();
+  screenCmd->fallthrough(false);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e);
+  }
+
+  if (*runCmd) {
+    try {
+      run.client = rvz::client::ClientOptions::fromEnvironment();
+    } catch (const std::exception& e) {
+      std::cerr << "quib run: " << e.what() << std::endl;
+      return 3;
+    }
+    if (!endpoint.empty()) run.client.endpoint = endpoint;
+    if (!token.empty()) run.client.token = token;
+    run.activate = !noActivate;
+    return rvz::client::quibRun(run, std::cin, std::cout, std::cerr);
+  }
+  if (*initCmd) {
+    try {
+      rvz::client::buildSampleHome(initDir, rows);
+    } catch (const std::exception& e) {
+      std::cerr << "quib init: " << e.what() << std::endl;
+      return 1;
+    }
+    return 0;
+  }
+  return rvz::desktop::runScreenCommand(screenCmd->remaining(), std::cout, std::cerr);
 }

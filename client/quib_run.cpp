@@ -40,10 +40,12 @@ Step readStep(const json& j, const std::string& where) {
   if (!j.is_object()) bad(where, "a step is a JSON object such as {\"create\": \"Quib.datas\", \"as\": \"d\"}");
   static const std::map<std::string, Step::Kind> verbs = {
       {"create", Step::Create}, {"call", Step::Call},     {"release", Step::Release},
-      {"lock", Step::Lock},     {"unlock", Step::Unlock}, {"sleep", Step::Sleep}};
+      {"lock", Step::Lock},     {"unlock", Step::Unlock}, {"sleep", Step::Sleep},
+      {"describe", Step::Describe}};
   static const std::map<Step::Kind, std::vector<std::string>> extras = {
       {Step::Create, {"as", "outer", "iid"}}, {Step::Call, {"method", "dispid", "args"}},
-      {Step::Release, {}}, {Step::Lock, {}}, {Step::Unlock, {}}, {Step::Sleep, {}}};
+      {Step::Release, {}}, {Step::Lock, {}}, {Step::Unlock, {}}, {Step::Sleep, {}},
+      {Step::Describe, {}}};
   Step s;
   std::string verb;
   for (auto it = j.begin(); it != j.end(); ++it) {
@@ -53,7 +55,7 @@ Step readStep(const json& j, const std::string& where) {
     verb = it.key();
     s.kind = v->second;
   }
-  if (verb.empty()) bad(where, "no step kind: use create, call, release, lock, unlock or sleep");
+  if (verb.empty()) bad(where, "no step kind: use create, call, release, lock, unlock, sleep or describe");
   const auto& allowed = extras.at(s.kind);
   for (auto it = j.begin(); it != j.end(); ++it) {
     if (it.key() == verb) continue;
@@ -152,7 +154,8 @@ std::vector<Step> parseScript(std::string_view text) {
   return steps;
 }
 
-void runSteps(const std::vector<Step>& steps, Client& first, std::ostream& out, const RunOptions& options) {
+size_t runSteps(const std::vector<Step>& steps, Client& first, std::ostream& out, const RunOptions& options) {
+  size_t failures = 0;
   std::map<std::string, ObjectRef> held;
   std::unique_ptr<Client> reopened;
   Client* current = &first;
@@ -253,24 +256,55 @@ void runSteps(const std::vector<Step>& steps, Client& first, std::ostream& out, 
         std::this_thread::sleep_for(std::chrono::duration<double>(s.seconds));
         answer = success();
         break;
+      case Step::Describe: {
+        auto it = held.find(s.target);
+        TypeInfo info;
+        if (it == held.end()) {
+          e.hresult = E_POINTER_;
+          e.description = text::utf8ToWide("No object is held under the name \"" + s.target + "\"");
+          answer = failure(e);
+        } else if (failed(client.typeInfo(it->second, info, e))) {
+          answer = failure(e);
+        } else {
+          answer = success();
+          answer["interface"] = info.interfaceName;
+          answer["iid"] = info.interfaceId;
+          answer["documentation"] = info.documentation;
+          answer["base"] = info.baseInterface;
+          ojson methods = ojson::array();
+          for (const MethodInfo& m : info.methods) {
+            ojson jm;
+            jm["name"] = m.name;
+            jm["dispid"] = m.dispid;
+            jm["result_vt"] = m.resultVt;
+            ojson params = ojson::array();
+            for (const ParamInfo& p : m.params) {
+              ojson jp;
+              jp["name"] = p.name;
+              jp["vt"] = p.vt;
+              jp["direction"] = p.direction == ParamInfo::In ? "in" : p.direction == ParamInfo::Out ? "out" : "in-out";
+              jp["by_ref"] = p.byRef;
+              params.push_back(jp);
+            }
+            jm["params"] = params;
+            methods.push_back(jm);
+          }
+          answer["methods"] = methods;
+        }
+        break;
+      }
     }
+    if (answer.contains("ok") && answer["ok"] == false) ++failures;
     out << answer.dump(-1, ' ', false, json::error_handler_t::replace) << std::endl;
   }
+  return failures;
 }
 
-int quibRun(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+int quibRun(const RunCommand& command, std::istream& in, std::ostream& out, std::ostream& err) {
   RunOptions options;
-  std::vector<std::string> files;
-  for (const auto& a : args) {
-    if (a == "--decode") options.decode = true;
-    else files.push_back(a);
-  }
-  if (files.size() > 1) {
-    err << "usage: quib run [--decode] [FILE|-]" << std::endl;
-    return 2;
-  }
+  options.decode = command.decode;
   std::string text;
-  std::string name = files.empty() ? "-" : files[0];
+  const std::string& name = command.file;
   if (name == "-") {
     std::ostringstream s;
     s << in.rdbuf();
@@ -302,14 +336,18 @@ int quibRun(const std::vector<std::string>& args, std::istream& in, std::ostream
     }
   std::unique_ptr<Client> client;
   try {
-    ClientOptions co = ClientOptions::fromEnvironment();
-    options.reopen = [co](std::string_view cls) { return connectActivating(co, cls); };
-    client = firstClass.empty() ? std::make_unique<Client>(co) : connectActivating(co, firstClass);
+    const ClientOptions co = command.client;
+    if (command.activate) options.reopen = [co](std::string_view cls) { return connectActivating(co, cls); };
+    client = firstClass.empty() || !command.activate ? std::make_unique<Client>(co) : connectActivating(co, firstClass);
   } catch (const std::exception& e) {
     err << "quib run: " << e.what() << std::endl;
     return 3;
   }
-  runSteps(steps, *client, out, options);
+  const size_t failures = runSteps(steps, *client, out, options);
+  if (command.fail && failures > 0) {
+    err << "quib run: " << failures << " of " << steps.size() << " steps failed" << std::endl;
+    return 4;
+  }
   return 0;
 }
 

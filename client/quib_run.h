@@ -17,8 +17,8 @@
 namespace rvz::client {
 
 struct Step {
-  enum Kind { Create, Call, Release, Lock, Unlock, Sleep } kind = Create;
-  std::string target;  // class (create, lock, unlock) or object name (call, release)
+  enum Kind { Create, Call, Release, Lock, Unlock, Sleep, Describe } kind = Create;
+  std::string target;  // class (create, lock, unlock) or object name (call, release, describe)
   std::string as;      // create: the name the object is held under
   bool outer = false;
   std::string iid;
@@ -43,16 +43,28 @@ struct RunOptions {
   std::function<std::unique_ptr<Client>(std::string_view className)> reopen;
 };
 
-// Runs the steps in order on the client, writing one JSON line per step.
-// References still held at the end stay with the client's session, which
-// releases them when it closes.
-void runSteps(const std::vector<Step>& steps, Client& client, std::ostream& out, const RunOptions& options = {});
+// Runs the steps in order on the client, writing one JSON line per step;
+// the number of steps that answered a failure. References still held at
+// the end stay with the client's session, which releases them when it
+// closes. A describe step answers the interface of a held object as the
+// type library gives it: name, iid, documentation, base, and each method
+// with its dispatch id, result type and parameters (VARTYPE numbers).
+size_t runSteps(const std::vector<Step>& steps, Client& client, std::ostream& out, const RunOptions& options = {});
 
-// The whole command: `quib run [--decode] [FILE|-]` reads FILE ("-" or
-// none: standard input), connects with the environment's settings
-// (starting the registered server of the script's first class when none
-// answers) and runs. 0 when every step ran, 2 when the script cannot be
-// read, 3 when the server cannot be reached.
-int quibRun(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
+// What `quib run` was asked to do.
+struct RunCommand {
+  std::string file = "-";  // "-": standard input
+  bool decode = false;
+  bool fail = false;       // exit 4 when a step answers a failure
+  bool activate = true;    // start the registered server when none answers
+  ClientOptions client;
+};
+
+// The whole command: reads the script, connects (starting the registered
+// server of the script's first class when none answers and `activate`
+// allows) and runs. 0 when every step ran (whatever the calls answered,
+// unless `fail`), 2 when the script cannot be read, 3 when the server
+// cannot be reached, 4 when `fail` is set and a step failed.
+int quibRun(const RunCommand& command, std::istream& in, std::ostream& out, std::ostream& err);
 
 }  // namespace rvz::client

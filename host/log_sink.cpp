@@ -1,9 +1,12 @@
 // Handing log entries over to the main loop in batches.
 #include "host/log_sink.h"
 
+#include "platform/oplog/operations_log.h"
+
 namespace rvz::host {
 
 void LoopLogSink::addLogEntry(text::WString entry) {
+  if (mirror_) oplog::info("activity", {{"entry", text::wideToUtf8(entry)}});
   {
     std::lock_guard g(m_);
     waiting_.push_back(std::move(entry));

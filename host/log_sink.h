@@ -6,6 +6,7 @@
 // and the senders no system call each.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -29,6 +30,10 @@ class LoopLogSink final : public services::ActivityLogSink, public std::enable_s
   // Any thread.
   void addLogEntry(text::WString entry) override;
 
+  // Any thread: entries are also written to the operational log as they
+  // arrive (on the sending object thread, whose lines name its object).
+  void setMirror(bool on) { mirror_ = on; }
+
   // Main thread: applies what waits now. Whoever reads or clears the log
   // calls it first, so that it sees every entry handed over before.
   void applyWaiting();
@@ -39,6 +44,7 @@ class LoopLogSink final : public services::ActivityLogSink, public std::enable_s
   std::mutex m_;
   std::vector<text::WString> waiting_;
   bool timerSet_ = false;
+  std::atomic<bool> mirror_{false};
 };
 
 }  // namespace rvz::host

@@ -24,6 +24,9 @@ class MainWindow {
   MainWindow& operator=(const MainWindow&) = delete;
 
   bool stayOnTop() const { return window_->stayOnTop; }
+  // Any thread: every activity log entry is also written to the
+  // operational log, with its time and the object that sent it.
+  void mirrorActivity(bool on) { sink_->setMirror(on); }
 
  private:
   desktop::Screen& screen_;

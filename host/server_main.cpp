@@ -2,19 +2,28 @@
 // registration, serves Quib.datas and Quib.DatasBb over gRPC with a hidden
 // main window and tray icon, and tears itself down in order.
 #include <csignal>
+#include <cstring>
 #include <iostream>
 #include <memory>
-#include <pthread.h>
+#include <systemd/sd-daemon.h>
+#include <unistd.h>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "host/command_line.h"
+#include "host/service_settings.h"
+#include "host/stop_signals.h"
 #include "host/main_window.h"
+#include "host/metrics_endpoint.h"
+#include "host/operations_report.h"
+#include "host/server_metrics.h"
 #include "host/registration.h"
 #include "platform/desktop/instances.h"
 #include "platform/desktop/screen.h"
 #include "platform/desktop/screen_server.h"
+#include "platform/files/files.h"
+#include "platform/oplog/operations_log.h"
 #include "platform/registry/hive.h"
 #include "platform/remoting/error_info.h"
 #include "platform/remoting/grpc_server.h"
@@ -27,6 +36,9 @@
 
 namespace rvz::host {
 namespace {
+
+// The operational log of a server started on demand, in its home.
+constexpr const char* kOnDemandLogFile = "RoVezevu.log";
 
 constexpr const char* kCloseWarningText =
     "There are still active COM objects in this application.  One or more clients may have references to these "
@@ -74,60 +86,60 @@ remoting::ObjectFactory datasBbFactory(desktop::Screen& screen) {
   };
 }
 
-// Signals are taken by a thread of their own so that the close check runs
-// on the main thread like any other close request.
-class SignalWatch {
- public:
-  // Every thread of the process must have the signals blocked, so this runs
-  // before any thread starts.
-  static sigset_t blockSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGUSR2);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    return set;
-  }
-
-  explicit SignalWatch(std::function<void()> onSignal) {
-    set_ = blockSignals();
-    thread_ = std::thread([this, onSignal = std::move(onSignal)] {
-      for (;;) {
-        int sig = 0;
-        if (sigwait(&set_, &sig) != 0) continue;
-        if (sig == SIGUSR2) return;  // our own stop
-        onSignal();
-      }
-    });
-  }
-  ~SignalWatch() {
-    pthread_kill(thread_.native_handle(), SIGUSR2);
-    thread_.join();
-  }
-
- private:
-  sigset_t set_;
-  std::thread thread_;
-};
-
+// A start-up error ends the process with exit code 1 at once. A box for it
+// would stand on a screen whose socket does not serve yet, where nobody
+// could answer it, and a process waiting there is a hung unit to a service
+// manager; the operational log carries the error instead.
 int startupFailed(const std::string& message) {
-  std::cerr << "RoVezevu: " << message << std::endl;
-  try {
-    remoting::MessageLoop loop;
-    desktop::Screen screen(poster(loop), desktop::ScreenOptions::fromEnvironment());
-    desktop::BoxRequest box;
-    box.text = desktop::withFullStop(message);
-    box.caption = "Application Error";
-    box.icon = desktop::BoxIcon::Error;
-    box.defaultButton = desktop::Answer::OK;
-    screen.messageBox(box);
-  } catch (const std::exception&) {
-  }
+  oplog::error("start-up failed", {{"error", message}});
   return 1;
 }
 
-int serve(StartMode mode) {
+const char* modeName(StartMode mode) {
+  switch (mode) {
+    case StartMode::User: return "user";
+    case StartMode::Platform: return "platform";
+    case StartMode::Register: return "register";
+    case StartMode::Unregister: return "unregister";
+  }
+  return "user";
+}
+
+// Where the operational log goes: RVZ_LOG_FILE when set; a server started
+// on demand by a client has nobody reading its standard error (the client
+// sends it to /dev/null), so it writes RoVezevu.log in its home unless a
+// service manager's journal takes its standard error.
+void routeOperationsLog(const ServiceSettings& settings, StartMode mode) {
+  oplog::setMinimumLevel(settings.logLevel);
+  if (!settings.logFile.empty()) {
+    oplog::writeToFile(settings.logFile);
+  } else if (mode == StartMode::Platform && !oplog::standardErrorIsJournal()) {
+    // A home the server cannot write is no reason to fail its client:
+    // the lines then go where they would have gone anyway.
+    try {
+      oplog::writeToFile(files::homeFolder() / kOnDemandLogFile);
+    } catch (const std::exception& e) {
+      oplog::warning("the log stays on standard error", {{"error", e.what()}});
+    }
+  }
+}
+
+// A listening socket handed over by systemd (LISTEN_FDS): socket activation,
+// the Linux form of the platform start. -1 when there is none; a start-up
+// error when there are several, since the server has one endpoint.
+int handedOverSocket() {
+  int n = sd_listen_fds(1);
+  if (n < 0) throw ComError(E_FAIL, std::string("Cannot take the sockets of the service manager: ") + std::strerror(-n));
+  if (n == 0) return -1;
+  if (n > 1)
+    throw ComError(E_INVALIDARG, "The service manager handed over " + std::to_string(n) +
+                                     " sockets; the server listens on one: give its socket unit one ListenStream=");
+  if (sd_is_socket(SD_LISTEN_FDS_START, AF_UNSPEC, SOCK_STREAM, 1) <= 0)
+    throw ComError(E_INVALIDARG, "The socket handed over by the service manager is not a listening stream socket");
+  return SD_LISTEN_FDS_START;
+}
+
+int serve(StartMode mode, const ServiceSettings& settings, int socket) {
   remoting::MessageLoop loop;
   remoting::LiveCount live;
   auto options = desktop::ScreenOptions::fromEnvironment();
@@ -138,19 +150,45 @@ int serve(StartMode mode) {
   desktop::Screen screen(poster(loop), options);
   remoting::RuntimeLimits limits;
   limits.maxObjectsPerSession = config.maxObjectsPerClient;
+  const auto metricsAt = metricsEndpointSetting(settings.metrics, config.remote);
+  OperationsReport report(settings.slowCall);
+  ServerMetrics metrics;
+  EventsFanOut events(report, metrics);
   remoting::ObjectRuntime runtime(loop, live, limits);
+  runtime.setEvents(&events);
   remoting::RemotingServer server(runtime, config);
+  if (socket >= 0) server.adoptListeningSocket(socket);
 
+  // Why the loop ended, for the stop line; set on the main thread.
+  std::string stopReason = "closed from the tray menu";
   // Set before any class object exists, so that no release can be missed.
   if (mode == StartMode::Platform)
-    live.onLastRelease([&loop] { loop.post([&loop] { loop.quit(); }); });
+    live.onLastRelease([&loop, &stopReason] {
+      loop.post([&loop, &stopReason] {
+        stopReason = "the last object was released";
+        loop.quit();
+      });
+    });
 
   std::vector<uint32_t> cookies;
   cookies.push_back(runtime.registerClassObject(remoting::datasBbClass(), datasBbFactory(screen), true));
   cookies.push_back(runtime.registerClassObject(remoting::datasClass(), datasFactory(screen), true));
   runtime.resumeClassObjects();
   server.start();
-  std::cerr << "RoVezevu: serving on " << server.address() << std::endl;
+  std::unique_ptr<MetricsEndpoint> metricsEndpoint;
+  if (metricsAt) {
+    // The client token, when the server has one, guards the figures too.
+    metricsEndpoint = std::make_unique<MetricsEndpoint>(*metricsAt, config.token, [&metrics] { return metrics.render(); });
+    oplog::notice("metrics served", {{"endpoint", metricsEndpoint->address()}, {"path", "/metrics"}});
+  }
+  // Under systemd (Type=notify) the unit is started once clients can come.
+  sd_notifyf(0, "READY=1\nSTATUS=Serving on %s", server.address().c_str());
+  oplog::notice("serving", {{"endpoint", server.address()},
+                            {"mode", modeName(mode)},
+                            {"socket_activated", socket >= 0 ? "yes" : "no"},
+                            {"home", files::homeFolder().string()},
+                            {"pid", std::to_string(::getpid())},
+                            {"version", RVZ_VERSION}});
 
   bool asking = false;
   auto closeRequest = [&] {
@@ -171,7 +209,7 @@ int serve(StartMode mode) {
     try {
       a = screen.messageBox(box);
     } catch (const std::exception& e) {
-      std::cerr << "RoVezevu: " << e.what() << std::endl;
+      oplog::error("the close question failed", {{"error", e.what()}});
     }
     asking = false;
     if (a == desktop::Answer::Yes) loop.quit();
@@ -179,38 +217,79 @@ int serve(StartMode mode) {
   auto window = std::make_unique<MainWindow>(screen, loop, [&loop, closeRequest] {
     loop.post([closeRequest] { closeRequest(); });
   });
+  window->mirrorActivity(settings.mirrorActivity);
   std::unique_ptr<desktop::ScreenServer> screenServer;
   screenServer = std::make_unique<desktop::ScreenServer>(screen);
-  SignalWatch signals([&loop, closeRequest] { loop.post([closeRequest] { closeRequest(); }); });
+  // A stop signal asks no question: the service manager has decided.
+  StopSignals signals(settings.drain, [&loop, &stopReason](int sig) {
+    loop.post([&loop, &stopReason, sig] {
+      stopReason = sig == SIGTERM ? "SIGTERM" : "SIGINT";
+      loop.quit();
+    });
+  });
 
   loop.run();
 
+  // However the loop ended, the teardown gets the drain time and no more:
+  // new calls are refused from here on, the calls in progress run on.
+  signals.startDrain();
+  sd_notify(0, "STOPPING=1");
+  oplog::notice("stopping", {{"reason", stopReason},
+                             {"live_objects", std::to_string(runtime.objectCount())},
+                             {"sessions", std::to_string(runtime.sessionCount())}});
   services::setActivityLogSink(nullptr);
   window.reset();
   for (auto c : cookies) runtime.revokeClassObject(c);
   screen.stopRequests();
   screenServer.reset();
   server.shutdown();
-  std::cerr << "RoVezevu: ended" << std::endl;
+  metricsEndpoint.reset();
+  oplog::notice("stopped", {{"reason", stopReason}});
   return 0;
 }
 
 int run(const std::vector<std::string>& args) {
-  SignalWatch::blockSignals();
-  StartMode mode = startModeFromArguments(args);
-  try {
-    registry::Hive hive(registry::Hive::defaultFile());
-    if (mode == StartMode::Unregister) {
-      removeRegistration(hive);
+  blockStopSignals();
+  switch (questionFromArguments(args)) {
+    case Question::Help:
+      std::cout << helpText();
       return 0;
-    }
-    writeRegistration(hive, desktop::ownExecutablePath(), mode != StartMode::Register);
-    if (mode == StartMode::Register) return 0;
+    case Question::Version:
+      std::cout << "RoVezevu " << RVZ_VERSION << std::endl;
+      return 0;
+    case Question::None:
+      break;
+  }
+  StartMode mode = startModeFromArguments(args);
+  ServiceSettings settings;
+  int socket = -1;
+  try {
+    // Started by its socket, the server was started for a client and ends
+    // after the last release, as a platform start does.
+    if (mode == StartMode::User || mode == StartMode::Platform) socket = handedOverSocket();
+    if (socket >= 0) mode = StartMode::Platform;
+    settings = ServiceSettings::fromEnvironment();
+    routeOperationsLog(settings, mode);
   } catch (const std::exception& e) {
     return startupFailed(e.what());
   }
   try {
-    return serve(mode);
+    registry::Hive hive(registry::Hive::defaultFile());
+    if (mode == StartMode::Unregister) {
+      removeRegistration(hive);
+      oplog::notice("registration removed", {{"hive", registry::Hive::defaultFile().string()}});
+      return 0;
+    }
+    writeRegistration(hive, desktop::ownExecutablePath(), mode != StartMode::Register);
+    if (mode == StartMode::Register) {
+      oplog::notice("registration written", {{"hive", registry::Hive::defaultFile().string()}});
+      return 0;
+    }
+  } catch (const std::exception& e) {
+    return startupFailed(e.what());
+  }
+  try {
+    return serve(mode, settings, socket);
   } catch (const std::exception& e) {
     return startupFailed(e.what());
   }

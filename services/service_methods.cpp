@@ -9,6 +9,7 @@
 #include "platform/data/connection_string.h"
 #include "platform/data/data_error.h"
 #include "platform/files/files.h"
+#include "platform/oplog/operations_log.h"
 #include "platform/remoting/error_info.h"
 #include "services/account_set_file.h"
 #include "services/backup_folder.h"
@@ -76,7 +77,10 @@ int32_t TDatas::OpenCompanyDatabase(int32_t type, const std::string& name) {
 
 int32_t TDatas::ConnectAct(int32_t dataBaseType, const WString&, const WString& dataBaseName, const WString&,
                            const WString&) {
-  return OpenCompanyDatabase(dataBaseType, text::wideToUtf8(dataBaseName));
+  const std::string name = text::wideToUtf8(dataBaseName);
+  const int32_t result = OpenCompanyDatabase(dataBaseType, name);
+  oplog::notice("account set chosen", {{"set", name}, {"type", std::to_string(dataBaseType)}});
+  return result;
 }
 
 WString TDatas::GetServerDate() {

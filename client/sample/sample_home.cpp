@@ -129,7 +129,9 @@ void buildSampleHome(const fs::path& dir, int rows) {
   const fs::path home = fs::absolute(dir).lexically_normal();
   const fs::path data = home / "data";
   const fs::path sample = data / "Sample";
-  const fs::path driveD = home / "drives" / "d" / "Dediriva" / "Server" / "Data" / "Sample";
+  // Where the server will look for Cn's declared sample path: drive D: as
+  // the environment maps it, names matched without regard to case.
+  const fs::path driveD = files::resolvePath("Dediriva\\Server\\Data\\Sample", files::driveFolder('D', home));
   makeFolder(sample);
   makeFolder(driveD);
 

@@ -14,9 +14,10 @@ namespace rvz::client {
 //  - dir/data/Sample/DaZiva.mdb: the whole company schema with sample rows
 //    in every table, so that every dataset of the catalogue whose SQL can
 //    select rows serves some;
-//  - dir/drives/d/Dediriva/Server/Data/Sample/DaZiva.mdb: the same database
-//    again, the sample that Cn's declared "D:\Dediriva\Server\Data\Sample"
-//    path names when drive D: is left at its default <home>/drives/d.
+//  - D:/Dediriva/Server/Data/Sample/DaZiva.mdb: the same database again,
+//    the sample that Cn's declared "D:\Dediriva\Server\Data\Sample" path
+//    names, with D: where a server of this home finds it: $RVZ_DRIVE_D when
+//    set, otherwise dir/drives/d.
 // The data is the same on every run. `rows` > 0 scales goods (HP),
 // customers (KH) and the lines of every bill family to about that many rows
 // each (with headers to match), for benchmarks.

@@ -26,15 +26,20 @@ std::string envValue(const char* name) {
   return v ? std::string(v) : std::string();
 }
 
-// The directory a drive letter stands for.
-fs::path driveRoot(char letter) {
+}  // namespace
+
+fs::path driveFolder(char letter, const fs::path& home) {
   char upper = static_cast<char>(letter >= 'a' && letter <= 'z' ? letter - 0x20 : letter);
   char lower = static_cast<char>(upper + 0x20);
   std::string var = std::string("RVZ_DRIVE_") + upper;
   std::string mapped = envValue(var.c_str());
   if (!mapped.empty()) return fs::absolute(fs::path(mapped)).lexically_normal();
-  return homeFolder() / "drives" / std::string(1, lower);
+  return home / "drives" / std::string(1, lower);
 }
+
+namespace {
+
+fs::path driveRoot(char letter) { return driveFolder(letter, homeFolder()); }
 
 // The entry of `dir` whose name equals `name` without regard to case, or an
 // empty string. Exact spelling has been tried already by the caller.
@@ -60,7 +65,14 @@ fs::path homeFolder() {
   std::error_code ec;
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (ec) throw FileError("Cannot find the executable's folder: " + ec.message());
-  return exe.parent_path();
+  return homeOfExecutableFolder(exe.parent_path());
+}
+
+fs::path homeOfExecutableFolder(const fs::path& folder) {
+  // An installed program's folder is shared and not writable by its
+  // service user: its data lives in the state directory instead.
+  if (folder == fs::path(RVZ_INSTALL_BINDIR)) return fs::path(kInstalledHome);
+  return folder;
 }
 
 fs::path resolvePath(std::string_view windowsPath) { return resolvePath(windowsPath, homeFolder()); }

@@ -15,9 +15,22 @@ class FileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The home of an installed server, whose executable is in the install's
+// binary folder (/usr/bin for the Debian package).
+inline constexpr const char* kInstalledHome = "/var/lib/rovezevu";
+
 // The folder that stands for the executable's folder: $RVZ_HOME when set and
-// not empty, otherwise the folder of the running executable.
+// not empty, otherwise homeOfExecutableFolder of the running executable's.
 std::filesystem::path homeFolder();
+
+// The home that an executable in `folder` uses without RVZ_HOME: the folder
+// itself, except for the install's binary folder, whose home is
+// kInstalledHome.
+std::filesystem::path homeOfExecutableFolder(const std::filesystem::path& folder);
+
+// The directory that drive `letter` maps to for a server whose home is
+// `home`: $RVZ_DRIVE_X when set and not empty, otherwise <home>/drives/x.
+std::filesystem::path driveFolder(char letter, const std::filesystem::path& home);
 
 // Resolves a Windows-style path (UTF-8) against `base`:
 //  - `\` and `/` both separate components; a run of them counts as one;

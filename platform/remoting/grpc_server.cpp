@@ -3,13 +3,26 @@
 // and creations from the main thread, each with one Finish.
 #include "platform/remoting/grpc_server.h"
 
-#include <grpcpp/grpcpp.h>
-#include <grpcpp/security/server_credentials.h>
+#include <fcntl.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <grpcpp/grpcpp.h>
+#include <grpcpp/ext/proto_server_reflection_plugin.h>
+#include <grpcpp/health_check_service_interface.h>
+#include <grpcpp/security/server_credentials.h>
+#include <grpcpp/server_posix.h>
+
+#include <cerrno>
+#include <chrono>
 #include <fstream>
 #include <mutex>
 #include <sstream>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/remoting/hresults.h"
 #include "platform/remoting/remoting.grpc.pb.h"
@@ -61,6 +74,26 @@ v1::ParamInfo::Direction wireDirection(ParamDir d) {
   return v1::ParamInfo::IN;
 }
 
+// The address a listening socket is bound to; an unknown one is not loopback.
+Endpoint socketAddress(int fd) {
+  sockaddr_storage addr{};
+  socklen_t len = sizeof addr;
+  Endpoint ep{"?", 0};
+  if (::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) return ep;
+  char host[INET6_ADDRSTRLEN] = "?";
+  if (addr.ss_family == AF_INET) {
+    auto* a = reinterpret_cast<sockaddr_in*>(&addr);
+    ::inet_ntop(AF_INET, &a->sin_addr, host, sizeof host);
+    ep.port = ntohs(a->sin_port);
+  } else if (addr.ss_family == AF_INET6) {
+    auto* a = reinterpret_cast<sockaddr_in6*>(&addr);
+    ::inet_ntop(AF_INET6, &a->sin6_addr, host, sizeof host);
+    ep.port = ntohs(a->sin6_port);
+  }
+  ep.host = host;
+  return ep;
+}
+
 }  // namespace
 
 class RemotingServer::Service final : public v1::ObjectService::CallbackService {
@@ -74,11 +107,13 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
     try {
       id = runtime_.openSession();
     } catch (const ComError& e) {
+      if (auto* ev = runtime_.events()) ev->requestRefused(ctx->peer(), e.what());
       return new RefusedStream(grpc::Status(e.hresult() == CO_E_SERVER_STOPPING ? grpc::StatusCode::UNAVAILABLE
                                                                                 : grpc::StatusCode::RESOURCE_EXHAUSTED,
                                             e.what()));
     }
-    auto* stream = new SessionStream(*this, id);
+    auto* stream = new SessionStream(*this, id, ctx->peer());
+    if (auto* ev = runtime_.events()) ev->sessionOpened(id, ctx->peer());
     {
       std::lock_guard lock(mu_);
       streams_[id] = stream;
@@ -115,7 +150,8 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
     auto* reactor = ctx->DefaultReactor();
     if (!authorized(ctx)) return refuse(reactor);
     runtime_.createObject(req->session_id(), req->class_name(), req->outer(), req->iid(),
-                          [reactor, reply](CreateResult& r) {
+                          [this, reactor, reply, session = req->session_id(), started = Clock::now()](CreateResult& r) {
+                            report(session, r.id, "CreateObject", r.hr, r.error, started);
                             if (failed(r.hr)) {
                               r.error.hresult = r.hr;
                               putFailure(r.error, -1, reply->mutable_error());
@@ -158,8 +194,18 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
       reactor->Finish(grpc::Status::OK);
       return reactor;
     }
-    auto done = [reactor, reply](CallResult& r) {
+    // The request outlives the call (gRPC keeps it until Finish), so the
+    // report reads its session and member from there.
+    auto done = [this, reactor, req, reply, started = Clock::now()](CallResult& r) {
       fillInvokeReply(r, reply);
+      if (r.method) {
+        report(req->session_id(), req->object_id(), r.method->name, r.hr, r.error, started);
+      } else {
+        const std::string member = req->member_case() == v1::InvokeRequest::kName
+                                       ? req->name()
+                                       : "dispid " + std::to_string(req->dispid());
+        report(req->session_id(), req->object_id(), member, r.hr, r.error, started);
+      }
       reactor->Finish(grpc::Status::OK);
     };
     switch (req->member_case()) {
@@ -196,7 +242,10 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
                                     v1::RefReply* reply) override {
     auto* reactor = ctx->DefaultReactor();
     if (!authorized(ctx)) return refuse(reactor);
-    runtime_.release(req->session_id(), req->object_id(), [reactor, reply](ReleaseResult& r) {
+    runtime_.release(req->session_id(), req->object_id(),
+                     [this, reactor, reply, session = req->session_id(), object = req->object_id(),
+                      started = Clock::now()](ReleaseResult& r) {
+      report(session, object, "Release", r.hr, r.error, started);
       r.error.hresult = r.hr;
       reply->set_ref_count(r.refCount);
       putFailure(r.error, -1, reply->mutable_error());
@@ -251,6 +300,23 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
     return reactor;
   }
 
+  // Ends every session stream, so that clients learn at once that the
+  // server is going rather than when their keep-alive pings go unanswered.
+  void endAllSessions() {
+    std::vector<SessionStream*> all;
+    {
+      std::lock_guard lock(mu_);
+      for (auto& [id, stream] : streams_) {
+        ++stream->pins;
+        all.push_back(stream);
+      }
+    }
+    for (SessionStream* stream : all) {
+      stream->end(grpc::Status(grpc::StatusCode::UNAVAILABLE, "The server is stopping"));
+      unpin(stream);
+    }
+  }
+
  private:
   // A refused session stream: finished at once, deleted when gRPC is done.
   class RefusedStream final : public grpc::ServerWriteReactor<v1::SessionEvent> {
@@ -266,7 +332,8 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
   // keeps it alive while CloseSession uses it.
   class SessionStream final : public grpc::ServerWriteReactor<v1::SessionEvent> {
    public:
-    SessionStream(Service& service, SessionId id) : service_(service), id_(std::move(id)) {
+    SessionStream(Service& service, SessionId id, std::string peer)
+        : service_(service), id_(std::move(id)), peer_(std::move(peer)) {
       event_.set_session_id(id_);
     }
 
@@ -298,6 +365,14 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
 
     void OnDone() override {
       service_.runtime_.closeSession(id_);
+      if (auto* ev = service_.runtime_.events()) {
+        std::string reason;
+        {
+          std::lock_guard lock(mu_);
+          reason = finishRequested_ ? finishStatus_.error_message() : "the server stopped";
+        }
+        ev->sessionEnded(id_, peer_, reason.empty() ? "closed by the client" : reason);
+      }
       bool destroy;
       {
         std::lock_guard lock(service_.mu_);
@@ -331,6 +406,7 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
    private:
     Service& service_;
     SessionId id_;
+    std::string peer_;
     v1::SessionEvent event_;
     std::mutex mu_;
     bool writing_ = false;
@@ -348,8 +424,30 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
     if (destroy) delete stream;
   }
 
+  using Clock = std::chrono::steady_clock;
+
+  void report(const SessionId& session, uint64_t object, std::string_view method, HRESULT hr, const ErrorInfo& error,
+              Clock::time_point started) {
+    RuntimeEvents* ev = runtime_.events();
+    if (!ev) return;
+    CallReport call;
+    call.session = session;
+    call.object = object;
+    call.method = method;
+    call.hresult = hr;
+    call.error = failed(hr) ? &error : nullptr;
+    call.elapsed = Clock::now() - started;
+    ev->callDone(call);
+  }
+
   bool authorized(grpc::CallbackServerContext* ctx) const {
     if (config_.token.empty()) return true;
+    if (tokenPresented(ctx)) return true;
+    if (auto* ev = runtime_.events()) ev->requestRefused(ctx->peer(), "the client token is missing or wrong");
+    return false;
+  }
+
+  bool tokenPresented(grpc::CallbackServerContext* ctx) const {
     const auto& md = ctx->client_metadata();
     auto it = md.find(kTokenMetadataKey);
     if (it == md.end()) return false;
@@ -384,7 +482,20 @@ void RemotingServer::start() {
   if (server_) return;
   disableLockGraphChecks();
   std::shared_ptr<grpc::ServerCredentials> creds;
-  if (!config_.tlsCertFile.empty() || !config_.tlsKeyFile.empty()) {
+  const bool tls = !config_.tlsCertFile.empty() || !config_.tlsKeyFile.empty();
+  if (adoptedFd_ >= 0) {
+    if (tls)
+      throw ComError(E_INVALIDARG, "A socket handed over by the service manager is served without TLS only: "
+                                   "unset RVZ_TLS_CERT and RVZ_TLS_KEY or start the server without its socket unit");
+    // Without TLS nothing but this machine may reach the server.
+    Endpoint at = socketAddress(adoptedFd_);
+    if (!at.loopback())
+      throw ComError(E_INVALIDARG, "The socket handed over by the service manager listens on " + at.text() +
+                                       ", not on a loopback address: serving other machines needs TLS, which a "
+                                       "handed-over socket cannot have; use ListenStream=127.0.0.1:PORT");
+    config_.endpoint = at;
+  }
+  if (tls) {
     grpc::SslServerCredentialsOptions ssl;
     ssl.pem_key_cert_pairs.push_back(
         {readFile("TLS key", config_.tlsKeyFile), readFile("TLS certificate", config_.tlsCertFile)});
@@ -393,9 +504,14 @@ void RemotingServer::start() {
     creds = grpc::InsecureServerCredentials();
   }
   service_ = std::make_unique<Service>(runtime_, config_);
+  // The standard health service (grpc.health.v1) and server reflection, so
+  // that probes and tools such as grpcurl work without our .proto file.
+  // Both are process-wide switches of gRPC, read when a server is built.
+  grpc::EnableDefaultHealthCheckService(true);
+  grpc::reflection::InitProtoReflectionServerBuilderPlugin();
   grpc::ServerBuilder builder;
   int selected = 0;
-  builder.AddListeningPort(config_.endpoint.text(), creds, &selected);
+  if (adoptedFd_ < 0) builder.AddListeningPort(config_.endpoint.text(), creds, &selected);
   builder.RegisterService(service_.get());
   int maxMessage = static_cast<int>(config_.maxMessageBytes);
   builder.SetMaxReceiveMessageSize(maxMessage);
@@ -409,6 +525,10 @@ void RemotingServer::start() {
   builder.AddChannelArgument(GRPC_ARG_HTTP2_MIN_RECV_PING_INTERVAL_WITHOUT_DATA_MS, 500);
   builder.AddChannelArgument(GRPC_ARG_HTTP2_MAX_PING_STRIKES, 0);
   server_ = builder.BuildAndStart();
+  if (server_ && adoptedFd_ >= 0) {
+    startAccepting();
+    return;
+  }
   if (!server_ || selected == 0) {
     server_.reset();
     service_.reset();
@@ -416,6 +536,10 @@ void RemotingServer::start() {
                                ": the address is in use or not available on this machine");
   }
   port_ = static_cast<uint16_t>(selected);
+  if (auto* health = server_->GetHealthCheckService()) {
+    health->SetServingStatus(v1::ObjectService::service_full_name(), true);
+    health->SetServingStatus(true);
+  }
 }
 
 std::string RemotingServer::address() const {
@@ -424,10 +548,44 @@ std::string RemotingServer::address() const {
   return ep.text();
 }
 
+void RemotingServer::startAccepting() {
+  port_ = config_.endpoint.port;
+  if (::pipe2(acceptStop_, O_CLOEXEC) != 0) throw ComError(E_FAIL, "Cannot serve the handed-over socket: no pipe");
+  acceptThread_ = std::thread([this] {
+    for (;;) {
+      pollfd fds[2] = {{adoptedFd_, POLLIN, 0}, {acceptStop_[0], POLLIN, 0}};
+      if (::poll(fds, 2, -1) < 0) {
+        if (errno == EINTR) continue;
+        return;
+      }
+      if (fds[1].revents != 0) return;
+      int conn = ::accept4(adoptedFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+      if (conn < 0) continue;  // the peer went, or the listener is non-blocking with nothing to take
+      grpc::AddInsecureChannelFromFd(server_.get(), conn);
+    }
+  });
+}
+
+void RemotingServer::stopAccepting() {
+  if (!acceptThread_.joinable()) return;
+  const char wake = 1;
+  (void)!::write(acceptStop_[1], &wake, 1);
+  acceptThread_.join();
+  ::close(acceptStop_[0]);
+  ::close(acceptStop_[1]);
+}
+
 void RemotingServer::shutdown() {
   if (!server_) return;
+  stopAccepting();
+  // Probes see the server go before its calls are refused.
+  if (auto* health = server_->GetHealthCheckService()) health->SetServingStatus(false);
   runtime_.shutdown();
-  server_->Shutdown();
+  service_->endAllSessions();
+  // The runtime has answered every call by now; what gRPC still holds
+  // (streams whose clients have not yet seen their end) is cancelled
+  // rather than waited for.
+  server_->Shutdown(std::chrono::system_clock::now() + std::chrono::milliseconds(200));
   server_->Wait();
   server_.reset();
   service_.reset();

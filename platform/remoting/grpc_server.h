@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/remoting/endpoint.h"
 #include "platform/remoting/object_runtime.h"
@@ -27,8 +28,16 @@ class RemotingServer {
   RemotingServer& operator=(const RemotingServer&) = delete;
   ~RemotingServer();
 
-  // Binds the endpoint and starts serving; throws ComError when the
-  // endpoint cannot be bound or the TLS files cannot be read.
+  // Serves the connections of a listening socket that the service manager
+  // handed over (socket activation) instead of binding the endpoint: each
+  // accepted connection is given to gRPC. Without TLS only, since gRPC
+  // takes adopted connections as plain ones. Called before start(); the
+  // socket stays open, it is the manager's.
+  void adoptListeningSocket(int fd) { adoptedFd_ = fd; }
+
+  // Binds the endpoint (or takes the adopted socket) and starts serving;
+  // throws ComError when the endpoint cannot be bound, the TLS files cannot
+  // be read, or TLS is asked of an adopted socket.
   void start();
   // The port bound (the chosen one when the endpoint asked for port 0).
   uint16_t port() const { return port_; }
@@ -42,11 +51,16 @@ class RemotingServer {
 
  private:
   class Service;
+  void startAccepting();
+  void stopAccepting();
   ObjectRuntime& runtime_;
   ServerConfig config_;
   std::unique_ptr<Service> service_;
   std::unique_ptr<grpc::Server> server_;
   uint16_t port_ = 0;
+  int adoptedFd_ = -1;
+  int acceptStop_[2] = {-1, -1};  // a pipe whose write end wakes the accept thread
+  std::thread acceptThread_;
 };
 
 }  // namespace rvz::remoting

@@ -6,6 +6,7 @@
 #include <random>
 #include <thread>
 
+#include "platform/oplog/operations_log.h"
 #include "platform/remoting/hresults.h"
 
 namespace rvz::remoting {
@@ -28,6 +29,10 @@ struct ObjectRuntime::ObjectThread {
   DispatchObject* object = nullptr;
   bool leaving = false;
   std::vector<ReleaseDone> afterEnd;
+  // Set with the object's entry (under the runtime's lock, before any task
+  // can end the thread), read when the object is destroyed; 0: never served.
+  ObjectId id = 0;
+  SessionId session;
 };
 
 struct ObjectRuntime::Entry {
@@ -340,6 +345,9 @@ void ObjectRuntime::serveCreation(const std::shared_ptr<PendingCreation>& p) {
         objects_[e->id] = e;
         s->second->objects[e->id] = e;
         r.id = e->id;
+        t->id = e->id;
+        t->session = e->session;
+        if (events_) events_->objectCreated(e->session, e->id, *p->cls->cls);
       }
     }
   }
@@ -397,15 +405,24 @@ void ObjectRuntime::objectThreadMain(std::shared_ptr<ObjectThread> t, std::share
   }
 
   t->object = object.get();
+  bool named = false;
   while (!t->leaving) {
     std::optional<Task> task = t->queue.pop();
     if (!task) break;
+    // The id is known once the creation has been answered, before any
+    // call arrives: lines logged by the object's calls carry it.
+    if (!named && t->id != 0) {
+      oplog::setThreadFields({{"object", std::to_string(t->id)}, {"class", cls.progId}});
+      named = true;
+    }
     (*task)();
   }
   t->queue.close();
   t->object = nullptr;
   while (std::optional<Task> task = t->queue.tryPop()) (*task)();
   object.reset();
+  oplog::setThreadFields({});
+  if (events_ && t->id != 0) events_->objectDestroyed(t->session, t->id, cls);
   live_.release();
   std::vector<ReleaseDone> waiters = std::move(t->afterEnd);
   finishThread(t);

@@ -29,6 +29,7 @@
 #include "platform/remoting/dispatch.h"
 #include "platform/remoting/live_count.h"
 #include "platform/remoting/message_loop.h"
+#include "platform/remoting/runtime_events.h"
 #include "platform/remoting/type_library.h"
 
 namespace rvz::remoting {
@@ -117,6 +118,11 @@ class ObjectRuntime {
   // object and waits for the object threads to end. Idempotent.
   void shutdown();
 
+  // Where objects created and destroyed are reported; set before the first
+  // creation request, it must outlive the runtime. Null: not reported.
+  void setEvents(RuntimeEvents* events) { events_ = events; }
+  RuntimeEvents* events() const { return events_; }
+
   // Object threads that have not ended yet.
   size_t objectThreadCount() const;
   size_t objectCount() const;
@@ -154,6 +160,7 @@ class ObjectRuntime {
   uint32_t nextCookie_ = 1;
   ObjectId nextObject_ = 1;
   bool stopping_ = false;
+  RuntimeEvents* events_ = nullptr;
 };
 
 }  // namespace rvz::remoting

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -120,6 +121,7 @@ class ServerProcess : public ::testing::Test {
   Proc& start(const fs::path& exe, std::vector<std::string> args = {}, fs::path home = {}) {
     if (home.empty()) home = home_;
     auto e = env(home);
+    e.insert(e.end(), extraEnv_.begin(), extraEnv_.end());
     pid_t pid = ::fork();
     if (pid == 0) {
       for (auto& v : e) ::putenv(v.data());
@@ -172,9 +174,48 @@ class ServerProcess : public ::testing::Test {
 
   bool waitEnded(Proc& p) { return waitFor([&] { return p.ended(); }); }
 
+  // Starts the server as systemd does for a socket unit: the listening
+  // socket (bound to `address` and this test's port) as fd 3, LISTEN_FDS=1
+  // and LISTEN_PID naming the server.
+  Proc& startBySocket(const std::string& address) {
+    int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    ::inet_pton(AF_INET, address.c_str(), &a.sin_addr);
+    a.sin_port = htons(static_cast<uint16_t>(port_));
+    int one = 1;
+    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    EXPECT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    EXPECT_EQ(::listen(listener, 16), 0);
+    auto e = env(home_);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      for (auto& v : e) ::putenv(v.data());
+      if (listener != 3) ::dup2(listener, 3);
+      ::fcntl(3, F_SETFD, 0);  // kept across exec
+      std::string fds = "LISTEN_FDS=1", pidVar = "LISTEN_PID=" + std::to_string(::getpid());
+      ::putenv(fds.data());
+      ::putenv(pidVar.data());
+      std::string log = (home_ / ("server-" + std::to_string(::getpid()) + ".log")).string();
+      freopen(log.c_str(), "w", stderr);
+      ::execl(kServer.c_str(), kServer.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(listener);
+    procs_.push_back({pid});
+    return procs_.back();
+  }
+
+  // The server's log of this process (its standard error).
+  std::string serverLog(const Proc& p, fs::path home = {}) {
+    if (home.empty()) home = home_;
+    return slurp(home / ("server-" + std::to_string(p.pid) + ".log"));
+  }
+
   fs::path root_, home_;
   int port_ = 0;
   std::vector<Proc> procs_;
+  std::vector<std::string> extraEnv_;  // given to the servers started from now on
 };
 
 std::string clsidKey(const rvz::remoting::ClassDesc& c) { return "CLSID\\" + std::string(c.clsid); }
@@ -798,4 +839,242 @@ TEST_F(ServerProcess, AReleasedOwnerLeavesOldReportsWithoutAConnectionAndNewOnes
   }
   EXPECT_EQ(a[8]["ok"], true) << out;
   EXPECT_TRUE(serving());
+}
+
+// Runs the server executable with `args` in this test's environment and
+// waits for it; its exit code, with standard output and error in `out`.
+int askServer(const std::string& args, std::string& out, const std::vector<std::string>& env) {
+  std::string cmd;
+  for (auto& v : env) cmd += v + " ";
+  const fs::path file = fs::temp_directory_path() / ("rvz-ask-" + std::to_string(::getpid()));
+  cmd += "timeout 20 " + kServer.string() + " " + args + " > " + file.string() + " 2>&1";
+  int r = std::system(cmd.c_str());
+  out = slurp(file);
+  fs::remove(file);
+  return WIFEXITED(r) ? WEXITSTATUS(r) : -1;
+}
+
+TEST_F(ServerProcess, HelpAndVersionAnswerWithoutEndingTheRunningServer) {
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  std::string out;
+  EXPECT_EQ(askServer("--help", out, env(home_)), 0);
+  EXPECT_NE(out.find("Usage: RoVezevu"), std::string::npos) << out;
+  EXPECT_NE(out.find("RVZ_ENDPOINT"), std::string::npos) << out;
+  EXPECT_EQ(askServer("--version", out, env(home_)), 0);
+  EXPECT_EQ(out.rfind("RoVezevu ", 0), 0u) << out;
+  EXPECT_FALSE(p.ended());
+  EXPECT_TRUE(serving());
+}
+
+TEST_F(ServerProcess, StartUpErrorsEndAtOnceWhenNoOperatorCanAnswer) {
+  // No box timeout: a box waiting for an answer would hold the process.
+  struct Case {
+    std::string var, named;
+  };
+  const Case cases[] = {
+      {"RVZ_MAX_OBJECTS=abc", "RVZ_MAX_OBJECTS"},
+      {"RVZ_REMOTE=1", "RVZ_TLS_CERT"},
+      {"RVZ_DRAIN_SECONDS=soon", "RVZ_DRAIN_SECONDS"},
+  };
+  for (const auto& c : cases) {
+    extraEnv_ = {"RVZ_SCREEN_TIMEOUT=", c.var};
+    auto& p = start(kServer);
+    ASSERT_TRUE(waitEnded(p)) << c.var << " left a hung process";
+    EXPECT_EQ(p.exitCode(), 1) << c.var;
+    const std::string log = serverLog(p);
+    EXPECT_NE(log.find("error start-up failed"), std::string::npos) << log;
+    EXPECT_NE(log.find(c.named), std::string::npos) << log;
+    EXPECT_FALSE(fs::exists(home_ / ".screen.sock"));
+  }
+}
+
+TEST_F(ServerProcess, SigtermWithALiveObjectStopsWithoutAQuestion) {
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  std::string cmd;
+  for (auto& v : env(home_)) cmd += v + " ";
+  const fs::path hold = root_ / "hold.out";
+  cmd += "timeout 30 " + kQuib.string() + " run " +
+         script("hold.json", R"([{"create":"Quib.datas","as":"d"},{"sleep":20}])") +
+         " > " + hold.string() + " 2>&1 &";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  ASSERT_TRUE(waitFor([&] { return slurp(hold).find("\"ok\":true") != std::string::npos; }));
+  ::kill(p.pid, SIGTERM);
+  ASSERT_TRUE(waitEnded(p)) << "SIGTERM with a live object did not end the server";
+  EXPECT_EQ(p.exitCode(), 0);
+  const std::string log = serverLog(p);
+  EXPECT_NE(log.find("notice stop requested signal=SIGTERM"), std::string::npos) << log;
+  EXPECT_NE(log.find("notice stopping reason=SIGTERM live_objects=1"), std::string::npos) << log;
+  EXPECT_NE(log.find("notice stopped"), std::string::npos) << log;
+  EXPECT_EQ(log.find("COM Server Warning"), std::string::npos) << log;
+}
+
+TEST_F(ServerProcess, QuibInitWritesTheSampleWhereDriveDIsMapped) {
+  const fs::path drive = root_ / "elsewhere";
+  int rc = 0;
+  std::string cmd = "RVZ_DRIVE_D=" + drive.string() + " timeout 60 " + kQuib.string() + " init " + home_.string();
+  rc = std::system(cmd.c_str());
+  ASSERT_EQ(rc, 0);
+  EXPECT_TRUE(fs::exists(drive / "Dediriva" / "Server" / "Data" / "Sample" / "DaZiva.mdb"));
+  EXPECT_FALSE(fs::exists(home_ / "drives" / "d"));
+  EXPECT_TRUE(fs::exists(home_ / "data" / "Sample" / "DaZiva.mdb"));
+}
+
+TEST_F(ServerProcess, AStopThatCannotFinishIsCutOffAfterTheDrainTime) {
+  // The close question holds the main thread, and nobody answers it: the
+  // stop signal's drain time runs out and the process ends all the same.
+  extraEnv_ = {"RVZ_SCREEN_TIMEOUT=", "RVZ_DRAIN_SECONDS=0.5"};
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  std::string cmd;
+  for (auto& v : env(home_)) cmd += v + " ";
+  const fs::path hold = root_ / "hold.out";
+  cmd += "timeout 30 " + kQuib.string() + " run " +
+         script("hold.json", R"([{"create":"Quib.datas","as":"d"},{"sleep":20}])") + " > " + hold.string() + " 2>&1 &";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  ASSERT_TRUE(waitFor([&] { return slurp(hold).find("\"ok\":true") != std::string::npos; }));
+  quib("screen menu 关闭服务器");
+  ASSERT_TRUE(waitFor([&] { return quib("screen boxes").find("COM Server Warning") != std::string::npos; }));
+  ::kill(p.pid, SIGTERM);
+  ASSERT_TRUE(waitEnded(p));
+  EXPECT_EQ(p.exitCode(), 0);
+  const std::string log = serverLog(p);
+  EXPECT_NE(log.find("warning ending at once reason=\"the calls in progress did not end within the drain time\""),
+            std::string::npos)
+      << log;
+}
+
+TEST_F(ServerProcess, TheOperationalLogShowsSessionsObjectsAndFailures) {
+  ASSERT_TRUE(sampleHome(1));
+  extraEnv_ = {"RVZ_LOG_ACTIVITY=1"};
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  int rc = 0;
+  auto out = quib("run " + script("work.json", R"([{"create":"Quib.datas","as":"d"},
+      {"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},
+      {"call":"d","method":"AS_GetRecords","args":["pNoSuchProvider",-1,null,1,"",null,null]},
+      {"call":"d","method":"AS_GetRecords","args":["pKh",-1,null,1,"",null,null]},
+      {"release":"d"}])"),
+                  &rc);
+  ASSERT_EQ(rc, 0) << out;
+  ::kill(p.pid, SIGTERM);
+  ASSERT_TRUE(waitEnded(p));
+  const std::string log = serverLog(p);
+  // Every line: time, level, message, then key=value fields.
+  std::stringstream lines(log);
+  for (std::string line; std::getline(lines, line);)
+    EXPECT_TRUE(line.size() > 25 && line[4] == '-' && line[10] == 'T' && line[23] == 'Z') << line;
+  for (const char* want : {" notice serving endpoint=127.0.0.1:", " info session opened session=",
+                           " peer=ipv4:127.0.0.1:", " info object created session=", " object=1 class=Quib.datas",
+                           " notice account set chosen set=Sample type=0 object=1 class=Quib.datas",
+                           " warning call failed session=", " method=AS_GetRecords hresult=0x",
+                           " source=Quib.datas text=", " info activity entry=", " info object released session=",
+                           " info session ended session=", " notice stopped reason=SIGTERM"})
+    EXPECT_NE(log.find(want), std::string::npos) << want << "\n" << log;
+}
+
+TEST_F(ServerProcess, AServerStartedOnDemandLogsToAFileInItsHome) {
+  auto& p = start(kServer, {"-Embedding"});
+  ASSERT_TRUE(waitServing(p));
+  int rc = 0;
+  quib("run " + script("once.json", R"([{"create":"Quib.datas","as":"d"},{"release":"d"}])"), &rc);
+  ASSERT_TRUE(waitEnded(p));
+  const std::string log = slurp(home_ / "RoVezevu.log");
+  EXPECT_NE(log.find(" notice serving endpoint="), std::string::npos) << log;
+  EXPECT_NE(log.find(" mode=platform "), std::string::npos) << log;
+  EXPECT_NE(log.find(" notice stopped reason=\"the last object was released\""), std::string::npos) << log;
+  EXPECT_EQ(serverLog(p).find("serving"), std::string::npos) << "standard error is nobody's in a platform start";
+}
+
+TEST_F(ServerProcess, AProbeWithNoActivateStartsNoServer) {
+  auto& reg = start(kServer, {"-regserver"});
+  ASSERT_TRUE(waitEnded(reg));
+  int rc = 0;
+  auto out = quib("run --no-activate " + script("probe.json", R"([{"create":"Quib.datas","as":"d"}])"), &rc);
+  EXPECT_EQ(rc, 3) << out;
+  EXPECT_TRUE(serversOfThisHome().empty());
+}
+
+// A plain HTTP GET on loopback; the whole response, headers included.
+std::string httpGet(int port, const std::string& path) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<uint16_t>(port));
+  std::string response;
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
+    const std::string request = "GET " + path + " HTTP/1.0\r\nHost: localhost\r\n\r\n";
+    if (::write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
+      char buf[4096];
+      for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) response.append(buf, static_cast<size_t>(n));
+    }
+  }
+  ::close(fd);
+  return response;
+}
+
+TEST_F(ServerProcess, MetricsAreServedWhereRvzMetricsSays) {
+  const int metricsPort = freePort();
+  extraEnv_ = {"RVZ_METRICS=127.0.0.1:" + std::to_string(metricsPort)};
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  int rc = 0;
+  quib("run " + script("one.json", R"([{"create":"Quib.datas","as":"d"},
+      {"call":"d","method":"AS_GetRecords","args":["pNoSuchProvider",-1,null,1,"",null,null]}])"),
+       &rc);
+  const std::string r = httpGet(metricsPort, "/metrics");
+  EXPECT_EQ(r.substr(0, 13).substr(8), " 200 ") << r;
+  EXPECT_NE(r.find("text/plain; version=0.0.4"), std::string::npos) << r;
+  EXPECT_NE(r.find("rvz_calls_total{method=\"CreateObject\",outcome=\"ok\"} 1\n"), std::string::npos) << r;
+  EXPECT_NE(r.find("rvz_calls_total{method=\"AS_GetRecords\",outcome=\"failed\"} 1\n"), std::string::npos) << r;
+  EXPECT_NE(r.find("rvz_call_failures_total{hresult=\"0x"), std::string::npos) << r;
+  EXPECT_NE(r.find("rvz_live_objects{class=\"Quib.datas\"} 0\n"), std::string::npos) << "quib released it: " << r;
+  EXPECT_EQ(httpGet(metricsPort, "/").substr(8, 5), " 404 ");
+}
+
+TEST_F(ServerProcess, StartedByItsSocketItServesThatSocketAndEndsAfterTheLastRelease) {
+  Proc& p = startBySocket("127.0.0.1");
+  ASSERT_TRUE(waitServing(p));
+  int rc = 0;
+  auto out = quib("run " + script("once.json", R"([{"create":"Quib.datas","as":"d"},{"release":"d"}])"), &rc);
+  EXPECT_EQ(rc, 0) << out;
+  EXPECT_EQ(out.rfind("{\"ok\":true}", 0), 0u) << out;
+  ASSERT_TRUE(waitEnded(p)) << "a socket-activated server ends after its last release";
+  EXPECT_EQ(p.exitCode(), 0);
+  // Standard error is not a journal here: the log of a server started for a
+  // client is in its home.
+  const std::string log = slurp(home_ / "RoVezevu.log");
+  EXPECT_NE(log.find(" mode=platform socket_activated=yes "), std::string::npos) << log;
+  EXPECT_NE(log.find("endpoint=127.0.0.1:" + std::to_string(port_)), std::string::npos) << log;
+}
+
+TEST_F(ServerProcess, AHandedOverSocketOnAnotherThanLoopbackIsAStartUpError) {
+  Proc& p = startBySocket("0.0.0.0");
+  ASSERT_TRUE(waitEnded(p));
+  EXPECT_EQ(p.exitCode(), 1);
+  const std::string log = slurp(home_ / "RoVezevu.log") + serverLog(p);
+  EXPECT_NE(log.find("not on a loopback address"), std::string::npos) << log;
+}
+
+TEST_F(ServerProcess, AWrongTokenIsRefusedLoggedAndCountedAndTheFlagCarriesTheRightOne) {
+  const int metricsPort = freePort();
+  extraEnv_ = {"RVZ_TOKEN=s3cret", "RVZ_METRICS=127.0.0.1:" + std::to_string(metricsPort)};
+  auto& p = start(kServer);
+  ASSERT_TRUE(waitServing(p));
+  const std::string once = script("once.json", R"([{"create":"Quib.datas","as":"d"},{"release":"d"}])");
+  int rc = 0;
+  auto out = quib("run --no-activate --token wrong " + once, &rc);
+  EXPECT_EQ(rc, 3) << out;
+  out = quib("run --no-activate --token s3cret " + once, &rc);
+  EXPECT_EQ(rc, 0) << out;
+  EXPECT_EQ(out.rfind("{\"ok\":true}", 0), 0u) << out;
+  EXPECT_EQ(httpGet(metricsPort, "/metrics").substr(8, 5), " 401 ") << "the token guards the metrics too";
+  ::kill(p.pid, SIGTERM);
+  ASSERT_TRUE(waitEnded(p));
+  const std::string log = serverLog(p);
+  EXPECT_NE(log.find(" warning request refused peer=ipv4:127.0.0.1:"), std::string::npos) << log;
+  EXPECT_NE(log.find(" reason=\"the client token is missing or wrong\""), std::string::npos) << log;
+  EXPECT_EQ(log.find("s3cret"), std::string::npos) << "a token never reaches the log";
 }

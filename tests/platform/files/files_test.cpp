@@ -136,3 +136,9 @@ TEST_F(PathsTest, FileErrorsNameTheFile) {
 }
 
 }  // namespace
+
+TEST(InstalledHome, TheInstallsBinaryFolderKeepsItsDataInTheStateDirectory) {
+  EXPECT_EQ(rvz::files::homeOfExecutableFolder(RVZ_INSTALL_BINDIR), std::filesystem::path("/var/lib/rovezevu"));
+  EXPECT_EQ(rvz::files::homeOfExecutableFolder("/opt/rvz/bin"), std::filesystem::path("/opt/rvz/bin"));
+  EXPECT_EQ(rvz::files::homeOfExecutableFolder("/work/build"), std::filesystem::path("/work/build"));
+}

@@ -247,7 +247,7 @@ std::string slurp(const std::filesystem::path& p) {
   return s.str();
 }
 
-Ran runQuib(const std::string& endpoint, const std::string& script) {
+Ran runQuib(const std::string& endpoint, const std::string& script, const std::string& flags = "") {
   auto dir = std::filesystem::temp_directory_path();
   std::string stem = "rvz-quib-" + std::to_string(getpid());
   auto file = dir / (stem + ".json");
@@ -255,7 +255,7 @@ Ran runQuib(const std::string& endpoint, const std::string& script) {
   std::ofstream(file) << script;
   // The gRPC libraries are not built for ThreadSanitizer; under it, their
   // reports would only blur what quib itself prints.
-  std::string cmd = "TSAN_OPTIONS=report_bugs=0 RVZ_ENDPOINT=" + endpoint + " " RVZ_QUIB " run " + file.string() +
+  std::string cmd = "TSAN_OPTIONS=report_bugs=0 RVZ_ENDPOINT=" + endpoint + " " RVZ_QUIB " run " + flags + " " + file.string() +
                     " 2>" + errFile.string();
   FILE* p = popen(cmd.c_str(), "r");
   std::string out;
@@ -300,4 +300,37 @@ TEST(QuibRun, TheProgramExitsByWhetherTheScriptRan) {
   Ran unreachable = runQuib(gone, "[{\"create\": \"Test.Echo\"}]");
   EXPECT_EQ(unreachable.code, 3);
   EXPECT_NE(unreachable.err.find("Cannot open a session with " + gone), std::string::npos) << unreachable.err;
+}
+
+TEST(QuibRun, FlagsOverrideTheEnvironmentFailCountsFailuresAndDescribeShowsTheInterface) {
+  TestServer s;
+  std::string gone;
+  {
+    TestServer other;
+    gone = other.server->address();
+  }
+  const std::string script =
+      "{\"create\": \"Test.Echo\", \"as\": \"e\"}\n"
+      "{\"describe\": \"e\"}\n"
+      "{\"describe\": \"nobody\"}\n"
+      "{\"call\": \"e\", \"dispid\": 2, \"args\": [40, 2]}\n";
+  // The environment names a dead endpoint; the flag wins.
+  Ran failing = runQuib(gone, script, "--fail --endpoint " + s.server->address());
+  EXPECT_EQ(failing.code, 4) << failing.err;
+  EXPECT_NE(failing.err.find("1 of 4 steps failed"), std::string::npos) << failing.err;
+  std::vector<json> lines;
+  std::istringstream in(failing.out);
+  for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
+  ASSERT_EQ(lines.size(), 4u) << failing.out;
+  EXPECT_EQ(lines[1]["ok"], true);
+  EXPECT_FALSE(lines[1]["interface"].get<std::string>().empty());
+  bool found = false;
+  for (const auto& m : lines[1]["methods"])
+    if (m["dispid"] == 2) found = true;
+  EXPECT_TRUE(found) << lines[1].dump();
+  EXPECT_EQ(lines[2]["hresult"], "0x80004003");
+  EXPECT_EQ(lines[3]["result"], 42);
+
+  Ran lenient = runQuib(s.server->address(), script);
+  EXPECT_EQ(lenient.code, 0) << "without --fail a failed step is an answer, not an error";
 }
