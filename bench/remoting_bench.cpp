@@ -7,6 +7,9 @@
 //   parallel4_speedup     4 x one client's fetch time / wall time of four
 //                         clients (own session, object and thread) fetching
 //                         at once
+//   rss_after_load_vs_idle the server's resident memory once 32 clients that
+//                         each fetched pHp at once have all gone, vs its
+//                         resident memory with one idle client
 // The server is the executable itself, started in a scratch home built by
 // buildSampleHome, so that every layer a client crosses is in the figures.
 // Standard error gets what explains them: the round trips and the CPU both
@@ -340,6 +343,44 @@ double busy(int threads) {
   return seconds(t0, Clock::now());
 }
 
+// Resident memory of a process in KiB, from /proc.
+long residentKib(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  fail("no VmRSS for the server");
+}
+
+// 32 clients connect, each fetches pHp once, all at once, and go; then
+// the server's resident memory is read again.
+double rssAfterLoadVsIdle(const std::string& endpoint, pid_t server, long idleKib) {
+  constexpr int kLoadClients = 32;
+  {
+    std::vector<std::unique_ptr<Session>> load(kLoadClients);
+    std::vector<std::thread> threads;
+    std::vector<std::string> errors(kLoadClients);
+    for (int i = 0; i < kLoadClients; ++i)
+      threads.emplace_back([&, i] {
+        try {
+          load[static_cast<size_t>(i)] = std::make_unique<Session>(endpoint);
+          fetchWire(*load[static_cast<size_t>(i)]);
+        } catch (const std::exception& e) {
+          errors[static_cast<size_t>(i)] = e.what();
+        }
+      });
+    for (auto& t : threads) t.join();
+    for (const auto& e : errors)
+      if (!e.empty()) fail("load client: " + e);
+    std::fprintf(stderr, "remoting_bench: server resident %ld KiB with %d clients\n", residentKib(server),
+                 kLoadClients);
+  }
+  // Released objects end on their own threads shortly after the release.
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  const long after = residentKib(server);
+  std::fprintf(stderr, "remoting_bench: server resident %ld KiB idle, %ld KiB after the load\n", idleKib, after);
+  return static_cast<double>(after) / static_cast<double>(idleKib);
+}
+
 int run() {
   char dir[] = "/tmp/rvz_remoting_bench_XXXXXX";
   if (!::mkdtemp(dir)) fail("cannot create a scratch folder");
@@ -359,6 +400,7 @@ int run() {
   const std::string endpoint = "127.0.0.1:" + std::to_string(port);
   ServerProcess server(home, port);
   std::unique_ptr<Session> first = connect(endpoint, server);
+  const long idleKib = residentKib(server.pid());
 
   std::string callRatio = callVsPg(*first, server.pid());
 
@@ -429,6 +471,7 @@ int run() {
   std::printf("parallel4_speedup=%.3f\n", kClients * tWire / tParallel);
   std::fflush(stdout);
   more.clear();
+  std::printf("rss_after_load_vs_idle=%.3f\n", rssAfterLoadVsIdle(endpoint, server.pid(), idleKib));
   first.reset();
   return 0;
 }

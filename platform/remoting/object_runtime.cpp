@@ -1,6 +1,8 @@
 // Class objects, sessions, object threads and references.
 #include "platform/remoting/object_runtime.h"
 
+#include <malloc.h>
+
 #include <atomic>
 #include <cstdio>
 #include <random>
@@ -421,6 +423,11 @@ void ObjectRuntime::objectThreadMain(std::shared_ptr<ObjectThread> t, std::share
   t->object = nullptr;
   while (std::optional<Task> task = t->queue.tryPop()) (*task)();
   object.reset();
+  // The object's connections, statement caches and packets were freed into
+  // this thread's malloc arena, which glibc keeps for reuse even after the
+  // thread ends: hand free memory back, so that a server shrinks back once a
+  // burst of clients has gone.
+  ::malloc_trim(0);
   oplog::setThreadFields({});
   if (events_ && t->id != 0) events_->objectDestroyed(t->session, t->id, cls);
   live_.release();
