@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <system_error>
+#include <thread>
 
 #include "platform/remoting/endpoint.h"
 #include "platform/remoting/hresults.h"
@@ -64,6 +66,12 @@ struct Client::Impl {
   std::unique_ptr<grpc::ClientReader<v1::SessionEvent>> sessionReader;
   std::string session;
   std::atomic<bool> closed{false};
+  // Blocks reading the session stream until it ends. gRPC's synchronous
+  // client polls its connection only while a call waits, so without a
+  // pending read an idle client would leave the server's pings unanswered
+  // and lose its session. Ended by cancelling sessionContext; joined before
+  // the stream is finished.
+  std::thread sessionWatch;
 
   void prepare(grpc::ClientContext& ctx) const {
     if (!options.token.empty())
@@ -116,6 +124,16 @@ Client::Client(ClientOptions options) : impl_(std::make_unique<Impl>()) {
                                   text::wideToUtf8(e.description));
   }
   c.session = event.session_id();
+  try {
+    c.sessionWatch = std::thread([&c] {
+      v1::SessionEvent next;
+      while (c.sessionReader->Read(&next)) {
+      }
+    });
+  } catch (const std::system_error& e) {
+    close();
+    throw ComError(E_OUTOFMEMORY, std::string("Cannot start the thread that watches the session: ") + e.what());
+  }
 }
 
 Client::~Client() { close(); }
@@ -131,6 +149,7 @@ void Client::close() {
   ctx.set_deadline(std::chrono::system_clock::now() + std::chrono::seconds(5));
   (void)c.stub->CloseSession(&ctx, req, &reply);  // the stream's end releases all the same
   c.sessionContext.TryCancel();
+  if (c.sessionWatch.joinable()) c.sessionWatch.join();
   (void)c.sessionReader->Finish();
 }
 

@@ -23,7 +23,9 @@ struct ClientOptions {
   bool tls = false;        // TLS, trusting tlsCaFile or the system's roots
   std::string tlsCaFile;   // PEM roots to trust; implies TLS
   size_t maxMessageBytes = 64u << 20;
-  int keepAliveMs = 2000;
+  // The client pings a silent connection this often and gives the server
+  // as long again to answer, so that it notices a server that went away.
+  int keepAliveMs = 10000;
   std::string clientName;
 
   // RVZ_ENDPOINT, RVZ_TOKEN, RVZ_TLS_CA (a trust file, which turns TLS on)
@@ -67,7 +69,10 @@ struct TypeInfo {
 class Client {
  public:
   // Connects and opens the session; throws ComError when the server cannot
-  // be reached or refuses the client (its status says which).
+  // be reached or refuses the client (its status says which). A thread of
+  // the client reads the session stream for as long as the session lives,
+  // which keeps the connection answering the server's keep-alive pings
+  // while the program makes no call.
   explicit Client(ClientOptions options);
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;

@@ -49,7 +49,12 @@ struct ServerConfig {
   std::string token;        // when set, every request must carry it
   size_t maxMessageBytes = kDefaultMaxMessageBytes;
   size_t maxObjectsPerClient = kDefaultMaxObjectsPerClient;
-  int keepAliveMs = 2000;   // a silent client is pinged this often, and dropped after as long again
+  // A connection silent this long is pinged, and dropped when the answer
+  // does not come within the timeout: a hung peer's session ends within
+  // their sum. A peer that dies is seen at once by its closed connection;
+  // the pings are only for peers that hang or vanish from the network.
+  int keepAliveMs = 10000;
+  int keepAliveTimeoutMs = 10000;
 
   // Reads the environment and checks the result; throws ComError
   // (E_INVALIDARG) naming the variable that is wrong.

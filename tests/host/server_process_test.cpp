@@ -137,13 +137,14 @@ class ServerProcess : public ::testing::Test {
     return procs_.back();
   }
 
-  // Runs quib with the server's environment; its standard output.
-  std::string quib(const std::string& args, int* rc = nullptr, fs::path home = {}) {
+  // Runs quib with the server's environment, cut off after `limitSeconds`;
+  // its standard output.
+  std::string quib(const std::string& args, int* rc = nullptr, fs::path home = {}, int limitSeconds = 20) {
     if (home.empty()) home = home_;
     std::string cmd;
     for (auto& v : env(home)) cmd += v + " ";
     fs::path out = root_ / "quib.out";
-    cmd += "timeout 20 " + kQuib.string() + " " + args + " > " + out.string() + " 2>&1";
+    cmd += "timeout " + std::to_string(limitSeconds) + " " + kQuib.string() + " " + args + " > " + out.string() + " 2>&1";
     int r = std::system(cmd.c_str());
     if (rc) *rc = WIFEXITED(r) ? WEXITSTATUS(r) : -1;
     return slurp(out);
@@ -719,6 +720,23 @@ TEST_F(ServerProcess, AggregationIsRefusedAndAKilledClientsObjectsAreReleased) {
   EXPECT_FALSE(q.ended());
   ::kill(std::stoi(slurp(root_ / "quib.pid")), SIGKILL);
   EXPECT_TRUE(waitFor([&] { return q.ended(); }, 15s)) << "the killed client's object was not released";
+}
+
+// A live client that makes no call for a minute keeps its session: its
+// connection answers the server's keep-alive pings meanwhile, and the
+// object it holds keeps a platform-started server running.
+TEST_F(ServerProcess, AnIdleClientKeepsItsObjectsForAMinute) {
+  auto& p = start(kServer, {"-Embedding"});
+  ASSERT_TRUE(waitServing(p));
+  int rc = 0;
+  auto out = quib("run " + script("idle.json", R"([{"create":"Quib.datas","as":"d"},{"sleep":60},
+      {"call":"d","method":"GetServerDate","args":[]},{"release":"d"}])"),
+                  &rc, {}, 90);
+  EXPECT_EQ(rc, 0) << out;
+  EXPECT_EQ(out.rfind("{\"ok\":true}\n{\"ok\":true}\n{\"ok\":true,\"result\":\"", 0), 0u) << out;
+  EXPECT_FALSE(p.ended() && p.exitCode() != 0);
+  // Its release was the last one: the server it kept running ends now.
+  EXPECT_TRUE(waitEnded(p));
 }
 
 // The report service through the server: a report object created before

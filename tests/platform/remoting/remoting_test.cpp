@@ -406,6 +406,25 @@ TEST(RemoteObjects, KilledClientIsReleasedWithinSeconds) {
   EXPECT_TRUE(eventually([&] { return s.runtime->sessionCount() == 0; }));
 }
 
+// The server pings a silent connection after 200 ms and gives up after a
+// second more; a client that makes no call for longer still answers (its
+// session stream is being read), so its session and object stay.
+TEST(RemoteObjects, AnIdleClientAnswersPingsAndKeepsItsSession) {
+  ServerConfig config = TestServer::defaultConfig();
+  config.keepAliveMs = 200;
+  config.keepAliveTimeoutMs = 1000;
+  TestServer s(config);
+  auto c = s.connect();
+  ObjectRef o = create(*c, "Test.Echo");
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_EQ(s.runtime->sessionCount(), 1u);
+  EXPECT_EQ(s.runtime->objectCount(), 1u);
+  call(*c, o, kThreadId, {});
+  c.reset();  // ends the stream's reader thread and the session
+  EXPECT_TRUE(eventually([&] { return s.runtime->sessionCount() == 0; }));
+  EXPECT_EQ(s.tracker->destroyedCount(), 1);
+}
+
 TEST(RemoteObjects, DisconnectedObjectFailsItsClientNotTheServer) {
   TestServer s;
   auto c = s.connect();
