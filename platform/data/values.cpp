@@ -531,8 +531,75 @@ BoundValue toBoundValue(const Variant& v, FieldKind hint) {
 
 namespace {
 
+[[noreturn]] void typeMismatch() { throw DataError::engine(kErrTypeMismatch, std::string(kTypeMismatchText)); }
+[[noreturn]] void numericOverflow() {
+  throw DataError::engine(kErrNumericOverflow, std::string(kNumericOverflowText));
+}
+
+// The number a value gives for a numeric column; text that is no number
+// does not fit.
+double numberFor(const Variant& v) {
+  try {
+    return v.toDouble();
+  } catch (const VariantError&) {
+    typeMismatch();
+  }
+}
+
+// The whole number a value gives for an integer column of the kind, rounded
+// half to even and checked against the kind's range.
+int64_t integerFor(const Variant& v, FieldKind kind) {
+  if (v.vt() == VT_BSTR) numberFor(v);  // text that is no number is a mismatch, not an overflow
+  int64_t n = 0;
+  try {
+    n = v.toInt64();
+  } catch (const VariantError&) {
+    numericOverflow();
+  }
+  int64_t lo = std::numeric_limits<int64_t>::min(), hi = std::numeric_limits<int64_t>::max();
+  switch (kind) {
+    case FieldKind::SmallInt: lo = std::numeric_limits<int16_t>::min(), hi = std::numeric_limits<int16_t>::max(); break;
+    case FieldKind::Word: lo = 0, hi = std::numeric_limits<uint16_t>::max(); break;
+    case FieldKind::Integer:
+    case FieldKind::AutoInc: lo = std::numeric_limits<int32_t>::min(), hi = std::numeric_limits<int32_t>::max(); break;
+    default: break;
+  }
+  if (n < lo || n > hi) numericOverflow();
+  return n;
+}
+
 BoundValue boundValueOf(const Variant& v, FieldKind hint) {
   BoundValue b;
+  // Conversions to the column's kind: SQLite would store any value in any
+  // column, and a value its column cannot give back makes the whole table
+  // unreadable.
+  if (!v.isArray() && !v.isEmptyOrNull() && v.vt() != VT_ERROR && v.vt() != VT_BOOL) {
+    if (isIntegerKind(hint)) {
+      b.cls = StorageClass::Integer;
+      b.i = integerFor(v, hint);
+      return b;
+    }
+    if (hint == FieldKind::Boolean && v.vt() != VT_BSTR) {
+      b.cls = StorageClass::Integer;
+      b.i = numberFor(v) != 0 ? -1 : 0;
+      return b;
+    }
+    if ((hint == FieldKind::Float || hint == FieldKind::BCD || hint == FieldKind::Currency) &&
+        (v.vt() == VT_BSTR || v.vt() == VT_DATE)) {
+      double d = numberFor(v);
+      if (hint == FieldKind::Float) {
+        b.cls = StorageClass::Real;
+        b.r = d;
+      } else if (std::nearbyint(d) == d && std::fabs(d) < 9007199254740992.0) {
+        b.cls = StorageClass::Integer;
+        b.i = static_cast<int64_t>(d);
+      } else {
+        b.cls = StorageClass::Real;
+        b.r = d;
+      }
+      return b;
+    }
+  }
   if (v.isArray()) {
     if (v.type() == VT_UI1) {
       const auto& bytes = v.arrayValue().byteData();
@@ -604,18 +671,19 @@ BoundValue boundValueOf(const Variant& v, FieldKind hint) {
         if (isDateKind(hint)) {
           std::string utf8 = text::wideToUtf8(v.bstrValue());
           auto d = parseDateLiteral(utf8);
-          if (d) {
-            setDate(*d);
-            return b;
-          }
+          if (!d) typeMismatch();
+          setDate(*d);
+          return b;
         } else if (hint == FieldKind::Boolean) {
+          bool yes = false;
           try {
-            b.cls = StorageClass::Integer;
-            b.i = v.toBool() ? -1 : 0;
-            return b;
+            yes = v.toBool();
           } catch (const VariantError&) {
-            // bound as the text it is; the database decides
+            typeMismatch();
           }
+          b.cls = StorageClass::Integer;
+          b.i = yes ? -1 : 0;
+          return b;
         }
         b.cls = StorageClass::Text;
         b.bytes = text::wideToUtf8(v.bstrValue());

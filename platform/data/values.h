@@ -3,6 +3,7 @@
 // and the stored text form of date-times.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,13 +30,27 @@ namespace rvz::data {
 // throws DataError (kErrValue) naming the column.
 Variant cellToVariant(const ColumnInfo& column, const Cell& cell);
 
+// Jet's refusals of a value its column cannot hold: text that is no number
+// for a numeric or yes/no column, no date for a date column; a number beyond
+// the range of an integer column.
+inline constexpr int32_t kErrTypeMismatch = 3464;
+inline constexpr std::string_view kTypeMismatchText = "Data type mismatch in criteria expression.";
+inline constexpr int32_t kErrNumericOverflow = 3349;
+inline constexpr std::string_view kNumericOverflowText = "Numeric field overflow.";
+
 // The value to bind for a parameter: Empty, Null and error values -> NULL;
 // BOOL -> -1/0; integers -> integer; R4/R8 -> real; CY and DECIMAL -> integer
 // when the value is whole, real otherwise; DATE -> text "YYYY-MM-DD HH:MM:SS";
-// BSTR -> UTF-8 text; byte arrays -> bytes. The hint adjusts what the value
-// alone does not tell: a Boolean hint writes -1/0, a date hint turns numbers
-// and date texts into the stored date text. Throws DataError for arrays other
-// than byte arrays.
+// BSTR -> UTF-8 text; byte arrays -> bytes. The hint is the kind of the
+// column the value goes to, and the value is converted to it as Jet converts:
+// a Boolean hint writes -1/0 (text "True"/"False" or a number); an integer
+// hint writes an integer (numeric text and reals rounded half to even, dates
+// as serial numbers); Float, BCD and Currency hints write numbers (numeric
+// text, dates as serial numbers); a date hint turns numbers and date texts
+// into the stored date text. A value the hint's kind cannot hold throws
+// DataError kErrTypeMismatch, a number beyond an integer kind's range
+// kErrNumericOverflow, so that a column never stores what it cannot give
+// back. Throws DataError for arrays other than byte arrays.
 BoundValue toBoundValue(const Variant& value, FieldKind hint = FieldKind::Unknown);
 
 // Stored date-time text "YYYY-MM-DD HH:MM:SS" of a date serial number,

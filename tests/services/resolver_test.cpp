@@ -256,6 +256,42 @@ TEST_F(MaxErrors, BelowMinusOneStopsAfterTheFirstRecord) {
   EXPECT_EQ(count("select count(*) from MenuStrict"), 0);
 }
 
+// A Null key fails its own record, as in Jet; the others are committed and
+// the table stays readable.
+TEST_F(Resolving, ANullKeyFailsItsRecordOnly) {
+  company({"create table Typed (mName ANSIVARCHAR(30), mCaption ANSIVARCHAR(50), mLevel LONG, mIndex LONG, "
+           "mIsParent YESNO, CONSTRAINT PK_Typed PRIMARY KEY (mIndex))"});
+  TDatas d;
+  const std::u16string sql = u"select * from Typed order by mIndex";
+  auto p = packets::materialize(decoded(fetch(d, u"pAppMenu", 0, 1, sql).packet));
+  ASSERT_EQ(p.columns.size(), 5u);
+  auto row = [](Cell level, Cell index, Cell parent) {
+    return packets::Record{RowStatus::Inserted, {Cell::of(Variant(u"m")), Cell::null(), level, index, parent}};
+  };
+  auto of = [](Variant v) { return Cell::of(std::move(v)); };
+  std::vector<packets::Record> recs = {
+      row(of(Variant(12)), of(Variant(2)), of(Variant(true))),
+      row(of(Variant(4)), Cell::null(), Cell::null()),
+      row(of(Variant(7)), of(Variant(5)), of(Variant(false))),
+  };
+  fetch(d, u"pAppMenu", 0, 2);
+  int32_t n = 0;
+  auto errs = errorsOf(apply(d, u"pAppMenu", delta(p, recs), -1, n));
+  EXPECT_EQ(n, 1);
+  ASSERT_EQ(errs.size(), 1u);
+  EXPECT_EQ(errs[0].recordNo, 2);  // a key is never Null
+  EXPECT_NE(errs[0].message.find(u"NOT NULL"), std::u16string::npos);
+  EXPECT_EQ(errs[0].response, packets::kResponseSkip);
+
+  auto rows = packets::materialize(decoded(fetch(d, u"pAppMenu", -1, 1, sql).packet));
+  ASSERT_EQ(rows.records.size(), 2u);
+  const auto& two = rows.records[0].cells;
+  EXPECT_EQ(two[3].value.toInt32(), 2);
+  EXPECT_EQ(two[2].value.toInt32(), 12);
+  EXPECT_TRUE(two[4].value.boolValue());
+  EXPECT_EQ(rows.records[1].cells[2].value.toInt32(), 7);
+}
+
 TEST_F(Resolving, TableNameFromTheDeltaOrTheCurrentCommandText) {
   company({"create table OtherLog (uName ANSIVARCHAR(20), cName ANSIVARCHAR(20), CZ ANSIVARCHAR(30), RQ DATETIME, "
            "SJ ANSIVARCHAR(5))"});

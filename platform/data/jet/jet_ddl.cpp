@@ -154,6 +154,7 @@ struct ColumnOut {
   bool counter = false;
   std::string name;                      // lower case, to match key columns
   size_t primaryKeyAt = std::string::npos;  // where " PRIMARY KEY" stands in sql
+  bool notNull = false;                     // NOT NULL written
 };
 
 std::string lowerName(const Name& n) {
@@ -179,6 +180,7 @@ ColumnOut columnDefinition(Parser& p, Emitter& e, bool forAlter) {
     if (p.acceptWord("NOT")) {
       p.expectWord("NULL");
       c.sql += constraintName + " NOT NULL";
+      c.notNull = true;
     } else if (p.acceptWord("NULL")) {
       c.sql += constraintName + " NULL";
     } else if (p.acceptWord("PRIMARY")) {
@@ -261,11 +263,25 @@ std::string createTable(Parser& p, Emitter& e) {
       std::count_if(columns.begin(), columns.end(), [](const ColumnOut& c) { return c.counter; }) > 1)
     p.fail("a table has at most one counter column");
 
+  // A key column of Jet never holds Null; SQLite lets Null into a primary
+  // key that is not the rowid, so the key's columns are made NOT NULL.
+  auto requireValue = [](ColumnOut& c) {
+    if (!c.notNull && !c.counter) c.sql += " NOT NULL";
+    c.notNull = true;
+  };
+  if (counter == columns.end())
+    for (const TableConstraint& tc : constraints)
+      if (tc.kind == "PRIMARY KEY")
+        for (ColumnOut& c : columns)
+          if (std::find(tc.keyColumns.begin(), tc.keyColumns.end(), c.name) != tc.keyColumns.end()) requireValue(c);
+
   std::string sql = "CREATE TABLE " + table + " (";
   bool first = true;
   for (ColumnOut& c : columns) {
-    if (counter != columns.end() && !c.counter && c.primaryKeyAt != std::string::npos)
-      c.sql.replace(c.primaryKeyAt, 12, " UNIQUE");  // the counter holds the key
+    if (c.primaryKeyAt != std::string::npos) {
+      if (counter != columns.end() && !c.counter) c.sql.replace(c.primaryKeyAt, 12, " UNIQUE");  // the counter holds the key
+      else requireValue(c);
+    }
     sql += (first ? "" : ", ") + c.sql;
     first = false;
   }

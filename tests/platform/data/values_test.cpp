@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/data/data_error.h"
+#include "platform/text/text.h"
 
 namespace rvz::data {
 namespace {
@@ -154,12 +155,84 @@ TEST(BoundValuesTest, VariantsBindByTheStorageConventions) {
   EXPECT_DOUBLE_EQ(bound(Variant::decimal(Decimal::parse("12.5"))).r, 12.5);
   EXPECT_EQ(bound(Variant::date(DateTime{2008, 8, 30, 14, 25, 0, 0})).bytes, "2008-08-30 14:25:00");
   EXPECT_EQ(bound(Variant(u"8/30/2008"), FieldKind::DateTime).bytes, "2008-08-30 00:00:00");
-  EXPECT_EQ(bound(Variant(u"not a date"), FieldKind::DateTime).bytes, "not a date");
   EXPECT_EQ(bound(Variant(39690.0), FieldKind::Date).bytes, "2008-08-30 00:00:00");
   EXPECT_EQ(bound(Variant(u"中文")).bytes, "中文");
   EXPECT_EQ(bound(Variant(SafeArray::bytes({0, 1}))).cls, StorageClass::Blob);
   EXPECT_EQ(bound(Variant(SafeArray::bytes({0, 1}))).bytes, std::string("\0\1", 2));
   EXPECT_THROW(bound(Variant(SafeArray::variants({Variant(1)}))), DataError);
+}
+
+// A value bound for a column is converted to the column's kind, as Jet
+// converts it, so that what is stored can be read back.
+TEST(BoundValuesTest, ValuesAreConvertedToTheColumnsKind) {
+  struct Case {
+    Variant value;
+    FieldKind kind;
+    StorageClass cls;
+    int64_t i;
+    double r;
+  } cases[] = {
+      {Variant(u"12"), FieldKind::Integer, StorageClass::Integer, 12, 0},
+      {Variant(u" -7 "), FieldKind::SmallInt, StorageClass::Integer, -7, 0},
+      {Variant(u"2.5"), FieldKind::Integer, StorageClass::Integer, 2, 0},  // half to even
+      {Variant(u"3.5"), FieldKind::LargeInt, StorageClass::Integer, 4, 0},
+      {Variant(2.5), FieldKind::Integer, StorageClass::Integer, 2, 0},
+      {Variant::cy(Currency{125000}), FieldKind::Integer, StorageClass::Integer, 12, 0},
+      {Variant::date(DateTime{2008, 8, 30, 0, 0, 0, 0}), FieldKind::Integer, StorageClass::Integer, 39690, 0},
+      {Variant(true), FieldKind::Integer, StorageClass::Integer, -1, 0},
+      {Variant(u"1.25"), FieldKind::Float, StorageClass::Real, 0, 1.25},
+      {Variant(u"3"), FieldKind::Float, StorageClass::Real, 0, 3},
+      {Variant(u"12"), FieldKind::BCD, StorageClass::Integer, 12, 0},
+      {Variant(u"12.5"), FieldKind::Currency, StorageClass::Real, 0, 12.5},
+      {Variant::date(DateTime{2008, 8, 30, 12, 0, 0, 0}), FieldKind::Float, StorageClass::Real, 0, 39690.5},
+      {Variant(u"false"), FieldKind::Boolean, StorageClass::Integer, 0, 0},
+      {Variant(u"-1"), FieldKind::Boolean, StorageClass::Integer, -1, 0},
+      {Variant(0.5), FieldKind::Boolean, StorageClass::Integer, -1, 0},
+      {Variant::cy(Currency{0}), FieldKind::Boolean, StorageClass::Integer, 0, 0},
+      {Variant(12), FieldKind::WideString, StorageClass::Integer, 12, 0},  // a text column gives its text back
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(kindName(c.kind)) + " from " + text::wideToUtf8(c.value.toText()));
+    BoundValue b = toBoundValue(c.value, c.kind);
+    ASSERT_EQ(b.cls, c.cls);
+    if (c.cls == StorageClass::Integer) EXPECT_EQ(b.i, c.i);
+    else EXPECT_DOUBLE_EQ(b.r, c.r);
+    EXPECT_EQ(b.kind, c.kind);
+  }
+  EXPECT_EQ(toBoundValue(Variant(u"abc"), FieldKind::WideString).bytes, "abc");
+  EXPECT_EQ(toBoundValue(Variant::null(), FieldKind::Integer).cls, StorageClass::Null);
+}
+
+TEST(BoundValuesTest, ValuesTheColumnCannotHoldAreRefused) {
+  struct Case {
+    Variant value;
+    FieldKind kind;
+    int32_t number;
+    std::string_view text;
+  } cases[] = {
+      {Variant(u"abc"), FieldKind::Integer, kErrTypeMismatch, kTypeMismatchText},
+      {Variant(u""), FieldKind::LargeInt, kErrTypeMismatch, kTypeMismatchText},
+      {Variant(u"12abc"), FieldKind::SmallInt, kErrTypeMismatch, kTypeMismatchText},
+      {Variant(u"x"), FieldKind::Boolean, kErrTypeMismatch, kTypeMismatchText},
+      {Variant(u"x"), FieldKind::Float, kErrTypeMismatch, kTypeMismatchText},
+      {Variant(u"1,5"), FieldKind::BCD, kErrTypeMismatch, kTypeMismatchText},
+      {Variant(u"not a date"), FieldKind::DateTime, kErrTypeMismatch, kTypeMismatchText},
+      {Variant(u"2008-13-01"), FieldKind::Date, kErrTypeMismatch, kTypeMismatchText},
+      {Variant(40000), FieldKind::SmallInt, kErrNumericOverflow, kNumericOverflowText},
+      {Variant(-1), FieldKind::Word, kErrNumericOverflow, kNumericOverflowText},
+      {Variant(u"3000000000"), FieldKind::Integer, kErrNumericOverflow, kNumericOverflowText},
+      {Variant(1e19), FieldKind::LargeInt, kErrNumericOverflow, kNumericOverflowText},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(kindName(c.kind)) + " from " + text::wideToUtf8(c.value.toText()));
+    try {
+      toBoundValue(c.value, c.kind);
+      ADD_FAILURE() << "accepted";
+    } catch (const DataError& e) {
+      EXPECT_EQ(e.number(), c.number);
+      EXPECT_EQ(e.what(), std::string(c.text));
+    }
+  }
 }
 
 }  // namespace

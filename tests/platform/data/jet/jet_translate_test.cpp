@@ -100,6 +100,12 @@ TEST(JetTranslate, DdlStatements) {
        "D DATETIME DEFAULT '2008-08-30 00:00:00', N LONG DEFAULT -1)"},
       {"create table [My T] ([ID] counter primary key, [B] long primary key)",
        "CREATE TABLE \"My T\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, \"B\" long UNIQUE)"},
+      // Key columns never hold Null: SQLite would let Null into a key that is not the rowid.
+      {"CREATE TABLE T (A LONG, B TEXT(5) NOT NULL, C LONG, CONSTRAINT PK PRIMARY KEY (A, B))",
+       "CREATE TABLE T (A LONG NOT NULL, B TEXT(5) COLLATE NOCASE NOT NULL, C LONG, CONSTRAINT PK PRIMARY KEY (A, B))"},
+      {"create table T (K text(10) primary key, V double)",
+       "CREATE TABLE T (K text(10) COLLATE NOCASE PRIMARY KEY NOT NULL, V double)"},
+      {"create table T (K long not null primary key)", "CREATE TABLE T (K long NOT NULL PRIMARY KEY)"},
       {"CREATE TABLE T (A LONG, B TEXT(5) WITH COMPRESSION, D DATETIME DEFAULT Now(), "
        "CONSTRAINT FK FOREIGN KEY (A) REFERENCES U (ID) ON DELETE CASCADE)",
        "CREATE TABLE T (A LONG, B TEXT(5) COLLATE NOCASE, D DATETIME DEFAULT (datetime('now', 'localtime')), "
