@@ -386,14 +386,17 @@ std::string translateDdl(Parser& p, Emitter& e) {
   std::string table = e.namePath(p.parseNamePath("a table name"));
   if (p.acceptWord("ADD")) {
     if (p.isWord("CONSTRAINT") || p.isWord("PRIMARY") || p.isWord("UNIQUE") || p.isWord("FOREIGN"))
-      p.fail("ALTER TABLE ... ADD of a constraint is not translated");
+      p.fail(e.target() == Target::Sqlite ? "SQLite cannot add a constraint to a table"
+                                          : "ALTER TABLE ... ADD of a constraint is not translated");
     p.acceptWord("COLUMN");
     ColumnOut c = columnDefinition(p, e, true);
     p.expectEnd();
     return "ALTER TABLE " + table + " ADD COLUMN " + c.sql;
   }
   if (p.acceptWord("DROP")) {
-    if (p.isWord("CONSTRAINT")) p.fail("ALTER TABLE ... DROP of a constraint is not translated");
+    if (p.isWord("CONSTRAINT"))
+      p.fail(e.target() == Target::Sqlite ? "SQLite cannot drop a constraint of a table"
+                                          : "ALTER TABLE ... DROP of a constraint is not translated");
     p.acceptWord("COLUMN");
     Name column = p.parseName("a column name");
     p.expectEnd();
