@@ -175,6 +175,17 @@ class AgainstTheServer(unittest.TestCase):
         self.assertEqual(self.datas.ids_of_names("as_getrecords", "COUNT"), [20000001, 1])
         self.assertGreater(len(self.fetch().rows), 0)
 
+    def test_a_closed_session_and_a_missing_server_fail_in_bounded_time(self):
+        s = self.Session(self.endpoint, token="")
+        d = s.create("Quib.DatasBb")
+        s.close()
+        with self.assertRaises(self.ComError) as caught:
+            d.invoke("AS_GetProviderNames")
+        self.assertEqual(caught.exception.hresult, 0x80010108)
+        with self.assertRaises(self.ComError) as caught:
+            self.Session(f"127.0.0.1:{free_port()}", token="", connect_timeout=0.5)
+        self.assertEqual(caught.exception.hresult, 0x800706BA)
+
     def test_reflection_lists_the_service_and_serves_its_file(self):
         # Raw reflection requests (grpc.reflection.v1alpha), so that no
         # reflection package is needed: field 7 list_services, field 4
