@@ -10,11 +10,11 @@ __path__ = extend_path(__path__, __name__)
 
 from .variant import EMPTY, OleDate, SafeArray, Typed, VariantError, decode_variant, encode_variant  # noqa: E402
 from .packet import (Column, Delta, NOT_FETCHED, Packet, PacketError, Row, UNCHANGED,  # noqa: E402
-                     decode_packet, encode_packet, read_error_packet)
+                     decode_packet, encode_packet, read_error_packet, row_packet)
 
 __all__ = ["EMPTY", "OleDate", "SafeArray", "Typed", "VariantError", "decode_variant", "encode_variant", "Column",
            "Delta", "NOT_FETCHED", "Packet", "PacketError", "Row", "UNCHANGED", "decode_packet", "encode_packet",
-           "read_error_packet", "Session", "RemoteObject", "ComError", "Reply"]
+           "read_error_packet", "row_packet", "Session", "RemoteObject", "ComError", "Reply"]
 
 
 def __getattr__(name):

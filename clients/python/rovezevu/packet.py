@@ -599,6 +599,14 @@ class Delta:
         return encode_packet(self.packet)
 
 
+def row_packet(source, row):
+    """A row packet for AS_RowRequest: the columns of the packet the row was
+    read from and the row as read (a Row or its index in source)."""
+    d = Delta(source)
+    d.packet.rows.append(Row(ORIGINAL, d._as_read(row).values))
+    return d.packet
+
+
 class ErrorRecord:
     """One failed record of an error packet: record_no is the position of the
     record's first row in the delta, from 1; response 1 skipped, 2 aborted;

@@ -128,6 +128,20 @@ class AgainstTheServer(unittest.TestCase):
                 decoded += 1
         self.assertGreater(decoded, 150)
 
+    def test_row_requests_fill_in_memos_and_whole_records(self):
+        p = self.fetch("pAppSelect")
+        memo = p.column_index("DATASELECT")
+        self.assertIs(p.rows[0].values[memo], pk.NOT_FETCHED)
+        row = pk.row_packet(p, 0)
+        blobs = decode_packet(self.datas.invoke("AS_RowRequest", "pAppSelect", encode_packet(row), 2, EMPTY).result)
+        self.assertIsInstance(blobs.rows[0].values[memo], str)
+        self.assertEqual(blobs.rows[0].values[:memo], p.rows[0].values[:memo])
+        # The record bit locates by the key columns and fills in every column.
+        row.rows[0].values = [v if c.flags & pk.PF_IN_KEY else None for c, v in zip(p.columns, p.rows[0].values)]
+        whole = decode_packet(self.datas.invoke("AS_RowRequest", "pAppSelect", encode_packet(row), 1, EMPTY).result)
+        self.assertEqual(whole.rows[0].values[memo], blobs.rows[0].values[memo])
+        self.assertEqual(whole.rows[0].values[:memo], p.rows[0].values[:memo])
+
     def test_insert_and_a_failed_delete_are_reported_by_record_number(self):
         p = self.fetch()
         delta = Delta(p)
