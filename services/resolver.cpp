@@ -12,6 +12,7 @@
 #include "platform/packets/server_fields.h"
 #include "services/delta.h"
 #include "services/provider.h"
+#include "services/rows_written.h"
 #include "services/update_table.h"
 
 namespace rvz::services {
@@ -75,6 +76,7 @@ class Resolution {
   }
 
   int32_t errorCount = 0;
+  RowsWritten written;  // by the statements run so far and still in the transaction
 
   void run() {
     for (const auto& rec : delta_.changes()) {
@@ -205,9 +207,11 @@ class Resolution {
       if (tx_) tx_->rollback();
       else cn_.rollback();
       tooMany_ = true;
+      written = {};
       throw std::runtime_error(std::string(kTooManyText));
     }
     if (rows < 1) throw std::runtime_error(std::string(kNotFoundText));
+    written.count(r.status);
   }
 
   // The database's current values of the located columns, when a key-only
@@ -305,8 +309,14 @@ Variant Resolver::apply(const Variant& deltaVariant, int32_t maxErrors, int32_t&
   res.run();
   Variant out = res.result();
   if (tx && tx->active()) {
-    if (maxErrors == -1 || res.errorCount <= maxErrors) tx->commit();
-    else tx->rollback();
+    if (maxErrors == -1 || res.errorCount <= maxErrors) {
+      tx->commit();
+      addRowsWritten(res.written);
+    } else {
+      tx->rollback();
+    }
+  } else if (!tx) {
+    addRowsWritten(res.written);  // in the caller's transaction
   }
   errorCount = res.errorCount;
   return out;

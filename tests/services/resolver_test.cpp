@@ -5,6 +5,7 @@
 #include "platform/packets/error_packet.h"
 #include "platform/packets/materialized.h"
 #include "services/resolver.h"
+#include "services/rows_written.h"
 #include "services/update_table.h"
 #include "service_test_support.h"
 
@@ -216,6 +217,21 @@ class MaxErrors : public Resolving {
     errs = errorsOf(apply(d, u"pAppMenu", delta(p, recs), maxErrors, n));
   }
 };
+
+// Rows written count once kept: a rolled-back call adds none, a committed
+// one adds the rows of its successful records only.
+TEST_F(MaxErrors, RowsWrittenCountOnlyWhatIsCommitted) {
+  int32_t n = 0;
+  std::vector<packets::ErrorRecord> errs;
+  const RowsWritten before = rowsWrittenSoFar();
+  run(0, {3}, n, errs);
+  EXPECT_EQ(rowsWrittenSoFar().inserted, before.inserted);
+  company({"drop table MenuStrict"});
+  run(-1, {2, 4}, n, errs);
+  EXPECT_EQ(rowsWrittenSoFar().inserted, before.inserted + 3);
+  EXPECT_EQ(rowsWrittenSoFar().updated, before.updated);
+  EXPECT_EQ(rowsWrittenSoFar().deleted, before.deleted);
+}
 
 TEST_F(MaxErrors, ZeroStopsAtTheFirstFailureAndRollsBack) {
   int32_t n = 0;
