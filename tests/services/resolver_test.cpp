@@ -114,6 +114,34 @@ TEST_F(Resolving, StatementFormsOfAppUser) {
   EXPECT_TRUE(sent_.empty());
 }
 
+// A client that copies a fetched row into its modification sends the memo
+// it never fetched with the not-fetched mark: that keeps the stored memo.
+TEST_F(Resolving, AMemoNeverFetchedKeepsItsValueWhenTheRowChanges) {
+  company({"create table M (ID LONG, MC TEXT(10), BZ MEMO, CONSTRAINT PK_M PRIMARY KEY (ID))",
+           "insert into M (ID, MC, BZ) values (1, 'a', 'a long remark')"});
+  TDatas d;
+  auto p = packets::materialize(decoded(fetch(d, u"pTmp", -1, 1, u"select * from M").packet));
+  ASSERT_EQ(p.records.size(), 1u);
+  ASSERT_EQ(p.records[0].cells[2].state, packets::ValueState::NotFetched);
+  packets::Record mod = p.records[0];
+  mod.status = RowStatus::Modified;
+  mod.cells[1] = Cell::of(Variant(u"b"));
+  watch(d);
+  int32_t n = -1;
+  auto r = apply(d, u"pTmp", delta(p, {p.records[0], mod}), -1, n);
+  EXPECT_TRUE(r.isNull());
+  EXPECT_EQ(n, 0);
+  ASSERT_EQ(sent_.size(), 1u);
+  EXPECT_EQ(sent_[0].find("BZ"), std::string::npos) << sent_[0];
+  EXPECT_EQ(count("select count(*) from M where MC = 'b' and BZ = 'a long remark'"), 1);
+
+  // In an inserted row the mark has nothing to keep: the memo is null.
+  packets::Record ins{RowStatus::Inserted, {Cell::of(Variant(2)), Cell::of(Variant(u"c")), Cell::notFetched()}};
+  r = apply(d, u"pTmp", delta(p, {ins}), -1, n);
+  EXPECT_EQ(n, 0);
+  EXPECT_EQ(count("select count(*) from M where ID = 2 and BZ is null"), 1);
+}
+
 TEST_F(Resolving, WhereAllLocatesByEveryWhereColumnAndNullsByIsNull) {
   company({"insert into Appselect (DATASET, FIELDNAME, AUTOUPDATE, DATASELECT) values ('Kh', 'MC', True, 'x')"});
   TDatas d;
