@@ -10,6 +10,7 @@
 #include "platform/packets/error_packet.h"
 #include "platform/packets/packet_writer.h"
 #include "platform/packets/server_fields.h"
+#include "platform/text/text.h"
 #include "services/delta.h"
 #include "services/provider.h"
 #include "services/rows_written.h"
@@ -73,6 +74,7 @@ class Resolution {
       : provider_(p), delta_(d), cn_(p.dataset().connection()), table_(std::move(table)), maxErrors_(maxErrors),
         tx_(tx) {
     errors_.emplace(d.packet().columns());
+    describeTable();
   }
 
   int32_t errorCount = 0;
@@ -130,8 +132,43 @@ class Resolution {
     return false;
   }
 
-  data::Parameter param(size_t c, Variant v) const {
-    return data::Parameter::of(std::move(v), kindOfColumn(delta_.packet().columns()[c]));
+  // The update table's own columns, matched to the delta's by name. Values
+  // are converted by these, not by the types a delta declares: a delta that
+  // calls a LONG column text must not store text in it. A table the database
+  // cannot describe leaves the delta's types; its statements then fail with
+  // the database's reason.
+  void describeTable() {
+    tableColumns_.resize(delta_.columns().size());
+    if (!table_) return;
+    std::vector<data::ColumnInfo> cols;
+    try {
+      cols = cn_.tableColumns(*table_);
+    } catch (const std::exception&) {
+      return;
+    }
+    for (size_t c = 0; c < delta_.columns().size(); ++c)
+      for (const auto& tc : cols)
+        if (text::equalsNoCaseAscii(tc.name, delta_.columns()[c].statementName)) {
+          tableColumns_[c] = tc;
+          break;
+        }
+  }
+
+  data::FieldKind kindOf(size_t c) const {
+    const auto& tc = tableColumns_[c];
+    if (tc && tc->kind != data::FieldKind::Unknown) return tc->kind;
+    return kindOfColumn(delta_.packet().columns()[c]);
+  }
+
+  data::Parameter param(size_t c, Variant v) const { return data::Parameter::of(std::move(v), kindOf(c)); }
+
+  // A value written to a column of the table's primary key is never Null,
+  // as in Jet, also where the table's definition does not say NOT NULL.
+  data::Parameter written(size_t c, Variant v) const {
+    const auto& tc = tableColumns_[c];
+    if (tc && tc->key && tc->kind != data::FieldKind::AutoInc && v.isEmptyOrNull())
+      throw data::DataError::engine(data::kErrNullKey, std::string(data::kNullKeyText));
+    return param(c, std::move(v));
   }
 
   // " X = ? and" lines, the last without " and"; throws the no-key text.
@@ -170,7 +207,7 @@ class Resolution {
           if (!usableForWriting(r, c)) continue;
           names += cols[c].statementName + ", ";
           marks += "?, ";
-          s.params.push_back(param(c, *delta_.newValue(r, c)));
+          s.params.push_back(written(c, *delta_.newValue(r, c)));
         }
         closeList(names);
         closeList(marks);
@@ -188,7 +225,7 @@ class Resolution {
         for (size_t c = 0; c < cols.size(); ++c) {
           if (!usableForWriting(r, c)) continue;
           s.lines.push_back(" " + cols[c].statementName + " = ?,");
-          s.params.push_back(param(c, *delta_.newValue(r, c)));
+          s.params.push_back(written(c, *delta_.newValue(r, c)));
         }
         if (s.lines.size() == 1) return std::nullopt;  // nothing to write: counts as written
         s.lines.back().pop_back();
@@ -289,6 +326,7 @@ class Resolution {
   std::optional<std::string> table_;
   int32_t maxErrors_;
   data::Transaction* tx_;  // the call's own transaction, when it began one
+  std::vector<std::optional<data::ColumnInfo>> tableColumns_;  // by delta column; empty where the table has none
   std::optional<packets::ErrorPacketBuilder> errors_;
   bool tooMany_ = false;
 };

@@ -1,9 +1,12 @@
 // Applying deltas: the statements sent (exactly as the activity log will
 // show them), row checks, MaxErrors, error packets and all-or-nothing.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "platform/packets/error_packet.h"
+#include "platform/data/values.h"
 #include "platform/packets/materialized.h"
+#include "platform/text/text.h"
 #include "services/resolver.h"
 #include "services/rows_written.h"
 #include "services/update_table.h"
@@ -324,7 +327,8 @@ TEST_F(Resolving, ANullKeyFailsItsRecordOnly) {
   EXPECT_EQ(n, 1);
   ASSERT_EQ(errs.size(), 1u);
   EXPECT_EQ(errs[0].recordNo, 2);  // a key is never Null
-  EXPECT_NE(errs[0].message.find(u"NOT NULL"), std::u16string::npos);
+  EXPECT_EQ(errs[0].message, u"Index or primary key cannot contain a Null value.");
+  EXPECT_EQ(errs[0].errorCode, data::kErrNullKey);
   EXPECT_EQ(errs[0].response, packets::kResponseSkip);
 
   auto rows = packets::materialize(decoded(fetch(d, u"pAppMenu", -1, 1, sql).packet));
@@ -334,6 +338,93 @@ TEST_F(Resolving, ANullKeyFailsItsRecordOnly) {
   EXPECT_EQ(two[2].value.toInt32(), 12);
   EXPECT_TRUE(two[4].value.boolValue());
   EXPECT_EQ(rows.records[1].cells[2].value.toInt32(), 7);
+}
+
+// Values are converted by the table's own column types, whatever types a
+// delta declares: a delta that calls every column text cannot store text in
+// a number, yes/no or date column. Each refusal fails its own record with
+// Jet's number, and the table stays readable.
+TEST_F(Resolving, ValuesFollowTheTablesColumnTypesNotTheDeltas) {
+  company({"create table Typed (ID LONG, mLevel LONG, mFlag YESNO, mRate DOUBLE, mWhen DATETIME, "
+           "CONSTRAINT PK_Typed PRIMARY KEY (ID))"});
+  TDatas d;
+  const std::u16string sql = u"select * from Typed order by ID";
+  auto p = packets::materialize(decoded(fetch(d, u"pTmp", 0, 1, sql).packet));
+  ASSERT_EQ(p.columns.size(), 5u);
+  for (auto& c : p.columns) {
+    c.type = packets::FieldType::String;
+    c.width = 40;
+    c.subtype.reset();
+  }
+  struct Case {
+    std::u16string level, flag, rate, when;
+    int32_t errorCode;  // 0: stored
+  } cases[] = {
+      {u"abc", u"True", u"1", u"2024-03-01", data::kErrTypeMismatch},
+      {u"1", u"x", u"1", u"2024-03-01", data::kErrTypeMismatch},
+      {u"1", u"True", u"x", u"2024-03-01", data::kErrTypeMismatch},
+      {u"1", u"True", u"1", u"abc", data::kErrTypeMismatch},
+      {u"99999999999", u"True", u"1", u"2024-03-01", data::kErrNumericOverflow},
+      {u"12", u"True", u"2.5", u"2024-03-01", 0},
+  };
+  std::vector<packets::Record> recs;
+  int32_t id = 1;
+  for (const auto& c : cases)
+    recs.push_back({RowStatus::Inserted,
+                    {Cell::of(Variant(text::utf8ToWide(std::to_string(id++)))), Cell::of(Variant(c.level)),
+                     Cell::of(Variant(c.flag)), Cell::of(Variant(c.rate)), Cell::of(Variant(c.when))}});
+  int32_t n = 0;
+  auto errs = errorsOf(apply(d, u"pTmp", delta(p, recs), -1, n));
+  EXPECT_EQ(n, 5);
+  ASSERT_EQ(errs.size(), 5u);
+  for (size_t i = 0; i < errs.size(); ++i) {
+    EXPECT_EQ(errs[i].recordNo, static_cast<int32_t>(i + 1));
+    EXPECT_EQ(errs[i].errorCode, cases[i].errorCode) << text::wideToUtf8(errs[i].message);
+    EXPECT_EQ(errs[i].message, text::utf8ToWide(cases[i].errorCode == data::kErrNumericOverflow
+                                                    ? data::kNumericOverflowText
+                                                    : data::kTypeMismatchText));
+  }
+  // Another client reads the table, typed.
+  TDatas other;
+  auto rows = packets::materialize(decoded(fetch(other, u"pTmp", -1, 1, sql).packet));
+  ASSERT_EQ(rows.records.size(), 1u);
+  const auto& row = rows.records[0].cells;
+  EXPECT_EQ(row[0].value, Variant(6));
+  EXPECT_EQ(row[1].value, Variant(12));
+  EXPECT_TRUE(row[2].value.boolValue());
+  EXPECT_DOUBLE_EQ(row[3].value.toDouble(), 2.5);
+  EXPECT_EQ(row[4].value.vt(), VT_DATE);
+}
+
+// A table made before its key columns were declared NOT NULL still never
+// gets a Null key from an apply, inserted or set.
+TEST_F(Resolving, ANullKeyIsRefusedAlsoWhereTheTableAllowsIt) {
+  {
+    sqlite3* db = nullptr;
+    const auto file = home_ / "d" / "Dediriva" / "Server" / "Data" / "Sample" / "DaZiva.mdb";
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "CREATE TABLE Legacy (ID LONG, MC VARCHAR(20), PRIMARY KEY (ID)); "
+                               "INSERT INTO Legacy VALUES (1, 'one')",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+  }
+  TDatas d;
+  const std::u16string sql = u"select * from Legacy";
+  auto p = packets::materialize(decoded(fetch(d, u"pTmp", -1, 1, sql).packet));
+  ASSERT_EQ(p.records.size(), 1u);
+  std::vector<packets::Record> recs = modify(p, 0, {{"ID", Variant::null()}});
+  recs.push_back({RowStatus::Inserted, {Cell::null(), Cell::of(Variant(u"two"))}});
+  int32_t n = 0;
+  auto errs = errorsOf(apply(d, u"pTmp", delta(p, recs), -1, n));
+  EXPECT_EQ(n, 2);
+  ASSERT_EQ(errs.size(), 2u);
+  for (const auto& e : errs) {
+    EXPECT_EQ(e.errorCode, data::kErrNullKey);
+    EXPECT_EQ(e.message, u"Index or primary key cannot contain a Null value.");
+  }
+  EXPECT_EQ(count("select count(*) from Legacy where ID is null"), 0);
+  EXPECT_EQ(count("select count(*) from Legacy"), 1);
 }
 
 TEST_F(Resolving, TableNameFromTheDeltaOrTheCurrentCommandText) {
