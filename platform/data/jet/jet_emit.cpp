@@ -495,7 +495,7 @@ Out Emitter::call(const Expr& e) {
     }
     return atom(sql + " END", t);
   }
-  if (name == "isnull") {
+  if (name == "isnull" && n != 2) {  // Jet's IsNull(x); SQL Server's ISNULL(x, y) is the target's
     arity(1, 1);
     Out x = value(*e.args[0]);
     Out o = atom(operand(x, kRelational) + " IS NULL", SqlType::Boolean);
@@ -757,7 +757,7 @@ std::string Emitter::core(const SelectCore& c, std::vector<AliasInfo>& aliases) 
       sql += " AS " + quoteName(item.expr->path[0]);
     } else if (item.expr->kind != ExprKind::Column) {
       // Jet names an unnamed computed column Expr1000, Expr1001, ...
-      sql += " AS Expr" + std::to_string(1000 + unnamed++);
+      sql += " AS " + quoteName(Name{"Expr" + std::to_string(1000 + unnamed++), false});
     }
   }
   if (&c == crosstabCore_)

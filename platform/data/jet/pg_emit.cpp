@@ -171,7 +171,9 @@ class PgEmitter final : public Emitter {
         if (r.type == SqlType::Text && !isNumeric(l.type)) return alone(l.sql + " || " + r.sql, SqlType::Text);
         return std::nullopt;
       case BinaryOp::Subtract:
-        if (lDate && rDate) return alone("EXTRACT(EPOCH FROM (" + l.sql + " - " + r.sql + ")) / 86400", SqlType::Number);
+        if (lDate && rDate)
+          return alone("CAST(EXTRACT(EPOCH FROM (" + l.sql + " - " + r.sql + ")) AS double precision) / 86400",
+                       SqlType::Number);
         if (lDate) return alone(l.sql + " - " + days(r), SqlType::Date);
         return std::nullopt;
       // Jet's / divides as floating point; \ and Mod round their operands
@@ -680,8 +682,9 @@ Out PgEmitter::function(const Expr& e, const std::string& name) {
       hay = text(1);
       needle = text(2);
     }
-    std::string found = "strpos(lower(" + (start.empty() ? hay : "substr(" + hay + ", " + start + ")") + "), lower(" +
-                        needle + "))";
+    // Substring searches refuse a nondeterministic collation: "C" on lower-cased text.
+    std::string found = "strpos(lower(" + (start.empty() ? hay : "substr(" + hay + ", " + start + ")") +
+                        ") COLLATE \"C\", lower(" + needle + "))";
     if (start.empty()) return numberResult(found);
     return numberResult("CASE WHEN " + found + " > 0 THEN " + found + " + " + start + " - 1 ELSE 0 END");
   }
