@@ -116,6 +116,12 @@ std::string Emitter::tableName(const std::vector<Name>& path, const std::optiona
   return sql;
 }
 
+std::string Emitter::derivedAlias() {
+  // PostgreSQL names every sub-query of FROM; SQLite needs no name.
+  if (target_ == Target::Sqlite) return {};
+  return " AS " + quoteName(Name{"rvz_q" + std::to_string(++derivedTables_), true});
+}
+
 std::string Emitter::limitClause(const SelectCore& c) {
   if (c.topPercent) throw TranslateError("TOP ... PERCENT is not translated");
   return c.top.empty() ? "" : " LIMIT " + c.top;
@@ -691,7 +697,7 @@ std::string Emitter::select(const Select& s) {
   if (s.members.size() == 1) {
     const SelectCore& c = s.members[0];
     if (!c.orderBy.empty() && !s.orderBy.empty()) {
-      sql = "SELECT * FROM (" + member(c, &firstAliases) + ")";
+      sql = "SELECT * FROM (" + member(c, &firstAliases) + ")" + derivedAlias();
     } else {
       sql = core(c, firstAliases);
       sql += orderBy(s.orderBy.empty() ? c.orderBy : s.orderBy, firstAliases);
@@ -708,7 +714,7 @@ std::string Emitter::select(const Select& s) {
       if (!c.top.empty() || !c.orderBy.empty()) {
         // TOP and ORDER BY of one member apply to that member alone; SQLite
         // allows them only on a subquery.
-        sql += "SELECT * FROM (" + member(c, &aliases) + ")";
+        sql += "SELECT * FROM (" + member(c, &aliases) + ")" + derivedAlias();
       } else {
         sql += core(c, aliases);
       }
@@ -810,7 +816,10 @@ std::string Emitter::tableRef(const TableRef& t, bool operandOfJoin) {
     case TableRef::Kind::Table: return tableName(t);
     case TableRef::Kind::Subquery: {
       std::string sql = "(" + select(*t.select) + ")";
-      if (t.alias) sql += " AS " + quoteName(*t.alias);
+      if (t.alias) sql += " AS " + quoteName(t.alias->text == lowerAscii(t.alias->text) || target_ == Target::Sqlite
+                                                 ? *t.alias
+                                                 : Name{lowerAscii(t.alias->text), true});
+      else sql += derivedAlias();
       return sql;
     }
     case TableRef::Kind::Join: {

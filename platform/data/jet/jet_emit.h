@@ -138,6 +138,7 @@ class Emitter {
   // The aggregate's FILTER while a crosstab cell is written, else empty.
   std::string aggregateFilter(const std::string& lowerName) const;
   void charge(size_t bytes);
+  std::string derivedAlias();  // the name of a sub-query of FROM that has none
 
   std::string core(const SelectCore& c, std::vector<AliasInfo>& aliases);
   std::string member(const SelectCore& c, std::vector<AliasInfo>* aliases);
@@ -156,6 +157,7 @@ class Emitter {
 
  private:
   size_t produced_ = 0;
+  int derivedTables_ = 0;
   const std::vector<AliasInfo>* aliases_ = nullptr;  // select-list aliases in scope
   const SelectCore* makeTableCore_ = nullptr;  // the select whose INTO is being written
   const SelectCore* crosstabCore_ = nullptr;   // the select that gets crosstabItems_ after its own

@@ -335,8 +335,18 @@ std::optional<std::vector<BaseColumn>> Typer::select(const Select& s, const Scop
   scope.parent = parent;
   if (result)
     for (const BaseColumn& c : *result) scope.aliases.push_back({lower(c.name), c.type});
-  if (s.members.size() > 1)
-    for (const OrderItem& o : s.orderBy) type(*o.expr, scope);
+  if (s.members.size() > 1) {
+    for (const OrderItem& o : s.orderBy) {
+      type(*o.expr, scope);
+      // A union's ORDER BY names a result column: spelled as the result does.
+      if (result && o.expr->kind == ExprKind::Column && o.expr->path.size() == 1)
+        for (const BaseColumn& c : *result)
+          if (lower(c.name) == lower(o.expr->path[0].text)) {
+            spellings_[o.expr.get()] = c.name;
+            break;
+          }
+    }
+  }
   return result;
 }
 

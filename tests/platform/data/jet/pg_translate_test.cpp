@@ -46,6 +46,13 @@ TEST(PgTranslate, NamesKeepTheirStoredCase) {
       {"select sum(je) as Total from xsddzb group by khid order by total",
        R"(SELECT sum("JE") AS "Total" FROM "XSDDZB" AS "xsddzb" GROUP BY "KHID" ORDER BY "Total")"},
       {"select count(*) from kh", R"(SELECT count(*) AS "Expr1000" FROM "KH" AS "kh")"},
+      // A union's ORDER BY names its result column; a sub-query of FROM always has a name.
+      {"select djbh from xsddzb union select bh from kh order by djbh",
+       R"(SELECT "DJBH" FROM "XSDDZB" AS "xsddzb" UNION SELECT "BH" FROM "KH" AS "kh" ORDER BY "DJBH")"},
+      {"select * from (select djbh from xsddzb) order by djbh",
+       R"(SELECT * FROM (SELECT "DJBH" FROM "XSDDZB" AS "xsddzb") AS "rvz_q1" ORDER BY "DJBH")"},
+      {"select Q.djbh from (select djbh from xsddzb) Q",
+       R"(SELECT "q"."DJBH" FROM (SELECT "DJBH" FROM "XSDDZB" AS "xsddzb") AS "q")"},
   });
 }
 
