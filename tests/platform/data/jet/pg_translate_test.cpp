@@ -211,3 +211,33 @@ TEST(PgTranslate, EveryCatalogueDatasetTranslates) {
 
 }  // namespace
 }  // namespace rvz::data::jet
+
+namespace rvz::data::jet {
+namespace {
+
+// Every prefix of texts full of SQL Server's forms: translated, or refused
+// with a reason, never anything else.
+TEST(PgTranslate, CutTextsAreRefusedWithAReason) {
+  const char* texts[] = {
+      "select top (5) percent [DJBH], convert(varchar(10), RQ, 120) as d, case when JE > 1 then N'big' "
+      "else 'small' end as s from XSDDZB where DJBH like 'X[!a]%' and JE % 2 = 0 order by 1",
+      "select djbh, je into #t from xsddzb; select * from #t where je > 1 select @@identity, isnull(bz, 'x') from kh",
+      "select cast(je as decimal(12, 2)) as a, datediff(dd, rq, getdate()) as b, charindex('a', djbh, 2) from xsddzb",
+  };
+  for (const char* text : texts) {
+    std::string_view all(text);
+    for (size_t n = 0; n <= all.size(); ++n) {
+      std::string_view cut = all.substr(0, n);
+      TypedTranslation t = pg(cut);
+      if (!t.translated) {
+        EXPECT_FALSE(t.reason.empty()) << cut;
+        EXPECT_EQ(t.sql, cut);
+      } else {
+        EXPECT_FALSE(t.statements.empty()) << cut;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace rvz::data::jet
