@@ -116,6 +116,8 @@ std::string Emitter::tableName(const std::vector<Name>& path, const std::optiona
   return sql;
 }
 
+std::string Emitter::unionItem(const Out& o) { return o.sql; }
+
 std::string Emitter::derivedAlias() {
   // PostgreSQL names every sub-query of FROM; SQLite needs no name.
   if (target_ == Target::Sqlite) return {};
@@ -375,7 +377,9 @@ Out Emitter::expr(const Expr& e) {
     case ExprKind::InSelect: {
       Out x = value(*e.args[0]);
       std::string sub = select(*e.select);
-      bool noCase = target_ == Target::Sqlite ? !x.column && !isNumeric(x.type) : needsNoCase({&x});
+      // On PostgreSQL the sub-query's column may be of the other text kind.
+      bool noCase = target_ == Target::Sqlite ? !x.column && !isNumeric(x.type)
+                                              : x.type == SqlType::Text || needsNoCase({&x});
       std::string left = noCase ? withNoCase(x) : operand(x, kRelational);
       Out o = atom(left + (e.negated ? " NOT IN (" : " IN (") + sub + ")", SqlType::Boolean);
       o.precedence = kEquality;
@@ -711,6 +715,7 @@ std::string Emitter::select(const Select& s) {
       if (i) sql += s.unionAll[i - 1] ? " UNION ALL " : " UNION ";
       std::vector<AliasInfo> scratch;
       std::vector<AliasInfo>& aliases = i == 0 ? firstAliases : scratch;
+      unionMember_ = true;  // read (and cleared) by core()
       if (!c.top.empty() || !c.orderBy.empty()) {
         // TOP and ORDER BY of one member apply to that member alone; SQLite
         // allows them only on a subquery.
@@ -737,6 +742,9 @@ std::string Emitter::core(const SelectCore& c, std::vector<AliasInfo>& aliases) 
   // A make-table query is written by makeTable(); INTO anywhere else has no meaning.
   if (!c.into.empty() && &c != makeTableCore_) throw TranslateError("SELECT ... INTO inside another statement");
   aliases.clear();
+  // A member of a union: its columns meet those of the other members.
+  const bool inUnion = unionMember_;
+  unionMember_ = false;
   std::string sql = "SELECT ";
   // DISTINCTROW (unique source rows) is dropped: the rows stay as the joins
   // give them.
@@ -752,7 +760,7 @@ std::string Emitter::core(const SelectCore& c, std::vector<AliasInfo>& aliases) 
     aliases_ = &aliases;
     Out o = value(*item.expr);
     aliases_ = nullptr;
-    sql += o.sql;
+    sql += inUnion ? unionItem(o) : o.sql;
     if (item.alias) {
       sql += " AS " + quoteName(*item.alias);
       aliases.push_back({aliasKey(item.alias->text), o.sql, o.type, o.column, *item.alias});

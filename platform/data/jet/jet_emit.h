@@ -129,6 +129,8 @@ class Emitter {
   virtual void unify(std::vector<Out*> branches) { (void)branches; }
   virtual std::string limitClause(const SelectCore& c);
   virtual std::string makeTable(const Statement& s, const SelectCore& c);
+  // A select-list item of a union member.
+  virtual std::string unionItem(const Out& o);
 
   Out expr(const Expr& e);
   Out call(const Expr& e);
@@ -158,6 +160,7 @@ class Emitter {
  private:
   size_t produced_ = 0;
   int derivedTables_ = 0;
+  bool unionMember_ = false;  // the next core() is a member of a union
   const std::vector<AliasInfo>* aliases_ = nullptr;  // select-list aliases in scope
   const SelectCore* makeTableCore_ = nullptr;  // the select whose INTO is being written
   const SelectCore* crosstabCore_ = nullptr;   // the select that gets crosstabItems_ after its own

@@ -150,11 +150,21 @@ class PgEmitter final : public Emitter {
     return quoteName(Name{a.name.text, true});
   }
 
+  // Text joined from columns names its collation: narrow and wide columns
+  // have different ones, and the joined text may then be compared or sorted.
+  std::string joinable(const Out& o) { return o.column && o.type == SqlType::Text ? withNoCase(o) : o.sql; }
+
   Out concat(const std::vector<Out>& parts) override {
     // concat() reads Null as empty text, as Jet's & does.
     std::string sql = "concat(";
-    for (size_t i = 0; i < parts.size(); ++i) sql += (i ? ", " : "") + parts[i].sql;
+    for (size_t i = 0; i < parts.size(); ++i) sql += (i ? ", " : "") + joinable(parts[i]);
     return atom(sql + ")", SqlType::Text);
+  }
+
+  std::string unionItem(const Out& o) override {
+    // Members' text columns may be of different kinds: the union's column
+    // takes the one collation.
+    return o.type == SqlType::Text ? withNoCase(o) : o.sql;
   }
 
   std::optional<Out> arithmetic(BinaryOp op, const Out& l, const Out& r) override {
@@ -167,8 +177,8 @@ class PgEmitter final : public Emitter {
         if (lDate) return alone(l.sql + " + " + days(r), SqlType::Date);
         if (rDate) return alone(r.sql + " + " + days(l), SqlType::Date);
         // + joins texts (Null gives Null, unlike &).
-        if (l.type == SqlType::Text && !isNumeric(r.type)) return alone(l.sql + " || " + r.sql, SqlType::Text);
-        if (r.type == SqlType::Text && !isNumeric(l.type)) return alone(l.sql + " || " + r.sql, SqlType::Text);
+        if ((l.type == SqlType::Text && !isNumeric(r.type)) || (r.type == SqlType::Text && !isNumeric(l.type)))
+          return alone(joinable(l) + " || " + joinable(r), SqlType::Text);
         return std::nullopt;
       case BinaryOp::Subtract:
         if (lDate && rDate)
