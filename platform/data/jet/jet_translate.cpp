@@ -35,8 +35,37 @@ constexpr size_t kMaxStatements = 1000;
 
 // One statement of the text, read from `p`; its result types, made table or
 // pivot query into `t`.
+// The typing's products lent to the emitter for one statement, taken back
+// when it is written (the next statement of a batch has its own).
+struct TypingLent {
+  TypingLent(Emitter& e, const Typer& typer) : e(e) {
+    e.useColumnKinds(&typer.columnKinds());
+    e.useSpellings(&typer.spellings());
+  }
+  ~TypingLent() {
+    e.useColumnKinds(nullptr);
+    e.useSpellings(nullptr);
+  }
+  TypingLent(const TypingLent&) = delete;
+  TypingLent& operator=(const TypingLent&) = delete;
+  Emitter& e;
+};
+
 std::string translateOne(Parser& p, Emitter& e, Schema* schema, const std::vector<PivotValue>* pivotValues,
                          Translation& t) {
+  if (schema && e.target() == Target::Postgres && p.isWord("CREATE") && p.isWord("VIEW", 1)) {
+    // A view's SELECT names tables and columns in their stored spelling too.
+    p.next();
+    p.next();
+    std::string name = e.namePath(p.parseNamePath("a view name"));
+    p.expectWord("AS");
+    if (!p.isWord("SELECT")) p.fail("expected SELECT after AS");
+    Statement view = p.parseStatement();
+    Typer typer(*schema);
+    typer.statement(view);
+    TypingLent lent(e, typer);
+    return "CREATE VIEW " + name + " AS " + e.statement(view);
+  }
   if (p.isWord("CREATE") || p.isWord("DROP") || p.isWord("ALTER")) return translateDdl(p, e);
   Statement s = p.parseStatement();
   for (const ParameterDecl& d : s.parameters) declaredType(d);  // names a type Jet knows
@@ -44,8 +73,7 @@ std::string translateOne(Parser& p, Emitter& e, Schema* schema, const std::vecto
   if (schema) {
     typer.emplace(*schema);
     std::optional<std::vector<BaseColumn>> columns = typer->statement(s);
-    e.useColumnKinds(&typer->columnKinds());
-    e.useSpellings(&typer->spellings());
+    TypingLent lent(e, *typer);
     if (s.kind == StatementKind::Crosstab) {
       Translation one;
       translateCrosstab(s, e, &*typer, columns, pivotValues, one);

@@ -250,3 +250,20 @@ TEST(PgTranslate, CutTextsAreRefusedWithAReason) {
 
 }  // namespace
 }  // namespace rvz::data::jet
+
+namespace rvz::data::jet {
+namespace {
+
+TEST(PgTranslate, ViewsAndDdlInABatch) {
+  TypedTranslation t = pg("create view Sales as select djbh, je from xsddzb where zt; "
+                          "create table #w (a long default 1, b text(5)); drop table #w");
+  ASSERT_TRUE(t.translated) << t.reason;
+  ASSERT_EQ(t.statements.size(), 3u);
+  EXPECT_EQ(t.statements[0],
+            R"(CREATE VIEW "Sales" AS SELECT "DJBH", "JE" FROM "XSDDZB" AS "xsddzb" WHERE "ZT" <> 0)");
+  EXPECT_EQ(t.statements[1], R"(CREATE TEMP TABLE "#w" ("a" integer DEFAULT 1, "b" varchar(5) COLLATE "rvz_ci"))");
+  EXPECT_EQ(t.statements[2], R"(DROP TABLE "#w")");
+}
+
+}  // namespace
+}  // namespace rvz::data::jet
