@@ -518,7 +518,11 @@ Out Emitter::call(const Expr& e) {
     Out x = value(*e.args[0]);
     // Without a default, Jet's Nz gives Empty, which a query reads as a
     // zero-length text.
-    if (n == 1) return atom("coalesce(" + x.sql + ", '')", SqlType::Unknown);
+    if (n == 1) {
+      Out empty = atom("''", SqlType::Text);
+      unify({&x, &empty});
+      return atom("coalesce(" + x.sql + ", " + empty.sql + ")", SqlType::Unknown);
+    }
     Out d = value(*e.args[1]);
     unify({&x, &d});
     return atom("coalesce(" + x.sql + ", " + d.sql + ")", merge(x.type, d.type));

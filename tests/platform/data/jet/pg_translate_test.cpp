@@ -79,6 +79,9 @@ TEST(PgTranslate, JetForms) {
        R"(SELECT ("RQ" + CAST(1 AS double precision) * INTERVAL '1 day') AS "t", (CAST(EXTRACT(EPOCH FROM ("RQ" - TIMESTAMP '2024-01-01 00:00:00')) AS double precision) / 86400) AS "n" FROM "XSDDZB" AS "xsddzb")"},
       {"select je / 4 as a, je \\ 2 as b, je mod 2 as c from xsddzb",
        R"(SELECT (CAST("JE" AS double precision) / 4) AS "a", (CAST(CAST("JE" AS double precision) AS bigint) / CAST(CAST(2 AS double precision) AS bigint)) AS "b", (CAST(CAST("JE" AS double precision) AS bigint) % CAST(CAST(2 AS double precision) AS bigint)) AS "c" FROM "XSDDZB" AS "xsddzb")"},
+      // Nz without a default gives empty text, a number then reads as text.
+      {"select nz(je) as a, nz(bz) as b, nz(je, 0) as c from xsddzb",
+       R"(SELECT coalesce(CAST("JE" AS text), '') AS "a", coalesce("BZ", '') AS "b", coalesce("JE", 0) AS "c" FROM "XSDDZB" AS "xsddzb")"},
       {"select first(djbh) as f, stdev(je) as s from xsddzb",
        R"(SELECT rvz_first("DJBH") AS "f", stddev_samp("JE") AS "s" FROM "XSDDZB" AS "xsddzb")"},
       {"select format(rq, 'yyyy-mm-dd') as a, format(je, '#,##0.00') as b from xsddzb",
