@@ -99,8 +99,8 @@ std::string aliasKey(std::string_view name) { return lowerAscii(name); }
 
 // ---- names and literals ----
 
-std::string Emitter::quoteName(const Name& n) {
-  if (!n.quoted && isPlainIdentifier(n.text) &&
+std::string Emitter::quoteName(const Name& n) const {
+  if (target_ == Target::Sqlite && !n.quoted && isPlainIdentifier(n.text) &&
       sqlite3_keyword_check(n.text.data(), static_cast<int>(n.text.size())) == 0)
     return n.text;
   std::string r = "\"";

@@ -35,7 +35,9 @@ class Emitter {
  public:
   // Output longer than this is refused (select-list aliases are substituted
   // by their expressions, which could otherwise grow without bound).
-  explicit Emitter(size_t outputLimit) : limit_(outputLimit) {}
+  explicit Emitter(size_t outputLimit, Target target = Target::Sqlite) : limit_(outputLimit), target_(target) {}
+
+  Target target() const { return target_; }
 
   // Kinds of column references, from the typing against a schema; without
   // them a column's kind is unknown.
@@ -62,7 +64,9 @@ class Emitter {
 
   Out value(const Expr& e);      // in a value position: truth values become -1/0
   Out condition(const Expr& e);  // in a WHERE/ON/WHEN position
-  static std::string quoteName(const Name& n);
+  // A name as the target reads it: for SQLite quoted where needed, for
+  // PostgreSQL always (so that its letter case is kept).
+  std::string quoteName(const Name& n) const;
   static std::string quoteText(const std::string& value);
   std::string namePath(const std::vector<Name>& path);
 
@@ -95,6 +99,7 @@ class Emitter {
   void charge(size_t bytes);
 
   size_t limit_;
+  Target target_;
   size_t produced_ = 0;
   const std::vector<AliasInfo>* aliases_ = nullptr;  // select-list aliases in scope
   const ColumnKinds* columnKinds_ = nullptr;

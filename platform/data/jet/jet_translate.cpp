@@ -32,7 +32,8 @@ void translateCrosstab(const Statement& s, Emitter& e, Typer* typer,
 
 }  // namespace
 
-Translation translateDetailed(std::string_view jetSql, Schema* schema, const std::vector<PivotValue>* pivotValues) {
+Translation translateDetailed(std::string_view jetSql, Schema* schema, const std::vector<PivotValue>* pivotValues,
+                              Target target) {
   Translation t;
   try {
     LexResult lex = tokenize(jetSql);
@@ -46,9 +47,11 @@ Translation translateDetailed(std::string_view jetSql, Schema* schema, const std
       // beyond this is not one a client means.
       // A crosstab writes its cell once per pivot value on top of that.
       const size_t limit = jetSql.size() * 16 + 65536;
-      Emitter e(pivotValues ? limit * (pivotValues->size() + 1) : limit);
+      Emitter e(pivotValues ? limit * (pivotValues->size() + 1) : limit, target);
       if (p.isWord("CREATE") || p.isWord("DROP") || p.isWord("ALTER")) {
         t.sql = translateDdl(p, e);
+      } else if (target == Target::Postgres) {
+        throw TranslateError("queries and statements are not yet translated for PostgreSQL");
       } else {
         Statement s = p.parseStatement();
         for (const ParameterDecl& d : s.parameters) declaredType(d);  // names a type Jet knows
@@ -85,6 +88,7 @@ Translation translateDetailed(std::string_view jetSql, Schema* schema, const std
         }
       }
       t.translated = true;
+      t.statements.push_back(t.sql);
       return t;
     }
   } catch (const TranslateError& e) {
@@ -104,16 +108,17 @@ std::string translate(std::string_view jetSql) {
   }
 }
 
-TypedTranslation translateTyped(std::string_view jetSql, Schema& schema) {
-  Translation t = translateDetailed(jetSql, &schema);
-  return {std::move(t.sql), t.translated, std::move(t.reason), std::move(t.columns), std::move(t.makeTable),
-          std::move(t.pivotValuesSql)};
+TypedTranslation translateTyped(std::string_view jetSql, Schema& schema, Target target) {
+  Translation t = translateDetailed(jetSql, &schema, nullptr, target);
+  return {std::move(t.sql),     t.translated,         std::move(t.reason),    std::move(t.columns),
+          std::move(t.makeTable), std::move(t.pivotValuesSql), std::move(t.statements)};
 }
 
-TypedTranslation translateCrosstab(std::string_view jetSql, Schema& schema, const std::vector<PivotValue>& values) {
-  Translation t = translateDetailed(jetSql, &schema, &values);
-  return {std::move(t.sql), t.translated, std::move(t.reason), std::move(t.columns), std::move(t.makeTable),
-          std::move(t.pivotValuesSql)};
+TypedTranslation translateCrosstab(std::string_view jetSql, Schema& schema, const std::vector<PivotValue>& values,
+                                   Target target) {
+  Translation t = translateDetailed(jetSql, &schema, &values, target);
+  return {std::move(t.sql),     t.translated,         std::move(t.reason),    std::move(t.columns),
+          std::move(t.makeTable), std::move(t.pivotValuesSql), std::move(t.statements)};
 }
 
 std::vector<DeclaredParameter> declaredParameters(std::string_view jetSql) {
