@@ -1,6 +1,8 @@
 // "?" markers to $n.
 #include "platform/data/pg/pg_markers.h"
 
+#include <algorithm>
+
 namespace rvz::data::pg {
 namespace {
 
@@ -31,8 +33,21 @@ NumberedText numberMarkers(std::string_view s) {
   while (i < s.size()) {
     const char c = s[i];
     if (c == '?') {
-      out.sql += '$' + std::to_string(++out.markers);
-      ++i;
+      // "?" takes the next number; "?N" (the translator's numbered form)
+      // keeps its own.
+      size_t j = i + 1;
+      while (j < s.size() && s[j] >= '0' && s[j] <= '9' && j - i <= 5) ++j;
+      if (j > i + 1 && s[i + 1] == '0') {
+        copyTo(j);  // no marker: the server reports it
+      } else if (j > i + 1) {
+        out.sql += '$';
+        out.sql.append(s.substr(i + 1, j - i - 1));
+        out.markers = std::max(out.markers, std::stoi(std::string(s.substr(i + 1, j - i - 1))));
+        i = j;
+      } else {
+        out.sql += '$' + std::to_string(++out.markers);
+        ++i;
+      }
     } else if (c == '\'') {
       // E'...' takes backslash escapes; the E was copied already.
       const bool escapes = i > 0 && (s[i - 1] == 'E' || s[i - 1] == 'e') && (i < 2 || !isIdentChar(s[i - 2]));

@@ -27,11 +27,15 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <set>
 #include <unordered_map>
 #include <utility>
 
 #include "platform/data/data_error.h"
+#include "platform/data/jet/jet_result_types.h"
+#include "platform/data/jet/pg_types.h"
+#include "platform/data/jet_column_kinds.h"
 #include "platform/data/pg/pg_connect_params.h"
 #include "platform/data/pg/pg_errors.h"
 #include "platform/data/pg/pg_markers.h"
@@ -98,6 +102,74 @@ struct Prepared {
   uint64_t lastUse = 0;
 };
 
+// A table or view as the catalog has it.
+struct CatalogTable {
+  std::string name;  // as created
+  std::vector<std::pair<std::string, jet::PgColumnType>> columns;
+};
+
+// What a command text becomes: its statements in PostgreSQL SQL with
+// numbered markers, and what the translation tells of its result.
+struct Plan {
+  std::vector<std::string> statements;
+  std::vector<int> markers;  // per statement
+  std::vector<jet::ColumnType> columnTypes;  // of the last statement's result
+  std::optional<jet::MakeTable> makeTable;
+  bool crosstab = false;       // statements[0] lists the pivot values
+  bool changesSchema = false;  // DDL or a make-table: the catalog caches go
+};
+
+// The columns the catalog query gives from `first` on: type name, type
+// modifier, collation, identity.
+constexpr std::string_view kColumnSelect =
+    "SELECT c.relname, a.attname, t.typname, a.atttypmod, coalesce(co.collname, ''), "
+    "a.attidentity <> '' OR coalesce(pg_get_expr(d.adbin, d.adrelid) LIKE 'nextval(%', false) "
+    "FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace "
+    "JOIN pg_type t ON t.oid = a.atttypid LEFT JOIN pg_collation co ON co.oid = a.attcollation "
+    "LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum ";
+
+jet::PgColumnType columnTypeOfRow(PGresult* r, int row, int first) {
+  jet::PgColumnType t;
+  t.typeName = PQgetvalue(r, row, first);
+  t.typmod = std::atoi(PQgetvalue(r, row, first + 1));
+  t.collation = PQgetvalue(r, row, first + 2);
+  t.identity = PQgetvalue(r, row, first + 3)[0] == 't';
+  return t;
+}
+
+std::string quotedName(const std::string& name) {
+  std::string r = "\"";
+  for (char c : name) {
+    if (c == '"') r.push_back('"');
+    r.push_back(c);
+  }
+  return r + "\"";
+}
+
+// The Access declared type of a column of Jet type `t`; empty where the
+// text tells none.
+std::string accessDeclarationOf(const jet::ColumnType& t) {
+  using jet::JetType;
+  switch (t.type) {
+    case JetType::Text: return t.size > 255 ? "MEMO" : "TEXT(" + std::to_string(t.size > 0 ? t.size : 255) + ")";
+    case JetType::Memo: return "MEMO";
+    case JetType::Boolean: return "YESNO";
+    case JetType::Byte: return "BYTE";
+    case JetType::Integer: return "SHORT";
+    case JetType::Long: return "LONG";
+    case JetType::Single: return "SINGLE";
+    case JetType::Double: return "DOUBLE";
+    case JetType::Currency: return "CURRENCY";
+    case JetType::Decimal:
+      return "DECIMAL(" + std::to_string(t.precision > 0 ? t.precision : 18) + "," + std::to_string(t.scale) + ")";
+    case JetType::DateTime: return "DATETIME";
+    case JetType::Binary: return "VARBINARY(" + std::to_string(t.size > 0 ? t.size : 255) + ")";
+    case JetType::LongBinary: return "LONGBINARY";
+    case JetType::Guid: return "GUID";
+    default: return {};
+  }
+}
+
 class PgConnection;
 
 class PgCursor final : public DriverCursor {
@@ -148,7 +220,7 @@ class PgCursor final : public DriverCursor {
 
 class PgConnection final : public DriverConnection {
  public:
-  PgConnection(PgConnectParams params) : params_(std::move(params)) { connect(); }
+  PgConnection(PgConnectParams params, SqlMode mode) : params_(std::move(params)), mode_(mode) { connect(); }
   ~PgConnection() override { close(); }
 
   RunResult run(std::string_view text, std::span<const BoundValue> values) override;
@@ -189,9 +261,26 @@ class PgConnection final : public DriverConnection {
   const Prepared& prepare(const std::string& sql, int markers, std::span<const BoundValue> values, bool& oneOff,
                           Prepared& scratch);
   void describeColumns(PGresult* description, Prepared& p);
-  TableColumn tableColumn(Oid table, int column);
+  // Computed columns described by the Jet types of their expressions, as
+  // the Jet provider describes them.
+  void describeComputed(std::vector<ColumnInfo>& columns, const std::vector<jet::ColumnType>& types,
+                        std::span<const BoundValue> values);
+  jet::PgColumnType tableColumn(Oid table, int column);
+  void ensureSetup();
+  Plan planOf(const jet::TypedTranslation& t, std::string_view text);
+  RunResult runStatement(const std::string& sql, int markers, std::span<const BoundValue> values,
+                         const std::vector<jet::ColumnType>* types);
+  RunResult runMakeTable(const jet::MakeTable& m, int markers, std::span<const BoundValue> values);
+
+ public:
+  // A table or view of the current database by name in any letter case;
+  // null when there is none.
+  const CatalogTable* catalogTable(std::string_view name);
+
+ private:
 
   PgConnectParams params_;
+  SqlMode mode_;
   ConnHandle conn_;
   bool inTx_ = false;
   uint64_t generation_ = 0;
@@ -200,8 +289,43 @@ class PgConnection final : public DriverConnection {
   uint64_t statementSerial_ = 0;
   uint64_t useCounter_ = 0;
   std::unordered_map<std::string, Prepared> prepared_;
-  std::map<std::pair<Oid, int>, TableColumn> tableColumns_;
+  std::map<std::pair<Oid, int>, jet::PgColumnType> tableColumns_;
+  std::map<std::string, std::optional<CatalogTable>> catalog_;  // by upper-case name
+  std::unordered_map<std::string, Plan> plans_;                // by command text
+  uint64_t setUp_ = 0;                                          // the session whose database is set up
   std::set<PgCursor*> cursors_;
+};
+
+// The schema the Jet typing reads: the current database's tables and
+// views with their stored names and their columns' Jet types.
+class PgSchema final : public jet::Schema {
+ public:
+  explicit PgSchema(PgConnection& cn) : cn_(cn) {}
+  std::optional<std::vector<jet::BaseColumn>> columnsOf(std::string_view table) override {
+    const CatalogTable* t = cn_.catalogTable(table);
+    if (!t) return std::nullopt;
+    std::vector<jet::BaseColumn> out;
+    for (const auto& [name, type] : t->columns) {
+      ColumnInfo c = jet::columnInfoOfPg(type);
+      jet::BaseColumn b;
+      b.name = name;
+      b.type.type = jetTypeOfColumn(c);
+      if (b.type.type == jet::JetType::Text || b.type.type == jet::JetType::Binary) b.type.size = c.size;
+      if (b.type.type == jet::JetType::Decimal) {
+        b.type.precision = c.precision;
+        b.type.scale = c.scale;
+      }
+      out.push_back(std::move(b));
+    }
+    return out;
+  }
+  std::string tableName(std::string_view table) override {
+    const CatalogTable* t = cn_.catalogTable(table);
+    return t ? t->name : std::string(table);
+  }
+
+ private:
+  PgConnection& cn_;
 };
 
 // --- connection
@@ -210,6 +334,8 @@ void PgConnection::connect() {
   for (PgCursor* c : cursors_) c->lostToConnection();
   prepared_.clear();
   tableColumns_.clear();
+  catalog_.clear();
+  plans_.clear();
   inTx_ = false;
   conn_.reset();
   std::vector<const char*> keys, vals;
@@ -319,24 +445,78 @@ auto PgConnection::guarded(F&& f) -> decltype(f()) {
   }
 }
 
-TableColumn PgConnection::tableColumn(Oid table, int column) {
+jet::PgColumnType PgConnection::tableColumn(Oid table, int column) {
   auto key = std::make_pair(table, column);
   if (auto it = tableColumns_.find(key); it != tableColumns_.end()) return it->second;
-  // The declared type's own name (a domain's name, not its base type's)
-  // and whether the column numbers itself.
-  const std::string sql =
-      "SELECT t.typname, a.attidentity <> '' OR coalesce(pg_get_expr(d.adbin, d.adrelid) LIKE 'nextval(%', false) "
-      "FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid "
-      "LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum "
-      "WHERE a.attrelid = " + std::to_string(table) + " AND a.attnum = " + std::to_string(column);
+  const std::string sql = std::string(kColumnSelect) + "WHERE a.attrelid = " + std::to_string(table) +
+                          " AND a.attnum = " + std::to_string(column);
   Result r = checked(PQexec(conn_.get(), sql.c_str()));
-  TableColumn tc;
-  if (PQntuples(r.get()) == 1) {
-    tc.typeName = PQgetvalue(r.get(), 0, 0);
-    tc.identity = PQgetvalue(r.get(), 0, 1)[0] == 't';
+  jet::PgColumnType t;
+  if (PQntuples(r.get()) == 1) t = columnTypeOfRow(r.get(), 0, 2);
+  tableColumns_[key] = t;
+  return t;
+}
+
+const CatalogTable* PgConnection::catalogTable(std::string_view name) {
+  std::string key = text::upperCaseAscii(name);
+  if (auto it = catalog_.find(key); it != catalog_.end()) return it->second ? &*it->second : nullptr;
+  // The table or view of that name in any letter case; one spelt exactly
+  // so comes first.
+  const std::string sql = std::string(kColumnSelect) +
+                          "WHERE lower(c.relname) = lower($1) AND c.relkind IN ('r','v','m','p','f') "
+                          "AND n.nspname = ANY (current_schemas(true)) "
+                          "ORDER BY c.relname = $1 DESC, c.relname, a.attnum";
+  const std::string wanted(name);
+  const char* value = wanted.c_str();
+  Result r = checked(PQexecParams(conn_.get(), sql.c_str(), 1, nullptr, &value, nullptr, nullptr, 0));
+  std::optional<CatalogTable> table;
+  for (int i = 0; i < PQntuples(r.get()); ++i) {
+    std::string relname = PQgetvalue(r.get(), i, 0);
+    if (!table) {
+      table.emplace();
+      table->name = relname;
+    }
+    if (relname != table->name) break;
+    table->columns.emplace_back(PQgetvalue(r.get(), i, 1), columnTypeOfRow(r.get(), i, 2));
   }
-  tableColumns_[key] = tc;
-  return tc;
+  auto& slot = catalog_[key];
+  slot = std::move(table);
+  return slot ? &*slot : nullptr;
+}
+
+void PgConnection::ensureSetup() {
+  if (setUp_ == generation_) return;
+  // The collations, domains and functions that translated SQL relies on,
+  // made once per database and again when this server's script changes
+  // (its hash is kept as the comment of one of the domains). An advisory
+  // lock keeps two servers from setting up the same database at once.
+  const std::string script = jet::pgSetupSql();
+  const std::string mark = "rvz setup " + std::to_string(std::hash<std::string>{}(script));
+  auto current = [&] {
+    Result r = checked(PQexec(conn_.get(),
+                              "SELECT obj_description(t.oid, 'pg_type') FROM pg_type t WHERE t.typname = "
+                              "'rvz_yesno' AND t.typnamespace = 'public'::regnamespace"));
+    return PQntuples(r.get()) == 1 && mark == PQgetvalue(r.get(), 0, 0);
+  };
+  if (!current()) {
+    guarded([&] {
+      const bool own = !inTx_;
+      if (own) simple("BEGIN");
+      try {
+        simple("SELECT pg_advisory_xact_lock(727966)");
+        if (!current()) {
+          simple(script);
+          simple("COMMENT ON DOMAIN rvz_yesno IS '" + mark + "'");
+        }
+        if (own) simple("COMMIT");
+      } catch (const DataError& e) {
+        if (own && alive()) PQclear(PQexec(conn_.get(), "ROLLBACK"));
+        throw DataError::engine(e.number(), "Could not prepare the database '" + params_.database +
+                                                "' for this server (collations, domains and functions): " + e.what());
+      }
+    });
+  }
+  setUp_ = generation_;
 }
 
 void PgConnection::describeColumns(PGresult* d, Prepared& p) {
@@ -347,9 +527,16 @@ void PgConnection::describeColumns(PGresult* d, Prepared& p) {
   for (int i = 0; i < n; ++i) {
     const Oid type = PQftype(d, i);
     const Oid table = PQftable(d, i);
-    TableColumn tc;
-    if (table != InvalidOid) tc = tableColumn(table, PQftablecol(d, i));
-    ColumnInfo c = columnOfType(type, PQfmod(d, i), table != InvalidOid ? &tc : nullptr);
+    ColumnInfo c;
+    if (table != InvalidOid) {
+      c = jet::columnInfoOfPg(tableColumn(table, PQftablecol(d, i)));
+    } else {
+      jet::PgColumnType t;
+      t.typeName = std::string(jet::pgTypeNameOfOid(type));
+      t.typmod = PQfmod(d, i);
+      c = t.typeName.empty() ? columnOfType(type, t.typmod, nullptr) : jet::columnInfoOfPg(t);
+      c.computed = true;
+    }
     c.name = PQfname(d, i);
     if (c.name.empty() || c.name == "?column?") c.name = "COLUMN" + std::to_string(i + 1);
     // Repeated names get a number, as the Jet provider's results do.
@@ -362,9 +549,52 @@ void PgConnection::describeColumns(PGresult* d, Prepared& p) {
         }
       }
     }
-    if (table == InvalidOid) c.computed = true;
+    if (table != InvalidOid) {
+      c.originName = PQfname(d, i);
+    }
     p.columns.push_back(std::move(c));
     p.forms.push_back(valueFormOf(type));
+  }
+}
+
+void PgConnection::describeComputed(std::vector<ColumnInfo>& columns, const std::vector<jet::ColumnType>& types,
+                                    std::span<const BoundValue> values) {
+  if (types.size() != columns.size()) return;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    ColumnInfo& c = columns[i];
+    if (!c.computed) continue;
+    const jet::ColumnType& t = types[i];
+    ColumnInfo typed;
+    typed.name = c.name;
+    bool told = false;
+    if (!t.table.empty()) {
+      if (const CatalogTable* table = catalogTable(t.table)) {
+        for (const auto& [name, type] : table->columns) {
+          if (!text::equalsNoCaseAscii(name, t.column)) continue;
+          typed = jet::columnInfoOfPg(type);
+          if (typed.kind == FieldKind::AutoInc) typed.kind = FieldKind::Integer;
+          typed.name = c.name;
+          typed.computed = true;
+          told = !typed.kindFromValues;
+          break;
+        }
+      }
+    }
+    if (!told && t.type == jet::JetType::Parameter) {
+      if (t.parameter >= 1 && static_cast<size_t>(t.parameter) <= values.size())
+        told = describeByParameter(typed, values[static_cast<size_t>(t.parameter) - 1]);
+    } else if (!told) {
+      told = describeByJetType(typed, t);
+    }
+    if (told) {
+      c = std::move(typed);
+    } else {
+      // As on the Jet provider: the values tell.
+      c.kind = FieldKind::Unknown;
+      c.kindFromValues = true;
+      c.size = c.precision = c.scale = 0;
+      c.currency = c.fixed = false;
+    }
   }
 }
 
@@ -410,45 +640,153 @@ const Prepared& PgConnection::prepare(const std::string& sql, int markers, std::
   return prepared_.emplace(sql, std::move(p)).first->second;
 }
 
+RunResult PgConnection::runStatement(const std::string& sql, int markers, std::span<const BoundValue> values,
+                                     const std::vector<jet::ColumnType>* types) {
+  bool oneOff = false;
+  Prepared scratch;
+  const Prepared& p = prepare(sql, markers, values, oneOff, scratch);
+  const size_t n = p.paramTypes.size();
+  if (values.size() < n) throw DataError::engine(kErrTooFewParameters, std::string(kTooFewParametersText));
+  std::span<const BoundValue> used = values.subspan(0, n);
+  RunResult result;
+  if (!p.columns.empty()) {
+    Prepared shape;
+    shape.columns = p.columns;
+    shape.forms = p.forms;
+    if (types) describeComputed(shape.columns, *types, values);
+    result.cursor = std::make_unique<PgCursor>(*this, sql, p.paramTypes,
+                                               std::vector<BoundValue>(used.begin(), used.end()), shape);
+    return result;
+  }
+  std::vector<ParameterText> texts(n);
+  std::vector<const char*> ptrs(n, nullptr);
+  std::vector<int> lengths(n, 0), formats(n, 0);
+  for (size_t i = 0; i < n; ++i) {
+    if (used[i].cls == StorageClass::Null) continue;
+    texts[i] = parameterText(used[i], p.paramTypes[i]);
+    ptrs[i] = texts[i].text.c_str();
+    lengths[i] = static_cast<int>(texts[i].text.size());
+    formats[i] = texts[i].binary ? 1 : 0;
+  }
+  Result r = checked(PQexecPrepared(conn_.get(), p.name.c_str(), static_cast<int>(n), ptrs.data(), lengths.data(),
+                                    formats.data(), 0));
+  const char* affected = PQcmdTuples(r.get());
+  result.rowsAffected = affected && *affected ? std::strtoll(affected, nullptr, 10) : 0;
+  return result;
+}
+
+Plan PgConnection::planOf(const jet::TypedTranslation& t, std::string_view text) {
+  if (!t.translated) {
+    if (t.reason.rfind("unexpected text after the statement", 0) == 0)
+      throw DataError::engine(kErrCharactersAfterEnd, std::string(kCharactersAfterEndText));
+    throw DataError::engine(kErrSyntax, formatMessage(kSyntaxErrorText, t.reason));
+  }
+  (void)text;
+  Plan plan;
+  if (t.pivotValuesSql) {
+    plan.crosstab = true;
+    NumberedText n = numberMarkers(*t.pivotValuesSql);
+    plan.statements.push_back(std::move(n.sql));
+    plan.markers.push_back(n.markers);
+    return plan;
+  }
+  std::vector<std::string> statements = t.statements;
+  if (statements.empty()) statements.push_back(t.sql);
+  for (const std::string& s : statements) {
+    NumberedText n = numberMarkers(s);
+    plan.statements.push_back(std::move(n.sql));
+    plan.markers.push_back(n.markers);
+  }
+  plan.columnTypes = t.columns;
+  plan.makeTable = t.makeTable;
+  for (const std::string& s : plan.statements) {
+    size_t b = s.find_first_not_of(" \t\r\n(");
+    std::string word = text::upperCaseAscii(std::string_view(s).substr(b == std::string::npos ? 0 : b, 6));
+    if (word != "SELECT" && word != "INSERT" && word != "UPDATE" && word != "DELETE") plan.changesSchema = true;
+  }
+  if (plan.makeTable) plan.changesSchema = true;
+  return plan;
+}
+
+RunResult PgConnection::runMakeTable(const jet::MakeTable& m, int markers, std::span<const BoundValue> values) {
+  // The table with the select's columns, each of its Jet type where the
+  // text tells one and of the select's own type otherwise, then its rows.
+  std::string names;
+  for (const auto& c : m.columns) names += (names.empty() ? "" : ", ") + quotedName(c.name);
+  NumberedText select = numberMarkers(m.selectSql);
+  const std::string table = quotedName(m.table);
+  RunResult r = runStatement(std::string("CREATE ") + (m.temporary ? "TEMPORARY " : "") + "TABLE " + table + " (" +
+                                 names + ") AS " + select.sql + " WITH NO DATA",
+                             std::max(markers, select.markers), values, nullptr);
+  for (const auto& c : m.columns) {
+    std::optional<jet::PgColumnDecl> decl = jet::pgColumnType(accessDeclarationOf(c.type));
+    if (!decl) continue;
+    simple("ALTER TABLE " + table + " ALTER COLUMN " + quotedName(c.name) + " TYPE " + decl->sql + " USING " +
+           quotedName(c.name) + "::" + decl->sql.substr(0, decl->sql.find(" COLLATE")));
+  }
+  return runStatement("INSERT INTO " + table + " " + select.sql, std::max(markers, select.markers), values, nullptr);
+}
+
 RunResult PgConnection::run(std::string_view text, std::span<const BoundValue> values) {
   ensureOpen();
-  std::string sql;
-  int markers = 0;
   if (isCatalogsRowset(text)) {
-    sql = kCatalogsSql;
-  } else {
-    NumberedText numbered = numberMarkers(text);
-    sql = std::move(numbered.sql);
-    markers = numbered.markers;
+    return guarded([&] { return runStatement(std::string(kCatalogsSql), 0, values, nullptr); });
   }
+  if (mode_ == SqlMode::Native) {
+    NumberedText n = numberMarkers(text);
+    return guarded([&] { return runStatement(n.sql, n.markers, values, nullptr); });
+  }
+  ensureSetup();
   return guarded([&]() -> RunResult {
-    bool oneOff = false;
-    Prepared scratch;
-    const Prepared& p = prepare(sql, markers, values, oneOff, scratch);
-    const size_t n = p.paramTypes.size();
-    if (values.size() < n)
-      throw DataError::engine(kErrTooFewParameters, std::string(kTooFewParametersText));
-    std::span<const BoundValue> used = values.subspan(0, n);
+    PgSchema schema(*this);
+    const Plan* cached = nullptr;
+    Plan fresh;
+    if (auto it = plans_.find(std::string(text)); it != plans_.end()) {
+      cached = &it->second;
+    } else {
+      fresh = planOf(jet::translateTyped(text, schema, jet::Target::Postgres), text);
+      if (!fresh.crosstab && !fresh.changesSchema && plans_.size() < kPreparedCacheSize)
+        cached = &plans_.emplace(std::string(text), std::move(fresh)).first->second;
+      else
+        cached = &fresh;
+    }
+    Plan crosstab;
+    if (cached->crosstab) {
+      // A crosstab's columns are the values its pivot finds now.
+      RunResult found = runStatement(cached->statements[0], cached->markers[0], values, nullptr);
+      std::vector<jet::PivotValue> pivots;
+      while (found.cursor && found.cursor->step()) {
+        Cell v = found.cursor->cell(0);
+        jet::PivotValue pv;
+        switch (v.cls) {
+          case StorageClass::Null: pv.kind = jet::PivotValue::Kind::Null; break;
+          case StorageClass::Integer: pv.kind = jet::PivotValue::Kind::Integer; pv.i = v.i; break;
+          case StorageClass::Real: pv.kind = jet::PivotValue::Kind::Real; pv.r = v.r; break;
+          default: pv.kind = jet::PivotValue::Kind::Text; pv.text = std::string(v.bytes); break;
+        }
+        pivots.push_back(std::move(pv));
+      }
+      found.cursor.reset();
+      crosstab = planOf(jet::translateCrosstab(text, schema, pivots, jet::Target::Postgres), text);
+      cached = &crosstab;
+    }
+    const Plan& plan = *cached;
+    const bool changesSchema = plan.changesSchema;
     RunResult result;
-    if (!p.columns.empty()) {
-      result.cursor = std::make_unique<PgCursor>(*this, sql, p.paramTypes,
-                                                 std::vector<BoundValue>(used.begin(), used.end()), p);
-      return result;
+    if (plan.makeTable) {
+      result = runMakeTable(*plan.makeTable, plan.markers.empty() ? 0 : plan.markers.back(), values);
+    } else {
+      for (size_t i = 0; i < plan.statements.size(); ++i) {
+        const bool last = i + 1 == plan.statements.size();
+        result = runStatement(plan.statements[i], plan.markers[i], values, last ? &plan.columnTypes : nullptr);
+        if (!last) result.cursor.reset();
+      }
     }
-    std::vector<ParameterText> texts(n);
-    std::vector<const char*> ptrs(n, nullptr);
-    std::vector<int> lengths(n, 0), formats(n, 0);
-    for (size_t i = 0; i < n; ++i) {
-      if (used[i].cls == StorageClass::Null) continue;
-      texts[i] = parameterText(used[i], p.paramTypes[i]);
-      ptrs[i] = texts[i].text.c_str();
-      lengths[i] = static_cast<int>(texts[i].text.size());
-      formats[i] = texts[i].binary ? 1 : 0;
+    if (changesSchema) {
+      catalog_.clear();
+      tableColumns_.clear();
+      plans_.clear();
     }
-    Result r = checked(PQexecPrepared(conn_.get(), p.name.c_str(), static_cast<int>(n), ptrs.data(), lengths.data(),
-                                      formats.data(), 0));
-    const char* affected = PQcmdTuples(r.get());
-    result.rowsAffected = affected && *affected ? std::strtoll(affected, nullptr, 10) : 0;
     return result;
   });
 }
@@ -590,11 +928,12 @@ Cell PgCursor::cell(size_t c) const {
 
 class SqlServerProvider final : public Provider {
  public:
-  std::string_view name() const override { return kSqlServerProviderName; }
+  SqlServerProvider(SqlMode mode, std::string_view name) : mode_(mode), name_(name) {}
+  std::string_view name() const override { return name_; }
 
   std::unique_ptr<DriverConnection> connect(const ConnectionString& cs, const ConnectSettings& settings) override {
     PgConnectParams params = pgConnectParams(cs, settings.connectTimeoutSeconds, "RoVezevu datas@" + hostName());
-    return std::make_unique<PgConnection>(std::move(params));
+    return std::make_unique<PgConnection>(std::move(params), mode_);
   }
 
   void compact(const ConnectionString& source, const ConnectionString&) override {
@@ -603,10 +942,16 @@ class SqlServerProvider final : public Provider {
                                "Compaction is for Access databases: the SQL Server database '" + p.database +
                                    "' on '" + p.server + "' is kept compact by the server itself (autovacuum).");
   }
+
+ private:
+  SqlMode mode_;
+  std::string name_;
 };
 
 }  // namespace
 
-std::shared_ptr<Provider> makeSqlServerProvider() { return std::make_shared<SqlServerProvider>(); }
+std::shared_ptr<Provider> makeSqlServerProvider(SqlMode mode, std::string_view name) {
+  return std::make_shared<SqlServerProvider>(mode, name);
+}
 
 }  // namespace rvz::data::pg

@@ -15,6 +15,14 @@ namespace rvz::data::pg {
 
 inline constexpr std::string_view kSqlServerProviderName = "SQLOLEDB.1";
 
-std::shared_ptr<Provider> makeSqlServerProvider();
+// What command texts are.
+enum class SqlMode : uint8_t {
+  Dialect,  // clients' texts: SQL Server's dialect and the Jet forms, translated
+  Native,   // PostgreSQL SQL as it is, for the server's own tools and tests; never registered for clients
+};
+
+// The provider; `name` is what a connection string's Provider names it.
+std::shared_ptr<Provider> makeSqlServerProvider(SqlMode mode = SqlMode::Dialect,
+                                                std::string_view name = kSqlServerProviderName);
 
 }  // namespace rvz::data::pg

@@ -107,6 +107,8 @@ TEST(PgMarkersTest, QuestionMarksOutsideLiteralsAreNumbered) {
       {"SELECT 'open ?", "SELECT 'open ?", 0},
       {"SELECT \"open ?", "SELECT \"open ?", 0},
       {"SELECT /* open ?", "SELECT /* open ?", 0},
+      {"SELECT ?2, ?1, ?10", "SELECT $2, $1, $10", 10},
+      {"SELECT ?0, ?", "SELECT ?0, $1", 1},
       {"", "", 0},
   };
   for (const auto& c : cases) {
