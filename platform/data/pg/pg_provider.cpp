@@ -271,6 +271,10 @@ class PgConnection final : public DriverConnection {
   RunResult runStatement(const std::string& sql, int markers, std::span<const BoundValue> values,
                          const std::vector<jet::ColumnType>* types);
   RunResult runMakeTable(const jet::MakeTable& m, int markers, std::span<const BoundValue> values);
+  // A prepared statement without result inside a transaction, with its
+  // savepoint, in one round trip (a pipeline of SAVEPOINT, the statement
+  // and RELEASE).
+  RunResult pipelined(const Prepared& p, std::span<const BoundValue> values);
 
  public:
   // A table or view of the current database by name in any letter case;
@@ -727,8 +731,77 @@ RunResult PgConnection::runMakeTable(const jet::MakeTable& m, int markers, std::
   return runStatement("INSERT INTO " + table + " " + select.sql, std::max(markers, select.markers), values, nullptr);
 }
 
+RunResult PgConnection::pipelined(const Prepared& p, std::span<const BoundValue> values) {
+  const size_t n = p.paramTypes.size();
+  std::vector<ParameterText> texts(n);
+  std::vector<const char*> ptrs(n, nullptr);
+  std::vector<int> lengths(n, 0), formats(n, 0);
+  for (size_t i = 0; i < n; ++i) {
+    if (values[i].cls == StorageClass::Null) continue;
+    texts[i] = parameterText(values[i], p.paramTypes[i]);
+    ptrs[i] = texts[i].text.c_str();
+    lengths[i] = static_cast<int>(texts[i].text.size());
+    formats[i] = texts[i].binary ? 1 : 0;
+  }
+  PGconn* c = conn_.get();
+  if (PQenterPipelineMode(c) != 1) lost(trimmedMessage(PQerrorMessage(c)));
+  const bool sent =
+      PQsendQueryParams(c, "SAVEPOINT rvz_stmt", 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
+      PQsendQueryPrepared(c, p.name.c_str(), static_cast<int>(n), ptrs.data(), lengths.data(), formats.data(), 0) ==
+          1 &&
+      PQsendQueryParams(c, "RELEASE SAVEPOINT rvz_stmt", 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
+      PQpipelineSync(c) == 1;
+  std::vector<Result> got;
+  if (sent) {
+    for (int q = 0; q < 3; ++q) {
+      Result r(PQgetResult(c));
+      if (!r) break;
+      while (PGresult* more = PQgetResult(c)) PQclear(more);  // up to the end of this query's results
+      got.push_back(std::move(r));
+    }
+    if (got.size() == 3) PQclear(PQgetResult(c));  // the sync
+  }
+  if (PQexitPipelineMode(c) != 1 || got.size() < 3) {
+    const std::string why = trimmedMessage(PQerrorMessage(c));
+    if (!got.empty() && PQresultStatus(got.back().get()) == PGRES_FATAL_ERROR) checked(got.back().release());
+    lost(why);
+  }
+  checked(got[0].release());  // the savepoint
+  if (PQresultStatus(got[1].get()) != PGRES_COMMAND_OK) {
+    const char* state = PQresultErrorField(got[1].get(), PG_DIAG_SQLSTATE);
+    if (alive() && !(state && isConnectionLoss(state)))
+      simple("ROLLBACK TO SAVEPOINT rvz_stmt; RELEASE SAVEPOINT rvz_stmt");
+    checked(got[1].release());
+  }
+  checked(got[2].release());
+  RunResult result;
+  const char* affected = PQcmdTuples(got[1].get());
+  result.rowsAffected = affected && *affected ? std::strtoll(affected, nullptr, 10) : 0;
+  return result;
+}
+
 RunResult PgConnection::run(std::string_view text, std::span<const BoundValue> values) {
   ensureOpen();
+  if (inTx_) {
+    // The common statement of an apply: prepared already, without result.
+    const std::string* sql = nullptr;
+    std::string native;
+    if (mode_ == SqlMode::Native) {
+      native = numberMarkers(text).sql;
+      sql = &native;
+    } else if (auto it = plans_.find(std::string(text));
+               it != plans_.end() && it->second.statements.size() == 1 && !it->second.makeTable &&
+               !it->second.crosstab && !it->second.changesSchema) {
+      sql = &it->second.statements[0];
+    }
+    if (sql) {
+      if (auto it = prepared_.find(*sql); it != prepared_.end() && it->second.columns.empty() &&
+                                          values.size() >= it->second.paramTypes.size()) {
+        it->second.lastUse = ++useCounter_;
+        return pipelined(it->second, values);
+      }
+    }
+  }
   if (isCatalogsRowset(text)) {
     return guarded([&] { return runStatement(std::string(kCatalogsSql), 0, values, nullptr); });
   }
