@@ -442,9 +442,17 @@ auto PgConnection::guarded(F&& f) -> decltype(f()) {
       simple("RELEASE SAVEPOINT rvz_stmt");
       return r;
     }
-  } catch (const DataError& e) {
-    if (e.number() != kErrConnectionLost && alive())
-      simple("ROLLBACK TO SAVEPOINT rvz_stmt; RELEASE SAVEPOINT rvz_stmt");
+  } catch (...) {
+    // Whatever failed (the server, a value's conversion), the transaction
+    // goes back to where the statement began and stays usable; a broken
+    // connection has ended it already.
+    if (inTx_ && alive()) {
+      try {
+        simple("ROLLBACK TO SAVEPOINT rvz_stmt; RELEASE SAVEPOINT rvz_stmt");
+      } catch (const DataError&) {
+        // lost() has ended the transaction; the first failure is the one to report.
+      }
+    }
     throw;
   }
 }
@@ -499,7 +507,7 @@ void PgConnection::ensureSetup() {
   auto current = [&] {
     Result r = checked(PQexec(conn_.get(),
                               "SELECT obj_description(t.oid, 'pg_type') FROM pg_type t WHERE t.typname = "
-                              "'rvz_yesno' AND t.typnamespace = 'public'::regnamespace"));
+                              "'rvz_yesno' AND pg_type_is_visible(t.oid)"));
     return PQntuples(r.get()) == 1 && mark == PQgetvalue(r.get(), 0, 0);
   };
   if (!current()) {
@@ -552,9 +560,6 @@ void PgConnection::describeColumns(PGresult* d, Prepared& p) {
           break;
         }
       }
-    }
-    if (table != InvalidOid) {
-      c.originName = PQfname(d, i);
     }
     p.columns.push_back(std::move(c));
     p.forms.push_back(valueFormOf(type));
@@ -875,9 +880,14 @@ void PgConnection::beginTransaction() {
 void PgConnection::commit() {
   if (!inTx_) throw DataError::component(kErrNoTransaction, "Cannot commit: no transaction is active.");
   // The server ends the transaction whatever COMMIT answers (a deferred
-  // constraint rolls it back).
+  // constraint rolls it back, and the cursors it declared go with it).
   inTx_ = false;
-  simple("COMMIT");
+  try {
+    simple("COMMIT");
+  } catch (const DataError&) {
+    for (PgCursor* c : cursors_) c->lostToRollback(txSerial_);
+    throw;
+  }
 }
 
 void PgConnection::rollback() {
