@@ -114,6 +114,7 @@ ValueForm valueFormOf(uint32_t type) {
     case oid::kTime:
     case oid::kTimetz: return ValueForm::DateTime;
     case oid::kBytea: return ValueForm::Bytes;
+    case oid::kBpchar: return ValueForm::FixedText;
     default: return ValueForm::Text;
   }
 }
@@ -180,6 +181,12 @@ void readValue(ValueForm form, std::string_view t, bool asNumber, std::string& b
       out.cls = StorageClass::Text;
       out.bytes = t;
       return;
+    case ValueForm::FixedText: {
+      size_t end = t.find_last_not_of(' ');
+      out.cls = StorageClass::Text;
+      out.bytes = t.substr(0, end == std::string_view::npos ? 0 : end + 1);
+      return;
+    }
   }
 }
 

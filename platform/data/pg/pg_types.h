@@ -33,8 +33,10 @@ struct TableColumn {
 // read by their values (kindFromValues).
 ColumnInfo columnOfType(uint32_t type, int32_t typmod, const TableColumn* table);
 
-// How a column's values are read from their text form.
-enum class ValueForm : uint8_t { Integer, Boolean, Real, Numeric, Text, DateTime, Bytes };
+// How a column's values are read from their text form. FixedText (char(n))
+// loses the blanks the server pads it with, so a value reads back as it was
+// written, as on the Jet provider.
+enum class ValueForm : uint8_t { Integer, Boolean, Real, Numeric, Text, FixedText, DateTime, Bytes };
 ValueForm valueFormOf(uint32_t type);
 
 // Reads one text-format value into `out`; `buffer` holds converted bytes

@@ -192,6 +192,10 @@ TEST(PgTypesTest, ValuesCrossTheSeamInTheirFixedForms) {
   readValue(ValueForm::Numeric, "12.5", true, buf, c);
   EXPECT_EQ(c.cls, StorageClass::Real);
   EXPECT_DOUBLE_EQ(c.r, 12.5);
+  readValue(valueFormOf(oid::kBpchar), "box ", false, buf, c);
+  EXPECT_EQ(c.bytes, "box");
+  readValue(valueFormOf(oid::kBpchar), "   ", false, buf, c);
+  EXPECT_EQ(c.bytes, "");
   readValue(ValueForm::Bytes, "\\x00ff41", false, buf, c);
   EXPECT_EQ(c.cls, StorageClass::Blob);
   EXPECT_EQ(c.bytes, std::string_view("\0\xff" "A", 3));
