@@ -226,7 +226,10 @@ ColumnOut columnDefinition(Parser& p, Emitter& e, bool forAlter) {
 }
 
 std::string createTable(Parser& p, Emitter& e) {
-  std::string table = e.namePath(p.parseNamePath("a table name"));
+  std::vector<Name> tableName = p.parseNamePath("a table name");
+  // SQL Server's #name is a table of the session.
+  const bool temporary = e.target() == Target::Postgres && tableName.back().text[0] == '#';
+  std::string table = e.namePath(tableName);
   p.expectSymbol("(");
   std::vector<ColumnOut> columns;
   struct TableConstraint {
@@ -291,7 +294,7 @@ std::string createTable(Parser& p, Emitter& e) {
         for (ColumnOut& c : columns)
           if (std::find(tc.keyColumns.begin(), tc.keyColumns.end(), c.name) != tc.keyColumns.end()) requireValue(c);
 
-  std::string sql = "CREATE TABLE " + table + " (";
+  std::string sql = (temporary ? "CREATE TEMP TABLE " : "CREATE TABLE ") + table + " (";
   bool first = true;
   for (ColumnOut& c : columns) {
     if (c.primaryKeyAt != std::string::npos) {
