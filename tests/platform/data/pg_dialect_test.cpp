@@ -3,6 +3,7 @@
 // SQL Server account set (PostgreSQL) as from an Access one (SQLite).
 #include <gtest/gtest.h>
 
+#include "catalogue/schema.h"
 #include "platform/data/connection.h"
 #include "platform/data/jet/jet_translator.h"
 #include "platform/data/query.h"
@@ -72,6 +73,25 @@ TEST_F(PgDialectTest, TablesAndQueriesLookTheSameOnBothProviders) {
                           "SELECT Count(*) AS N, Max(RQ) AS Latest, Sum(JG) AS Total FROM Goods",
                           "SELECT SPBH FROM Goods WHERE SPBH LIKE 'a%' ORDER BY SPBH"})
     EXPECT_EQ(described(*server_, sql), described(*jet_, sql)) << sql;
+}
+
+// The company schema made with the same statements on both: every table
+// is listed alike and describes its columns alike, so the binding rules of
+// the catalogue hold on either kind of account set.
+TEST_F(PgDialectTest, TheCompanySchemaIsTheSameOnBothProviders) {
+  for (const std::string& statement : catalogue::companySchemaStatements()) {
+    jet_->execute(statement);
+    server_->execute(statement);
+  }
+  std::vector<std::string> jetTables, serverTables;
+  for (const TableInfo& t : jet_->tables())
+    if (t.type == "TABLE") jetTables.push_back(t.name);
+  for (const TableInfo& t : server_->tables())
+    if (t.type == "TABLE") serverTables.push_back(t.name);
+  ASSERT_GT(jetTables.size(), 10u);
+  EXPECT_EQ(serverTables, jetTables);
+  for (const std::string& table : jetTables)
+    EXPECT_EQ(described(*server_, "select * from " + table), described(*jet_, "select * from " + table)) << table;
 }
 
 }  // namespace
