@@ -102,7 +102,10 @@ def check_console(d, where):
 
 def wait(d, what, cond):
     try:
-        return WebDriverWait(d, WAIT, poll_frequency=0.1).until(lambda _: cond())
+        # The page redraws on every change: an element read a moment ago
+        # may be gone, and the condition is asked again.
+        return WebDriverWait(d, WAIT, poll_frequency=0.1, ignored_exceptions=(
+            StaleElementReferenceException, NoSuchElementException, AttributeError)).until(lambda _: cond())
     except Exception:
         shot = os.path.join(tempfile.gettempdir(), "console-failure.png")
         d.save_screenshot(shot)

@@ -277,9 +277,12 @@
     if (!isDialog && !w.visible) tags.push("hidden on the server");
     if (w.stayOnTop) tags.push("stays on top");
     if (isDialog && !w.input) tags.push("behind another box");
-    const frame = el("div", {
+    // A form, as a window holding a password box should be; nothing in it
+    // submits: every control acts on its own.
+    const frame = el("form", {
       class: "frame window" + (isDialog && !w.input ? " behind" : ""), role: isDialog ? "dialog" : "region",
-      "aria-label": w.caption || w.name, "data-window": w.name,
+      "aria-label": w.caption || w.name, "data-window": w.name, novalidate: true,
+      onsubmit: (ev) => ev.preventDefault(),
     }, [el("div", { class: "title" }, [el("span", { text: w.caption || w.name }), tags.length ? el("span", { class: "tags", text: tags.join(", ") }) : null])]);
     if (w.responding === false) {
       frame.append(el("div", { class: "flow" }, [el("p", { text: "The dialog's thread does not answer." })]));
