@@ -11,7 +11,7 @@
 
 #include <cstring>
 #include <fstream>
-#include <iostream>
+#include <ostream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>

@@ -10,6 +10,7 @@
   let state = null;
   let streamAbort = null;
   let retryTimer = null;
+  let stateNotice = false;         // the notice shows the state's error, not an action's
   const openLists = new Set();   // combo boxes whose list is dropped down: "window/control"
 
   const $ = (id) => document.getElementById(id);
@@ -193,8 +194,10 @@
 
   function render() {
     setStatus(state.connected, state.connected ? "server screen connected" : "server screen not reachable");
-    if (!state.connected) notice(state.error);
-    else if (state.error) notice(state.error);
+    // The state's own trouble is shown while it lasts; an action's refusal
+    // stays until the next action.
+    if (state.error) { notice(state.error); stateNotice = true; }
+    else if (stateNotice) { notice(""); stateNotice = false; }
     renderTray(state.tray);
     renderBoxes(state.boxes);
     renderWindows(state.windows);
