@@ -256,7 +256,9 @@
       onclick: () => act({ command: "answer", target: name, window: target }),
     }, [document.createTextNode(name)]));
     const glyph = b.icon && b.icon !== "none" ? el("div", { class: "glyph " + b.icon, text: GLYPHS[b.icon], role: "img", "aria-label": b.icon }) : null;
-    return el("div", { class: "frame box" + (b.input ? "" : " behind"), role: "alertdialog", "aria-label": b.caption, "data-box": b.id }, [
+    return el("div", { class: "frame box" + (b.input ? "" : " behind"), role: "alertdialog", "aria-label": b.caption, "data-box": b.id,
+      onkeydown: (ev) => { if (b.input && ev.key === "Escape") { ev.preventDefault(); act({ command: "close", window: target }); } },
+    }, [
       el("div", { class: "title" }, [el("span", { text: b.caption }), b.input ? null : el("span", { class: "tags", text: "behind another box" })]),
       el("div", { class: "body" }, [glyph, el("div", { class: "text", text: lines(b.text) })]),
       el("div", { class: "buttons" }, buttons),
@@ -286,6 +288,10 @@
       class: "frame window" + (isDialog && !w.input ? " behind" : ""), role: isDialog ? "dialog" : "region",
       "aria-label": w.caption || w.name, "data-window": w.name, novalidate: true,
       onsubmit: (ev) => ev.preventDefault(),
+      // Esc asks a dialog to close with Cancel, as its close box does.
+      onkeydown: (ev) => {
+        if (isDialog && w.input && ev.key === "Escape") { ev.preventDefault(); act({ command: "close", window: target }); }
+      },
     }, [el("div", { class: "title" }, [el("span", { text: w.caption || w.name }), tags.length ? el("span", { class: "tags", text: tags.join(", ") }) : null])]);
     if (w.responding === false) {
       frame.append(el("div", { class: "flow" }, [el("p", { text: "The dialog's thread does not answer." })]));
