@@ -120,4 +120,29 @@ bool describeByParameter(ColumnInfo& c, const BoundValue& v) {
   return true;
 }
 
+std::string accessDeclarationOf(const jet::ColumnType& t) {
+  using jet::JetType;
+  switch (t.type) {
+    case JetType::Text: return t.size > 255 ? "MEMO" : "TEXT(" + std::to_string(t.size > 0 ? t.size : 255) + ")";
+    case JetType::Memo: return "MEMO";
+    case JetType::Boolean: return "YESNO";
+    case JetType::Byte: return "BYTE";
+    case JetType::Integer: return "SHORT";
+    case JetType::Long: return "LONG";
+    case JetType::Single: return "SINGLE";
+    case JetType::Double: return "DOUBLE";
+    case JetType::Currency: return "CURRENCY";
+    case JetType::Decimal:
+      return "DECIMAL(" + std::to_string(t.precision > 0 ? t.precision : 18) + "," + std::to_string(t.scale) + ")";
+    case JetType::DateTime: return "DATETIME";
+    case JetType::Binary: return "VARBINARY(" + std::to_string(t.size > 0 ? t.size : 255) + ")";
+    case JetType::LongBinary: return "LONGBINARY";
+    case JetType::Guid: return "GUID";
+    case JetType::Unknown:
+    case JetType::Null:
+    case JetType::Parameter: break;
+  }
+  return {};
+}
+
 }  // namespace rvz::data

@@ -4,6 +4,8 @@
 // of its expression (Max(RQ), Count(*), Format(...)) or of a parameter alone.
 #pragma once
 
+#include <string>
+
 #include "platform/data/driver.h"
 #include "platform/data/jet/jet_result_types.h"
 
@@ -20,5 +22,11 @@ bool describeByJetType(ColumnInfo& c, const jet::ColumnType& t);
 // to it (its type hint, else its storage class); false for a Null without
 // a hint.
 bool describeByParameter(ColumnInfo& c, const BoundValue& v);
+
+// The Access declared type ("TEXT(20)", "LONG", "DECIMAL(10,2)" ...) of a
+// column of Jet type `t`, as a make-table query creates it: text longer
+// than 255 characters becomes a memo. Empty for the types that tell none
+// (the column's values then keep their own classes).
+std::string accessDeclarationOf(const jet::ColumnType& t);
 
 }  // namespace rvz::data

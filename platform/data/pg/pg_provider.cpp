@@ -146,30 +146,6 @@ std::string quotedName(const std::string& name) {
   return r + "\"";
 }
 
-// The Access declared type of a column of Jet type `t`; empty where the
-// text tells none.
-std::string accessDeclarationOf(const jet::ColumnType& t) {
-  using jet::JetType;
-  switch (t.type) {
-    case JetType::Text: return t.size > 255 ? "MEMO" : "TEXT(" + std::to_string(t.size > 0 ? t.size : 255) + ")";
-    case JetType::Memo: return "MEMO";
-    case JetType::Boolean: return "YESNO";
-    case JetType::Byte: return "BYTE";
-    case JetType::Integer: return "SHORT";
-    case JetType::Long: return "LONG";
-    case JetType::Single: return "SINGLE";
-    case JetType::Double: return "DOUBLE";
-    case JetType::Currency: return "CURRENCY";
-    case JetType::Decimal:
-      return "DECIMAL(" + std::to_string(t.precision > 0 ? t.precision : 18) + "," + std::to_string(t.scale) + ")";
-    case JetType::DateTime: return "DATETIME";
-    case JetType::Binary: return "VARBINARY(" + std::to_string(t.size > 0 ? t.size : 255) + ")";
-    case JetType::LongBinary: return "LONGBINARY";
-    case JetType::Guid: return "GUID";
-    default: return {};
-  }
-}
-
 class PgConnection;
 
 class PgCursor final : public DriverCursor {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/data/data_error.h"
+#include "platform/data/jet_column_kinds.h"
 #include "platform/data/sqlite/bind_values.h"
 #include "platform/text/text.h"
 
@@ -32,32 +33,14 @@ std::string quoted(const std::string& name) {
                           "Could not make table '" + table + "': " + std::string(sqlite3_errmsg(db)) + ".");
 }
 
-// The declaration a column of this Jet type gets; empty for a column whose
-// type the text does not tell (its values keep their own classes).
+// The declaration a column of this Jet type gets; text compares without
+// regard to case, as Jet's does. Empty for a column whose type the text
+// does not tell (its values keep their own classes).
 std::string declarationOf(const jet::ColumnType& t) {
-  switch (t.type) {
-    case JetType::Text:
-      if (t.size > 255) return "LONGTEXT COLLATE NOCASE";
-      return "TEXT(" + std::to_string(t.size > 0 ? t.size : 255) + ") COLLATE NOCASE";
-    case JetType::Memo: return "LONGTEXT COLLATE NOCASE";
-    case JetType::Boolean: return "YESNO";
-    case JetType::Byte: return "BYTE";
-    case JetType::Integer: return "SHORT";
-    case JetType::Long: return "LONG";
-    case JetType::Single: return "SINGLE";
-    case JetType::Double: return "DOUBLE";
-    case JetType::Currency: return "CURRENCY";
-    case JetType::Decimal:
-      return "DECIMAL(" + std::to_string(t.precision > 0 ? t.precision : 18) + "," + std::to_string(t.scale) + ")";
-    case JetType::DateTime: return "DATETIME";
-    case JetType::Binary: return "VARBINARY(" + std::to_string(t.size > 0 ? t.size : 255) + ")";
-    case JetType::LongBinary: return "LONGBINARY";
-    case JetType::Guid: return "GUID";
-    case JetType::Unknown:
-    case JetType::Null:
-    case JetType::Parameter: break;
-  }
-  return {};
+  std::string d = accessDeclarationOf(t);
+  if (d == "MEMO") return "LONGTEXT COLLATE NOCASE";
+  if (t.type == JetType::Text) d += " COLLATE NOCASE";
+  return d;
 }
 
 std::string declarationOfKind(FieldKind k) {
