@@ -710,9 +710,36 @@ ordered_json controlsJson(const Window& w) {
     if (c->kind == ControlKind::ComboBox) cj["items"] = c->items;
     if (c->modalResult != Answer::None) cj["result"] = answerName(c->modalResult);
     if (!c->hint.empty()) cj["hint"] = c->hint;
+    if (c->left || c->top || c->width || c->height || c->tabOrder || c->underline || !c->cursor.empty()) {
+      ordered_json lj;
+      lj["left"] = c->left;
+      lj["top"] = c->top;
+      if (c->width) lj["width"] = c->width;
+      if (c->height) lj["height"] = c->height;
+      if (c->tabOrder) lj["tabOrder"] = c->tabOrder;
+      if (c->underline) lj["underline"] = true;
+      if (!c->cursor.empty()) lj["cursor"] = c->cursor;
+      cj["layout"] = std::move(lj);
+    }
     list.push_back(cj);
   }
   return list;
+}
+
+// A window's form layout, when it has one.
+void addLayoutJson(ordered_json& j, const Window& w) {
+  const Window::Layout& l = w.layout;
+  if (!l.clientWidth) return;
+  ordered_json lj;
+  lj["clientWidth"] = l.clientWidth;
+  lj["clientHeight"] = l.clientHeight;
+  lj["position"] = l.centred ? "screenCenter" : "default";
+  if (!l.borderStyle.empty()) lj["borderStyle"] = l.borderStyle;
+  lj["borderIcons"] = l.borderIcons;
+  if (!l.fontName.empty()) lj["font"] = {{"name", l.fontName}, {"height", l.fontHeight}, {"charset", l.charset}};
+  lj["showHint"] = l.showHint;
+  if (!l.activeControl.empty()) lj["activeControl"] = l.activeControl;
+  j["layout"] = std::move(lj);
 }
 
 }  // namespace
@@ -727,6 +754,7 @@ Reply Screen::doWindows() {
       j["caption"] = w->caption;
       j["visible"] = w->visible;
       j["stayOnTop"] = w->stayOnTop;
+      addLayoutJson(j, *w);
       j["controls"] = controlsJson(*w);
       list.push_back(std::move(j));
     }
@@ -774,6 +802,7 @@ Reply Screen::doBoxes() {
       j["class"] = d.className;
       j["caption"] = d.caption;
       j["input"] = takes;
+      addLayoutJson(j, d);
       j["controls"] = controlsJson(d);
       reply(Reply{true, j.dump(-1, ' ', false, ordered_json::error_handler_t::replace)});
     });

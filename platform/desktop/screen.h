@@ -72,6 +72,13 @@ struct Control {
   std::vector<std::string> items;        // the list of a combo box
   Answer modalResult = Answer::None;     // a button that closes its modal window
   std::function<std::string()> textSource;  // when set, the text is read from it
+  // Layout for a front end that draws the window, in pixels of the
+  // window's client area; a width or height of 0 is the control's own size
+  // (an auto-sized label).
+  int left = 0, top = 0, width = 0, height = 0;
+  int tabOrder = 0;        // position in the tab order from 1; 0: not a tab stop
+  bool underline = false;  // its font is underlined
+  std::string cursor;      // the mouse cursor over it ("hand"); empty: the default
   std::function<void()> onClick;
   std::function<void()> onChange;    // after the text was set from the screen
   std::function<void()> onDropDown;  // before a combo box's list opens
@@ -102,6 +109,19 @@ class Window {
   std::string caption;
   bool visible = false;
   bool stayOnTop = false;  // the form style that keeps it above other windows
+  // How a front end draws the form; a client width of 0 leaves it to the
+  // front end.
+  struct Layout {
+    int clientWidth = 0, clientHeight = 0;
+    bool centred = false;                  // centred on the screen
+    std::string borderStyle;               // "dialog", "sizeable", ...
+    std::vector<std::string> borderIcons;  // "systemMenu", "minimize", "maximize"
+    std::string fontName;
+    int fontHeight = 0;   // pixels
+    std::string charset;  // "GB2312", ...
+    bool showHint = false;
+    std::string activeControl;  // the control with the focus when shown
+  } layout;
   // Set by a handler of a modal window to ask it to close with this result
   // (a button with a modal result sets it before its onClick runs). The
   // window then asks onCloseQuery; when that refuses, it is reset to None.
