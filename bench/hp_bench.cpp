@@ -2,7 +2,10 @@
 // (HP left-joined to its categories, in code order) fetched whole through
 // AS_GetRecords in-process (Count -1, binary packet) vs the same SQL after
 // the Jet translation stepped straight on SQLite with the sqlite3 API,
-// every column of every row read (hp_fetch_vs_sqlite, best of 5 each).
+// every column of every row read. Both sides open their connection inside
+// the timed part (the provider's ConnectAct, sqlite3_open_v2). The figure
+// hp_fetch_vs_sqlite is the median of paired, interleaved runs
+// (paired_timing.h).
 #include <sqlite3.h>
 #include <stdlib.h>
 
@@ -12,6 +15,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/paired_timing.h"
 #include "catalogue/declaration.h"
 #include "client/sample/sample_home.h"
 #include "platform/data/jet/jet_dialect.h"
@@ -22,15 +26,7 @@ using namespace rvz;
 namespace {
 
 constexpr int kRows = 100000;
-constexpr int kRuns = 5;
-
-// Seconds of one run.
-template <class F>
-double timed(F&& f) {
-  auto t0 = std::chrono::steady_clock::now();
-  f();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
+constexpr int kPairs = 7;
 
 [[noreturn]] void fail(const std::string& what) {
   std::fprintf(stderr, "hp_bench: %s\n", what.c_str());
@@ -109,21 +105,17 @@ int main() {
   const std::string file = (home / "data" / "Sample" / "DaZiva.mdb").string();
   const std::string sql = data::jet::translate(declaredHpSql());
 
-  // The two take turns, so that both see the machine in the same state;
-  // the best of each counts.
   size_t ours = 0, theirs = 0;
-  double tDirect = 1e300, tOurs = 1e300;
+  bench::PairedFigure fetch;
   try {
-    for (int i = 0; i < kRuns; ++i) {
-      tDirect = std::min(tDirect, timed([&] { theirs = direct(file, sql); }));
-      tOurs = std::min(tOurs, timed([&] { ours = throughProvider(); }));
-    }
+    fetch = bench::pairedRatio([&] { return bench::timed([&] { ours = throughProvider(); }); },
+                               [&] { return bench::timed([&] { theirs = direct(file, sql); }); }, kPairs);
   } catch (const std::exception& e) {
     fail(e.what());
   }
   if (ours != theirs || ours != static_cast<size_t>(kRows))
     std::fprintf(stderr, "hp_bench: fetched %zu rows, SQLite stepped %zu\n", ours, theirs);
-  std::printf("hp_fetch_vs_sqlite=%.3f\n", tOurs / tDirect);
+  bench::printFigure("hp_fetch_vs_sqlite", fetch);
   std::filesystem::remove_all(home);
   return 0;
 }

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <thread>
 
+#include "bench/paired_timing.h"
 #include "host/activity_log.h"
 #include "host/log_sink.h"
 #include "platform/files/files.h"
@@ -169,23 +170,26 @@ int main(int argc, char** argv) {
   auto log = std::make_shared<host::ActivityLog>();
   services::setActivityLogSink(std::make_shared<host::LoopLogSink>(loop, log));
   std::thread mainThread([&] { loop.run(); });
-  Cost on{1e300, 1e300}, off{1e300, 1e300};
-  // Best of several, the two kinds interleaved: the machine is shared.
-  for (int i = 0; i < 9; ++i) {
-    for (bool watch : {false, true}) {
-      Cost c = applyCost(watch, dir, loop);
-      Cost& best = watch ? on : off;
-      best.wall = std::min(best.wall, c.wall);
-      best.cpu = std::min(best.cpu, c.cpu);
-    }
-  }
+  double wallOn = 0, wallOff = 0;
+  const bench::PairedFigure watchCost = bench::pairedRatio(
+      [&] {
+        const Cost c = applyCost(true, dir, loop);
+        wallOn = c.wall;
+        return c.cpu;
+      },
+      [&] {
+        const Cost c = applyCost(false, dir, loop);
+        wallOff = c.wall;
+        return c.cpu;
+      },
+      9);
   loop.post([&] { loop.quit(); });
   mainThread.join();
   services::setActivityLogSink(nullptr);
   if (log->text().empty()) std::fprintf(stderr, "the watch logged nothing\n");
-  std::printf("apply_seconds_watch_off=%.4f apply_seconds_watch_on=%.4f watch_overhead_wall=%.3f\n", off.wall,
-              on.wall, on.wall / off.wall);
-  std::printf("watch_overhead=%.3f\n", on.cpu / off.cpu);
+  std::printf("apply_cpu_seconds_watch_off=%.4f apply_cpu_seconds_watch_on=%.4f last_wall_on_vs_off=%.3f\n",
+              watchCost.peerSeconds, watchCost.oursSeconds, wallOn / wallOff);
+  bench::printFigure("watch_overhead", watchCost);
   std::filesystem::remove_all(dir);
   return 0;
 }

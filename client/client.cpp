@@ -13,7 +13,7 @@
 
 #include "platform/remoting/endpoint.h"
 #include "platform/remoting/hresults.h"
-#include "platform/remoting/remoting.grpc.pb.h"
+#include "rovezevu/remoting/v1/remoting.grpc.pb.h"
 #include "platform/remoting/wire_codec.h"
 
 namespace rvz::client {

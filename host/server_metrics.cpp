@@ -6,6 +6,7 @@
 
 #include "host/operations_report.h"
 #include "platform/oplog/operations_log.h"
+#include "services/rows_written.h"
 
 namespace rvz::host {
 namespace {
@@ -112,6 +113,12 @@ std::string ServerMetrics::render() const {
   family(out, "rvz_applies_total", "counter", "AS_ApplyUpdates calls by outcome.");
   out << "rvz_applies_total{outcome=\"ok\"} " << applies_ << '\n';
   out << "rvz_applies_total{outcome=\"failed\"} " << applyFailures_ << '\n';
+  family(out, "rvz_rows_written_total", "counter",
+         "Rows that applies wrote and kept (committed), by kind: inserted, updated, deleted.");
+  const services::RowsWritten rows = services::rowsWrittenSoFar();
+  out << "rvz_rows_written_total{kind=\"inserted\"} " << rows.inserted << '\n';
+  out << "rvz_rows_written_total{kind=\"updated\"} " << rows.updated << '\n';
+  out << "rvz_rows_written_total{kind=\"deleted\"} " << rows.deleted << '\n';
   family(out, "rvz_refused_requests_total", "counter",
          "Requests turned away before a session: a missing or wrong token, a session not opened.");
   out << "rvz_refused_requests_total " << refused_ << '\n';

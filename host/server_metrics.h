@@ -1,8 +1,8 @@
 // The server's figures for Prometheus, in its text exposition format:
 // sessions open, live objects by class, calls by method with their outcome
-// and latency histogram, failures by HRESULT, applies of deltas, and the
-// operational log's lines by level. Fed by the runtime's events; read by
-// the metrics endpoint from another thread.
+// and latency histogram, failures by HRESULT, applies of deltas and the
+// rows they wrote, and the operational log's lines by level. Fed by the
+// runtime's events; read by the metrics endpoint from another thread.
 #pragma once
 
 #include <array>

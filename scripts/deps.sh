@@ -11,7 +11,7 @@ rvz_install_deps() {
   case "$what" in
     run) ;;
     test) pkgs+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libxml2-utils sqlite3 postgresql
-                 dpkg-dev systemd) ;;
+                 dpkg-dev systemd python3-grpcio python3-protobuf) ;;
     bench) pkgs+=(libgtest-dev libgmock-dev libbenchmark-dev sqlite3 postgresql) ;;
     *) echo "rvz_install_deps: run, test or bench, not $what" >&2; return 2 ;;
   esac

@@ -77,6 +77,10 @@ std::optional<Variant> Delta::newValue(const ChangeRecord& r, size_t col) const 
   if (r.newRow < 0) return std::nullopt;
   ValueState s = packet_.state(static_cast<size_t>(r.newRow), col);
   if (s == ValueState::Unchanged) return std::nullopt;
+  // A memo or blob the client never fetched has no new value either: taking
+  // the mark for null would blank the column. An inserted row has nothing to
+  // keep, so there it stays null.
+  if (s == ValueState::NotFetched && r.status == packets::RowStatus::Modified) return std::nullopt;
   // A modified record standing alone marks nothing: all its values count as new.
   if (s == ValueState::Value) return packet_.value(static_cast<size_t>(r.newRow), col);
   return Variant::null();

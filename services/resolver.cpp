@@ -10,8 +10,10 @@
 #include "platform/packets/error_packet.h"
 #include "platform/packets/packet_writer.h"
 #include "platform/packets/server_fields.h"
+#include "platform/text/text.h"
 #include "services/delta.h"
 #include "services/provider.h"
+#include "services/rows_written.h"
 #include "services/update_table.h"
 
 namespace rvz::services {
@@ -72,9 +74,11 @@ class Resolution {
       : provider_(p), delta_(d), cn_(p.dataset().connection()), table_(std::move(table)), maxErrors_(maxErrors),
         tx_(tx) {
     errors_.emplace(d.packet().columns());
+    describeTable();
   }
 
   int32_t errorCount = 0;
+  RowsWritten written;  // by the statements run so far and still in the transaction
 
   void run() {
     for (const auto& rec : delta_.changes()) {
@@ -128,8 +132,43 @@ class Resolution {
     return false;
   }
 
-  data::Parameter param(size_t c, Variant v) const {
-    return data::Parameter::of(std::move(v), kindOfColumn(delta_.packet().columns()[c]));
+  // The update table's own columns, matched to the delta's by name. Values
+  // are converted by these, not by the types a delta declares: a delta that
+  // calls a LONG column text must not store text in it. A table the database
+  // cannot describe leaves the delta's types; its statements then fail with
+  // the database's reason.
+  void describeTable() {
+    tableColumns_.resize(delta_.columns().size());
+    if (!table_) return;
+    std::vector<data::ColumnInfo> cols;
+    try {
+      cols = cn_.tableColumns(*table_);
+    } catch (const std::exception&) {
+      return;
+    }
+    for (size_t c = 0; c < delta_.columns().size(); ++c)
+      for (const auto& tc : cols)
+        if (text::equalsNoCaseAscii(tc.name, delta_.columns()[c].statementName)) {
+          tableColumns_[c] = tc;
+          break;
+        }
+  }
+
+  data::FieldKind kindOf(size_t c) const {
+    const auto& tc = tableColumns_[c];
+    if (tc && tc->kind != data::FieldKind::Unknown) return tc->kind;
+    return kindOfColumn(delta_.packet().columns()[c]);
+  }
+
+  data::Parameter param(size_t c, Variant v) const { return data::Parameter::of(std::move(v), kindOf(c)); }
+
+  // A value written to a column of the table's primary key is never Null,
+  // as in Jet, also where the table's definition does not say NOT NULL.
+  data::Parameter written(size_t c, Variant v) const {
+    const auto& tc = tableColumns_[c];
+    if (tc && tc->key && tc->kind != data::FieldKind::AutoInc && v.isEmptyOrNull())
+      throw data::DataError::engine(data::kErrNullKey, std::string(data::kNullKeyText));
+    return param(c, std::move(v));
   }
 
   // " X = ? and" lines, the last without " and"; throws the no-key text.
@@ -168,7 +207,7 @@ class Resolution {
           if (!usableForWriting(r, c)) continue;
           names += cols[c].statementName + ", ";
           marks += "?, ";
-          s.params.push_back(param(c, *delta_.newValue(r, c)));
+          s.params.push_back(written(c, *delta_.newValue(r, c)));
         }
         closeList(names);
         closeList(marks);
@@ -186,7 +225,7 @@ class Resolution {
         for (size_t c = 0; c < cols.size(); ++c) {
           if (!usableForWriting(r, c)) continue;
           s.lines.push_back(" " + cols[c].statementName + " = ?,");
-          s.params.push_back(param(c, *delta_.newValue(r, c)));
+          s.params.push_back(written(c, *delta_.newValue(r, c)));
         }
         if (s.lines.size() == 1) return std::nullopt;  // nothing to write: counts as written
         s.lines.back().pop_back();
@@ -205,9 +244,11 @@ class Resolution {
       if (tx_) tx_->rollback();
       else cn_.rollback();
       tooMany_ = true;
+      written = {};
       throw std::runtime_error(std::string(kTooManyText));
     }
     if (rows < 1) throw std::runtime_error(std::string(kNotFoundText));
+    written.count(r.status);
   }
 
   // The database's current values of the located columns, when a key-only
@@ -285,6 +326,7 @@ class Resolution {
   std::optional<std::string> table_;
   int32_t maxErrors_;
   data::Transaction* tx_;  // the call's own transaction, when it began one
+  std::vector<std::optional<data::ColumnInfo>> tableColumns_;  // by delta column; empty where the table has none
   std::optional<packets::ErrorPacketBuilder> errors_;
   bool tooMany_ = false;
 };
@@ -305,8 +347,14 @@ Variant Resolver::apply(const Variant& deltaVariant, int32_t maxErrors, int32_t&
   res.run();
   Variant out = res.result();
   if (tx && tx->active()) {
-    if (maxErrors == -1 || res.errorCount <= maxErrors) tx->commit();
-    else tx->rollback();
+    if (maxErrors == -1 || res.errorCount <= maxErrors) {
+      tx->commit();
+      addRowsWritten(res.written);
+    } else {
+      tx->rollback();
+    }
+  } else if (!tx) {
+    addRowsWritten(res.written);  // in the caller's transaction
   }
   errorCount = res.errorCount;
   return out;

@@ -112,6 +112,14 @@ int64_t Connection::execute(std::string_view commandText, std::span<const Parame
 
 std::vector<TableInfo> Connection::tables() { return driver().tables(); }
 
+std::vector<ColumnInfo> Connection::tableColumns(std::string_view table) { return driver().tableColumns(table); }
+
+std::vector<ColumnInfo> DriverConnection::tableColumns(std::string_view table) {
+  RunResult r = run("select * from " + std::string(table) + " where 1 = 0", {});
+  if (!r.cursor) throw DataError::engine(kErrSyntax, "The table " + std::string(table) + " gives no columns.");
+  return r.cursor->columns();
+}
+
 void Connection::attach(Query* q) {
   if (std::find(queries_.begin(), queries_.end(), q) == queries_.end()) queries_.push_back(q);
 }

@@ -87,6 +87,11 @@ class Connection {
   // "SYSTEM TABLE") of every table and view, ordered by type, then name.
   std::vector<TableInfo> tables();
 
+  // The columns of a table as the database declares them, with the primary
+  // key marked where the provider tells it (DriverConnection::tableColumns).
+  // Opens when needed; the before-execute event does not fire.
+  std::vector<ColumnInfo> tableColumns(std::string_view table);
+
   // Used by Query and Statement: fires the event, opens when needed and runs
   // the command.
   RunResult send(std::string_view commandText, std::span<const Parameter> params);

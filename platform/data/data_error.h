@@ -28,6 +28,7 @@ inline constexpr int32_t kErrUnrecognizedFormat = 3343;  // Jet: not a database 
 inline constexpr int32_t kErrBadConnectionString = 3709; // connection string cannot be used
 inline constexpr int32_t kErrValue = 3421;               // a stored value that does not fit its column
 inline constexpr int32_t kErrSyntax = 3075;              // Jet: syntax error in a command text
+inline constexpr int32_t kErrNullKey = 3058;             // Jet: a Null in a primary key column
 
 // Status of errors raised by the ADO-like layer: MAKE_HRESULT(1, FACILITY_CONTROL, number).
 constexpr HRESULT componentHresult(int32_t number) {
@@ -45,6 +46,7 @@ inline constexpr std::string_view kMissingConnectionText = "Missing Connection o
 inline constexpr std::string_view kTooFewParametersText = "No value given for one or more required parameters.";
 inline constexpr std::string_view kCharactersAfterEndText = "Characters found after end of SQL statement.";
 inline constexpr std::string_view kSyntaxErrorText = "Syntax error in the command text: %s.";
+inline constexpr std::string_view kNullKeyText = "Index or primary key cannot contain a Null value.";
 inline constexpr std::string_view kTransactionLostText =
     "The database ended the transaction on its own; none of its changes were kept.";
 

@@ -97,6 +97,13 @@ class DriverConnection {
   // The tables schema rowset, ordered by type, then name.
   virtual std::vector<TableInfo> tables() = 0;
 
+  // The columns of a table (a name as a command text writes it), in table
+  // order, as the database declares them. This description runs no command
+  // of the caller's. The default reads the columns of a query of the whole
+  // table that returns no rows; a provider that can tell the primary key
+  // overrides it and sets ColumnInfo::key. Throws DataError.
+  virtual std::vector<ColumnInfo> tableColumns(std::string_view table);
+
   // Releases the database. Cursors must have been destroyed first.
   virtual void close() = 0;
 

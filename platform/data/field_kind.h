@@ -63,6 +63,9 @@ struct ColumnInfo {
   int32_t scale = 0;      // BCD: digits after the point
   bool fixed = false;     // fixed-length text (CHAR(n), ANSICHAR(n))
   bool currency = false;  // BCD from a CURRENCY column: values are CY
+  // Part of its table's primary key (set in table descriptions, see
+  // Connection::tableColumns, where the provider can tell).
+  bool key = false;
   // True for a computed column (no declared type): its kind comes from its
   // first non-null value, and its values keep their own kind.
   bool kindFromValues = false;

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "platform/remoting/hresults.h"
-#include "platform/remoting/remoting.grpc.pb.h"
+#include "rovezevu/remoting/v1/remoting.grpc.pb.h"
 #include "platform/remoting/wire_codec.h"
 
 namespace rvz::remoting {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <utility>
 
 namespace rvz::remoting {
 
@@ -24,6 +25,30 @@ class LiveCount {
   int64_t value() const { return count_.load(std::memory_order_acquire); }
   // How many times the count has returned to zero.
   uint64_t lastReleases() const { return lastReleases_.load(std::memory_order_acquire); }
+
+  // One unit of the count for a scope: added by the constructor, given back
+  // by release() or, at the latest, by the destructor, so that no path out of
+  // the scope (an exception included) leaves the count raised for good.
+  class Hold {
+   public:
+    explicit Hold(LiveCount& count) : count_(&count) { count.add(); }
+    ~Hold() {
+      try {
+        release();
+      } catch (...) {
+        // The last-release callback failed; the count itself is right.
+      }
+    }
+    Hold(const Hold&) = delete;
+    Hold& operator=(const Hold&) = delete;
+    // Gives the unit back now (may run the last-release callback).
+    void release() {
+      if (LiveCount* c = std::exchange(count_, nullptr)) c->release();
+    }
+
+   private:
+    LiveCount* count_;
+  };
 
  private:
   std::atomic<int64_t> count_{0};

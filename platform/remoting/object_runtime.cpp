@@ -87,6 +87,19 @@ SessionId newSessionId() {
 
 std::string objectText(ObjectId id) { return "object " + std::to_string(id); }
 
+// Runs a function when the scope ends, however it ends.
+template <class F>
+class OnExit {
+ public:
+  explicit OnExit(F f) : f_(std::move(f)) {}
+  ~OnExit() { f_(); }
+  OnExit(const OnExit&) = delete;
+  OnExit& operator=(const OnExit&) = delete;
+
+ private:
+  F f_;
+};
+
 }  // namespace
 
 ObjectRuntime::ObjectRuntime(MessageLoop& mainLoop, LiveCount& live, RuntimeLimits limits)
@@ -293,82 +306,122 @@ void ObjectRuntime::serveCreation(const std::shared_ptr<PendingCreation>& p) {
     ++creationsInProgress_;
     std::erase(pending_, p);
   }
-  reapThreads();
-
-  CreateResult r;
-  std::shared_ptr<ObjectThread> t;
-  bool revoked;
-  {
-    std::lock_guard lock(mu_);
-    revoked = p->cls->revoked;
-  }
-  // The class object's own lock for the length of the request.
-  live_.add();
-  if (revoked) {
-    r.hr = REGDB_E_CLASSNOTREG;
-    r.error = runtimeError(r.hr, "Class not registered: " + std::string(p->cls->cls->progId) + " was revoked");
-  } else {
-    t = std::make_shared<ObjectThread>();
+  // Whatever way this request ends, it stops counting as in progress, or a
+  // shutdown would wait for it forever.
+  OnExit inProgress([this] {
     {
       std::lock_guard lock(mu_);
-      t->thread = std::thread(&ObjectRuntime::objectThreadMain, this, t, p);
-      running_.insert(t);
+      --creationsInProgress_;
     }
-    {
-      std::unique_lock lock(p->mu);
-      p->cv.wait(lock, [&] { return p->built; });
-      r = std::move(p->result);
-    }
-  }
-
-  bool hasObject = t && p->hasObject;
-  if (t && !hasObject) {
-    // A failed build leaves no thread behind: it ends right after answering.
-    std::unique_lock lock(mu_);
-    threadsCv_.wait(lock, [&] { return running_.count(t) == 0; });
-  }
-  {
-    std::lock_guard lock(mu_);
+    threadsCv_.notify_all();
+  });
+  // The session's slot for this creation, given back once (at the latest
+  // when the request ends).
+  bool slotHeld = true;
+  auto giveSlotBackLocked = [&] {
+    if (!std::exchange(slotHeld, false)) return;
     auto s = sessions_.find(p->session);
     if (s != sessions_.end()) --s->second->creating;
-    if (hasObject) {
-      auto e = std::make_shared<Entry>();
-      e->id = nextObject_++;
-      e->session = p->session;
-      e->identity = DispatchIdentity{p->cls->cls, p->cls->cls->iface};
-      e->thread = t;
-      if (stopping_ || s == sessions_.end()) {
-        // Nobody is left to hold the object: it ends at once.
-        endEntryLocked(e, nullptr);
-        r.hr = stopping_ ? CO_E_SERVER_STOPPING : RPC_E_DISCONNECTED;
-        r.error = runtimeError(r.hr, stopping_ ? "The server is stopping"
-                                               : "The client session ended while its object was being created");
+  };
+  OnExit slot([&] {
+    std::lock_guard lock(mu_);
+    giveSlotBackLocked();
+  });
+  bool answered = false;
+  try {
+    reapThreads();
+
+    CreateResult r;
+    std::shared_ptr<ObjectThread> t;
+    bool revoked;
+    {
+      std::lock_guard lock(mu_);
+      revoked = p->cls->revoked;
+    }
+    // The class object's own lock for the length of the request.
+    LiveCount::Hold requestLock(live_);
+    if (revoked) {
+      r.hr = REGDB_E_CLASSNOTREG;
+      r.error = runtimeError(r.hr, "Class not registered: " + std::string(p->cls->cls->progId) + " was revoked");
+    } else {
+      t = std::make_shared<ObjectThread>();
+      std::string notStarted;
+      {
+        std::lock_guard lock(mu_);
+        running_.insert(t);
+        try {
+          t->thread = startThread_([this, t, p] { objectThreadMain(t, p); });
+        } catch (const std::exception& e) {
+          running_.erase(t);
+          notStarted = e.what();
+        }
+      }
+      if (!notStarted.empty() || !t->thread.joinable()) {
+        t.reset();
+        r.hr = E_OUTOFMEMORY;
+        r.error = runtimeError(r.hr, "The object thread of " + std::string(p->cls->cls->progId) +
+                                         " could not start: " + (notStarted.empty() ? "no thread" : notStarted));
       } else {
-        objects_[e->id] = e;
-        s->second->objects[e->id] = e;
-        r.id = e->id;
-        t->id = e->id;
-        t->session = e->session;
-        if (events_) events_->objectCreated(e->session, e->id, *p->cls->cls);
+        std::unique_lock lock(p->mu);
+        p->cv.wait(lock, [&] { return p->built; });
+        r = std::move(p->result);
+      }
+    }
+
+    bool hasObject = t && p->hasObject;
+    if (t && !hasObject) {
+      // A failed build leaves no thread behind: it ends right after answering.
+      std::unique_lock lock(mu_);
+      threadsCv_.wait(lock, [&] { return running_.count(t) == 0; });
+    }
+    {
+      std::lock_guard lock(mu_);
+      giveSlotBackLocked();
+      auto s = sessions_.find(p->session);
+      if (hasObject) {
+        auto e = std::make_shared<Entry>();
+        e->id = nextObject_++;
+        e->session = p->session;
+        e->identity = DispatchIdentity{p->cls->cls, p->cls->cls->iface};
+        e->thread = t;
+        if (stopping_ || s == sessions_.end()) {
+          // Nobody is left to hold the object: it ends at once.
+          endEntryLocked(e, nullptr);
+          r.hr = stopping_ ? CO_E_SERVER_STOPPING : RPC_E_DISCONNECTED;
+          r.error = runtimeError(r.hr, stopping_ ? "The server is stopping"
+                                                 : "The client session ended while its object was being created");
+        } else {
+          objects_[e->id] = e;
+          s->second->objects[e->id] = e;
+          r.id = e->id;
+          t->id = e->id;
+          t->session = e->session;
+          if (events_) events_->objectCreated(e->session, e->id, *p->cls->cls);
+        }
+      }
+    }
+    reapThreads();
+    r.cls = p->cls->cls;
+    // The request's lock goes before the answer, so that a client that has its
+    // answer sees the count without it (and a failed first request has been
+    // the last release by then).
+    requestLock.release();
+    answered = true;
+    p->done(r);
+  } catch (...) {
+    // The answer could not be built or delivered. One not yet given fails the
+    // request; an object already handed to the session ends with it.
+    if (!answered) {
+      CreateResult r;
+      r.error = errorFromCurrentException(text::utf8ToWide(p->cls->cls->progId), std::string(kIidIDispatch));
+      r.hr = r.error.hresult;
+      r.cls = p->cls->cls;
+      try {
+        p->done(r);
+      } catch (...) {
       }
     }
   }
-  reapThreads();
-  r.cls = p->cls->cls;
-  // The request's lock goes before the answer, so that a client that has its
-  // answer sees the count without it (and a failed first request has been
-  // the last release by then).
-  live_.release();
-  try {
-    p->done(r);
-  } catch (...) {
-    // The answer could not be delivered; the session's end releases the object.
-  }
-  {
-    std::lock_guard lock(mu_);
-    --creationsInProgress_;
-  }
-  threadsCv_.notify_all();
 }
 
 void ObjectRuntime::objectThreadMain(std::shared_ptr<ObjectThread> t, std::shared_ptr<PendingCreation> p) {
@@ -392,7 +445,9 @@ void ObjectRuntime::objectThreadMain(std::shared_ptr<ObjectThread> t, std::share
       r.hr = r.error.hresult;
     }
   }
-  if (object) live_.add();
+  // The object's unit of the live count, from its build to its destruction.
+  std::optional<LiveCount::Hold> alive;
+  if (object) alive.emplace(live_);
   {
     std::lock_guard lock(p->mu);
     p->result = std::move(r);
@@ -430,7 +485,7 @@ void ObjectRuntime::objectThreadMain(std::shared_ptr<ObjectThread> t, std::share
   ::malloc_trim(0);
   oplog::setThreadFields({});
   if (events_ && t->id != 0) events_->objectDestroyed(t->session, t->id, cls);
-  live_.release();
+  alive.reset();
   std::vector<ReleaseDone> waiters = std::move(t->afterEnd);
   finishThread(t);
   // The runtime is not touched from here on; its shutdown joins this thread.

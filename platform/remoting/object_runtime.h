@@ -11,6 +11,12 @@
 // not yet resumed waits until the resume. The object thread then serves the
 // object's calls one at a time; when the last reference goes it destroys the
 // object on that same thread and ends.
+//
+// Locks: the runtime's own lock is taken before an object thread's queue
+// lock (calls are queued under it, so that none overtakes a release); a
+// creation request's lock is never held together with the runtime's. The
+// live count is changed outside the runtime's lock wherever a change may be
+// the last release, whose callback calls into the host.
 #pragma once
 
 #include <condition_variable>
@@ -22,6 +28,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -123,6 +130,12 @@ class ObjectRuntime {
   void setEvents(RuntimeEvents* events) { events_ = events; }
   RuntimeEvents* events() const { return events_; }
 
+  // How object threads are started: by default a std::thread running `body`.
+  // A start that throws fails that creation request (E_OUTOFMEMORY with the
+  // reason) and leaves the runtime as it was. Set before the first creation.
+  using ThreadStarter = std::function<std::thread(std::function<void()> body)>;
+  void setThreadStarter(ThreadStarter starter) { startThread_ = std::move(starter); }
+
   // Object threads that have not ended yet.
   size_t objectThreadCount() const;
   size_t objectCount() const;
@@ -161,6 +174,7 @@ class ObjectRuntime {
   ObjectId nextObject_ = 1;
   bool stopping_ = false;
   RuntimeEvents* events_ = nullptr;
+  ThreadStarter startThread_ = [](std::function<void()> body) { return std::thread(std::move(body)); };
 };
 
 }  // namespace rvz::remoting

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "platform/remoting/error_info.h"
-#include "platform/remoting/remoting.pb.h"
 #include "platform/variant/variant.h"
 #include "platform/variant/variant_wire.h"
+#include "rovezevu/remoting/v1/remoting.pb.h"
 
 namespace grpc {
 class Status;

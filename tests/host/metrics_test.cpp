@@ -8,6 +8,7 @@
 #include "host/server_metrics.h"
 #include "platform/remoting/error_info.h"
 #include "platform/remoting/type_library.h"
+#include "services/rows_written.h"
 
 using namespace std::chrono_literals;
 using rvz::host::MetricsEndpoint;
@@ -66,6 +67,22 @@ TEST(ServerMetrics, SessionsObjectsCallsAndFailures) {
   EXPECT_TRUE(has(t, "rvz_applies_total{outcome=\"ok\"} 1")) << t;
   EXPECT_TRUE(has(t, "rvz_refused_requests_total 1")) << t;
   EXPECT_NE(t.find("rvz_log_lines_total{level=\"error\"} "), std::string::npos) << t;
+}
+
+TEST(ServerMetrics, RowsWrittenByKind) {
+  // The totals are the process's: read them before adding.
+  const rvz::services::RowsWritten before = rvz::services::rowsWrittenSoFar();
+  rvz::services::RowsWritten apply;
+  for (auto s : {rvz::packets::RowStatus::Inserted, rvz::packets::RowStatus::Inserted,
+                 rvz::packets::RowStatus::Modified, rvz::packets::RowStatus::Deleted})
+    apply.count(s);
+  rvz::services::addRowsWritten(apply);
+  rvz::services::addRowsWritten(apply);
+  const std::string t = ServerMetrics().render();
+  EXPECT_TRUE(has(t, "# TYPE rvz_rows_written_total counter")) << t;
+  EXPECT_TRUE(has(t, "rvz_rows_written_total{kind=\"inserted\"} " + std::to_string(before.inserted + 4))) << t;
+  EXPECT_TRUE(has(t, "rvz_rows_written_total{kind=\"updated\"} " + std::to_string(before.updated + 2))) << t;
+  EXPECT_TRUE(has(t, "rvz_rows_written_total{kind=\"deleted\"} " + std::to_string(before.deleted + 2))) << t;
 }
 
 TEST(ServerMetrics, LabelValuesAreEscaped) {

@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <sqlite3.h>
 
 #include "platform/registry/hive.h"
 #include "platform/remoting/type_library.h"
@@ -1095,4 +1096,166 @@ TEST_F(ServerProcess, AWrongTokenIsRefusedLoggedAndCountedAndTheFlagCarriesTheRi
   EXPECT_NE(log.find(" warning request refused peer=ipv4:127.0.0.1:"), std::string::npos) << log;
   EXPECT_NE(log.find(" reason=\"the client token is missing or wrong\""), std::string::npos) << log;
   EXPECT_EQ(log.find("s3cret"), std::string::npos) << "a token never reaches the log";
+}
+
+// Processes killed at the worst moments: a client in the middle of an apply
+// and between the slices of a fetch, the server in the middle of an apply.
+// After each the company database is intact, the apply is all or nothing,
+// and the server (started again after its own death) serves the next client.
+class KilledMidway : public ServerProcess {
+ protected:
+  static constexpr int kRows = 20000;
+
+  void SetUp() override {
+    ServerProcess::SetUp();
+    procs_.reserve(16);  // references to started processes stay valid
+  }
+
+  // Stops the server at a moment when it holds a write transaction open on
+  // the company database (a probe of the test cannot begin one), and leaves
+  // it stopped. Between tries the server runs on. False when no such moment
+  // came within the limit.
+  bool stopInsideAWrite(Proc& server, std::chrono::seconds limit = 60s) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(database().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) return false;
+    sqlite3_busy_timeout(db, 0);
+    bool inside = false;
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!inside && std::chrono::steady_clock::now() < end) {
+      ::kill(server.pid, SIGSTOP);
+      int st = 0;
+      if (::waitpid(server.pid, &st, WUNTRACED) != server.pid || !WIFSTOPPED(st)) {
+        server.status = st;
+        server.done = true;
+        break;
+      }
+      inside = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_BUSY;
+      if (!inside) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        ::kill(server.pid, SIGCONT);
+        std::this_thread::sleep_for(1ms);
+      }
+    }
+    sqlite3_close(db);
+    return inside;
+  }
+
+  fs::path database() const { return home_ / "data" / "Sample" / "DaZiva.mdb"; }
+
+  // The first value of a statement run on the company database directly.
+  std::string scalar(const std::string& sql) {
+    sqlite3* db = nullptr;
+    std::string value = "(no value)";
+    if (sqlite3_open_v2(database().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+      sqlite3_busy_timeout(db, 30000);
+      sqlite3_stmt* st = nullptr;
+      if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        value = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+      else
+        value = sqlite3_errmsg(db);
+      sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return value;
+  }
+  std::string rowsTagged(const std::string& tag) {
+    return scalar("select count(*) from AppLog where uName like '" + tag + "-%'");
+  }
+
+  // A script that adds `rows` AppLog rows named <tag>-0 ... in one delta
+  // and then waits `sleepSeconds`.
+  std::string applyScript(const std::string& tag, int rows, int sleepSeconds = 0) {
+    std::string values;
+    for (int i = 0; i < rows; ++i) {
+      if (i) values += ",";
+      values += R"({"status":"inserted","values":[")" + tag + "-" + std::to_string(i) +
+                R"(","单据","新增",{"date":"2008-08-30"},"12:00"]})";
+    }
+    std::string s = R"([{"create":"Quib.datas","as":"d"},
+      {"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},
+      {"call":"d","method":"AS_ApplyUpdates","args":["pAppLog",{"packet":{
+        "columns":[{"name":"uName","fieldtype":"string","WIDTH":20},{"name":"cName","fieldtype":"string","WIDTH":20},
+                   {"name":"CZ","fieldtype":"string","WIDTH":30},{"name":"RQ","fieldtype":"date"},
+                   {"name":"SJ","fieldtype":"string","WIDTH":5}],
+        "rows":[)" + values + R"(]}},-1,null,null]})";
+    if (sleepSeconds) s += R"(,{"sleep":)" + std::to_string(sleepSeconds) + "}";
+    return script(tag + ".json", s + "]");
+  }
+
+  // quib running a script in the background, both outputs into `out`.
+  Proc& runInBackground(const std::string& scriptPath, const fs::path& out) {
+    auto e = env(home_);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      for (auto& v : e) ::putenv(v.data());
+      freopen(out.c_str(), "w", stdout);
+      ::dup2(::fileno(stdout), 2);
+      ::execl(kQuib.c_str(), kQuib.c_str(), "run", scriptPath.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    procs_.push_back({pid});
+    return procs_.back();
+  }
+
+  // A one-row apply by another client, which must succeed.
+  void anotherClientApplies(const std::string& tag) {
+    int rc = 0;
+    auto out = quib("run " + applyScript(tag, 1), &rc, {}, 60);
+    EXPECT_EQ(rc, 0) << out;
+    EXPECT_NE(out.find(R"({"ok":true,"result":null,"out":[0,null]})"), std::string::npos) << out;
+    EXPECT_EQ(rowsTagged(tag), "1");
+  }
+};
+
+TEST_F(KilledMidway, AClientKilledInAnApplyOrAFetchLeavesAllOrNothingAndTheServerServesOthers) {
+  ASSERT_TRUE(sampleHome(1));
+  auto& server = start(kServer);
+  ASSERT_TRUE(waitServing(server));
+
+  // In the middle of an apply: the server finishes or drops the whole of it.
+  Proc& applier = runInBackground(applyScript("A", kRows), root_ / "a.out");
+  ASSERT_TRUE(stopInsideAWrite(server)) << slurp(root_ / "a.out");
+  ::kill(applier.pid, SIGKILL);
+  ASSERT_TRUE(waitEnded(applier));
+  ::kill(server.pid, SIGCONT);
+  anotherClientApplies("B");  // it waits for the dead client's transaction to end
+  const std::string a = rowsTagged("A");
+  EXPECT_TRUE(a == "0" || a == std::to_string(kRows)) << a << " of " << kRows << " rows kept";
+  EXPECT_EQ(scalar("pragma integrity_check"), "ok");
+
+  // Between the slices of a fetch: its open cursor stands in nobody's way.
+  const fs::path fetchOut = root_ / "f.out";
+  Proc& reader = runInBackground(script("fetch.json", R"([{"create":"Quib.datas","as":"d"},
+    {"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},
+    {"call":"d","method":"AS_GetRecords","args":["pAppLog",10,null,1,"",null,null]},{"sleep":60}])"),
+                                 fetchOut);
+  ASSERT_TRUE(waitFor([&] { return answers(slurp(fetchOut)).size() == 3; }, 30s)) << slurp(fetchOut);
+  EXPECT_EQ(slurp(fetchOut).find("\"ok\":false"), std::string::npos) << slurp(fetchOut);
+  ::kill(reader.pid, SIGKILL);
+  ASSERT_TRUE(waitEnded(reader));
+  anotherClientApplies("C");
+  EXPECT_EQ(scalar("pragma integrity_check"), "ok");
+  EXPECT_FALSE(server.ended()) << "status " << server.status << "\n" << serverLog(server);
+}
+
+TEST_F(KilledMidway, AServerKilledInAnApplyKeepsAllOrNothingAndServesOnceStartedAgain) {
+  ASSERT_TRUE(sampleHome(1));
+  auto& server = start(kServer);
+  ASSERT_TRUE(waitServing(server));
+  const fs::path out = root_ / "a.out";
+  Proc& applier = runInBackground(applyScript("A", kRows), out);
+  ASSERT_TRUE(stopInsideAWrite(server)) << slurp(out);
+  ::kill(server.pid, SIGKILL);
+  ASSERT_TRUE(waitEnded(server));
+  ASSERT_TRUE(waitFor([&] { return applier.ended(); }, 30s)) << "the client did not see its server go";
+  EXPECT_EQ(slurp(out).find(R"("out":[0,null])"), std::string::npos) << slurp(out);
+
+  // Its transaction was open when it died: nothing of it is kept.
+  EXPECT_EQ(scalar("pragma integrity_check"), "ok");
+  EXPECT_EQ(rowsTagged("A"), "0");
+
+  auto& again = start(kServer);
+  ASSERT_TRUE(waitServing(again));
+  anotherClientApplies("B");
+  EXPECT_EQ(scalar("pragma integrity_check"), "ok");
 }

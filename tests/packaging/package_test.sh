@@ -17,7 +17,8 @@ dpkg-deb -x "$deb" "$work/root"
 dpkg-deb -e "$deb" "$work/control"
 
 for f in usr/bin/RoVezevu usr/bin/quib usr/lib/systemd/system/rovezevu.service usr/lib/sysusers.d/rovezevu.conf \
-         etc/default/rovezevu usr/share/doc/rovezevu/operations.md usr/share/doc/rovezevu/README.md; do
+         etc/default/rovezevu usr/share/doc/rovezevu/operations.md usr/share/doc/rovezevu/README.md \
+         usr/share/rovezevu/proto/rovezevu/remoting/v1/remoting.proto; do
   [ -e "$work/root/$f" ] || fail "the package lacks /$f"
 done
 grep -qx /etc/default/rovezevu "$work/control/conffiles" || fail "/etc/default/rovezevu is not a conffile"

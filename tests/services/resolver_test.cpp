@@ -1,10 +1,14 @@
 // Applying deltas: the statements sent (exactly as the activity log will
 // show them), row checks, MaxErrors, error packets and all-or-nothing.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "platform/packets/error_packet.h"
+#include "platform/data/values.h"
 #include "platform/packets/materialized.h"
+#include "platform/text/text.h"
 #include "services/resolver.h"
+#include "services/rows_written.h"
 #include "services/update_table.h"
 #include "service_test_support.h"
 
@@ -113,6 +117,34 @@ TEST_F(Resolving, StatementFormsOfAppUser) {
   EXPECT_TRUE(sent_.empty());
 }
 
+// A client that copies a fetched row into its modification sends the memo
+// it never fetched with the not-fetched mark: that keeps the stored memo.
+TEST_F(Resolving, AMemoNeverFetchedKeepsItsValueWhenTheRowChanges) {
+  company({"create table M (ID LONG, MC TEXT(10), BZ MEMO, CONSTRAINT PK_M PRIMARY KEY (ID))",
+           "insert into M (ID, MC, BZ) values (1, 'a', 'a long remark')"});
+  TDatas d;
+  auto p = packets::materialize(decoded(fetch(d, u"pTmp", -1, 1, u"select * from M").packet));
+  ASSERT_EQ(p.records.size(), 1u);
+  ASSERT_EQ(p.records[0].cells[2].state, packets::ValueState::NotFetched);
+  packets::Record mod = p.records[0];
+  mod.status = RowStatus::Modified;
+  mod.cells[1] = Cell::of(Variant(u"b"));
+  watch(d);
+  int32_t n = -1;
+  auto r = apply(d, u"pTmp", delta(p, {p.records[0], mod}), -1, n);
+  EXPECT_TRUE(r.isNull());
+  EXPECT_EQ(n, 0);
+  ASSERT_EQ(sent_.size(), 1u);
+  EXPECT_EQ(sent_[0].find("BZ"), std::string::npos) << sent_[0];
+  EXPECT_EQ(count("select count(*) from M where MC = 'b' and BZ = 'a long remark'"), 1);
+
+  // In an inserted row the mark has nothing to keep: the memo is null.
+  packets::Record ins{RowStatus::Inserted, {Cell::of(Variant(2)), Cell::of(Variant(u"c")), Cell::notFetched()}};
+  r = apply(d, u"pTmp", delta(p, {ins}), -1, n);
+  EXPECT_EQ(n, 0);
+  EXPECT_EQ(count("select count(*) from M where ID = 2 and BZ is null"), 1);
+}
+
 TEST_F(Resolving, WhereAllLocatesByEveryWhereColumnAndNullsByIsNull) {
   company({"insert into Appselect (DATASET, FIELDNAME, AUTOUPDATE, DATASELECT) values ('Kh', 'MC', True, 'x')"});
   TDatas d;
@@ -217,6 +249,21 @@ class MaxErrors : public Resolving {
   }
 };
 
+// Rows written count once kept: a rolled-back call adds none, a committed
+// one adds the rows of its successful records only.
+TEST_F(MaxErrors, RowsWrittenCountOnlyWhatIsCommitted) {
+  int32_t n = 0;
+  std::vector<packets::ErrorRecord> errs;
+  const RowsWritten before = rowsWrittenSoFar();
+  run(0, {3}, n, errs);
+  EXPECT_EQ(rowsWrittenSoFar().inserted, before.inserted);
+  company({"drop table MenuStrict"});
+  run(-1, {2, 4}, n, errs);
+  EXPECT_EQ(rowsWrittenSoFar().inserted, before.inserted + 3);
+  EXPECT_EQ(rowsWrittenSoFar().updated, before.updated);
+  EXPECT_EQ(rowsWrittenSoFar().deleted, before.deleted);
+}
+
 TEST_F(MaxErrors, ZeroStopsAtTheFirstFailureAndRollsBack) {
   int32_t n = 0;
   std::vector<packets::ErrorRecord> errs;
@@ -280,7 +327,8 @@ TEST_F(Resolving, ANullKeyFailsItsRecordOnly) {
   EXPECT_EQ(n, 1);
   ASSERT_EQ(errs.size(), 1u);
   EXPECT_EQ(errs[0].recordNo, 2);  // a key is never Null
-  EXPECT_NE(errs[0].message.find(u"NOT NULL"), std::u16string::npos);
+  EXPECT_EQ(errs[0].message, u"Index or primary key cannot contain a Null value.");
+  EXPECT_EQ(errs[0].errorCode, data::kErrNullKey);
   EXPECT_EQ(errs[0].response, packets::kResponseSkip);
 
   auto rows = packets::materialize(decoded(fetch(d, u"pAppMenu", -1, 1, sql).packet));
@@ -290,6 +338,93 @@ TEST_F(Resolving, ANullKeyFailsItsRecordOnly) {
   EXPECT_EQ(two[2].value.toInt32(), 12);
   EXPECT_TRUE(two[4].value.boolValue());
   EXPECT_EQ(rows.records[1].cells[2].value.toInt32(), 7);
+}
+
+// Values are converted by the table's own column types, whatever types a
+// delta declares: a delta that calls every column text cannot store text in
+// a number, yes/no or date column. Each refusal fails its own record with
+// Jet's number, and the table stays readable.
+TEST_F(Resolving, ValuesFollowTheTablesColumnTypesNotTheDeltas) {
+  company({"create table Typed (ID LONG, mLevel LONG, mFlag YESNO, mRate DOUBLE, mWhen DATETIME, "
+           "CONSTRAINT PK_Typed PRIMARY KEY (ID))"});
+  TDatas d;
+  const std::u16string sql = u"select * from Typed order by ID";
+  auto p = packets::materialize(decoded(fetch(d, u"pTmp", 0, 1, sql).packet));
+  ASSERT_EQ(p.columns.size(), 5u);
+  for (auto& c : p.columns) {
+    c.type = packets::FieldType::String;
+    c.width = 40;
+    c.subtype.reset();
+  }
+  struct Case {
+    std::u16string level, flag, rate, when;
+    int32_t errorCode;  // 0: stored
+  } cases[] = {
+      {u"abc", u"True", u"1", u"2024-03-01", data::kErrTypeMismatch},
+      {u"1", u"x", u"1", u"2024-03-01", data::kErrTypeMismatch},
+      {u"1", u"True", u"x", u"2024-03-01", data::kErrTypeMismatch},
+      {u"1", u"True", u"1", u"abc", data::kErrTypeMismatch},
+      {u"99999999999", u"True", u"1", u"2024-03-01", data::kErrNumericOverflow},
+      {u"12", u"True", u"2.5", u"2024-03-01", 0},
+  };
+  std::vector<packets::Record> recs;
+  int32_t id = 1;
+  for (const auto& c : cases)
+    recs.push_back({RowStatus::Inserted,
+                    {Cell::of(Variant(text::utf8ToWide(std::to_string(id++)))), Cell::of(Variant(c.level)),
+                     Cell::of(Variant(c.flag)), Cell::of(Variant(c.rate)), Cell::of(Variant(c.when))}});
+  int32_t n = 0;
+  auto errs = errorsOf(apply(d, u"pTmp", delta(p, recs), -1, n));
+  EXPECT_EQ(n, 5);
+  ASSERT_EQ(errs.size(), 5u);
+  for (size_t i = 0; i < errs.size(); ++i) {
+    EXPECT_EQ(errs[i].recordNo, static_cast<int32_t>(i + 1));
+    EXPECT_EQ(errs[i].errorCode, cases[i].errorCode) << text::wideToUtf8(errs[i].message);
+    EXPECT_EQ(errs[i].message, text::utf8ToWide(cases[i].errorCode == data::kErrNumericOverflow
+                                                    ? data::kNumericOverflowText
+                                                    : data::kTypeMismatchText));
+  }
+  // Another client reads the table, typed.
+  TDatas other;
+  auto rows = packets::materialize(decoded(fetch(other, u"pTmp", -1, 1, sql).packet));
+  ASSERT_EQ(rows.records.size(), 1u);
+  const auto& row = rows.records[0].cells;
+  EXPECT_EQ(row[0].value, Variant(6));
+  EXPECT_EQ(row[1].value, Variant(12));
+  EXPECT_TRUE(row[2].value.boolValue());
+  EXPECT_DOUBLE_EQ(row[3].value.toDouble(), 2.5);
+  EXPECT_EQ(row[4].value.vt(), VT_DATE);
+}
+
+// A table made before its key columns were declared NOT NULL still never
+// gets a Null key from an apply, inserted or set.
+TEST_F(Resolving, ANullKeyIsRefusedAlsoWhereTheTableAllowsIt) {
+  {
+    sqlite3* db = nullptr;
+    const auto file = home_ / "d" / "Dediriva" / "Server" / "Data" / "Sample" / "DaZiva.mdb";
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "CREATE TABLE Legacy (ID LONG, MC VARCHAR(20), PRIMARY KEY (ID)); "
+                               "INSERT INTO Legacy VALUES (1, 'one')",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+  }
+  TDatas d;
+  const std::u16string sql = u"select * from Legacy";
+  auto p = packets::materialize(decoded(fetch(d, u"pTmp", -1, 1, sql).packet));
+  ASSERT_EQ(p.records.size(), 1u);
+  std::vector<packets::Record> recs = modify(p, 0, {{"ID", Variant::null()}});
+  recs.push_back({RowStatus::Inserted, {Cell::null(), Cell::of(Variant(u"two"))}});
+  int32_t n = 0;
+  auto errs = errorsOf(apply(d, u"pTmp", delta(p, recs), -1, n));
+  EXPECT_EQ(n, 2);
+  ASSERT_EQ(errs.size(), 2u);
+  for (const auto& e : errs) {
+    EXPECT_EQ(e.errorCode, data::kErrNullKey);
+    EXPECT_EQ(e.message, u"Index or primary key cannot contain a Null value.");
+  }
+  EXPECT_EQ(count("select count(*) from Legacy where ID is null"), 0);
+  EXPECT_EQ(count("select count(*) from Legacy"), 1);
 }
 
 TEST_F(Resolving, TableNameFromTheDeltaOrTheCurrentCommandText) {

@@ -40,7 +40,8 @@ enum class ExprKind {
   Exists,     // select
   IsNull,     // args[0]; negated for IS NOT NULL
   Like,       // args: value, pattern; negated
-  Call,       // text: function name as written; args; distinct; starArgument
+  Call,       // text: function name as written; args; distinct; starArgument; castType for CAST/CONVERT
+  Case,       // CASE: args = [operand,] when, then, when, then ... [, else]; negated: has an operand; distinct: has ELSE
   Subquery,   // select
 };
 
@@ -65,6 +66,7 @@ struct Expr {
   bool distinct = false;
   bool starArgument = false;  // Count(*)
   int paramIndex = 0;
+  std::string castType;  // CAST(x AS type) and CONVERT(type, x, style): the type, upper case ("VARCHAR(10)")
   int height = 1;  // of the tree below, to bound recursion over long operator chains
 };
 
@@ -102,6 +104,7 @@ struct SelectCore {
   bool distinct = false;
   bool distinctRow = false;
   std::string top;  // TOP n, empty when absent
+  bool topPercent = false;  // TOP n PERCENT
   std::vector<SelectItem> items;
   std::vector<TableRefPtr> from;
   ExprPtr where;

@@ -1,10 +1,13 @@
-// Jet DDL on SQLite: CREATE TABLE with Access types, CREATE INDEX, DROP and
-// ALTER TABLE, so that SQLite stores values right while the declared type
-// still tells the data layer the Access kind.
+// Jet DDL on SQLite and PostgreSQL: CREATE TABLE with Access types, CREATE
+// INDEX, DROP and ALTER TABLE. On SQLite the declared type keeps the Access
+// spelling, so that it still tells the data layer the Access kind, while
+// SQLite stores values right; on PostgreSQL it becomes the column type that
+// pg_types.h gives for it.
 #include <algorithm>
 #include <array>
 
 #include "platform/data/jet/jet_translator.h"
+#include "platform/data/jet/pg_types.h"
 
 namespace rvz::data::jet {
 
@@ -26,9 +29,9 @@ struct ColumnType {
   bool counter = false;
 };
 
-// A column type as written, with its size or precision; the type keeps its
-// spelling so that the declared type still names the Access kind.
-ColumnType columnType(Parser& p) {
+// A column type as written, with its size or precision; on SQLite the type
+// keeps its spelling so that the declared type still names the Access kind.
+ColumnType columnType(Parser& p, Target target) {
   std::vector<std::string> words;
   const Token& first = p.peek();
   if (first.kind != TokenKind::Word) p.fail("expected a column type");
@@ -54,17 +57,27 @@ ColumnType columnType(Parser& p) {
   std::string upper = upperAscii(written);
 
   std::string args;
+  int count = 0;
+  int32_t numbers[2] = {0, 0};
   if (p.acceptSymbol("(")) {
     auto number = [&]() {
       const Token& t = p.peek();
-      if (t.kind != TokenKind::Number || t.text.find_first_not_of("0123456789") != std::string::npos)
+      if (t.kind != TokenKind::Number || t.text.find_first_not_of("0123456789") != std::string::npos ||
+          t.text.size() > 9)
         p.fail("expected a whole number in a column size");
+      numbers[count++] = static_cast<int32_t>(std::stol(t.text));
       return p.next().text;
     };
     args = "(" + number();
     if (p.acceptSymbol(",")) args += "," + number();
     p.expectSymbol(")");
     args += ")";
+  }
+
+  if (target == Target::Postgres) {
+    std::optional<PgColumnDecl> pg = pgColumnTypeOf(written, count, numbers[0], numbers[1]);
+    if (!pg) p.fail("unknown column type " + written);
+    return {pg->sql, pg->identity};
   }
 
   if (oneOf(upper, {"COUNTER", "AUTOINCREMENT", "IDENTITY"})) {
@@ -87,7 +100,7 @@ ColumnType columnType(Parser& p) {
   return {written + args, false};
 }
 
-std::vector<Name> nameList(Parser& p, bool allowOrder, std::string* withOrder = nullptr) {
+std::vector<Name> nameList(Parser& p, const Emitter& e, bool allowOrder, std::string* withOrder = nullptr) {
   p.expectSymbol("(");
   std::vector<Name> names;
   do {
@@ -96,22 +109,22 @@ std::vector<Name> nameList(Parser& p, bool allowOrder, std::string* withOrder = 
       std::string dir;
       if (p.acceptWord("DESC")) dir = " DESC";
       else if (p.acceptWord("ASC")) dir = " ASC";
-      if (withOrder) *withOrder += (withOrder->empty() ? "" : ", ") + Emitter::quoteName(names.back()) + dir;
+      if (withOrder) *withOrder += (withOrder->empty() ? "" : ", ") + e.quoteName(names.back()) + dir;
     }
   } while (p.acceptSymbol(","));
   p.expectSymbol(")");
   return names;
 }
 
-std::string joinNames(const std::vector<Name>& names) {
+std::string joinNames(const Emitter& e, const std::vector<Name>& names) {
   std::string s;
-  for (const Name& n : names) s += (s.empty() ? "" : ", ") + Emitter::quoteName(n);
+  for (const Name& n : names) s += (s.empty() ? "" : ", ") + e.quoteName(n);
   return s;
 }
 
 std::string references(Parser& p, Emitter& e) {
   std::string sql = " REFERENCES " + e.namePath(p.parseNamePath("a table name"));
-  if (p.isSymbol("(")) sql += " (" + joinNames(nameList(p, false)) + ")";
+  if (p.isSymbol("(")) sql += " (" + joinNames(e, nameList(p, e, false)) + ")";
   while (p.isWord("ON") && (p.isWord("UPDATE", 1) || p.isWord("DELETE", 1))) {
     p.next();
     std::string what = upperAscii(p.next().text);
@@ -169,14 +182,14 @@ ColumnOut columnDefinition(Parser& p, Emitter& e, bool forAlter) {
   ColumnOut c;
   Name name = p.parseName("a column name");
   c.name = lowerName(name);
-  ColumnType type = columnType(p);
-  if (type.counter && forAlter) p.fail("SQLite cannot add a counter column to a table");
+  ColumnType type = columnType(p, e.target());
+  if (type.counter && forAlter && e.target() == Target::Sqlite) p.fail("SQLite cannot add a counter column to a table");
   c.counter = type.counter;
-  c.sql = Emitter::quoteName(name) + " " + type.sql;
+  c.sql = e.quoteName(name) + " " + type.sql;
   for (;;) {
     if (p.isSymbol(",") || p.isSymbol(")") || p.peek().kind == TokenKind::End || p.isSymbol(";")) break;
     std::string constraintName;
-    if (p.acceptWord("CONSTRAINT")) constraintName = " CONSTRAINT " + Emitter::quoteName(p.parseName("a constraint name"));
+    if (p.acceptWord("CONSTRAINT")) constraintName = " CONSTRAINT " + e.quoteName(p.parseName("a constraint name"));
     if (p.acceptWord("NOT")) {
       p.expectWord("NULL");
       c.sql += constraintName + " NOT NULL";
@@ -185,7 +198,7 @@ ColumnOut columnDefinition(Parser& p, Emitter& e, bool forAlter) {
       c.sql += constraintName + " NULL";
     } else if (p.acceptWord("PRIMARY")) {
       p.expectWord("KEY");
-      if (!c.counter) {  // a counter is the key already
+      if (!c.counter || e.target() == Target::Postgres) {  // on SQLite a counter is the key already
         c.sql += constraintName;
         c.primaryKeyAt = c.sql.size();
         c.sql += " PRIMARY KEY";
@@ -213,7 +226,10 @@ ColumnOut columnDefinition(Parser& p, Emitter& e, bool forAlter) {
 }
 
 std::string createTable(Parser& p, Emitter& e) {
-  std::string table = e.namePath(p.parseNamePath("a table name"));
+  std::vector<Name> tableName = p.parseNamePath("a table name");
+  // SQL Server's #name is a table of the session.
+  const bool temporary = e.target() == Target::Postgres && tableName.back().text[0] == '#';
+  std::string table = e.namePath(tableName);
   p.expectSymbol("(");
   std::vector<ColumnOut> columns;
   struct TableConstraint {
@@ -225,20 +241,20 @@ std::string createTable(Parser& p, Emitter& e) {
     if (p.isWord("CONSTRAINT") || p.isWord("PRIMARY") || p.isWord("UNIQUE") || p.isWord("FOREIGN") ||
         p.isWord("CHECK")) {
       TableConstraint tc;
-      if (p.acceptWord("CONSTRAINT")) tc.name = "CONSTRAINT " + Emitter::quoteName(p.parseName("a constraint name")) + " ";
+      if (p.acceptWord("CONSTRAINT")) tc.name = "CONSTRAINT " + e.quoteName(p.parseName("a constraint name")) + " ";
       if (p.acceptWord("PRIMARY")) {
         p.expectWord("KEY");
-        std::vector<Name> cols = nameList(p, true);
+        std::vector<Name> cols = nameList(p, e, true);
         tc.kind = "PRIMARY KEY";
-        tc.body = " (" + joinNames(cols) + ")";
+        tc.body = " (" + joinNames(e, cols) + ")";
         for (const Name& n : cols) tc.keyColumns.push_back(lowerName(n));
       } else if (p.acceptWord("UNIQUE")) {
         tc.kind = "UNIQUE";
-        tc.body = " (" + joinNames(nameList(p, true)) + ")";
+        tc.body = " (" + joinNames(e, nameList(p, e, true)) + ")";
       } else if (p.acceptWord("FOREIGN")) {
         p.expectWord("KEY");
         tc.kind = "FOREIGN KEY";
-        tc.body = " (" + joinNames(nameList(p, false)) + ")";
+        tc.body = " (" + joinNames(e, nameList(p, e, false)) + ")";
         p.expectWord("REFERENCES");
         tc.body += references(p, e);
       } else if (p.acceptWord("CHECK")) {
@@ -262,6 +278,9 @@ std::string createTable(Parser& p, Emitter& e) {
   if (counter != columns.end() &&
       std::count_if(columns.begin(), columns.end(), [](const ColumnOut& c) { return c.counter; }) > 1)
     p.fail("a table has at most one counter column");
+  // On PostgreSQL a counter is an identity column beside the keys as
+  // written; only SQLite makes it the table's key.
+  if (e.target() == Target::Postgres) counter = columns.end();
 
   // A key column of Jet never holds Null; SQLite lets Null into a primary
   // key that is not the rowid, so the key's columns are made NOT NULL.
@@ -275,7 +294,7 @@ std::string createTable(Parser& p, Emitter& e) {
         for (ColumnOut& c : columns)
           if (std::find(tc.keyColumns.begin(), tc.keyColumns.end(), c.name) != tc.keyColumns.end()) requireValue(c);
 
-  std::string sql = "CREATE TABLE " + table + " (";
+  std::string sql = (temporary ? "CREATE TEMP TABLE " : "CREATE TABLE ") + table + " (";
   bool first = true;
   for (ColumnOut& c : columns) {
     if (c.primaryKeyAt != std::string::npos) {
@@ -301,8 +320,8 @@ std::string createTable(Parser& p, Emitter& e) {
 
 // SQLite's index names are unique in the whole database, Jet's only per
 // table: the SQLite name is "table.index".
-std::string indexName(const std::vector<Name>& table, const Name& index) {
-  return Emitter::quoteName({table.back().text + "." + index.text, true});
+std::string indexName(const Emitter& e, const std::vector<Name>& table, const Name& index) {
+  return e.quoteName({table.back().text + "." + index.text, true});
 }
 
 std::string createIndex(Parser& p, Emitter& e, bool unique) {
@@ -310,11 +329,11 @@ std::string createIndex(Parser& p, Emitter& e, bool unique) {
   p.expectWord("ON");
   std::vector<Name> table = p.parseNamePath("a table name");
   std::string cols;
-  nameList(p, true, &cols);
+  nameList(p, e, true, &cols);
   if (p.acceptWord("WITH")) {
     do {
       if (p.acceptWord("PRIMARY")) {
-        unique = true;  // SQLite cannot make a primary key after the table exists
+        unique = true;  // a primary key cannot be made after the table exists
       } else if (p.acceptWord("DISALLOW") || p.acceptWord("IGNORE")) {
         p.expectWord("NULL");
       } else {
@@ -324,7 +343,7 @@ std::string createIndex(Parser& p, Emitter& e, bool unique) {
              p.isWord("IGNORE"));
   }
   p.expectEnd();
-  return std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + indexName(table, name) + " ON " +
+  return std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " + indexName(e, table, name) + " ON " +
          e.namePath(table) + " (" + cols + ")";
 }
 
@@ -361,7 +380,7 @@ std::string translateDdl(Parser& p, Emitter& e) {
       p.expectWord("ON");
       std::vector<Name> table = p.parseNamePath("a table name");
       p.expectEnd();
-      return "DROP INDEX " + indexName(table, name);
+      return "DROP INDEX " + indexName(e, table, name);
     }
     p.fail("expected TABLE, VIEW or INDEX after DROP");
   }
@@ -370,18 +389,21 @@ std::string translateDdl(Parser& p, Emitter& e) {
   std::string table = e.namePath(p.parseNamePath("a table name"));
   if (p.acceptWord("ADD")) {
     if (p.isWord("CONSTRAINT") || p.isWord("PRIMARY") || p.isWord("UNIQUE") || p.isWord("FOREIGN"))
-      p.fail("SQLite cannot add a constraint to a table");
+      p.fail(e.target() == Target::Sqlite ? "SQLite cannot add a constraint to a table"
+                                          : "ALTER TABLE ... ADD of a constraint is not translated");
     p.acceptWord("COLUMN");
     ColumnOut c = columnDefinition(p, e, true);
     p.expectEnd();
     return "ALTER TABLE " + table + " ADD COLUMN " + c.sql;
   }
   if (p.acceptWord("DROP")) {
-    if (p.isWord("CONSTRAINT")) p.fail("SQLite cannot drop a constraint of a table");
+    if (p.isWord("CONSTRAINT"))
+      p.fail(e.target() == Target::Sqlite ? "SQLite cannot drop a constraint of a table"
+                                          : "ALTER TABLE ... DROP of a constraint is not translated");
     p.acceptWord("COLUMN");
     Name column = p.parseName("a column name");
     p.expectEnd();
-    return "ALTER TABLE " + table + " DROP COLUMN " + Emitter::quoteName(column);
+    return "ALTER TABLE " + table + " DROP COLUMN " + e.quoteName(column);
   }
   p.fail("only ADD COLUMN and DROP COLUMN are translated for ALTER TABLE");
 }

@@ -1,4 +1,5 @@
-// Re-emission of Jet syntax trees as SQLite SQL.
+// Re-emission of Jet syntax trees as SQL: the shared part, and what SQLite
+// writes.
 #include "platform/data/jet/jet_emit.h"
 
 #include <sqlite3.h>
@@ -9,16 +10,13 @@
 #include <map>
 
 #include "platform/data/jet/jet_convert.h"
+#include "platform/data/jet/pg_emit.h"
 
 namespace rvz::data::jet {
 
 namespace {
 
-// SQLite's binding strengths, weakest first.
-constexpr int kOr = 1, kAnd = 2, kNot = 3, kEquality = 4, kRelational = 5, kAdd = 8, kMul = 9, kUnary = 11,
-              kCollate = 12;
-
-bool isNumeric(SqlType t) { return t == SqlType::Number || t == SqlType::Boolean; }
+using namespace prec;
 
 std::string lowerAscii(std::string_view s) {
   std::string r(s);
@@ -45,18 +43,6 @@ SqlType merge(SqlType a, SqlType b) {
   return SqlType::Unknown;
 }
 
-Out atom(std::string sql, SqlType type) {
-  Out o;
-  o.sql = std::move(sql);
-  o.type = type;
-  return o;
-}
-
-Out asValue(Out o) {
-  if (!o.condition) return o;
-  // Jet's true is -1: a SQLite truth value 1/0 becomes -1/0 (Null stays).
-  return atom("(-(" + o.sql + "))", SqlType::Boolean);
-}
 
 const char* compareText(CompareOp op) {
   switch (op) {
@@ -97,10 +83,79 @@ std::string aliasKey(std::string_view name) { return lowerAscii(name); }
 
 }  // namespace
 
+bool isNumeric(SqlType t) { return t == SqlType::Number || t == SqlType::Boolean; }
+
+Out atom(std::string sql, SqlType type) {
+  Out o;
+  o.sql = std::move(sql);
+  o.type = type;
+  return o;
+}
+
+Out Emitter::asValue(Out o) {
+  if (!o.condition) return o;
+  // Jet's true is -1: a SQLite truth value 1/0 becomes -1/0 (Null stays).
+  return atom("(-(" + o.sql + "))", SqlType::Boolean);
+}
+
+Out Emitter::asCondition(Out o) { return o; }
+
+Out Emitter::param(const Expr& e) { return atom("?" + std::to_string(e.paramIndex), SqlType::Unknown); }
+
+Out Emitter::dateLiteral(const std::string& stored) { return atom(quoteText(stored), SqlType::Date); }
+
+std::string Emitter::tableName(const TableRef& t) {
+  std::string sql = namePath(t.table);
+  if (t.alias) sql += " AS " + quoteName(*t.alias);
+  return sql;
+}
+
+std::string Emitter::tableName(const std::vector<Name>& path, const std::optional<Name>& alias) {
+  std::string sql = namePath(path);
+  if (alias) sql += " AS " + quoteName(*alias);
+  return sql;
+}
+
+std::string Emitter::unionItem(const Out& o) { return o.sql; }
+
+std::string Emitter::derivedAlias() {
+  // PostgreSQL names every sub-query of FROM; SQLite needs no name.
+  if (target_ == Target::Sqlite) return {};
+  return " AS " + quoteName(Name{"rvz_q" + std::to_string(++derivedTables_), true});
+}
+
+std::string Emitter::limitClause(const SelectCore& c) {
+  if (c.topPercent) throw TranslateError("TOP ... PERCENT is not translated");
+  return c.top.empty() ? "" : " LIMIT " + c.top;
+}
+
+std::string Emitter::makeTable(const Statement& s, const SelectCore& c) {
+  return "CREATE TABLE " + namePath(c.into) + " AS " + makeTableSelect(s);
+}
+
+std::string Emitter::aggregateFilter(const std::string& name) const {
+  // A crosstab cell aggregates the rows of its pivot value only.
+  static constexpr std::string_view kAggregates[] = {"count", "sum",   "avg",    "min", "max", "first",
+                                                     "last",  "stdev", "stdevp", "var", "varp"};
+  if (!pivotFilter_.empty() && std::find(std::begin(kAggregates), std::end(kAggregates), name) != std::end(kAggregates))
+    return " FILTER (WHERE " + pivotFilter_ + ")";
+  return {};
+}
+
+std::string Emitter::sortTerm(const Out& o, bool grouping) {
+  (void)grouping;
+  return withNoCase(o);
+}
+
+std::string Emitter::aliasSortTerm(const Name& written, const AliasInfo& a) {
+  std::string name = quoteName(written);
+  return (a.column || isNumeric(a.type)) ? name : name + " COLLATE NOCASE";
+}
+
 // ---- names and literals ----
 
-std::string Emitter::quoteName(const Name& n) {
-  if (!n.quoted && isPlainIdentifier(n.text) &&
+std::string Emitter::quoteName(const Name& n) const {
+  if (target_ == Target::Sqlite && !n.quoted && isPlainIdentifier(n.text) &&
       sqlite3_keyword_check(n.text.data(), static_cast<int>(n.text.size())) == 0)
     return n.text;
   std::string r = "\"";
@@ -157,9 +212,48 @@ bool Emitter::needsNoCase(const std::vector<const Out*>& operands) const {
 
 // ---- expressions ----
 
+Out Emitter::concat(const std::vector<Out>& parts) {
+  std::string sql = "jet_concat(";
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i) sql += ", ";
+    sql += parts[i].sql;
+  }
+  return atom(sql + ")", SqlType::Text);
+}
+
+std::optional<Out> Emitter::arithmetic(BinaryOp op, const Out& l, const Out& r) {
+  auto fn = [&](const char* name, SqlType t) { return atom(std::string(name) + "(" + l.sql + ", " + r.sql + ")", t); };
+  switch (op) {
+    case BinaryOp::Add:
+      if (l.type == SqlType::Text || r.type == SqlType::Text || l.type == SqlType::Date || r.type == SqlType::Date) {
+        // Jet's + joins two texts and moves dates by days.
+        SqlType t = (l.type == SqlType::Date || r.type == SqlType::Date) ? SqlType::Date
+                    : (l.type == SqlType::Text && r.type == SqlType::Text) ? SqlType::Text
+                                                                         : SqlType::Unknown;
+        return fn("jet_add", t);
+      }
+      break;
+    case BinaryOp::Subtract:
+      if (l.type == SqlType::Date || r.type == SqlType::Date) {
+        SqlType t = (l.type == SqlType::Date && r.type != SqlType::Date) ? SqlType::Date : SqlType::Number;
+        return fn("jet_sub", t);
+      }
+      break;
+    // Jet's / always divides as floating point (SQLite's truncates
+    // integers) and fails on a zero divisor (SQLite's gives Null).
+    case BinaryOp::Divide: return fn("jet_div", SqlType::Number);
+    case BinaryOp::IntDivide: return fn("jet_idiv", SqlType::Number);
+    case BinaryOp::Modulo: return fn("jet_mod", SqlType::Number);
+    case BinaryOp::Power: return fn("jet_pow", SqlType::Number);
+    case BinaryOp::Xor: return fn("jet_xor", SqlType::Number);
+    default: break;
+  }
+  return std::nullopt;
+}
+
 Out Emitter::value(const Expr& e) { return asValue(expr(e)); }
 
-Out Emitter::condition(const Expr& e) { return expr(e); }
+Out Emitter::condition(const Expr& e) { return asCondition(expr(e)); }
 
 Out Emitter::column(const Expr& e) {
   if (aliases_ && e.path.size() == 1) {
@@ -179,7 +273,7 @@ Out Emitter::column(const Expr& e) {
     auto it = columnKinds_->find(&e);
     if (it != columnKinds_->end()) kind = it->second;
   }
-  Out o = atom(namePath(e.path), kind);
+  Out o = atom(columnName(e), kind);
   o.column = true;
   return o;
 }
@@ -188,14 +282,14 @@ Out Emitter::expr(const Expr& e) {
   switch (e.kind) {
     case ExprKind::Number: return atom(e.text, SqlType::Number);
     case ExprKind::String: return atom(quoteText(e.text), SqlType::Text);
-    case ExprKind::Date: return atom(quoteText(e.text), SqlType::Date);
+    case ExprKind::Date: return dateLiteral(e.text);
     case ExprKind::Null: return atom("NULL", SqlType::Unknown);
     case ExprKind::Bool: {
       Out o = atom(e.boolValue ? "-1" : "0", SqlType::Boolean);
       if (e.boolValue) o.precedence = kUnary;
       return o;
     }
-    case ExprKind::Param: return atom("?" + std::to_string(e.paramIndex), SqlType::Unknown);
+    case ExprKind::Param: return param(e);
     case ExprKind::Column: return column(e);
     case ExprKind::Star: throw TranslateError("'*' outside a select list");
     case ExprKind::Negate: {
@@ -234,41 +328,14 @@ Out Emitter::expr(const Expr& e) {
         }
         parts.push_back(cur);
         std::reverse(parts.begin(), parts.end());
-        std::string sql = "jet_concat(";
-        for (size_t i = 0; i < parts.size(); ++i) {
-          if (i) sql += ", ";
-          sql += value(*parts[i]).sql;
-        }
-        return atom(sql + ")", SqlType::Text);
+        std::vector<Out> outs;
+        outs.reserve(parts.size());
+        for (const Expr* part : parts) outs.push_back(value(*part));
+        return concat(outs);
       }
       Out l = value(*e.args[0]);
       Out r = value(*e.args[1]);
-      auto fn = [&](const char* name, SqlType t) { return atom(std::string(name) + "(" + l.sql + ", " + r.sql + ")", t); };
-      switch (op) {
-        case BinaryOp::Add:
-          if (l.type == SqlType::Text || r.type == SqlType::Text || l.type == SqlType::Date || r.type == SqlType::Date) {
-            // Jet's + joins two texts and moves dates by days.
-            SqlType t = (l.type == SqlType::Date || r.type == SqlType::Date) ? SqlType::Date
-                        : (l.type == SqlType::Text && r.type == SqlType::Text) ? SqlType::Text
-                                                                             : SqlType::Unknown;
-            return fn("jet_add", t);
-          }
-          break;
-        case BinaryOp::Subtract:
-          if (l.type == SqlType::Date || r.type == SqlType::Date) {
-            SqlType t = (l.type == SqlType::Date && r.type != SqlType::Date) ? SqlType::Date : SqlType::Number;
-            return fn("jet_sub", t);
-          }
-          break;
-        // Jet's / always divides as floating point (SQLite's truncates
-        // integers) and fails on a zero divisor (SQLite's gives Null).
-        case BinaryOp::Divide: return fn("jet_div", SqlType::Number);
-        case BinaryOp::IntDivide: return fn("jet_idiv", SqlType::Number);
-        case BinaryOp::Modulo: return fn("jet_mod", SqlType::Number);
-        case BinaryOp::Power: return fn("jet_pow", SqlType::Number);
-        case BinaryOp::Xor: return fn("jet_xor", SqlType::Number);
-        default: break;
-      }
+      if (std::optional<Out> special = arithmetic(op, l, r)) return std::move(*special);
       const char* text = op == BinaryOp::Add ? " + " : op == BinaryOp::Subtract ? " - " : " * ";
       int p = op == BinaryOp::Multiply ? kMul : kAdd;
       SqlType t = isNumeric(l.type) && isNumeric(r.type) ? SqlType::Number : SqlType::Unknown;
@@ -310,7 +377,10 @@ Out Emitter::expr(const Expr& e) {
     case ExprKind::InSelect: {
       Out x = value(*e.args[0]);
       std::string sub = select(*e.select);
-      std::string left = (!x.column && !isNumeric(x.type)) ? withNoCase(x) : operand(x, kRelational);
+      // On PostgreSQL the sub-query's column may be of the other text kind.
+      bool noCase = target_ == Target::Sqlite ? !x.column && !isNumeric(x.type)
+                                              : x.type == SqlType::Text || needsNoCase({&x});
+      std::string left = noCase ? withNoCase(x) : operand(x, kRelational);
       Out o = atom(left + (e.negated ? " NOT IN (" : " IN (") + sub + ")", SqlType::Boolean);
       o.precedence = kEquality;
       o.condition = true;
@@ -331,6 +401,34 @@ Out Emitter::expr(const Expr& e) {
     case ExprKind::Like: return like(e);
     case ExprKind::Call: return call(e);
     case ExprKind::Subquery: return atom("(" + select(*e.select) + ")", SqlType::Unknown);
+    case ExprKind::Case: {
+      // CASE [x] WHEN a THEN b ... [ELSE c] END
+      const size_t count = e.args.size();
+      const size_t first = e.negated ? 1 : 0;
+      const size_t pairsEnd = e.distinct ? count - 1 : count;
+      std::string sql = "CASE";
+      if (e.negated) sql += " " + value(*e.args[0]).sql;
+      std::vector<std::string> whens;
+      std::vector<Out> results;
+      for (size_t i = first; i + 1 < pairsEnd; i += 2) {
+        whens.push_back(e.negated ? value(*e.args[i]).sql : condition(*e.args[i]).sql);
+        results.push_back(value(*e.args[i + 1]));
+      }
+      if (e.distinct) results.push_back(value(*e.args[count - 1]));
+      std::vector<Out*> branches;
+      for (Out& r : results) branches.push_back(&r);
+      unify(branches);
+      SqlType t = SqlType::Unknown;
+      for (size_t i = 0; i < whens.size(); ++i) {
+        sql += " WHEN " + whens[i] + " THEN " + results[i].sql;
+        t = i == 0 ? results[i].type : merge(t, results[i].type);
+      }
+      if (e.distinct) {
+        sql += " ELSE " + results.back().sql;
+        t = merge(t, results.back().type);
+      }
+      return atom(sql + " END", t);
+    }
   }
   throw TranslateError("unknown expression");
 }
@@ -382,6 +480,7 @@ Out Emitter::call(const Expr& e) {
     Out c = condition(*e.args[0]);
     Out a = value(*e.args[1]);
     Out b = value(*e.args[2]);
+    unify({&a, &b});
     SqlType t = e.args[1]->kind == ExprKind::Null   ? b.type
                 : e.args[2]->kind == ExprKind::Null ? a.type
                                                     : merge(a.type, b.type);
@@ -390,17 +489,23 @@ Out Emitter::call(const Expr& e) {
   if (name == "switch") {
     if (n < 2 || n % 2 != 0 || e.starArgument || e.distinct)
       throw TranslateError("Switch needs pairs of conditions and values");
+    std::vector<Out> conditions, values;
+    for (size_t i = 0; i < n; i += 2) {
+      conditions.push_back(condition(*e.args[i]));
+      values.push_back(value(*e.args[i + 1]));
+    }
+    std::vector<Out*> branches;
+    for (Out& v : values) branches.push_back(&v);
+    unify(branches);
     std::string sql = "CASE";
     SqlType t = SqlType::Unknown;
-    for (size_t i = 0; i < n; i += 2) {
-      Out c = condition(*e.args[i]);
-      Out v = value(*e.args[i + 1]);
-      t = i == 0 ? v.type : merge(t, v.type);
-      sql += " WHEN " + c.sql + " THEN " + v.sql;
+    for (size_t i = 0; i < values.size(); ++i) {
+      t = i == 0 ? values[i].type : merge(t, values[i].type);
+      sql += " WHEN " + conditions[i].sql + " THEN " + values[i].sql;
     }
     return atom(sql + " END", t);
   }
-  if (name == "isnull") {
+  if (name == "isnull" && n != 2) {  // Jet's IsNull(x); SQL Server's ISNULL(x, y) is the target's
     arity(1, 1);
     Out x = value(*e.args[0]);
     Out o = atom(operand(x, kRelational) + " IS NULL", SqlType::Boolean);
@@ -413,10 +518,24 @@ Out Emitter::call(const Expr& e) {
     Out x = value(*e.args[0]);
     // Without a default, Jet's Nz gives Empty, which a query reads as a
     // zero-length text.
-    if (n == 1) return atom("coalesce(" + x.sql + ", '')", SqlType::Unknown);
+    if (n == 1) {
+      Out empty = atom("''", SqlType::Text);
+      unify({&x, &empty});
+      return atom("coalesce(" + x.sql + ", " + empty.sql + ")", SqlType::Unknown);
+    }
     Out d = value(*e.args[1]);
+    unify({&x, &d});
     return atom("coalesce(" + x.sql + ", " + d.sql + ")", merge(x.type, d.type));
   }
+  return function(e, name);
+}
+
+Out Emitter::function(const Expr& e, const std::string& name) {
+  const size_t n = e.args.size();
+  auto arity = [&](size_t lo, size_t hi) {
+    if (n < lo || n > hi || e.starArgument || e.distinct)
+      throw TranslateError(e.text + " called with " + std::to_string(n) + " arguments");
+  };
   if (name == "now") {
     arity(0, 0);
     return atom("datetime('now', 'localtime')", SqlType::Date);
@@ -430,6 +549,17 @@ Out Emitter::call(const Expr& e) {
     return atom("('1899-12-30 ' || time('now', 'localtime'))", SqlType::Date);
   }
 
+  if (!e.castType.empty()) {
+    // CAST and CONVERT: SQLite's storage classes (a style is not read).
+    Out x = value(*e.args[0]);
+    const std::string& t = e.castType;
+    auto has = [&](const char* part) { return t.find(part) != std::string::npos; };
+    if (has("CHAR") || has("TEXT")) return atom("CAST(" + x.sql + " AS TEXT)", SqlType::Text);
+    if (has("DATE") || has("TIME")) return atom("jet_cdate(" + x.sql + ")", SqlType::Date);
+    if (has("INT")) return atom("CAST(" + x.sql + " AS INTEGER)", SqlType::Number);
+    if (has("BIT")) return atom("jet_cbool(" + x.sql + ")", SqlType::Boolean);
+    return atom("CAST(" + x.sql + " AS REAL)", SqlType::Number);
+  }
   std::string target;
   SqlType type = SqlType::Unknown;
   if (const JetFunctionInfo* f = findJetFunction(name)) {
@@ -449,12 +579,7 @@ Out Emitter::call(const Expr& e) {
     if ((name == "min" || name == "max") && n == 1) type = a.type;
     sql += a.sql;
   }
-  sql += ")";
-  // A crosstab cell aggregates the rows of its pivot value only.
-  static constexpr std::string_view kAggregates[] = {"count", "sum",   "avg",    "min", "max", "first",
-                                                     "last",  "stdev", "stdevp", "var", "varp"};
-  if (!pivotFilter_.empty() && std::find(std::begin(kAggregates), std::end(kAggregates), name) != std::end(kAggregates))
-    sql += " FILTER (WHERE " + pivotFilter_ + ")";
+  sql += ")" + aggregateFilter(name);
   return atom(sql, type);
 }
 
@@ -563,7 +688,7 @@ std::string Emitter::statement(const Statement& s) {
       return crosstab(*s.crosstab, pivotColumns(*s.crosstab));
     case StatementKind::Select:
       // Without the result's types, a made table takes SQLite's own.
-      if (const SelectCore* c = makeTableOf(s)) return "CREATE TABLE " + namePath(c->into) + " AS " + makeTableSelect(s);
+      if (const SelectCore* c = makeTableOf(s)) return makeTable(s, *c);
       return select(*s.select);
     case StatementKind::Insert: return insert(*s.insert);
     case StatementKind::Update: return update(*s.update);
@@ -580,11 +705,11 @@ std::string Emitter::select(const Select& s) {
   if (s.members.size() == 1) {
     const SelectCore& c = s.members[0];
     if (!c.orderBy.empty() && !s.orderBy.empty()) {
-      sql = "SELECT * FROM (" + member(c, &firstAliases) + ")";
+      sql = "SELECT * FROM (" + member(c, &firstAliases) + ")" + derivedAlias();
     } else {
       sql = core(c, firstAliases);
       sql += orderBy(s.orderBy.empty() ? c.orderBy : s.orderBy, firstAliases);
-      if (!c.top.empty()) sql += " LIMIT " + c.top;
+      sql += limitClause(c);
       aliases_ = saved;
       return sql;
     }
@@ -594,10 +719,11 @@ std::string Emitter::select(const Select& s) {
       if (i) sql += s.unionAll[i - 1] ? " UNION ALL " : " UNION ";
       std::vector<AliasInfo> scratch;
       std::vector<AliasInfo>& aliases = i == 0 ? firstAliases : scratch;
+      unionMember_ = true;  // read (and cleared) by core()
       if (!c.top.empty() || !c.orderBy.empty()) {
         // TOP and ORDER BY of one member apply to that member alone; SQLite
         // allows them only on a subquery.
-        sql += "SELECT * FROM (" + member(c, &aliases) + ")";
+        sql += "SELECT * FROM (" + member(c, &aliases) + ")" + derivedAlias();
       } else {
         sql += core(c, aliases);
       }
@@ -612,7 +738,7 @@ std::string Emitter::select(const Select& s) {
 std::string Emitter::member(const SelectCore& c, std::vector<AliasInfo>* aliases) {
   std::string sql = core(c, *aliases);
   sql += orderBy(c.orderBy, *aliases);
-  if (!c.top.empty()) sql += " LIMIT " + c.top;
+  sql += limitClause(c);
   return sql;
 }
 
@@ -620,6 +746,9 @@ std::string Emitter::core(const SelectCore& c, std::vector<AliasInfo>& aliases) 
   // A make-table query is written by makeTable(); INTO anywhere else has no meaning.
   if (!c.into.empty() && &c != makeTableCore_) throw TranslateError("SELECT ... INTO inside another statement");
   aliases.clear();
+  // A member of a union: its columns meet those of the other members.
+  const bool inUnion = unionMember_;
+  unionMember_ = false;
   std::string sql = "SELECT ";
   // DISTINCTROW (unique source rows) is dropped: the rows stay as the joins
   // give them.
@@ -629,16 +758,16 @@ std::string Emitter::core(const SelectCore& c, std::vector<AliasInfo>& aliases) 
     const SelectItem& item = c.items[i];
     if (i) sql += ", ";
     if (item.expr->kind == ExprKind::Star) {
-      sql += item.expr->path.empty() ? "*" : namePath(item.expr->path) + ".*";
+      sql += item.expr->path.empty() ? "*" : starName(*item.expr);
       continue;
     }
     aliases_ = &aliases;
     Out o = value(*item.expr);
     aliases_ = nullptr;
-    sql += o.sql;
+    sql += inUnion ? unionItem(o) : o.sql;
     if (item.alias) {
       sql += " AS " + quoteName(*item.alias);
-      aliases.push_back({aliasKey(item.alias->text), o.sql, o.type, o.column});
+      aliases.push_back({aliasKey(item.alias->text), o.sql, o.type, o.column, *item.alias});
     } else if (item.expr->kind == ExprKind::Column && item.expr->path.size() == 1 &&
                std::any_of(aliases.begin(), aliases.end(),
                            [&](const AliasInfo& a) { return a.key == aliasKey(item.expr->path[0].text); })) {
@@ -646,7 +775,7 @@ std::string Emitter::core(const SelectCore& c, std::vector<AliasInfo>& aliases) 
       sql += " AS " + quoteName(item.expr->path[0]);
     } else if (item.expr->kind != ExprKind::Column) {
       // Jet names an unnamed computed column Expr1000, Expr1001, ...
-      sql += " AS Expr" + std::to_string(1000 + unnamed++);
+      sql += " AS " + quoteName(Name{"Expr" + std::to_string(1000 + unnamed++), false});
     }
   }
   if (&c == crosstabCore_)
@@ -673,15 +802,12 @@ std::string Emitter::groupTerm(const Expr& e, const std::vector<AliasInfo>* alia
   if (e.kind == ExprKind::Number) return e.text;  // a column position
   if (aliases && e.kind == ExprKind::Column && e.path.size() == 1) {
     std::string key = aliasKey(e.path[0].text);
-    for (const AliasInfo& a : *aliases) {
-      if (a.key != key) continue;
-      std::string name = quoteName(e.path[0]);
-      return (a.column || isNumeric(a.type)) ? name : name + " COLLATE NOCASE";
-    }
+    for (const AliasInfo& a : *aliases)
+      if (a.key == key) return aliasSortTerm(e.path[0], a);
   }
   Out o = value(e);
   if (o.column || isNumeric(o.type)) return o.sql;
-  return withNoCase(o);
+  return sortTerm(o, aliases == nullptr);
 }
 
 std::string Emitter::orderBy(const std::vector<OrderItem>& items, const std::vector<AliasInfo>& aliases) {
@@ -699,14 +825,13 @@ std::string Emitter::orderBy(const std::vector<OrderItem>& items, const std::vec
 
 std::string Emitter::tableRef(const TableRef& t, bool operandOfJoin) {
   switch (t.kind) {
-    case TableRef::Kind::Table: {
-      std::string sql = namePath(t.table);
-      if (t.alias) sql += " AS " + quoteName(*t.alias);
-      return sql;
-    }
+    case TableRef::Kind::Table: return tableName(t);
     case TableRef::Kind::Subquery: {
       std::string sql = "(" + select(*t.select) + ")";
-      if (t.alias) sql += " AS " + quoteName(*t.alias);
+      if (t.alias) sql += " AS " + quoteName(t.alias->text == lowerAscii(t.alias->text) || target_ == Target::Sqlite
+                                                 ? *t.alias
+                                                 : Name{lowerAscii(t.alias->text), true});
+      else sql += derivedAlias();
       return sql;
     }
     case TableRef::Kind::Join: {
@@ -897,12 +1022,12 @@ std::string Emitter::from(const std::vector<TableRefPtr>& items) {
 // ---- INSERT, UPDATE, DELETE ----
 
 std::string Emitter::insert(const InsertStatement& s) {
-  std::string sql = "INSERT INTO " + namePath(s.table);
+  std::string sql = "INSERT INTO " + tableName(s.table, std::nullopt);
   if (!s.columns.empty()) {
     sql += " (";
     for (size_t i = 0; i < s.columns.size(); ++i) {
       if (i) sql += ", ";
-      sql += quoteName(s.columns[i]);
+      sql += columnName(s.columns[i]);
     }
     sql += ")";
   }
@@ -945,7 +1070,7 @@ std::string Emitter::update(const UpdateStatement& s) {
     // SQLite's SET names bare columns of the written table.
     if (a.target.size() > 2 || (a.target.size() == 2 && lowerAscii(a.target[0].text) != key))
       throw TranslateError("SET of a column of another table");
-    sql += quoteName(a.target.back()) + " = " + value(*a.value).sql;
+    sql += columnName(a.target.back()) + " = " + value(*a.value).sql;
   }
   if (!others.empty()) {
     sql += " FROM ";
@@ -962,10 +1087,14 @@ std::string Emitter::update(const UpdateStatement& s) {
 }
 
 std::string Emitter::del(const DeleteStatement& s) {
-  std::string sql = "DELETE FROM " + namePath(s.table);
-  if (s.alias) sql += " AS " + quoteName(*s.alias);
+  std::string sql = "DELETE FROM " + tableName(s.table, s.alias);
   if (s.where) sql += " WHERE " + condition(*s.where).sql;
   return sql;
+}
+
+std::unique_ptr<Emitter> makeEmitter(size_t outputLimit, Target target) {
+  if (target == Target::Postgres) return makePgEmitter(outputLimit);
+  return std::make_unique<Emitter>(outputLimit, target);
 }
 
 }  // namespace rvz::data::jet

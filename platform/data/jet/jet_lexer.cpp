@@ -45,6 +45,18 @@ LexResult tokenize(std::string_view sql) {
       i = close + 2;
       continue;
     }
+    // N'...': SQL Server's wide text literal, the same text here.
+    if ((c == 'N' || c == 'n') && i + 1 < n && sql[i + 1] == '\'') {
+      ++i;
+      continue;
+    }
+    // @@IDENTITY and the like: one word.
+    if (c == '@' && i + 2 < n && sql[i + 1] == '@' && isWordStart(static_cast<unsigned char>(sql[i + 2]))) {
+      i += 2;
+      while (i < n && isWordPart(static_cast<unsigned char>(sql[i]))) ++i;
+      r.tokens.push_back({TokenKind::Word, std::string(sql.substr(start, i - start)), start});
+      continue;
+    }
     if (isWordStart(uc)) {
       while (i < n && isWordPart(static_cast<unsigned char>(sql[i]))) ++i;
       // VBA's string-typed function names: Left$, Mid$, Format$ ...
@@ -107,9 +119,20 @@ LexResult tokenize(std::string_view sql) {
     }
     if (c == '#') {
       size_t end = sql.find('#', i + 1);
+      std::string_view body = end == std::string_view::npos ? std::string_view() : sql.substr(i + 1, end - i - 1);
+      auto stamp = end == std::string_view::npos ? std::nullopt : parseDateText(body);
+      if (!stamp && i + 1 < n && (isWordStart(static_cast<unsigned char>(sql[i + 1])) || sql[i + 1] == '#')) {
+        // Not a date: SQL Server's #temp (or ##global) table name.
+        size_t k = i + 1;
+        if (sql[k] == '#') ++k;
+        if (k < n && isWordStart(static_cast<unsigned char>(sql[k]))) {
+          while (k < n && isWordPart(static_cast<unsigned char>(sql[k]))) ++k;
+          r.tokens.push_back({TokenKind::Name, std::string(sql.substr(start, k - start)), start});
+          i = k;
+          continue;
+        }
+      }
       if (end == std::string_view::npos) return fail("unterminated date literal" + at(start));
-      std::string_view body = sql.substr(i + 1, end - i - 1);
-      auto stamp = parseDateText(body);
       if (!stamp) return fail("invalid date literal #" + std::string(body.substr(0, 64)) + "#" + at(start));
       r.tokens.push_back({TokenKind::Date, formatStored(*stamp), start});
       i = end + 1;
@@ -130,7 +153,7 @@ LexResult tokenize(std::string_view sql) {
     }
     switch (c) {
       case '(': case ')': case ',': case '.': case ';': case '=': case '<': case '>':
-      case '+': case '-': case '*': case '/': case '\\': case '&': case '^': case '!':
+      case '+': case '-': case '*': case '/': case '\\': case '&': case '^': case '!': case '%':
         r.tokens.push_back({TokenKind::Symbol, std::string(1, c), start});
         ++i;
         continue;

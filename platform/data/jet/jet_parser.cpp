@@ -97,7 +97,12 @@ void Parser::fail(const std::string& what) const {
 void Parser::expectEnd() {
   while (acceptSymbol(";")) {
   }
-  if (peek().kind != TokenKind::End) fail("unexpected text after the statement");
+  if (peek().kind == TokenKind::End) return;
+  if (sqlServer_) {
+    for (const char* w : {"SELECT", "INSERT", "UPDATE", "DELETE", "CREATE", "DROP", "ALTER", "TRANSFORM", "PARAMETERS"})
+      if (isWord(w)) return;
+  }
+  fail("unexpected text after the statement");
 }
 
 Name Parser::parseName(const char* what) {
@@ -219,11 +224,14 @@ SelectCore Parser::parseSelectCore() {
     } else if (acceptWord("ALL")) {
     }
     if (c.top.empty() && acceptWord("TOP")) {
+      const bool parenthesised = acceptSymbol("(");  // SQL Server's TOP (n)
       const Token& n = peek();
-      if (n.kind != TokenKind::Number || n.text.find_first_not_of("0123456789") != std::string::npos)
+      if (n.kind != TokenKind::Number || n.text.find_first_not_of("0123456789") != std::string::npos ||
+          n.text.size() > 18)
         fail("TOP needs a whole number");
       c.top = next().text;
-      if (isWord("PERCENT")) fail("TOP ... PERCENT is not translated");
+      if (parenthesised) expectSymbol(")");
+      c.topPercent = acceptWord("PERCENT");
     }
   }
   do {
@@ -634,6 +642,8 @@ ExprPtr Parser::parseMultiplicative() {
       l = binary(BinaryOp::Multiply, std::move(l), parseUnary());
     } else if (acceptSymbol("/")) {
       l = binary(BinaryOp::Divide, std::move(l), parseUnary());
+    } else if (sqlServer_ && acceptSymbol("%")) {  // SQL Server's modulo
+      l = binary(BinaryOp::Modulo, std::move(l), parseUnary());
     } else {
       return l;
     }
@@ -749,6 +759,15 @@ ExprPtr Parser::parsePrimary() {
         expectSymbol(")");
         return e;
       }
+      if (sqlServer_ && equalsWordNoCase(t.text, "CASE")) return parseCase();
+      if (sqlServer_ && (equalsWordNoCase(t.text, "CAST") || equalsWordNoCase(t.text, "CONVERT")) && isSymbol("(", 1))
+        return parseCast();
+      if (sqlServer_ && t.text.rfind("@@", 0) == 0) {
+        // @@IDENTITY and the other session values: a call without arguments.
+        auto e = std::make_unique<Expr>(ExprKind::Call);
+        e->text = next().text;
+        return e;
+      }
       // Function names may be keywords (Left, Right); a call is a word and "(".
       if (isSymbol("(", 1)) {
         std::string name = next().text;
@@ -784,6 +803,88 @@ ExprPtr Parser::parsePrimary() {
     e->path.push_back(parseName("a column name"));
     if (e->path.size() > 4) fail("name with too many parts");
   }
+  return e;
+}
+
+// CASE [x] WHEN a THEN b ... [ELSE c] END (SQL Server).
+ExprPtr Parser::parseCase() {
+  DepthGuard guard(*this);
+  expectWord("CASE");
+  std::vector<ExprPtr> args;
+  bool hasOperand = false;
+  if (!isWord("WHEN")) {
+    args.push_back(parseExpression());
+    hasOperand = true;
+  }
+  int pairs = 0;
+  while (acceptWord("WHEN")) {
+    args.push_back(parseExpression());
+    expectWord("THEN");
+    args.push_back(parseExpression());
+    if (++pairs > 1000) fail("more than 1000 WHEN branches");
+  }
+  if (pairs == 0) fail("CASE needs WHEN ... THEN");
+  bool hasElse = false;
+  if (acceptWord("ELSE")) {
+    args.push_back(parseExpression());
+    hasElse = true;
+  }
+  expectWord("END");
+  ExprPtr e = node(ExprKind::Case, std::move(args));
+  e->negated = hasOperand;
+  e->distinct = hasElse;
+  return e;
+}
+
+// CAST(x AS type) and CONVERT(type, x[, style]) (SQL Server): a call whose
+// arguments are the value and the style, with the type written aside.
+ExprPtr Parser::parseCast() {
+  DepthGuard guard(*this);
+  const std::string name = next().text;
+  const bool isCast = equalsWordNoCase(name, "CAST");
+  expectSymbol("(");
+  auto typeName = [&]() {
+    const Token& t = peek();
+    if (t.kind != TokenKind::Word && t.kind != TokenKind::Name) fail("expected a type name");
+    std::string type;
+    for (char c : next().text) type.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c);
+    if (acceptSymbol("(")) {
+      type += "(";
+      for (int k = 0; k < 2; ++k) {
+        const Token& a = peek();
+        if (a.kind == TokenKind::Number && a.text.find_first_not_of("0123456789") == std::string::npos && a.text.size() < 10)
+          type += next().text;
+        else if (a.kind == TokenKind::Word && equalsWordNoCase(a.text, "MAX"))
+          type += (next(), "MAX");
+        else
+          fail("expected a size in a type");
+        if (k == 0 && acceptSymbol(",")) {
+          type += ",";
+          continue;
+        }
+        break;
+      }
+      expectSymbol(")");
+      type += ")";
+    }
+    return type;
+  };
+  std::vector<ExprPtr> args;
+  std::string type;
+  if (isCast) {
+    args.push_back(parseExpression());
+    expectWord("AS");
+    type = typeName();
+  } else {
+    type = typeName();
+    expectSymbol(",");
+    args.push_back(parseExpression());
+    if (acceptSymbol(",")) args.push_back(parseExpression());
+  }
+  expectSymbol(")");
+  ExprPtr e = node(ExprKind::Call, std::move(args));
+  e->text = name;
+  e->castType = std::move(type);
   return e;
 }
 

@@ -63,8 +63,13 @@ class Parser {
   // A word that is not a reserved keyword, or a quoted name.
   Name parseName(const char* what);
   std::vector<Name> parseNamePath(const char* what);
-  // An optional ";" and then the end of the text.
+  // An optional ";" and then the end of the text; in a batch, the start of
+  // the next statement may stand there instead.
   void expectEnd();
+  // Reads SQL Server's forms as well as Jet's: CASE, CAST, CONVERT, %,
+  // @@IDENTITY, and a text of several statements (a batch) one by one.
+  void readSqlServerForms() { sqlServer_ = true; }
+  bool atEnd() const { return peek().kind == TokenKind::End; }
   [[noreturn]] void fail(const std::string& what) const;
 
  private:
@@ -96,6 +101,8 @@ class Parser {
   ExprPtr parsePower();
   ExprPtr parsePrimary();
   ExprPtr parseCall(std::string name);
+  ExprPtr parseCase();
+  ExprPtr parseCast();
 
   ExprPtr node(ExprKind kind, std::vector<ExprPtr> children);
   // Heights add up through subqueries and joins, so that the recursion over
@@ -113,7 +120,8 @@ class Parser {
   size_t pos_ = 0;
   int depth_ = 0;
   int params_ = 0;
-  int heightSeen_ = 0;  // of the tallest tree in the select being read
+  int heightSeen_ = 0;
+  bool sqlServer_ = false;  // of the tallest tree in the select being read
   const std::vector<ParameterDecl>* declared_ = nullptr;  // names that are parameters
 };
 

@@ -17,6 +17,12 @@
 
 namespace rvz::data::jet {
 
+// The SQL a translation writes. Sqlite: the Jet dialect read, SQLite SQL
+// written (Access account sets). Postgres: the Jet dialect and SQL Server's
+// dialect read, PostgreSQL 15 SQL written (SQL Server account sets); the
+// database is set up with pgSetupSql() (pg_types.h).
+enum class Target : uint8_t { Sqlite, Postgres };
+
 // Jet's data types, plus the two marks of an expression whose type the text
 // does not tell: Null alone, and a parameter alone.
 enum class JetType : uint8_t {
@@ -70,6 +76,12 @@ class Schema {
   // The columns of the table or view of that name (any letter case), in
   // their order; nullopt when the database has none of that name.
   virtual std::optional<std::vector<BaseColumn>> columnsOf(std::string_view table) = 0;
+  // The name of that table or view as it was created (any letter case in,
+  // the stored spelling out); the name as given when the database has none
+  // of that name. PostgreSQL names are quoted and so match only in their
+  // stored case: a PostgreSQL provider answers this from its catalog.
+  // BaseColumn::name must likewise be the stored spelling.
+  virtual std::string tableName(std::string_view table) { return std::string(table); }
 };
 
 // A parameter that a PARAMETERS clause declares ("PARAMETERS p Long, q
@@ -85,9 +97,11 @@ struct DeclaredParameter {
 std::vector<DeclaredParameter> declaredParameters(std::string_view jetSql);
 
 // A make-table query (SELECT ... INTO t): the table to create with its
-// columns, and the SELECT (SQLite SQL) whose rows fill it.
+// columns, and the SELECT (in the target's SQL) whose rows fill it. A
+// "#name" table is a temporary table of the session (Postgres).
 struct MakeTable {
   std::string table;
+  bool temporary = false;
   std::vector<BaseColumn> columns;  // names and types of the result
   std::string selectSql;
 };
@@ -102,7 +116,7 @@ struct PivotValue {
 
 // A translation together with the types of the result columns.
 struct TypedTranslation {
-  std::string sql;  // as translate() gives it
+  std::string sql;  // as translate() gives it; Postgres: every statement, joined by "; "
   bool translated = false;
   std::string reason;  // why not, when not translated ("unterminated date literal at character 8")
   // One entry per result column, in order (a "*" expanded through the
@@ -115,6 +129,10 @@ struct TypedTranslation {
   // pivot values in column order (one column). Run it, then translateCrosstab
   // with those values gives the crosstab itself; `sql` is empty meanwhile.
   std::optional<std::string> pivotValuesSql;
+  // Postgres: the statements of the text one by one (SQL Server runs a text
+  // of several statements in turn; `columns` then describe the last
+  // statement's result). One entry for a text of one statement.
+  std::vector<std::string> statements;
 };
 
 // Translates a Jet command text to SQLite SQL as translate() does, with the
@@ -122,12 +140,13 @@ struct TypedTranslation {
 // date, as Jet does, and the result columns come back typed. Never throws
 // for a text it cannot read (it then comes back as translate() gives it,
 // with no column types); the schema's own exceptions pass through.
-TypedTranslation translateTyped(std::string_view jetSql, Schema& schema);
+TypedTranslation translateTyped(std::string_view jetSql, Schema& schema, Target target = Target::Sqlite);
 
 // A crosstab (TRANSFORM ... PIVOT) with the pivot values its pivotValuesSql
 // found: one column per value in the order given, named by the value's text
 // ("<>" for Null), holding the TRANSFORM aggregate over the rows of that
 // value (Null where a group has none).
-TypedTranslation translateCrosstab(std::string_view jetSql, Schema& schema, const std::vector<PivotValue>& values);
+TypedTranslation translateCrosstab(std::string_view jetSql, Schema& schema, const std::vector<PivotValue>& values,
+                                   Target target = Target::Sqlite);
 
 }  // namespace rvz::data::jet

@@ -1,4 +1,5 @@
 // translate() and registerFunctions(): the entry points of the Jet dialect.
+#include <memory>
 #include <new>
 #include <optional>
 
@@ -30,9 +31,88 @@ void translateCrosstab(const Statement& s, Emitter& e, Typer* typer,
   }
 }
 
+constexpr size_t kMaxStatements = 1000;
+
+// One statement of the text, read from `p`; its result types, made table or
+// pivot query into `t`.
+// The typing's products lent to the emitter for one statement, taken back
+// when it is written (the next statement of a batch has its own).
+struct TypingLent {
+  TypingLent(Emitter& e, const Typer& typer) : e(e) {
+    e.useColumnKinds(&typer.columnKinds());
+    e.useSpellings(&typer.spellings());
+  }
+  ~TypingLent() {
+    e.useColumnKinds(nullptr);
+    e.useSpellings(nullptr);
+  }
+  TypingLent(const TypingLent&) = delete;
+  TypingLent& operator=(const TypingLent&) = delete;
+  Emitter& e;
+};
+
+std::string translateOne(Parser& p, Emitter& e, Schema* schema, const std::vector<PivotValue>* pivotValues,
+                         Translation& t) {
+  if (schema && e.target() == Target::Postgres && p.isWord("CREATE") && p.isWord("VIEW", 1)) {
+    // A view's SELECT names tables and columns in their stored spelling too.
+    p.next();
+    p.next();
+    std::string name = e.namePath(p.parseNamePath("a view name"));
+    p.expectWord("AS");
+    if (!p.isWord("SELECT")) p.fail("expected SELECT after AS");
+    Statement view = p.parseStatement();
+    Typer typer(*schema);
+    typer.statement(view);
+    TypingLent lent(e, typer);
+    return "CREATE VIEW " + name + " AS " + e.statement(view);
+  }
+  if (p.isWord("CREATE") || p.isWord("DROP") || p.isWord("ALTER")) return translateDdl(p, e);
+  Statement s = p.parseStatement();
+  for (const ParameterDecl& d : s.parameters) declaredType(d);  // names a type Jet knows
+  std::optional<Typer> typer;
+  if (schema) {
+    typer.emplace(*schema);
+    std::optional<std::vector<BaseColumn>> columns = typer->statement(s);
+    TypingLent lent(e, *typer);
+    if (s.kind == StatementKind::Crosstab) {
+      Translation one;
+      translateCrosstab(s, e, &*typer, columns, pivotValues, one);
+      t.columns = std::move(one.columns);
+      t.pivotValuesSql = std::move(one.pivotValuesSql);
+      return one.sql;
+    }
+    const SelectCore* into = makeTableOf(s);
+    if (into && e.target() == Target::Sqlite) {
+      // The provider creates the table with the result's types and
+      // fills it from the select.
+      if (!columns) throw TranslateError("the columns of the made table cannot be told (a '*' over an unknown table)");
+      MakeTable m;
+      m.table = into->into.back().text;
+      m.selectSql = e.makeTableSelect(s);
+      m.columns = std::move(*columns);
+      std::string sql = m.selectSql;
+      t.makeTable = std::move(m);
+      return sql;
+    }
+    std::string sql = e.statement(s);
+    // PostgreSQL makes the table itself (CREATE TABLE ... AS): no result.
+    if (columns && !into)
+      for (BaseColumn& c : *columns) t.columns.push_back(std::move(c.type));
+    return sql;
+  }
+  if (s.kind == StatementKind::Crosstab) {
+    Translation one;
+    translateCrosstab(s, e, nullptr, std::nullopt, pivotValues, one);
+    t.pivotValuesSql = std::move(one.pivotValuesSql);
+    return one.sql;
+  }
+  return e.statement(s);
+}
+
 }  // namespace
 
-Translation translateDetailed(std::string_view jetSql, Schema* schema, const std::vector<PivotValue>* pivotValues) {
+Translation translateDetailed(std::string_view jetSql, Schema* schema, const std::vector<PivotValue>* pivotValues,
+                              Target target) {
   Translation t;
   try {
     LexResult lex = tokenize(jetSql);
@@ -42,48 +122,22 @@ Translation translateDetailed(std::string_view jetSql, Schema* schema, const std
       t.reason = "empty command text";
     } else {
       Parser p(lex.tokens);
+      // A text of SQL Server's dialect may hold several statements.
+      if (target == Target::Postgres) p.readSqlServerForms();
       // Alias substitution repeats expressions; a text that would grow
       // beyond this is not one a client means.
       // A crosstab writes its cell once per pivot value on top of that.
       const size_t limit = jetSql.size() * 16 + 65536;
-      Emitter e(pivotValues ? limit * (pivotValues->size() + 1) : limit);
-      if (p.isWord("CREATE") || p.isWord("DROP") || p.isWord("ALTER")) {
-        t.sql = translateDdl(p, e);
-      } else {
-        Statement s = p.parseStatement();
-        for (const ParameterDecl& d : s.parameters) declaredType(d);  // names a type Jet knows
-        if (s.kind == StatementKind::Crosstab) {
-          std::optional<Typer> typer;
-          std::optional<std::vector<BaseColumn>> headings;
-          if (schema) {
-            typer.emplace(*schema);
-            headings = typer->statement(s);
-            e.useColumnKinds(&typer->columnKinds());
-          }
-          translateCrosstab(s, e, typer ? &*typer : nullptr, headings, pivotValues, t);
-        } else if (schema) {
-          Typer typer(*schema);
-          auto columns = typer.statement(s);
-          e.useColumnKinds(&typer.columnKinds());
-          if (const SelectCore* into = makeTableOf(s)) {
-            // The provider creates the table with the result's types and
-            // fills it from the select.
-            if (!columns) throw TranslateError("the columns of the made table cannot be told (a '*' over an unknown table)");
-            MakeTable m;
-            m.table = into->into.back().text;
-            m.selectSql = e.makeTableSelect(s);
-            m.columns = std::move(*columns);
-            t.sql = m.selectSql;
-            t.makeTable = std::move(m);
-          } else {
-            t.sql = e.statement(s);
-            if (columns)
-              for (BaseColumn& c : *columns) t.columns.push_back(std::move(c.type));
-          }
-        } else {
-          t.sql = e.statement(s);
-        }
-      }
+      std::unique_ptr<Emitter> emitter = makeEmitter(pivotValues ? limit * (pivotValues->size() + 1) : limit, target);
+      Emitter& e = *emitter;
+      do {
+        if (t.statements.size() >= kMaxStatements) throw TranslateError("more than 1000 statements in one text");
+        t.columns.clear();
+        t.makeTable.reset();
+        t.pivotValuesSql.reset();
+        t.statements.push_back(translateOne(p, e, schema, pivotValues, t));
+      } while (target == Target::Postgres && !p.atEnd());
+      for (const std::string& one : t.statements) t.sql += (t.sql.empty() ? "" : "; ") + one;
       t.translated = true;
       return t;
     }
@@ -93,6 +147,10 @@ Translation translateDetailed(std::string_view jetSql, Schema* schema, const std
     t.reason = "out of memory";
   }
   t.sql = std::string(jetSql);
+  t.statements.clear();
+  t.columns.clear();
+  t.makeTable.reset();
+  t.pivotValuesSql.reset();
   return t;
 }
 
@@ -104,16 +162,17 @@ std::string translate(std::string_view jetSql) {
   }
 }
 
-TypedTranslation translateTyped(std::string_view jetSql, Schema& schema) {
-  Translation t = translateDetailed(jetSql, &schema);
-  return {std::move(t.sql), t.translated, std::move(t.reason), std::move(t.columns), std::move(t.makeTable),
-          std::move(t.pivotValuesSql)};
+TypedTranslation translateTyped(std::string_view jetSql, Schema& schema, Target target) {
+  Translation t = translateDetailed(jetSql, &schema, nullptr, target);
+  return {std::move(t.sql),     t.translated,         std::move(t.reason),    std::move(t.columns),
+          std::move(t.makeTable), std::move(t.pivotValuesSql), std::move(t.statements)};
 }
 
-TypedTranslation translateCrosstab(std::string_view jetSql, Schema& schema, const std::vector<PivotValue>& values) {
-  Translation t = translateDetailed(jetSql, &schema, &values);
-  return {std::move(t.sql), t.translated, std::move(t.reason), std::move(t.columns), std::move(t.makeTable),
-          std::move(t.pivotValuesSql)};
+TypedTranslation translateCrosstab(std::string_view jetSql, Schema& schema, const std::vector<PivotValue>& values,
+                                   Target target) {
+  Translation t = translateDetailed(jetSql, &schema, &values, target);
+  return {std::move(t.sql),     t.translated,         std::move(t.reason),    std::move(t.columns),
+          std::move(t.makeTable), std::move(t.pivotValuesSql), std::move(t.statements)};
 }
 
 std::vector<DeclaredParameter> declaredParameters(std::string_view jetSql) {

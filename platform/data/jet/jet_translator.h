@@ -20,15 +20,16 @@ struct Translation {
   std::vector<ColumnType> columns;  // with a schema: the result columns' types (see TypedTranslation)
   std::optional<MakeTable> makeTable;
   std::optional<std::string> pivotValuesSql;  // see TypedTranslation
+  std::vector<std::string> statements;        // see TypedTranslation
 };
 
 // With a schema, column references are typed through it (see translateTyped);
 // with pivot values, a crosstab takes them as its columns (translateCrosstab).
 Translation translateDetailed(std::string_view jetSql, Schema* schema = nullptr,
-                              const std::vector<PivotValue>* pivotValues = nullptr);
+                              const std::vector<PivotValue>* pivotValues = nullptr, Target target = Target::Sqlite);
 
 // CREATE TABLE / CREATE INDEX / DROP / ALTER TABLE, read from `p` (at the
-// first word) to the end of the text.
+// first word) to the end of the text, in the emitter's target's SQL.
 std::string translateDdl(Parser& p, Emitter& e);
 
 }  // namespace rvz::data::jet

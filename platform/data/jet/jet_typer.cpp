@@ -174,6 +174,44 @@ bool isOneOf(const std::string& word, std::initializer_list<std::string_view> na
 
 }  // namespace
 
+namespace {
+
+// The type of CAST(x AS type) / CONVERT(type, ...), SQL Server's type names.
+ColumnType castType(const std::string& type) {
+  std::string base = type.substr(0, type.find('('));
+  int32_t a = 0, b = 0;
+  if (size_t open = type.find('('); open != std::string::npos) {
+    a = std::atoi(type.c_str() + open + 1);
+    if (size_t comma = type.find(','); comma != std::string::npos) b = std::atoi(type.c_str() + comma + 1);
+  }
+  auto is = [&](std::initializer_list<std::string_view> names) {
+    return std::find(names.begin(), names.end(), base) != names.end();
+  };
+  if (is({"VARCHAR", "NVARCHAR", "CHAR", "NCHAR"})) {
+    ColumnType t = of(JetType::Text);
+    if (a > 0) t.size = a;
+    if (type.find("MAX") != std::string::npos) return of(JetType::Memo);
+    return t;
+  }
+  if (is({"TEXT", "NTEXT"})) return of(JetType::Memo);
+  if (is({"INT", "INTEGER"})) return of(JetType::Long);
+  if (is({"SMALLINT", "TINYINT"})) return of(JetType::Integer);
+  if (is({"BIT"})) return of(JetType::Boolean);
+  if (is({"FLOAT", "DOUBLE"})) return of(JetType::Double);
+  if (is({"REAL"})) return of(JetType::Single);
+  if (is({"MONEY", "SMALLMONEY", "CURRENCY"})) return of(JetType::Currency);
+  if (is({"DECIMAL", "NUMERIC", "DEC"})) {
+    ColumnType t = of(JetType::Decimal);
+    t.precision = a > 0 ? a : 18;
+    t.scale = b;
+    return t;
+  }
+  if (is({"DATETIME", "SMALLDATETIME", "DATETIME2", "DATE", "TIME"})) return of(JetType::DateTime);
+  return of(JetType::Unknown);
+}
+
+}  // namespace
+
 ColumnType declaredType(const ParameterDecl& d) {
   const std::string& w = d.type;
   ColumnType c;
@@ -233,6 +271,9 @@ std::optional<std::vector<BaseColumn>> Typer::statement(const Statement& s) {
       return headings;
     }
     case StatementKind::Insert: {
+      std::vector<const Name*> names;
+      for (const Name& n : s.insert->columns) names.push_back(&n);
+      spellColumns(s.insert->table, names);
       Scope scope;
       for (const auto& row : s.insert->rows)
         for (const auto& e : row) type(*e, scope);
@@ -243,6 +284,13 @@ std::optional<std::vector<BaseColumn>> Typer::statement(const Statement& s) {
       Scope scope;
       addSource(*s.update->target, scope, nullptr);
       walkOn(*s.update->target, scope);
+      const TableRef* written = s.update->target.get();
+      while (written->kind == TableRef::Kind::Join) written = written->left.get();
+      if (written->kind == TableRef::Kind::Table) {
+        std::vector<const Name*> names;
+        for (const auto& a : s.update->assignments) names.push_back(&a.target.back());
+        spellColumns(written->table, names);
+      }
       for (const auto& a : s.update->assignments) type(*a.value, scope);
       if (s.update->where) type(*s.update->where, scope);
       return std::nullopt;
@@ -253,6 +301,7 @@ std::optional<std::vector<BaseColumn>> Typer::statement(const Statement& s) {
       src.table = lower(s.del->table.back().text);
       src.key = s.del->alias ? lower(s.del->alias->text) : src.table;
       src.columns = schema_.columnsOf(s.del->table.back().text);
+      spellings_[&s.del->table] = schema_.tableName(s.del->table.back().text);
       scope.sources.push_back(std::move(src));
       if (s.del->where) type(*s.del->where, scope);
       return std::nullopt;
@@ -261,10 +310,18 @@ std::optional<std::vector<BaseColumn>> Typer::statement(const Statement& s) {
   return std::nullopt;
 }
 
+void Typer::spellColumns(const std::vector<Name>& table, const std::vector<const Name*>& columns) {
+  spellings_[&table] = schema_.tableName(table.back().text);
+  auto known = schema_.columnsOf(table.back().text);
+  if (!known) return;
+  for (const Name* n : columns)
+    if (const BaseColumn* c = findColumn(*known, lower(n->text))) spellings_[n] = c->name;
+}
+
 std::optional<std::vector<BaseColumn>> Typer::select(const Select& s, const Scope* parent) {
   std::optional<std::vector<BaseColumn>> result;
   for (size_t i = 0; i < s.members.size(); ++i) {
-    auto member = core(s.members[i], parent);
+    auto member = core(s.members[i], parent, {}, nullptr, s.members.size() == 1 ? &s.orderBy : nullptr);
     if (i == 0) {
       result = std::move(member);
     } else if (result && member && member->size() == result->size()) {
@@ -278,7 +335,18 @@ std::optional<std::vector<BaseColumn>> Typer::select(const Select& s, const Scop
   scope.parent = parent;
   if (result)
     for (const BaseColumn& c : *result) scope.aliases.push_back({lower(c.name), c.type});
-  for (const OrderItem& o : s.orderBy) type(*o.expr, scope);
+  if (s.members.size() > 1) {
+    for (const OrderItem& o : s.orderBy) {
+      type(*o.expr, scope);
+      // A union's ORDER BY names a result column: spelled as the result does.
+      if (result && o.expr->kind == ExprKind::Column && o.expr->path.size() == 1)
+        for (const BaseColumn& c : *result)
+          if (lower(c.name) == lower(o.expr->path[0].text)) {
+            spellings_[o.expr.get()] = c.name;
+            break;
+          }
+    }
+  }
   return result;
 }
 
@@ -297,6 +365,7 @@ void Typer::addSource(const TableRef& t, Scope& scope, const Scope* parent) {
       src.key = key;
       src.table = lower(name);
       src.columns = schema_.columnsOf(name);
+      spellings_[&t] = schema_.tableName(name);
       if (src.columns)
         for (BaseColumn& c : *src.columns) {
           c.type.table = name;
@@ -328,7 +397,8 @@ void Typer::walkOn(const TableRef& t, Scope& scope) {
 
 std::optional<std::vector<BaseColumn>> Typer::core(const SelectCore& c, const Scope* parent,
                                                    const std::vector<const Expr*>& also,
-                                                   std::vector<ColumnType>* alsoTypes) {
+                                                   std::vector<ColumnType>* alsoTypes,
+                                                   const std::vector<OrderItem>* outerOrder) {
   Scope scope;
   scope.parent = parent;
   for (const auto& t : c.from) addSource(*t, scope, parent);
@@ -360,7 +430,9 @@ std::optional<std::vector<BaseColumn>> Typer::core(const SelectCore& c, const Sc
     if (item.alias) {
       name = item.alias->text;
     } else if (e.kind == ExprKind::Column) {
-      name = e.path.back().text;
+      // The column as its table spells it.
+      auto spelled = spellings_.find(&e);
+      name = spelled != spellings_.end() ? spelled->second : e.path.back().text;
     } else {
       name = "Expr" + std::to_string(1000 + unnamed++);
     }
@@ -380,6 +452,9 @@ std::optional<std::vector<BaseColumn>> Typer::core(const SelectCore& c, const Sc
   if (c.having) type(*c.having, scope);
   scope.aliases = std::move(aliases);
   for (const OrderItem& o : c.orderBy) type(*o.expr, scope);
+  // A lone select's ORDER BY names its sources as well as its aliases.
+  if (outerOrder)
+    for (const OrderItem& o : *outerOrder) type(*o.expr, scope);
   if (!complete) return std::nullopt;
   return out;
 }
@@ -396,7 +471,10 @@ ColumnType Typer::columnRef(const Expr& e, const Scope& scope) {
       }
       for (const Source& src : s->sources)
         if (src.columns)
-          if (const BaseColumn* c = findColumn(*src.columns, name)) return c->type;
+          if (const BaseColumn* c = findColumn(*src.columns, name)) {
+            spellings_[&e] = c->name;
+            return c->type;
+          }
     }
     return of(JetType::Unknown);
   }
@@ -405,7 +483,10 @@ ColumnType Typer::columnRef(const Expr& e, const Scope& scope) {
     for (const Source& src : s->sources) {
       if (src.key != qualifier && src.table != qualifier) continue;
       if (!src.columns) return of(JetType::Unknown);
-      if (const BaseColumn* c = findColumn(*src.columns, name)) return c->type;
+      if (const BaseColumn* c = findColumn(*src.columns, name)) {
+        spellings_[&e] = c->name;
+        return c->type;
+      }
       return of(JetType::Unknown);
     }
   }
@@ -466,6 +547,21 @@ ColumnType Typer::type(const Expr& e, Scope& scope) {
       return of(JetType::Boolean);
     case ExprKind::Call: return call(e, scope);
     case ExprKind::Subquery: return subqueryType(*e.select, scope);
+    case ExprKind::Case: {
+      // The results' shared type; Null where no branch holds and no ELSE.
+      std::vector<ColumnType> args;
+      for (const auto& a : e.args) args.push_back(type(*a, scope));
+      const size_t first = e.negated ? 1 : 0;
+      const size_t end = e.distinct ? args.size() - 1 : args.size();
+      ColumnType t = of(e.distinct ? JetType::Unknown : JetType::Null);
+      bool any = false;
+      for (size_t i = first + 1; i < end; i += 2) {
+        t = any || !e.distinct ? merge(t, args[i]) : args[i];
+        any = true;
+      }
+      if (e.distinct) t = any ? merge(t, args.back()) : args.back();
+      return t;
+    }
   }
   return of(JetType::Unknown);
 }
@@ -481,6 +577,7 @@ ColumnType Typer::call(const Expr& e, Scope& scope) {
     return std::find(names.begin(), names.end(), name) != names.end();
   };
 
+  if (!e.castType.empty()) return castType(e.castType);
   if (name == "count") return of(JetType::Long);
   if (name == "sum") {
     // Sum keeps currency and decimal; other numbers add up as doubles.

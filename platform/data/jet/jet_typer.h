@@ -28,6 +28,9 @@ class Typer {
   std::optional<std::vector<BaseColumn>> statement(const Statement& s);
 
   const ColumnKinds& columnKinds() const { return kinds_; }
+  // The stored spellings of the tables and columns the statement names, as
+  // the schema gives them (see Spellings).
+  const Spellings& spellings() const { return spellings_; }
   // After statement() on a crosstab: the type of each of its value columns.
   const ColumnType& crosstabValueType() const { return crosstabValue_; }
 
@@ -48,7 +51,8 @@ class Typer {
   // crosstab's value and pivot), their types into `alsoTypes`.
   std::optional<std::vector<BaseColumn>> core(const SelectCore& c, const Scope* parent,
                                               const std::vector<const Expr*>& also = {},
-                                              std::vector<ColumnType>* alsoTypes = nullptr);
+                                              std::vector<ColumnType>* alsoTypes = nullptr,
+                                              const std::vector<OrderItem>* outerOrder = nullptr);
   void addSource(const TableRef& t, Scope& scope, const Scope* parent);
   void walkOn(const TableRef& t, Scope& scope);
   ColumnType type(const Expr& e, Scope& scope);
@@ -58,6 +62,8 @@ class Typer {
 
   Schema& schema_;
   ColumnKinds kinds_;
+  Spellings spellings_;
+  void spellColumns(const std::vector<Name>& table, const std::vector<const Name*>& columns);
   std::vector<ColumnType> declared_;  // types of the declared parameters
   ColumnType crosstabValue_;
 };

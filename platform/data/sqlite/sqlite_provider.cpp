@@ -36,8 +36,29 @@ std::string engineText(sqlite3* db) {
   return m ? std::string(m) : std::string("unknown SQLite error");
 }
 
+// True when the engine's NOT NULL refusal `text` ("NOT NULL constraint
+// failed: T.c") names a column of a table's primary key. Looking the column
+// up clears the connection's error state.
+bool nullKeyRefusal(sqlite3* db, std::string_view m) {
+  constexpr std::string_view kPrefix = "NOT NULL constraint failed: ";
+  if (m.rfind(kPrefix, 0) != 0) return false;
+  m.remove_prefix(kPrefix.size());
+  size_t dot = m.find('.');
+  if (dot == std::string_view::npos) return false;
+  std::string table(m.substr(0, dot)), column(m.substr(dot + 1));
+  int primaryKey = 0;
+  return sqlite3_table_column_metadata(db, nullptr, table.c_str(), column.c_str(), nullptr, nullptr, nullptr,
+                                      &primaryKey, nullptr) == SQLITE_OK &&
+         primaryKey;
+}
+
 [[noreturn]] void throwEngine(sqlite3* db, int rc) {
-  throw DataError::engine(db ? sqlite3_extended_errcode(db) : rc, engineText(db));
+  const int code = db ? sqlite3_extended_errcode(db) : rc;
+  std::string text = engineText(db);
+  // Jet's own refusal of a Null key, which clients know by its number.
+  if (code == SQLITE_CONSTRAINT_NOTNULL && nullKeyRefusal(db, text))
+    throw DataError::engine(kErrNullKey, std::string(kNullKeyText));
+  throw DataError::engine(code, text);
 }
 
 bool onlyBlanksAndSemicolons(const char* tail) {
@@ -257,6 +278,7 @@ class SqliteConnection final : public DriverConnection {
   bool inTransaction() const override { return db_ && sqlite3_get_autocommit(db_.get()) == 0; }
 
   std::vector<TableInfo> tables() override;
+  std::vector<ColumnInfo> tableColumns(std::string_view table) override;
 
   // In WAL mode a connection whose open statement still reads an older
   // snapshot cannot start writing once another connection has committed;
@@ -579,6 +601,24 @@ std::vector<TableInfo> SqliteConnection::tables() {
     return c != 0 ? c < 0 : a.name < b.name;
   });
   return out;
+}
+
+std::vector<ColumnInfo> SqliteConnection::tableColumns(std::string_view table) {
+  if (!db_) throw DataError::component(kErrObjectOpen, "The connection is closed.");
+  // The name is read as the dialect reads it (brackets, a database prefix);
+  // the statement is only prepared, never stepped.
+  TranslatedText shape;
+  StatementLease lease = statementFor("select * from " + std::string(table), shape);
+  std::vector<ColumnInfo> cols = describe(lease.get());
+  for (ColumnInfo& c : cols) {
+    const char* dbName = sqlite3_column_database_name(lease.get(), static_cast<int>(&c - cols.data()));
+    int primaryKey = 0;
+    if (!c.tableName.empty() && !c.originName.empty() &&
+        sqlite3_table_column_metadata(db_.get(), dbName, c.tableName.c_str(), c.originName.c_str(), nullptr, nullptr,
+                                      nullptr, &primaryKey, nullptr) == SQLITE_OK)
+      c.key = primaryKey != 0;
+  }
+  return cols;
 }
 
 class JetProvider final : public Provider {

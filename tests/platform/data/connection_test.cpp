@@ -275,6 +275,48 @@ TEST_F(ConnectionTest, DatabaseErrorsCarryTheEngineNumber) {
   EXPECT_EQ(number, kErrSyntax);
 }
 
+// A table's description comes from its declaration, names the key and
+// runs nothing the before-execute event would see.
+TEST_F(ConnectionTest, TableColumnsTellKindsAndTheKey) {
+  Connection cn(newDatabase());
+  cn.execute("CREATE TABLE T (MC TEXT(20), ID LONG, ZT YESNO, RQ DATETIME, JE CURRENCY, "
+             "CONSTRAINT PK_T PRIMARY KEY (ID))");
+  std::vector<std::string> seen;
+  cn.setWillExecute([&](std::string_view t, EventStatus&) { seen.emplace_back(t); });
+  auto cols = cn.tableColumns("[T]");
+  ASSERT_EQ(cols.size(), 5u);
+  const std::pair<std::string, FieldKind> expected[] = {{"MC", FieldKind::WideString},    {"ID", FieldKind::Integer},
+                                                        {"ZT", FieldKind::Boolean},   {"RQ", FieldKind::DateTime},
+                                                        {"JE", FieldKind::BCD}};
+  for (size_t i = 0; i < cols.size(); ++i) {
+    EXPECT_EQ(cols[i].name, expected[i].first);
+    EXPECT_EQ(cols[i].kind, expected[i].second) << cols[i].name;
+    EXPECT_EQ(cols[i].key, cols[i].name == "ID") << cols[i].name;
+  }
+  EXPECT_TRUE(seen.empty());
+  EXPECT_THROW(cn.tableColumns("Nowhere"), DataError);
+}
+
+// A Null in a key column is Jet's own refusal, whichever statement tries
+// it; other NOT NULL columns keep the engine's reason.
+TEST_F(ConnectionTest, ANullKeyIsRefusedWithJetsNumberAndText) {
+  Connection cn(newDatabase());
+  cn.execute("CREATE TABLE T (ID LONG, MC TEXT(20) NOT NULL, CONSTRAINT PK_T PRIMARY KEY (ID))");
+  cn.execute("insert into T (ID, MC) values (1, 'a')");
+  for (const char* sql : {"insert into T (MC) values ('b')", "insert into T (ID, MC) values (null, 'b')",
+                          "update T set ID = null"}) {
+    int32_t number = 0;
+    std::string msg = errorOf([&] { cn.execute(sql); }, &number);
+    EXPECT_EQ(msg, kNullKeyText) << sql;
+    EXPECT_EQ(number, kErrNullKey) << sql;
+  }
+  int32_t number = 0;
+  std::string msg = errorOf([&] { cn.execute("insert into T (ID) values (2)"); }, &number);
+  EXPECT_EQ(number & 0xFF, 19) << msg;  // a constraint failure of the engine
+  EXPECT_NE(msg.find("MC"), std::string::npos) << msg;
+  EXPECT_EQ(Statement(cn, "select count(*) from T").executeQuery().value(0, 0).toInt32(), 1);
+}
+
 TEST_F(ConnectionTest, WithoutKeepConnectionTheLastQueryClosesIt) {
   Connection cn(newDatabase());
   cn.execute("CREATE TABLE T (ID LONG)");

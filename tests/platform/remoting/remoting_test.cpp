@@ -16,7 +16,7 @@
 #include <grpcpp/grpcpp.h>
 #include <grpcpp/impl/codegen/client_unary_call.h>
 
-#include "platform/remoting/remoting.grpc.pb.h"
+#include "rovezevu/remoting/v1/remoting.grpc.pb.h"
 #include "platform/remoting/wire_codec.h"
 #include "test_objects.h"
 

@@ -292,3 +292,31 @@ TEST(ObjectRuntime, ServerLocksOnClassObjects) {
   EXPECT_EQ(p.runtime->lockClassObject(p.slowCookie, false, e), E_FAIL);
   EXPECT_EQ(p.runtime->lockClassObject(12345, true, e), REGDB_E_CLASSNOTREG);
 }
+
+// An object thread that cannot start fails its own creation request only:
+// the request's hold on the live count and its place among the creations in
+// progress go with it, so later creations work and shutdown does not wait.
+TEST(ObjectRuntime, AThreadThatCannotStartFailsOnlyItsCreation) {
+  InProcess p;
+  std::atomic<int> refusals{1};
+  p.runtime->setThreadStarter([&](std::function<void()> body) {
+    if (refusals.fetch_sub(1) > 0)
+      throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    return std::thread(std::move(body));
+  });
+  SessionId s = p.runtime->openSession();
+  CreateResult failed = p.create(s);
+  EXPECT_EQ(failed.hr, E_OUTOFMEMORY);
+  EXPECT_NE(failed.error.description.find(u"could not start"), std::u16string::npos);
+  EXPECT_EQ(p.live.value(), 0);
+  EXPECT_EQ(p.live.lastReleases(), 1u);
+  EXPECT_EQ(p.runtime->objectThreadCount(), 0u);
+
+  CreateResult ok = p.create(s);
+  ASSERT_EQ(ok.hr, S_OK);
+  EXPECT_EQ(p.live.value(), 1);
+  EXPECT_EQ(p.releaseAsync(s, ok.id).get().hr, S_OK);
+  EXPECT_TRUE(eventually([&] { return p.live.value() == 0; }));
+  p.runtime->shutdown();  // returns: nothing is left counted as in progress
+  EXPECT_EQ(p.runtime->objectThreadCount(), 0u);
+}

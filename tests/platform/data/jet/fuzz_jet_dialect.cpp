@@ -1,7 +1,7 @@
 // Fuzz target of the Jet translator: any bytes go through translate() and
-// through the typed translation over a schema of a few tables; a text it
-// changed is prepared on an in-memory database with those tables and the Jet
-// functions, and stepped a few rows.
+// through the typed translation over a schema of a few tables, for SQLite
+// and for PostgreSQL; a SQLite text it changed is prepared on an in-memory
+// database with those tables and the Jet functions, and stepped a few rows.
 #include <sqlite3.h>
 
 #include <cstddef>
@@ -85,6 +85,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     typed = rvz::data::jet::translateCrosstab(text, schema, values);
   }
   if (typed.sql.size() > size * 16 + 65536) std::abort();
+  // The PostgreSQL back end reads SQL Server's forms too; its output stays
+  // bounded alike, and a refusal gives the text back with a reason.
+  rvz::data::jet::TypedTranslation pg = rvz::data::jet::translateTyped(text, schema, rvz::data::jet::Target::Postgres);
+  if (pg.translated ? pg.sql.size() > size * 16 + 65536 + pg.statements.size() * 2 : pg.sql != text || pg.reason.empty())
+    std::abort();
   sql = std::move(typed.sql);
   if (sql == text) return 0;
   sqlite3* db = database();
