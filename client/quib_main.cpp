@@ -2,12 +2,14 @@
 // The command line is read with CLI11, which gives every command its
 // --help; the settings of the connection come from the environment
 // (RVZ_ENDPOINT, RVZ_TOKEN, RVZ_TLS_CA, RVZ_TLS) and the flags override it.
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 
+#include "client/console/console_server.h"
 #include "client/quib_run.h"
 #include "client/sample/sample_home.h"
 #include "platform/desktop/screen_client.h"
@@ -20,7 +22,8 @@ constexpr const char* kScreenHelp =
     "  menu ITEM                      clicks a tray menu item (\"关闭服务器\" closes the server)\n"
     "  answer BUTTON                  presses a button of the oldest open box (Yes, No, OK ...)\n"
     "  set CONTROL TEXT | click CONTROL | dropdown CONTROL | close\n"
-    "                                 work a dialog";
+    "                                 work a dialog\n"
+    "  watch                          prints the screen's version at each change";
 
 }  // namespace
 
@@ -61,6 +64,15 @@ int main(int argc, char** argv) {
   screenCmd->allow_extras();
   screenCmd->fallthrough(false);
 
+  std::string listen(rvz::client::console::kDefaultListen), consoleSocket;
+  CLI::App* consoleCmd = app.add_subcommand(
+      "console",
+      "Serves the headless screen of the server whose home is RVZ_HOME as a page in a browser, until SIGINT or "
+      "SIGTERM, and prints the page's address. Loopback only, unless TLS (RVZ_TLS_CERT, RVZ_TLS_KEY) and a token "
+      "(RVZ_TOKEN or --token) are configured; without a token one is made and put into the printed address.");
+  consoleCmd->add_option("--listen", listen, "host:port to serve at (default 127.0.0.1:7212; port 0: any free port)");
+  consoleCmd->add_option("--socket", consoleSocket, "the screen's socket (default: RVZ_HOME/.screen.sock)");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -87,6 +99,22 @@ int main(int argc, char** argv) {
       return 1;
     }
     return 0;
+  }
+  if (*consoleCmd) {
+    rvz::client::console::ConsoleSettings settings;
+    try {
+      settings.listen = rvz::remoting::parseEndpoint(listen);
+      if (const char* v = std::getenv("RVZ_TLS_CERT")) settings.tlsCertFile = v;
+      if (const char* v = std::getenv("RVZ_TLS_KEY")) settings.tlsKeyFile = v;
+      settings.token = token;
+      if (settings.token.empty())
+        if (const char* v = std::getenv("RVZ_TOKEN")) settings.token = v;
+      settings.socketPath = consoleSocket.empty() ? rvz::desktop::defaultSocketPath() : std::filesystem::path(consoleSocket);
+    } catch (const std::exception& e) {
+      std::cerr << "quib console: " << e.what() << std::endl;
+      return 2;
+    }
+    return rvz::client::console::runConsole(std::move(settings), std::cout, std::cerr);
   }
   return rvz::desktop::runScreenCommand(screenCmd->remaining(), std::cout, std::cerr);
 }

@@ -28,7 +28,10 @@ void LoopLogSink::applyWaiting() {
     timerSet_ = false;
   }
   if (batch.empty()) return;
-  if (auto log = log_.lock()) log->addAll(batch);
+  auto log = log_.lock();
+  if (!log) return;
+  log->addAll(batch);
+  if (applied_) applied_();
 }
 
 }  // namespace rvz::host

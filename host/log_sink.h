@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -25,7 +26,9 @@ class LoopLogSink final : public services::ActivityLogSink, public std::enable_s
 
   // Entries reach the log only while it lives: a timer still set when the
   // window and its log are gone applies nothing.
-  LoopLogSink(remoting::MessageLoop& loop, std::weak_ptr<ActivityLog> log) : loop_(loop), log_(std::move(log)) {}
+  // `applied` runs on the main thread after each batch reached the log.
+  LoopLogSink(remoting::MessageLoop& loop, std::weak_ptr<ActivityLog> log, std::function<void()> applied = {})
+      : loop_(loop), log_(std::move(log)), applied_(std::move(applied)) {}
 
   // Any thread.
   void addLogEntry(text::WString entry) override;
@@ -41,6 +44,7 @@ class LoopLogSink final : public services::ActivityLogSink, public std::enable_s
  private:
   remoting::MessageLoop& loop_;
   std::weak_ptr<ActivityLog> log_;
+  std::function<void()> applied_;
   std::mutex m_;
   std::vector<text::WString> waiting_;
   bool timerSet_ = false;

@@ -13,13 +13,23 @@ namespace {
 using desktop::Answer;
 using desktop::ControlKind;
 
-desktop::Control& place(desktop::Control& c, int left, int top, int width = 0, int height = 0, int tabOrder = 0) {
-  c.left = left;
-  c.top = top;
-  c.width = width;
-  c.height = height;
+desktop::Control& place(desktop::Control& c, int left, int top, int width, int height, int tabOrder = 0) {
+  c.bounds = {left, top, width, height};
   c.tabOrder = tabOrder;
   return c;
+}
+
+// An auto-sized label in the form's 12-pixel font: 12 pixels across a
+// double-byte character, 6 across any other.
+desktop::Control& label(desktop::Control& c, int left, int top) {
+  int width = 0;
+  for (size_t i = 0; i < c.text.size();) {
+    unsigned char b = static_cast<unsigned char>(c.text[i]);
+    size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+    width += n == 1 ? 6 : 12;
+    i += n;
+  }
+  return place(c, left, top, width, 12);
 }
 
 // The one dialog of the process at a time: its slot and the dialog's
@@ -34,9 +44,9 @@ std::mutex& dialogLock() {
 
 TdlgLinkConfig::TdlgLinkConfig(desktop::Screen& screen)
     : screen_(screen), form_("dlgLinkConfig", "TdlgLinkConfig", "配置数据库"), qry1("qry1", &conn) {
-  desktop::Window::Layout& l = form_.layout;
-  l.clientWidth = 333;
-  l.clientHeight = 222;
+  form_.width = 333;
+  form_.height = 222;
+  desktop::Window::Form& l = form_.form;
   l.centred = true;
   l.borderStyle = "dialog";
   l.borderIcons = {"systemMenu", "minimize"};
@@ -47,24 +57,24 @@ TdlgLinkConfig::TdlgLinkConfig(desktop::Screen& screen)
   l.activeControl = "edServer";
 
   constexpr int kBoxLeft = 159, kBoxWidth = 141, kBoxHeight = 20;
-  place(form_.add("lbServer", ControlKind::Label, "数据库服务器："), 38, 36);
+  label(form_.add("lbServer", ControlKind::Label, "数据库服务器："), 38, 36);
   place(form_.add("edServer", ControlKind::Edit, "."), kBoxLeft, 28, kBoxWidth, kBoxHeight, 1);
-  place(form_.add("lbUID", ControlKind::Label, "用户名："), 38, 67);
+  label(form_.add("lbUID", ControlKind::Label, "用户名："), 38, 67);
   place(form_.add("edUID", ControlKind::Edit, "sa"), kBoxLeft, 58, kBoxWidth, kBoxHeight, 2);
-  place(form_.add("lbPWD", ControlKind::Label, "密码："), 38, 98);
+  label(form_.add("lbPWD", ControlKind::Label, "密码："), 38, 98);
   place(form_.add("edPWD", ControlKind::Edit), kBoxLeft, 90, kBoxWidth, kBoxHeight, 3).passwordChar = '*';
-  place(form_.add("lbDBName", ControlKind::Label, "数据库名称："), 38, 129);
+  label(form_.add("lbDBName", ControlKind::Label, "数据库名称："), 38, 129);
   desktop::Control& db = place(form_.add("edDBName", ControlKind::ComboBox, "Ravelmoor"), kBoxLeft, 121, kBoxWidth,
                                kBoxHeight, 4);
   db.hint = "在这里输入连接数据库名";
   db.onDropDown = [this] { listDatabases(); };
-  desktop::Control& test = place(form_.add("Label1", ControlKind::Label, "测试连接..."), 38, 160);
+  desktop::Control& test = label(form_.add("Label1", ControlKind::Label, "测试连接..."), 38, 160);
   test.underline = true;
   test.cursor = "hand";
   test.onClick = [this] { testLink(); };
   place(form_.add("btnOK", ControlKind::Button, "确定(&O)"), 75, 183, 88, 29, 5).modalResult = Answer::OK;
   place(form_.add("btnCancel", ControlKind::Button, "取消(&C)"), 183, 183, 88, 29, 6).modalResult = Answer::Cancel;
-  desktop::Control& trust = place(form_.add("chbTrust", ControlKind::CheckBox, "使用信任连接"), 38, 5);
+  desktop::Control& trust = place(form_.add("chbTrust", ControlKind::CheckBox, "使用信任连接"), 38, 5, 97, 17);
   trust.hint = "Win NT 信任连接\nWindow 9x 系统不能选择此方式";
 
   form_.onShow = [this] { formShow(); };
@@ -102,7 +112,7 @@ void TdlgLinkConfig::formShow() {
   desktop::Control& trust = form_.control("chbTrust");
   trust.visible = false;
   trust.checked = false;
-  form_.layout.charset = "GB2312";
+  form_.form.charset = "GB2312";
 }
 
 std::string TdlgLinkConfig::BuildDialogConnectionString(bool useMaster) const {

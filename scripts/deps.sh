@@ -2,6 +2,7 @@
 # Sourced by scripts/run, scripts/test and scripts/bench:
 #   rvz_install_deps run     what building and running the server needs
 #   rvz_install_deps test    that, and the compilers, test libraries and tools of the tests
+#                            (Chromium, its driver, Selenium and a CJK font for the console's browser test)
 #   rvz_install_deps bench   that, and the benchmark library and PostgreSQL for the peers
 rvz_install_deps() {
   local what=${1:-test}
@@ -11,7 +12,8 @@ rvz_install_deps() {
   case "$what" in
     run) ;;
     test) pkgs+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libxml2-utils sqlite3 postgresql
-                 dpkg-dev systemd python3-grpcio python3-protobuf) ;;
+                 dpkg-dev systemd python3-grpcio python3-protobuf chromium chromium-driver python3-selenium
+                 fonts-wqy-microhei) ;;
     bench) pkgs+=(libgtest-dev libgmock-dev libbenchmark-dev sqlite3 postgresql) ;;
     *) echo "rvz_install_deps: run, test or bench, not $what" >&2; return 2 ;;
   esac

@@ -78,7 +78,7 @@ class Resolution {
   }
 
   int32_t errorCount = 0;
-  RowsWritten written;  // by the statements run so far and still in the transaction
+  RowsWritten rowsWritten;  // by the statements run so far and still in the transaction
 
   void run() {
     for (const auto& rec : delta_.changes()) {
@@ -244,11 +244,11 @@ class Resolution {
       if (tx_) tx_->rollback();
       else cn_.rollback();
       tooMany_ = true;
-      written = {};
+      rowsWritten = {};
       throw std::runtime_error(std::string(kTooManyText));
     }
     if (rows < 1) throw std::runtime_error(std::string(kNotFoundText));
-    written.count(r.status);
+    rowsWritten.count(r.status);
   }
 
   // The database's current values of the located columns, when a key-only
@@ -349,12 +349,12 @@ Variant Resolver::apply(const Variant& deltaVariant, int32_t maxErrors, int32_t&
   if (tx && tx->active()) {
     if (maxErrors == -1 || res.errorCount <= maxErrors) {
       tx->commit();
-      addRowsWritten(res.written);
+      addRowsWritten(res.rowsWritten);
     } else {
       tx->rollback();
     }
   } else if (!tx) {
-    addRowsWritten(res.written);  // in the caller's transaction
+    addRowsWritten(res.rowsWritten);  // in the caller's transaction
   }
   errorCount = res.errorCount;
   return out;

@@ -1,7 +1,9 @@
-// The table of providers by name; the Jet provider on SQLite is built in.
+// The table of providers by name; the Jet provider on SQLite and the SQL
+// Server provider on PostgreSQL are built in.
 #include <mutex>
 
 #include "platform/data/driver.h"
+#include "platform/data/pg/pg_provider.h"
 #include "platform/data/sqlite/sqlite_provider.h"
 #include "platform/text/text.h"
 
@@ -10,7 +12,7 @@ namespace {
 
 struct Registry {
   std::mutex mutex;
-  std::vector<std::shared_ptr<Provider>> providers{sqlite::makeJetProvider()};
+  std::vector<std::shared_ptr<Provider>> providers{sqlite::makeJetProvider(), pg::makeSqlServerProvider()};
 };
 
 Registry& registry() {

@@ -36,6 +36,7 @@ constexpr double kMaxTimeoutSeconds = 365.0 * 24 * 3600;
 struct Action {
   std::function<void()> run;
   std::function<void()> abandon;  // when it will never run
+  bool changes = false;           // works the model: a change once it has run
 };
 
 // The caption as shown: "&" marks the next character as the accelerator,
@@ -220,12 +221,21 @@ struct Screen::Shared : std::enable_shared_from_this<Screen::Shared> {
   uint64_t nextId = 1;
   bool stopped = false;  // requests are no longer taken
   std::string title;
+  uint64_t version = 0;
+  std::function<void(uint64_t)> listener;
+
+  // --- under mu ---
+  void noteChange() {
+    ++version;
+    if (listener) listener(version);
+  }
 
   // --- under mu ---
   void finish(Entry& e, Answer a) {
     e.done = true;
     e.result = a;
     open.erase(std::remove_if(open.begin(), open.end(), [&](const auto& p) { return p.get() == &e; }), open.end());
+    noteChange();
     cv.notify_all();
   }
   // A thread's newest box or dialog is the one in front.
@@ -240,6 +250,22 @@ struct Screen::Shared : std::enable_shared_from_this<Screen::Shared> {
     for (const auto& e : open)
       if (takesInput(*e)) return e;
     throw ScreenError("no message box or dialog is open");
+  }
+  // The box or dialog a request names: "#<id>" as `boxes` lists it, or a
+  // dialog's name; without a name, the oldest that takes input. Throws
+  // when it is not open or is behind another of its thread. Under `mu`.
+  std::shared_ptr<Entry> target(const std::string& name) const {
+    if (name.empty()) return oldestTakingInput();
+    for (const auto& e : open) {
+      bool match = name.size() > 1 && name[0] == '#' ? name.substr(1) == std::to_string(e->id)
+                                                     : !e->isBox && text::equalsNoCaseAscii(e->dialogName, name);
+      if (!match) continue;
+      if (!takesInput(*e))
+        throw ScreenError("the " + std::string(e->isBox ? "box" : "dialog") + " " + name +
+                          " is behind another box or dialog of its thread; answer that first");
+      return e;
+    }
+    throw ScreenError("no message box or dialog " + name + " is open");
   }
   bool mainBehindModal() const {
     for (const auto& e : open)
@@ -281,6 +307,7 @@ struct Screen::Shared : std::enable_shared_from_this<Screen::Shared> {
     }
     lk.lock();
     --q.busy;
+    if (a.changes) noteChange();
     cv.notify_all();
   }
 
@@ -327,6 +354,7 @@ struct Screen::Shared : std::enable_shared_from_this<Screen::Shared> {
       e->owner = enterModal();
       e->id = nextId++;
       open.push_back(e);
+      noteChange();
       cv.notify_all();
     }
     return runModal(e);
@@ -349,6 +377,7 @@ struct Screen::Shared : std::enable_shared_from_this<Screen::Shared> {
       e->owner = enterModal();
       e->id = nextId++;
       open.push_back(e);
+      noteChange();
       cv.notify_all();
     }
     Answer r = runModal(e);
@@ -366,20 +395,26 @@ struct Screen::Shared : std::enable_shared_from_this<Screen::Shared> {
     std::optional<std::chrono::steady_clock::time_point> deadline;
     if (timeout) deadline = std::chrono::steady_clock::now() + *timeout;
     std::unique_lock lk(mu);
+    // The owner says once that it waits with nothing to do, and again only
+    // after it did something: saying so on every wake-up would wake every
+    // other thread waiting in a box, which would say so in turn, for ever.
+    q->blocked = true;
+    cv.notify_all();
     while (!e->done && !closed) {
       if (!q->pending.empty()) {
+        q->blocked = false;
         runOne(lk, *q);
+        q->blocked = true;
+        cv.notify_all();
         continue;
       }
-      q->blocked = true;
-      cv.notify_all();
       bool timedOut = false;
       if (deadline) timedOut = cv.wait_until(lk, *deadline) == std::cv_status::timeout;
       else cv.wait(lk);
-      q->blocked = false;
       if (timedOut && !e->done && !closed && q->pending.empty())
         finish(*e, e->isBox ? e->defaultAnswer : Answer::Cancel);
     }
+    q->blocked = false;
     Answer result = e->done ? e->result : Answer::None;
     std::deque<Action> leftovers;
     if (--q->modalDepth == 0 && !q->isMain) {
@@ -445,7 +480,9 @@ struct Screen::Shared : std::enable_shared_from_this<Screen::Shared> {
   // Runs `work` on the queue's owner and returns the reply it gives (an
   // empty success when it gives none). `work` may go on after replying.
   // The wait ends early when the screen closes or stops taking requests.
-  Reply callOn(const std::shared_ptr<Queue>& q, std::function<void(const ReplyFn&)> work) {
+  // `changes`: the work changes the model (a change is noted once it has
+  // run, handlers included).
+  Reply callOn(const std::shared_ptr<Queue>& q, std::function<void(const ReplyFn&)> work, bool changes = false) {
     if (std::this_thread::get_id() == q->owner) {
       std::optional<Reply> got;
       ReplyFn reply = [&](Reply r) {
@@ -455,6 +492,10 @@ struct Screen::Shared : std::enable_shared_from_this<Screen::Shared> {
         work(reply);
       } catch (const std::exception& ex) {
         reply(Reply{false, ex.what()});
+      }
+      if (changes) {
+        std::lock_guard lk(mu);
+        noteChange();
       }
       return got ? *got : Reply{};
     }
@@ -484,6 +525,7 @@ struct Screen::Shared : std::enable_shared_from_this<Screen::Shared> {
       reply(Reply{});
     };
     a.abandon = [give] { give(Reply{false, "the window closed before the request reached it"}); };
+    a.changes = changes;
     enqueue(q, std::move(a));
     std::unique_lock lk(mu);
     bool done = cv.wait_for(lk, kReplyWait, [&] { return call->given || closed || stopped; });
@@ -560,6 +602,7 @@ Window& Screen::createWindow(std::string name, std::string className, std::strin
   if (findWindow(name)) throw ScreenError("the screen already has a window named " + name);
   windows_.push_back(std::make_unique<Window>(std::move(name), std::move(className), std::move(caption)));
   announce();
+  changed();
   return *windows_.back();
 }
 
@@ -569,6 +612,7 @@ void Screen::destroyWindow(Window& window) {
   windows_.erase(std::remove_if(windows_.begin(), windows_.end(), [&](const auto& w) { return w.get() == &window; }),
                  windows_.end());
   announce();
+  changed();
 }
 
 Window* Screen::findWindow(std::string_view name) {
@@ -607,6 +651,21 @@ void Screen::stopRequests() {
   shared_->cv.notify_all();
 }
 
+void Screen::changed() {
+  std::lock_guard lk(shared_->mu);
+  shared_->noteChange();
+}
+
+void Screen::setChangeListener(std::function<void(uint64_t)> listener) {
+  std::lock_guard lk(shared_->mu);
+  shared_->listener = std::move(listener);
+}
+
+uint64_t Screen::version() const {
+  std::lock_guard lk(shared_->mu);
+  return shared_->version;
+}
+
 Answer Screen::messageBox(const BoxRequest& box) { return shared_->messageBox(box); }
 void Screen::showError(std::string_view message) { shared_->showError(message); }
 Answer Screen::showModal(Window& dialog) { return shared_->showModal(dialog); }
@@ -629,8 +688,9 @@ Reply Screen::handle(const Request& request) {
       case Command::Menu: return doMenu(request.args.at(0));
       case Command::Boxes: return doBoxes();
       case Command::Windows: return doWindows();
-      case Command::Answer: return doAnswer(request.args.at(0));
-      case Command::Close: return doClose();
+      case Command::Watch: return doWatch();
+      case Command::Answer: return doAnswer(request.args.at(0), request.window);
+      case Command::Close: return doClose(request.window);
       case Command::Set:
       case Command::Click:
       case Command::DropDown: return doControl(request);
@@ -648,6 +708,8 @@ Reply Screen::doLog() {
     reply(Reply{true, c->currentText()});
   });
 }
+
+Reply Screen::doWatch() { return Reply{true, std::to_string(version())}; }
 
 Reply Screen::doTray() {
   return shared_->callOn(shared_->mainQueue, [this](const ReplyFn& reply) {
@@ -691,7 +753,7 @@ Reply Screen::doMenu(const std::string& wanted) {
     }
     throw ScreenError("the tray menu has no item \"" + wanted + "\"" +
                       (shown.empty() ? std::string("; it is empty") : "; its items are " + shown));
-  });
+  }, true);
 }
 
 namespace {
@@ -708,38 +770,40 @@ ordered_json controlsJson(const Window& w) {
     cj["enabled"] = c->enabled;
     if (c->kind == ControlKind::CheckBox) cj["checked"] = c->checked;
     if (c->kind == ControlKind::ComboBox) cj["items"] = c->items;
+    if (c->textSource && takesText(c->kind)) cj["readOnly"] = true;
     if (c->modalResult != Answer::None) cj["result"] = answerName(c->modalResult);
     if (!c->hint.empty()) cj["hint"] = c->hint;
-    if (c->left || c->top || c->width || c->height || c->tabOrder || c->underline || !c->cursor.empty()) {
-      ordered_json lj;
-      lj["left"] = c->left;
-      lj["top"] = c->top;
-      if (c->width) lj["width"] = c->width;
-      if (c->height) lj["height"] = c->height;
-      if (c->tabOrder) lj["tabOrder"] = c->tabOrder;
-      if (c->underline) lj["underline"] = true;
-      if (!c->cursor.empty()) lj["cursor"] = c->cursor;
-      cj["layout"] = std::move(lj);
+    if (c->passwordChar) cj["password"] = true;
+    if (!c->parent.empty()) cj["parent"] = c->parent;
+    if (!c->bounds.empty()) {
+      cj["left"] = c->bounds.left;
+      cj["top"] = c->bounds.top;
+      cj["width"] = c->bounds.width;
+      cj["height"] = c->bounds.height;
     }
+    if (c->tabOrder) cj["tabOrder"] = c->tabOrder;
+    if (c->underline) cj["underline"] = true;
+    if (!c->cursor.empty()) cj["cursor"] = c->cursor;
     list.push_back(cj);
   }
   return list;
 }
 
-// A window's form layout, when it has one.
-void addLayoutJson(ordered_json& j, const Window& w) {
-  const Window::Layout& l = w.layout;
-  if (!l.clientWidth) return;
-  ordered_json lj;
-  lj["clientWidth"] = l.clientWidth;
-  lj["clientHeight"] = l.clientHeight;
-  lj["position"] = l.centred ? "screenCenter" : "default";
-  if (!l.borderStyle.empty()) lj["borderStyle"] = l.borderStyle;
-  lj["borderIcons"] = l.borderIcons;
-  if (!l.fontName.empty()) lj["font"] = {{"name", l.fontName}, {"height", l.fontHeight}, {"charset", l.charset}};
-  lj["showHint"] = l.showHint;
-  if (!l.activeControl.empty()) lj["activeControl"] = l.activeControl;
-  j["layout"] = std::move(lj);
+void sizeJson(ordered_json& j, const Window& w) {
+  if (w.width > 0 && w.height > 0) {
+    j["width"] = w.width;
+    j["height"] = w.height;
+  }
+  const Window::Form& f = w.form;
+  if (f.borderStyle.empty() && f.fontName.empty()) return;
+  ordered_json fj;
+  fj["position"] = f.centred ? "screenCenter" : "default";
+  if (!f.borderStyle.empty()) fj["borderStyle"] = f.borderStyle;
+  fj["borderIcons"] = f.borderIcons;
+  if (!f.fontName.empty()) fj["font"] = {{"name", f.fontName}, {"height", f.fontHeight}, {"charset", f.charset}};
+  fj["showHint"] = f.showHint;
+  if (!f.activeControl.empty()) fj["activeControl"] = f.activeControl;
+  j["form"] = std::move(fj);
 }
 
 }  // namespace
@@ -754,7 +818,7 @@ Reply Screen::doWindows() {
       j["caption"] = w->caption;
       j["visible"] = w->visible;
       j["stayOnTop"] = w->stayOnTop;
-      addLayoutJson(j, *w);
+      sizeJson(j, *w);
       j["controls"] = controlsJson(*w);
       list.push_back(std::move(j));
     }
@@ -802,7 +866,7 @@ Reply Screen::doBoxes() {
       j["class"] = d.className;
       j["caption"] = d.caption;
       j["input"] = takes;
-      addLayoutJson(j, d);
+      sizeJson(j, d);
       j["controls"] = controlsJson(d);
       reply(Reply{true, j.dump(-1, ' ', false, ordered_json::error_handler_t::replace)});
     });
@@ -825,12 +889,12 @@ void clickControl(Window& w, Control& c, bool modal, const ReplyFn& reply) {
 
 }  // namespace
 
-Reply Screen::doAnswer(const std::string& button) {
+Reply Screen::doAnswer(const std::string& button, const std::string& window) {
   auto shared = shared_;
   std::shared_ptr<Entry> target;
   {
     std::lock_guard lk(shared->mu);
-    target = shared->oldestTakingInput();
+    target = shared->target(window);
     if (target->isBox) {
       auto a = answerFromName(button);
       if (!a || std::find(target->buttons.begin(), target->buttons.end(), *a) == target->buttons.end()) {
@@ -860,15 +924,15 @@ Reply Screen::doAnswer(const std::string& button) {
       return;
     }
     throw ScreenError("the dialog \"" + d.caption + "\" has no button \"" + button + "\" that can be pressed");
-  });
+  }, true);
 }
 
-Reply Screen::doClose() {
+Reply Screen::doClose(const std::string& window) {
   auto shared = shared_;
   std::shared_ptr<Entry> target;
   {
     std::lock_guard lk(shared->mu);
-    target = shared->oldestTakingInput();
+    target = shared->target(window);
     if (target->isBox) {
       const auto& b = target->buttons;
       // As on Windows: a box's close box is its Cancel button, or its only
@@ -887,7 +951,7 @@ Reply Screen::doClose() {
     target->dialog->modalResult = Answer::Cancel;
     reply(Reply{});
     shared->closeDialogIfAsked(target);
-  });
+  }, true);
 }
 
 Reply Screen::doControl(const Request& request) {
@@ -941,7 +1005,7 @@ Reply Screen::doControl(const Request& request) {
       if (!c) return;
       found->store(true);
       apply(*d->dialog, *c, d, reply);
-    });
+    }, true);
     if (found->load() || !r.ok) return r;
   }
 
@@ -963,7 +1027,7 @@ Reply Screen::doControl(const Request& request) {
       apply(*w, *c, nullptr, reply);
       return;
     }
-  });
+  }, true);
   if (found->load() || !r.ok) return r;
   throw ScreenError("no open dialog or shown window" +
                     (request.window.empty() ? std::string() : " named " + request.window) +

@@ -56,6 +56,17 @@ std::string withFullStop(std::string_view text);
 enum class ControlKind { Label, Edit, ComboBox, Memo, Button, CheckBox, Panel };
 std::string_view controlKindName(ControlKind k);
 
+// Where a control sits, in pixels, relative to the client area of its
+// parent (its window, or the panel it names). Empty (no width or height):
+// the window did not place it, and a console lays it out by itself.
+struct Bounds {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  bool empty() const { return width <= 0 || height <= 0; }
+};
+
 // A control of a window. Texts are UTF-8. Handlers run on the thread that
 // owns the window: the main thread for the screen's own windows, the
 // thread in showModal() for a modal dialog. A handler that throws has its
@@ -69,16 +80,14 @@ struct Control {
   bool enabled = true;
   char passwordChar = 0;  // when set, each character is shown as this one
   std::string hint;
-  std::vector<std::string> items;        // the list of a combo box
-  Answer modalResult = Answer::None;     // a button that closes its modal window
-  std::function<std::string()> textSource;  // when set, the text is read from it
-  // Layout for a front end that draws the window, in pixels of the
-  // window's client area; a width or height of 0 is the control's own size
-  // (an auto-sized label).
-  int left = 0, top = 0, width = 0, height = 0;
+  Bounds bounds;
+  std::string parent;                    // the panel it sits on; empty: the window
   int tabOrder = 0;        // position in the tab order from 1; 0: not a tab stop
   bool underline = false;  // its font is underlined
   std::string cursor;      // the mouse cursor over it ("hand"); empty: the default
+  std::vector<std::string> items;        // the list of a combo box
+  Answer modalResult = Answer::None;     // a button that closes its modal window
+  std::function<std::string()> textSource;  // when set, the text is read from it
   std::function<void()> onClick;
   std::function<void()> onChange;    // after the text was set from the screen
   std::function<void()> onDropDown;  // before a combo box's list opens
@@ -109,10 +118,12 @@ class Window {
   std::string caption;
   bool visible = false;
   bool stayOnTop = false;  // the form style that keeps it above other windows
-  // How a front end draws the form; a client width of 0 leaves it to the
-  // front end.
-  struct Layout {
-    int clientWidth = 0, clientHeight = 0;
+  // The client area in pixels; 0: not given, a console sizes it by itself.
+  int width = 0;
+  int height = 0;
+  // How the form is drawn besides its size; left as is, a console uses
+  // its own defaults.
+  struct Form {
     bool centred = false;                  // centred on the screen
     std::string borderStyle;               // "dialog", "sizeable", ...
     std::vector<std::string> borderIcons;  // "systemMenu", "minimize", "maximize"
@@ -121,7 +132,7 @@ class Window {
     std::string charset;  // "GB2312", ...
     bool showHint = false;
     std::string activeControl;  // the control with the focus when shown
-  } layout;
+  } form;
   // Set by a handler of a modal window to ask it to close with this result
   // (a button with a modal result sets it before its onClick runs). The
   // window then asks onCloseQuery; when that refuses, it is reset to None.
@@ -262,6 +273,19 @@ class Screen {
 
   bool onMainThread() const { return std::this_thread::get_id() == mainThread_; }
 
+  // Any thread: says that what the screen shows has changed. Boxes and
+  // dialogs opening and closing, and requests that work controls or menu
+  // items (once their handlers have run), say so by themselves; code that
+  // changes the model on its own (a log control's source, the tray) calls
+  // this. Each change counts up the screen's version.
+  void changed();
+  // Any thread: `listener` is called with the new version after each
+  // change, on the thread that made it and under the screen's lock, so it
+  // must only take note (e.g. wake a thread) and never call the screen.
+  // An empty function removes it.
+  void setChangeListener(std::function<void(uint64_t version)> listener);
+  uint64_t version() const;
+
  private:
   struct Shared;
   struct Queue;
@@ -275,9 +299,10 @@ class Screen {
   Reply doMenu(const std::string& item);
   Reply doBoxes();
   Reply doWindows();
-  Reply doAnswer(const std::string& button);
-  Reply doClose();
+  Reply doAnswer(const std::string& button, const std::string& window);
+  Reply doClose(const std::string& window);
   Reply doControl(const Request& request);
+  Reply doWatch();
 
   ScreenOptions options_;
   std::thread::id mainThread_;

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -21,6 +23,14 @@ std::filesystem::path defaultSocketPath();
 Reply sendScreenRequest(const Request& request, const std::filesystem::path& socketPath = defaultSocketPath(),
                         std::chrono::milliseconds timeout = std::chrono::seconds(120));
 
+// Follows the screen's changes over one "watch" connection: calls
+// `onVersion` with the screen's version at once and again after each change
+// (several changes in a row may come as one). Returns when `stopFd` (-1:
+// none) becomes readable; throws ScreenError when the screen cannot be
+// reached, refuses, or goes away.
+void watchScreen(const std::filesystem::path& socketPath, int stopFd,
+                 const std::function<void(uint64_t version)>& onVersion);
+
 // `quib screen ARGS`: ARGS are the words after "screen" (a leading "screen"
 // is skipped too), optionally led by "--socket PATH" and "--window NAME":
 //   log               prints the activity log exactly as the window holds it
@@ -32,6 +42,7 @@ Reply sendScreenRequest(const Request& request, const std::filesystem::path& soc
 //   click CONTROL     clicks a control
 //   dropdown CONTROL  opens a combo box's list
 //   close             closes the oldest open box or dialog by its close box
+//   watch             prints the screen's version, then a line per change
 // Returns the exit code: 0 done, 1 refused by the screen or screen not
 // reachable (the reason on `err`), 2 wrong usage.
 int runScreenCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -21,7 +21,7 @@ constexpr CommandInfo kCommands[] = {
     {Command::Log, "log", 0},       {Command::Tray, "tray", 0},          {Command::Menu, "menu", 1},
     {Command::Boxes, "boxes", 0},   {Command::Answer, "answer", 1},      {Command::Set, "set", 2},
     {Command::Click, "click", 1},   {Command::DropDown, "dropdown", 1}, {Command::Close, "close", 0},
-    {Command::Windows, "windows", 0},
+    {Command::Windows, "windows", 0}, {Command::Watch, "watch", 0},
 };
 
 // Requests and replies are flat: an object holding strings, booleans and

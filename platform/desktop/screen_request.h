@@ -29,10 +29,12 @@ enum class Command {
   DropDown,  // args: control — opens a combo box's list
   Close,     // closes the oldest box or dialog by its close box
   Windows,   // the screen's own windows, shown or hidden, as JSON
+  Watch,     // the screen's version now; the socket then sends each new one
 };
 
 // The command's name on the wire and in `quib screen`: "log", "tray",
-// "menu", "boxes", "answer", "set", "click", "dropdown", "close", "windows".
+// "menu", "boxes", "answer", "set", "click", "dropdown", "close", "windows",
+// "watch".
 std::string_view commandName(Command c);
 std::optional<Command> commandFromName(std::string_view name);
 // How many arguments the command takes.
@@ -42,7 +44,9 @@ struct Request {
   Command command = Command::Log;
   std::vector<std::string> args;
   // For set, click and dropdown: the name of the window to work in; empty:
-  // the first window that takes input and has the control.
+  // the first window that takes input and has the control. For answer and
+  // close: the box or dialog, "#<id>" as `boxes` lists it or a dialog's
+  // name; empty: the oldest that takes input.
   std::string window;
 };
 

@@ -64,20 +64,29 @@ ScreenServer::ScreenServer(Screen& screen, std::filesystem::path socketPath)
   ::rmdir(privateDir.c_str());
   struct stat st {};
   if (::stat(path_.c_str(), &st) == 0) dev_ = st.st_dev, ino_ = st.st_ino;
-  if (::listen(listenFd_, 16) != 0 || ::pipe2(wake_, O_CLOEXEC) != 0) {
+  if (::listen(listenFd_, 16) != 0 || ::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) {
     std::string why = errnoText();
     ::unlink(path_.c_str());
     fail(why);
   }
+  // Called under the screen's lock: it only notes the version and wakes
+  // the server thread (a full pipe already wakes it).
+  screen_.setChangeListener([this](uint64_t v) {
+    version_.store(v);
+    char c = 'c';
+    (void)!::write(wake_[1], &c, 1);
+  });
   thread_ = std::thread([this] { serve(); });
 }
 
 ScreenServer::~ScreenServer() {
   stop_ = true;
+  screen_.setChangeListener({});
   screen_.stopRequests();
   char c = 'x';
   (void)!::write(wake_[1], &c, 1);
   if (thread_.joinable()) thread_.join();
+  for (int fd : watchers_) ::close(fd);
   ::close(wake_[0]);
   ::close(wake_[1]);
   ::close(listenFd_);
@@ -87,24 +96,55 @@ ScreenServer::~ScreenServer() {
 }
 
 void ScreenServer::serve() {
+  std::vector<pollfd> fds;
   while (!stop_) {
-    pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0) {
+    fds.assign({{listenFd_, POLLIN, 0}, {wake_[0], POLLIN, 0}});
+    // A watcher never sends after its request: anything readable is its
+    // end (or garbage), and the connection is closed.
+    for (int w : watchers_) fds.push_back({w, POLLIN, 0});
+    if (::poll(fds.data(), fds.size(), -1) < 0) {
       if (errno == EINTR) continue;
       return;
     }
-    if (fds[1].revents || stop_) return;
+    if (stop_) return;
+    for (size_t i = fds.size(); i-- > 2;) {
+      if (!fds[i].revents) continue;
+      ::close(fds[i].fd);
+      watchers_.erase(watchers_.begin() + static_cast<std::ptrdiff_t>(i - 2));
+    }
+    if (fds[1].revents) {
+      char buf[256];
+      while (::read(wake_[0], buf, sizeof buf) > 0) {
+      }
+      tellWatchers();
+    }
     if (!(fds[0].revents & POLLIN)) continue;
     int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
-    serveOne(fd);
-    ::close(fd);
+    if (serveOne(fd)) watchers_.push_back(fd);
+    else ::close(fd);
   }
 }
 
-void ScreenServer::serveOne(int fd) {
+void ScreenServer::tellWatchers() {
+  uint64_t v = version_.load();
+  if (v == told_) return;
+  told_ = v;
+  const std::string line = encodeReply(Reply{true, std::to_string(v)}) + "\n";
+  for (size_t i = watchers_.size(); i-- > 0;) {
+    // A watcher that does not keep up (its buffer full) is dropped rather
+    // than waited for; it sees the end and connects again.
+    ssize_t n = ::send(watchers_[i], line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n == static_cast<ssize_t>(line.size())) continue;
+    ::close(watchers_[i]);
+    watchers_.erase(watchers_.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+}
+
+bool ScreenServer::serveOne(int fd) {
   try {
     Reply reply;
+    bool watch = false;
     ucred peer{};
     socklen_t len = sizeof peer;
     if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &len) != 0 || peer.uid != ::geteuid()) {
@@ -113,14 +153,21 @@ void ScreenServer::serveOne(int fd) {
       try {
         auto deadline = std::chrono::steady_clock::now() + kClientWait;
         Request request = decodeRequest(detail::readLine(fd, kMaxRequestBytes, deadline, "screen request"));
-        reply = screen_.handle(request);
+        if (request.command == Command::Watch && watchers_.size() >= kMaxWatchers) {
+          reply = Reply{false, "the screen already has " + std::to_string(kMaxWatchers) + " watchers"};
+        } else {
+          reply = screen_.handle(request);
+          watch = request.command == Command::Watch && reply.ok;
+        }
       } catch (const ScreenError& e) {
         reply = Reply{false, e.what()};
       }
     }
     detail::writeAll(fd, encodeReply(reply) + "\n", std::chrono::steady_clock::now() + kClientWait, "screen reply");
+    return watch;
   } catch (const std::exception&) {
     // A client that went away or stalls gets nothing; the next one is served.
+    return false;
   }
 }
 

@@ -1,13 +1,17 @@
 // The screen's socket server: takes the operator console's requests on a
 // Unix socket in the home folder, one request per connection, and has the
-// screen perform them.
+// screen perform them. A "watch" connection stays open instead and gets a
+// line with the screen's version after each change, so that a console
+// shows what changed without asking over and over.
 #pragma once
 
 #include <sys/types.h>
 
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <thread>
+#include <vector>
 
 #include "platform/desktop/screen.h"
 #include "platform/desktop/screen_client.h"
@@ -31,9 +35,14 @@ class ScreenServer {
 
   const std::filesystem::path& socketPath() const { return path_; }
 
+  // Watch connections held open at most at once; more are refused.
+  static constexpr size_t kMaxWatchers = 8;
+
  private:
   void serve();
-  void serveOne(int fd);
+  // True when the connection became a watcher and stays open.
+  bool serveOne(int fd);
+  void tellWatchers();
 
   Screen& screen_;
   std::filesystem::path path_;
@@ -42,6 +51,9 @@ class ScreenServer {
   dev_t dev_ = 0;
   ino_t ino_ = 0;
   std::atomic<bool> stop_{false};
+  std::atomic<uint64_t> version_{0};
+  uint64_t told_ = 0;          // the version the watchers were last sent
+  std::vector<int> watchers_;  // the server thread's only
   std::thread thread_;
 };
 

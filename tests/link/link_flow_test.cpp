@@ -171,7 +171,9 @@ TEST_F(LinkFlowTest, ConfiguredThroughTheDialogUntilOkConnects) {
   EXPECT_EQ(b[0]["name"], "dlgLinkConfig");
   EXPECT_EQ(b[0]["class"], "TdlgLinkConfig");
   EXPECT_EQ(b[0]["caption"], "配置数据库");
-  EXPECT_EQ(b[0]["layout"], json::parse(R"({"clientWidth":333,"clientHeight":222,"position":"screenCenter",
+  EXPECT_EQ(b[0]["width"], 333);
+  EXPECT_EQ(b[0]["height"], 222);
+  EXPECT_EQ(b[0]["form"], json::parse(R"({"position":"screenCenter",
       "borderStyle":"dialog","borderIcons":["systemMenu","minimize"],
       "font":{"name":"宋体","height":12,"charset":"GB2312"},"showHint":true,"activeControl":"edServer"})"));
   auto c = controls(b[0]);
@@ -180,35 +182,36 @@ TEST_F(LinkFlowTest, ConfiguredThroughTheDialogUntilOkConnects) {
     int left, top, width, height, tab;
   };
   const Expect expected[] = {
-      {"lbServer", "label", "数据库服务器：", 38, 36, 0, 0, 0},
+      {"lbServer", "label", "数据库服务器：", 38, 36, 84, 12, 0},  // labels size themselves to their text
       {"edServer", "edit", ".", 159, 28, 141, 20, 1},  // the stored server
-      {"lbUID", "label", "用户名：", 38, 67, 0, 0, 0},
+      {"lbUID", "label", "用户名：", 38, 67, 48, 12, 0},
       {"edUID", "edit", "boss", 159, 58, 141, 20, 2},  // the stored user
-      {"lbPWD", "label", "密码：", 38, 98, 0, 0, 0},
+      {"lbPWD", "label", "密码：", 38, 98, 36, 12, 0},
       {"edPWD", "edit", "", 159, 90, 141, 20, 3},  // never filled from the settings
-      {"lbDBName", "label", "数据库名称：", 38, 129, 0, 0, 0},
+      {"lbDBName", "label", "数据库名称：", 38, 129, 72, 12, 0},
       {"edDBName", "combobox", "DaZiva", 159, 121, 141, 20, 4},  // the caller's default
-      {"Label1", "label", "测试连接...", 38, 160, 0, 0, 0},
+      {"Label1", "label", "测试连接...", 38, 160, 66, 12, 0},
       {"btnOK", "button", "确定(&O)", 75, 183, 88, 29, 5},
       {"btnCancel", "button", "取消(&C)", 183, 183, 88, 29, 6},
-      {"chbTrust", "checkbox", "使用信任连接", 38, 5, 0, 0, 0},
+      {"chbTrust", "checkbox", "使用信任连接", 38, 5, 97, 17, 0},
   };
   ASSERT_EQ(c.size(), std::size(expected));
   for (const auto& e : expected) {
     const json& j = c[e.name];
     EXPECT_EQ(j["kind"], e.kind) << e.name;
     EXPECT_EQ(j["text"], e.text) << e.name;
-    EXPECT_EQ(j["layout"]["left"], e.left) << e.name;
-    EXPECT_EQ(j["layout"]["top"], e.top) << e.name;
-    EXPECT_EQ(j["layout"].value("width", 0), e.width) << e.name;
-    EXPECT_EQ(j["layout"].value("height", 0), e.height) << e.name;
-    EXPECT_EQ(j["layout"].value("tabOrder", 0), e.tab) << e.name;
+    EXPECT_EQ(j["left"], e.left) << e.name;
+    EXPECT_EQ(j["top"], e.top) << e.name;
+    EXPECT_EQ(j["width"], e.width) << e.name;
+    EXPECT_EQ(j["height"], e.height) << e.name;
+    EXPECT_EQ(j.value("tabOrder", 0), e.tab) << e.name;
   }
   EXPECT_EQ(c["edDBName"]["hint"], "在这里输入连接数据库名");
   EXPECT_EQ(c["chbTrust"]["hint"], "Win NT 信任连接\nWindow 9x 系统不能选择此方式");
   EXPECT_EQ(c["chbTrust"]["visible"], false);
-  EXPECT_EQ(c["Label1"]["layout"]["underline"], true);
-  EXPECT_EQ(c["Label1"]["layout"]["cursor"], "hand");
+  EXPECT_EQ(c["Label1"]["underline"], true);
+  EXPECT_EQ(c["Label1"]["cursor"], "hand");
+  EXPECT_EQ(c["edPWD"]["password"], true);
   EXPECT_EQ(c["btnOK"]["result"], "OK");
   EXPECT_EQ(c["btnCancel"]["result"], "Cancel");
 

@@ -505,7 +505,8 @@ Out Emitter::call(const Expr& e) {
     }
     return atom(sql + " END", t);
   }
-  if (name == "isnull" && n != 2) {  // Jet's IsNull(x); SQL Server's ISNULL(x, y) is the target's
+  // Jet's IsNull(x); SQL Server's ISNULL(x, y) is PostgreSQL's alone.
+  if (name == "isnull" && (n != 2 || target_ == Target::Sqlite)) {
     arity(1, 1);
     Out x = value(*e.args[0]);
     Out o = atom(operand(x, kRelational) + " IS NULL", SqlType::Boolean);

@@ -35,6 +35,37 @@ constexpr size_t kMaxStatements = 1000;
 
 // One statement of the text, read from `p`; its result types, made table or
 // pivot query into `t`.
+// The database's schema with the tables that the statements before in the
+// same batch made (SELECT ... INTO #t): the database does not hold them yet.
+class BatchSchema final : public Schema {
+ public:
+  explicit BatchSchema(Schema& db) : db_(db) {}
+
+  void made(std::string name, std::vector<BaseColumn> columns) {
+    for (BaseColumn& c : columns) {
+      c.type.table.clear();
+      c.type.column.clear();
+    }
+    made_.emplace_back(std::move(name), std::move(columns));
+  }
+
+  std::optional<std::vector<BaseColumn>> columnsOf(std::string_view table) override {
+    for (auto it = made_.rbegin(); it != made_.rend(); ++it)
+      if (equalsWordNoCase(it->first, table)) return it->second;
+    return db_.columnsOf(table);
+  }
+
+  std::string tableName(std::string_view table) override {
+    for (auto it = made_.rbegin(); it != made_.rend(); ++it)
+      if (equalsWordNoCase(it->first, table)) return it->first;
+    return db_.tableName(table);
+  }
+
+ private:
+  Schema& db_;
+  std::vector<std::pair<std::string, std::vector<BaseColumn>>> made_;
+};
+
 // The typing's products lent to the emitter for one statement, taken back
 // when it is written (the next statement of a batch has its own).
 struct TypingLent {
@@ -95,8 +126,14 @@ std::string translateOne(Parser& p, Emitter& e, Schema* schema, const std::vecto
       return sql;
     }
     std::string sql = e.statement(s);
-    // PostgreSQL makes the table itself (CREATE TABLE ... AS): no result.
-    if (columns && !into)
+    if (into) {
+      // PostgreSQL makes the table itself (CREATE TABLE ... AS): no result;
+      // the statements after it in the batch see its columns.
+      if (columns)
+        if (auto* batch = dynamic_cast<BatchSchema*>(schema)) batch->made(into->into.back().text, std::move(*columns));
+      return sql;
+    }
+    if (columns)
       for (BaseColumn& c : *columns) t.columns.push_back(std::move(c.type));
     return sql;
   }
@@ -130,12 +167,14 @@ Translation translateDetailed(std::string_view jetSql, Schema* schema, const std
       const size_t limit = jetSql.size() * 16 + 65536;
       std::unique_ptr<Emitter> emitter = makeEmitter(pivotValues ? limit * (pivotValues->size() + 1) : limit, target);
       Emitter& e = *emitter;
+      std::optional<BatchSchema> batch;
+      if (schema && target == Target::Postgres) batch.emplace(*schema);
       do {
         if (t.statements.size() >= kMaxStatements) throw TranslateError("more than 1000 statements in one text");
         t.columns.clear();
         t.makeTable.reset();
         t.pivotValuesSql.reset();
-        t.statements.push_back(translateOne(p, e, schema, pivotValues, t));
+        t.statements.push_back(translateOne(p, e, batch ? &*batch : schema, pivotValues, t));
       } while (target == Target::Postgres && !p.atEnd());
       for (const std::string& one : t.statements) t.sql += (t.sql.empty() ? "" : "; ") + one;
       t.translated = true;

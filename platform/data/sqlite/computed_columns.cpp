@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 
+#include "platform/data/jet_column_kinds.h"
 #include "platform/data/sqlite/declared_type.h"
 #include "platform/text/text.h"
 
@@ -15,33 +16,6 @@ namespace rvz::data::sqlite {
 namespace {
 
 using jet::JetType;
-
-JetType jetTypeOf(const ColumnInfo& c) {
-  switch (c.kind) {
-    case FieldKind::String:
-    case FieldKind::FixedChar:
-    case FieldKind::WideString: return JetType::Text;
-    case FieldKind::Memo: return JetType::Memo;
-    case FieldKind::SmallInt: return JetType::Integer;
-    case FieldKind::Integer:
-    case FieldKind::AutoInc:
-    case FieldKind::Word: return JetType::Long;
-    case FieldKind::LargeInt:
-    case FieldKind::Float: return JetType::Double;
-    case FieldKind::Boolean: return JetType::Boolean;
-    case FieldKind::Currency: return JetType::Currency;
-    case FieldKind::BCD: return c.currency ? JetType::Currency : JetType::Decimal;
-    case FieldKind::Date:
-    case FieldKind::Time:
-    case FieldKind::DateTime: return JetType::DateTime;
-    case FieldKind::Blob: return JetType::LongBinary;
-    case FieldKind::Bytes:
-    case FieldKind::VarBytes: return JetType::Binary;
-    case FieldKind::Guid: return JetType::Guid;
-    case FieldKind::Unknown: break;
-  }
-  return JetType::Unknown;
-}
 
 // The tables' columns, each table read once per translation.
 class SqliteSchema final : public jet::Schema {
@@ -69,7 +43,7 @@ class SqliteSchema final : public jet::Schema {
       const ColumnInfo c = kindOfDeclaredType(decl ? decl : "");
       jet::BaseColumn b;
       b.name = name ? name : "";
-      b.type.type = jetTypeOf(c);
+      b.type.type = jetTypeOfColumn(c);
       if (b.type.type == JetType::Text || b.type.type == JetType::Binary) b.type.size = c.size;
       if (b.type.type == JetType::Decimal) {
         b.type.precision = c.precision;
@@ -88,56 +62,6 @@ class SqliteSchema final : public jet::Schema {
   std::map<std::string, std::optional<std::vector<jet::BaseColumn>>> seen_;
 };
 
-void setKind(ColumnInfo& c, FieldKind kind) {
-  c.kind = kind;
-  c.kindFromValues = false;
-  c.computed = true;
-}
-
-// A column of a Jet type; false for the types that tell no kind.
-bool describeAs(ColumnInfo& c, const jet::ColumnType& t) {
-  switch (t.type) {
-    case JetType::Unknown:
-    case JetType::Null:
-    case JetType::Parameter: return false;
-    case JetType::Text:
-      setKind(c, FieldKind::WideString);
-      c.size = t.size > 0 ? t.size : jet::kComputedTextSize;
-      return true;
-    case JetType::Memo: setKind(c, FieldKind::Memo); return true;
-    case JetType::Boolean: setKind(c, FieldKind::Boolean); return true;
-    case JetType::Byte:
-    case JetType::Integer: setKind(c, FieldKind::SmallInt); return true;
-    case JetType::Long: setKind(c, FieldKind::Integer); return true;
-    case JetType::Single:
-    case JetType::Double: setKind(c, FieldKind::Float); return true;
-    case JetType::Currency:
-      setKind(c, FieldKind::BCD);
-      c.currency = true;
-      c.precision = 19;
-      c.scale = 4;
-      c.size = 4;
-      return true;
-    case JetType::Decimal:
-      setKind(c, FieldKind::BCD);
-      c.precision = t.precision > 0 ? t.precision : 18;
-      c.scale = t.scale;
-      c.size = t.scale;
-      return true;
-    case JetType::DateTime: setKind(c, FieldKind::DateTime); return true;
-    case JetType::Binary:
-      setKind(c, FieldKind::VarBytes);
-      c.size = t.size > 0 ? t.size : 255;
-      return true;
-    case JetType::LongBinary: setKind(c, FieldKind::Blob); return true;
-    case JetType::Guid:
-      setKind(c, FieldKind::Guid);
-      c.size = 38;
-      return true;
-  }
-  return false;
-}
-
 // As the base column is described; a counter's value in an expression is a
 // plain long integer.
 bool describeAsBaseColumn(sqlite3* db, ColumnInfo& c, const jet::ColumnType& t) {
@@ -147,47 +71,14 @@ bool describeAsBaseColumn(sqlite3* db, ColumnInfo& c, const jet::ColumnType& t) 
     return false;
   ColumnInfo base = kindOfDeclaredType(decl ? decl : "");
   if (base.kindFromValues) return false;
-  setKind(c, base.kind == FieldKind::AutoInc ? FieldKind::Integer : base.kind);
+  c.kind = base.kind == FieldKind::AutoInc ? FieldKind::Integer : base.kind;
+  c.kindFromValues = false;
+  c.computed = true;
   c.size = base.size;
   c.precision = base.precision;
   c.scale = base.scale;
   c.fixed = base.fixed;
   c.currency = base.currency;
-  return true;
-}
-
-// A parameter alone is a column of the parameter's type.
-bool describeAsParameter(ColumnInfo& c, const BoundValue& v) {
-  FieldKind kind = v.kind;
-  if (kind == FieldKind::Unknown) {
-    switch (v.cls) {
-      case StorageClass::Integer: kind = FieldKind::Integer; break;
-      case StorageClass::Real: kind = FieldKind::Float; break;
-      case StorageClass::Text: kind = FieldKind::WideString; break;
-      case StorageClass::Blob: kind = FieldKind::Blob; break;
-      case StorageClass::Null: return false;
-    }
-  }
-  if (kind == FieldKind::Integer && v.cls == StorageClass::Integer && (v.i < INT32_MIN || v.i > INT32_MAX))
-    kind = FieldKind::LargeInt;
-  jet::ColumnType t;
-  switch (kind) {
-    case FieldKind::Currency: t.type = JetType::Currency; return describeAs(c, t);
-    case FieldKind::BCD:
-      t.type = JetType::Decimal;
-      t.precision = 18;
-      t.scale = v.scale;
-      return describeAs(c, t);
-    case FieldKind::String:
-    case FieldKind::FixedChar:
-    case FieldKind::WideString: t.type = JetType::Text; return describeAs(c, t);
-    case FieldKind::AutoInc: kind = FieldKind::Integer; break;
-    case FieldKind::Bytes:
-    case FieldKind::VarBytes: kind = FieldKind::Blob; break;
-    case FieldKind::Guid: t.type = JetType::Guid; return describeAs(c, t);
-    default: break;
-  }
-  setKind(c, kind);
   return true;
 }
 
@@ -217,10 +108,10 @@ void describeComputedColumns(sqlite3* db, std::vector<ColumnInfo>& columns, cons
     if (!t.table.empty() && describeAsBaseColumn(db, c, t)) continue;
     if (t.type == JetType::Parameter) {
       if (t.parameter >= 1 && static_cast<size_t>(t.parameter) <= values.size())
-        describeAsParameter(c, values[static_cast<size_t>(t.parameter) - 1]);
+        describeByParameter(c, values[static_cast<size_t>(t.parameter) - 1]);
       continue;
     }
-    describeAs(c, t);
+    describeByJetType(c, t);
   }
 }
 

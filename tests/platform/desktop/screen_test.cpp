@@ -4,8 +4,10 @@
 // tray icon, and what is refused with which reason.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
+#include <map>
 #include <sstream>
 
 #include "platform/desktop/screen.h"
@@ -535,3 +537,185 @@ TEST_F(ScreenTest, CommandLineUsageIsChecked) {
 }
 
 }  // namespace
+
+// --- following changes, geometry, answering a named box ----------------------
+
+namespace {
+
+// A watch connection on a thread of its own, recording what it hears.
+class Watcher {
+ public:
+  explicit Watcher(const fs::path& socket) {
+    if (::pipe(stop_) != 0) throw std::runtime_error("pipe");
+    thread_ = std::thread([this, socket] {
+      try {
+        watchScreen(socket, stop_[0], [this](uint64_t v) {
+          std::lock_guard lk(mu_);
+          versions_.push_back(v);
+          cv_.notify_all();
+        });
+      } catch (const ScreenError& e) {
+        std::lock_guard lk(mu_);
+        error_ = e.what();
+      }
+      std::lock_guard lk(mu_);
+      ended_ = true;
+      cv_.notify_all();
+    });
+  }
+  ~Watcher() {
+    (void)!::write(stop_[1], "x", 1);
+    thread_.join();
+    ::close(stop_[0]);
+    ::close(stop_[1]);
+  }
+  // The first version heard above `above` (0 when none came in 20 s).
+  uint64_t waitAbove(uint64_t above) {
+    std::unique_lock lk(mu_);
+    cv_.wait_for(lk, std::chrono::seconds(20), [&] { return !versions_.empty() && versions_.back() > above; });
+    return versions_.empty() || versions_.back() <= above ? 0 : versions_.back();
+  }
+  std::string waitForEnd() {
+    std::unique_lock lk(mu_);
+    cv_.wait_for(lk, std::chrono::seconds(20), [&] { return ended_; });
+    return error_;
+  }
+
+ private:
+  int stop_[2];
+  std::mutex mu_;
+  std::condition_variable cv_;
+  std::vector<uint64_t> versions_;
+  std::string error_;
+  bool ended_ = false;
+  std::thread thread_;
+};
+
+}  // namespace
+
+TEST_F(ScreenTest, WatchersHearOfChangesButNotOfReads) {
+  start();
+  Watcher watcher(home_ / ".screen.sock");
+  uint64_t v = watcher.waitAbove(0);
+  ASSERT_GT(v, 0u);  // the server's window and tray were changes
+  ASSERT_EQ(v, screen_->version());
+
+  // Reading the screen is no change, or a console following it would
+  // read for ever.
+  for (const char* read : {"boxes", "tray", "windows", "log"}) ok({read});
+  EXPECT_EQ(screen_->version(), v);
+
+  ok({"menu", "关闭服务器"});  // a box opens
+  uint64_t opened = watcher.waitAbove(v);
+  EXPECT_GT(opened, v);
+  ok({"answer", "No"});
+  EXPECT_GT(watcher.waitAbove(opened), opened);
+
+  // A change the server's code makes by itself is told as well.
+  uint64_t before = screen_->version();
+  screen_->changed();
+  EXPECT_GT(watcher.waitAbove(before), before);
+
+  // `quib screen watch` takes no argument, like the other readers.
+  EXPECT_EQ(quib({"watch", "x"}).code, 2);
+
+  // When the server goes, its watchers hear the end.
+  server_.reset();
+  EXPECT_NE(watcher.waitForEnd().find("went away"), std::string::npos);
+}
+
+TEST_F(ScreenTest, WatchersAreBounded) {
+  start();
+  std::vector<std::unique_ptr<Watcher>> watchers;
+  for (size_t i = 0; i < ScreenServer::kMaxWatchers; ++i) {
+    watchers.push_back(std::make_unique<Watcher>(home_ / ".screen.sock"));
+    ASSERT_GT(watchers.back()->waitAbove(0), 0u);
+  }
+  Watcher extra(home_ / ".screen.sock");
+  EXPECT_NE(extra.waitForEnd().find("already has 8 watchers"), std::string::npos);
+  // Ordinary requests are still served.
+  ok({"tray"});
+}
+
+TEST_F(ScreenTest, WindowsAndDialogsCarryTheirGeometry) {
+  start();
+  main_.run([&] {
+    Window& w = *screen_->findWindow("frmMains");
+    w.width = 592;
+    w.height = 342;
+    w.control("Panel1").bounds = {0, 323, 592, 19};
+    Control& check = w.control("CheckBox1");
+    check.parent = "Panel1";
+    check.bounds = {4, 4, 81, 11};
+  });
+  json frm = json::parse(ok({"windows"}))[0];
+  EXPECT_EQ(frm["width"], 592);
+  EXPECT_EQ(frm["height"], 342);
+  std::map<std::string, json> controls;
+  for (const auto& c : frm["controls"]) controls[c["name"]] = c;
+  EXPECT_EQ(controls["CheckBox1"]["parent"], "Panel1");
+  EXPECT_EQ(controls["CheckBox1"]["left"], 4);
+  EXPECT_EQ(controls["CheckBox1"]["top"], 4);
+  EXPECT_EQ(controls["CheckBox1"]["width"], 81);
+  EXPECT_EQ(controls["CheckBox1"]["height"], 11);
+  EXPECT_EQ(controls["Panel1"]["top"], 323);
+  EXPECT_FALSE(controls["Panel1"].contains("parent"));
+  // Not placed: no geometry at all, so that a console lays it out itself.
+  EXPECT_FALSE(controls["SpeedButton1"].contains("left"));
+  // The log is read from its source; a console must not offer to edit it.
+  EXPECT_EQ(controls["Memo1"]["readOnly"], true);
+  EXPECT_FALSE(controls["Memo2"].contains("readOnly"));
+
+  LinkDialog dlg(*screen_);
+  dlg.w.width = 333;
+  dlg.w.height = 222;
+  dlg.w.control("edPWD").bounds = {159, 90, 141, 20};
+  dlg.w.control("edPWD").text = "pw";
+  auto result = std::async(std::launch::async, [&] { return screen_->showModal(dlg.w); });
+  json d = waitForBoxes(1)[0];
+  EXPECT_EQ(d["width"], 333);
+  EXPECT_EQ(d["height"], 222);
+  for (const auto& c : d["controls"]) controls[c["name"]] = c;
+  EXPECT_EQ(controls["edPWD"]["password"], true);
+  EXPECT_EQ(controls["edPWD"]["text"], "**");
+  EXPECT_EQ(controls["edPWD"]["left"], 159);
+  EXPECT_FALSE(controls["edServer"].contains("password"));
+  ok({"answer", "Cancel"});
+  EXPECT_EQ(result.get(), Answer::Cancel);
+}
+
+TEST_F(ScreenTest, AnswersAndClosesGoToTheBoxTheyName) {
+  start();
+  auto ask = [&](const char* caption) {
+    return std::async(std::launch::async, [&, caption] {
+      BoxRequest box;
+      box.caption = caption;
+      box.buttons = Buttons::OKCancel;
+      return screen_->messageBox(box);
+    });
+  };
+  auto first = ask("一");
+  waitForBoxes(1);
+  auto second = ask("二");
+  json b = waitForBoxes(2);
+  const std::string secondId = "#" + std::to_string(b[1]["id"].get<int>());
+  ok({"--window", secondId, "answer", "Cancel"});
+  EXPECT_EQ(second.get(), Answer::Cancel);
+  EXPECT_EQ(boxes()[0]["caption"], "一");
+  EXPECT_NE(refused({"--window", "#999", "answer", "OK"}).find("no message box or dialog #999 is open"),
+            std::string::npos);
+  ok({"--window", "#" + std::to_string(b[0]["id"].get<int>()), "close"});
+  EXPECT_EQ(first.get(), Answer::Cancel);
+
+  // A dialog behind its own box is not answered through it.
+  LinkDialog dlg(*screen_);
+  auto result = std::async(std::launch::async, [&] { return screen_->showModal(dlg.w); });
+  waitForBoxes(1);
+  ok({"click", "Label1"});
+  waitForBoxes(2);
+  EXPECT_NE(refused({"--window", "dlgLinkConfig", "answer", "Cancel"}).find("is behind another box"),
+            std::string::npos);
+  ok({"answer", "OK"});
+  ok({"--window", "dlgLinkConfig", "answer", "Cancel"});
+  EXPECT_EQ(result.get(), Answer::Cancel);
+}

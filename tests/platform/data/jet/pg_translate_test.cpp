@@ -257,6 +257,16 @@ TEST(PgTranslate, CutTextsAreRefusedWithAReason) {
 namespace rvz::data::jet {
 namespace {
 
+TEST(PgTranslate, ABatchSeesTheTablesItMakes) {
+  TypedTranslation t = pg("select djbh, je * 2 as Twice into #t from xsddzb; select djbh, twice from #T where Twice > 1");
+  ASSERT_TRUE(t.translated) << t.reason;
+  ASSERT_EQ(t.statements.size(), 2u);
+  EXPECT_EQ(t.statements[1], R"(SELECT "DJBH", "Twice" FROM "#t" AS "#t" WHERE "Twice" > 1)");
+  ASSERT_EQ(t.columns.size(), 2u);
+  EXPECT_EQ(t.columns[0].type, JetType::Text);
+  EXPECT_EQ(t.columns[1].type, JetType::Double);
+}
+
 TEST(PgTranslate, ViewsAndDdlInABatch) {
   TypedTranslation t = pg("create view Sales as select djbh, je from xsddzb where zt; "
                           "create table #w (a long default 1, b text(5)); drop table #w");
