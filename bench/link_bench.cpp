@@ -109,8 +109,8 @@ int main() {
   auto peer = [&] {
     PGconn* c = PQconnectdb(peerInfo.c_str());
     if (PQstatus(c) != CONNECTION_OK) fail(PQerrorMessage(c));
-    PGresult* r = PQexec(c, "select * from appmenu");
-    if (PQntuples(r) != 1) fail("the peer did not read one row");
+    PGresult* r = PQexec(c, "select * from \"AppMenu\"");
+    if (PQntuples(r) != 1) fail(std::string("the peer did not read one row: ") + PQresultErrorMessage(r));
     PQclear(r);
     PQfinish(c);
   };
