@@ -69,7 +69,8 @@ remoting::ObjectFactory datasFactory(desktop::Screen& screen) {
   return [&screen]() -> std::unique_ptr<remoting::DispatchObject> {
     try {
       return std::make_unique<services::DatasDispatch>(
-          [&screen](const std::string& message) { screen.showError(message); });
+          [&screen](const std::string& message) { screen.showError(message); }, services::DatasDispatch::CreationHandler{},
+          &screen);
     } catch (const std::exception& e) {
       buildFailed(screen, e);
     }

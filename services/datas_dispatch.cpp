@@ -26,8 +26,10 @@ int32_t i4(const Variant& v) { return static_cast<int32_t>(v.intValue()); }
 
 }  // namespace
 
-DatasDispatch::DatasDispatch(CreationFailure onCreationFailure, CreationHandler creationHandler)
+DatasDispatch::DatasDispatch(CreationFailure onCreationFailure, CreationHandler creationHandler,
+                             desktop::Screen* screen)
     : datas_(std::make_unique<TDatas>()) {
+  datas_->setScreen(screen);
   try {
     if (creationHandler)
       creationHandler(*datas_);
@@ -46,11 +48,16 @@ HRESULT DatasDispatch::invoke(int32_t dispid, std::vector<Variant>& a, Variant& 
     // The service methods reach Cn and the datasets on it outside the
     // provider host, so they take the use of Cn themselves: Cn is lent to
     // report service objects on other threads.
+    // ConnectAct takes it for its own steps only: a SQL Server account set
+    // may wait for the operator on the server's screen.
+    if (dispid == kConnectAct) {
+      result = Variant::i4(d.ConnectAct(i4(a[0]), str(a[1]), str(a[2]), str(a[3]), str(a[4])));
+      return;
+    }
     auto use = d.useCn();
     switch (dispid) {
       case kSetFilter: d.SetFilter(a[0]); break;
       case kGetAccounts: result = Variant::i4(d.GetAccounts()); break;
-      case kConnectAct: result = Variant::i4(d.ConnectAct(i4(a[0]), str(a[1]), str(a[2]), str(a[3]), str(a[4]))); break;
       // A string result is set only when the work is done: a failed call
       // never hands back part of a text.
       case kGetServerDate: result = Variant(d.GetServerDate()); break;

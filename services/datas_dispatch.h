@@ -23,7 +23,10 @@ class DatasDispatch : public remoting::DispatchObject {
   // Builds the object from its declaration (a failure there throws: the
   // creation fails) and runs its creation handler (a failure there goes to
   // `onCreationFailure` and the object stays).
-  explicit DatasDispatch(CreationFailure onCreationFailure = {}, CreationHandler creationHandler = {});
+  // `screen` is where the SQL Server link asks the operator (none: it
+  // does not ask).
+  explicit DatasDispatch(CreationFailure onCreationFailure = {}, CreationHandler creationHandler = {},
+                         desktop::Screen* screen = nullptr);
   HRESULT invoke(int32_t dispid, std::vector<Variant>& args, Variant& result, ErrorInfo& error) override;
   TDatas& datas() { return *datas_; }
 

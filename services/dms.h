@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/data/connection.h"
+#include "platform/desktop/screen.h"
 #include "services/catalogue_dataset.h"
 #include "services/provider_host.h"
 #include "services/shared_connection.h"
@@ -51,6 +52,8 @@ class TDatas {
   data::Connection conAccounts;
 
   // Service methods of Idatas. Failures throw; GetAccounts absorbs them.
+  // ConnectAct takes the use of Cn itself; the others expect the caller to
+  // hold it.
   void SetFilter(const Variant& filter);
   int32_t GetAccounts();
   int32_t ConnectAct(int32_t dataBaseType, const WString& serverName, const WString& dataBaseName,
@@ -63,7 +66,13 @@ class TDatas {
 
   // The account set's Access company database string, or the SQL Server
   // link's; sets Cn's string when Cn is closed. -1 when no string is in force.
+  // Takes the use of Cn itself (never while the operator is asked on the
+  // screen): call it without holding useCn().
   int32_t OpenCompanyDatabase(int32_t type, const std::string& name);
+
+  // The server's screen, where the SQL Server link asks the operator and
+  // shows its dialog; none: a failing link is not offered for configuring.
+  void setScreen(desktop::Screen* screen) { screen_ = screen; }
 
   // One use of Cn by this object: Cn is lent to report service objects, so
   // every call that may touch Cn or the datasets on it holds this (the
@@ -82,6 +91,7 @@ class TDatas {
   // be opened (a name leading out of the data folder); empty when it may.
   std::string companyFileRefusal_;
   std::string cnRefusal_;
+  desktop::Screen* screen_ = nullptr;
   std::shared_ptr<SharedConnection> lent_;
   std::vector<std::unique_ptr<CatalogueDataset>> datasets_;
   ProviderHost host_;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "link/link_settings.h"
+#include "link/sql_server_link.h"
 #include "maintenance/backup_script.h"
 #include "maintenance/compaction.h"
 #include "maintenance/table_listing.h"
@@ -65,9 +67,21 @@ int32_t TDatas::OpenCompanyDatabase(int32_t type, const std::string& name) {
     refusal = f.refusal;
     cs = data::jetConnectionString(f.file, kJetPassword);
   } else {
-    throw ComError(E_FAIL, "The SQL Server link is not available in this server: only Access account sets (type 0) "
-                           "can be chosen");
+    // The flow may wait for the operator on the server's screen: it takes
+    // the use of Cn only for the assignment and the open, so that report
+    // service objects borrowing Cn are not held while a question stands.
+    link::LinkConnection cn{[this](const std::string& s) {
+                              auto use = useCn();
+                              Cn.setConnectionString(s);
+                              cnRefusal_.clear();
+                            },
+                            [this] {
+                              auto use = useCn();
+                              Cn.open();
+                            }};
+    cs = link::OpenSqlServerLink(cn, link::linkSettingsPath(), screen_);
   }
+  auto use = useCn();
   if (!Cn.isOpen()) {
     Cn.setConnectionString(cs);
     cnRefusal_ = refusal;

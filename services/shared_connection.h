@@ -17,6 +17,10 @@
 //      only to read or write which connection the reference is bound to;
 //      nothing is taken under it;
 //   5. the activity log's queue, which the command watch feeds during a use.
+// The SQL Server link's flow lock (link/sql_server_link.h), held for a whole
+// connect-or-configure flow, comes before 3: the flow takes the guard only
+// to assign and open Cn, never while it waits for the operator, and no
+// thread takes the flow lock while it holds 1, 2 or 3.
 // Locks 1 and 2 never nest: building and destroying take no host lock, and
 // no operation takes the process-wide lock. A use reads its binding under 4,
 // lets it go, and only then takes 3.

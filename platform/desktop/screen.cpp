@@ -781,15 +781,29 @@ ordered_json controlsJson(const Window& w) {
       cj["width"] = c->bounds.width;
       cj["height"] = c->bounds.height;
     }
+    if (c->tabOrder) cj["tabOrder"] = c->tabOrder;
+    if (c->underline) cj["underline"] = true;
+    if (!c->cursor.empty()) cj["cursor"] = c->cursor;
     list.push_back(cj);
   }
   return list;
 }
 
 void sizeJson(ordered_json& j, const Window& w) {
-  if (w.width <= 0 || w.height <= 0) return;
-  j["width"] = w.width;
-  j["height"] = w.height;
+  if (w.width > 0 && w.height > 0) {
+    j["width"] = w.width;
+    j["height"] = w.height;
+  }
+  const Window::Form& f = w.form;
+  if (f.borderStyle.empty() && f.fontName.empty()) return;
+  ordered_json fj;
+  fj["position"] = f.centred ? "screenCenter" : "default";
+  if (!f.borderStyle.empty()) fj["borderStyle"] = f.borderStyle;
+  fj["borderIcons"] = f.borderIcons;
+  if (!f.fontName.empty()) fj["font"] = {{"name", f.fontName}, {"height", f.fontHeight}, {"charset", f.charset}};
+  fj["showHint"] = f.showHint;
+  if (!f.activeControl.empty()) fj["activeControl"] = f.activeControl;
+  j["form"] = std::move(fj);
 }
 
 }  // namespace

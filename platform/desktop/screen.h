@@ -82,6 +82,9 @@ struct Control {
   std::string hint;
   Bounds bounds;
   std::string parent;                    // the panel it sits on; empty: the window
+  int tabOrder = 0;        // position in the tab order from 1; 0: not a tab stop
+  bool underline = false;  // its font is underlined
+  std::string cursor;      // the mouse cursor over it ("hand"); empty: the default
   std::vector<std::string> items;        // the list of a combo box
   Answer modalResult = Answer::None;     // a button that closes its modal window
   std::function<std::string()> textSource;  // when set, the text is read from it
@@ -118,6 +121,18 @@ class Window {
   // The client area in pixels; 0: not given, a console sizes it by itself.
   int width = 0;
   int height = 0;
+  // How the form is drawn besides its size; left as is, a console uses
+  // its own defaults.
+  struct Form {
+    bool centred = false;                  // centred on the screen
+    std::string borderStyle;               // "dialog", "sizeable", ...
+    std::vector<std::string> borderIcons;  // "systemMenu", "minimize", "maximize"
+    std::string fontName;
+    int fontHeight = 0;   // pixels
+    std::string charset;  // "GB2312", ...
+    bool showHint = false;
+    std::string activeControl;  // the control with the focus when shown
+  } form;
   // Set by a handler of a modal window to ask it to close with this result
   // (a button with a modal result sets it before its onClick runs). The
   // window then asks onCloseQuery; when that refuses, it is reset to None.

@@ -85,7 +85,7 @@ TEST_F(ServiceMethods, ConnectActChoosesTheAccountSetWhileCnIsClosed) {
   EXPECT_EQ(d.ConnectAct(0, u"", u"Other", u"", u""), 0);
   EXPECT_NE(d.Cn.connectionString().find("Shop"), std::string::npos);
   EXPECT_NE(d.companyDatabaseFile().find("Other"), std::string::npos);
-  // The SQL Server link is not there yet: the call fails and nothing changes.
+  // An open Cn refuses the SQL Server link's string: the call fails and nothing changes.
   EXPECT_THROW(d.ConnectAct(1, u"srv", u"db", u"sa", u""), std::exception);
   EXPECT_NE(d.companyDatabaseFile().find("Other"), std::string::npos);
   (void)dir;
