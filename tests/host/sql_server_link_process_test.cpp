@@ -30,8 +30,12 @@
 #include "link/password_scrambler.h"
 #include "platform/data/connection.h"
 #include "platform/data/connection_string.h"
+#include "process_test_support.h"
 
 namespace fs = std::filesystem;
+using rvz::testing::freePort;
+using rvz::testing::slurp;
+using rvz::testing::waitFor;
 using json = nlohmann::json;
 using namespace std::chrono_literals;
 
@@ -39,34 +43,6 @@ namespace {
 
 const fs::path kServer = RVZ_HOST_EXE;
 const fs::path kQuib = RVZ_QUIB_EXE;
-
-bool waitFor(const std::function<bool()>& cond, std::chrono::milliseconds limit = 20s) {
-  auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
-    if (cond()) return true;
-    std::this_thread::sleep_for(50ms);
-  }
-  return cond();
-}
-
-int freePort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // The test cluster: host, port and the user that owns it.
 struct Cluster {
