@@ -44,6 +44,8 @@ NumberedText numberMarkers(std::string_view s) {
         out.sql.append(s.substr(i + 1, j - i - 1));
         out.markers = std::max(out.markers, std::stoi(std::string(s.substr(i + 1, j - i - 1))));
         i = j;
+      } else if (out.markers >= 99999) {
+        copyTo(i + 1);  // past any number a statement can bind: the server reports it
       } else {
         out.sql += '$' + std::to_string(++out.markers);
         ++i;
