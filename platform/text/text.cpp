@@ -249,6 +249,13 @@ std::string upperCaseAscii(std::string_view s) {
   return out;
 }
 
+std::string lowerCaseAscii(std::string_view s) {
+  std::string out(s);
+  for (auto& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
+  return out;
+}
+
 namespace {
 
 // The locale's word sort for names: hyphen and apostrophe are ignored,

@@ -35,6 +35,8 @@ WString throughAnsi(WStringView wide);
 char16_t upperChar(char16_t c);
 WString upperCase(WStringView s);
 std::string upperCaseAscii(std::string_view s);
+// The same with ASCII letters in lower case.
+std::string lowerCaseAscii(std::string_view s);
 
 // Case-insensitive ordering of names: <0, 0, >0, comparing the upper-cased
 // code units.

@@ -11,6 +11,7 @@
 
 #include "platform/data/jet/jet_convert.h"
 #include "platform/data/jet/pg_emit.h"
+#include "platform/text/text.h"
 
 namespace rvz::data::jet {
 
@@ -18,12 +19,7 @@ namespace {
 
 using namespace prec;
 
-std::string lowerAscii(std::string_view s) {
-  std::string r(s);
-  for (char& c : r)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return r;
-}
+std::string lowerAscii(std::string_view s) { return text::lowerCaseAscii(s); }
 
 bool isPlainIdentifier(std::string_view s) {
   if (s.empty()) return false;

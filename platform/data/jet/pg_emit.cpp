@@ -5,6 +5,7 @@
 
 #include "platform/data/jet/jet_format.h"
 #include "platform/data/jet/pg_types.h"
+#include "platform/text/text.h"
 
 namespace rvz::data::jet {
 
@@ -12,12 +13,7 @@ namespace {
 
 using namespace prec;
 
-std::string lowerAscii(std::string_view s) {
-  std::string r(s);
-  for (char& c : r)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return r;
-}
+std::string lowerAscii(std::string_view s) { return text::lowerCaseAscii(s); }
 
 const std::string kNoCase = std::string(" COLLATE \"") + std::string(kPgWideCollation) + "\"";
 
