@@ -13,7 +13,7 @@ rvz_install_deps() {
     run) ;;
     test) pkgs+=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libxml2-utils sqlite3 postgresql
                  dpkg-dev systemd python3-grpcio python3-protobuf chromium chromium-driver python3-selenium
-                 fonts-wqy-microhei) ;;
+                 fonts-wqy-microhei openssl) ;;
     bench) pkgs+=(libgtest-dev libgmock-dev libbenchmark-dev sqlite3 postgresql) ;;
     *) echo "rvz_install_deps: run, test or bench, not $what" >&2; return 2 ;;
   esac
