@@ -11,6 +11,10 @@ Selenium through chromedriver.
    fetch's SELECT, the close question answered No from the page while a
    client holds an object, a narrow window, and the server closed from the
    tray menu on the page.
+3. Against a real server on the test cluster (RVZ_TEST_PG; skipped without
+   it): a client's ConnectAct of a SQL Server account set waits while the
+   page answers the link question Yes, fills the real link dialog, drops
+   its database list down from the server, tests the link and confirms.
 
 Any message the page writes to the browser's console fails the test.
 Screenshots of each state go to --shots. Exit 77 (skipped) where Chromium,
@@ -335,6 +339,136 @@ def server_flow(args, work):
             server.kill()
 
 
+def pg_cluster():
+    """Host, port and owner of the test cluster that RVZ_TEST_PG names, or None."""
+    cs = os.environ.get("RVZ_TEST_PG", "")
+    values = dict(p.split("=", 1) for p in cs.split(";") if "=" in p)
+    source = values.get("Data Source", "")
+    if not source:
+        return None
+    host, _, port = source.partition(",")
+    return host, port or "5432", values.get("User ID", "")
+
+
+def psql(cluster, sql):
+    host, port, user = cluster
+    subprocess.run(["psql", "-h", host, "-p", port, "-U", user, "-d", "postgres", "-qAt", "-v", "ON_ERROR_STOP=1",
+                    "-c", sql], check=True, capture_output=True, timeout=60)
+
+
+def link_flow(args, work):
+    cluster = pg_cluster()
+    if not cluster or not shutil.which("psql"):
+        print("link dialog flow skipped: no test cluster (RVZ_TEST_PG) or no psql")
+        return
+    tag = str(os.getpid())
+    db, login, password = "rvz_console_" + tag, "rvz_console_u" + tag, "Secret-1"
+    group = os.environ.get("RVZ_TEST_PG_PASSWORD_GROUP", "")
+    psql(cluster, "CREATE ROLE %s LOGIN PASSWORD '%s'%s" % (login, password, " IN ROLE " + group if group else ""))
+    psql(cluster, "CREATE DATABASE %s OWNER %s" % (db, login))
+    home = os.path.join(work, "link-home")
+    os.makedirs(os.path.join(home, "data"))
+    # A login that is not there: the link fails and the operator is asked.
+    with open(os.path.join(home, "RoVezevu.ini"), "w", newline="") as f:
+        f.write("[Connection]\r\nServerName=.\r\nDatabaseName=%s\r\nUserId=nobody_here\r\n" % db)
+    env = os.environ.copy()
+    env.update({"RVZ_HOME": home, "RVZ_ENDPOINT": "127.0.0.1:%d" % free_port(),
+                "RVZ_REGISTRY": os.path.join(home, "registry.hive"), "RVZ_SCREEN_TIMEOUT": "",
+                "PGHOST": cluster[0], "PGPORT": cluster[1]})
+    env.pop("RVZ_TOKEN", None)
+    server = subprocess.Popen([args.server], env=env, stderr=open(os.path.join(work, "link-server.log"), "w"))
+    sock = os.path.join(home, ".screen.sock")
+    deadline = time.time() + WAIT
+    while not os.path.exists(sock) and time.time() < deadline:
+        time.sleep(0.1)
+    console = Console(args.quib, sock, env)
+    d = browser(1280, 800)
+    client = None
+    try:
+        d.get(console.url)
+        wait(d, "the tray", lambda: find(d, "#tray .hint"))
+        client = run_quib(args, env, json.dumps([
+            {"create": "Quib.datas", "as": "d"},
+            {"call": "d", "method": "ConnectAct", "args": [1, "", "", "", ""]}]), wait_for=False)
+        wait(d, "the link question", lambda: box_with(d, "询问"))
+        q = box_with(d, "询问")
+        if "无法连接到数据库服务器, 是否进行数据连接配置?" not in q.text:
+            fail("the question reads %r" % q.text)
+        if q.find_element(By.CSS_SELECTOR, "button.default").text != "No":
+            fail("No is not the question's default")
+        if not find(d, '[data-box] .glyph.question'):
+            fail("the question has no question icon")
+        shot(d, args, "9-link-question-while-a-client-waits")
+        click(d, lambda: box_with(d, "询问").find_element(By.XPATH, ".//button[text()='Yes']"))
+
+        wait(d, "the link dialog", lambda: find(d, '[data-window="dlgLinkConfig"]'))
+        dlg = find(d, '[data-window="dlgLinkConfig"]')
+        cx, cy, cw, ch = rect(dlg.find_element(By.CSS_SELECTOR, ".client"))
+        if (cw, ch) != (333, 222):
+            fail("the link dialog's client area is %dx%d, not 333x222" % (cw, ch))
+        for name, want in {"edServer": (159, 28, 141, 20), "edUID": (159, 58, 141, 20), "edPWD": (159, 90, 141, 20),
+                           "btnOK": (75, 183, 88, 29), "btnCancel": (183, 183, 88, 29)}.items():
+            x, y, w, h = rect(dlg.find_element(By.CSS_SELECTOR, '[data-control="%s"]' % name))
+            if (x - cx, y - cy, w, h) != want:
+                fail("%s of the link dialog is at %s, not %s" % (name, (x - cx, y - cy, w, h), want))
+
+        def field(name):
+            return find(d, '[data-window="dlgLinkConfig"] [data-key="dlgLinkConfig/%s"]' % name)
+
+        if field("edServer").get_attribute("value") != "." or field("edUID").get_attribute("value") != "nobody_here":
+            fail("the dialog starts with server %r and user %r" % (field("edServer").get_attribute("value"),
+                                                                 field("edUID").get_attribute("value")))
+        if field("edPWD").get_attribute("type") != "password":
+            fail("the password box is not a password field")
+        type_into(d, lambda: field("edUID"), login)
+        type_into(d, lambda: field("edPWD"), password)
+        wait(d, "the password to reach the dialog", lambda: field("edPWD").get_attribute("value") == "*" * len(password))
+        click(d, lambda: find(d, '[data-key="dlgLinkConfig/edDBName/drop"]'))
+        item = '[data-key="dlgLinkConfig/edDBName/%s"]' % db
+        wait(d, "the server's database list", lambda: find(d, item))
+        if password in d.page_source:
+            fail("the page holds the password in plain text")
+        shot(d, args, "10-link-dialog-list-from-the-server")
+        click(d, lambda: find(d, item))
+        wait(d, "the chosen database", lambda: field("edDBName").get_attribute("value") == db)
+        click(d, lambda: find(d, '[data-window="dlgLinkConfig"] [data-control="Label1"]'))
+        wait(d, "the test link's box", lambda: box_with(d, "提示"))
+        if "数据库连接成功！" not in box_with(d, "提示").text:
+            fail("the test link says %r" % box_with(d, "提示").text)
+        shot(d, args, "11-link-dialog-tested")
+        click(d, lambda: box_with(d, "提示").find_element(By.XPATH, ".//button[text()='OK']"))
+        wait(d, "the test link's box to close", lambda: box_with(d, "提示") is None)
+        click(d, lambda: find(d, '[data-window="dlgLinkConfig"] [data-control="btnOK"]'))
+        wait(d, "the notice", lambda: box_with(d, "信息"))
+        if "连接配置完成, 如果没有出现登录对话框, 请重新启动本系统!" not in box_with(d, "信息").text:
+            fail("the notice reads %r" % box_with(d, "信息").text)
+        if find(d, '[data-window="dlgLinkConfig"]') is not None:
+            fail("the dialog is still open with the notice")
+        shot(d, args, "12-link-configured-notice")
+        click(d, lambda: box_with(d, "信息").find_element(By.XPATH, ".//button[text()='OK']"))
+        out = client.stdout.read()
+        client.wait(WAIT)
+        client = None
+        if '"result":0' not in out:
+            fail("ConnectAct did not answer 0 after the link was configured: " + out)
+        ini = open(os.path.join(home, "RoVezevu.ini"), encoding="gbk", errors="replace").read()
+        if "UserId=" + login not in ini or password in ini:
+            fail("RoVezevu.ini does not hold the configured link, scrambled: %r" % ini)
+        check_console(d, "link dialog")
+    finally:
+        d.quit()
+        console.stop()
+        if client:
+            client.kill()
+        if server.poll() is None:
+            server.kill()
+        server.wait(WAIT)
+        if password in open(os.path.join(work, "link-server.log"), encoding="utf-8", errors="replace").read():
+            fail("the server's log holds the password")
+        psql(cluster, "DROP DATABASE IF EXISTS %s WITH (FORCE)" % db)
+        psql(cluster, "DROP ROLE IF EXISTS %s" % login)
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--quib", required=True)
@@ -349,6 +483,7 @@ def main():
     try:
         dialog_flow(args, work)
         server_flow(args, work)
+        link_flow(args, work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     print("console browser test passed")
