@@ -3,6 +3,7 @@
 # Sourced by scripts/test and scripts/bench:
 #   rvz_pg_start     starts it; sets RVZ_PG_PORT, RVZ_PG_USER, RVZ_PG_SOCKET
 #                    (returns 0 with RVZ_PG_PORT empty when no server binaries exist)
+#                    and RVZ_PG_PASSWORD_GROUP
 #   rvz_pg_stop      stops it and removes its folder (safe to call twice)
 # The caller arranges for rvz_pg_stop on exit (trap rvz_pg_stop EXIT).
 rvz_pg_dir=""
@@ -11,6 +12,12 @@ rvz_pg_as=()
 RVZ_PG_PORT=""
 RVZ_PG_USER=""
 RVZ_PG_SOCKET=""
+# Every other login is trusted; members of this group role must give their
+# password (scram-sha-256) over TCP, so that tests can see a wrong password
+# refused. The cluster's owner is no member, so the benches and the other
+# tests connect as before.
+RVZ_PG_PASSWORD_GROUP=""
+rvz_pg_password_group=rvz_pw
 
 rvz_pg_stop() {
   if [ -n "$rvz_pg_dir" ]; then
@@ -40,6 +47,11 @@ rvz_pg_start() {
   "${rvz_pg_as[@]}" "$rvz_pg_bin/initdb" -D "$rvz_pg_dir/data" -U "$user" -A trust -E UTF8 --locale=C.UTF-8 \
     --no-sync >"$rvz_pg_dir/initdb.log" 2>&1 || { cat "$rvz_pg_dir/initdb.log" >&2; return 1; }
   "${rvz_pg_as[@]}" mkdir "$rvz_pg_dir/sock" || return 1
+  # The first matching line wins: the password line goes before initdb's
+  # trust lines.
+  local hba="$rvz_pg_dir/data/pg_hba.conf"
+  { echo "host all +$rvz_pg_password_group 127.0.0.1/32 scram-sha-256"; cat "$hba"; } >"$rvz_pg_dir/hba.new" &&
+    "${rvz_pg_as[@]}" tee "$hba" <"$rvz_pg_dir/hba.new" >/dev/null || return 1
   local port _
   for _ in 1 2 3 4 5; do
     port=$((20000 + RANDOM % 40000))
@@ -49,6 +61,9 @@ rvz_pg_start() {
       RVZ_PG_PORT=$port
       RVZ_PG_USER=$user
       RVZ_PG_SOCKET=$rvz_pg_dir/sock
+      "${rvz_pg_as[@]}" "$rvz_pg_bin/psql" -h "$RVZ_PG_SOCKET" -p "$port" -U "$user" -d postgres -qAt \
+        -c "CREATE ROLE $rvz_pg_password_group NOLOGIN" >/dev/null || return 1
+      RVZ_PG_PASSWORD_GROUP=$rvz_pg_password_group
       return 0
     fi
   done

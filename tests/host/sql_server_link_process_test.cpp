@@ -1,7 +1,9 @@
 // A SQL Server account set through a running server on the throwaway
 // PostgreSQL cluster that RVZ_TEST_PG names (scripts/test starts it; the
 // tests skip without it): RoVezevu.ini that connects, a missing one, a
-// failing link answered No, and one configured on the screen until OK.
+// failing link answered No, and one configured on the screen until OK. The
+// test logins are members of the cluster's password group (scripts/
+// pg-cluster.sh), so a wrong password is refused as on a real server.
 #include <arpa/inet.h>
 #include <libpq-fe.h>
 #include <netinet/in.h>
@@ -47,6 +49,7 @@ const fs::path kQuib = RVZ_QUIB_EXE;
 // The test cluster: host, port and the user that owns it.
 struct Cluster {
   std::string host, port, user;
+  std::string passwordGroup;  // logins in it must give their password; empty: every login is trusted
   bool read() {
     const char* cs = std::getenv("RVZ_TEST_PG");
     if (!cs || !*cs) return false;
@@ -56,6 +59,8 @@ struct Cluster {
     host = source.substr(0, comma);
     port = comma == std::string::npos ? "5432" : source.substr(comma + 1);
     user = parsed.value("User ID");
+    const char* group = std::getenv("RVZ_TEST_PG_PASSWORD_GROUP");
+    passwordGroup = group ? group : "";
     return true;
   }
   // PostgreSQL SQL past the provider, as the cluster's owner.
@@ -84,7 +89,8 @@ class SqlServerLinkProcess : public ::testing::Test {
     fs::create_directories(home_ / "data");
     db_ = "rvz_link_" + tag;
     login_ = "rvz_link_u" + tag;
-    cluster_.raw("postgres", "CREATE ROLE " + login_ + " LOGIN PASSWORD 'Secret-1'");
+    cluster_.raw("postgres", "CREATE ROLE " + login_ + " LOGIN PASSWORD 'Secret-1'" +
+                                 (cluster_.passwordGroup.empty() ? "" : " IN ROLE " + cluster_.passwordGroup));
     cluster_.raw("postgres", "CREATE DATABASE " + db_ + " OWNER " + login_);
     // The company schema through the provider, as the login that owns it.
     rvz::data::Connection cn("Provider=SQLOLEDB.1;Data Source=" + cluster_.host + "," + cluster_.port +
@@ -146,6 +152,21 @@ class SqlServerLinkProcess : public ::testing::Test {
       return json::array();
     }
   }
+  // The value a control of the open dialog shows.
+  std::string controlText(const std::string& name) {
+    for (const auto& b : boxes())
+      if (b["kind"] == "dialog")
+        for (const auto& c : b["controls"])
+          if (c["name"] == name) return c.value("text", "");
+    return "<no " + name + ">";
+  }
+  // Neither password in the server's log, its activity log or any quib answer so far.
+  void expectNoPasswordShown(const std::vector<std::string>& passwords) {
+    std::string seen = slurp(home_ / "server.log") + quib("screen log");
+    for (const auto& e : fs::directory_iterator(root_))
+      if (e.path().extension() == ".out") seen += slurp(e.path());
+    for (const auto& p : passwords) EXPECT_EQ(seen.find(p), std::string::npos) << p;
+  }
   void ini(const std::string& text) { std::ofstream(home_ / "RoVezevu.ini", std::ios::binary) << text; }
   std::string iniText() { return slurp(home_ / "RoVezevu.ini"); }
 
@@ -170,8 +191,22 @@ TEST_F(SqlServerLinkProcess, SettingsThatConnectServeTheServerDatabase) {
   EXPECT_NE(out.find(R"("result":0)"), std::string::npos) << out;
   EXPECT_NE(out.find("服务器客户"), std::string::npos) << out;
   EXPECT_NE(quib("screen log").find("from (KH K left outer join DQ D"), std::string::npos);
-  // The password is in no log.
-  EXPECT_EQ(slurp(home_ / "server.log").find("Secret-1"), std::string::npos);
+
+  // A change applied through the server reaches the server database, and
+  // its UPDATE shows in the activity log.
+  out = run(R"([{"create":"Quib.datas","as":"d"},
+    {"call":"d","method":"ConnectAct","args":[1,"","","",""]},
+    {"call":"d","method":"AS_ApplyUpdates","args":["pKh",{"packet":{
+      "columns":[{"name":"ID","fieldtype":"i4"},{"name":"BH","fieldtype":"string","WIDTH":12},
+                 {"name":"MC","fieldtype":"string","WIDTH":20}],
+      "rows":[{"status":"original","values":[7,"K007","服务器客户"]},
+              {"status":"modified","values":[{"unchanged":true},{"unchanged":true},"改名客户"]}]}},0,null,null]},
+    {"call":"d","method":"AS_GetRecords","args":["pKh",-1,null,1,"",null,null]}])");
+  EXPECT_NE(out.find(R"({"ok":true,"result":null,"out":[0,null]})"), std::string::npos) << out;
+  EXPECT_NE(out.find("改名客户"), std::string::npos) << out;
+  const std::string log = quib("screen log");
+  EXPECT_NE(log.find("update KH  set\r\n MC = ?"), std::string::npos) << log;
+  expectNoPasswordShown({"Secret-1"});
 }
 
 TEST_F(SqlServerLinkProcess, WithoutSettingsTheOperatingSystemIdentityIsTriedAndNoMeansMinusOne) {
@@ -219,6 +254,82 @@ TEST_F(SqlServerLinkProcess, AFailingLinkIsConfiguredOnTheScreenUntilOkConnects)
   EXPECT_NE(stored.find("UserId=" + login_), std::string::npos);
   EXPECT_NE(stored.find("Auto Translate=0"), std::string::npos);
   EXPECT_EQ(stored.find("Secret-1"), std::string::npos);  // scrambled
+}
+
+// A wrong password in RoVezevu.ini: refused by the server, answered No it is
+// -1; answered Yes, the operator types the right one, lists the databases,
+// tests and confirms, and the client goes on with the server database.
+TEST_F(SqlServerLinkProcess, AWrongPasswordIsAnsweredNoThenConfiguredOnTheScreen) {
+  if (cluster_.passwordGroup.empty()) GTEST_SKIP() << "the test cluster trusts every login";
+  screenTimeout_ = "120";
+  const std::string wrong = "Wrong-9x";
+  ini("[Connection]\r\nServerName=.\r\nDatabaseName=" + db_ + "\r\nUserId=" + login_ +
+      "\r\nPassword=" + rvz::link::ScramblePassword(wrong, rvz::link::kPasswordKey, true) + "\r\n");
+  startServer();
+  auto question = [&] { json b = boxes(); return b.size() == 1 && b[0]["caption"] == "询问"; };
+
+  auto refused = std::async(std::launch::async, [&] { return run(kConnectAndFetch); });
+  ASSERT_TRUE(waitFor(question));
+  quib("screen answer No");
+  std::string out = refused.get();
+  EXPECT_NE(out.find(R"("result":-1)"), std::string::npos) << out;
+
+  auto client = std::async(std::launch::async, [&] { return run(kConnectAndFetch); });
+  ASSERT_TRUE(waitFor(question));
+  quib("screen answer Yes");
+  ASSERT_TRUE(waitFor([&] { json b = boxes(); return b.size() == 1 && b[0]["kind"] == "dialog"; }));
+  EXPECT_EQ(controlText("edServer"), ".");
+  EXPECT_EQ(controlText("edUID"), login_);
+  EXPECT_EQ(controlText("edPWD"), "");  // never taken from the settings
+  // The wrong password typed again: OK is refused with the server's text,
+  // which does not carry it.
+  quib("screen set edPWD " + wrong);
+  EXPECT_EQ(controlText("edPWD"), std::string(wrong.size(), '*'));
+  quib("screen set edDBName " + db_);
+  quib("screen click btnOK");
+  ASSERT_TRUE(waitFor([&] { return boxes().size() == 2; }));
+  json error = boxes()[1];
+  EXPECT_NE(error["text"].get<std::string>().find("password authentication failed"), std::string::npos) << error;
+  quib("screen answer OK");
+  quib("screen set edPWD Secret-1");
+  quib("screen dropdown edDBName");
+  ASSERT_TRUE(waitFor([&] {
+    json b = boxes();
+    if (b.size() != 1) return false;
+    for (const auto& c : b[0]["controls"])
+      if (c["name"] == "edDBName")
+        for (const auto& item : c["items"])
+          if (item == db_) return true;
+    return false;
+  }));
+  quib("screen set edDBName " + db_);
+  quib("screen click Label1");
+  ASSERT_TRUE(waitFor([&] { json b = boxes(); return b.size() == 2 && b[1]["caption"] == "提示"; }));
+  EXPECT_EQ(boxes()[1]["text"], "数据库连接成功！");
+  quib("screen answer OK");
+  quib("screen click btnOK");
+  ASSERT_TRUE(waitFor([&] { json b = boxes(); return b.size() == 1 && b[0]["caption"] == "信息"; }));
+  EXPECT_EQ(boxes()[0]["text"], "连接配置完成, 如果没有出现登录对话框, 请重新启动本系统!");
+  quib("screen answer OK");
+  out = client.get();
+  EXPECT_NE(out.find(R"("result":0)"), std::string::npos) << out;
+  EXPECT_NE(out.find("服务器客户"), std::string::npos) << out;
+
+  // Stored scrambled: the file holds neither password, and its Password
+  // value unscrambles to the right one.
+  const std::string stored = iniText();
+  EXPECT_EQ(stored.find("Secret-1"), std::string::npos);
+  EXPECT_NE(stored.find("UserId=" + login_), std::string::npos);
+  const auto at = stored.find("Password=");
+  ASSERT_NE(at, std::string::npos) << stored;
+  const auto end = stored.find_first_of("\r\n", at);
+  EXPECT_EQ(rvz::link::ScramblePassword(stored.substr(at + 9, end - at - 9), rvz::link::kPasswordKey, false),
+            "Secret-1");
+  // The next client connects with what was stored, without asking.
+  out = run(kConnectAndFetch);
+  EXPECT_NE(out.find(R"("result":0)"), std::string::npos) << out;
+  EXPECT_TRUE(boxes().empty());
+  expectNoPasswordShown({"Secret-1", wrong});
 }
 
 TEST_F(SqlServerLinkProcess, CancelAfterAFailedOkStoresNothing) {
