@@ -25,8 +25,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <unordered_map>
@@ -123,7 +125,8 @@ struct Plan {
 // modifier, collation, identity.
 constexpr std::string_view kColumnSelect =
     "SELECT c.relname, a.attname, t.typname, a.atttypmod, coalesce(co.collname, ''), "
-    "a.attidentity <> '' OR coalesce(pg_get_expr(d.adbin, d.adrelid) LIKE 'nextval(%', false) "
+    "a.attidentity <> '' OR coalesce(pg_get_expr(d.adbin, d.adrelid) LIKE 'nextval(%', false), "
+    "c.oid, a.attnum "
     "FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace "
     "JOIN pg_type t ON t.oid = a.atttypid LEFT JOIN pg_collation co ON co.oid = a.attcollation "
     "LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum ";
@@ -242,7 +245,15 @@ class PgConnection final : public DriverConnection {
   void describeComputed(std::vector<ColumnInfo>& columns, const std::vector<jet::ColumnType>& types,
                         std::span<const BoundValue> values);
   jet::PgColumnType tableColumn(Oid table, int column);
+  // Reads the table columns of a description that are not known yet in one
+  // query, so that describing a statement costs one round trip, not one a
+  // column.
+  void loadTableColumns(PGresult* description);
   void ensureSetup();
+  // After a failed command: true when the database was taken as set up from
+  // what this process saw before and the failure is a missing object, so
+  // that the command is worth another try after a real check.
+  bool forgetAssumedSetup();
   Plan planOf(const jet::TypedTranslation& t, std::string_view text);
   RunResult runStatement(const std::string& sql, int markers, std::span<const BoundValue> values,
                          const std::vector<jet::ColumnType>* types);
@@ -273,6 +284,8 @@ class PgConnection final : public DriverConnection {
   std::map<std::string, std::optional<CatalogTable>> catalog_;  // by upper-case name
   std::unordered_map<std::string, Plan> plans_;                // by command text
   uint64_t setUp_ = 0;                                          // the session whose database is set up
+  bool setUpAssumed_ = false;  // set up because this process saw the database set up before
+  std::string lastState_;      // the SQLSTATE of the last failed command
   std::set<PgCursor*> cursors_;
 };
 
@@ -370,6 +383,7 @@ Result PgConnection::checked(PGresult* raw) {
     if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK || st == PGRES_EMPTY_QUERY) return r;
   }
   const char* state = r ? PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : nullptr;
+  lastState_ = state ? state : "";
   if (!conn_ || PQstatus(conn_.get()) != CONNECTION_OK || (state && isConnectionLoss(state))) {
     std::string detail = r ? trimmedMessage(PQresultErrorMessage(r.get())) : std::string();
     if (detail.empty() && conn_) detail = trimmedMessage(PQerrorMessage(conn_.get()));
@@ -445,6 +459,30 @@ jet::PgColumnType PgConnection::tableColumn(Oid table, int column) {
   return t;
 }
 
+void PgConnection::loadTableColumns(PGresult* d) {
+  std::string wanted;
+  std::set<std::pair<Oid, int>> asked;
+  for (int i = 0; i < PQnfields(d); ++i) {
+    const Oid table = PQftable(d, i);
+    const int column = PQftablecol(d, i);
+    if (table == InvalidOid || tableColumns_.count({table, column}) || !asked.insert({table, column}).second) continue;
+    wanted += (wanted.empty() ? "(" : ",(") + std::to_string(table) + "," + std::to_string(column) + ")";
+  }
+  if (asked.size() < 2) return;  // none, or one that tableColumn reads as it is
+  const std::string sql = "SELECT a.attrelid, a.attnum, t.typname, a.atttypmod, coalesce(co.collname, ''), "
+                          "a.attidentity <> '' OR coalesce(pg_get_expr(d.adbin, d.adrelid) LIKE 'nextval(%', false) "
+                          "FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid "
+                          "LEFT JOIN pg_collation co ON co.oid = a.attcollation "
+                          "LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum "
+                          "WHERE (a.attrelid, a.attnum) IN (VALUES " + wanted + ")";
+  Result r = checked(PQexec(conn_.get(), sql.c_str()));
+  for (int i = 0; i < PQntuples(r.get()); ++i) {
+    const auto key = std::make_pair(static_cast<Oid>(std::strtoul(PQgetvalue(r.get(), i, 0), nullptr, 10)),
+                                    std::atoi(PQgetvalue(r.get(), i, 1)));
+    tableColumns_[key] = columnTypeOfRow(r.get(), i, 2);
+  }
+}
+
 const CatalogTable* PgConnection::catalogTable(std::string_view name) {
   std::string key = text::upperCaseAscii(name);
   if (auto it = catalog_.find(key); it != catalog_.end()) return it->second ? &*it->second : nullptr;
@@ -466,11 +504,34 @@ const CatalogTable* PgConnection::catalogTable(std::string_view name) {
     }
     if (relname != table->name) break;
     table->columns.emplace_back(PQgetvalue(r.get(), i, 1), columnTypeOfRow(r.get(), i, 2));
+    // What a statement's description will ask about this table's columns
+    // is known now: describing a select of it costs no further lookups.
+    tableColumns_.emplace(std::make_pair(static_cast<Oid>(std::strtoul(PQgetvalue(r.get(), i, 6), nullptr, 10)),
+                                         std::atoi(PQgetvalue(r.get(), i, 7))),
+                          table->columns.back().second);
   }
   auto& slot = catalog_[key];
   slot = std::move(table);
   return slot ? &*slot : nullptr;
 }
+
+namespace {
+
+// The databases (server, port, database, login and the set-up script's
+// mark) that this process has found set up. Checking costs a round trip on
+// every new connection, the first one on a cold session at that; a database
+// seen set up stays so unless it is dropped and made again, which the
+// statement that then misses a domain or function finds (see run).
+std::mutex& setUpLock() {
+  static std::mutex m;
+  return m;
+}
+std::set<std::string>& setUpDatabases() {
+  static std::set<std::string> s;
+  return s;
+}
+
+}  // namespace
 
 void PgConnection::ensureSetup() {
   if (setUp_ == generation_) return;
@@ -480,6 +541,17 @@ void PgConnection::ensureSetup() {
   // lock keeps two servers from setting up the same database at once.
   const std::string script = jet::pgSetupSql();
   const std::string mark = "rvz setup " + std::to_string(std::hash<std::string>{}(script));
+  auto text = [](const char* v) { return std::string(v ? v : ""); };
+  const std::string key = text(PQhost(conn_.get())) + ":" + text(PQport(conn_.get())) + "/" +
+                          text(PQdb(conn_.get())) + "/" + text(PQuser(conn_.get())) + "/" + mark;
+  {
+    std::lock_guard lock(setUpLock());
+    if (setUpDatabases().count(key)) {
+      setUp_ = generation_;
+      setUpAssumed_ = true;
+      return;
+    }
+  }
   auto current = [&] {
     Result r = checked(PQexec(conn_.get(),
                               "SELECT obj_description(t.oid, 'pg_type') FROM pg_type t WHERE t.typname = "
@@ -505,10 +577,27 @@ void PgConnection::ensureSetup() {
     });
   }
   setUp_ = generation_;
+  setUpAssumed_ = false;
+  std::lock_guard lock(setUpLock());
+  setUpDatabases().insert(key);
+}
+
+bool PgConnection::forgetAssumedSetup() {
+  // undefined_object (a domain or collation) or undefined_function
+  if (!setUpAssumed_ || inTx_ || (lastState_ != "42704" && lastState_ != "42883")) return false;
+  {
+    std::lock_guard lock(setUpLock());
+    setUpDatabases().clear();
+  }
+  setUp_ = 0;
+  setUpAssumed_ = false;
+  plans_.clear();
+  return true;
 }
 
 void PgConnection::describeColumns(PGresult* d, Prepared& p) {
   const int n = PQnfields(d);
+  loadTableColumns(d);
   p.columns.clear();
   p.forms.clear();
   std::set<std::string> seen;
@@ -791,7 +880,7 @@ RunResult PgConnection::run(std::string_view text, std::span<const BoundValue> v
     return guarded([&] { return runStatement(n.sql, n.markers, values, nullptr); });
   }
   ensureSetup();
-  return guarded([&]() -> RunResult {
+  auto attempt = [&]() -> RunResult {
     PgSchema schema(*this);
     const Plan* cached = nullptr;
     Plan fresh;
@@ -842,7 +931,15 @@ RunResult PgConnection::run(std::string_view text, std::span<const BoundValue> v
       plans_.clear();
     }
     return result;
-  });
+  };
+  lastState_.clear();
+  try {
+    return guarded(attempt);
+  } catch (const DataError&) {
+    if (!forgetAssumedSetup()) throw;
+  }
+  ensureSetup();
+  return guarded(attempt);
 }
 
 void PgConnection::beginTransaction() {
