@@ -681,8 +681,31 @@ const Prepared& PgConnection::prepare(const std::string& sql, int markers, std::
   }
   Prepared p;
   p.name = "rvz_s" + std::to_string(++statementSerial_);
-  PGresult* raw = PQprepare(conn_.get(), p.name.c_str(), sql.c_str(), 0, nullptr);
-  Result r(raw);
+  // The statement and its description in one round trip.
+  Result r, d;
+  {
+    PGconn* c = conn_.get();
+    if (PQenterPipelineMode(c) != 1) lost(trimmedMessage(PQerrorMessage(c)));
+    const bool sent = PQsendPrepare(c, p.name.c_str(), sql.c_str(), 0, nullptr) == 1 &&
+                      PQsendDescribePrepared(c, p.name.c_str()) == 1 && PQpipelineSync(c) == 1;
+    std::vector<Result> got;
+    if (sent) {
+      for (int q = 0; q < 2; ++q) {
+        Result one(PQgetResult(c));
+        if (!one) break;
+        while (PGresult* more = PQgetResult(c)) PQclear(more);  // up to the end of this one's results
+        got.push_back(std::move(one));
+      }
+      if (got.size() == 2) PQclear(PQgetResult(c));  // the sync
+    }
+    if (PQexitPipelineMode(c) != 1 || got.size() < 2) {
+      const std::string why = trimmedMessage(PQerrorMessage(c));
+      if (!got.empty() && PQresultStatus(got.back().get()) == PGRES_FATAL_ERROR) checked(got.back().release());
+      lost(why);
+    }
+    r = std::move(got[0]);
+    d = std::move(got[1]);  // aborted when the statement failed
+  }
   const char* state = r ? PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : nullptr;
   if (state && std::string_view(state) == "42P18") {
     // The server cannot tell a marker's type from the text ("SELECT ?"):
@@ -695,9 +718,12 @@ const Prepared& PgConnection::prepare(const std::string& sql, int markers, std::
     p.name.clear();  // the unnamed statement
     r.reset(PQprepare(conn_.get(), "", sql.c_str(), static_cast<int>(types.size()), types.data()));
     oneOff = true;
+    checked(r.release());
+    d = checked(PQdescribePrepared(conn_.get(), p.name.c_str()));
+  } else {
+    checked(r.release());
+    d = checked(d.release());
   }
-  checked(r.release());
-  Result d = checked(PQdescribePrepared(conn_.get(), p.name.c_str()));
   for (int i = 0; i < PQnparams(d.get()); ++i) p.paramTypes.push_back(PQparamtype(d.get(), i));
   describeColumns(d.get(), p);
   if (oneOff) {
