@@ -429,7 +429,14 @@ def link_flow(args, work):
         if password in d.page_source:
             fail("the page holds the password in plain text")
         shot(d, args, "10-link-dialog-list-from-the-server")
-        click(d, lambda: find(d, item))
+
+        def listed():
+            # The cluster may hold many databases: the item is scrolled to in the list.
+            el = find(d, item)
+            d.execute_script("arguments[0].scrollIntoView({block: 'nearest'});", el)
+            return el
+
+        click(d, listed)
         wait(d, "the chosen database", lambda: field("edDBName").get_attribute("value") == db)
         click(d, lambda: find(d, '[data-window="dlgLinkConfig"] [data-control="Label1"]'))
         wait(d, "the test link's box", lambda: box_with(d, "提示"))
