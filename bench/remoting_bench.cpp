@@ -2,6 +2,9 @@
 // peers measured in the same run:
 //   call_vs_pg_roundtrip  one AS_DataRequest round trip vs a libpq SELECT 1
 //                         on a local PostgreSQL over TCP (RVZ_BENCH_PG)
+//   calls64_vs_pg64       calls per second of 64 clients, each calling its
+//                         own object for a bounded time, vs 64 libpq
+//                         connections running SELECT 1 (higher is better)
 //   wire_vs_inprocess     a 100 000-row AS_GetRecords of pHp over the wire
 //                         vs the same call on an in-process DatasDispatch
 //   parallel4_speedup     4 x one client's fetch time / wall time of four
@@ -41,6 +44,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/paired_timing.h"
 #include "client/client.h"
 #include "client/sample/sample_home.h"
 #include "platform/text/text.h"
@@ -323,8 +327,83 @@ std::string callVsPg(Session& s, pid_t serverPid) {
   std::snprintf(out, sizeof out, "%.3f", mo / mt);
   return out;
 }
+
+// Seconds per call of `threads` workers that all start together and each
+// call `work(i)` until `window` has passed: the inverse of their joint
+// throughput. A worker's failure ends the run.
+template <class Work>
+double secondsPerCall(int threads, Clock::duration window, Work&& work) {
+  std::latch go(threads + 1);
+  std::vector<long> counts(static_cast<size_t>(threads), 0);
+  std::vector<std::string> errors(static_cast<size_t>(threads));
+  std::vector<std::thread> ts;
+  Clock::time_point until;
+  for (int i = 0; i < threads; ++i)
+    ts.emplace_back([&, i] {
+      go.arrive_and_wait();
+      try {
+        long n = 0;
+        while (Clock::now() < until) work(i), ++n;
+        counts[static_cast<size_t>(i)] = n;
+      } catch (const std::exception& e) {
+        errors[static_cast<size_t>(i)] = e.what();
+      }
+    });
+  until = Clock::now() + window;  // written before the latch releases the workers
+  auto t0 = Clock::now();
+  go.arrive_and_wait();
+  for (auto& t : ts) t.join();
+  double elapsed = seconds(t0, Clock::now());
+  for (const auto& e : errors)
+    if (!e.empty()) fail("concurrent calls: " + e);
+  long total = 0;
+  for (long c : counts) total += c;
+  if (total == 0) fail("no call completed within the window");
+  return elapsed / static_cast<double>(total);
+}
+
+// 64 clients, each with its own session and object, calling AS_DataRequest
+// for a bounded time, vs 64 libpq connections running SELECT 1; paired
+// rounds, and the figure is our calls per second over theirs.
+std::string calls64VsPg64(const std::string& endpoint) {
+  const char* conninfo = std::getenv("RVZ_BENCH_PG");
+  if (!conninfo || !*conninfo) return "skipped (no PostgreSQL)";
+  constexpr int kConcurrent = 64;
+  constexpr auto kWindow = std::chrono::milliseconds(1000);
+  std::vector<std::unique_ptr<Session>> sessions;
+  std::vector<std::unique_ptr<PgConnection>> pgs;
+  for (int i = 0; i < kConcurrent; ++i) {
+    sessions.push_back(std::make_unique<Session>(endpoint));
+    pgs.push_back(std::make_unique<PgConnection>(conninfo));
+  }
+  auto call = [&](int i) {
+    Session& s = *sessions[static_cast<size_t>(i)];
+    std::vector<Variant> a{Variant(u"pHp"), Variant()};
+    Variant r;
+    ErrorInfo e;
+    if (failed(s.client.invoke(s.object, kDataRequest, a, r, e))) fail("AS_DataRequest: " + Session::describe(e));
+  };
+  auto select = [&](int i) { pgs[static_cast<size_t>(i)]->selectOne(); };
+  // Warm-up: every connection's first calls.
+  secondsPerCall(kConcurrent, std::chrono::milliseconds(200), call);
+  secondsPerCall(kConcurrent, std::chrono::milliseconds(200), select);
+  // Seconds per call of the peer over ours: our throughput over theirs.
+  bench::PairedFigure f = bench::pairedRatio([&] { return secondsPerCall(kConcurrent, kWindow, select); },
+                                             [&] { return secondsPerCall(kConcurrent, kWindow, call); }, 5);
+  std::fprintf(stderr,
+               "remoting_bench: %d clients at once: %.0f AS_DataRequest calls/s vs %.0f SELECT 1/s "
+               "(medians of 5 rounds of %lld ms; spread %.2f)\n",
+               kConcurrent, 1 / f.peerSeconds, 1 / f.oursSeconds, static_cast<long long>(kWindow.count()),
+               f.spread);
+  char out[32];
+  std::snprintf(out, sizeof out, "%.3f", f.median);
+  return out;
+}
 #else
 std::string callVsPg(Session&, pid_t) {
+  return std::getenv("RVZ_BENCH_PG") ? "skipped (built without libpq)" : "skipped (no PostgreSQL)";
+}
+std::string calls64VsPg64(const std::string&) {
   return std::getenv("RVZ_BENCH_PG") ? "skipped (built without libpq)" : "skipped (no PostgreSQL)";
 }
 #endif
@@ -403,6 +482,12 @@ int run() {
   const long idleKib = residentKib(server.pid());
 
   std::string callRatio = callVsPg(*first, server.pid());
+  std::printf("call_vs_pg_roundtrip=%s\n", callRatio.c_str());
+  std::printf("calls64_vs_pg64=%s\n", calls64VsPg64(endpoint).c_str());
+  std::fflush(stdout);
+  // RVZ_BENCH_CALLS_ONLY=1 stops after the small-call figures, for quick
+  // runs while working on the call path.
+  if (const char* only = std::getenv("RVZ_BENCH_CALLS_ONLY"); only && std::string(only) == "1") return 0;
 
   std::vector<std::unique_ptr<Session>> more;
   for (int i = 1; i < kClients; ++i) more.push_back(std::make_unique<Session>(endpoint));
@@ -466,7 +551,6 @@ int run() {
   std::fprintf(stderr, "remoting_bench: free CPU meanwhile: two busy threads ran %.2fx as fast as one\n",
                2 * tBusy1 / tBusy2);
 
-  std::printf("call_vs_pg_roundtrip=%s\n", callRatio.c_str());
   std::printf("wire_vs_inprocess=%.3f\n", tWire / tLocal);
   std::printf("parallel4_speedup=%.3f\n", kClients * tWire / tParallel);
   std::fflush(stdout);

@@ -5,8 +5,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <system_error>
 #include <thread>
@@ -62,16 +65,52 @@ struct Client::Impl {
   ClientOptions options;
   std::shared_ptr<grpc::Channel> channel;
   std::unique_ptr<v1::ObjectService::Stub> stub;
-  grpc::ClientContext sessionContext;
-  std::unique_ptr<grpc::ClientReader<v1::SessionEvent>> sessionReader;
   std::string session;
   std::atomic<bool> closed{false};
-  // Blocks reading the session stream until it ends. gRPC's synchronous
-  // client polls its connection only while a call waits, so without a
-  // pending read an idle client would leave the server's pings unanswered
-  // and lose its session. Ended by cancelling sessionContext; joined before
-  // the stream is finished.
+
+  // The session stream, read asynchronously on a queue of its own. gRPC
+  // polls a connection only while some thread waits on it: a call's own
+  // thread does while the call is under way, and the watch thread does
+  // when no call has been made for a short while, so that an idle client
+  // still answers the server's keep-alive pings. The watch thread keeps out
+  // of the way of calls because two threads polling one connection hand
+  // each reply from one to the other, a thread switch on every call.
+  grpc::ClientContext sessionContext;
+  grpc::CompletionQueue sessionQueue;
+  std::unique_ptr<grpc::ClientAsyncReader<v1::SessionEvent>> sessionReader;
+  v1::SessionEvent sessionEvent;
+  grpc::Status sessionStatus;
+  bool sessionFinishing = false;  // Finish asked; only the thread driving the queue touches these
+  bool sessionFinished = false;
   std::thread sessionWatch;
+
+  // Calls under way, and when the last one ended (steady clock ticks).
+  std::atomic<int> callsInFlight{0};
+  std::atomic<int64_t> lastCallEnd{0};
+  std::mutex watchMu;
+  std::condition_variable watchCv;
+  bool watchStop = false;  // guarded by watchMu
+
+  static constexpr auto kQuietBeforeWatching = std::chrono::milliseconds(100);
+  static constexpr auto kWatchSlice = std::chrono::milliseconds(250);
+
+  enum Tag : intptr_t { kStarted = 1, kRead, kFinished };
+  static void* tag(Tag t) { return reinterpret_cast<void*>(t); }
+
+  // Counts a call as under way for as long as it lives.
+  class CallScope {
+   public:
+    explicit CallScope(Impl& c) : c_(c) { c_.callsInFlight.fetch_add(1); }
+    ~CallScope() {
+      c_.lastCallEnd.store(std::chrono::steady_clock::now().time_since_epoch().count());
+      c_.callsInFlight.fetch_sub(1);
+    }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+
+   private:
+    Impl& c_;
+  };
 
   void prepare(grpc::ClientContext& ctx) const {
     if (!options.token.empty())
@@ -82,6 +121,62 @@ struct Client::Impl {
     if (!closed.load()) return false;
     error = runtimeError(RPC_E_DISCONNECTED, "The connection to " + options.endpoint + " is closed");
     return true;
+  }
+
+  // Handles one event of the session queue: a read keeps the next one
+  // pending, a failed read (the stream ended) asks for its status.
+  void onSessionEvent(void* t, bool ok) {
+    if (t == tag(kFinished)) {
+      sessionFinished = true;
+      return;
+    }
+    if (sessionFinishing) return;  // a read that failed or came after the end was asked
+    if (ok) {
+      sessionReader->Read(&sessionEvent, tag(kRead));
+      return;
+    }
+    sessionFinishing = true;
+    sessionReader->Finish(&sessionStatus, tag(kFinished));
+  }
+
+  bool quiet() const {
+    if (callsInFlight.load() > 0) return false;
+    const auto last = std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(lastCallEnd.load()));
+    return std::chrono::steady_clock::now() - last >= kQuietBeforeWatching;
+  }
+
+  // The watch thread: polls the session queue in slices while the client
+  // is quiet, sleeps while calls are being made, ends when told to or when
+  // the stream is over.
+  void watch() {
+    while (!sessionFinished) {
+      {
+        std::unique_lock lock(watchMu);
+        while (!watchStop && !quiet()) watchCv.wait_for(lock, kQuietBeforeWatching);
+        if (watchStop) return;
+      }
+      void* t = nullptr;
+      bool ok = false;
+      auto got = sessionQueue.AsyncNext(&t, &ok, std::chrono::system_clock::now() + kWatchSlice);
+      if (got == grpc::CompletionQueue::SHUTDOWN) return;
+      if (got == grpc::CompletionQueue::GOT_EVENT) onSessionEvent(t, ok);
+    }
+  }
+
+  // After the watch thread has ended: cancels the stream, waits for its
+  // status, and drains the queue.
+  void endSessionStream() {
+    sessionContext.TryCancel();
+    if (!sessionFinishing) {
+      sessionFinishing = true;
+      sessionReader->Finish(&sessionStatus, tag(kFinished));
+    }
+    void* t = nullptr;
+    bool ok = false;
+    while (!sessionFinished && sessionQueue.Next(&t, &ok)) onSessionEvent(t, ok);
+    sessionQueue.Shutdown();
+    while (sessionQueue.Next(&t, &ok)) {
+    }
   }
 };
 
@@ -114,22 +209,31 @@ Client::Client(ClientOptions options) : impl_(std::make_unique<Impl>()) {
   v1::OpenSessionRequest req;
   req.set_client_name(c.options.clientName);
   c.prepare(c.sessionContext);
-  c.sessionReader = c.stub->OpenSession(&c.sessionContext, req);
-  v1::SessionEvent event;
-  if (!c.sessionReader->Read(&event) || event.session_id().empty()) {
-    grpc::Status status = c.sessionReader->Finish();
+  c.sessionReader = c.stub->AsyncOpenSession(&c.sessionContext, req, &c.sessionQueue, Impl::tag(Impl::kStarted));
+  // The first event names the session; anything else ends the stream first.
+  void* t = nullptr;
+  bool ok = false;
+  bool named = false, unnamed = false;
+  while (!c.sessionFinished && c.sessionQueue.Next(&t, &ok)) {
+    if (t == Impl::tag(Impl::kRead) && ok) {
+      named = !c.sessionEvent.session_id().empty();
+      unnamed = !named;
+      break;
+    }
+    c.onSessionEvent(t, ok);
+  }
+  if (!named) {
     c.closed = true;
-    ErrorInfo e = remoting::errorFromStatus(status);
+    c.endSessionStream();
+    ErrorInfo e = unnamed ? runtimeError(remoting::RPC_E_INVALID_DATA, "its first message named no session")
+                          : remoting::errorFromStatus(c.sessionStatus);
     throw ComError(e.hresult, "Cannot open a session with " + c.options.endpoint + ": " +
                                   text::wideToUtf8(e.description));
   }
-  c.session = event.session_id();
+  c.session = c.sessionEvent.session_id();
+  c.onSessionEvent(t, ok);  // the next read
   try {
-    c.sessionWatch = std::thread([&c] {
-      v1::SessionEvent next;
-      while (c.sessionReader->Read(&next)) {
-      }
-    });
+    c.sessionWatch = std::thread([&c] { c.watch(); });
   } catch (const std::system_error& e) {
     close();
     throw ComError(E_OUTOFMEMORY, std::string("Cannot start the thread that watches the session: ") + e.what());
@@ -147,10 +251,19 @@ void Client::close() {
   grpc::ClientContext ctx;
   c.prepare(ctx);
   ctx.set_deadline(std::chrono::system_clock::now() + std::chrono::seconds(5));
-  (void)c.stub->CloseSession(&ctx, req, &reply);  // the stream's end releases all the same
+  {
+    Impl::CallScope scope(c);
+    (void)c.stub->CloseSession(&ctx, req, &reply);  // the stream's end releases all the same
+  }
+  {
+    std::lock_guard lock(c.watchMu);
+    c.watchStop = true;
+  }
+  c.watchCv.notify_all();
+  // Ends a slice the watch thread may be polling at once: its read fails.
   c.sessionContext.TryCancel();
   if (c.sessionWatch.joinable()) c.sessionWatch.join();
-  (void)c.sessionReader->Finish();
+  c.endSessionStream();
 }
 
 const std::string& Client::sessionId() const { return impl_->session; }
@@ -168,7 +281,11 @@ HRESULT Client::create(std::string_view className, ObjectRef& object, ErrorInfo&
   v1::CreateObjectReply reply;
   grpc::ClientContext ctx;
   c.prepare(ctx);
-  grpc::Status s = c.stub->CreateObject(&ctx, req, &reply);
+  grpc::Status s;
+  {
+    Impl::CallScope scope(c);
+    s = c.stub->CreateObject(&ctx, req, &reply);
+  }
   if (!s.ok()) return failWith(error, remoting::errorFromStatus(s));
   error = remoting::getFailure(reply.error());
   if (failed(error.hresult)) return error.hresult;
@@ -192,7 +309,11 @@ HRESULT Client::idsOfNames(const ObjectRef& object, const std::vector<std::strin
   v1::GetIDsOfNamesReply reply;
   grpc::ClientContext ctx;
   c.prepare(ctx);
-  grpc::Status s = c.stub->GetIDsOfNames(&ctx, req, &reply);
+  grpc::Status s;
+  {
+    Impl::CallScope scope(c);
+    s = c.stub->GetIDsOfNames(&ctx, req, &reply);
+  }
   if (!s.ok()) return failWith(error, remoting::errorFromStatus(s));
   ids.assign(reply.ids().begin(), reply.ids().end());
   error = remoting::getFailure(reply.error());
@@ -223,7 +344,11 @@ HRESULT Client::invokeMember(const ObjectRef& object, int32_t dispid, const std:
   v1::InvokeReply reply;
   grpc::ClientContext ctx;
   c.prepare(ctx);
-  grpc::Status s = c.stub->Invoke(&ctx, req, &reply);
+  grpc::Status s;
+  {
+    Impl::CallScope scope(c);
+    s = c.stub->Invoke(&ctx, req, &reply);
+  }
   if (!s.ok()) return failWith(error, remoting::errorFromStatus(s));
   error = remoting::getFailure(reply.error());
   if (failed(error.hresult)) {
@@ -273,7 +398,11 @@ HRESULT Client::addRef(const ObjectRef& object, uint32_t& refCount, ErrorInfo& e
   v1::RefReply reply;
   grpc::ClientContext ctx;
   c.prepare(ctx);
-  grpc::Status s = c.stub->AddRef(&ctx, req, &reply);
+  grpc::Status s;
+  {
+    Impl::CallScope scope(c);
+    s = c.stub->AddRef(&ctx, req, &reply);
+  }
   if (!s.ok()) return failWith(error, remoting::errorFromStatus(s));
   refCount = reply.ref_count();
   error = remoting::getFailure(reply.error());
@@ -290,7 +419,11 @@ HRESULT Client::release(const ObjectRef& object, uint32_t& refCount, ErrorInfo& 
   v1::RefReply reply;
   grpc::ClientContext ctx;
   c.prepare(ctx);
-  grpc::Status s = c.stub->Release(&ctx, req, &reply);
+  grpc::Status s;
+  {
+    Impl::CallScope scope(c);
+    s = c.stub->Release(&ctx, req, &reply);
+  }
   if (!s.ok()) return failWith(error, remoting::errorFromStatus(s));
   refCount = reply.ref_count();
   error = remoting::getFailure(reply.error());
@@ -307,7 +440,11 @@ HRESULT Client::lockServer(std::string_view className, bool lock, ErrorInfo& err
   v1::LockServerReply reply;
   grpc::ClientContext ctx;
   c.prepare(ctx);
-  grpc::Status s = c.stub->LockServer(&ctx, req, &reply);
+  grpc::Status s;
+  {
+    Impl::CallScope scope(c);
+    s = c.stub->LockServer(&ctx, req, &reply);
+  }
   if (!s.ok()) return failWith(error, remoting::errorFromStatus(s));
   error = remoting::getFailure(reply.error());
   return error.hresult;
@@ -323,7 +460,11 @@ HRESULT Client::typeInfo(const ObjectRef& object, TypeInfo& info, ErrorInfo& err
   v1::GetTypeInfoReply reply;
   grpc::ClientContext ctx;
   c.prepare(ctx);
-  grpc::Status s = c.stub->GetTypeInfo(&ctx, req, &reply);
+  grpc::Status s;
+  {
+    Impl::CallScope scope(c);
+    s = c.stub->GetTypeInfo(&ctx, req, &reply);
+  }
   if (!s.ok()) return failWith(error, remoting::errorFromStatus(s));
   error = remoting::getFailure(reply.error());
   if (failed(error.hresult)) return error.hresult;

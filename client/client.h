@@ -70,9 +70,11 @@ class Client {
  public:
   // Connects and opens the session; throws ComError when the server cannot
   // be reached or refuses the client (its status says which). A thread of
-  // the client reads the session stream for as long as the session lives,
-  // which keeps the connection answering the server's keep-alive pings
-  // while the program makes no call.
+  // the client keeps a read pending on the session stream for as long as
+  // the session lives and polls the connection whenever the program has
+  // made no call for a short while, so that an idle client still answers
+  // the server's keep-alive pings; while calls are being made, each call's
+  // own thread does the polling.
   explicit Client(ClientOptions options);
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;

@@ -513,6 +513,13 @@ void RemotingServer::start() {
   int selected = 0;
   if (adoptedFd_ < 0) builder.AddListeningPort(config_.endpoint.text(), creds, &selected);
   builder.RegisterService(service_.get());
+  // Reflection is served by gRPC's synchronous server, whose threads poll
+  // the same connections as the threads that answer our calls: every poller
+  // more is one more thread a reply may land on and be handed over from.
+  // Reflection is rare; one such thread is plenty.
+  builder.SetSyncServerOption(grpc::ServerBuilder::SyncServerOption::NUM_CQS, 1);
+  builder.SetSyncServerOption(grpc::ServerBuilder::SyncServerOption::MIN_POLLERS, 1);
+  builder.SetSyncServerOption(grpc::ServerBuilder::SyncServerOption::MAX_POLLERS, 1);
   int maxMessage = static_cast<int>(config_.maxMessageBytes);
   builder.SetMaxReceiveMessageSize(maxMessage);
   builder.SetMaxSendMessageSize(maxMessage);

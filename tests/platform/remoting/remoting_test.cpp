@@ -425,6 +425,37 @@ TEST(RemoteObjects, AnIdleClientAnswersPingsAndKeepsItsSession) {
   EXPECT_EQ(s.tracker->destroyedCount(), 1);
 }
 
+// While a program calls without pause its calls' own threads poll the
+// connection (the session's watch thread stays out of the way); the server's
+// pings are answered all the same and the session stays.
+TEST(RemoteObjects, AClientBusyWithCallsAnswersPingsAndKeepsItsSession) {
+  ServerConfig config = TestServer::defaultConfig();
+  config.keepAliveMs = 200;
+  config.keepAliveTimeoutMs = 1000;
+  TestServer s(config);
+  auto c = s.connect();
+  ObjectRef o = create(*c, "Test.Echo");
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
+  while (std::chrono::steady_clock::now() < until) ASSERT_EQ(call(*c, o, kAdd, {Variant(1), Variant(2)}), Variant(3));
+  EXPECT_EQ(s.runtime->sessionCount(), 1u);
+  EXPECT_EQ(s.runtime->objectCount(), 1u);
+}
+
+// A server that stops ends the session stream: the client's calls then
+// fail rather than wait, and the client still closes.
+TEST(RemoteObjects, AClientWhoseServerStoppedFailsItsCallsAndCloses) {
+  TestServer s;
+  auto c = s.connect();
+  ObjectRef o = create(*c, "Test.Echo");
+  s.server->shutdown();
+  std::vector<Variant> args{Variant(1), Variant(2)};
+  Variant r;
+  ErrorInfo e;
+  EXPECT_TRUE(failed(c->invoke(o, kAdd, args, r, e)));
+  EXPECT_FALSE(e.description.empty());
+  c.reset();
+}
+
 TEST(RemoteObjects, DisconnectedObjectFailsItsClientNotTheServer) {
   TestServer s;
   auto c = s.connect();
