@@ -29,6 +29,7 @@ inline constexpr int32_t kErrBadConnectionString = 3709; // connection string ca
 inline constexpr int32_t kErrValue = 3421;               // a stored value that does not fit its column
 inline constexpr int32_t kErrSyntax = 3075;              // Jet: syntax error in a command text
 inline constexpr int32_t kErrNullKey = 3058;             // Jet: a Null in a primary key column
+inline constexpr int32_t kErrUndefinedFunction = 3085;   // Jet: a function the dialect does not define
 
 // Status of errors raised by the ADO-like layer: MAKE_HRESULT(1, FACILITY_CONTROL, number).
 constexpr HRESULT componentHresult(int32_t number) {

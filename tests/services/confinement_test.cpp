@@ -87,6 +87,31 @@ TEST_F(Confinement, DivisionByZeroFailsInsteadOfGivingNull) {
   EXPECT_EQ(fetch(d, u"pTmp", -1, 1, u"select 4/2 as X from AppMenu").recsOut, 1);
 }
 
+TEST_F(Confinement, MistypedValuesAreRefusedAndEveryoneCanStillReadTheTable) {
+  TDatas d;
+  execute(d, "insert into KH (ID, BH, DQID) values (900, 'K900', '7')");  // numeric text is a number
+  for (const char* sql : {"insert into KH (ID, BH) values ('abc', 'K901')", "update KH set DQID = 'x' where ID = 900",
+                          "insert into KH (ID, DQID) select 902, BH from KH where ID = 900"}) {
+    EXPECT_EQ(failureOf([&] { execute(d, sql); }), "Data type mismatch in criteria expression.") << sql;
+  }
+  EXPECT_EQ(failureOf([&] { execute(d, "insert into KH (ID) values (3000000000)"); }), "Numeric field overflow.");
+  TDatas other;
+  EXPECT_EQ(fetch(other, u"pTmp", -1, -1, u"select ID, DQID from KH where ID >= 900").recsOut, 1);
+  EXPECT_EQ(pragma("integrity_check"), "ok");
+}
+
+TEST_F(Confinement, EngineFunctionsAreUndefinedAndNoValueGrowsWithoutBound) {
+  company({"insert into AppMenu (mName, mIndex) values ('m', 1)"});
+  TDatas d;
+  EXPECT_EQ(failureOf([&] { fetch(d, u"pTmp", -1, 1, u"select randomblob(900000000) as X from AppMenu"); }),
+            "Undefined function 'randomblob' in expression.");
+  EXPECT_EQ(failureOf([&] { execute(d, "update AppMenu set mCaption = zeroblob(900000000)"); }),
+            "Undefined function 'zeroblob' in expression.");
+  std::string why = failureOf([&] { fetch(d, u"pTmp", -1, 1, u"select Space(900000000) as X from AppMenu"); });
+  EXPECT_NE(why.find("too large"), std::string::npos) << why;
+  EXPECT_EQ(fetch(d, u"pTmp", -1, 1, u"select Len(Space(10)) as X from AppMenu").recsOut, 1);
+}
+
 TEST_F(Confinement, AccountSetNamesThatLeaveTheDataFolderAreRefusedAtTheFirstOpen) {
   accountSet("Sample");
   accountSet("Shop");

@@ -10,6 +10,7 @@
 #include <map>
 
 #include "platform/data/jet/jet_convert.h"
+#include "platform/data/jet/jet_store.h"
 #include "platform/data/jet/pg_emit.h"
 #include "platform/text/text.h"
 
@@ -113,6 +114,14 @@ std::string Emitter::tableName(const std::vector<Name>& path, const std::optiona
 }
 
 std::string Emitter::unionItem(const Out& o) { return o.sql; }
+
+std::string Emitter::storeFunction(JetType column) const { return std::string(jet::storeFunction(column)); }
+
+std::string Emitter::written(const Out& o, size_t position) const {
+  if (!writtenTypes_ || position >= writtenTypes_->size()) return o.sql;
+  std::string f = storeFunction((*writtenTypes_)[position]);
+  return f.empty() ? o.sql : f + "(" + o.sql + ")";
+}
 
 std::string Emitter::derivedAlias() {
   // PostgreSQL names every sub-query of FROM; SQLite needs no name.
@@ -562,10 +571,17 @@ Out Emitter::function(const Expr& e, const std::string& name) {
   if (const JetFunctionInfo* f = findJetFunction(name)) {
     target = std::string(f->sqlName);
     type = f->result;
-  } else {
-    // SQLite's own aggregates and anything else: passed on as written.
+  } else if (name == "count" || name == "sum" || name == "avg" || name == "min" || name == "max") {
+    // Jet's own aggregates, which SQLite has under the same names; with
+    // more than one argument SQLite's min and max are something else.
+    if (e.starArgument ? name != "count" : n != 1)
+      throw TranslateError(e.text + " called with " + std::to_string(n) + " arguments");
     target = e.text;
     if (name == "count" || name == "sum" || name == "avg") type = SqlType::Number;
+  } else {
+    // Jet has no other functions; the engine's own (randomblob, zeroblob,
+    // printf, load_extension ...) are not the dialect's.
+    throw TranslateError("Undefined function '" + e.text + "' in expression.");
   }
   std::string sql = target + "(";
   if (e.starArgument) sql += "*";
@@ -1028,14 +1044,32 @@ std::string Emitter::insert(const InsertStatement& s) {
     }
     sql += ")";
   }
-  if (s.select) return sql + " " + select(*s.select);
+  if (s.select) {
+    // The select's rows pass through the columns' conversions: its result
+    // columns are named by position, as INSERT reads them.
+    std::vector<std::string> stores;
+    bool any = false;
+    for (size_t i = 0; writtenTypes_ && i < writtenTypes_->size(); ++i) {
+      stores.push_back(storeFunction((*writtenTypes_)[i]));
+      any = any || !stores.back().empty();
+    }
+    if (!any) return sql + " " + select(*s.select);
+    const std::string rows = "\"jet$written\"";
+    std::string names, items;
+    for (size_t i = 0; i < stores.size(); ++i) {
+      const std::string v = "v" + std::to_string(i + 1);
+      names += (i ? ", " : "") + v;
+      items += (i ? ", " : "") + (stores[i].empty() ? v : stores[i] + "(" + v + ")");
+    }
+    return sql + " WITH " + rows + "(" + names + ") AS (" + select(*s.select) + ") SELECT " + items + " FROM " + rows;
+  }
   sql += " VALUES ";
   for (size_t r = 0; r < s.rows.size(); ++r) {
     if (r) sql += ", ";
     sql += "(";
     for (size_t i = 0; i < s.rows[r].size(); ++i) {
       if (i) sql += ", ";
-      sql += value(*s.rows[r][i]).sql;
+      sql += written(value(*s.rows[r][i]), i);
     }
     sql += ")";
   }
@@ -1067,7 +1101,7 @@ std::string Emitter::update(const UpdateStatement& s) {
     // SQLite's SET names bare columns of the written table.
     if (a.target.size() > 2 || (a.target.size() == 2 && lowerAscii(a.target[0].text) != key))
       throw TranslateError("SET of a column of another table");
-    sql += columnName(a.target.back()) + " = " + value(*a.value).sql;
+    sql += columnName(a.target.back()) + " = " + written(value(*a.value), i);
   }
   if (!others.empty()) {
     sql += " FROM ";

@@ -65,6 +65,9 @@ class Emitter {
   void useColumnKinds(const ColumnKinds* kinds) { columnKinds_ = kinds; }
   // Stored spellings of names; without them names are written as given.
   void useSpellings(const Spellings* spellings) { spellings_ = spellings; }
+  // Types of the columns an INSERT or UPDATE writes (Typer::writtenTypes);
+  // without them values are written as they come.
+  void useWrittenTypes(const std::vector<JetType>* types) { writtenTypes_ = types; }
 
   std::string statement(const Statement& s);
   // The SELECT of a make-table query (SELECT ... INTO t), without INTO.
@@ -131,6 +134,10 @@ class Emitter {
   virtual std::string makeTable(const Statement& s, const SelectCore& c);
   // A select-list item of a union member.
   virtual std::string unionItem(const Out& o);
+  // A value written into a column of that type, converted as Jet converts
+  // it (SQLite stores any value in any column); empty when it is written
+  // as it comes.
+  virtual std::string storeFunction(JetType column) const;
 
   Out expr(const Expr& e);
   Out call(const Expr& e);
@@ -149,6 +156,8 @@ class Emitter {
   std::string from(const std::vector<TableRefPtr>& items);
   std::string tableRef(const TableRef& t, bool operandOfJoin);
   std::string insert(const InsertStatement& s);
+  // The value written at `position` of an INSERT's columns or an UPDATE's SET.
+  std::string written(const Out& o, size_t position) const;
   std::string update(const UpdateStatement& s);
   std::string del(const DeleteStatement& s);
 
@@ -156,6 +165,7 @@ class Emitter {
   Target target_;
   const ColumnKinds* columnKinds_ = nullptr;
   const Spellings* spellings_ = nullptr;
+  const std::vector<JetType>* writtenTypes_ = nullptr;
 
  private:
   size_t produced_ = 0;

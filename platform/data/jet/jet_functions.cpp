@@ -16,6 +16,7 @@
 #include "platform/data/jet/jet_convert.h"
 #include "platform/data/jet/jet_dates.h"
 #include "platform/data/jet/jet_format.h"
+#include "platform/data/jet/jet_store.h"
 #include "platform/text/text.h"
 
 namespace rvz::data::jet {
@@ -1038,6 +1039,7 @@ void installJetFunctions(sqlite3* db) {
       throw std::runtime_error("Jet functions: cannot install " + std::string(a.info.sqlName) + ": " +
                                sqlite3_errstr(rc));
   }
+  installStoreFunctions(db);
   // Bracketed Jet names become "quoted" identifiers; a misspelt one must
   // fail as an unknown column, not turn silently into a text literal.
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);

@@ -72,10 +72,12 @@ struct TypingLent {
   TypingLent(Emitter& e, const Typer& typer) : e(e) {
     e.useColumnKinds(&typer.columnKinds());
     e.useSpellings(&typer.spellings());
+    e.useWrittenTypes(&typer.writtenTypes());
   }
   ~TypingLent() {
     e.useColumnKinds(nullptr);
     e.useSpellings(nullptr);
+    e.useWrittenTypes(nullptr);
   }
   TypingLent(const TypingLent&) = delete;
   TypingLent& operator=(const TypingLent&) = delete;

@@ -257,6 +257,7 @@ ColumnType declaredType(const ParameterDecl& d) {
 
 std::optional<std::vector<BaseColumn>> Typer::statement(const Statement& s) {
   declared_.clear();
+  written_.clear();
   for (const ParameterDecl& d : s.parameters) declared_.push_back(declaredType(d));
   switch (s.kind) {
     case StatementKind::Select: return select(*s.select, nullptr);
@@ -312,10 +313,19 @@ std::optional<std::vector<BaseColumn>> Typer::statement(const Statement& s) {
 
 void Typer::spellColumns(const std::vector<Name>& table, const std::vector<const Name*>& columns) {
   spellings_[&table] = schema_.tableName(table.back().text);
+  written_.clear();
   auto known = schema_.columnsOf(table.back().text);
   if (!known) return;
-  for (const Name* n : columns)
-    if (const BaseColumn* c = findColumn(*known, lower(n->text))) spellings_[n] = c->name;
+  if (columns.empty()) {
+    // INSERT without a column list writes every column in order.
+    for (const BaseColumn& c : *known) written_.push_back(c.type.type);
+    return;
+  }
+  for (const Name* n : columns) {
+    const BaseColumn* c = findColumn(*known, lower(n->text));
+    if (c) spellings_[n] = c->name;
+    written_.push_back(c ? c->type.type : JetType::Unknown);
+  }
 }
 
 std::optional<std::vector<BaseColumn>> Typer::select(const Select& s, const Scope* parent) {

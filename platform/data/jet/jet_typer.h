@@ -31,6 +31,10 @@ class Typer {
   // The stored spellings of the tables and columns the statement names, as
   // the schema gives them (see Spellings).
   const Spellings& spellings() const { return spellings_; }
+  // After statement() on an INSERT or UPDATE: the types of the columns it
+  // writes, in the order of its column list or SET (of the table's columns
+  // when INSERT lists none); empty when the table is unknown.
+  const std::vector<JetType>& writtenTypes() const { return written_; }
   // After statement() on a crosstab: the type of each of its value columns.
   const ColumnType& crosstabValueType() const { return crosstabValue_; }
 
@@ -64,7 +68,8 @@ class Typer {
   ColumnKinds kinds_;
   Spellings spellings_;
   void spellColumns(const std::vector<Name>& table, const std::vector<const Name*>& columns);
-  std::vector<ColumnType> declared_;  // types of the declared parameters
+  std::vector<ColumnType> declared_;
+  std::vector<JetType> written_;  // types of the declared parameters
   ColumnType crosstabValue_;
 };
 

@@ -101,6 +101,9 @@ class PgEmitter final : public Emitter {
 
   std::string columnName(const Name& n) override { return quoteName(Name{spelled(&n, n.text), true}); }
 
+  // PostgreSQL's typed columns refuse what they cannot hold themselves.
+  std::string storeFunction(JetType) const override { return {}; }
+
   Out param(const Expr& e) override { return atom("$" + std::to_string(e.paramIndex), SqlType::Unknown); }
 
   Out dateLiteral(const std::string& stored) override {

@@ -14,8 +14,10 @@
 
 #include "platform/data/data_error.h"
 #include "platform/data/file_lock.h"
+#include "platform/data/values.h"
 #include "platform/data/writer_turn.h"
 #include "platform/data/jet/jet_dialect.h"
+#include "platform/data/jet/jet_store.h"
 #include "platform/data/sqlite/computed_columns.h"
 #include "platform/data/sqlite/crosstab.h"
 #include "platform/data/sqlite/bind_values.h"
@@ -58,8 +60,16 @@ bool nullKeyRefusal(sqlite3* db, std::string_view m) {
   // Jet's own refusal of a Null key, which clients know by its number.
   if (code == SQLITE_CONSTRAINT_NOTNULL && nullKeyRefusal(db, text))
     throw DataError::engine(kErrNullKey, std::string(kNullKeyText));
+  // A value its column cannot hold, refused by the conversion on writing.
+  if (code == SQLITE_ERROR && text == jet::kStoreMismatchText) throw DataError::engine(kErrTypeMismatch, text);
+  if (code == SQLITE_ERROR && text == jet::kStoreOverflowText) throw DataError::engine(kErrNumericOverflow, text);
   throw DataError::engine(code, text);
 }
+
+// No single value (a text, a blob, a row being built) may grow beyond this:
+// far above any value the system stores, far below what would exhaust the
+// server's memory when a statement asks for a huge one.
+constexpr int kMaxValueBytes = 256 * 1024 * 1024;
 
 bool onlyBlanksAndSemicolons(const char* tail) {
   for (const char* p = tail; p && *p; ++p) {
@@ -134,6 +144,7 @@ DatabaseHandle openHandle(const DatabaseFile& f, bool readOnly, int timeoutSecon
     throw DataError::engine(code, "Could not open '" + f.shown + "': " + engineText(db.get()) + ".");
   }
   sqlite3_extended_result_codes(db.get(), 1);
+  sqlite3_limit(db.get(), SQLITE_LIMIT_LENGTH, kMaxValueBytes);
   sqlite3_busy_timeout(db.get(), timeoutSeconds <= 0 ? INT_MAX
                                                      : (timeoutSeconds > INT_MAX / 1000 ? INT_MAX : timeoutSeconds * 1000));
   rc = sqlite3_exec(db.get(), "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
@@ -464,6 +475,7 @@ StatementLease SqliteConnection::statementFor(std::string_view text, TranslatedT
   if (!t.translated) {
     if (secondStatement(text, t.reason))
       throw DataError::engine(kErrCharactersAfterEnd, std::string(kCharactersAfterEndText));
+    if (t.reason.rfind("Undefined function '", 0) == 0) throw DataError::engine(kErrUndefinedFunction, t.reason);
     throw DataError::engine(kErrSyntax, formatMessage(kSyntaxErrorText, t.reason));
   }
   const std::string sql = std::move(t.sql);

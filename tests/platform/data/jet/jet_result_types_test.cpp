@@ -136,7 +136,6 @@ TEST(JetResultTypes, SelectListExpressionsHaveTheTypeJetGivesThem) {
       {"ZT", from(t(JetType::Boolean), "XSKDZB", "ZT")},
       // What the text does not tell.
       {"null", t(JetType::Null)},
-      {"nosuchfunction(SL)", t(JetType::Unknown)},
       {"NOCOLUMN", t(JetType::Unknown)},
       {"Z.NOCOLUMN + 1", t(JetType::Unknown)},
   };
@@ -198,7 +197,21 @@ TEST(JetResultTypes, TranslationFollowsTheColumnsTypes) {
       {"select SL + 1 from XSKDZB", "SELECT SL + 1 AS Expr1000 FROM XSKDZB"},
       {"select RQ as R, R + 1 as R1 from XSKDZB", "SELECT RQ AS R, jet_add((RQ), 1) AS R1 FROM XSKDZB"},
       {"update XSKDZB set RQ = RQ + 1 where RQ - 1 > #2008-01-01#",
-       "UPDATE XSKDZB SET RQ = jet_add(RQ, 1) WHERE jet_sub(RQ, 1) > '2008-01-01 00:00:00'"},
+       "UPDATE XSKDZB SET RQ = jet_store_datetime(jet_add(RQ, 1)) WHERE jet_sub(RQ, 1) > '2008-01-01 00:00:00'"},
+      // Written values pass through their column's conversion; text columns
+      // and columns the schema does not know take them as they come.
+      {"insert into KH (ID, MC, NOCOLUMN) values ('1', 2, 'x')",
+       "INSERT INTO KH (ID, MC, NOCOLUMN) VALUES (jet_store_long('1'), 2, 'x')"},
+      {"insert into KH values (?, 'x', #2008-01-01#)",
+       "INSERT INTO KH VALUES (jet_store_long(?1), 'x', jet_store_datetime('2008-01-01 00:00:00'))"},
+      {"insert into KH (MC, ZCRQ) select MC, RQ from XSKDZB order by RQ",
+       "INSERT INTO KH (MC, ZCRQ) WITH \"jet$written\"(v1, v2) AS (SELECT MC, RQ FROM XSKDZB ORDER BY RQ) "
+       "SELECT v1, jet_store_datetime(v2) FROM \"jet$written\""},
+      {"insert into KH (MC) select MC from XSKDZB", "INSERT INTO KH (MC) SELECT MC FROM XSKDZB"},
+      {"insert into NOTABLE (A) values ('x')", "INSERT INTO NOTABLE (A) VALUES ('x')"},
+      {"update XSKDZB Z set Z.ZT = 'True', JE = 1, DJ = SL, F = F * 2",
+       "UPDATE XSKDZB AS Z SET ZT = jet_store_boolean('True'), JE = jet_store_currency(1), "
+       "DJ = jet_store_decimal(SL), F = jet_store_double(F * 2)"},
       {"delete from XSKDZB where RQ + 1 > Now()",
        "DELETE FROM XSKDZB WHERE jet_add(RQ, 1) > datetime('now', 'localtime')"},
   };
