@@ -9,6 +9,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "client/account_set_migration.h"
 #include "client/console/console_server.h"
 #include "client/quib_run.h"
 #include "client/sample/sample_home.h"
@@ -57,6 +58,20 @@ int main(int argc, char** argv) {
   initCmd->add_option("dir", initDir, "the home folder to write")->required();
   initCmd->add_option("--rows", rows, "about that many rows per main table (for benchmarks)")
       ->check(CLI::NonNegativeNumber);
+  std::string serverConnection;
+  initCmd->add_option("--server", serverConnection,
+                      "also a SQL Server account set: the database that this connection string (Provider=SQLOLEDB.1;"
+                      "Data Source=...;Initial Catalog=...) names, made when missing and filled with the same sample, "
+                      "registered in DoDar.mdb and linked in DIR/RoVezevu.ini");
+
+  std::string migrateFile, migrateTarget;
+  CLI::App* migrateCmd = app.add_subcommand(
+      "migrate",
+      "Copies an Access account set into a server database: tables, rows, counter positions and indexes, all or "
+      "nothing, a line per table on standard error. The database of the connection string's Initial Catalog is made "
+      "when missing; one that already holds tables is refused. Exit 0 when copied, 1 when not.");
+  migrateCmd->add_option("file", migrateFile, "the account set's database file (DaZiva.mdb)")->required();
+  migrateCmd->add_option("connection", migrateTarget, "the SQL Server connection string of the target")->required();
 
   CLI::App* screenCmd = app.add_subcommand("screen", kScreenHelp);
   screenCmd->prefix_command();
@@ -93,9 +108,21 @@ int main(int argc, char** argv) {
   }
   if (*initCmd) {
     try {
-      rvz::client::buildSampleHome(initDir, rows);
+      if (serverConnection.empty())
+        rvz::client::buildSampleHome(initDir, rows);
+      else
+        rvz::client::buildSampleHome(initDir, rows, rvz::client::ServerAccountSet{serverConnection});
     } catch (const std::exception& e) {
       std::cerr << "quib init: " << e.what() << std::endl;
+      return 1;
+    }
+    return 0;
+  }
+  if (*migrateCmd) {
+    try {
+      rvz::client::migrateAccountSet(migrateFile, migrateTarget, std::cerr);
+    } catch (const std::exception& e) {
+      std::cerr << "quib migrate: " << e.what() << std::endl;
       return 1;
     }
     return 0;

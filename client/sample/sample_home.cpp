@@ -8,7 +8,11 @@
 #include "client/sample/sample_model.h"
 #include "platform/data/connection.h"
 #include "platform/data/connection_string.h"
+#include "platform/data/pg/pg_database.h"
 #include "platform/files/files.h"
+#include "link/link_settings.h"
+#include "link/sql_server_link.h"
+#include "platform/text/text.h"
 
 namespace rvz::client {
 
@@ -47,17 +51,14 @@ void removeSideFiles(const fs::path& file) {
 // Builds a database at `target`: into a file beside it first, which then
 // replaces the target, so that a build that fails leaves the old database.
 template <class Fill>
-void buildDatabase(const fs::path& target, const std::vector<std::string>& ddl, Fill&& fill) {
+void buildDatabase(const fs::path& target, Fill&& fill) {
   const fs::path aside = target.string() + ".part";
   removeQuietly(aside);
   removeSideFiles(aside);
   try {
     files::writeFile(aside, "");  // an empty file is an empty database
     data::Connection cn(connectionStringFor(aside));
-    data::Transaction t(cn);
-    for (const auto& statement : ddl) cn.execute(statement);
     fill(cn);
-    t.commit();
     cn.close();
   } catch (...) {
     removeQuietly(aside);
@@ -87,16 +88,27 @@ void copyDatabase(const fs::path& from, const fs::path& to) {
   }
 }
 
-void fillRegistry(data::Connection& cn) {
+void registerAccountSet(data::Connection& cn, const std::string& name, const std::string& caption, int type,
+                        const std::string& server) {
   std::vector<data::Parameter> account = {
-      data::Parameter::of(Variant::bstrUtf8("Sample")),
-      data::Parameter::of(Variant::bstrUtf8("示例账套")),
-      data::Parameter::of(Variant::i4(0)),
-      data::Parameter::of(Variant::bstrUtf8("")),
+      data::Parameter::of(Variant::bstrUtf8(name)),
+      data::Parameter::of(Variant::bstrUtf8(caption)),
+      data::Parameter::of(Variant::i4(type)),
+      data::Parameter::of(Variant::bstrUtf8(server)),
       data::Parameter::of(Variant::date(client::sample::SampleModel::date(2008, 1, 1))),
   };
   cn.execute("INSERT INTO Act_DODar (ActName, ActCaption, ActType, ServerName, CreateDate) VALUES (?, ?, ?, ?, ?)",
              account);
+}
+
+void fillRegistry(data::Connection& cn, const ServerAccountSet* server) {
+  data::Transaction t(cn);
+  for (const auto& statement : catalogue::registrySchemaStatements()) cn.execute(statement);
+  registerAccountSet(cn, "Sample", "示例账套", 0, "");
+  if (server) {
+    const auto cs = data::ConnectionString::parse(server->connectionString);
+    registerAccountSet(cn, data::pg::databaseOf(cs), server->caption, 1, cs.value("Data Source"));
+  }
   std::string picture = client::sample::samplePicture();
   std::vector<data::Parameter> version = {
       data::Parameter::of(Variant::bstrUtf8("RoVezevu")),
@@ -111,34 +123,87 @@ void fillRegistry(data::Connection& cn) {
   cn.execute(
       "INSERT INTO VersionInfor (sName, sFileName, sVersion, pict, S1, S2, F1, F2) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
       version);
+  t.commit();
 }
 
-void fillCompany(data::Connection& cn, int rows) {
-  using namespace client::sample;
-  const std::vector<TableDef> tables = readSchemaTables(catalogue::companySchemaStatements());
-  const SampleModel model(rows);
-  TableFiller filler(cn, model, tables);
-  for (auto plans : {systemPlans(model), masterPlans(model), billPlans(model), staffPlans(model), otherPlans(model)})
-    for (const auto& plan : plans) filler.fill(plan);
-  filler.fillRemaining();
-}
-
-}  // namespace
-
-void buildSampleHome(const fs::path& dir, int rows) {
+void buildHome(const fs::path& dir, int rows, const ServerAccountSet* server) {
   const fs::path home = fs::absolute(dir).lexically_normal();
   const fs::path data = home / "data";
   const fs::path sample = data / "Sample";
   // Where the server will look for Cn's declared sample path: drive D: as
   // the environment maps it, names matched without regard to case.
   const fs::path driveD = files::resolvePath("Dediriva\\Server\\Data\\Sample", files::driveFolder('D', home));
+  // The link settings' form of the string, made first: a value that the
+  // settings cannot carry is refused before anything is written.
+  std::string linkString;
+  if (server) {
+    const auto cs = data::ConnectionString::parse(server->connectionString);
+    const std::string user = cs.value("User ID");
+    const bool trusted = user.empty() || text::equalsNoCaseAscii(cs.value("Integrated Security"), "SSPI");
+    linkString = link::BuildSqlServerConnectionString(cs.value("Data Source"), data::pg::databaseOf(cs),
+                                                      trusted ? "" : user, trusted ? "" : cs.value("Password"),
+                                                      trusted, false);
+    buildServerSampleDatabase(server->connectionString, rows);
+  }
   makeFolder(sample);
   makeFolder(driveD);
 
-  buildDatabase(data / "DoDar.mdb", catalogue::registrySchemaStatements(), fillRegistry);
+  buildDatabase(data / "DoDar.mdb", [server](data::Connection& cn) { fillRegistry(cn, server); });
   const fs::path company = sample / "DaZiva.mdb";
-  buildDatabase(company, catalogue::companySchemaStatements(), [rows](data::Connection& cn) { fillCompany(cn, rows); });
+  buildDatabase(company, [rows](data::Connection& cn) { writeSampleCompany(cn, rows); });
   copyDatabase(company, driveD / "DaZiva.mdb");
+  if (server) {
+    // The server reads its link settings from RoVezevu.ini in its home.
+    link::OpenLinkSettings settings((home / link::kSettingsFileName).string());
+    if (!link::SaveLinkSettings(linkString, link::kLinkSection))
+      throw files::FileError("Cannot write the link settings into '" + (home / link::kSettingsFileName).string() + "'");
+  }
 }
+
+}  // namespace
+
+void writeSampleCompany(data::Connection& cn, int rows) {
+  using namespace client::sample;
+  const std::vector<std::string> ddl = catalogue::companySchemaStatements();
+  const std::vector<TableDef> tables = readSchemaTables(ddl);
+  const SampleModel model(rows);
+  data::Transaction t(cn);
+  for (const auto& statement : ddl) cn.execute(statement);
+  TableFiller filler(cn, model, tables);
+  for (auto plans : {systemPlans(model), masterPlans(model), billPlans(model), staffPlans(model), otherPlans(model)})
+    for (const auto& plan : plans) filler.fill(plan);
+  filler.fillRemaining();
+  t.commit();
+}
+
+bool buildServerSampleDatabase(const std::string& connectionString, int rows) {
+  const auto cs = data::ConnectionString::parse(connectionString);
+  const bool made = data::pg::createDatabaseIfMissing(cs);
+  try {
+    data::Connection cn(connectionString);
+    for (const auto& t : cn.tables())
+      if (t.type == "TABLE")
+        throw data::DataError::component(
+            data::kErrDatabaseExists, "The database '" + data::pg::databaseOf(cs) +
+                                          "' already holds tables (" + t.name + "); the sample is written only into "
+                                          "a new or empty database.");
+    writeSampleCompany(cn, rows);
+    cn.close();
+  } catch (...) {
+    if (made) {
+      try {
+        data::pg::dropDatabase(cs);
+      } catch (const std::exception&) {
+        // The first failure is the one to report.
+      }
+    }
+    throw;
+  }
+  return made;
+}
+
+void buildSampleHome(const fs::path& dir, int rows) { buildHome(dir, rows, nullptr); }
+
+void buildSampleHome(const fs::path& dir, int rows, const ServerAccountSet& server) { buildHome(dir, rows, &server); }
 
 }  // namespace rvz::client

@@ -4,6 +4,9 @@
 // per row of each dataset's table (no dangling references), headers that
 // add up to their lines, the same data on every build, scaling, rebuilding
 // over an old home, and a clear error for a folder that cannot be written.
+// The datasets are served from the Access account set and, where
+// RVZ_TEST_PG names a test cluster, from the SQL Server set that
+// `quib init --server` makes with the same sample.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -12,6 +15,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "catalogue/declaration.h"
@@ -25,6 +29,7 @@
 #include "platform/text/text.h"
 #include "services/dms.h"
 #include "services/update_table.h"
+#include "tests/platform/data/pg_test_support.h"
 
 namespace rvz {
 namespace {
@@ -44,6 +49,23 @@ const std::map<std::string, std::string> kEmptyByDesign = {
 // aSHSL, 0), computes the whole number 0 on every row; it binds because a
 // numeric field takes any numeric computed column.)
 const std::map<std::string, std::string> kKnownFailures = {};
+
+// What the SQL Server account set cannot serve yet, with the failure it
+// gives: a computed text column (iif, switch) comes back from the server as
+// a memo, which a String field does not bind to.
+const std::map<std::string, std::string> kKnownServerFailures = {
+    {"Zh", "Zh: Type mismatch for field 'aYHL', expecting: String actual: Memo"},
+    {"Cgddzb", "Cgddzb: Type mismatch for field 'aZT', expecting: String actual: Memo"},
+    {"Xsddzb", "Xsddzb: Type mismatch for field 'aZT', expecting: String actual: Memo"},
+    {"Qtkcbdzb", "Qtkcbdzb: Type mismatch for field 'aCRLX', expecting: String actual: Memo"},
+    {"Srzclb", "Srzclb: Type mismatch for field 'aSRL', expecting: String actual: Memo"},
+    {"Yg", "Yg: Type mismatch for field 'aJSFF', expecting: String actual: Memo"},
+    {"Cgshzb", "Cgshzb: Type mismatch for field 'aFPLX', expecting: String actual: Memo"},
+    {"Cgfkzb", "Cgfkzb: Type mismatch for field 'aFKLX', expecting: String actual: Memo"},
+    {"Xskdzb", "Xskdzb: Type mismatch for field 'aXSLX', expecting: String actual: Memo"},
+    {"Xsskzb", "Xsskzb: Type mismatch for field 'aFKLX', expecting: String actual: Memo"},
+    {"Xsthzb", "Xsthzb: Type mismatch for field 'aTHLX', expecting: String actual: Memo"},
+};
 
 // Datasets that by their SQL serve not exactly one row per row of their
 // update table, and what they serve instead.
@@ -128,6 +150,54 @@ class SampleHome : public ::testing::Environment {
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new SampleHome);
 
+// A sample home whose account sets include a SQL Server one on the test
+// cluster, built once per process; empty path without a cluster.
+class ServerSampleHome : public ::testing::Environment {
+ public:
+  static const std::string& connectionString() {
+    static const std::string cs = [] {
+      std::string admin = data::testing::testServer();
+      if (admin.empty()) return std::string();
+      auto c = data::ConnectionString::parse(admin);
+      c.set("Initial Catalog", "rvz_ds_" + std::to_string(::getpid()));
+      return c.toString();
+    }();
+    return cs;
+  }
+  static const fs::path& path() {
+    static const fs::path home = [] {
+      if (connectionString().empty()) return fs::path();
+      dropDatabase();
+      fs::path p = scratchFolder("server_home");
+      client::buildSampleHome(p, 0, client::ServerAccountSet{connectionString()});
+      built() = true;
+      return p;
+    }();
+    return home;
+  }
+  void TearDown() override {
+    if (!built()) return;
+    std::error_code ec;
+    fs::remove_all(path(), ec);
+    dropDatabase();
+  }
+
+ private:
+  static bool& built() {
+    static bool b = false;
+    return b;
+  }
+  static void dropDatabase() {
+    auto c = data::ConnectionString::parse(connectionString());
+    const std::string db = c.value("Initial Catalog");
+    c.set("Initial Catalog", "postgres");
+    data::testing::pgRaw(c.toString(), "DROP DATABASE IF EXISTS " + db + " WITH (FORCE)");
+  }
+};
+const auto* const kServerEnvironment = ::testing::AddGlobalTestEnvironment(new ServerSampleHome);
+
+enum class AccountSet { Access, Server };
+
 // What one fetch of a dataset served.
 struct Served {
   bool failed = false;
@@ -153,12 +223,15 @@ Served fetchAll(services::TDatas& d, const DatasetDecl& ds) {
   return s;
 }
 
-// A data service object connected to the account set Sample of a home.
+// A data service object connected to the account set Sample of a home, or
+// to its SQL Server account set (through the home's link settings).
 class Connected {
  public:
-  explicit Connected(const fs::path& home) : env_("RVZ_HOME", home.c_str()), drive_("RVZ_DRIVE_D", nullptr) {
+  explicit Connected(const fs::path& home, AccountSet set = AccountSet::Access)
+      : env_("RVZ_HOME", home.c_str()), drive_("RVZ_DRIVE_D", nullptr) {
     d_.RemoteDataModuleCreate();
-    result_ = d_.ConnectAct(0, u"", u"Sample", u"", u"");
+    result_ = set == AccountSet::Access ? d_.ConnectAct(0, u"", u"Sample", u"", u"")
+                                        : d_.ConnectAct(1, u"", u"", u"", u"");
   }
   services::TDatas& operator*() { return d_; }
   int32_t result() const { return result_; }
@@ -190,14 +263,19 @@ std::vector<std::string> registryColumns(std::string_view table) {
 
 // ---------------------------------------------------------------- every dataset
 
-class EveryDataset : public ::testing::TestWithParam<size_t> {};
+class EveryDataset : public ::testing::TestWithParam<std::tuple<AccountSet, size_t>> {};
 
 TEST_P(EveryDataset, ServesRowsWithExactlyItsDeclaredFields) {
-  const ModuleDecl& module = catalogue::dataServiceModules()[GetParam()];
-  Connected d(SampleHome::path());
+  const auto [set, moduleIndex] = GetParam();
+  const ModuleDecl& module = catalogue::dataServiceModules()[moduleIndex];
+  const bool server = set == AccountSet::Server;
+  if (server && ServerSampleHome::path().empty()) GTEST_SKIP() << "RVZ_TEST_PG is not set: no test cluster";
+  const fs::path& home = server ? ServerSampleHome::path() : SampleHome::path();
+  Connected d(home, set);
   ASSERT_EQ(d.result(), 0);
-  data::Connection company(jetString(SampleHome::path() / "data" / "Sample" / "DaZiva.mdb"));
-  data::Connection registry(jetString(SampleHome::path() / "data" / "DoDar.mdb"));
+  data::Connection company(server ? ServerSampleHome::connectionString()
+                                  : jetString(home / "data" / "Sample" / "DaZiva.mdb"));
+  data::Connection registry(jetString(home / "data" / "DoDar.mdb"));
 
   for (const DatasetDecl& ds : module.datasets) {
     const std::string where = std::string(module.name) + "." + std::string(ds.name);
@@ -208,12 +286,16 @@ TEST_P(EveryDataset, ServesRowsWithExactlyItsDeclaredFields) {
       EXPECT_EQ(s.failure, std::string(ds.name) + ": Missing SQL property") << where;
       continue;
     }
-    auto known = kKnownFailures.find(std::string(ds.name));
-    if (known != kKnownFailures.end()) {
+    const auto& knownFailures = server ? kKnownServerFailures : kKnownFailures;
+    auto known = knownFailures.find(std::string(ds.name));
+    if (known != knownFailures.end()) {
       EXPECT_EQ(s.failure, known->second) << where << " no longer fails as listed: update kKnownFailures";
       continue;
     }
-    ASSERT_FALSE(s.failed) << where << " cannot be served: " << s.failure;
+    if (s.failed) {
+      ADD_FAILURE() << where << " cannot be served: " << s.failure;
+      continue;
+    }
 
     std::vector<std::string> expected;
     for (const auto& f : ds.fields) expected.emplace_back(f.name);
@@ -240,9 +322,11 @@ TEST_P(EveryDataset, ServesRowsWithExactlyItsDeclaredFields) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalogue, EveryDataset,
-                         ::testing::Range(size_t{0}, catalogue::dataServiceModules().size()),
-                         [](const ::testing::TestParamInfo<size_t>& info) {
-                           return std::string(catalogue::dataServiceModules()[info.param].name);
+                         ::testing::Combine(::testing::Values(AccountSet::Access, AccountSet::Server),
+                                            ::testing::Range(size_t{0}, catalogue::dataServiceModules().size())),
+                         [](const ::testing::TestParamInfo<std::tuple<AccountSet, size_t>>& info) {
+                           return std::string(std::get<0>(info.param) == AccountSet::Access ? "Access_" : "Server_") +
+                                  std::string(catalogue::dataServiceModules()[std::get<1>(info.param)].name);
                          });
 
 TEST(SampleHomeTest, FilteredDatasetsServeWhatTheirConditionsSelect) {

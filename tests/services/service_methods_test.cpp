@@ -98,44 +98,45 @@ TEST_F(ServiceMethods, ServerClockFormats) {
       std::regex_match(text::wideToUtf8(d.GetServerDateTime()), std::regex(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})")));
 }
 
-TEST_F(ServiceMethods, TableNamesLeaveOutSystemAndReportTables) {
-  accountSet("One");
-  {
-    data::Connection cn(jetString("data\\One\\DaZiva.mdb"));
+// The table list and the backup script on both kinds of account set.
+class Maintenance : public ServiceMethods, public ::testing::WithParamInterface<AccountSet> {
+ protected:
+  void SetUp() override {
+    ServiceMethods::SetUp();
+    if (GetParam() == AccountSet::Server && !useServer()) GTEST_SKIP() << "RVZ_TEST_PG is not set: no test cluster";
+    if (!onServer()) {
+      accountSet("B");
+      company_ = jetString("data\\B\\DaZiva.mdb");
+    }
+    data::Connection cn(company_);
     for (const auto& t : cn.tables())
       if (t.type == "TABLE") cn.execute("drop table " + t.name);
-    cn.execute("create table KH (ID LONG)");
   }
+  void connect(TDatas& d) {
+    if (onServer()) connectCompany(d);
+    else d.ConnectAct(0, u"", u"B", u"", u"");
+  }
+};
+
+TEST_P(Maintenance, TableNamesLeaveOutSystemAndReportTables) {
+  company({"create table KH (ID LONG)"});
   TDatas d;
-  d.ConnectAct(0, u"", u"One", u"", u"");
+  connect(d);
   EXPECT_EQ(d.GetTableNames(), u"KH");
-  {
-    data::Connection cn(jetString("data\\One\\DaZiva.mdb"));
-    cn.execute("create table rpt_Sales (ID LONG)");
-    cn.execute("create table QY1 (ID LONG)");
-    cn.execute("create view vKH as select * from KH");
-  }
+  company({"create table rpt_Sales (ID LONG)", "create table QY1 (ID LONG)", "create view vKH as select * from KH"});
   EXPECT_EQ(d.GetTableNames(), u"KH|QY1");
 }
 
-TEST_F(ServiceMethods, BackupWritesTheScriptOfEveryTableWithRows) {
-  accountSet("B");
-  {
-    data::Connection cn(jetString("data\\B\\DaZiva.mdb"));
-    for (const auto& t : cn.tables())
-      if (t.type == "TABLE") cn.execute("drop table " + t.name);
-    cn.execute("create table T (A TEXT(20), B LONG, C MEMO, D YESNO, E DATETIME, F DOUBLE)");
-    cn.execute("insert into T values ('  O''Neil ', 5, 'long text', True, #2008-08-30#, 1.5)");
-    cn.execute("insert into T values ('', Null, Null, False, #2008-08-30 14:25:00#, Null)");
-    cn.execute("create table Empty1 (A LONG)");
-    cn.execute("create table vi_T (A LONG)");
-    cn.execute("insert into vi_T values (1)");
-  }
+TEST_P(Maintenance, BackupWritesTheScriptOfEveryTableWithRows) {
+  company({"create table T (A TEXT(20), B LONG, C MEMO, D YESNO, E DATETIME, F DOUBLE)",
+           "insert into T values ('  O''Neil ', 5, 'long text', True, #2008-08-30#, 1.5)",
+           "insert into T values ('', Null, Null, False, #2008-08-30 14:25:00#, Null)",
+           "create table Empty1 (A LONG)", "create table vi_T (A LONG)", "insert into vi_T values (1)"});
   auto backup = home_ / "drives" / "d" / "backup";
   std::filesystem::create_directories(home_ / "drives" / "d");
   unsetenv("RVZ_DRIVE_D");  // d:\backup\ then lies under the home's drives folder
   TDatas d;
-  d.ConnectAct(0, u"", u"B", u"", u"");
+  connect(d);
   EXPECT_EQ(d.BackupData(u""), 1);
   ASSERT_TRUE(std::filesystem::is_directory(backup));
   auto it = std::filesystem::directory_iterator(backup);
@@ -152,6 +153,9 @@ TEST_F(ServiceMethods, BackupWritesTheScriptOfEveryTableWithRows) {
   // Fetches without a command text read that table from where the dump left it.
   EXPECT_EQ(fetch(d, u"pTmp", -1).recsOut, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Providers, Maintenance, ::testing::Values(AccountSet::Access, AccountSet::Server),
+                         accountSetName);
 
 TEST_F(ServiceMethods, BackupFallsBackToDriveC) {
   accountSet("B");

@@ -1,16 +1,23 @@
 // A scratch home for service-object tests: the account registry and the
 // sample company database (behind drive D:, where Cn's declared connection
-// string points), both created from the built-in schema.
+// string points), both created from the built-in schema. A test may take
+// the company database from the test cluster of RVZ_TEST_PG instead
+// (useServer): a database with the same schema, which a data service object
+// reaches through the home's link settings (connectCompany).
 #pragma once
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <atomic>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "catalogue/schema.h"
+#include "tests/platform/data/pg_test_support.h"
 #include "platform/data/connection.h"
 #include "platform/files/files.h"
 #include "platform/packets/packet_reader.h"
@@ -18,6 +25,13 @@
 #include "services/dms.h"
 
 namespace rvz::services::testing {
+
+// Which kind of account set a test's company database is.
+enum class AccountSet { Access, Server };
+
+inline std::string accountSetName(const ::testing::TestParamInfo<AccountSet>& info) {
+  return info.param == AccountSet::Access ? "Access" : "Server";
+}
 
 class ServiceHome : public ::testing::Test {
  protected:
@@ -45,6 +59,7 @@ class ServiceHome : public ::testing::Test {
   }
 
   void TearDown() override {
+    if (server_) server_->drop();
     for (auto& [name, value, had] : env_) {
       if (had) setenv(name.c_str(), value.c_str(), 1);
       else unsetenv(name.c_str());
@@ -73,8 +88,50 @@ class ServiceHome : public ::testing::Test {
     for (const auto& s : statements) cn.execute(s);
   }
 
+  // The company database becomes a fresh database with the company schema
+  // on the test cluster, and the home's RoVezevu.ini links to it. False
+  // (nothing changed) when no test cluster is set.
+  bool useServer() {
+    // The schema is made once per process into a template database, which
+    // each test's database is copied from.
+    static const std::string schemaTemplate = [] {
+      data::testing::PgDatabase t;
+      if (!t.create()) return std::string();
+      {
+        data::Connection cn(t.connectionString());
+        data::Transaction tx(cn);
+        for (const auto& s : catalogue::companySchemaStatements()) cn.execute(s);
+        tx.commit();
+      }
+      static const std::string name = t.name();
+      static const std::string admin = t.withCatalog("postgres");
+      std::atexit([] { data::testing::pgRaw(admin, "DROP DATABASE IF EXISTS " + name + " WITH (FORCE)"); });
+      return name;
+    }();
+    if (schemaTemplate.empty()) return false;
+    server_ = std::make_unique<data::testing::PgDatabase>();
+    server_->create(schemaTemplate);
+    company_ = server_->connectionString();
+    const auto cs = data::ConnectionString::parse(company_);
+    std::ofstream(home_ / "RoVezevu.ini", std::ios::binary)
+        << "[Connection]\r\nServerName=" << cs.value("Data Source") << "\r\nDatabaseName=" << server_->name()
+        << "\r\nUserId=" << cs.value("User ID") << "\r\n";
+    return true;
+  }
+  bool onServer() const { return server_ != nullptr; }
+
+  // Points a data service object's Cn at the company database: the
+  // declared one stands for the Access set; a server set is chosen as a
+  // client chooses it.
+  void connectCompany(TDatas& d) {
+    if (server_) {
+      ASSERT_EQ(d.ConnectAct(1, u"", u"", u"", u""), 0);
+    }
+  }
+
   std::filesystem::path home_;
   std::string company_;
+  std::unique_ptr<data::testing::PgDatabase> server_;
 
  private:
   void saveEnv(const std::string& name, const std::string& value) {

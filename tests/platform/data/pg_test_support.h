@@ -54,13 +54,14 @@ inline std::string pgRaw(const std::string& connectionString, const std::string&
 class PgDatabase {
  public:
   // Empty when no test cluster is set.
-  bool create() {
+  // `copyOf`: a database to copy (one no session uses), else an empty one.
+  bool create(const std::string& copyOf = {}) {
     admin_ = testServer();
     if (admin_.empty()) return false;
     static std::atomic<int> serial{0};
     name_ = "rvz_t" + std::to_string(::getpid()) + "_" + std::to_string(++serial);
     pgRaw(withCatalog("postgres"), "DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)");
-    pgRaw(withCatalog("postgres"), "CREATE DATABASE " + name_);
+    pgRaw(withCatalog("postgres"), "CREATE DATABASE " + name_ + (copyOf.empty() ? "" : " TEMPLATE " + copyOf));
     return true;
   }
   void drop() {
