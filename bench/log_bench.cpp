@@ -37,7 +37,7 @@ class Handover : public services::ActivityLogSink {
  public:
   // Bounded, as a message queue the producers wait on when it is full:
   // the figure is about the log, not about a backlog of a million entries.
-  void addLogEntry(text::WString e) override {
+  void addLogEntry(std::string e) override {
     bool wake;
     {
       std::unique_lock g(m_);
@@ -47,7 +47,7 @@ class Handover : public services::ActivityLogSink {
     }
     if (wake) cv_.notify_one();
   }
-  bool take(text::WString& e) {
+  bool take(std::string& e) {
     std::unique_lock g(m_);
     cv_.wait(g, [&] { return !q_.empty() || done_; });
     if (q_.empty()) return false;
@@ -65,7 +65,7 @@ class Handover : public services::ActivityLogSink {
  private:
   std::mutex m_;
   std::condition_variable cv_, space_;
-  std::deque<text::WString> q_;
+  std::deque<std::string> q_;
   bool done_ = false;
 };
 
@@ -79,7 +79,7 @@ double logLateVsEarly() {
       for (int i = 0; i < kEach; ++i) {
         char buf[64];
         std::snprintf(buf, sizeof buf, "select * from Goods where ID=%07d -- %d", i, t);
-        h.addLogEntry(text::utf8ToWide(std::string(buf).substr(0, 40)));
+        h.addLogEntry(std::string(buf).substr(0, 40));
       }
     });
   std::thread closer([&] {
@@ -88,10 +88,11 @@ double logLateVsEarly() {
   });
   const int total = kThreads * kEach;
   double early = 0, late = 0;
-  text::WString e;
+  std::string e;
   for (int n = 0; h.take(e); ++n) {
+    const text::WString wide = text::utf8ToWide(e);
     auto t0 = Clock::now();
-    log.add(e);
+    log.add(wide);
     double dt = std::chrono::duration<double>(Clock::now() - t0).count();
     if (n < kWindow) early += dt;
     if (n >= total - kWindow) late += dt;

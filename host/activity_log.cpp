@@ -17,12 +17,13 @@ void ActivityLog::add(text::WStringView entry) {
   text_.swap(next_);
 }
 
-void ActivityLog::addAll(const std::vector<text::WString>& entries) {
+void ActivityLog::addAll(const std::vector<std::string>& entries) {
   // Newest first: walk the entries backwards until the limit is reached;
   // older entries and the old log then contribute nothing.
   next_.clear();
   for (size_t i = entries.size(); i-- > 0 && next_.size() < kActivityLogLimit;) {
-    next_.append(text::throughAnsi(text::WStringView(entries[i]).substr(0, kActivityLogLimit)));
+    const text::WString wide = text::utf8ToWide(entries[i]);
+    next_.append(text::throughAnsi(text::WStringView(wide).substr(0, kActivityLogLimit)));
     if (next_.size() < kActivityLogLimit) next_.append(u"\r\n\r\n");
   }
   if (next_.size() < kActivityLogLimit) next_.append(text_, 0, kActivityLogLimit);

@@ -19,10 +19,10 @@ class ActivityLog {
   // 10240 characters (counted on the wide text). Costs one read and one
   // write of at most the limit plus the entry.
   void add(text::WStringView entry);
-  // The same as adding each entry in turn, oldest first, with one write of
-  // the log for all of them: what a busy main thread applies when several
-  // entries wait.
-  void addAll(const std::vector<text::WString>& entries);
+  // The same as adding each entry (UTF-8) in turn, oldest first, with one
+  // write of the log for all of them: what a busy main thread applies when
+  // several entries wait. Only the entries the log keeps are converted.
+  void addAll(const std::vector<std::string>& entries);
   void clear() { text_.clear(); }
   // The log as the window holds it, in the ANSI code page.
   std::string ansiText() const { return text::wideToAnsi(text_); }

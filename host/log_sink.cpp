@@ -5,8 +5,8 @@
 
 namespace rvz::host {
 
-void LoopLogSink::addLogEntry(text::WString entry) {
-  if (mirror_) oplog::info("activity", {{"entry", text::wideToUtf8(entry)}});
+void LoopLogSink::addLogEntry(std::string entry) {
+  if (mirror_) oplog::info("activity", {{"entry", entry}});
   {
     std::lock_guard g(m_);
     waiting_.push_back(std::move(entry));
@@ -19,7 +19,7 @@ void LoopLogSink::addLogEntry(text::WString entry) {
 }
 
 void LoopLogSink::applyWaiting() {
-  std::vector<text::WString> batch;
+  std::vector<std::string> batch;
   {
     std::lock_guard g(m_);
     batch.swap(waiting_);

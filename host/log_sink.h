@@ -31,7 +31,7 @@ class LoopLogSink final : public services::ActivityLogSink, public std::enable_s
       : loop_(loop), log_(std::move(log)), applied_(std::move(applied)) {}
 
   // Any thread.
-  void addLogEntry(text::WString entry) override;
+  void addLogEntry(std::string entry) override;
 
   // Any thread: entries are also written to the operational log as they
   // arrive (on the sending object thread, whose lines name its object).
@@ -46,7 +46,7 @@ class LoopLogSink final : public services::ActivityLogSink, public std::enable_s
   std::weak_ptr<ActivityLog> log_;
   std::function<void()> applied_;
   std::mutex m_;
-  std::vector<text::WString> waiting_;
+  std::vector<std::string> waiting_;  // UTF-8
   bool timerSet_ = false;
   std::atomic<bool> mirror_{false};
 };

@@ -53,19 +53,17 @@ bool refusesCommand(std::string_view commandTextUtf8) {
 }
 
 void CnWillExecute(std::string_view commandTextUtf8, data::EventStatus& status) {
-  static constexpr std::u16string_view kNotExecute = u"Not Execute: ";
+  static constexpr std::string_view kNotExecute = "Not Execute: ";
   const bool refused = refusesCommand(commandTextUtf8);
   if (refused) status = data::EventStatus::Cancel;
   auto sink = activityLogSink();
   if (!sink) return;
-  text::WString entry;
+  std::string entry;
   if (refused) {
     entry.reserve(kNotExecute.size() + commandTextUtf8.size());
     entry = kNotExecute;
-    entry += text::utf8ToWide(commandTextUtf8);
-  } else {
-    entry = text::utf8ToWide(commandTextUtf8);
   }
+  entry += commandTextUtf8;
   sink->addLogEntry(std::move(entry));
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "platform/data/connection.h"
@@ -15,8 +16,10 @@ namespace rvz::services {
 class ActivityLogSink {
  public:
   virtual ~ActivityLogSink() = default;
-  // Called on the sending object thread; must not block for long.
-  virtual void addLogEntry(text::WString entry) = 0;
+  // Called on the sending object thread; must not block for long. The
+  // entry is UTF-8, as the command text came: it is handed over as it is,
+  // and only what the log keeps of it is ever converted.
+  virtual void addLogEntry(std::string entry) = 0;
 };
 
 // The process's activity log; null (entries dropped) until the host sets

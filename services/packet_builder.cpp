@@ -132,6 +132,24 @@ void putServedValue(packets::PacketWriter& w, const catalogue::BoundField& f, co
   }
 }
 
+namespace {
+
+// Whether a stored integer reads back unchanged as a value of the column's
+// integer kind (Integer, AutoInc, SmallInt, Word).
+bool integerKindHolds(data::FieldKind kind, int64_t v) {
+  switch (kind) {
+    case data::FieldKind::Integer:
+    case data::FieldKind::AutoInc:
+      return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
+    case data::FieldKind::SmallInt:
+      return v >= std::numeric_limits<int16_t>::min() && v <= std::numeric_limits<int16_t>::max();
+    case data::FieldKind::Word: return v >= 0 && v <= std::numeric_limits<uint16_t>::max();
+    default: return false;
+  }
+}
+
+}  // namespace
+
 void putServedCell(packets::PacketWriter& w, const catalogue::BoundField& f, const data::Query& q) {
   const data::Cell& c = q.cellAt(f.column);
   if (c.cls == data::StorageClass::Null) {
@@ -148,8 +166,11 @@ void putServedCell(packets::PacketWriter& w, const catalogue::BoundField& f, con
     switch (f.type) {
       case FieldType::Integer:
       case FieldType::AutoInc:
-        if (c.cls == StorageClass::Integer && (col.kind == FieldKind::Integer || col.kind == FieldKind::AutoInc) &&
-            c.i >= std::numeric_limits<int32_t>::min() && c.i <= std::numeric_limits<int32_t>::max()) {
+      case FieldType::SmallInt:
+      case FieldType::Word:
+        // A stored integer within its column kind's range is the value the
+        // variant would carry; the writer checks it against the packet column.
+        if (c.cls == StorageClass::Integer && integerKindHolds(col.kind, c.i)) {
           w.putI4(static_cast<int32_t>(c.i));
           return;
         }
@@ -168,7 +189,7 @@ void putServedCell(packets::PacketWriter& w, const catalogue::BoundField& f, con
         break;
       case FieldType::WideString:
         if (col.kind == FieldKind::WideString && c.cls == StorageClass::Text) {
-          w.putWide(text::utf8ToWide(c.bytes));
+          w.putWideUtf8(c.bytes);
           return;
         }
         break;

@@ -5,10 +5,33 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 namespace rvz::data {
 namespace {
 constexpr size_t kBlockSize = 256 * 1024;
+// Blocks kept for reuse at most (32 MiB): enough for the results a server
+// reads one after another, little beside its working set.
+constexpr size_t kPoolLimit = 128;
+
+std::mutex poolLock;
+std::vector<std::unique_ptr<uint8_t[]>>& pool() {
+  static auto* blocks = new std::vector<std::unique_ptr<uint8_t[]>>();  // lives past static destruction
+  return *blocks;
+}
+
+std::unique_ptr<uint8_t[]> takeBlock() {
+  {
+    std::lock_guard g(poolLock);
+    auto& p = pool();
+    if (!p.empty()) {
+      auto b = std::move(p.back());
+      p.pop_back();
+      return b;
+    }
+  }
+  return std::make_unique_for_overwrite<uint8_t[]>(kBlockSize);
+}
 
 size_t varintSize(uint64_t v) {
   size_t n = 1;
@@ -44,19 +67,37 @@ int64_t unzigzag(uint64_t v) { return static_cast<int64_t>(v >> 1) ^ -static_cas
 
 }  // namespace
 
+RowStore::~RowStore() { releaseBlocks(); }
+
+void RowStore::releaseBlocks() {
+  oversized_.clear();
+  if (blocks_.empty()) return;
+  std::lock_guard g(poolLock);
+  auto& p = pool();
+  for (auto& b : blocks_)
+    if (p.size() < kPoolLimit) p.push_back(std::move(b));
+  blocks_.clear();
+}
+
 void RowStore::reset(size_t columns) {
   columns_ = columns;
-  blocks_.clear();
+  releaseBlocks();
   rows_.clear();
   blockUsed_ = blockSize_ = 0;
   bytesUsed_ = 0;
 }
 
 uint8_t* RowStore::reserve(size_t bytes) {
+  if (bytes > kBlockSize) {
+    // A row larger than a block gets one of its own; the current block
+    // stays open for the rows after it.
+    oversized_.push_back(std::make_unique_for_overwrite<uint8_t[]>(bytes));
+    bytesUsed_ += bytes;
+    return oversized_.back().get();
+  }
   if (blocks_.empty() || blockUsed_ + bytes > blockSize_) {
-    size_t size = bytes > kBlockSize ? bytes : kBlockSize;
-    blocks_.push_back(std::make_unique_for_overwrite<uint8_t[]>(size));
-    blockSize_ = size;
+    blocks_.push_back(takeBlock());
+    blockSize_ = kBlockSize;
     blockUsed_ = 0;
   }
   uint8_t* p = blocks_.back().get() + blockUsed_;

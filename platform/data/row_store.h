@@ -2,6 +2,9 @@
 // record (a tag byte per column, then the values, integers and lengths as
 // varints) in large shared blocks,
 // so a result costs little more than its data and rewinding costs nothing.
+// Blocks of the standard size go back to a process-wide pool when a store
+// is reset or destroyed and serve the next result: a fetch then writes into
+// memory already mapped instead of faulting in fresh pages row after row.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +18,9 @@ namespace rvz::data {
 class RowStore {
  public:
   explicit RowStore(size_t columns = 0) : columns_(columns) {}
+  ~RowStore();
+  RowStore(const RowStore&) = delete;
+  RowStore& operator=(const RowStore&) = delete;
 
   void reset(size_t columns);
   size_t rowCount() const { return rows_.size(); }
@@ -32,9 +38,11 @@ class RowStore {
 
  private:
   uint8_t* reserve(size_t bytes);
+  void releaseBlocks();
 
   size_t columns_;
   std::vector<std::unique_ptr<uint8_t[]>> blocks_;
+  std::vector<std::unique_ptr<uint8_t[]>> oversized_;  // rows larger than a block, one each
   size_t blockUsed_ = 0;
   size_t blockSize_ = 0;
   std::vector<const uint8_t*> rows_;

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "platform/packets/codec.h"
+#include "platform/text/utf8_into.h"
 
 namespace rvz::packets {
 
@@ -213,6 +214,15 @@ class WriterImpl {
     if (stores_[c] == Store::Wide) return writeWide(c, v);
     if (stores_[c] == Store::Narrow && narrowIsText(cols_[c])) return writeNarrow(c, text::wideToAnsi(v));
     mismatch(c, "wide text");
+  }
+
+  void putWideUtf8(std::string_view utf8) {
+    size_t c = next();
+    if (stores_[c] == Store::Wide) {
+      text::utf8ToWideInto(utf8, wide_);  // the buffer is reused from value to value
+      return writeWide(c, wide_);
+    }
+    putWide(text::utf8ToWide(utf8));
   }
 
   void putNarrow(std::string_view bytes, bool raw) {
@@ -625,6 +635,7 @@ class WriterImpl {
   const Cp936* cp_ = nullptr;
   OutBuffer out_;
   std::string scratch_;
+  WString wide_;  // text converted from UTF-8 on its way into a cell
   std::string marks_;
   size_t rowCountAt_ = 0;
   size_t rows_ = 0;
@@ -651,6 +662,7 @@ void PacketWriter::putNull() { impl_->putMark(ValueState::Null); }
 void PacketWriter::putNotFetched() { impl_->putMark(ValueState::NotFetched); }
 void PacketWriter::putUnchanged() { impl_->putMark(ValueState::Unchanged); }
 void PacketWriter::putWide(WStringView v) { impl_->putWide(v); }
+void PacketWriter::putWideUtf8(std::string_view utf8) { impl_->putWideUtf8(utf8); }
 void PacketWriter::putNarrow(std::string_view bytes) { impl_->putNarrow(bytes, false); }
 void PacketWriter::putBytes(std::span<const uint8_t> b) {
   impl_->putNarrow(std::string_view(reinterpret_cast<const char*>(b.data()), b.size()), true);

@@ -42,6 +42,9 @@ class PacketWriter {
   // Wide text: string.uni and WideText memo columns; narrow and Text memo
   // columns receive it converted to code page 936.
   void putWide(WStringView v);
+  // The same for text held as UTF-8 (as a database delivers it): converted
+  // once, straight into the packet.
+  void putWideUtf8(std::string_view utf8);
   // Code page 936 bytes (kept exactly) for string and bin.hex columns;
   // string.uni and WideText columns receive them converted to UTF-16.
   void putNarrow(std::string_view bytes);

@@ -1,6 +1,7 @@
 // Text conversions: hand-written UTF-8/UTF-16 codecs (the hot path of every
 // packet), iconv for the ANSI code page, and the name comparison rules.
 #include "platform/text/text.h"
+#include "platform/text/utf8_into.h"
 
 #include <iconv.h>
 
@@ -72,8 +73,17 @@ Converter& fromAnsi() {
 }  // namespace
 
 WString utf8ToWide(std::string_view s) {
-  if (isAscii(s)) return WString(s.begin(), s.end());
   WString out;
+  utf8ToWideInto(s, out);
+  return out;
+}
+
+void utf8ToWideInto(std::string_view s, WString& out) {
+  if (isAscii(s)) {
+    out.assign(s.begin(), s.end());
+    return;
+  }
+  out.clear();
   out.reserve(s.size());
   size_t i = 0, n = s.size();
   while (i < n) {
@@ -131,7 +141,6 @@ WString utf8ToWide(std::string_view s) {
     }
     i += len;
   }
-  return out;
 }
 
 std::string wideToUtf8(WStringView s) {

@@ -46,17 +46,18 @@ TEST(ActivityLog, CharactersTheCodePageCannotHoldAreReplaced) {
 }
 
 TEST(ActivityLog, AddingSeveralAtOnceEqualsAddingThemInTurn) {
-  std::vector<text::WString> batch;
-  for (int i = 0; i < 600; ++i) batch.push_back(text::WString(static_cast<size_t>(7 + i % 50), static_cast<char16_t>(u'a' + i % 26)));
-  batch.push_back(text::WString(10239, u'z'));
-  batch.push_back(u"\u0E01 last");
+  // Entries arrive in UTF-8, as the command watch hands them over.
+  std::vector<std::string> batch;
+  for (int i = 0; i < 600; ++i) batch.push_back(std::string(static_cast<size_t>(7 + i % 50), static_cast<char>('a' + i % 26)));
+  batch.push_back(std::string(10239, 'z'));
+  batch.push_back("\u0E01 last");
   for (size_t split : {size_t(0), size_t(1), size_t(300), batch.size()}) {
     ActivityLog one, all;
     one.add(u"before");
     all.add(u"before");
-    for (const auto& e : batch) one.add(e);
-    std::vector<text::WString> head(batch.begin(), batch.begin() + static_cast<long>(split));
-    std::vector<text::WString> tail(batch.begin() + static_cast<long>(split), batch.end());
+    for (const auto& e : batch) one.add(text::utf8ToWide(e));
+    std::vector<std::string> head(batch.begin(), batch.begin() + static_cast<long>(split));
+    std::vector<std::string> tail(batch.begin() + static_cast<long>(split), batch.end());
     all.addAll(head);
     all.addAll(tail);
     EXPECT_EQ(all.text(), one.text()) << split;

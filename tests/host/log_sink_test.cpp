@@ -56,7 +56,7 @@ TEST(LoopLogSink, EntriesFromManyThreadsArriveWholeAndInOrder) {
     senders.emplace_back([&, t] {
       start.arrive_and_wait();
       for (int i = 0; i < kEach; ++i)
-        sink->addLogEntry(text::utf8ToWide("t" + std::to_string(t) + " #" + std::to_string(i)));
+        sink->addLogEntry("t" + std::to_string(t) + " #" + std::to_string(i));
     });
   for (auto& s : senders) s.join();
 
@@ -87,8 +87,8 @@ TEST(LoopLogSink, TheTimerAppliesWhatWaitsAndNothingOnceTheLogIsGone) {
   remoting::MessageLoop loop;
   auto log = std::make_shared<ActivityLog>();
   auto sink = std::make_shared<LoopLogSink>(loop, log);
-  sink->addLogEntry(u"A");
-  sink->addLogEntry(u"B");
+  sink->addLogEntry("A");
+  sink->addLogEntry("B");
   EXPECT_TRUE(log->text().empty());  // nothing is applied off the loop's thread
   loop.postAfter(LoopLogSink::kBatchWindow * 2, [&] { loop.quit(); });
   loop.run();
@@ -99,7 +99,7 @@ TEST(LoopLogSink, TheTimerAppliesWhatWaitsAndNothingOnceTheLogIsGone) {
     remoting::MessageLoop second;
     auto gone = std::make_shared<ActivityLog>();
     auto s = std::make_shared<LoopLogSink>(second, gone);
-    s->addLogEntry(u"C");
+    s->addLogEntry("C");
     gone.reset();
     int ran = 0;
     second.postAfter(LoopLogSink::kBatchWindow * 2, [&] {
@@ -114,7 +114,7 @@ TEST(LoopLogSink, TheTimerAppliesWhatWaitsAndNothingOnceTheLogIsGone) {
     remoting::MessageLoop third;
     auto kept = std::make_shared<ActivityLog>();
     auto s = std::make_shared<LoopLogSink>(third, kept);
-    s->addLogEntry(u"D");
+    s->addLogEntry("D");
     s.reset();
     third.postAfter(LoopLogSink::kBatchWindow * 2, [&] { third.quit(); });
     third.run();

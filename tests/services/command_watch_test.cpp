@@ -18,9 +18,9 @@ namespace {
 
 class Captured : public ActivityLogSink {
  public:
-  void addLogEntry(text::WString e) override {
+  void addLogEntry(std::string e) override {
     std::lock_guard g(m);
-    entries.push_back(text::wideToUtf8(e));
+    entries.push_back(std::move(e));
   }
   std::mutex m;
   std::vector<std::string> entries;

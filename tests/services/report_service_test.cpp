@@ -47,9 +47,9 @@ Variant filterOf(const std::u16string& dataset, const std::u16string& expression
 // The activity log as the command watch feeds it.
 class CapturedLog : public ActivityLogSink {
  public:
-  void addLogEntry(text::WString entry) override {
+  void addLogEntry(std::string entry) override {
     std::lock_guard g(m_);
-    entries_.push_back(text::wideToUtf8(entry));
+    entries_.push_back(std::move(entry));
   }
   std::vector<std::string> entries() {
     std::lock_guard g(m_);

@@ -38,9 +38,9 @@ constexpr int kMaxCallsAfterRelease = 10000;
 
 class CapturedLog : public ActivityLogSink {
  public:
-  void addLogEntry(text::WString entry) override {
+  void addLogEntry(std::string entry) override {
     std::lock_guard g(m_);
-    entries_.push_back(text::wideToUtf8(entry));
+    entries_.push_back(std::move(entry));
   }
   std::vector<std::string> entries() {
     std::lock_guard g(m_);
@@ -212,7 +212,7 @@ TEST_F(BorrowedConnectionUnderLoad, ReportsAndOwnerWorkAtOnceAndTheOwnerGoesMidU
 // A command watch that holds the report's use open until told to go on.
 class Gate : public ActivityLogSink {
  public:
-  void addLogEntry(text::WString) override {
+  void addLogEntry(std::string) override {
     std::unique_lock g(m);
     inUse = true;
     changed.notify_all();
