@@ -2,8 +2,12 @@
 #include "test_objects.h"
 
 #include "platform/remoting/type_library.h"
+#include "services/quib_type_library.h"
 
 namespace rvz::remoting::testing {
+
+using services::datasClass;
+using services::idatasInterface;
 
 namespace {
 
