@@ -17,6 +17,10 @@ namespace {
 
 constexpr size_t kMaxFieldName = 31;
 
+ComError unknownTypeError(const catalogue::BoundField& f) {
+  return ComError(E_FAIL, "Field '" + f.name + "' is of an unknown type");
+}
+
 packets::ServerFieldType serverType(FieldType t) {
   switch (t) {
     case FieldType::String: return packets::ServerFieldType::String;
@@ -43,6 +47,7 @@ Column columnOf(const catalogue::BoundField& f) {
   if (text::utf8ToWide(f.name).size() > kMaxFieldName)
     throw ComError(E_FAIL, "Field name cannot be longer then " + std::to_string(kMaxFieldName) +
                                " characters.  Try setting ObjectView to True on the dataset");
+  if (f.type == FieldType::Unknown) throw unknownTypeError(f);
   packets::ServerField sf;
   sf.name = f.name;
   sf.type = serverType(f.type);
@@ -129,6 +134,7 @@ void putServedValue(packets::PacketWriter& w, const catalogue::BoundField& f, co
     case FieldType::Date: w.putDate(catalogue::servedDate(v.toOleDate())); break;
     case FieldType::DateTime:
     case FieldType::Time: w.putDate(v.toOleDate()); break;
+    case FieldType::Unknown: throw unknownTypeError(f);
   }
 }
 
