@@ -16,15 +16,18 @@
 
 namespace rvz::testsupport {
 
+// A new folder /tmp/<prefix>_XXXXXX that the caller removes; throws
+// std::runtime_error when none can be made.
+inline std::filesystem::path newScratchFolder(std::string_view prefix) {
+  std::string tmpl = "/tmp/" + std::string(prefix) + "_XXXXXX";
+  if (!mkdtemp(tmpl.data())) throw std::runtime_error("cannot create a scratch folder " + tmpl);
+  return tmpl;
+}
+
 class ScratchFolder {
  public:
-  // A new folder /tmp/rvz_<tag>_XXXXXX; throws std::runtime_error when none
-  // can be made.
-  explicit ScratchFolder(std::string_view tag) {
-    std::string tmpl = "/tmp/rvz_" + std::string(tag) + "_XXXXXX";
-    if (!mkdtemp(tmpl.data())) throw std::runtime_error("cannot create a scratch folder " + tmpl);
-    path_ = tmpl;
-  }
+  // A new folder /tmp/rvz_<tag>_XXXXXX.
+  explicit ScratchFolder(std::string_view tag) : path_(newScratchFolder("rvz_" + std::string(tag))) {}
   ~ScratchFolder() {
     std::error_code ignored;  // a test that already failed must not abort here
     // A test may have left the folder read-only.
