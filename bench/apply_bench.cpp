@@ -29,6 +29,7 @@
 #include "platform/packets/packet_writer.h"
 #include "services/command_watch.h"
 #include "services/dms.h"
+#include "tests/support/scratch_folder.h"
 
 using namespace rvz;
 using packets::Cell;
@@ -211,10 +212,9 @@ void drain(remoting::MessageLoop& loop) {
 }  // namespace
 
 int main() {
-  char dir[] = "/tmp/rvz_apply_bench_XXXXXX";
-  if (!mkdtemp(dir)) fail("cannot create a scratch folder");
-  setenv("RVZ_HOME", dir, 1);
-  const std::string file = std::string(dir) + "/bench.mdb";
+  const rvz::testsupport::ScratchFolder scratch("apply_bench");
+  const rvz::testsupport::HomeScope homeScope(scratch.path());
+  const std::string file = (scratch / "bench.mdb").string();
   files::writeFile(file, "");
   {
     data::Connection cn("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file);
@@ -301,6 +301,5 @@ int main() {
               update.oursSeconds, update.peerSeconds, insert.oursSeconds, insert.peerSeconds);
   bench::printFigure("apply_update_vs_sqlite", update);
   bench::printFigure("apply_insert_vs_sqlite", insert);
-  std::filesystem::remove_all(dir);
   return 0;
 }

@@ -25,6 +25,7 @@
 #include "platform/packets/packet_reader.h"
 #include "platform/packets/packet_writer.h"
 #include "services/dms.h"
+#include "tests/support/scratch_folder.h"
 
 using namespace rvz;
 using packets::Cell;
@@ -92,11 +93,10 @@ double timed(const std::function<void()>& f) {
 }  // namespace
 
 int main() {
-  char dir[] = "/tmp/rvz_bench_XXXXXX";
-  if (!mkdtemp(dir)) return 1;
-  std::filesystem::path home = dir;
+  const rvz::testsupport::ScratchFolder scratch("bench");
+  const std::filesystem::path home = scratch.path();
   std::filesystem::create_directories(home / "data");
-  setenv("RVZ_HOME", dir, 1);
+  const rvz::testsupport::HomeScope homeScope(home);
   files::writeFile(home / "data" / "Contention.mdb", "");
   data::Connection cn(kConnection);
   cn.execute("create table Cnt (ID LONG, V LONG)");
@@ -137,6 +137,5 @@ int main() {
   std::printf("contention_apply_failures=%d\n", concurrentFailures);
   std::printf("contention_vs_serial=%.3f\n", ratios[ratios.size() / 2]);
   std::printf("contention_vs_serial_spread=%.3f\n", ratios.back() / ratios.front());
-  std::filesystem::remove_all(home);
   return 0;
 }

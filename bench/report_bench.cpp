@@ -21,6 +21,7 @@
 #include "platform/text/text.h"
 #include "services/dms.h"
 #include "services/dms_bb.h"
+#include "tests/support/scratch_folder.h"
 
 using namespace rvz;
 
@@ -56,10 +57,9 @@ double fetchSeconds(services::ProviderHost& host, const std::u16string& provider
 }  // namespace
 
 int main() {
-  char dir[] = "/tmp/rvz_report_bench_XXXXXX";
-  if (!mkdtemp(dir)) fail("cannot create a scratch folder");
-  const std::filesystem::path home = dir;
-  setenv("RVZ_HOME", dir, 1);
+  const rvz::testsupport::ScratchFolder scratch("report_bench");
+  const std::filesystem::path home = scratch.path();
+  const rvz::testsupport::HomeScope homeScope(home);
   try {
     client::buildSampleHome(home, kRows);
   } catch (const std::exception& e) {
@@ -96,6 +96,5 @@ int main() {
   std::sort(ratios.begin(), ratios.end());
   std::printf("report_vs_data_fetch=%.3f\n", ratios[ratios.size() / 2]);
   std::printf("report_vs_data_fetch_spread=%.3f\n", ratios.back() / ratios.front());
-  std::filesystem::remove_all(home);
   return 0;
 }

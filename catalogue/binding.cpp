@@ -50,6 +50,7 @@ FieldKind kindOf(FieldType t) {
     case FieldType::Guid: return FieldKind::Guid;
     case FieldType::Bytes: return FieldKind::Bytes;
     case FieldType::VarBytes: return FieldKind::VarBytes;
+    case FieldType::Unknown: return FieldKind::Unknown;
   }
   return FieldKind::Unknown;
 }
@@ -66,20 +67,9 @@ bool isNumericKind(FieldKind k) {
          k == FieldKind::LargeInt || k == FieldKind::Word;
 }
 
-std::string message(std::string_view pattern, std::initializer_list<std::string> args) {
-  std::string out;
-  auto arg = args.begin();
-  for (size_t i = 0; i < pattern.size(); ++i) {
-    if (pattern[i] == '%' && i + 1 < pattern.size() && (pattern[i + 1] == 's' || pattern[i + 1] == 'd') &&
-        arg != args.end()) {
-      out += *arg++;
-      ++i;
-    } else {
-      out += pattern[i];
-    }
-  }
-  return out;
-}
+// The binding rules' messages; "Field '%s' not found" is the data layer's.
+constexpr std::string_view kTypeMismatchText = "Type mismatch for field '%s', expecting: %s actual: %s";
+constexpr std::string_view kSizeMismatchText = "Size mismatch for field '%s', expecting: %d actual: %d";
 
 }  // namespace
 
@@ -109,7 +99,7 @@ std::vector<BoundField> bindDeclaredFields(std::string_view dataset, std::span<c
         break;
       }
     std::string name(f.name);
-    if (!col) throw data::DataError::dataset(dataset, message("Field '%s' not found", {name}));
+    if (!col) throw data::DataError::dataset(dataset, data::formatMessage(data::kFieldNotFoundText, name));
     // A computed column's kind is its expression's (or was read off its
     // values, which a number expression may give as whole numbers): a
     // numeric field takes any numeric computed column, as it takes the
@@ -118,15 +108,14 @@ std::vector<BoundField> bindDeclaredFields(std::string_view dataset, std::span<c
         (col->kindFromValues || col->computed) && isNumericField(f.type()) && isNumericKind(col->kind);
     if (!computedNumber && !typeAcceptsKind(f.type(), col->kind))
       throw data::DataError::dataset(
-          dataset, message("Type mismatch for field '%s', expecting: %s actual: %s",
-                           {name, std::string(fieldTypeName(f.type())), std::string(data::kindName(col->kind))}));
+          dataset, data::formatMessage(kTypeMismatchText, {name, fieldTypeName(f.type()), data::kindName(col->kind)}));
     // Only a string field that got through its family (a fixed-length
     // narrow or GUID column) is held to the column's size.
     bool viaFamily = isStringField(f.type()) && col->kind != FieldKind::String && col->kind != FieldKind::WideString &&
                      col->kind != FieldKind::Unknown;
     if (viaFamily && f.typeSpec.size > col->size)
-      throw data::DataError::dataset(dataset, message("Size mismatch for field '%s', expecting: %d actual: %d",
-                                                      {name, std::to_string(f.typeSpec.size), std::to_string(col->size)}));
+      throw data::DataError::dataset(dataset, data::formatMessage(kSizeMismatchText, {name, std::to_string(f.typeSpec.size),
+                                                                                       std::to_string(col->size)}));
     BoundField b;
     b.name = name;
     b.type = f.type();
@@ -179,10 +168,10 @@ std::vector<BoundField> fieldsFromColumns(const std::vector<data::ColumnInfo>& c
       case FieldKind::DateTime: b.type = FieldType::DateTime; b.size = 0; break;
       case FieldKind::Guid: b.type = FieldType::Guid; b.size = 38; break;
       case FieldKind::Unknown:
-        // A computed column that had no value to tell its kind: served as
-        // text, which holds whatever a later row might bring.
-        b.type = FieldType::WideString;
-        b.size = c.size > 0 ? c.size : 255;
+        // A computed column that had no value to tell its kind: the field
+        // exists (the dataset opens), but a packet cannot describe it.
+        b.type = FieldType::Unknown;
+        b.size = 0;
         break;
     }
     if ((b.type == FieldType::String || b.type == FieldType::WideString) && b.size <= 0) b.size = 255;

@@ -25,6 +25,7 @@ std::string_view fieldTypeName(FieldType t) {
     case FieldType::Guid: return "Guid";
     case FieldType::Bytes: return "Bytes";
     case FieldType::VarBytes: return "VarBytes";
+    case FieldType::Unknown: return "Unknown";
   }
   return "Unknown";
 }

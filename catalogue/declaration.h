@@ -32,6 +32,9 @@ enum class FieldType : uint8_t {
   Guid,
   Bytes,
   VarBytes,
+  // A result column whose kind nothing told (a computed column without a
+  // value to read it from): such a field cannot travel in a packet.
+  Unknown,
 };
 
 // The type's name in messages ("WideString", "BCD", ...).

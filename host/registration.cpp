@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/remoting/type_library.h"
+#include "services/quib_type_library.h"
 
 namespace rvz::host {
 
@@ -42,12 +43,12 @@ void dropValue(registry::Hive& hive, const std::string& key, std::string_view na
 }
 
 std::string typeLibKey() {
-  const auto& lib = remoting::quibTypeLibrary();
+  const auto& lib = services::quibTypeLibrary();
   return "TypeLib\\" + std::string(lib.libid) + "\\" + std::to_string(lib.major) + "." + std::to_string(lib.minor);
 }
 
 void writeClass(registry::Hive& hive, const remoting::ClassDesc& cls, const std::filesystem::path& exe) {
-  const auto& lib = remoting::quibTypeLibrary();
+  const auto& lib = services::quibTypeLibrary();
   const std::string clsid(cls.clsid), progId(cls.progId), doc(cls.doc);
   const std::string key = "CLSID\\" + clsid;
   put(hive, key, "", doc);
@@ -99,13 +100,13 @@ std::string localServerCommand(const std::filesystem::path& exe) {
 void writeRegistration(registry::Hive& hive, const std::filesystem::path& exe, bool ignoreClassFailures) {
   // The library entry stands in for the platform's type library registration:
   // its failure always stops the start.
-  const auto& lib = remoting::quibTypeLibrary();
+  const auto& lib = services::quibTypeLibrary();
   const std::string lk = typeLibKey();
   put(hive, lk, "", std::string(lib.helpString));
   put(hive, lk + "\\0\\win32", "", exe.string());
   put(hive, lk + "\\FLAGS", "", "0");
   put(hive, lk + "\\HELPDIR", "", exe.parent_path().string());
-  for (const auto* cls : {&remoting::datasBbClass(), &remoting::datasClass()}) {
+  for (const auto* cls : {&services::datasBbClass(), &services::datasClass()}) {
     try {
       writeClass(hive, *cls, exe);
     } catch (const RegistrationError&) {
@@ -121,9 +122,9 @@ void removeRegistration(registry::Hive& hive) {
   dropKey(hive, lk + "\\FLAGS");
   dropKey(hive, lk + "\\HELPDIR");
   dropKey(hive, lk);
-  dropKey(hive, "TypeLib\\" + std::string(remoting::quibTypeLibrary().libid));
+  dropKey(hive, "TypeLib\\" + std::string(services::quibTypeLibrary().libid));
   dropKey(hive, "TypeLib");
-  for (const auto* cls : {&remoting::datasBbClass(), &remoting::datasClass()}) removeClass(hive, *cls);
+  for (const auto* cls : {&services::datasBbClass(), &services::datasClass()}) removeClass(hive, *cls);
   dropKey(hive, "AppID");
   dropKey(hive, "CLSID");
 }

@@ -33,6 +33,7 @@
 #include "services/command_watch.h"
 #include "services/datas_bb_dispatch.h"
 #include "services/datas_dispatch.h"
+#include "services/quib_type_library.h"
 
 namespace rvz::host {
 namespace {
@@ -172,8 +173,8 @@ int serve(StartMode mode, const ServiceSettings& settings, int socket) {
     });
 
   std::vector<uint32_t> cookies;
-  cookies.push_back(runtime.registerClassObject(remoting::datasBbClass(), datasBbFactory(screen), true));
-  cookies.push_back(runtime.registerClassObject(remoting::datasClass(), datasFactory(screen), true));
+  cookies.push_back(runtime.registerClassObject(services::datasBbClass(), datasBbFactory(screen), true));
+  cookies.push_back(runtime.registerClassObject(services::datasClass(), datasFactory(screen), true));
   runtime.resumeClassObjects();
   server.start();
   std::unique_ptr<MetricsEndpoint> metricsEndpoint;

@@ -33,11 +33,11 @@ bool skipped(std::string_view table) {
 
 }  // namespace
 
-std::string scriptValue(const data::Field& f) {
+std::string scriptValue(const data::Field& f, bool firstInLine) {
   if (f.isNull()) return "Null";
   switch (f.kind()) {
     case FieldKind::Memo:
-    case FieldKind::Blob: return "null";
+    case FieldKind::Blob: return firstInLine ? "Null" : "null";  // the content is never written
     case FieldKind::String:
     case FieldKind::WideString:
     case FieldKind::Date:
@@ -68,7 +68,8 @@ void DumpTableScript(data::Query& query, const ReopenQuery& reopen, std::string_
   head += ") ";
   for (query.first(); !query.eof(); query.next()) {
     std::string line = head;
-    for (size_t i = 0; i < query.fieldCount(); ++i) line += (i ? "," : "Values(") + scriptValue(query.field(i));
+    for (size_t i = 0; i < query.fieldCount(); ++i)
+      line += (i ? "," : "Values(") + scriptValue(query.field(i), i == 0);
     line += ") ";
     lines.push_back(std::move(line));
     lines.emplace_back();

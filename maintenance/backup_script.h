@@ -22,8 +22,9 @@ using ReopenQuery = std::function<void(const std::string& sql)>;
 void DumpTableScript(data::Query& query, const ReopenQuery& reopen, std::string_view table,
                      std::vector<std::string>& lines);
 
-// The text of one value as the script writes it (see the value forms).
-std::string scriptValue(const data::Field& field);
+// The text of one value as the script writes it (see the value forms). A
+// memo or blob is written "null", or "Null" when it opens the value list.
+std::string scriptValue(const data::Field& field, bool firstInLine = false);
 
 // The script as its file holds it: every line in the ANSI code page
 // followed by CR LF, no byte-order mark.

@@ -3,17 +3,13 @@
 // usable.
 #include "services/datas_bb_dispatch.h"
 
-#include "platform/remoting/type_library.h"
 #include "services/provider_dispatch.h"
+#include "services/quib_type_library.h"
 
 namespace rvz::services {
 
-namespace {
-constexpr int32_t kSetFilter = 1;
-}  // namespace
-
 HRESULT DatasBbDispatch::invoke(int32_t dispid, std::vector<Variant>& a, Variant& result, ErrorInfo& error) {
-  const auto& cls = remoting::datasBbClass();
+  const auto& cls = datasBbClass();
   return guardOperation(text::utf8ToWide(cls.progId), std::string(cls.iface->iid), error, [&] {
     TDatasBb& b = *datasBb_;
     if (invokeProviderOperation(b.host(), dispid, a, result)) return;

@@ -3,23 +3,12 @@
 // status with error information and the object stays usable.
 #include "services/datas_dispatch.h"
 
-#include "platform/remoting/type_library.h"
 #include "services/provider_dispatch.h"
+#include "services/quib_type_library.h"
 
 namespace rvz::services {
 
 namespace {
-
-enum Dispid : int32_t {
-  kSetFilter = 1,
-  kGetAccounts = 2,
-  kConnectAct = 301,
-  kGetServerDate = 302,
-  kGetServerDateTime = 305,
-  kGetTableNames = 306,
-  kCompactDatabase = 307,
-  kBackupData = 308,
-};
 
 const WString& str(const Variant& v) { return v.bstrValue(); }
 int32_t i4(const Variant& v) { return static_cast<int32_t>(v.intValue()); }
@@ -41,7 +30,7 @@ DatasDispatch::DatasDispatch(CreationFailure onCreationFailure, CreationHandler 
 }
 
 HRESULT DatasDispatch::invoke(int32_t dispid, std::vector<Variant>& a, Variant& result, ErrorInfo& error) {
-  const auto& cls = remoting::datasClass();
+  const auto& cls = datasClass();
   return guardOperation(text::utf8ToWide(cls.progId), std::string(cls.iface->iid), error, [&] {
     TDatas& d = *datas_;
     if (invokeProviderOperation(d.host(), dispid, a, result)) return;

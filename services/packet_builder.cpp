@@ -3,6 +3,7 @@
 
 #include <limits>
 
+#include "platform/data/data_error.h"
 #include "platform/data/values.h"
 #include "platform/packets/server_fields.h"
 #include "platform/remoting/error_info.h"
@@ -16,6 +17,13 @@ using packets::Column;
 namespace {
 
 constexpr size_t kMaxFieldName = 31;
+constexpr std::string_view kFieldNameTooLongText =
+    "Field name cannot be longer then %d characters.  Try setting ObjectView to True on the dataset";
+constexpr std::string_view kUnknownTypeText = "Field '%s' is of an unknown type";
+
+ComError unknownTypeError(const catalogue::BoundField& f) {
+  return ComError(E_FAIL, data::formatMessage(kUnknownTypeText, f.name));
+}
 
 packets::ServerFieldType serverType(FieldType t) {
   switch (t) {
@@ -41,8 +49,8 @@ bool isLongField(const catalogue::BoundField& f) { return f.type == FieldType::M
 
 Column columnOf(const catalogue::BoundField& f) {
   if (text::utf8ToWide(f.name).size() > kMaxFieldName)
-    throw ComError(E_FAIL, "Field name cannot be longer then " + std::to_string(kMaxFieldName) +
-                               " characters.  Try setting ObjectView to True on the dataset");
+    throw ComError(E_FAIL, data::formatMessage(kFieldNameTooLongText, std::to_string(kMaxFieldName)));
+  if (f.type == FieldType::Unknown) throw unknownTypeError(f);
   packets::ServerField sf;
   sf.name = f.name;
   sf.type = serverType(f.type);
@@ -129,6 +137,7 @@ void putServedValue(packets::PacketWriter& w, const catalogue::BoundField& f, co
     case FieldType::Date: w.putDate(catalogue::servedDate(v.toOleDate())); break;
     case FieldType::DateTime:
     case FieldType::Time: w.putDate(v.toOleDate()); break;
+    case FieldType::Unknown: throw unknownTypeError(f);
   }
 }
 

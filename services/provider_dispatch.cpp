@@ -3,6 +3,8 @@
 
 namespace rvz::services {
 
+using namespace remoting;  // the IAppServer dispatch ids
+
 namespace {
 const WString& str(const Variant& v) { return v.bstrValue(); }
 int32_t i4(const Variant& v) { return static_cast<int32_t>(v.intValue()); }

@@ -6,20 +6,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/remoting/type_library.h"
 #include "platform/variant/variant.h"
 #include "services/provider_host.h"
 
 namespace rvz::services {
-
-enum AppServerDispid : int32_t {
-  kApplyUpdates = 20000000,
-  kGetRecords = 20000001,
-  kDataRequest = 20000002,
-  kGetProviderNames = 20000003,
-  kGetParams = 20000004,
-  kRowRequest = 20000005,
-  kExecute = 20000006,
-};
 
 // Runs the operation on the host when `dispid` is one of the seven and
 // returns true; false for any other id. Failures throw.

@@ -3,12 +3,19 @@
 
 namespace rvz::data {
 
-std::string formatMessage(std::string_view pattern, std::string_view arg) {
+std::string formatMessage(std::string_view pattern, std::initializer_list<std::string_view> args) {
   std::string out;
-  size_t at = pattern.find("%s");
-  if (at == std::string_view::npos) return std::string(pattern);
-  out.reserve(pattern.size() + arg.size());
-  out.append(pattern.substr(0, at)).append(arg).append(pattern.substr(at + 2));
+  out.reserve(pattern.size() + 32);
+  auto arg = args.begin();
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    bool placeholder = pattern[i] == '%' && i + 1 < pattern.size() && (pattern[i + 1] == 's' || pattern[i + 1] == 'd');
+    if (placeholder && arg != args.end()) {
+      out.append(*arg++);
+      ++i;
+    } else {
+      out += pattern[i];
+    }
+  }
   return out;
 }
 

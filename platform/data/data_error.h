@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -51,8 +52,14 @@ inline constexpr std::string_view kNullKeyText = "Index or primary key cannot co
 inline constexpr std::string_view kTransactionLostText =
     "The database ended the transaction on its own; none of its changes were kept.";
 
-// "Missing %s property" and the like with their one placeholder filled.
-std::string formatMessage(std::string_view pattern, std::string_view arg);
+// A message pattern with its placeholders ("%s", "%d") filled in order by
+// `args` ("Missing %s property" with "SQL"); a placeholder without an
+// argument stays as it is. The one place where message texts get their
+// values.
+std::string formatMessage(std::string_view pattern, std::initializer_list<std::string_view> args);
+inline std::string formatMessage(std::string_view pattern, std::string_view arg) {
+  return formatMessage(pattern, {arg});
+}
 
 // Every failure of the component. It carries:
 //  - the text a client sees (what()), already with "<dataset>: " in front

@@ -108,18 +108,6 @@ bool matchPattern(const text::WString& s, const Pattern& p) {
   return true;
 }
 
-bool parseNumberText(std::string_view s, double& out) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  if (s.empty() || s.size() > 64) return false;
-  std::string buf(s);
-  char* end = nullptr;
-  double v = std::strtod(buf.c_str(), &end);
-  if (end != buf.c_str() + buf.size() || !std::isfinite(v)) return false;
-  out = v;
-  return true;
-}
-
 std::string cellText(const Cell& c) {
   switch (c.cls) {
     case StorageClass::Integer: return std::to_string(c.i);

@@ -125,18 +125,6 @@ bool parseInt64(std::string_view s, int64_t& out) {
   return true;
 }
 
-bool parseReal(std::string_view s, double& out) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  if (s.empty() || s.size() > 64) return false;
-  std::string buf(s);
-  char* end = nullptr;
-  double v = std::strtod(buf.c_str(), &end);
-  if (end != buf.c_str() + buf.size() || !std::isfinite(v)) return false;
-  out = v;
-  return true;
-}
-
 // Whole number of the cell for an integer kind, within [lo, hi].
 int64_t integerOf(const ColumnInfo& col, const Cell& c, int64_t lo, int64_t hi) {
   int64_t v = 0;
@@ -150,7 +138,7 @@ int64_t integerOf(const ColumnInfo& col, const Cell& c, int64_t lo, int64_t hi) 
     case StorageClass::Text: {
       double r = 0;
       if (parseInt64(c.bytes, v)) break;
-      if (!parseReal(c.bytes, r)) badValue(col, describe(c));
+      if (!parseNumberText(c.bytes, r)) badValue(col, describe(c));
       r = std::nearbyint(r);
       if (!(r >= static_cast<double>(lo) && r <= static_cast<double>(hi))) badValue(col, describe(c));
       return static_cast<int64_t>(r);
@@ -167,7 +155,7 @@ double realOf(const ColumnInfo& col, const Cell& c) {
     case StorageClass::Real: return c.r;
     case StorageClass::Text: {
       double r = 0;
-      if (!parseReal(c.bytes, r)) badValue(col, describe(c));
+      if (!parseNumberText(c.bytes, r)) badValue(col, describe(c));
       return r;
     }
     default: badValue(col, describe(c));
@@ -259,7 +247,7 @@ Variant booleanOf(const ColumnInfo& col, const Cell& c) {
       if (text::equalsNoCaseAscii(t, "true") || text::equalsNoCaseAscii(t, "yes")) return Variant::boolean(true);
       if (text::equalsNoCaseAscii(t, "false") || text::equalsNoCaseAscii(t, "no")) return Variant::boolean(false);
       double r = 0;
-      if (parseReal(t, r)) return Variant::boolean(r != 0);
+      if (parseNumberText(t, r)) return Variant::boolean(r != 0);
       badValue(col, describe(c));
     }
     default: badValue(col, describe(c));
@@ -447,6 +435,18 @@ std::optional<double> parseDate(std::string_view s, bool literalForms) {
 }
 
 }  // namespace
+
+bool parseNumberText(std::string_view s, double& out) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  if (s.empty() || s.size() > 64) return false;  // no number of ours is longer; spares a copy of a long text
+  std::string buf(s);
+  char* end = nullptr;
+  double v = std::strtod(buf.c_str(), &end);
+  if (end != buf.c_str() + buf.size() || !std::isfinite(v)) return false;
+  out = v;
+  return true;
+}
 
 Variant cellToVariant(const ColumnInfo& col, const Cell& c) {
   if (c.cls == StorageClass::Null) return Variant::null();

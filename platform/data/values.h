@@ -57,6 +57,10 @@ BoundValue toBoundValue(const Variant& value, FieldKind hint = FieldKind::Unknow
 // rounded to the second.
 std::string formatStoredDate(double oleDate);
 
+// Reads a number written as text (blanks around it allowed): true and the
+// value in `out` when the whole text is one finite number.
+bool parseNumberText(std::string_view text, double& out);
+
 // Reads a stored date-time: "YYYY-MM-DD", "YYYY-MM-DD HH:MM[:SS[.fff]]"
 // (also with "T" or "/" separators) or a time alone "HH:MM[:SS]". nullopt
 // when the text is none of these or names no valid date.

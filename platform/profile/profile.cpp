@@ -4,7 +4,7 @@
 #include "platform/profile/profile.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sys/file.h>  // LOCK_SH, LOCK_EX
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/files/file_handle.h"
 #include "platform/files/files.h"
 #include "platform/profile/ini_text.h"
 #include "platform/text/text.h"
@@ -21,39 +22,7 @@ namespace rvz::profile {
 
 namespace {
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-bool lockFile(int fd, int how) {
-  while (::flock(fd, how) != 0)
-    if (errno != EINTR) return false;
-  return true;
-}
-
-// The rest of the file from the current offset; false on a read error.
-bool readAll(int fd, std::string& out) {
-  char buf[16384];
-  while (true) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return true;
-    out.append(buf, static_cast<size_t>(n));
-  }
-}
+using files::FileHandle;
 
 std::string cutToBuffer(std::string_view ansi, size_t bufferSize) {
   if (bufferSize == 0) return {};
@@ -77,10 +46,10 @@ std::string getPrivateProfileString(std::string_view section, std::string_view k
   } catch (const files::FileError&) {
     return fallback();
   }
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0 || !lockFile(fd.get(), LOCK_SH)) return fallback();
+  FileHandle fd(path, O_RDONLY);
+  if (!fd.valid() || !fd.lock(LOCK_SH)) return fallback();
   std::string content;
-  if (!readAll(fd.get(), content)) return fallback();
+  if (!fd.readToEnd(content)) return fallback();
 
   auto value = findValue(content, text::utf8ToAnsi(section), text::utf8ToAnsi(key));
   if (!value) return fallback();
@@ -120,24 +89,16 @@ void writePrivateProfileString(std::string_view section, std::string_view key, s
     if ((dir.st_mode & S_IWUSR) == 0) fail("folder " + folder.string() + " is read-only");
   }
 
-  Fd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-  if (fd.get() < 0) fail(path.string() + ": " + std::strerror(errno));
-  if (!lockFile(fd.get(), LOCK_EX)) fail(path.string() + ": cannot lock: " + std::strerror(errno));
+  FileHandle fd(path, O_RDWR | O_CREAT, 0644);
+  if (!fd.valid()) fail(path.string() + ": " + std::strerror(errno));
+  if (!fd.lock(LOCK_EX)) fail(path.string() + ": cannot lock: " + std::strerror(errno));
   std::string content;
-  if (!readAll(fd.get(), content)) fail(path.string() + ": " + std::strerror(errno));
+  if (!fd.readToEnd(content)) fail(path.string() + ": " + std::strerror(errno));
 
   std::string updated =
       withValue(content, text::utf8ToAnsi(section), text::utf8ToAnsi(key), text::utf8ToAnsi(value));
   if (updated == content) return;
-  size_t done = 0;
-  while (done < updated.size()) {
-    ssize_t n = ::pwrite(fd.get(), updated.data() + done, updated.size() - done, static_cast<off_t>(done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail(path.string() + ": " + std::strerror(errno));
-    }
-    done += static_cast<size_t>(n);
-  }
+  if (!fd.writeAllAt(updated, 0)) fail(path.string() + ": " + std::strerror(errno));
   if (::ftruncate(fd.get(), static_cast<off_t>(updated.size())) != 0)
     fail(path.string() + ": " + std::strerror(errno));
 }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/files/file_handle.h"
 #include "platform/files/files.h"
 
 namespace rvz::registry {
@@ -18,95 +19,51 @@ namespace {
 
 std::string errnoText(int err) { return std::strerror(err); }
 
-// An open file descriptor, closed on every path out.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
+using files::FileHandle;
 
 // The whole file, or nullopt when it does not exist.
 std::optional<std::string> readIfExists(const std::filesystem::path& file) {
-  Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) {
+  FileHandle fd(file, O_RDONLY);
+  if (!fd.valid()) {
     if (errno == ENOENT) return std::nullopt;
     throw RegistryError("cannot read registry hive " + file.string() + ": " + errnoText(errno));
   }
   std::string out;
-  char buf[65536];
-  while (true) {
-    ssize_t n = ::read(fd.get(), buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw RegistryError("cannot read registry hive " + file.string() + ": " + errnoText(errno));
-    }
-    if (n == 0) break;
-    out.append(buf, static_cast<size_t>(n));
-    // Refuse before holding much more than a hive may be.
-    if (out.size() > kMaxHiveFileBytes)
-      throw RegistryError("registry hive " + file.string() + " is damaged: larger than " +
-                          std::to_string(kMaxHiveFileBytes) + " bytes");
-  }
+  // Refuse before holding much more than a hive may be.
+  if (!fd.readToEnd(out, kMaxHiveFileBytes))
+    throw RegistryError("cannot read registry hive " + file.string() + ": " + errnoText(errno));
+  if (out.size() > kMaxHiveFileBytes)
+    throw RegistryError("registry hive " + file.string() + " is damaged: larger than " +
+                        std::to_string(kMaxHiveFileBytes) + " bytes");
   return out;
-}
-
-void writeAll(int fd, std::string_view data, const std::filesystem::path& file) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw RegistryError("cannot write registry hive " + file.string() + ": " + errnoText(errno));
-    }
-    data.remove_prefix(static_cast<size_t>(n));
-  }
 }
 
 // Holds the exclusive lock of a hive for one change.
 class WriteLock {
  public:
-  explicit WriteLock(const std::filesystem::path& file) : fd_(-1) {
-    std::filesystem::path lockFile = file;
-    lockFile += ".lock";
-    Fd fd(::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (fd.get() < 0)
-      throw RegistryError("cannot lock registry hive " + file.string() + ": " + lockFile.string() + ": " +
+  explicit WriteLock(const std::filesystem::path& file) : fd_(lockFileOf(file), O_RDWR | O_CREAT, 0600) {
+    if (!fd_.valid())
+      throw RegistryError("cannot lock registry hive " + file.string() + ": " + lockFileOf(file).string() + ": " +
                           errnoText(errno));
-    while (::flock(fd.get(), LOCK_EX) != 0) {
-      if (errno != EINTR)
-        throw RegistryError("cannot lock registry hive " + file.string() + ": " + errnoText(errno));
-    }
-    fd_ = fd.release();
+    if (!fd_.lock(LOCK_EX)) throw RegistryError("cannot lock registry hive " + file.string() + ": " + errnoText(errno));
   }
-  ~WriteLock() { ::close(fd_); }  // closing releases the lock
   WriteLock(const WriteLock&) = delete;
   WriteLock& operator=(const WriteLock&) = delete;
 
  private:
-  int fd_;
+  static std::filesystem::path lockFileOf(std::filesystem::path file) { return file += ".lock"; }
+  FileHandle fd_;  // closing it releases the lock
 };
 
 void replaceFile(const std::filesystem::path& file, const std::string& text) {
   std::filesystem::path tmp = file;
   tmp += ".tmp";
   {
-    Fd fd(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    if (fd.get() < 0)
+    FileHandle fd(tmp, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (!fd.valid())
       throw RegistryError("cannot write registry hive " + file.string() + ": " + tmp.string() + ": " +
                           errnoText(errno));
-    writeAll(fd.get(), text, tmp);
+    if (!fd.writeAll(text)) throw RegistryError("cannot write registry hive " + tmp.string() + ": " + errnoText(errno));
     // The data must be on disk before the rename makes it the hive, or a
     // crash could leave an empty hive behind.
     if (::fsync(fd.get()) != 0)

@@ -1,5 +1,5 @@
-// The type library tables: IAppServer as the data-packet library publishes
-// it, and the library Quib with Idatas, datas, IDatasBb and DatasBb.
+// Type library descriptions and their look-ups, and IAppServer as the
+// data-packet library publishes it.
 #include "platform/remoting/type_library.h"
 
 #include <array>
@@ -13,14 +13,14 @@ namespace {
 using D = ParamDir;
 
 // IAppServer, with the dispatch ids of the data-packet library.
-constexpr ParamDesc kApplyUpdates[] = {
+constexpr ParamDesc kApplyUpdatesParams[] = {
     {"ProviderName", VT_BSTR, D::In},
     {"Delta", VT_VARIANT, D::In},
     {"MaxErrors", VT_I4, D::In},
     {"ErrorCount", VT_I4, D::Out, true},
     {"OwnerData", VT_VARIANT, D::InOut, true},
 };
-constexpr ParamDesc kGetRecords[] = {
+constexpr ParamDesc kGetRecordsParams[] = {
     {"ProviderName", VT_BSTR, D::In},
     {"Count", VT_I4, D::In},
     {"RecsOut", VT_I4, D::Out, true},
@@ -29,21 +29,21 @@ constexpr ParamDesc kGetRecords[] = {
     {"Params", VT_VARIANT, D::InOut, true},
     {"OwnerData", VT_VARIANT, D::InOut, true},
 };
-constexpr ParamDesc kDataRequest[] = {
+constexpr ParamDesc kDataRequestParams[] = {
     {"ProviderName", VT_BSTR, D::In},
     {"Data", VT_VARIANT, D::In},
 };
-constexpr ParamDesc kGetParams[] = {
+constexpr ParamDesc kGetParamsParams[] = {
     {"ProviderName", VT_BSTR, D::In},
     {"OwnerData", VT_VARIANT, D::InOut, true},
 };
-constexpr ParamDesc kRowRequest[] = {
+constexpr ParamDesc kRowRequestParams[] = {
     {"ProviderName", VT_BSTR, D::In},
     {"Row", VT_VARIANT, D::In},
     {"RequestType", VT_I4, D::In},
     {"OwnerData", VT_VARIANT, D::InOut, true},
 };
-constexpr ParamDesc kExecute[] = {
+constexpr ParamDesc kExecuteParams[] = {
     {"ProviderName", VT_BSTR, D::In},
     {"CommandText", VT_BSTR, D::In},
     {"Params", VT_VARIANT, D::InOut, true},
@@ -51,61 +51,21 @@ constexpr ParamDesc kExecute[] = {
 };
 
 constexpr MethodDesc kAppServerMethods[] = {
-    {"AS_ApplyUpdates", 20000000, kApplyUpdates, VT_VARIANT},
-    {"AS_GetRecords", 20000001, kGetRecords, VT_VARIANT},
-    {"AS_DataRequest", 20000002, kDataRequest, VT_VARIANT},
-    {"AS_GetProviderNames", 20000003, {}, VT_VARIANT},
-    {"AS_GetParams", 20000004, kGetParams, VT_VARIANT},
-    {"AS_RowRequest", 20000005, kRowRequest, VT_VARIANT},
-    {"AS_Execute", 20000006, kExecute, VT_EMPTY},
+    {"AS_ApplyUpdates", kApplyUpdates, kApplyUpdatesParams, VT_VARIANT},
+    {"AS_GetRecords", kGetRecords, kGetRecordsParams, VT_VARIANT},
+    {"AS_DataRequest", kDataRequest, kDataRequestParams, VT_VARIANT},
+    {"AS_GetProviderNames", kGetProviderNames, {}, VT_VARIANT},
+    {"AS_GetParams", kGetParams, kGetParamsParams, VT_VARIANT},
+    {"AS_RowRequest", kRowRequest, kRowRequestParams, VT_VARIANT},
+    {"AS_Execute", kExecute, kExecuteParams, VT_EMPTY},
 };
 
-constexpr InterfaceDesc kAppServer{"IAppServer", "{1AEFCC20-7A24-11D2-98B0-C69BEB4B5B6D}", "", nullptr,
-                                   kAppServerMethods};
+}  // namespace
 
-// Idatas and IDatasBb.
-constexpr ParamDesc kSetFilter[] = {{"Filter", VT_VARIANT, D::In}};
-constexpr ParamDesc kConnectAct[] = {
-    {"DataBaseType", VT_I4, D::In, true},
-    {"ServerName", VT_BSTR, D::In},
-    {"DataBaseName", VT_BSTR, D::In},
-    {"User", VT_BSTR, D::In},
-    {"Password", VT_BSTR, D::In},
-};
-constexpr ParamDesc kCompactDatabase[] = {
-    {"DBName", VT_BSTR, D::In, true},
-    {"DBPassword", VT_BSTR, D::In, true},
-};
-constexpr ParamDesc kBackupData[] = {{"ZTName", VT_BSTR, D::In, true}};
+constexpr InterfaceDesc kAppServerInterface{"IAppServer", "{1AEFCC20-7A24-11D2-98B0-C69BEB4B5B6D}", "", nullptr,
+                                            kAppServerMethods};
 
-constexpr MethodDesc kIdatasMethods[] = {
-    {"SetFilter", 1, kSetFilter, VT_EMPTY},
-    {"GetAccounts", 2, {}, VT_I4},
-    {"ConnectAct", 301, kConnectAct, VT_I4},
-    {"GetServerDate", 302, {}, VT_BSTR},
-    {"GetServerDateTime", 305, {}, VT_BSTR},
-    {"GetTableNames", 306, {}, VT_BSTR},
-    {"CompactDatabase", 307, kCompactDatabase, VT_I4},
-    {"BackupData", 308, kBackupData, VT_I4},
-};
-constexpr MethodDesc kIDatasBbMethods[] = {
-    {"SetFilter", 1, kSetFilter, VT_EMPTY},
-};
-
-constexpr InterfaceDesc kIdatas{"Idatas", "{6CDC8BB8-C5BD-4373-86E8-E4083A998F7B}",
-                                "Dispatch interface for datas Object", &kAppServer, kIdatasMethods};
-constexpr InterfaceDesc kIDatasBb{"IDatasBb", "{80DDCF97-D60D-4375-9289-38D868C06C37}",
-                                  "Dispatch interface for DatasBb Object", &kAppServer, kIDatasBbMethods};
-
-constexpr ClassDesc kDatas{"datas", "{0F07C1B3-6416-4C24-9D45-1C732B9E9BA3}", "Quib Object", "Quib.datas", &kIdatas};
-constexpr ClassDesc kDatasBb{"DatasBb", "{AE6D884A-2BCC-4076-A139-95FBCE743056}", "DatasBb Object", "Quib.DatasBb",
-                             &kIDatasBb};
-
-constexpr const InterfaceDesc* kQuibInterfaces[] = {&kIdatas, &kIDatasBb};
-constexpr const ClassDesc* kQuibClasses[] = {&kDatas, &kDatasBb};
-
-constexpr TypeLibraryDesc kQuib{"Quib", "{2BEEF3E7-D166-4BDC-8D70-3F8330F7A0E4}", "Quib Library", 1, 0,
-                                kQuibInterfaces, kQuibClasses};
+namespace {
 
 bool isHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
@@ -169,12 +129,7 @@ const InterfaceDesc* TypeLibraryDesc::findInterface(std::string_view key) const 
   return nullptr;
 }
 
-const TypeLibraryDesc& quibTypeLibrary() { return kQuib; }
-const InterfaceDesc& appServerInterface() { return kAppServer; }
-const InterfaceDesc& idatasInterface() { return kIdatas; }
-const InterfaceDesc& idatasBbInterface() { return kIDatasBb; }
-const ClassDesc& datasClass() { return kDatas; }
-const ClassDesc& datasBbClass() { return kDatasBb; }
+const InterfaceDesc& appServerInterface() { return kAppServerInterface; }
 
 std::string_view paramDirName(ParamDir dir) {
   switch (dir) {

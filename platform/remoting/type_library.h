@@ -1,7 +1,8 @@
 // The type library of the object platform: interfaces with their methods,
 // dispatch ids, parameters and directions, and the classes that implement
 // them. Late-bound calls are checked and answered from these descriptions.
-// The library `Quib` with the two service classes is a constant table.
+// A server describes its own libraries with these; the one interface the
+// platform itself publishes is the data-packet library's IAppServer.
 #pragma once
 
 #include <cstdint>
@@ -82,13 +83,20 @@ struct TypeLibraryDesc {
   const InterfaceDesc* findInterface(std::string_view nameOrIid) const;
 };
 
-// The library `Quib`, and the data-packet library's IAppServer it builds on.
-const TypeLibraryDesc& quibTypeLibrary();
+// IAppServer as the data-packet library publishes it, which the interfaces
+// of a data server build on, and the dispatch ids of its operations.
+// The object is named too, so that constant tables can name it as a base.
+extern const InterfaceDesc kAppServerInterface;
 const InterfaceDesc& appServerInterface();
-const InterfaceDesc& idatasInterface();
-const InterfaceDesc& idatasBbInterface();
-const ClassDesc& datasClass();
-const ClassDesc& datasBbClass();
+enum AppServerDispid : int32_t {
+  kApplyUpdates = 20000000,
+  kGetRecords = 20000001,
+  kDataRequest = 20000002,
+  kGetProviderNames = 20000003,
+  kGetParams = 20000004,
+  kRowRequest = 20000005,
+  kExecute = 20000006,
+};
 
 // "in", "out", "in-out" for documents and messages.
 std::string_view paramDirName(ParamDir dir);

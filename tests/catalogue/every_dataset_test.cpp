@@ -29,7 +29,11 @@
 #include "platform/text/text.h"
 #include "services/dms.h"
 #include "services/update_table.h"
+<<<<<<< HEAD
 #include "tests/platform/data/pg_test_support.h"
+=======
+#include "tests/support/scratch_folder.h"
+>>>>>>> issue13
 
 namespace rvz {
 namespace {
@@ -124,13 +128,7 @@ class EnvSetting {
   bool had_ = false;
 };
 
-fs::path scratchFolder(const char* tag) {
-  std::string t = std::string("/tmp/rvz_sample_") + tag + "_XXXXXX";
-  std::vector<char> buf(t.begin(), t.end());
-  buf.push_back('\0');
-  if (!mkdtemp(buf.data())) throw std::runtime_error("cannot create a scratch folder");
-  return buf.data();
-}
+fs::path scratchFolder(const char* tag) { return testsupport::newScratchFolder(std::string("rvz_sample_") + tag); }
 
 // The sample home the tests share, built once per process.
 class SampleHome : public ::testing::Environment {

@@ -9,6 +9,7 @@
 #include "platform/remoting/error_info.h"
 #include "platform/remoting/type_library.h"
 #include "services/rows_written.h"
+#include "services/quib_type_library.h"
 
 using namespace std::chrono_literals;
 using rvz::host::MetricsEndpoint;
@@ -32,7 +33,7 @@ rvz::remoting::CallReport call(std::string_view method, std::chrono::nanoseconds
 
 TEST(ServerMetrics, SessionsObjectsCallsAndFailures) {
   ServerMetrics m;
-  const auto& datas = rvz::remoting::datasClass();
+  const auto& datas = rvz::services::datasClass();
   m.sessionOpened("s1", "ipv4:127.0.0.1:1");
   m.sessionOpened("s2", "ipv4:127.0.0.1:2");
   m.sessionEnded("s2", "ipv4:127.0.0.1:2", "closed by the client");

@@ -26,6 +26,7 @@
 #include "platform/registry/hive.h"
 #include "platform/remoting/type_library.h"
 #include "process_test_support.h"
+#include "services/quib_type_library.h"
 
 namespace fs = std::filesystem;
 using rvz::testing::freePort;
@@ -204,7 +205,7 @@ TEST_F(ServerProcess, RegisterRunWritesTheHiveAndUnregisterLeavesOnlyTheCategory
   EXPECT_EQ(reg.exitCode(), 0);
   EXPECT_FALSE(fs::exists(home_ / ".screen.sock"));
   rvz::registry::Hive hive(home_ / "registry.hive");
-  for (const auto* c : {&rvz::remoting::datasClass(), &rvz::remoting::datasBbClass()}) {
+  for (const auto* c : {&rvz::services::datasClass(), &rvz::services::datasBbClass()}) {
     const auto key = clsidKey(*c);
     EXPECT_EQ(hive.value(key, ""), std::string(c->doc));
     EXPECT_EQ(hive.value(key + "\\LocalServer32", ""), fs::canonical(kServer).string());

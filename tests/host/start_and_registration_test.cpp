@@ -10,6 +10,7 @@
 #include "host/main_window.h"
 #include "host/registration.h"
 #include "platform/remoting/type_library.h"
+#include "services/quib_type_library.h"
 
 namespace fs = std::filesystem;
 using rvz::host::StartMode;
@@ -72,10 +73,10 @@ TEST_F(Registration, WritingTwiceLeavesTheSameHiveAndRemovalKeepsTheCategory) {
   rvz::registry::Hive hive(dir_ / "r.hive");
   const fs::path exe = "/opt/my apps/RoVezevu";
   rvz::host::writeRegistration(hive, exe, false);
-  const auto& datas = rvz::remoting::datasClass();
+  const auto& datas = rvz::services::datasClass();
   const std::string key = "CLSID\\" + std::string(datas.clsid);
   EXPECT_EQ(hive.value(key + "\\LocalServer32", ""), "\"/opt/my apps/RoVezevu\"");
-  EXPECT_EQ(hive.value(key + "\\TypeLib", ""), std::string(rvz::remoting::quibTypeLibrary().libid));
+  EXPECT_EQ(hive.value(key + "\\TypeLib", ""), std::string(rvz::services::quibTypeLibrary().libid));
   EXPECT_EQ(hive.value(std::string("Component Categories\\") + rvz::host::kAppServerCategory, "409"),
             rvz::host::kAppServerCategoryText);
   // The values of a class key come in the order they were written.
@@ -96,12 +97,12 @@ TEST_F(Registration, WritingTwiceLeavesTheSameHiveAndRemovalKeepsTheCategory) {
 TEST_F(Registration, RemovalLeavesKeysThatStillHaveSubkeys) {
   rvz::registry::Hive hive(dir_ / "r.hive");
   rvz::host::writeRegistration(hive, "/opt/RoVezevu", false);
-  const std::string key = "CLSID\\" + std::string(rvz::remoting::datasClass().clsid);
+  const std::string key = "CLSID\\" + std::string(rvz::services::datasClass().clsid);
   hive.createKey(key + "\\Extra");
   rvz::host::removeRegistration(hive);
   EXPECT_TRUE(hive.keyExists(key + "\\Extra"));
   EXPECT_FALSE(hive.keyExists(key + "\\LocalServer32"));
-  EXPECT_FALSE(hive.keyExists(std::string(rvz::remoting::datasClass().progId)));
+  EXPECT_FALSE(hive.keyExists(std::string(rvz::services::datasClass().progId)));
 }
 
 TEST_F(Registration, AnUnwritableHiveIsTheRegistryEntryError) {

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "platform/data/connection.h"
+#include "tests/support/scratch_folder.h"
 
 using namespace rvz;
 namespace fs = std::filesystem;
@@ -17,23 +18,15 @@ namespace {
 
 class Compaction : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char t[] = "/tmp/rvz_compact_XXXXXX";
-    ASSERT_NE(mkdtemp(t), nullptr);
-    dir_ = t;
-    setenv("RVZ_HOME", t, 1);
-  }
-  void TearDown() override {
-    unsetenv("RVZ_HOME");
-    fs::remove_all(dir_);
-  }
+  testsupport::ScratchFolder scratch_{"compact"};
+  const fs::path dir_ = scratch_.path();
+  testsupport::HomeScope home_{dir_};
   void database() {
     std::ofstream(dir_ / "DaZiva.mdb").close();
     data::Connection cn("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + (dir_ / "DaZiva.mdb").string());
     cn.execute("create table T (A LONG)");
     cn.execute("insert into T values (1)");
   }
-  fs::path dir_;
 };
 
 TEST_F(Compaction, PathsAndConnectionStrings) {

@@ -189,4 +189,15 @@ TEST_F(DataService, ComputedColumnsKeepTheTypeOfTheirExpression) {
   EXPECT_EQ(empty.columns()[1].type, FieldType::R8);
 }
 
+TEST_F(DataService, AColumnOfUnknownTypeCannotTravelInAPacket) {
+  // A column nothing types (a Null literal) over rows that hold only Null:
+  // the fetch fails and names the field; the provider stays usable.
+  company({"insert into XSKDZB (ID, DJBH) values (1, 'a')"});
+  TDatas d;
+  EXPECT_EQ(failureOf([&] { fetch(d, u"pTmp", -1, 1, u"select DJBH, null as N from XSKDZB"); }),
+            "Field 'N' is of an unknown type");
+  auto p = decoded(fetch(d, u"pTmp", -1, 1, u"select DJBH from XSKDZB").packet);
+  EXPECT_EQ(p.rowCount(), 1u);
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "service_test_support.h"
+#include "services/quib_type_library.h"
 
 using namespace rvz;
 using namespace rvz::services;
@@ -16,8 +17,8 @@ namespace {
 class DatasByDispid : public ServiceHome {
  protected:
   HRESULT call(DatasDispatch& o, const char* name, std::vector<Variant>& args, Variant& result, ErrorInfo& e) {
-    remoting::DispatchIdentity id{&remoting::datasClass(), &remoting::idatasInterface()};
-    const remoting::MethodDesc* m = remoting::idatasInterface().findMethod(name);
+    remoting::DispatchIdentity id{&services::datasClass(), &services::idatasInterface()};
+    const remoting::MethodDesc* m = services::idatasInterface().findMethod(name);
     EXPECT_NE(m, nullptr) << name;
     auto check = remoting::prepareCall(id, m->dispid, args, e);
     if (failed(check.hr)) return check.hr;
@@ -48,7 +49,7 @@ TEST_F(DatasByDispid, FailuresCarryTheClassAndTheText) {
   EXPECT_TRUE(failed(hr));
   EXPECT_EQ(e.description, u"Provider not exported: pNothing");
   EXPECT_EQ(e.source, u"Quib.datas");
-  EXPECT_EQ(e.interfaceId, std::string(remoting::idatasInterface().iid));
+  EXPECT_EQ(e.interfaceId, std::string(services::idatasInterface().iid));
   // The object stays usable.
   std::vector<Variant> none;
   EXPECT_EQ(call(o, "GetServerDate", none, result, e), S_OK);

@@ -17,6 +17,7 @@
 #include "services/dms_bb.h"
 #include "services/live_objects.h"
 #include "service_test_support.h"
+#include "services/quib_type_library.h"
 
 using namespace rvz;
 using namespace rvz::services;
@@ -330,7 +331,7 @@ TEST_F(ReportService, SetFilterNamesTheDatasetAndNarrowsTheNextFetch) {
 TEST_F(ReportService, FailuresReachTheClientAsQuibDatasBbOfIDatasBb) {
   TDatas d;
   DatasBbDispatch o;
-  remoting::DispatchIdentity id{&remoting::datasBbClass(), &remoting::idatasBbInterface()};
+  remoting::DispatchIdentity id{&services::datasBbClass(), &services::idatasBbInterface()};
   auto call = [&](int32_t dispid, std::vector<Variant> args, ErrorInfo& e) {
     Variant result;
     auto check = remoting::prepareCall(id, dispid, args, e);
@@ -343,7 +344,7 @@ TEST_F(ReportService, FailuresReachTheClientAsQuibDatasBbOfIDatasBb) {
                            e);
   EXPECT_EQ(hr, E_FAIL);
   EXPECT_EQ(e.source, u"Quib.DatasBb");
-  EXPECT_EQ(e.interfaceId, std::string(remoting::idatasBbInterface().iid));
+  EXPECT_EQ(e.interfaceId, std::string(services::idatasBbInterface().iid));
   EXPECT_EQ(text::wideToUtf8(e.description), "Provider not exported: pNoSuch");
 
   ErrorInfo ok;

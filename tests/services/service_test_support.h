@@ -23,6 +23,7 @@
 #include "platform/packets/packet_reader.h"
 #include "platform/packets/packet_writer.h"
 #include "services/dms.h"
+#include "tests/support/scratch_folder.h"
 
 namespace rvz::services::testing {
 
@@ -36,23 +37,19 @@ inline std::string accountSetName(const ::testing::TestParamInfo<AccountSet>& in
 class ServiceHome : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/rvz_svc_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    home_ = tmpl;
     saveEnv("RVZ_HOME", home_.string());
     saveEnv("RVZ_DRIVE_D", (home_ / "d").string());
     std::filesystem::create_directories(home_ / "data");
     std::filesystem::create_directories(home_ / "d" / "Dediriva" / "Server" / "Data" / "Sample");
     // Creating the schema takes a while: it is built once per process and
     // copied for every test.
-    static const std::filesystem::path templates = [] {
-      char t[] = "/tmp/rvz_svc_schema_XXXXXX";
-      if (!mkdtemp(t)) throw std::runtime_error("cannot create a scratch folder");
-      std::filesystem::path dir = t;
-      createDatabase((dir / "company.mdb").string(), catalogue::companySchemaStatements());
-      createDatabase((dir / "registry.mdb").string(), catalogue::registrySchemaStatements());
-      return dir;
+    static const testsupport::ScratchFolder templates{"svc_schema"};
+    static const bool created = [] {
+      createDatabase((templates / "company.mdb").string(), catalogue::companySchemaStatements());
+      createDatabase((templates / "registry.mdb").string(), catalogue::registrySchemaStatements());
+      return true;
     }();
+    (void)created;
     std::filesystem::copy_file(templates / "company.mdb", home_ / "d" / "Dediriva" / "Server" / "Data" / "Sample" / "DaZiva.mdb");
     std::filesystem::copy_file(templates / "registry.mdb", home_ / "data" / "DoDar.mdb");
     company_ = jetString("D:\\Dediriva\\Server\\Data\\Sample\\DaZiva.mdb");
@@ -64,7 +61,6 @@ class ServiceHome : public ::testing::Test {
       if (had) setenv(name.c_str(), value.c_str(), 1);
       else unsetenv(name.c_str());
     }
-    std::filesystem::remove_all(home_);
   }
 
   static std::string jetString(const std::string& path) {
@@ -129,7 +125,8 @@ class ServiceHome : public ::testing::Test {
     }
   }
 
-  std::filesystem::path home_;
+  testsupport::ScratchFolder scratch_{"svc"};
+  const std::filesystem::path home_ = scratch_.path();
   std::string company_;
   std::unique_ptr<data::testing::PgDatabase> server_;
 

@@ -146,7 +146,7 @@ TEST_F(ComputedColumnsTest, TheDescriptionDoesNotDependOnTheRows) {
   EXPECT_TRUE(q->field("M").value().isNull());
 
   // Null alone tells nothing: described by values, so Unknown (which any
-  // declared field binds over, and which a packet serves as text).
+  // declared field binds over, and which a packet cannot carry).
   auto n = open("select null as N, iif(1=1, null, null) as N2 from XSKDZB");
   EXPECT_EQ(n->columns()[0].kind, FieldKind::Unknown);
   EXPECT_EQ(n->columns()[1].kind, FieldKind::Unknown);

@@ -12,6 +12,7 @@
 
 #include "platform/data/connection.h"
 #include "platform/files/files.h"
+#include "tests/support/scratch_folder.h"
 
 namespace rvz::data::testing {
 
@@ -19,20 +20,7 @@ inline constexpr const char* kJet = "Provider=Microsoft.Jet.OLEDB.4.0;";
 
 class TempHome : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/rvz_data_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    home_ = tmpl;
-    const char* old = getenv("RVZ_HOME");
-    if (old) oldHome_ = old, hadHome_ = true;
-    setenv("RVZ_HOME", home_.c_str(), 1);
-    std::filesystem::create_directories(home_ / "data" / "Sample");
-  }
-  void TearDown() override {
-    if (hadHome_) setenv("RVZ_HOME", oldHome_.c_str(), 1);
-    else unsetenv("RVZ_HOME");
-    std::filesystem::remove_all(home_);
-  }
+  void SetUp() override { std::filesystem::create_directories(home_ / "data" / "Sample"); }
 
   // An empty database file (a zero-length file is an empty SQLite database)
   // and the Jet connection string naming it the Windows way.
@@ -44,9 +32,11 @@ class TempHome : public ::testing::Test {
     return std::string(kJet) + "Data Source=" + relative + ";Persist Security Info=False;Jet OLEDB:Database Password=tarqumel";
   }
 
-  std::filesystem::path home_;
-  std::string oldHome_;
-  bool hadHome_ = false;
+  testsupport::ScratchFolder scratch_{"data"};
+  const std::filesystem::path home_ = scratch_.path();
+
+ private:
+  testsupport::HomeScope homeScope_{home_};
 };
 
 // Runs SQLite SQL on a database file past the provider (what damaged or

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "platform/desktop/screen.h"
+#include "tests/support/scratch_folder.h"
 
 namespace rvz::desktop::test_support {
 
@@ -72,11 +73,7 @@ class MainThread {
   std::thread thread_;
 };
 
-inline std::filesystem::path makeScratchFolder(const char* prefix) {
-  std::string tmpl = std::string("/tmp/") + prefix + "_XXXXXX";
-  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-  return tmpl;
-}
+inline std::filesystem::path makeScratchFolder(const char* prefix) { return testsupport::newScratchFolder(prefix); }
 
 // What the main thread saw of the server's own UI.
 struct ServerUiRecord {

@@ -8,36 +8,19 @@
 
 #include <fstream>
 
+#include "tests/support/scratch_folder.h"
+
 namespace fs = std::filesystem;
 using rvz::files::FileError;
 using rvz::files::resolvePath;
 
 namespace {
 
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    const char* old = getenv(name);
-    if (old) old_ = old, had_ = true;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (had_) setenv(name_, old_.c_str(), 1);
-    else unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::string old_;
-  bool had_ = false;
-};
+using ScopedEnv = rvz::testsupport::EnvScope;
 
 class PathsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/rvz_files_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    root_ = tmpl;
     fs::create_directories(root_ / "home" / "Data" / "Sample");
     std::ofstream(root_ / "home" / "Data" / "Sample" / "DaZiva.mdb") << "x";
     std::ofstream(root_ / "home" / "Data" / "DoDar.mdb") << "x";
@@ -45,11 +28,9 @@ class PathsTest : public ::testing::Test {
     fs::create_directories(root_ / "srv_d" / "Dediriva" / "Server");
     home_ = std::make_unique<ScopedEnv>("RVZ_HOME", (root_ / "home").string());
   }
-  void TearDown() override {
-    home_.reset();
-    fs::remove_all(root_);
-  }
-  fs::path root_;
+  void TearDown() override { home_.reset(); }
+  rvz::testsupport::ScratchFolder scratch_{"files"};
+  const fs::path root_ = scratch_.path();
   std::unique_ptr<ScopedEnv> home_;
 };
 

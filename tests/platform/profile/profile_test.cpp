@@ -14,6 +14,7 @@
 
 #include "platform/profile/ini_text.h"
 #include "platform/text/text.h"
+#include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using rvz::profile::getPrivateProfileString;
@@ -24,16 +25,9 @@ namespace {
 
 class ProfileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/rvz_profile_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    file_ = (dir_ / "RoVezevu.ini").string();
-  }
-  void TearDown() override {
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(dir_);
-  }
+  rvz::testsupport::ScratchFolder scratch_{"profile"};
+  const fs::path dir_ = scratch_.path();
+  const std::string file_ = (dir_ / "RoVezevu.ini").string();
   void put(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
   std::string raw() {
     std::ifstream in(file_, std::ios::binary);
@@ -45,8 +39,6 @@ class ProfileTest : public ::testing::Test {
     return getPrivateProfileString(section, key, def, file_);
   }
 
-  fs::path dir_;
-  std::string file_;
 };
 
 TEST_F(ProfileTest, ReadsLikeTheWindowsReader) {

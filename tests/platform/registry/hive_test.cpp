@@ -2,6 +2,7 @@
 // persistence, concurrent writers in two processes, damaged files, and the
 // registration entries of the server written and removed again.
 #include "platform/registry/hive.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -21,13 +22,9 @@ namespace {
 
 class HiveTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/rvz_hive_XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-    file_ = dir_ / "registry.hive";
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  rvz::testsupport::ScratchFolder scratch_{"hive"};
+  const fs::path dir_ = scratch_.path();
+  const fs::path file_ = dir_ / "registry.hive";
 
   void writeRaw(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
   std::string readRaw() {
@@ -36,9 +33,6 @@ class HiveTest : public ::testing::Test {
     ss << in.rdbuf();
     return ss.str();
   }
-
-  fs::path dir_;
-  fs::path file_;
 };
 
 const std::string kClass = "CLSID\\{6C1F2C2B-1E57-4B9B-9E0A-3C55B7D2A001}";

@@ -10,9 +10,11 @@
 #include "platform/remoting/dispatch.h"
 #include "platform/remoting/type_library.h"
 #include "platform/remoting/wire_codec.h"
+#include "services/quib_type_library.h"
 
 using namespace rvz;
 using namespace rvz::remoting;
+using namespace rvz::services;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

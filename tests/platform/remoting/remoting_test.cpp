@@ -19,11 +19,13 @@
 #include "rovezevu/remoting/v1/remoting.grpc.pb.h"
 #include "platform/remoting/wire_codec.h"
 #include "test_objects.h"
+#include "services/quib_type_library.h"
 
 extern char** environ;
 
 using namespace rvz;
 using namespace rvz::remoting;
+using namespace rvz::services;
 using namespace rvz::remoting::testing;
 using client::Client;
 using client::ObjectRef;

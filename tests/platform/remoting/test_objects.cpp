@@ -2,8 +2,12 @@
 #include "test_objects.h"
 
 #include "platform/remoting/type_library.h"
+#include "services/quib_type_library.h"
 
 namespace rvz::remoting::testing {
+
+using services::datasClass;
+using services::idatasInterface;
 
 namespace {
 
@@ -117,23 +121,23 @@ FakeDatas::~FakeDatas() {
 HRESULT FakeDatas::invoke(int32_t dispid, std::vector<Variant>& args, Variant& result, ErrorInfo& error) {
   return guardOperation(u"Quib.datas", std::string(idatasInterface().iid), error, [&] {
     switch (dispid) {
-      case 20000000:  // AS_ApplyUpdates
+      case kApplyUpdates:
         args[3] = Variant(static_cast<int32_t>(args[2].intValue()));
         result = Variant::null();
         return;
-      case 20000001: {  // AS_GetRecords
+      case kGetRecords: {
         if (args[0].bstrValue() == u"pNone") throw std::runtime_error("Provider not exported: pNone");
         args[2] = Variant(static_cast<int32_t>(args[1].intValue()));
         args[5] = Variant(SafeArray::variants({args[0], args[4]}));
         result = Variant(u"packet:" + args[0].bstrValue());
         return;
       }
-      case 20000003:  // AS_GetProviderNames
+      case kGetProviderNames:
         result = Variant(SafeArray::variants({Variant(u"pAppUser"), Variant(u"pKh")}));
         return;
-      case 1: filter_ = args[0]; return;
-      case 301: result = Variant(static_cast<int32_t>(args[0].intValue() * 10)); return;
-      case 302: result = Variant(u"2008-08-30"); return;
+      case services::kSetFilter: filter_ = args[0]; return;
+      case services::kConnectAct: result = Variant(static_cast<int32_t>(args[0].intValue() * 10)); return;
+      case services::kGetServerDate: result = Variant(u"2008-08-30"); return;
       default: throw ComError(E_NOTIMPL, "Not served by the test object");
     }
   });

@@ -11,9 +11,11 @@
 
 #include "platform/remoting/dispatch.h"
 #include "platform/remoting/hresults.h"
+#include "services/quib_type_library.h"
 
 using namespace rvz;
 using namespace rvz::remoting;
+using namespace rvz::services;
 
 namespace {
 
