@@ -29,11 +29,8 @@
 #include "platform/text/text.h"
 #include "services/dms.h"
 #include "services/update_table.h"
-<<<<<<< HEAD
 #include "tests/platform/data/pg_test_support.h"
-=======
 #include "tests/support/scratch_folder.h"
->>>>>>> issue13
 
 namespace rvz {
 namespace {
