@@ -51,22 +51,8 @@ const std::map<std::string, std::string> kEmptyByDesign = {
 // numeric field takes any numeric computed column.)
 const std::map<std::string, std::string> kKnownFailures = {};
 
-// What the SQL Server account set cannot serve yet, with the failure it
-// gives: a computed text column (iif, switch) comes back from the server as
-// a memo, which a String field does not bind to.
-const std::map<std::string, std::string> kKnownServerFailures = {
-    {"Zh", "Zh: Type mismatch for field 'aYHL', expecting: String actual: Memo"},
-    {"Cgddzb", "Cgddzb: Type mismatch for field 'aZT', expecting: String actual: Memo"},
-    {"Xsddzb", "Xsddzb: Type mismatch for field 'aZT', expecting: String actual: Memo"},
-    {"Qtkcbdzb", "Qtkcbdzb: Type mismatch for field 'aCRLX', expecting: String actual: Memo"},
-    {"Srzclb", "Srzclb: Type mismatch for field 'aSRL', expecting: String actual: Memo"},
-    {"Yg", "Yg: Type mismatch for field 'aJSFF', expecting: String actual: Memo"},
-    {"Cgshzb", "Cgshzb: Type mismatch for field 'aFPLX', expecting: String actual: Memo"},
-    {"Cgfkzb", "Cgfkzb: Type mismatch for field 'aFKLX', expecting: String actual: Memo"},
-    {"Xskdzb", "Xskdzb: Type mismatch for field 'aXSLX', expecting: String actual: Memo"},
-    {"Xsskzb", "Xsskzb: Type mismatch for field 'aFKLX', expecting: String actual: Memo"},
-    {"Xsthzb", "Xsthzb: Type mismatch for field 'aTHLX', expecting: String actual: Memo"},
-};
+// What the SQL Server account set cannot serve, with the failure it gives.
+const std::map<std::string, std::string> kKnownServerFailures = {};
 
 // Datasets that by their SQL serve not exactly one row per row of their
 // update table, and what they serve instead.

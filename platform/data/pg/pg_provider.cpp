@@ -490,6 +490,7 @@ const CatalogTable* PgConnection::catalogTable(std::string_view name) {
   // so comes first.
   const std::string sql = std::string(kColumnSelect) +
                           "WHERE lower(c.relname) = lower($1) AND c.relkind IN ('r','v','m','p','f') "
+                          "AND a.attnum > 0 AND NOT a.attisdropped "
                           "AND n.nspname = ANY (current_schemas(true)) "
                           "ORDER BY c.relname = $1 DESC, c.relname, a.attnum";
   const std::string wanted(name);

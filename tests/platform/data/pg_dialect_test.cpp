@@ -97,6 +97,21 @@ TEST_F(PgDialectTest, TablesAndQueriesLookTheSameOnBothProviders) {
     EXPECT_EQ(described(*server_, sql), described(*jet_, sql)) << sql;
 }
 
+// A text computed from literals (a yes/no column shown as words) is text of
+// the computed width on both, never a memo; "*" beside it stands for the
+// table's own columns only (not the server's system columns, nor a column
+// dropped before).
+TEST_F(PgDialectTest, TextComputedFromLiteralsIsTextOnBothProviders) {
+  both("CREATE TABLE ZH (ID LONG PRIMARY KEY, YHL YESNO, OLD LONG, MC TEXT(10))");
+  both("ALTER TABLE ZH DROP COLUMN OLD");
+  both("INSERT INTO ZH (ID, YHL, MC) VALUES (1, -1, 'a')");
+  both("INSERT INTO ZH (ID, YHL, MC) VALUES (2, 0, 'b')");
+  for (const char* sql : {"select *,iif(YHL,'银行存款类','现金类') as aYHL from ZH order by ID",
+                          "select ID, switch(YHL,'是',true,'否') as S from ZH order by ID",
+                          "select ID, iif(YHL,MC,'x') as M from ZH order by ID"})
+    EXPECT_EQ(described(*server_, sql), described(*jet_, sql)) << sql;
+}
+
 // The company schema made with the same statements on both: every table
 // is listed alike and describes its columns alike, so the binding rules of
 // the catalogue hold on either kind of account set.
