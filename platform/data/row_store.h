@@ -5,6 +5,8 @@
 // Blocks of the standard size go back to a process-wide pool when a store
 // is reset or destroyed and serve the next result: a fetch then writes into
 // memory already mapped instead of faulting in fresh pages row after row.
+// The pool lives only while some store does: when the last store goes (a
+// server whose clients have all left), its blocks go back to the system.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +19,7 @@ namespace rvz::data {
 
 class RowStore {
  public:
-  explicit RowStore(size_t columns = 0) : columns_(columns) {}
+  explicit RowStore(size_t columns = 0);
   ~RowStore();
   RowStore(const RowStore&) = delete;
   RowStore& operator=(const RowStore&) = delete;
@@ -35,6 +37,9 @@ class RowStore {
   void decode(size_t row, Cell* out) const;
 
   size_t bytesUsed() const { return bytesUsed_; }
+
+  // Blocks waiting in the process-wide pool (for tests).
+  static size_t pooledBlocks();
 
  private:
   uint8_t* reserve(size_t bytes);
