@@ -160,6 +160,16 @@ class SqlServerLinkProcess : public ::testing::Test {
           if (c["name"] == name) return c.value("text", "");
     return "<no " + name + ">";
   }
+  // The dialog, alone on the screen, lists `database` in its drop-down.
+  bool databaseListed(const std::string& database) {
+    json b = boxes();
+    if (b.size() != 1) return false;
+    for (const auto& c : b[0]["controls"])
+      if (c["name"] == "edDBName")
+        for (const auto& item : c["items"])
+          if (item == database) return true;
+    return false;
+  }
   // Neither password in the server's log, its activity log or any quib answer so far.
   void expectNoPasswordShown(const std::vector<std::string>& passwords) {
     std::string seen = slurp(home_ / "server.log") + quib("screen log");
@@ -234,15 +244,7 @@ TEST_F(SqlServerLinkProcess, AFailingLinkIsConfiguredOnTheScreenUntilOkConnects)
   quib("screen set edUID " + login_);
   quib("screen set edPWD Secret-1");
   quib("screen dropdown edDBName");
-  ASSERT_TRUE(waitFor([&] {
-    json b = boxes();
-    if (b.size() != 1) return false;
-    for (const auto& c : b[0]["controls"])
-      if (c["name"] == "edDBName")
-        for (const auto& item : c["items"])
-          if (item == db_) return true;
-    return false;
-  }));
+  ASSERT_TRUE(waitFor([&] { return databaseListed(db_); }));
   quib("screen set edDBName " + db_);
   quib("screen click btnOK");
   ASSERT_TRUE(waitFor([&] { json b = boxes(); return b.size() == 1 && b[0]["caption"] == "信息"; }));
@@ -293,15 +295,7 @@ TEST_F(SqlServerLinkProcess, AWrongPasswordIsAnsweredNoThenConfiguredOnTheScreen
   quib("screen answer OK");
   quib("screen set edPWD Secret-1");
   quib("screen dropdown edDBName");
-  ASSERT_TRUE(waitFor([&] {
-    json b = boxes();
-    if (b.size() != 1) return false;
-    for (const auto& c : b[0]["controls"])
-      if (c["name"] == "edDBName")
-        for (const auto& item : c["items"])
-          if (item == db_) return true;
-    return false;
-  }));
+  ASSERT_TRUE(waitFor([&] { return databaseListed(db_); }));
   quib("screen set edDBName " + db_);
   quib("screen click Label1");
   ASSERT_TRUE(waitFor([&] { json b = boxes(); return b.size() == 2 && b[1]["caption"] == "提示"; }));
