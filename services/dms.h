@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/data/connection.h"
+#include "platform/data/row_store.h"
 #include "platform/desktop/screen.h"
 #include "services/catalogue_dataset.h"
 #include "services/provider_host.h"
@@ -48,6 +49,12 @@ class TDatas {
     companyFileRefusal_.clear();
   }
 
+ private:
+  // Declared first, so it goes after every dataset's rows: the blocks they
+  // handed to the pool go back to the system with the client's object.
+  data::ReleasePooledRows releasePooledRows_;
+
+ public:
   data::Connection Cn;
   data::Connection conAccounts;
 

@@ -83,6 +83,12 @@ RowStore::~RowStore() {
   // Freed outside the lock: the blocks go back to the system here.
 }
 
+void RowStore::releasePool() {
+  std::vector<std::unique_ptr<uint8_t[]>> unused;
+  std::lock_guard g(poolLock);
+  unused.swap(pool());
+}
+
 size_t RowStore::pooledBlocks() {
   std::lock_guard g(poolLock);
   return pool().size();

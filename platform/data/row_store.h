@@ -5,8 +5,9 @@
 // Blocks of the standard size go back to a process-wide pool when a store
 // is reset or destroyed and serve the next result: a fetch then writes into
 // memory already mapped instead of faulting in fresh pages row after row.
-// The pool lives only while some store does: when the last store goes (a
-// server whose clients have all left), its blocks go back to the system.
+// The pool lives only while some store does, and an owner of many stores
+// (a client's service object) empties it when it goes (ReleasePooledRows),
+// so that a server shrinks back once a burst of clients has left.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +41,8 @@ class RowStore {
 
   // Blocks waiting in the process-wide pool (for tests).
   static size_t pooledBlocks();
+  // Gives the pooled blocks back to the system.
+  static void releasePool();
 
  private:
   uint8_t* reserve(size_t bytes);
@@ -53,6 +56,15 @@ class RowStore {
   std::vector<const uint8_t*> rows_;
   std::vector<Cell> scratch_;
   size_t bytesUsed_ = 0;
+};
+
+// Empties the pool when it is destroyed: a member declared before the
+// stores of its owner goes after them.
+struct ReleasePooledRows {
+  ReleasePooledRows() = default;
+  ReleasePooledRows(const ReleasePooledRows&) = delete;
+  ReleasePooledRows& operator=(const ReleasePooledRows&) = delete;
+  ~ReleasePooledRows() { RowStore::releasePool(); }
 };
 
 }  // namespace rvz::data

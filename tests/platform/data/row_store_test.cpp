@@ -48,8 +48,9 @@ void fill(RowStore& s, int rows, size_t width, char letter) {
   while (c.step()) s.append(c);
 }
 
-void expectRows(const RowStore& s, int rows, size_t width, char letter) {
-  ASSERT_EQ(s.rowCount(), static_cast<size_t>(rows));
+// The first `rows` rows of `s`, which holds `total` rows (default: rows).
+void expectRows(const RowStore& s, int rows, size_t width, char letter, int total = -1) {
+  ASSERT_EQ(s.rowCount(), static_cast<size_t>(total < 0 ? rows : total));
   Cell out[2];
   for (int r = 0; r < rows; ++r) {
     s.decode(static_cast<size_t>(r), out);
@@ -79,8 +80,19 @@ TEST(RowStore, ReusedBlocksHoldOnlyTheNewResultAndGoWithTheLastStore) {
     // A row larger than a block gets its own and leaves the rows around it.
     fill(second, 1, 400 * 1024, 'd');
     EXPECT_EQ(second.rowCount(), 2001u);
+    {
+      RowStore third(2);
+      fill(third, 1000, 300, 'e');
+      third.reset(2);
+    }
+    EXPECT_GT(RowStore::pooledBlocks(), 0u);
+    { ReleasePooledRows owner; }  // an owner of stores going empties the pool
+    EXPECT_EQ(RowStore::pooledBlocks(), 0u);
+    expectRows(second, 2000, 500, 'c', 2001);
+    second.reset(2);
+    EXPECT_GT(RowStore::pooledBlocks(), 0u);
   }
-  EXPECT_EQ(RowStore::pooledBlocks(), 0u);
+  EXPECT_EQ(RowStore::pooledBlocks(), 0u);  // the last store took the pool with it
 }
 
 }  // namespace
