@@ -203,8 +203,7 @@ def dialog_flow(args, work):
             return find(d, '[data-window="dlgLinkConfig"] [data-key="dlgLinkConfig/%s"]' % name)
 
         type_into(d, lambda: field("edServer"), "srv01")
-        if field("edPWD").get_attribute("type") != "password":
-            fail("the password box is not a password field")
+        wait(d, "the password box to be a password field", lambda: field("edPWD").get_attribute("type") == "password")
         type_into(d, lambda: field("edPWD"), "秘密pw1")
         wait(d, "the password to reach the dialog", lambda: field("edPWD").get_attribute("value") == "*****")
         if "秘密pw1" in d.page_source:
@@ -216,10 +215,9 @@ def dialog_flow(args, work):
         wait(d, "the chosen database", lambda: field("edDBName").get_attribute("value") == "Ravelmoor")
         click(d, lambda: find(d, '[data-window="dlgLinkConfig"] [data-control="Label1"]'))
         wait(d, "the test link's box", lambda: box_with(d, "提示"))
-        if "数据库连接成功！" not in box_with(d, "提示").text:
-            fail("the test link says %r" % box_with(d, "提示").text)
-        if "behind" not in find(d, '[data-window="dlgLinkConfig"]').get_attribute("class"):
-            fail("the dialog is not shown behind its box")
+        wait(d, "the test link to say it connected", lambda: "数据库连接成功！" in box_with(d, "提示").text)
+        wait(d, "the dialog to be shown behind its box",
+             lambda: "behind" in find(d, '[data-window="dlgLinkConfig"]').get_attribute("class"))
         shot(d, args, "3-dialog-test-link")
         click(d, lambda: box_with(d, "提示").find_element(By.XPATH, ".//button[text()='OK']"))
         wait(d, "the test link's box to close", lambda: box_with(d, "提示") is None)
@@ -415,11 +413,10 @@ def link_flow(args, work):
         def field(name):
             return find(d, '[data-window="dlgLinkConfig"] [data-key="dlgLinkConfig/%s"]' % name)
 
-        if field("edServer").get_attribute("value") != "." or field("edUID").get_attribute("value") != "nobody_here":
-            fail("the dialog starts with server %r and user %r" % (field("edServer").get_attribute("value"),
-                                                                 field("edUID").get_attribute("value")))
-        if field("edPWD").get_attribute("type") != "password":
-            fail("the password box is not a password field")
+        wait(d, "the dialog to start with server . and user nobody_here",
+             lambda: field("edServer").get_attribute("value") == "."
+             and field("edUID").get_attribute("value") == "nobody_here")
+        wait(d, "the password box to be a password field", lambda: field("edPWD").get_attribute("type") == "password")
         type_into(d, lambda: field("edUID"), login)
         type_into(d, lambda: field("edPWD"), password)
         wait(d, "the password to reach the dialog", lambda: field("edPWD").get_attribute("value") == "*" * len(password))
@@ -440,15 +437,14 @@ def link_flow(args, work):
         wait(d, "the chosen database", lambda: field("edDBName").get_attribute("value") == db)
         click(d, lambda: find(d, '[data-window="dlgLinkConfig"] [data-control="Label1"]'))
         wait(d, "the test link's box", lambda: box_with(d, "提示"))
-        if "数据库连接成功！" not in box_with(d, "提示").text:
-            fail("the test link says %r" % box_with(d, "提示").text)
+        wait(d, "the test link to say it connected", lambda: "数据库连接成功！" in box_with(d, "提示").text)
         shot(d, args, "11-link-dialog-tested")
         click(d, lambda: box_with(d, "提示").find_element(By.XPATH, ".//button[text()='OK']"))
         wait(d, "the test link's box to close", lambda: box_with(d, "提示") is None)
         click(d, lambda: find(d, '[data-window="dlgLinkConfig"] [data-control="btnOK"]'))
         wait(d, "the notice", lambda: box_with(d, "信息"))
-        if "连接配置完成, 如果没有出现登录对话框, 请重新启动本系统!" not in box_with(d, "信息").text:
-            fail("the notice reads %r" % box_with(d, "信息").text)
+        wait(d, "the notice to say the link is configured",
+             lambda: "连接配置完成, 如果没有出现登录对话框, 请重新启动本系统!" in box_with(d, "信息").text)
         if find(d, '[data-window="dlgLinkConfig"]') is not None:
             fail("the dialog is still open with the notice")
         shot(d, args, "12-link-configured-notice")
