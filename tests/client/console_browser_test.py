@@ -248,6 +248,16 @@ def run_quib(args, env, script, wait_for=True):
     return p
 
 
+def start_server(args, env, home, log):
+    """Starts the server of `home` and, once its screen socket is there, a console on it."""
+    server = subprocess.Popen([args.server], env=env, stderr=open(log, "w"))
+    sock = os.path.join(home, ".screen.sock")
+    deadline = time.time() + WAIT
+    while not os.path.exists(sock) and time.time() < deadline:
+        time.sleep(0.1)
+    return server, Console(args.quib, sock, env)
+
+
 def server_flow(args, work):
     home = os.path.join(work, "home")
     env = os.environ.copy()
@@ -256,12 +266,7 @@ def server_flow(args, work):
                 "RVZ_SCREEN_TIMEOUT": ""})
     env.pop("RVZ_TOKEN", None)
     subprocess.run([args.quib, "init", home], check=True, env=env, timeout=120)
-    server = subprocess.Popen([args.server], env=env, stderr=open(os.path.join(work, "server.log"), "w"))
-    sock = os.path.join(home, ".screen.sock")
-    deadline = time.time() + WAIT
-    while not os.path.exists(sock) and time.time() < deadline:
-        time.sleep(0.1)
-    console = Console(args.quib, sock, env)
+    server, console = start_server(args, env, home, os.path.join(work, "server.log"))
     d = browser(1280, 800)
     holder = None
     try:
@@ -374,12 +379,7 @@ def link_flow(args, work):
                 "RVZ_REGISTRY": os.path.join(home, "registry.hive"), "RVZ_SCREEN_TIMEOUT": "",
                 "PGHOST": cluster[0], "PGPORT": cluster[1]})
     env.pop("RVZ_TOKEN", None)
-    server = subprocess.Popen([args.server], env=env, stderr=open(os.path.join(work, "link-server.log"), "w"))
-    sock = os.path.join(home, ".screen.sock")
-    deadline = time.time() + WAIT
-    while not os.path.exists(sock) and time.time() < deadline:
-        time.sleep(0.1)
-    console = Console(args.quib, sock, env)
+    server, console = start_server(args, env, home, os.path.join(work, "link-server.log"))
     d = browser(1280, 800)
     client = None
     try:
