@@ -469,16 +469,11 @@ void PgConnection::loadTableColumns(PGresult* d) {
     wanted += (wanted.empty() ? "(" : ",(") + std::to_string(table) + "," + std::to_string(column) + ")";
   }
   if (asked.size() < 2) return;  // none, or one that tableColumn reads as it is
-  const std::string sql = "SELECT a.attrelid, a.attnum, t.typname, a.atttypmod, coalesce(co.collname, ''), "
-                          "a.attidentity <> '' OR coalesce(pg_get_expr(d.adbin, d.adrelid) LIKE 'nextval(%', false) "
-                          "FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid "
-                          "LEFT JOIN pg_collation co ON co.oid = a.attcollation "
-                          "LEFT JOIN pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum "
-                          "WHERE (a.attrelid, a.attnum) IN (VALUES " + wanted + ")";
+  const std::string sql = std::string(kColumnSelect) + "WHERE (a.attrelid, a.attnum) IN (VALUES " + wanted + ")";
   Result r = checked(PQexec(conn_.get(), sql.c_str()));
   for (int i = 0; i < PQntuples(r.get()); ++i) {
-    const auto key = std::make_pair(static_cast<Oid>(std::strtoul(PQgetvalue(r.get(), i, 0), nullptr, 10)),
-                                    std::atoi(PQgetvalue(r.get(), i, 1)));
+    const auto key = std::make_pair(static_cast<Oid>(std::strtoul(PQgetvalue(r.get(), i, 6), nullptr, 10)),
+                                    std::atoi(PQgetvalue(r.get(), i, 7)));
     tableColumns_[key] = columnTypeOfRow(r.get(), i, 2);
   }
 }
