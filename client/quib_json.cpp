@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/calendar/calendar.h"
 #include "platform/remoting/error_info.h"
 
 namespace rvz::client {
@@ -354,10 +355,7 @@ double parseIsoDate(std::string_view s, const std::string& where) {
     }
   }
   if (pos < s.size()) bad(where, "\"" + std::string(s) + "\" has text after the date");
-  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
-  if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > kDays[t.month - 1] ||
-      (t.month == 2 && t.day == 29 && !leap) || t.hour > 23 || t.minute > 59 || t.second > 59 || t.year < 100)
+  if (!calendar::isValidDate(t.year, t.month, t.day) || t.hour > 23 || t.minute > 59 || t.second > 59)
     bad(where, "\"" + std::string(s) + "\" is not a valid date and time");
   try {
     return t.toOleDate();

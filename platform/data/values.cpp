@@ -9,6 +9,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/calendar/calendar.h"
 #include "platform/data/data_error.h"
 #include "platform/text/text.h"
 
@@ -56,16 +57,6 @@ text::WString wideOf(std::string_view s) {
 
 Variant bstrOf(std::string_view utf8) { return Variant::bstr(wideOf(utf8)); }
 
-// Days from 1899-12-30 of a civil date (proleptic Gregorian).
-int64_t serialDay(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468 + 25569;
-}
-
 // The stored form "YYYY-MM-DD HH:MM:SS" exactly, read without the general parser.
 bool fastStoredDate(std::string_view s, double& out) {
   if (s.size() != 19 || s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' || s[16] != ':') return false;
@@ -78,13 +69,8 @@ bool fastStoredDate(std::string_view s, double& out) {
   if (!two(0, y1) || !two(2, y2) || !two(5, mo) || !two(8, d) || !two(11, h) || !two(14, mi) || !two(17, se))
     return false;
   const int y = y1 * 100 + y2;
-  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (y < 100 || mo < 1 || mo > 12 || d < 1 || h > 23 || mi > 59 || se > 59) return false;
-  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  if (d > kDays[mo - 1] + (mo == 2 && leap)) return false;
-  const double day = static_cast<double>(serialDay(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)));
-  const double frac = (h * 3600 + mi * 60 + se) / 86400.0;
-  out = day >= 0 ? day + frac : day - frac;
+  if (!calendar::isValidDate(y, mo, d) || h > 23 || mi > 59 || se > 59) return false;
+  out = calendar::toOleDate({calendar::dayNumber(y, mo, d), h * 3600 + mi * 60 + se}, calendar::Unit::Second);
   return true;
 }
 

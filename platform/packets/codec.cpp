@@ -1,7 +1,9 @@
 // Building blocks shared by the binary and XML forms of packets: varints,
-// strict Unicode conversions, the code page 936 tables, hex, and the exact
-// text forms of numbers, decimals and dates.
+// XML name characters, hex, and the exact text forms of numbers, decimals
+// and dates.
 #include "platform/packets/codec.h"
+
+#include "platform/calendar/calendar.h"
 
 #include <charconv>
 #include <cmath>
@@ -35,117 +37,7 @@ void InCursor::truncated(const char* what) const {
                     " needs more than the " + std::to_string(left()) + " bytes left");
 }
 
-// ---- Unicode -------------------------------------------------------------
-
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
-namespace {
-
-// Next code point of UTF-8 text; false on a malformed sequence.
-bool nextUtf8(std::string_view s, size_t& i, char32_t& cp) {
-  auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  unsigned char c = b(i);
-  if (c < 0x80) {
-    cp = c;
-    ++i;
-    return true;
-  }
-  size_t len;
-  char32_t min;
-  if ((c & 0xE0) == 0xC0) {
-    len = 2, cp = c & 0x1F, min = 0x80;
-  } else if ((c & 0xF0) == 0xE0) {
-    len = 3, cp = c & 0x0F, min = 0x800;
-  } else if ((c & 0xF8) == 0xF0) {
-    len = 4, cp = c & 0x07, min = 0x10000;
-  } else {
-    return false;
-  }
-  if (len > s.size() - i) return false;
-  for (size_t k = 1; k < len; ++k) {
-    if ((b(i + k) & 0xC0) != 0x80) return false;
-    cp = (cp << 6) | (b(i + k) & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) return false;
-  i += len;
-  return true;
-}
-
-}  // namespace
-
-std::optional<WString> utf8ToUtf16(std::string_view s) {
-  WString out;
-  out.reserve(s.size());
-  size_t i = 0;
-  while (i < s.size()) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-      out.push_back(c);
-      ++i;
-      continue;
-    }
-    char32_t cp;
-    if (!nextUtf8(s, i, cp)) return std::nullopt;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-  }
-  return out;
-}
-
-std::string utf16ToUtf8Lossy(WStringView s) {
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
-    char32_t c = s[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;
-    }
-    appendUtf8(out, c);
-  }
-  return out;
-}
-
-bool validUtf8(std::string_view s) {
-  size_t i = 0;
-  char32_t cp;
-  while (i < s.size())
-    if (!nextUtf8(s, i, cp)) return false;
-  return true;
-}
-
-size_t utf16Length(std::string_view s) {
-  size_t i = 0, n = 0;
-  char32_t cp;
-  while (i < s.size()) {
-    if (!nextUtf8(s, i, cp)) return s.size();
-    n += cp >= 0x10000 ? 2 : 1;
-  }
-  return n;
-}
+// ---- XML characters ------------------------------------------------------
 
 // Names are written directly as ROW attribute names only when every XML
 // parser in use accepts them, so the classes stay within letters every
@@ -157,58 +49,6 @@ bool xmlNameStartChar(char32_t c) {
 
 bool xmlNameChar(char32_t c) {
   return xmlNameStartChar(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
-
-// ---- Code page 936 -------------------------------------------------------
-
-const Cp936& Cp936::get() {
-  static const Cp936 table;
-  return table;
-}
-
-Cp936::Cp936() : double_(126 * 191, 0), encode_(0x10000, 0xFFFF) {
-  for (unsigned b = 0; b < 0x80; ++b) encode_[b] = static_cast<uint16_t>(b);
-  for (unsigned b = 0x80; b < 0x100; ++b) {
-    std::string one(1, static_cast<char>(b));
-    WString w = text::ansiToWide(one);
-    if (w.size() == 1 && w[0] != 0xFFFD && w[0] >= 0x80 && encode_[w[0]] == 0xFFFF) {
-      single_[b - 0x80] = w[0];
-      encode_[w[0]] = static_cast<uint16_t>(b);
-    }
-  }
-  // One conversion per lead byte: each pair is followed by a line feed, which
-  // is never a trail byte, so an invalid pair cannot swallow its neighbour.
-  for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
-    if (single_[lead - 0x80]) continue;
-    std::string pairs;
-    for (unsigned t = 0x40; t <= 0xFE; ++t) {
-      pairs.push_back(static_cast<char>(lead));
-      pairs.push_back(static_cast<char>(t));
-      pairs.push_back('\n');
-    }
-    WString w = text::ansiToWide(pairs);
-    char16_t found[191] = {};
-    unsigned t = 0x40;
-    size_t start = 0;
-    bool aligned = true;
-    for (size_t k = 0; k < w.size(); ++k) {
-      if (w[k] != u'\n') continue;
-      if (t > 0xFE) {
-        aligned = false;
-        break;
-      }
-      if (k - start == 1 && w[start] != 0xFFFD && w[start] >= 0x80) found[t - 0x40] = w[start];
-      start = k + 1;
-      ++t;
-    }
-    if (!aligned || t != 0xFF) continue;  // the converter split the pairs unexpectedly: trust none
-    for (unsigned i = 0; i < 191; ++i) {
-      char16_t c = found[i];
-      if (!c || encode_[c] != 0xFFFF) continue;
-      double_[(lead - 0x81) * 191 + i] = c;
-      encode_[c] = static_cast<uint16_t>(lead << 8 | (0x40 + i));
-    }
-  }
 }
 
 // ---- Hex -----------------------------------------------------------------
@@ -336,65 +176,8 @@ Decimal decimalFromCurrency(Currency c) {
 
 // ---- Dates ---------------------------------------------------------------
 
-namespace {
-
-void civilFromDays(int64_t z, int& y, int& m, int& d) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  y = static_cast<int>(static_cast<int64_t>(yoe) + era * 400 + (m <= 2));
-}
-
-constexpr int64_t kOleEpoch = -25569;  // 1899-12-30 in days since 1970-01-01
-constexpr int64_t kMsPerDay = 86400000;
-
-int daysInMonth(int y, int m) {
-  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (m == 2 && ((y % 4 == 0 && y % 100 != 0) || y % 400 == 0)) return 29;
-  return days[m - 1];
-}
-
-}  // namespace
-
-// Every moment of 0100-01-01 to 9999-12-31: before the epoch the time of
-// day moves away from zero, so the first day reaches down to -657434.999...
-bool oleDateValid(double d) { return std::isfinite(d) && d > -657435.0 && d < 2958466.0; }
-
-Civil civilFromOle(double d) {
-  double whole = std::trunc(d);
-  int64_t day = static_cast<int64_t>(whole);
-  int64_t ms = std::llround(std::fabs(d - whole) * static_cast<double>(kMsPerDay));
-  if (ms >= kMsPerDay) {
-    // The last millisecond of the range must not round into year 10000.
-    if (day + 1 > 2958465) {
-      ms = kMsPerDay - 1;
-    } else {
-      ms -= kMsPerDay;
-      ++day;
-    }
-  }
-  Civil c;
-  civilFromDays(day + kOleEpoch, c.year, c.month, c.day);
-  c.hour = static_cast<int>(ms / 3600000);
-  c.minute = static_cast<int>(ms / 60000 % 60);
-  c.second = static_cast<int>(ms / 1000 % 60);
-  c.millisecond = static_cast<int>(ms % 1000);
-  return c;
-}
-
-bool civilValid(const Civil& c) {
-  return c.year >= 100 && c.year <= 9999 && c.month >= 1 && c.month <= 12 && c.day >= 1 &&
-         c.day <= daysInMonth(c.year, c.month) && c.hour >= 0 && c.hour < 24 && c.minute >= 0 &&
-         c.minute < 60 && c.second >= 0 && c.second < 60 && c.millisecond >= 0 && c.millisecond < 1000;
-}
-
 bool dateFits(FieldType t, double d) {
-  if (!oleDateValid(d)) return false;
+  if (!calendar::oleDateInRange(d)) return false;
   if (t == FieldType::Date) return d == std::trunc(d);
   if (t == FieldType::Time) return d >= 0 && d < 1;
   return true;
@@ -421,12 +204,12 @@ bool digitsAt(std::string_view s, size_t pos, size_t width, int& out) {
   return true;
 }
 
-bool parseDatePart(std::string_view s, Civil& c) {
+bool parseDatePart(std::string_view s, DateTime& c) {
   return s.size() == 8 && digitsAt(s, 0, 4, c.year) && digitsAt(s, 4, 2, c.month) && digitsAt(s, 6, 2, c.day);
 }
 
 // "HH:MM:SS", then optionally three millisecond digits, directly or after '.'.
-bool parseTimePart(std::string_view s, Civil& c) {
+bool parseTimePart(std::string_view s, DateTime& c) {
   if (s.size() < 8 || s[2] != ':' || s[5] != ':') return false;
   if (!digitsAt(s, 0, 2, c.hour) || !digitsAt(s, 3, 2, c.minute) || !digitsAt(s, 6, 2, c.second)) return false;
   std::string_view rest = s.substr(8);
@@ -438,7 +221,7 @@ bool parseTimePart(std::string_view s, Civil& c) {
 }  // namespace
 
 void appendDateText(std::string& out, FieldType t, double d) {
-  Civil c = civilFromOle(d);
+  DateTime c = DateTime::fromOleDate(d);  // in range: the caller checked dateFits
   if (t != FieldType::Time) {
     appendDigits(out, c.year, 4);
     appendDigits(out, c.month, 2);
@@ -455,7 +238,7 @@ void appendDateText(std::string& out, FieldType t, double d) {
 }
 
 bool parseDateText(std::string_view s, FieldType t, double& out) {
-  Civil c;
+  DateTime c;
   bool ok;
   if (t == FieldType::Date) {
     ok = parseDatePart(s, c);
@@ -466,11 +249,12 @@ bool parseDateText(std::string_view s, FieldType t, double& out) {
   } else {
     ok = s.size() > 9 && s[8] == 'T' && parseDatePart(s.substr(0, 8), c) && parseTimePart(s.substr(9), c);
   }
-  if (!ok || !civilValid(c)) return false;
-  // The platform's own conversion, so that a date read from XML is the very
-  // double a client computes for the same date and time.
+  if (!ok) return false;
+  // The platform's own conversion, which also refuses a day the calendar
+  // lacks, so that a date read from XML is the very double a client
+  // computes for the same date and time.
   try {
-    out = DateTime{c.year, c.month, c.day, c.hour, c.minute, c.second, c.millisecond}.toOleDate();
+    out = c.toOleDate();
   } catch (const VariantError&) {
     return false;
   }

@@ -1,13 +1,12 @@
 // Internal building blocks of the packet encodings: a growable output
-// buffer, little-endian and varint fields, strict UTF-8/UTF-16 and code
-// page 936 conversions, and the text forms of numbers, decimals and dates.
+// buffer, little-endian and varint fields, the characters XML can carry,
+// and the text forms of hex, numbers, decimals and dates.
 #pragma once
 
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -142,18 +141,7 @@ class InCursor {
   const uint8_t* end_;
 };
 
-// ---- Unicode -------------------------------------------------------------
-
-// Appends the UTF-8 form of one code point.
-void appendUtf8(std::string& out, char32_t cp);
-// Strict UTF-8 -> UTF-16; nullopt on malformed input.
-std::optional<WString> utf8ToUtf16(std::string_view s);
-// UTF-16 -> UTF-8; lone surrogates become U+FFFD (used for names and
-// messages, never for values).
-std::string utf16ToUtf8Lossy(WStringView s);
-bool validUtf8(std::string_view s);
-// Number of UTF-16 code units of valid UTF-8 text.
-size_t utf16Length(std::string_view utf8);
+// ---- XML characters ------------------------------------------------------
 
 // Characters XML 1.0 can carry.
 inline bool xmlChar(char32_t c) {
@@ -164,46 +152,6 @@ inline bool xmlChar(char32_t c) {
 }
 bool xmlNameStartChar(char32_t c);
 bool xmlNameChar(char32_t c);
-
-// ---- Code page 936 -------------------------------------------------------
-
-// Decoding and encoding tables of code page 936, built once from the
-// platform's converter. A byte sequence counts as valid only when it decodes
-// to one character that encodes back to the very same bytes, so that text
-// carried as Unicode restores the bytes exactly.
-class Cp936 {
- public:
-  static const Cp936& get();
-  // Length (1 or 2) of the valid sequence at s[0..n), with its character;
-  // 0 when the bytes there are not a valid sequence.
-  size_t decode(const uint8_t* s, size_t n, char16_t& out) const {
-    uint8_t b = s[0];
-    if (b < 0x80) {
-      out = b;
-      return 1;
-    }
-    if (single_[b - 0x80]) {
-      out = single_[b - 0x80];
-      return 1;
-    }
-    if (n < 2 || b == 0x80 || b == 0xFF) return 0;
-    uint8_t t = s[1];
-    if (t < 0x40 || t == 0xFF) return 0;
-    char16_t c = double_[(b - 0x81) * 191 + (t - 0x40)];
-    if (!c) return 0;
-    out = c;
-    return 2;
-  }
-  // Bytes of a character: 0xFFFF when code page 936 cannot hold it, a
-  // value below 0x100 for one byte, otherwise lead << 8 | trail.
-  uint16_t encode(char16_t c) const { return encode_[c]; }
-
- private:
-  Cp936();
-  char16_t single_[128] = {};
-  std::vector<char16_t> double_;
-  std::vector<uint16_t> encode_;
-};
 
 // ---- Hex -----------------------------------------------------------------
 
@@ -223,15 +171,6 @@ void appendDouble(std::string& out, double v);  // shortest text that reads back
 void appendDecimal(std::string& out, const Decimal& d);
 bool parseDecimal(std::string_view s, Decimal& out);
 Decimal decimalFromCurrency(Currency c);
-
-// A calendar date and time to the millisecond.
-struct Civil {
-  int year = 1899, month = 12, day = 30;
-  int hour = 0, minute = 0, second = 0, millisecond = 0;
-};
-bool oleDateValid(double d);
-Civil civilFromOle(double d);   // d must be valid; rounds to the millisecond
-bool civilValid(const Civil& c);
 
 // "YYYYMMDD", "HH:MM:SSfff", "YYYYMMDDTHH:MM:SSfff".
 void appendDateText(std::string& out, FieldType t, double d);

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "platform/packets/codec.h"
+#include "platform/text/text.h"
 
 namespace rvz::packets {
 
@@ -51,7 +52,7 @@ std::string quoted(std::string_view s) { return "'" + detail::printable(s) + "'"
 // written and read, and most are small.
 template <class What>
 void checkText(std::string_view text, What what) {
-  if (!detail::validUtf8(text)) throw PacketError(what() + " is not valid UTF-8");
+  if (!text::isValidUtf8(text)) throw PacketError(what() + " is not valid UTF-8");
 }
 
 template <size_t N, class Owner>
@@ -113,7 +114,7 @@ void validateLayout(const std::vector<Column>& columns, const PacketAttributes& 
     auto owner = [&] { return "column " + quoted(c.name); };
     if (c.name.empty()) throw PacketError("column " + std::to_string(i + 1) + " has no name");
     checkText(c.name, [&] { return "column " + std::to_string(i + 1) + " name"; });
-    if (detail::utf16Length(c.name) > kMaxColumnName)
+    if (text::wideLength(c.name).value_or(c.name.size()) > kMaxColumnName)
       throw PacketError("column name " + quoted(c.name) + " is longer than 31 characters");
     if (!names.insert(c.name).second) throw PacketError("column name " + quoted(c.name) + " occurs twice");
     if (fieldTypeName(c.type) == "unknown")

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "platform/packets/codec.h"
+#include "platform/text/cp936.h"
 #include "platform/text/utf8_into.h"
 
 namespace rvz::packets {
@@ -25,9 +26,9 @@ std::string quoted(std::string_view s) { return "'" + printable(s) + "'"; }
 // A column name usable as a ROW attribute name as it stands.
 bool directTag(std::string_view name, bool ansi) {
   if (name == kRowState || name == kRowMarks) return false;
-  auto w = utf8ToUtf16(name);
+  auto w = text::utf8ToWideStrict(name);
   if (!w || w->empty()) return false;
-  const Cp936* cp = ansi ? &Cp936::get() : nullptr;
+  const text::Cp936* cp = ansi ? &text::Cp936::get() : nullptr;
   for (size_t i = 0; i < w->size(); ++i) {
     char16_t c = (*w)[i];
     if (!(i == 0 ? xmlNameStartChar(c) : xmlNameChar(c))) return false;
@@ -48,7 +49,7 @@ class WriterImpl {
     if (enc_ == Encoding::Binary) {
       rowCountAt_ = writeBinaryLayout(out_, cols_, attrs_);
     } else {
-      cp_ = &Cp936::get();
+      cp_ = &text::Cp936::get();
       makeTags();
       writeXmlLayout();
     }
@@ -473,7 +474,7 @@ class WriterImpl {
 
   void putUtf8(char32_t ch) {
     std::string s;
-    appendUtf8(s, ch);
+    text::appendUtf8(s, ch);
     out_.put(s);
   }
 
@@ -500,7 +501,7 @@ class WriterImpl {
   // Metadata text (names, ORIGIN, TABLE_NAME ...): no escape form exists for
   // these, so text XML cannot carry is refused.
   void putText(std::string_view utf8, const std::string& what) {
-    auto w = utf8ToUtf16(utf8);
+    auto w = text::utf8ToWideStrict(utf8);
     if (!w) throw PacketError(what + " is not valid UTF-8");
     for (size_t i = 0; i < w->size(); ++i) {
       char32_t ch = (*w)[i];
@@ -561,7 +562,7 @@ class WriterImpl {
         tagBytes_[i] = tags_[i];
         continue;
       }
-      WString wide = *utf8ToUtf16(tags_[i]);
+      WString wide = *text::utf8ToWideStrict(tags_[i]);
       for (char16_t ch : wide) {
         uint16_t b = cp_->encode(ch);
         if (b >= 0x100) tagBytes_[i].push_back(static_cast<char>(b >> 8));
@@ -632,7 +633,7 @@ class WriterImpl {
   std::vector<Store> stores_;
   std::vector<std::string> tags_;      // UTF-8
   std::vector<std::string> tagBytes_;  // as written
-  const Cp936* cp_ = nullptr;
+  const text::Cp936* cp_ = nullptr;
   OutBuffer out_;
   std::string scratch_;
   WString wide_;  // text converted from UTF-8 on its way into a cell

@@ -2,6 +2,7 @@
 #include "platform/packets/param_list.h"
 
 #include "platform/packets/codec.h"
+#include "platform/text/text.h"
 
 namespace rvz::packets {
 
@@ -22,7 +23,7 @@ Variant element(const SafeArray& a, size_t k) { return a.get(k); }
 
 std::string paramLabel(size_t i, const WString& name) {
   std::string s = "parameter " + std::to_string(i + 1);
-  if (!name.empty()) s += " '" + detail::printable(detail::utf16ToUtf8Lossy(name)) + "'";
+  if (!name.empty()) s += " '" + detail::printable(text::wideToUtf8(name)) + "'";
   return s;
 }
 

@@ -2,6 +2,7 @@
 #include "platform/packets/server_fields.h"
 
 #include "platform/packets/codec.h"
+#include "platform/text/text.h"
 
 namespace rvz::packets {
 
@@ -25,7 +26,7 @@ std::string_view serverFieldTypeName(ServerFieldType t) {
 }
 
 Column serverColumn(const ServerField& f) {
-  if (detail::utf16Length(f.name) > kMaxColumnName)
+  if (text::wideLength(f.name).value_or(f.name.size()) > kMaxColumnName)
     throw PacketError("column name '" + detail::printable(f.name) + "' is longer than 31 characters");
   Column c;
   c.name = f.name;

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "platform/packets/codec.h"
+#include "platform/text/cp936.h"
 #include "platform/packets/packet_reader.h"
 #include "platform/packets/packet_writer.h"
 
@@ -16,7 +17,7 @@ namespace rvz::packets {
 
 namespace {
 
-using detail::Cp936;
+using text::Cp936;
 
 std::string quoted(std::string_view s) { return "'" + detail::printable(s) + "'"; }
 
@@ -477,7 +478,7 @@ class XmlReader {
                                          static_cast<uint8_t>(scratch_[2 * i + 1]));
           return writer_->putWide(w);
         }
-        auto w = detail::utf8ToUtf16(v);
+        auto w = text::utf8ToWideStrict(v);
         if (!w) badValue(c, v);
         return writer_->putWide(*w);
       }
@@ -492,7 +493,7 @@ class XmlReader {
   // Narrow text arrives as Unicode; every character must have its code page
   // 936 bytes (the writer only writes text that does).
   std::string toCp936(size_t c, std::string_view utf8) {
-    auto w = detail::utf8ToUtf16(utf8);
+    auto w = text::utf8ToWideStrict(utf8);
     if (!w) badValue(c, utf8);
     std::string out;
     out.reserve(w->size());

@@ -13,42 +13,6 @@ namespace {
 
 constexpr std::string_view kHeader = "RVZ-HIVE 1";
 
-// Length in UTF-16 units of valid UTF-8 text (the unit Windows counts name
-// lengths in), or nullopt when the text is not valid UTF-8.
-std::optional<size_t> utf16Length(std::string_view s) {
-  size_t units = 0;
-  size_t i = 0;
-  while (i < s.size()) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t len;
-    uint32_t cp;
-    if (c < 0x80) {
-      len = 1, cp = c;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-      len = 2, cp = c & 0x1Fu;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3, cp = c & 0x0Fu;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4, cp = c & 0x07u;
-    } else {
-      return std::nullopt;
-    }
-    if (i + len > s.size()) return std::nullopt;
-    for (size_t k = 1; k < len; ++k) {
-      unsigned char t = static_cast<unsigned char>(s[i + k]);
-      if ((t & 0xC0) != 0x80) return std::nullopt;
-      cp = (cp << 6) | (t & 0x3Fu);
-    }
-    // Overlong forms, surrogates and code points past U+10FFFF.
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-      return std::nullopt;
-    units += cp >= 0x10000 ? 2 : 1;
-    i += len;
-  }
-  return units;
-}
-
 bool isControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
 // A name as quoted in a message: long ones are shortened, so that a message
@@ -316,7 +280,7 @@ std::vector<std::string_view> splitKeyPath(std::string_view path) {
       throw RegistryError("registry key path \"" + shown(path) + "\": " + why);
     };
     if (name.empty()) bad("a key name is empty (a leading, trailing or doubled \"\\\")");
-    auto len = utf16Length(name);
+    auto len = text::wideLength(name);
     if (!len) bad("not UTF-8 text");
     if (*len > kMaxKeyNameChars)
       bad("a key name is longer than " + std::to_string(kMaxKeyNameChars) + " characters");
@@ -331,7 +295,7 @@ std::vector<std::string_view> splitKeyPath(std::string_view path) {
 }
 
 void checkValue(std::string_view name, std::string_view data) {
-  auto len = utf16Length(name);
+  auto len = text::wideLength(name);
   if (!len) throw RegistryError("registry value name is not UTF-8 text");
   if (*len > kMaxValueNameChars)
     throw RegistryError("registry value name is longer than " + std::to_string(kMaxValueNameChars) +
@@ -341,7 +305,7 @@ void checkValue(std::string_view name, std::string_view data) {
   if (data.size() > kMaxValueDataBytes)
     throw RegistryError("registry value \"" + shown(name) + "\" is longer than " +
                         std::to_string(kMaxValueDataBytes) + " bytes");
-  if (!utf16Length(data)) throw RegistryError("registry value \"" + shown(name) + "\" is not UTF-8 text");
+  if (!text::isValidUtf8(data)) throw RegistryError("registry value \"" + shown(name) + "\" is not UTF-8 text");
 }
 
 Key parseHive(std::string_view text, std::string_view source) { return Parser(text, source).run(); }

@@ -1,5 +1,6 @@
 // Text conversions: hand-written UTF-8/UTF-16 codecs (the hot path of every
-// packet), iconv for the ANSI code page, and the name comparison rules.
+// packet), iconv for the ANSI code page, and the case and comparison rules
+// of names.
 #include "platform/text/text.h"
 #include "platform/text/utf8_into.h"
 
@@ -72,6 +73,49 @@ Converter& fromAnsi() {
 
 }  // namespace
 
+namespace {
+
+// Decodes the multi-byte sequence whose lead byte (0x80 or above) is s[i]
+// and moves i past it; false, with i unmoved, when the sequence is
+// malformed: a bad lead or continuation byte, a truncated sequence, an
+// overlong form, an encoded surrogate or a value past U+10FFFF. The one
+// UTF-8 rule of the platform, lenient and strict conversions alike.
+inline bool decodeUtf8(std::string_view s, size_t& i, char32_t& cp) {
+  unsigned char c = static_cast<unsigned char>(s[i]);
+  size_t len;
+  if (c >= 0xC2 && c <= 0xDF) {
+    len = 2, cp = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    len = 3, cp = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    len = 4, cp = c & 0x07;
+  } else {
+    return false;
+  }
+  if (len > s.size() - i) return false;
+  for (size_t k = 1; k < len; ++k) {
+    unsigned char cc = static_cast<unsigned char>(s[i + k]);
+    if ((cc & 0xC0) != 0x80) return false;
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
+    return false;
+  i += len;
+  return true;
+}
+
+inline void appendWide(WString& out, char32_t cp) {
+  if (cp >= 0x10000) {
+    cp -= 0x10000;
+    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+  } else {
+    out.push_back(static_cast<char16_t>(cp));
+  }
+}
+
+}  // namespace
+
 WString utf8ToWide(std::string_view s) {
   WString out;
   utf8ToWideInto(s, out);
@@ -85,61 +129,74 @@ void utf8ToWideInto(std::string_view s, WString& out) {
   }
   out.clear();
   out.reserve(s.size());
-  size_t i = 0, n = s.size();
-  while (i < n) {
+  size_t i = 0;
+  while (i < s.size()) {
     unsigned char c = static_cast<unsigned char>(s[i]);
+    char32_t cp;
     if (c < 0x80) {
       out.push_back(c);
       ++i;
-      continue;
+    } else if (decodeUtf8(s, i, cp)) {
+      appendWide(out, cp);
+    } else {
+      out.push_back(kReplacement);  // one per byte that starts no sequence
+      ++i;
     }
-    int len;
+  }
+}
+
+std::optional<WString> utf8ToWideStrict(std::string_view s) {
+  WString out;
+  out.reserve(s.size());
+  size_t i = 0;
+  while (i < s.size()) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
     char32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2;
-      cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3;
-      cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4;
-      cp = c & 0x07;
+    if (c < 0x80) {
+      out.push_back(c);
+      ++i;
+    } else if (decodeUtf8(s, i, cp)) {
+      appendWide(out, cp);
     } else {
-      out.push_back(kReplacement);
+      return std::nullopt;
+    }
+  }
+  return out;
+}
+
+std::optional<size_t> wideLength(std::string_view s) {
+  size_t i = 0, units = 0;
+  while (i < s.size()) {
+    char32_t cp;
+    if (static_cast<unsigned char>(s[i]) < 0x80) {
       ++i;
-      continue;
-    }
-    if (i + len > n) {
-      out.push_back(kReplacement);
-      ++i;
-      continue;
-    }
-    bool ok = true;
-    for (int k = 1; k < len; ++k) {
-      unsigned char cc = static_cast<unsigned char>(s[i + k]);
-      if ((cc & 0xC0) != 0x80) {
-        ok = false;
-        break;
-      }
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are malformed.
-    if (ok && ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-               (cp >= 0xD800 && cp <= 0xDFFF)))
-      ok = false;
-    if (!ok) {
-      out.push_back(kReplacement);
-      ++i;
-      continue;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+      ++units;
+    } else if (decodeUtf8(s, i, cp)) {
+      units += cp >= 0x10000 ? 2 : 1;
     } else {
-      out.push_back(static_cast<char16_t>(cp));
+      return std::nullopt;
     }
-    i += len;
+  }
+  return units;
+}
+
+bool isValidUtf8(std::string_view s) { return wideLength(s).has_value(); }
+
+void appendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
 }
 
@@ -158,19 +215,7 @@ std::string wideToUtf8(WStringView s) {
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
       cp = kReplacement;  // a lone surrogate has no UTF-8 form
     }
-    if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+    appendUtf8(out, cp);
   }
   return out;
 }
@@ -233,15 +278,35 @@ WString throughAnsi(WStringView wide) {
   return ansiToWide(wideToAnsi(wide));
 }
 
+namespace {
+
+// The one case table of names: each run maps small letters onto capitals
+// by a fixed offset, read one way for upper case and the other for lower.
+struct CaseRun {
+  char16_t small, last, capital;  // small..last <-> capital..capital + (last - small)
+};
+constexpr CaseRun kCaseRuns[] = {
+    {0xE0, 0xF6, 0xC0},   {0xF8, 0xFE, 0xD8},   {0xFF, 0xFF, 0x178},    // Latin-1
+    {0x3B1, 0x3C1, 0x391}, {0x3C3, 0x3C9, 0x3A3},                       // Greek
+    {0x430, 0x44F, 0x410}, {0x450, 0x45F, 0x400},                       // Cyrillic
+    {0xFF41, 0xFF5A, 0xFF21},                                           // fullwidth Latin
+};
+constexpr char16_t kFinalSigma = 0x3C2, kCapitalSigma = 0x3A3;
+
+}  // namespace
+
 char16_t upperChar(char16_t c) {
   if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 0x20);
-  if (c == 0xFF) return 0x178;
-  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return static_cast<char16_t>(c - 0x20);
-  if (c == 0x3C2) return 0x3A3;
-  if (c >= 0x430 && c <= 0x44F) return static_cast<char16_t>(c - 0x20);
-  if (c >= 0x450 && c <= 0x45F) return static_cast<char16_t>(c - 0x50);
-  if (c >= 0xFF41 && c <= 0xFF5A) return static_cast<char16_t>(c - 0x20);
+  if (c == kFinalSigma) return kCapitalSigma;  // the one small letter that shares a capital
+  for (const CaseRun& r : kCaseRuns)
+    if (c >= r.small && c <= r.last) return static_cast<char16_t>(r.capital + (c - r.small));
+  return c;
+}
+
+char16_t lowerChar(char16_t c) {
+  if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 0x20) : c;
+  for (const CaseRun& r : kCaseRuns)
+    if (c >= r.capital && c <= r.capital + (r.last - r.small)) return static_cast<char16_t>(r.small + (c - r.capital));
   return c;
 }
 
@@ -250,6 +315,14 @@ WString upperCase(WStringView s) {
   for (auto& c : out) c = upperChar(c);
   return out;
 }
+
+WString lowerCase(WStringView s) {
+  WString out(s);
+  for (auto& c : out) c = lowerChar(c);
+  return out;
+}
+
+char lowerAsciiChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 0x20) : c; }
 
 std::string upperCaseAscii(std::string_view s) {
   std::string out(s);
@@ -260,8 +333,7 @@ std::string upperCaseAscii(std::string_view s) {
 
 std::string lowerCaseAscii(std::string_view s) {
   std::string out(s);
-  for (auto& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
+  for (auto& c : out) c = lowerAsciiChar(c);
   return out;
 }
 

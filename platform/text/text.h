@@ -2,6 +2,7 @@
 // server's ANSI code page 936, plus the case rules used for names.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,17 @@ using WStringView = std::u16string_view;
 // becomes U+FFFD rather than failing, as the platform's converters do.
 WString utf8ToWide(std::string_view utf8);
 std::string wideToUtf8(WStringView wide);
+
+// Strict UTF-8, for text that must come back byte for byte: nothing when
+// the input is not well-formed UTF-8 (a bad or truncated sequence, an
+// overlong form, an encoded surrogate, a value past U+10FFFF).
+std::optional<WString> utf8ToWideStrict(std::string_view utf8);
+bool isValidUtf8(std::string_view utf8);
+// Length in UTF-16 code units (the unit Windows counts lengths in) of
+// well-formed UTF-8 text; nothing when it is not well formed.
+std::optional<size_t> wideLength(std::string_view utf8);
+// Appends the UTF-8 form of one code point (at most U+10FFFF).
+void appendUtf8(std::string& out, char32_t codePoint);
 
 // UTF-16 <-> ANSI code page 936 (GBK). A character that CP936 cannot hold is
 // written as '?', the way the Windows conversion replaces it; a byte sequence
@@ -30,13 +42,17 @@ std::string ansiToUtf8(std::string_view ansi);
 // cannot hold do not survive.
 WString throughAnsi(WStringView wide);
 
-// Upper-casing for names: Latin, Greek and Cyrillic letters (the letters
-// that have case in the code page) map to their capitals; others stay.
+// Case for names: Latin, Greek and Cyrillic letters (the letters that have
+// case in the code page) and the fullwidth Latin ones map to their capitals
+// or small letters; others stay.
 char16_t upperChar(char16_t c);
 WString upperCase(WStringView s);
+char16_t lowerChar(char16_t c);
+WString lowerCase(WStringView s);
+// The same for ASCII letters only, leaving every other byte as it is.
 std::string upperCaseAscii(std::string_view s);
-// The same with ASCII letters in lower case.
 std::string lowerCaseAscii(std::string_view s);
+char lowerAsciiChar(char c);
 
 // Case-insensitive ordering of names: <0, 0, >0, comparing the upper-cased
 // code units.

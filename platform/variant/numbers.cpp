@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <ctime>
 #include <limits>
+#include <optional>
 
+#include "platform/calendar/calendar.h"
 #include "platform/variant/variant.h"
 
 namespace rvz {
@@ -73,37 +75,11 @@ bool parseFixed(std::string_view s, bool& negative, u128& m, int& scale, int max
   return digits;
 }
 
-int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-void civilFromDays(int64_t z, int& y, int& m, int& d) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t yy = static_cast<int64_t>(yoe) + era * 400;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  y = static_cast<int>(yy + (m <= 2));
-}
-
-const int64_t kEpochDays = daysFromCivil(1899, 12, 30);
+constexpr int64_t kMsPerHour = 3600000, kMsPerMinute = 60000, kMsPerSecond = 1000;
 
 bool validDate(const DateTime& t) {
-  static const int mdays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (t.year < 100 || t.year > 9999 || t.month < 1 || t.month > 12) return false;
-  bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
-  int dim = mdays[t.month - 1] + (t.month == 2 && leap ? 1 : 0);
-  return t.day >= 1 && t.day <= dim && t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 &&
-         t.second >= 0 && t.second < 60 && t.millisecond >= 0 && t.millisecond < 1000;
+  return calendar::isValidDate(t.year, t.month, t.day) && t.hour >= 0 && t.hour < 24 && t.minute >= 0 &&
+         t.minute < 60 && t.second >= 0 && t.second < 60 && t.millisecond >= 0 && t.millisecond < 1000;
 }
 
 }  // namespace
@@ -224,29 +200,22 @@ double DateTime::toOleDate() const {
   if (!validDate(*this))
     throw VariantError(kDispOverflow, "Invalid date " + std::to_string(year) + "-" + std::to_string(month) + "-" +
                                           std::to_string(day));
-  double days = static_cast<double>(daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
-                                    kEpochDays);
-  double frac = (hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + millisecond) / 86400000.0;
-  return days >= 0 ? days + frac : days - frac;
+  int64_t ms = hour * kMsPerHour + minute * kMsPerMinute + second * kMsPerSecond + millisecond;
+  return calendar::toOleDate({calendar::dayNumber(year, month, day), ms}, calendar::Unit::Millisecond);
 }
 
 DateTime DateTime::fromOleDate(double d) {
-  if (!(d > -657435.0 && d < 2958466.0))
-    throw VariantError(kDispOverflow, "Date value out of range: " + formatDouble(d));
-  double whole = std::trunc(d);
-  int64_t ms = std::llround(std::fabs(d - whole) * 86400000.0);
-  int64_t day = static_cast<int64_t>(whole);
-  if (ms >= 86400000) {
-    ms -= 86400000;
-    ++day;
-  }
+  std::optional<calendar::Moment> m = calendar::fromOleDate(d, calendar::Unit::Millisecond);
+  if (!m) throw VariantError(kDispOverflow, "Date value out of range: " + formatDouble(d));
+  calendar::Date date = calendar::dateOfDayNumber(m->day);
   DateTime t;
-  civilFromDays(day + kEpochDays, t.year, t.month, t.day);
-  if (t.year > 9999) throw VariantError(kDispOverflow, "Date value out of range: " + formatDouble(d));
-  t.hour = static_cast<int>(ms / 3600000);
-  t.minute = static_cast<int>(ms / 60000 % 60);
-  t.second = static_cast<int>(ms / 1000 % 60);
-  t.millisecond = static_cast<int>(ms % 1000);
+  t.year = date.year;
+  t.month = date.month;
+  t.day = date.day;
+  t.hour = static_cast<int>(m->time / kMsPerHour);
+  t.minute = static_cast<int>(m->time / kMsPerMinute % 60);
+  t.second = static_cast<int>(m->time / kMsPerSecond % 60);
+  t.millisecond = static_cast<int>(m->time % kMsPerSecond);
   return t;
 }
 

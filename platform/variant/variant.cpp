@@ -2,6 +2,8 @@
 // with the platform's rounding, overflow and text rules.
 #include "platform/variant/variant.h"
 
+#include "platform/calendar/calendar.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -425,7 +427,7 @@ double Variant::toOleDate() const {
     if (vt_ == VT_NULL || vt_ == VT_ERROR || isArray()) mismatch(vt_, "Date");
     d = toDouble();
   }
-  if (!(d > -657435.0 && d < 2958466.0)) overflow(vt_, "Date");
+  if (!calendar::oleDateInRange(d)) overflow(vt_, "Date");
   return d;
 }
 

@@ -1,84 +1,59 @@
-// Calendar arithmetic and date-time text forms of the Jet dialect layer.
+// Date-time values and text forms of the Jet dialect layer, on the
+// platform's calendar.
 #include "platform/data/jet/jet_dates.h"
 
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
+#include "platform/calendar/calendar.h"
+#include "platform/text/text.h"
+
 namespace rvz::data::jet {
 
-bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+namespace {
 
-int daysInMonth(int year, int month) {
-  static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month == 2 && isLeapYear(year)) return 29;
-  return kDays[static_cast<size_t>(month - 1)];
+constexpr int64_t kSecondsPerDay = 86400;
+
+int64_t secondsOfDay(const Stamp& s) { return s.hour * 3600 + s.minute * 60 + s.second; }
+
+// The stamp of a moment counted in seconds.
+Stamp stampOf(calendar::Moment m) {
+  calendar::Date d = calendar::dateOfDayNumber(m.day);
+  return {d.year, d.month, d.day, static_cast<int>(m.time / 3600), static_cast<int>(m.time / 60 % 60),
+          static_cast<int>(m.time % 60)};
 }
+
+}  // namespace
 
 bool isValidStamp(const Stamp& s) {
-  return s.year >= kMinYear && s.year <= kMaxYear && s.month >= 1 && s.month <= 12 && s.day >= 1 &&
-         s.day <= daysInMonth(s.year, s.month) && s.hour >= 0 && s.hour < 24 && s.minute >= 0 && s.minute < 60 &&
-         s.second >= 0 && s.second < 60;
-}
-
-// Days-from-civil over the proleptic Gregorian calendar, shifted so that
-// 1899-12-30 is day 0.
-int64_t dayNumber(int year, int month, int day) {
-  int64_t y = year - (month <= 2 ? 1 : 0);
-  int64_t era = (y >= 0 ? y : y - 399) / 400;
-  int64_t yoe = y - era * 400;
-  int64_t mp = (month + 9) % 12;
-  int64_t doy = (153 * mp + 2) / 5 + day - 1;
-  int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  constexpr int64_t kUnixToOle = 25569;  // 1970-01-01 is OLE day 25569
-  return era * 146097 + doe - 719468 + kUnixToOle;
-}
-
-void civilFromDayNumber(int64_t days, int& year, int& month, int& day) {
-  int64_t z = days - 25569 + 719468;
-  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  int64_t doe = z - era * 146097;
-  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  int64_t mp = (5 * doy + 2) / 153;
-  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+  return calendar::isValidDate(s.year, s.month, s.day) && s.hour >= 0 && s.hour < 24 && s.minute >= 0 &&
+         s.minute < 60 && s.second >= 0 && s.second < 60;
 }
 
 int64_t toSeconds(const Stamp& s) {
-  return dayNumber(s.year, s.month, s.day) * 86400 + s.hour * 3600 + s.minute * 60 + s.second;
+  return calendar::dayNumber(s.year, s.month, s.day) * kSecondsPerDay + secondsOfDay(s);
 }
 
 std::optional<Stamp> fromSeconds(int64_t seconds) {
   // Bounds of years 100..9999, checked before any arithmetic can overflow.
-  static const int64_t kLow = dayNumber(kMinYear, 1, 1) * 86400;
-  static const int64_t kHigh = dayNumber(kMaxYear, 12, 31) * 86400 + 86399;
+  static const int64_t kLow = calendar::dayNumber(calendar::kMinYear, 1, 1) * kSecondsPerDay;
+  static const int64_t kHigh = calendar::dayNumber(calendar::kMaxYear, 12, 31) * kSecondsPerDay + kSecondsPerDay - 1;
   if (seconds < kLow || seconds > kHigh) return std::nullopt;
-  int64_t days = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
-  int64_t rest = seconds - days * 86400;
-  Stamp s;
-  civilFromDayNumber(days, s.year, s.month, s.day);
-  s.hour = static_cast<int>(rest / 3600);
-  s.minute = static_cast<int>(rest / 60 % 60);
-  s.second = static_cast<int>(rest % 60);
-  return s;
+  auto day = std::chrono::floor<std::chrono::days>(std::chrono::seconds{seconds});
+  return stampOf({day.count(), seconds - std::chrono::seconds{day}.count()});
 }
 
 double toOleDate(const Stamp& s) {
-  int64_t days = dayNumber(s.year, s.month, s.day);
-  double fraction = (s.hour * 3600 + s.minute * 60 + s.second) / 86400.0;
-  return days >= 0 ? static_cast<double>(days) + fraction : static_cast<double>(days) - fraction;
+  return calendar::toOleDate({calendar::dayNumber(s.year, s.month, s.day), secondsOfDay(s)}, calendar::Unit::Second);
 }
 
 std::optional<Stamp> fromOleDate(double serial) {
-  if (!std::isfinite(serial) || serial < -657434.0 || serial >= 2958466.0) return std::nullopt;
-  double whole = std::trunc(serial);
-  double fraction = std::fabs(serial - whole);
-  auto secondsOfDay = static_cast<int64_t>(std::llround(fraction * 86400.0));
-  int64_t seconds = static_cast<int64_t>(whole) * 86400 + secondsOfDay;
-  return fromSeconds(seconds);
+  std::optional<calendar::Moment> m = calendar::fromOleDate(serial, calendar::Unit::Second);
+  if (!m) return std::nullopt;
+  return stampOf(*m);
 }
 
 std::string formatStored(const Stamp& s) {
@@ -103,7 +78,6 @@ struct Piece {
 };
 
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The Chinese date and half-day markers in UTF-8.
 constexpr std::string_view kNian = "\xE5\xB9\xB4";        // 年
@@ -130,13 +104,12 @@ bool splitPieces(std::string_view text, std::vector<Piece>& out) {
       }
       out.push_back(p);
     } else if (isAsciiLetter(c)) {
-      Piece p{Piece::Word, 0, 0, {}};
+      size_t start = i;
       while (i < text.size() && isAsciiLetter(text[i])) {
-        if (p.word.size() >= 16) return false;
-        p.word.push_back(lowerAscii(text[i]));
+        if (i - start >= 16) return false;
         ++i;
       }
-      out.push_back(p);
+      out.push_back({Piece::Word, 0, 0, rvz::text::lowerCaseAscii(text.substr(start, i - start))});
     } else if (c == '-' || c == '/' || c == ':' || c == ',' || c == '.') {
       out.push_back({Piece::Separator, 0, 0, std::string(1, c)});
       ++i;
@@ -180,25 +153,75 @@ int monthFromName(const std::string& w) {
 
 bool isSep(const Piece& p, char c) { return p.kind == Piece::Separator && p.word[0] == c; }
 
-}  // namespace
+bool isHalfDay(const Piece& p) { return p.kind == Piece::Word && (p.word == "am" || p.word == "pm"); }
 
-std::optional<Stamp> parseDateText(std::string_view text) {
-  if (text.size() > 64) return std::nullopt;
-  std::vector<Piece> pieces;
-  if (!splitPieces(text, pieces) || pieces.empty()) return std::nullopt;
+// A time of day as written, before the half-day designator applies.
+struct Clock {
+  int64_t hour = 0, minute = 0, second = 0;
+  bool roundUp = false;  // a fraction of a second of one half or more
+};
 
-  Stamp result;
-  bool haveTime = false;
-  // Find the time: number ':' number [':' number ['.' number]] [am|pm], or
-  // number am|pm. It is cut out of the pieces; what stays is the date.
-  std::vector<Piece> datePieces;
-  int designator = 0;  // 1 am, 2 pm: written before the time, as the Chinese locale does
+// Reads "h:mm[:ss[.fff]]" at pieces[i], or only the hour of "2 PM" when
+// withMinutes is false; returns the index past what it read.
+size_t readClock(const std::vector<Piece>& pieces, size_t i, bool withMinutes, Clock& c) {
+  c.hour = pieces[i].value;
+  size_t j = i + 1;
+  if (!withMinutes) return j;
+  c.minute = pieces[i + 2].value;
+  j = i + 3;
+  if (j + 1 < pieces.size() && isSep(pieces[j], ':') && pieces[j + 1].kind == Piece::Number) {
+    c.second = pieces[j + 1].value;
+    j += 2;
+    if (j + 1 < pieces.size() && isSep(pieces[j], '.') && pieces[j + 1].kind == Piece::Number) {
+      // Fractions of a second are never stored: round to the second.
+      const Piece& f = pieces[j + 1];
+      c.roundUp = f.digits > 0 && f.value * 2 >= static_cast<int64_t>(std::pow(10, f.digits));
+      j += 2;
+    }
+  }
+  return j;
+}
+
+// An AM/PM (or A/P) designator after a time, at pieces[j] or after one
+// space; returns the index past it, or j when there is none.
+size_t readDesignatorAfter(const std::vector<Piece>& pieces, size_t j, int& designator) {
+  size_t k = j;
+  if (k < pieces.size() && isSep(pieces[k], ' ')) ++k;
+  if (k >= pieces.size() || pieces[k].kind != Piece::Word) return j;
+  const std::string& w = pieces[k].word;
+  if (w != "am" && w != "pm" && w != "a" && w != "p") return j;
+  designator = w[0] == 'p' ? 2 : 1;
+  return k + 1;
+}
+
+// The time of day of a clock under a designator (0 none, 1 am, 2 pm);
+// false when there is no such time.
+bool setTime(Clock c, int designator, Stamp& result) {
+  if (designator != 0) {
+    if (c.hour < 1 || c.hour > 12) return false;
+    c.hour = c.hour % 12 + (designator == 2 ? 12 : 0);
+  }
+  if (c.hour > 23 || c.minute > 59 || c.second > 59) return false;
+  int64_t total = c.hour * 3600 + c.minute * 60 + c.second + (c.roundUp ? 1 : 0);
+  if (total >= kSecondsPerDay) return false;
+  result.hour = static_cast<int>(total / 3600);
+  result.minute = static_cast<int>(total / 60 % 60);
+  result.second = static_cast<int>(total % 60);
+  return true;
+}
+
+// Finds the time: number ':' number [':' number ['.' number]] [am|pm], or
+// number am|pm, with the designator also before it as the Chinese locale
+// writes it. The time is cut out of the pieces; what stays is the date.
+// False when the text holds two times or one that is no time of day.
+bool cutTime(const std::vector<Piece>& pieces, std::vector<Piece>& datePieces, Stamp& result, bool& haveTime) {
+  int designator = 0;  // 1 am, 2 pm
   for (size_t i = 0; i < pieces.size(); ++i) {
     const Piece& p = pieces[i];
-    if (p.kind == Piece::Word && (p.word == "am" || p.word == "pm")) {
+    if (isHalfDay(p) && !haveTime) {
       size_t k = i + 1;
       if (k < pieces.size() && isSep(pieces[k], ' ')) ++k;
-      if (k < pieces.size() && pieces[k].kind == Piece::Number && !haveTime) {
+      if (k < pieces.size() && pieces[k].kind == Piece::Number) {
         designator = p.word == "pm" ? 2 : 1;
         i = k - 1;
         continue;
@@ -206,114 +229,101 @@ std::optional<Stamp> parseDateText(std::string_view text) {
     }
     bool clock = p.kind == Piece::Number && i + 2 < pieces.size() && isSep(pieces[i + 1], ':') &&
                  pieces[i + 2].kind == Piece::Number;
-    bool bareHour = p.kind == Piece::Number && i + 1 < pieces.size() && pieces[i + 1].kind == Piece::Word &&
-                    (pieces[i + 1].word == "am" || pieces[i + 1].word == "pm");
+    bool bareHour = p.kind == Piece::Number && i + 1 < pieces.size() && isHalfDay(pieces[i + 1]);
     if (!clock && !bareHour) {
       datePieces.push_back(p);
       continue;
     }
-    if (haveTime) return std::nullopt;
+    if (haveTime) return false;
     haveTime = true;
-    int64_t hour = p.value, minute = 0, second = 0;
-    bool roundUp = false;
-    size_t j = i + 1;
-    if (clock) {
-      minute = pieces[i + 2].value;
-      j = i + 3;
-      if (j + 1 < pieces.size() && isSep(pieces[j], ':') && pieces[j + 1].kind == Piece::Number) {
-        second = pieces[j + 1].value;
-        j += 2;
-        if (j + 1 < pieces.size() && isSep(pieces[j], '.') && pieces[j + 1].kind == Piece::Number) {
-          // Fractions of a second are never stored: round to the second.
-          const Piece& f = pieces[j + 1];
-          roundUp = f.digits > 0 && f.value * 2 >= static_cast<int64_t>(std::pow(10, f.digits));
-          j += 2;
-        }
-      }
-    }
-    size_t k = j;
-    if (k < pieces.size() && isSep(pieces[k], ' ')) ++k;
-    if (designator == 0 && k < pieces.size() && pieces[k].kind == Piece::Word &&
-        (pieces[k].word == "am" || pieces[k].word == "pm" || pieces[k].word == "a" || pieces[k].word == "p")) {
-      designator = pieces[k].word[0] == 'p' ? 2 : 1;
-      j = k + 1;
-    }
-    if (designator != 0) {
-      if (hour < 1 || hour > 12) return std::nullopt;
-      hour = hour % 12 + (designator == 2 ? 12 : 0);
-    }
-    if (hour > 23 || minute > 59 || second > 59) return std::nullopt;
-    result.hour = static_cast<int>(hour);
-    result.minute = static_cast<int>(minute);
-    result.second = static_cast<int>(second);
-    if (roundUp) {
-      int64_t total = result.hour * 3600 + result.minute * 60 + result.second + 1;
-      if (total >= 86400) return std::nullopt;
-      result.hour = static_cast<int>(total / 3600);
-      result.minute = static_cast<int>(total / 60 % 60);
-      result.second = static_cast<int>(total % 60);
-    }
+    Clock c;
+    size_t j = readClock(pieces, i, clock, c);
+    if (designator == 0) j = readDesignatorAfter(pieces, j, designator);
+    if (!setTime(c, designator, result)) return false;
     i = j - 1;
   }
+  return true;
+}
 
+// What stays of a date once the time is cut out: its numbers in order and
+// a month named in words (0 when none).
+struct DateFields {
   std::vector<Piece> numbers;
   int month = 0;
+};
+
+// Sorts the date pieces into fields; false on a second month name, a word
+// that names no month, mixed separators or a stray ':'.
+bool collectDate(const std::vector<Piece>& datePieces, bool haveTime, DateFields& f) {
   char dateSeparator = 0;
   for (const Piece& p : datePieces) {
     if (p.kind == Piece::Number) {
-      numbers.push_back(p);
+      f.numbers.push_back(p);
     } else if (p.kind == Piece::Word) {
       if (p.word == "t" && haveTime) continue;  // ISO "2008-08-30T14:25:00"
-      if (month != 0) return std::nullopt;
-      month = monthFromName(p.word);
-      if (month == 0) return std::nullopt;
+      if (f.month != 0) return false;
+      f.month = monthFromName(p.word);
+      if (f.month == 0) return false;
     } else if (p.word[0] == '-' || p.word[0] == '/' || p.word[0] == '.') {
-      if (dateSeparator != 0 && dateSeparator != p.word[0]) return std::nullopt;
+      if (dateSeparator != 0 && dateSeparator != p.word[0]) return false;
       dateSeparator = p.word[0];
     } else if (p.word[0] == ':') {
-      return std::nullopt;
+      return false;
     }
   }
+  return true;
+}
 
+// The day of the fields, in the orders people write dates: year first when
+// it has three or more digits, else month (or day, when the first number
+// cannot be a month) first; a named month takes the day and year around it.
+bool setDate(const DateFields& f, Stamp& result) {
   int64_t y = 0, m = 0, d = 0;
   int yearDigits = 0;
-  if (numbers.empty() && month == 0) {
-    if (!haveTime) return std::nullopt;
-    return result;  // a time alone lies on day 0
-  }
-  if (month != 0) {
-    if (numbers.size() != 2) return std::nullopt;
-    m = month;
-    if (numbers[0].digits >= 3) {  // "2008 Aug 30"
-      y = numbers[0].value;
-      yearDigits = numbers[0].digits;
-      d = numbers[1].value;
-    } else {  // "30-Aug-2008", "Aug 30, 2008"
-      d = numbers[0].value;
-      y = numbers[1].value;
-      yearDigits = numbers[1].digits;
-    }
+  const std::vector<Piece>& n = f.numbers;
+  if (f.month != 0) {
+    if (n.size() != 2) return false;
+    m = f.month;
+    bool yearFirst = n[0].digits >= 3;  // "2008 Aug 30"; else "30-Aug-2008", "Aug 30, 2008"
+    const Piece& year = yearFirst ? n[0] : n[1];
+    y = year.value;
+    yearDigits = year.digits;
+    d = yearFirst ? n[1].value : n[0].value;
   } else {
-    if (numbers.size() != 3) return std::nullopt;
-    if (numbers[0].digits >= 3) {
-      y = numbers[0].value;
-      yearDigits = numbers[0].digits;
-      m = numbers[1].value;
-      d = numbers[2].value;
+    if (n.size() != 3) return false;
+    if (n[0].digits >= 3) {
+      y = n[0].value, yearDigits = n[0].digits, m = n[1].value, d = n[2].value;
     } else {
-      m = numbers[0].value;
-      d = numbers[1].value;
-      y = numbers[2].value;
-      yearDigits = numbers[2].digits;
+      m = n[0].value, d = n[1].value, y = n[2].value, yearDigits = n[2].digits;
       if (m > 12 && d <= 12) std::swap(m, d);  // not a month: read as d/m/y
     }
   }
   if (yearDigits <= 2) y = expandTwoDigitYear(static_cast<int>(y));
-  if (y < kMinYear || y > kMaxYear || m < 1 || m > 12 || d < 1) return std::nullopt;
+  // Pieces hold at most nine digits, so each value fits an int.
+  if (!calendar::isValidDate(static_cast<int>(y), static_cast<int>(m), static_cast<int>(d))) return false;
   result.year = static_cast<int>(y);
   result.month = static_cast<int>(m);
-  if (d > daysInMonth(result.year, result.month)) return std::nullopt;
   result.day = static_cast<int>(d);
+  return true;
+}
+
+}  // namespace
+
+std::optional<Stamp> parseDateText(std::string_view text) {
+  if (text.size() > 64) return std::nullopt;
+  std::vector<Piece> pieces;
+  if (!splitPieces(text, pieces) || pieces.empty()) return std::nullopt;
+  Stamp result;
+  bool haveTime = false;
+  std::vector<Piece> datePieces;
+  if (!cutTime(pieces, datePieces, result, haveTime)) return std::nullopt;
+  DateFields fields;
+  if (!collectDate(datePieces, haveTime, fields)) return std::nullopt;
+  if (fields.numbers.empty() && fields.month == 0) {
+    if (!haveTime) return std::nullopt;
+    return result;  // a time alone lies on day 0
+  }
+  if (!setDate(fields, result)) return std::nullopt;
   return result;
 }
 

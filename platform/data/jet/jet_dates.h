@@ -1,6 +1,6 @@
-// Calendar arithmetic and the text forms of date-time values that the Jet
-// dialect layer stores, reads and writes: 'YYYY-MM-DD HH:MM:SS' in the
-// database, Jet's #...# literals in command texts, OLE date serials.
+// The date-time values of the Jet dialect layer and their text forms:
+// 'YYYY-MM-DD HH:MM:SS' in the database, Jet's #...# literals in command
+// texts, OLE date serials.
 #pragma once
 
 #include <cstdint>
@@ -10,23 +10,15 @@
 
 namespace rvz::data::jet {
 
-// A date-time to the second, years 100..9999 as OLE dates allow.
+// A date-time to the second, years 100..9999 as OLE dates allow; the
+// calendar arithmetic under it is platform/calendar's.
 struct Stamp {
   int year = 1899, month = 12, day = 30;
   int hour = 0, minute = 0, second = 0;
   friend bool operator==(const Stamp&, const Stamp&) = default;
 };
 
-inline constexpr int kMinYear = 100;
-inline constexpr int kMaxYear = 9999;
-
-bool isLeapYear(int year);
-int daysInMonth(int year, int month);
 bool isValidStamp(const Stamp& s);
-
-// Days since 1899-12-30 (the OLE date origin) of a civil date, and back.
-int64_t dayNumber(int year, int month, int day);
-void civilFromDayNumber(int64_t days, int& year, int& month, int& day);
 
 // Seconds since 1899-12-30 00:00:00, and back. fromSeconds returns nothing
 // outside years 100..9999.

@@ -8,17 +8,11 @@
 
 #include "platform/data/jet/jet_translator.h"
 #include "platform/data/jet/pg_types.h"
+#include "platform/text/text.h"
 
 namespace rvz::data::jet {
 
 namespace {
-
-std::string upperAscii(std::string_view s) {
-  std::string r(s);
-  for (char& c : r)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return r;
-}
 
 bool oneOf(const std::string& upper, std::initializer_list<std::string_view> names) {
   return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return upper == n; });
@@ -36,7 +30,7 @@ ColumnType columnType(Parser& p, Target target) {
   const Token& first = p.peek();
   if (first.kind != TokenKind::Word) p.fail("expected a column type");
   words.push_back(p.next().text);
-  std::string u = upperAscii(words[0]);
+  std::string u = text::upperCaseAscii(words[0]);
   auto takeIf = [&](std::string_view w) {
     if (p.isWord(w)) {
       words.push_back(p.next().text);
@@ -54,7 +48,7 @@ ColumnType columnType(Parser& p, Target target) {
   }
   std::string written;
   for (const std::string& w : words) written += (written.empty() ? "" : " ") + w;
-  std::string upper = upperAscii(written);
+  std::string upper = text::upperCaseAscii(written);
 
   std::string args;
   int count = 0;
@@ -127,7 +121,7 @@ std::string references(Parser& p, Emitter& e) {
   if (p.isSymbol("(")) sql += " (" + joinNames(e, nameList(p, e, false)) + ")";
   while (p.isWord("ON") && (p.isWord("UPDATE", 1) || p.isWord("DELETE", 1))) {
     p.next();
-    std::string what = upperAscii(p.next().text);
+    std::string what = text::upperCaseAscii(p.next().text);
     std::string action;
     if (p.acceptWord("CASCADE")) action = "CASCADE";
     else if (p.acceptWord("SET")) {

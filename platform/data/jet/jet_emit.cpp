@@ -20,8 +20,6 @@ namespace {
 
 using namespace prec;
 
-std::string lowerAscii(std::string_view s) { return text::lowerCaseAscii(s); }
-
 bool isPlainIdentifier(std::string_view s) {
   if (s.empty()) return false;
   for (size_t i = 0; i < s.size(); ++i) {
@@ -76,7 +74,7 @@ bool likePatternForSqlite(const std::string& jet, std::string& out) {
   return true;
 }
 
-std::string aliasKey(std::string_view name) { return lowerAscii(name); }
+std::string aliasKey(std::string_view name) { return text::lowerCaseAscii(name); }
 
 }  // namespace
 
@@ -473,7 +471,7 @@ Out Emitter::like(const Expr& e) {
 }
 
 Out Emitter::call(const Expr& e) {
-  std::string name = lowerAscii(e.text);
+  std::string name = text::lowerCaseAscii(e.text);
   if (!name.empty() && name.back() == '$') name.pop_back();
   const size_t n = e.args.size();
   auto arity = [&](size_t lo, size_t hi) {
@@ -841,9 +839,10 @@ std::string Emitter::tableRef(const TableRef& t, bool operandOfJoin) {
     case TableRef::Kind::Table: return tableName(t);
     case TableRef::Kind::Subquery: {
       std::string sql = "(" + select(*t.select) + ")";
-      if (t.alias) sql += " AS " + quoteName(t.alias->text == lowerAscii(t.alias->text) || target_ == Target::Sqlite
-                                                 ? *t.alias
-                                                 : Name{lowerAscii(t.alias->text), true});
+      if (t.alias)
+        sql += " AS " + quoteName(t.alias->text == text::lowerCaseAscii(t.alias->text) || target_ == Target::Sqlite
+                                      ? *t.alias
+                                      : Name{text::lowerCaseAscii(t.alias->text), true});
       else sql += derivedAlias();
       return sql;
     }
@@ -886,8 +885,8 @@ struct FromRewrite {
   std::vector<Chain> chains;
 
   static std::string keyOf(const TableRef& t) {
-    if (t.alias) return lowerAscii(t.alias->text);
-    if (t.kind == TableRef::Kind::Table) return lowerAscii(t.table.back().text);
+    if (t.alias) return text::lowerCaseAscii(t.alias->text);
+    if (t.kind == TableRef::Kind::Table) return text::lowerCaseAscii(t.table.back().text);
     return {};
   }
 
@@ -900,7 +899,7 @@ struct FromRewrite {
   // A join leaf that names a listed table: a bare one-part name, no alias.
   int reference(const TableRef& leaf) const {
     if (leaf.kind != TableRef::Kind::Table || leaf.alias || leaf.table.size() != 1) return -1;
-    int i = find(lowerAscii(leaf.table[0].text));
+    int i = find(text::lowerCaseAscii(leaf.table[0].text));
     return i >= 0 && entries[static_cast<size_t>(i)].listed ? i : -1;
   }
 
@@ -1099,7 +1098,7 @@ std::string Emitter::update(const UpdateStatement& s) {
     const Assignment& a = s.assignments[i];
     if (i) sql += ", ";
     // SQLite's SET names bare columns of the written table.
-    if (a.target.size() > 2 || (a.target.size() == 2 && lowerAscii(a.target[0].text) != key))
+    if (a.target.size() > 2 || (a.target.size() == 2 && text::lowerCaseAscii(a.target[0].text) != key))
       throw TranslateError("SET of a column of another table");
     sql += columnName(a.target.back()) + " = " + written(value(*a.value), i);
   }

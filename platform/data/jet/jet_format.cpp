@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/calendar/calendar.h"
 #include "platform/data/jet/jet_convert.h"
 #include "platform/text/text.h"
 
@@ -13,17 +14,8 @@ namespace rvz::data::jet {
 
 namespace {
 
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-  return true;
-}
-
 bool startsNoCase(std::string_view s, size_t at, std::string_view prefix) {
-  return s.size() - at >= prefix.size() && equalsNoCase(s.substr(at, prefix.size()), prefix);
+  return s.size() - at >= prefix.size() && text::equalsNoCaseAscii(s.substr(at, prefix.size()), prefix);
 }
 
 // The server locale's names.
@@ -54,12 +46,12 @@ std::vector<std::string_view> sections(std::string_view f) {
 }
 
 int weekdaySunday1(const Stamp& s) {
-  int64_t day = dayNumber(s.year, s.month, s.day);  // day 0 was a Saturday
+  int64_t day = calendar::dayNumber(s.year, s.month, s.day);  // day 0 was a Saturday
   return static_cast<int>(((day + 6) % 7 + 7) % 7) + 1;
 }
 
 int dayOfYear(const Stamp& s) {
-  return static_cast<int>(dayNumber(s.year, s.month, s.day) - dayNumber(s.year, 1, 1)) + 1;
+  return static_cast<int>(calendar::dayNumber(s.year, s.month, s.day) - calendar::dayNumber(s.year, 1, 1)) + 1;
 }
 
 std::string twoDigits(int v) {
@@ -256,7 +248,7 @@ std::vector<DateTok> dateTokens(std::string_view f) {
   std::vector<DateTok> toks;
   for (size_t i = 0; i < f.size(); ++i) {
     char c = f[i];
-    char l = lowerAscii(c);
+    char l = text::lowerAsciiChar(c);
     if (c == '"') {
       size_t end = f.find('"', i + 1);
       if (end == std::string_view::npos) end = f.size();
@@ -276,7 +268,7 @@ std::vector<DateTok> dateTokens(std::string_view f) {
     } else if (l == 'y' || l == 'm' || l == 'd' || l == 'h' || l == 'n' || l == 's' || l == 'q' || l == 'w' ||
                l == 'c' || (l == 't' && startsNoCase(f, i, "ttttt"))) {
       DateTok t{DateTok::Letters, l, 0, {}};
-      while (i < f.size() && lowerAscii(f[i]) == l) {
+      while (i < f.size() && text::lowerAsciiChar(f[i]) == l) {
         ++t.count;
         ++i;
       }
@@ -387,19 +379,6 @@ std::string userDate(const Stamp& s, std::string_view f) {
   return out;
 }
 
-// ---- text ----
-
-char16_t lowerWide(char16_t c) {
-  if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 0x20) : c;
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 0x20);
-  if (c == 0x178) return 0xFF;
-  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return static_cast<char16_t>(c + 0x20);
-  if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 0x20);
-  if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 0x50);
-  if (c >= 0xFF21 && c <= 0xFF3A) return static_cast<char16_t>(c + 0x20);
-  return c;
-}
-
 }  // namespace
 
 FormatKind formatKind(std::string_view f) {
@@ -409,9 +388,9 @@ FormatKind formatKind(std::string_view f) {
   static constexpr std::array<std::string_view, 7> kDateNames = {
       "general date", "long date", "medium date", "short date", "long time", "medium time", "short time"};
   for (auto n : kNumberNames)
-    if (equalsNoCase(f, n)) return FormatKind::Number;
+    if (text::equalsNoCaseAscii(f, n)) return FormatKind::Number;
   for (auto n : kDateNames)
-    if (equalsNoCase(f, n)) return FormatKind::Date;
+    if (text::equalsNoCaseAscii(f, n)) return FormatKind::Date;
   bool number = false, date = false, text = false;
   for (size_t i = 0; i < f.size(); ++i) {
     char c = f[i];
@@ -424,7 +403,7 @@ FormatKind formatKind(std::string_view f) {
       ++i;
       continue;
     }
-    char l = lowerAscii(c);
+    char l = text::lowerAsciiChar(c);
     if (c == '0' || c == '#') number = true;
     else if (l == 'y' || l == 'm' || l == 'd' || l == 'h' || l == 'n' || l == 's' || l == 'q' || l == 'w' ||
              l == 'c' || l == 't')
@@ -439,15 +418,15 @@ FormatKind formatKind(std::string_view f) {
 }
 
 std::string formatNumber(double v, std::string_view f) {
-  if (equalsNoCase(f, "general number")) return generalNumber(v);
-  if (equalsNoCase(f, "currency")) return formatNumber(v, "\xC2\xA5#,##0.00;\xC2\xA5-#,##0.00");
-  if (equalsNoCase(f, "fixed")) return formatNumber(v, "0.00");
-  if (equalsNoCase(f, "standard")) return formatNumber(v, "#,##0.00");
-  if (equalsNoCase(f, "percent")) return formatNumber(v, "0.00%");
-  if (equalsNoCase(f, "scientific")) return formatNumber(v, "0.00E+00");
-  if (equalsNoCase(f, "yes/no")) return v != 0 ? "Yes" : "No";
-  if (equalsNoCase(f, "true/false")) return v != 0 ? "True" : "False";
-  if (equalsNoCase(f, "on/off")) return v != 0 ? "On" : "Off";
+  if (text::equalsNoCaseAscii(f, "general number")) return generalNumber(v);
+  if (text::equalsNoCaseAscii(f, "currency")) return formatNumber(v, "\xC2\xA5#,##0.00;\xC2\xA5-#,##0.00");
+  if (text::equalsNoCaseAscii(f, "fixed")) return formatNumber(v, "0.00");
+  if (text::equalsNoCaseAscii(f, "standard")) return formatNumber(v, "#,##0.00");
+  if (text::equalsNoCaseAscii(f, "percent")) return formatNumber(v, "0.00%");
+  if (text::equalsNoCaseAscii(f, "scientific")) return formatNumber(v, "0.00E+00");
+  if (text::equalsNoCaseAscii(f, "yes/no")) return v != 0 ? "Yes" : "No";
+  if (text::equalsNoCaseAscii(f, "true/false")) return v != 0 ? "True" : "False";
+  if (text::equalsNoCaseAscii(f, "on/off")) return v != 0 ? "On" : "Off";
   std::vector<std::string_view> secs = sections(f);
   if (v < 0 && secs.size() >= 2 && !secs[1].empty()) return userNumber(v, secs[1], false);
   if (v == 0 && secs.size() >= 3 && !secs[2].empty()) return userNumber(v, secs[2], false);
@@ -455,13 +434,13 @@ std::string formatNumber(double v, std::string_view f) {
 }
 
 std::string formatDate(const Stamp& s, std::string_view f) {
-  if (equalsNoCase(f, "general date")) return generalDate(s);
-  if (equalsNoCase(f, "long date")) return longDate(s);
-  if (equalsNoCase(f, "medium date")) return userDate(s, "yy-mm-dd");
-  if (equalsNoCase(f, "short date")) return shortDate(s);
-  if (equalsNoCase(f, "long time")) return longTime(s);
-  if (equalsNoCase(f, "medium time")) return userDate(s, "hh:nn AMPM");
-  if (equalsNoCase(f, "short time")) return userDate(s, "hh:nn");
+  if (text::equalsNoCaseAscii(f, "general date")) return generalDate(s);
+  if (text::equalsNoCaseAscii(f, "long date")) return longDate(s);
+  if (text::equalsNoCaseAscii(f, "medium date")) return userDate(s, "yy-mm-dd");
+  if (text::equalsNoCaseAscii(f, "short date")) return shortDate(s);
+  if (text::equalsNoCaseAscii(f, "long time")) return longTime(s);
+  if (text::equalsNoCaseAscii(f, "medium time")) return userDate(s, "hh:nn AMPM");
+  if (text::equalsNoCaseAscii(f, "short time")) return userDate(s, "hh:nn");
   return userDate(s, sections(f)[0]);
 }
 
@@ -470,7 +449,7 @@ std::string formatText(std::string_view value, std::string_view f) {
   bool leftToRight = false;
   size_t places = 0;
   for (char c : f) {
-    if (c == '<') for (auto& ch : v) ch = lowerWide(ch);
+    if (c == '<') v = text::lowerCase(v);
     else if (c == '>') v = text::upperCase(v);
     else if (c == '!') leftToRight = true;
     else if (c == '@' || c == '&') ++places;
@@ -523,7 +502,7 @@ std::string jetFormat(const FormatValue& v, std::string_view f) {
   if (kind == FormatKind::Number) {
     double x = v.number;
     if (v.kind == FormatValue::Kind::Text && !parseNumber(v.text, x)) return v.text;
-    if (equalsNoCase(f, "general number") && v.kind == FormatValue::Kind::Number && v.integral) return v.text;
+    if (text::equalsNoCaseAscii(f, "general number") && v.kind == FormatValue::Kind::Number && v.integral) return v.text;
     return formatNumber(x, f);
   }
   if (kind == FormatKind::Date) {

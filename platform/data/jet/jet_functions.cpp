@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/calendar/calendar.h"
 #include "platform/data/jet/jet_convert.h"
 #include "platform/data/jet/jet_dates.h"
 #include "platform/data/jet/jet_format.h"
@@ -131,28 +132,10 @@ struct Call {
   }
 };
 
-std::string lowerAscii(std::string_view s) {
-  std::string r(s);
-  for (char& c : r)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return r;
-}
-
-char16_t lowerWide(char16_t c) {
-  if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 0x20) : c;
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<char16_t>(c + 0x20);
-  if (c == 0x178) return 0xFF;
-  if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return static_cast<char16_t>(c + 0x20);
-  if (c >= 0x410 && c <= 0x42F) return static_cast<char16_t>(c + 0x20);
-  if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 0x50);
-  if (c >= 0xFF21 && c <= 0xFF3A) return static_cast<char16_t>(c + 0x20);
-  return c;
-}
-
 // ---- dates ----
 
 int weekday(const Stamp& s, int firstDay) {
-  int64_t day = dayNumber(s.year, s.month, s.day);  // day 0 was a Saturday (7)
+  int64_t day = calendar::dayNumber(s.year, s.month, s.day);  // day 0 was a Saturday (7)
   int64_t w = ((day + 6) % 7 + 7) % 7;             // 0 = Sunday
   return static_cast<int>(((w - (firstDay - 1)) % 7 + 7) % 7) + 1;
 }
@@ -167,11 +150,12 @@ int firstDayArg(Call& c, int i) {
 
 Stamp addMonths(Call& c, const Stamp& s, int64_t months) {
   int64_t total = static_cast<int64_t>(s.year) * 12 + (s.month - 1) + months;
-  if (total < kMinYear * 12LL || total > kMaxYear * 12LL + 11) c.fail("the result is not a valid date");
+  if (total < calendar::kMinYear * 12LL || total > calendar::kMaxYear * 12LL + 11)
+    c.fail("the result is not a valid date");
   Stamp r = s;
   r.year = static_cast<int>(total / 12);
   r.month = static_cast<int>(total % 12) + 1;
-  r.day = std::min(s.day, daysInMonth(r.year, r.month));
+  r.day = std::min(s.day, calendar::daysInMonth(r.year, r.month));
   return r;
 }
 
@@ -203,18 +187,18 @@ void fnWeekday(Call& c) {
 void fnDatePart(Call& c) {
   c.requireNotNull(0);
   if (c.null(1)) return c.resultNull();
-  std::string iv = lowerAscii(c.text(0));
+  std::string iv = text::lowerCaseAscii(c.text(0));
   Stamp s = c.date(1);
   int fd = firstDayArg(c, 2);
   int64_t r;
   if (iv == "yyyy") r = s.year;
   else if (iv == "q") r = (s.month - 1) / 3 + 1;
   else if (iv == "m") r = s.month;
-  else if (iv == "y") r = dayNumber(s.year, s.month, s.day) - dayNumber(s.year, 1, 1) + 1;
+  else if (iv == "y") r = calendar::dayNumber(s.year, s.month, s.day) - calendar::dayNumber(s.year, 1, 1) + 1;
   else if (iv == "d") r = s.day;
   else if (iv == "w") r = weekday(s, fd);
   else if (iv == "ww") {
-    int64_t doy = dayNumber(s.year, s.month, s.day) - dayNumber(s.year, 1, 1);
+    int64_t doy = calendar::dayNumber(s.year, s.month, s.day) - calendar::dayNumber(s.year, 1, 1);
     r = (doy + weekday({s.year, 1, 1, 0, 0, 0}, fd) - 1) / 7 + 1;
   } else if (iv == "h") r = s.hour;
   else if (iv == "n") r = s.minute;
@@ -226,7 +210,7 @@ void fnDatePart(Call& c) {
 void fnDateAdd(Call& c) {
   c.requireNotNull(0);
   if (c.null(1) || c.null(2)) return c.resultNull();
-  std::string iv = lowerAscii(c.text(0));
+  std::string iv = text::lowerCaseAscii(c.text(0));
   int64_t n = c.whole(1);
   Stamp s = c.date(2);
   if (n > 4000000 || n < -4000000) {
@@ -250,10 +234,10 @@ int64_t floorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0
 void fnDateDiff(Call& c) {
   c.requireNotNull(0);
   if (c.null(1) || c.null(2)) return c.resultNull();
-  std::string iv = lowerAscii(c.text(0));
+  std::string iv = text::lowerCaseAscii(c.text(0));
   Stamp a = c.date(1), b = c.date(2);
   int fd = firstDayArg(c, 3);
-  int64_t da = dayNumber(a.year, a.month, a.day), db = dayNumber(b.year, b.month, b.day);
+  int64_t da = calendar::dayNumber(a.year, a.month, a.day), db = calendar::dayNumber(b.year, b.month, b.day);
   int64_t sa = toSeconds(a), sb = toSeconds(b);
   int64_t r;
   // Like VBA: calendar intervals count the boundaries crossed between the two.
@@ -281,8 +265,8 @@ void fnDateSerial(Call& c) {
     c.fail("the result is not a valid date");
   int64_t months = y * 12 + (m - 1);
   int64_t year = floorDiv(months, 12), month = months - year * 12 + 1;
-  if (year < kMinYear - 1 || year > kMaxYear + 1) c.fail("the result is not a valid date");
-  int64_t days = dayNumber(static_cast<int>(year), static_cast<int>(month), 1) + (d - 1);
+  if (year < calendar::kMinYear - 1 || year > calendar::kMaxYear + 1) c.fail("the result is not a valid date");
+  int64_t days = calendar::dayNumber(static_cast<int>(year), static_cast<int>(month), 1) + (d - 1);
   auto s = fromSeconds(days * 86400);
   if (!s) c.fail("the result is not a valid date");
   c.result(*s);
@@ -382,9 +366,7 @@ void fnUCase(Call& c) {
 
 void fnLCase(Call& c) {
   if (c.null(0)) return c.resultNull();
-  WString s = c.wide(0);
-  for (auto& ch : s) ch = lowerWide(ch);
-  c.result(s);
+  c.result(text::lowerCase(c.wide(0)));
 }
 
 // Text comparison unless the compare argument asks for binary (0).
@@ -582,7 +564,7 @@ void fnCInt(Call& c) { wholeInRange(c, -32768, 32767); }
 void fnCBool(Call& c) {
   c.requireNotNull(0);
   if (c.type(0) == SQLITE_TEXT) {
-    std::string t = lowerAscii(c.text(0));
+    std::string t = text::lowerCaseAscii(c.text(0));
     if (t == "true") return c.resultBool(true);
     if (t == "false") return c.resultBool(false);
   }
@@ -1013,7 +995,7 @@ const AggregateDef kAggregates[] = {
 }  // namespace
 
 const JetFunctionInfo* findJetFunction(std::string_view name) {
-  std::string key = lowerAscii(name);
+  std::string key = text::lowerCaseAscii(name);
   if (!key.empty() && key.back() == '$') key.pop_back();
   if (key.empty()) return nullptr;
   for (const FunctionDef& f : kFunctions)

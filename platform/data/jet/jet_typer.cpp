@@ -2,18 +2,12 @@
 // gets the type Jet gives it, and the resolution of column references
 // through the FROM clause.
 #include "platform/data/jet/jet_typer.h"
+#include "platform/text/text.h"
 
 #include <algorithm>
 
 namespace rvz::data::jet {
 namespace {
-
-std::string lower(std::string_view s) {
-  std::string r(s);
-  for (char& c : r)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return r;
-}
 
 ColumnType of(JetType t) {
   ColumnType c;
@@ -162,7 +156,7 @@ SqlType emitterKind(const ColumnType& c) {
 
 const BaseColumn* findColumn(const std::vector<BaseColumn>& columns, const std::string& key) {
   for (const BaseColumn& c : columns)
-    if (lower(c.name) == key) return &c;
+    if (text::lowerCaseAscii(c.name) == key) return &c;
   return nullptr;
 }
 
@@ -299,8 +293,8 @@ std::optional<std::vector<BaseColumn>> Typer::statement(const Statement& s) {
     case StatementKind::Delete: {
       Scope scope;
       Source src;
-      src.table = lower(s.del->table.back().text);
-      src.key = s.del->alias ? lower(s.del->alias->text) : src.table;
+      src.table = text::lowerCaseAscii(s.del->table.back().text);
+      src.key = s.del->alias ? text::lowerCaseAscii(s.del->alias->text) : src.table;
       src.columns = schema_.columnsOf(s.del->table.back().text);
       spellings_[&s.del->table] = schema_.tableName(s.del->table.back().text);
       scope.sources.push_back(std::move(src));
@@ -322,7 +316,7 @@ void Typer::spellColumns(const std::vector<Name>& table, const std::vector<const
     return;
   }
   for (const Name* n : columns) {
-    const BaseColumn* c = findColumn(*known, lower(n->text));
+    const BaseColumn* c = findColumn(*known, text::lowerCaseAscii(n->text));
     if (c) spellings_[n] = c->name;
     written_.push_back(c ? c->type.type : JetType::Unknown);
   }
@@ -344,14 +338,14 @@ std::optional<std::vector<BaseColumn>> Typer::select(const Select& s, const Scop
   Scope scope;
   scope.parent = parent;
   if (result)
-    for (const BaseColumn& c : *result) scope.aliases.push_back({lower(c.name), c.type});
+    for (const BaseColumn& c : *result) scope.aliases.push_back({text::lowerCaseAscii(c.name), c.type});
   if (s.members.size() > 1) {
     for (const OrderItem& o : s.orderBy) {
       type(*o.expr, scope);
       // A union's ORDER BY names a result column: spelled as the result does.
       if (result && o.expr->kind == ExprKind::Column && o.expr->path.size() == 1)
         for (const BaseColumn& c : *result)
-          if (lower(c.name) == lower(o.expr->path[0].text)) {
+          if (text::lowerCaseAscii(c.name) == text::lowerCaseAscii(o.expr->path[0].text)) {
             spellings_[o.expr.get()] = c.name;
             break;
           }
@@ -364,7 +358,7 @@ void Typer::addSource(const TableRef& t, Scope& scope, const Scope* parent) {
   switch (t.kind) {
     case TableRef::Kind::Table: {
       const std::string& name = t.table.back().text;
-      const std::string key = t.alias ? lower(t.alias->text) : lower(name);
+      const std::string key = t.alias ? text::lowerCaseAscii(t.alias->text) : text::lowerCaseAscii(name);
       // The catalogue's FROM form joins aliases listed before it
       // ("from XSDDZB Z, KH K, Z inner join K on ..."): such a bare name is
       // the listed table again, not a table of its own.
@@ -373,7 +367,7 @@ void Typer::addSource(const TableRef& t, Scope& scope, const Scope* parent) {
         return;
       Source src;
       src.key = key;
-      src.table = lower(name);
+      src.table = text::lowerCaseAscii(name);
       src.columns = schema_.columnsOf(name);
       spellings_[&t] = schema_.tableName(name);
       if (src.columns)
@@ -386,7 +380,7 @@ void Typer::addSource(const TableRef& t, Scope& scope, const Scope* parent) {
     }
     case TableRef::Kind::Subquery: {
       Source src;
-      src.key = t.alias ? lower(t.alias->text) : std::string();
+      src.key = t.alias ? text::lowerCaseAscii(t.alias->text) : std::string();
       src.columns = select(*t.select, parent);
       scope.sources.push_back(std::move(src));
       return;
@@ -421,7 +415,7 @@ std::optional<std::vector<BaseColumn>> Typer::core(const SelectCore& c, const Sc
     const Expr& e = *item.expr;
     if (e.kind == ExprKind::Star) {
       // "*" or "t.*": the columns of the sources, in FROM order.
-      const std::string qualifier = e.path.empty() ? std::string() : lower(e.path.back().text);
+      const std::string qualifier = e.path.empty() ? std::string() : text::lowerCaseAscii(e.path.back().text);
       bool matched = false;
       for (const Source& s : scope.sources) {
         if (!qualifier.empty() && s.key != qualifier && s.table != qualifier) continue;
@@ -446,7 +440,7 @@ std::optional<std::vector<BaseColumn>> Typer::core(const SelectCore& c, const Sc
     } else {
       name = "Expr" + std::to_string(1000 + unnamed++);
     }
-    if (item.alias) scope.aliases.push_back({lower(item.alias->text), t});
+    if (item.alias) scope.aliases.push_back({text::lowerCaseAscii(item.alias->text), t});
     out.push_back({std::move(name), std::move(t)});
   }
   for (const Expr* e : also) {
@@ -470,7 +464,7 @@ std::optional<std::vector<BaseColumn>> Typer::core(const SelectCore& c, const Sc
 }
 
 ColumnType Typer::columnRef(const Expr& e, const Scope& scope) {
-  const std::string name = lower(e.path.back().text);
+  const std::string name = text::lowerCaseAscii(e.path.back().text);
   if (e.path.size() == 1) {
     for (const Scope* s = &scope; s; s = s->parent) {
       if (s == &scope) {
@@ -488,7 +482,7 @@ ColumnType Typer::columnRef(const Expr& e, const Scope& scope) {
     }
     return of(JetType::Unknown);
   }
-  const std::string qualifier = lower(e.path[e.path.size() - 2].text);
+  const std::string qualifier = text::lowerCaseAscii(e.path[e.path.size() - 2].text);
   for (const Scope* s = &scope; s; s = s->parent) {
     for (const Source& src : s->sources) {
       if (src.key != qualifier && src.table != qualifier) continue;
@@ -580,7 +574,7 @@ ColumnType Typer::call(const Expr& e, Scope& scope) {
   std::vector<ColumnType> args;
   args.reserve(e.args.size());
   for (const auto& a : e.args) args.push_back(type(*a, scope));
-  std::string name = lower(e.text);
+  std::string name = text::lowerCaseAscii(e.text);
   if (!name.empty() && name.back() == '$') name.pop_back();
   const size_t n = args.size();
   auto is = [&](std::initializer_list<std::string_view> names) {

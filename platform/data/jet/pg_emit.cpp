@@ -13,8 +13,6 @@ namespace {
 
 using namespace prec;
 
-std::string lowerAscii(std::string_view s) { return text::lowerCaseAscii(s); }
-
 const std::string kNoCase = std::string(" COLLATE \"") + std::string(kPgWideCollation) + "\"";
 
 Out alone(std::string sql, SqlType type) {
@@ -35,8 +33,8 @@ enum class Unit { Year, Quarter, Month, DayOfYear, Day, Weekday, Week, Hour, Min
 
 std::optional<Unit> unitOf(const Expr& e) {
   std::string w;
-  if (e.kind == ExprKind::String) w = lowerAscii(e.text);
-  else if (e.kind == ExprKind::Column && e.path.size() == 1) w = lowerAscii(e.path[0].text);
+  if (e.kind == ExprKind::String) w = text::lowerCaseAscii(e.text);
+  else if (e.kind == ExprKind::Column && e.path.size() == 1) w = text::lowerCaseAscii(e.path[0].text);
   else return std::nullopt;
   static const std::pair<const char*, Unit> kUnits[] = {
       {"yyyy", Unit::Year},    {"yy", Unit::Year},          {"year", Unit::Year},       {"q", Unit::Quarter},
@@ -81,23 +79,26 @@ class PgEmitter final : public Emitter {
     std::string sql = storedTable(t.table, &t);
     // Every qualifier is written in lower case: the table's own name when it has no alias.
     std::string alias = t.alias ? t.alias->text : t.table.back().text;
-    return sql + " AS " + quoteName(Name{lowerAscii(alias), true});
+    return sql + " AS " + quoteName(Name{text::lowerCaseAscii(alias), true});
   }
 
   std::string tableName(const std::vector<Name>& path, const std::optional<Name>& alias) override {
     std::string sql = storedTable(path, &path);
-    return sql + " AS " + quoteName(Name{lowerAscii(alias ? alias->text : path.back().text), true});
+    return sql + " AS " + quoteName(Name{text::lowerCaseAscii(alias ? alias->text : path.back().text), true});
   }
 
   std::string columnName(const Expr& e) override {
     std::string sql;
     // A qualifier names a table by its lower-case alias; an owner ("dbo") is dropped.
     size_t first = e.path.size() >= 3 ? e.path.size() - 2 : 0;
-    for (size_t i = first; i + 1 < e.path.size(); ++i) sql += quoteName(Name{lowerAscii(e.path[i].text), true}) + ".";
+    for (size_t i = first; i + 1 < e.path.size(); ++i)
+      sql += quoteName(Name{text::lowerCaseAscii(e.path[i].text), true}) + ".";
     return sql + quoteName(Name{spelled(&e, e.path.back().text), true});
   }
 
-  std::string starName(const Expr& e) override { return quoteName(Name{lowerAscii(e.path.back().text), true}) + ".*"; }
+  std::string starName(const Expr& e) override {
+    return quoteName(Name{text::lowerCaseAscii(e.path.back().text), true}) + ".*";
+  }
 
   std::string columnName(const Name& n) override { return quoteName(Name{spelled(&n, n.text), true}); }
 
@@ -269,7 +270,7 @@ class PgEmitter final : public Emitter {
 
 // A Jet date format as a to_char pattern; nullopt for what to_char cannot write.
 std::optional<std::string> dateFormat(std::string_view f) {
-  std::string lower = lowerAscii(f);
+  std::string lower = text::lowerCaseAscii(f);
   if (lower == "short date") return "YYYY-FMMM-FMDD";
   if (lower == "long time") return "FMHH24:MI:SS";
   if (lower == "short time") return "HH24:MI";

@@ -12,6 +12,7 @@
 #include "platform/packets/materialized.h"
 #include "platform/packets/packet_reader.h"
 #include "platform/packets/packet_writer.h"
+#include "platform/text/text.h"
 #include "packet_samples.h"
 
 namespace rvz::packets {
@@ -231,7 +232,7 @@ TEST(XmlRead, ByteOrderMarksAndUtf16Documents) {
       "</METADATA><ROWDATA><ROW 名=\"张三\"/></ROWDATA></DATAPACKET>";
   Packet bom = decodePacket(std::string_view("\xEF\xBB\xBF" + body));
   EXPECT_EQ(bom.wide(0, 0), u"张三");
-  WString wide = u"\uFEFF" + *detail::utf8ToUtf16(body);
+  WString wide = u"\uFEFF" + *text::utf8ToWideStrict(body);
   std::string le(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
   Packet utf16 = decodePacket(std::string_view(le));
   EXPECT_EQ(utf16.columns()[0].name, "名");

@@ -160,5 +160,7 @@ TEST(OleDate, EveryMomentOfTheFirstAndLastDayIsInRange) {
   EXPECT_EQ(DateTime::fromOleDate(late), (DateTime{100, 1, 1, 23, 59, 59}));
   double last = DateTime({9999, 12, 31, 23, 59, 59}).toOleDate();
   EXPECT_EQ(DateTime::fromOleDate(last), (DateTime{9999, 12, 31, 23, 59, 59}));
+  // A serial that rounds past the last millisecond stays on the last day.
+  EXPECT_EQ(DateTime::fromOleDate(2958465.999999999), (DateTime{9999, 12, 31, 23, 59, 59, 999}));
   EXPECT_THROW(DateTime::fromOleDate(-657435.5), VariantError);
 }
