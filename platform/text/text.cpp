@@ -114,6 +114,29 @@ inline void appendWide(WString& out, char32_t cp) {
   }
 }
 
+// Appends the UTF-16 form of s to out. At each byte that starts no
+// well-formed sequence, malformed(out) may append a stand-in and answer
+// whether to go on past that byte; false when it stopped the conversion.
+template <class Malformed>
+bool decodeInto(std::string_view s, WString& out, Malformed malformed) {
+  size_t i = 0;
+  while (i < s.size()) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    char32_t cp;
+    if (c < 0x80) {
+      out.push_back(c);
+      ++i;
+    } else if (decodeUtf8(s, i, cp)) {
+      appendWide(out, cp);
+    } else if (malformed(out)) {
+      ++i;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 WString utf8ToWide(std::string_view s) {
@@ -129,38 +152,16 @@ void utf8ToWideInto(std::string_view s, WString& out) {
   }
   out.clear();
   out.reserve(s.size());
-  size_t i = 0;
-  while (i < s.size()) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    char32_t cp;
-    if (c < 0x80) {
-      out.push_back(c);
-      ++i;
-    } else if (decodeUtf8(s, i, cp)) {
-      appendWide(out, cp);
-    } else {
-      out.push_back(kReplacement);  // one per byte that starts no sequence
-      ++i;
-    }
-  }
+  decodeInto(s, out, [](WString& o) {
+    o.push_back(kReplacement);  // one per byte that starts no sequence
+    return true;
+  });
 }
 
 std::optional<WString> utf8ToWideStrict(std::string_view s) {
   WString out;
   out.reserve(s.size());
-  size_t i = 0;
-  while (i < s.size()) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    char32_t cp;
-    if (c < 0x80) {
-      out.push_back(c);
-      ++i;
-    } else if (decodeUtf8(s, i, cp)) {
-      appendWide(out, cp);
-    } else {
-      return std::nullopt;
-    }
-  }
+  if (!decodeInto(s, out, [](WString&) { return false; })) return std::nullopt;
   return out;
 }
 
