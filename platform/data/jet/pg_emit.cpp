@@ -834,7 +834,9 @@ Out PgEmitter::coalesceCall(const Expr& e, const std::string& name) {
 }
 
 Out PgEmitter::aggregate(const Expr& e, const std::string& name, std::string_view pgName) {
-  if (!e.starArgument) requireArguments(e, 1, 1);
+  // One argument, DISTINCT or not, or *.
+  if (!e.starArgument && e.args.size() != 1)
+    throw TranslateError(e.text + " called with " + std::to_string(e.args.size()) + " arguments");
   std::string sql = std::string(pgName) + "(";
   if (e.starArgument) sql += "*";
   if (e.distinct) sql += "DISTINCT ";

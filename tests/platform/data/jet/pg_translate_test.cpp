@@ -169,6 +169,8 @@ TEST(PgTranslate, FunctionCalls) {
        R"(SELECT CASE WHEN "DJBH" IS NULL OR 'a' IS NULL THEN NULL WHEN "DJBH" COLLATE "C" < 'a' THEN -1 WHEN "DJBH" COLLATE "C" = 'a' THEN 0 ELSE 1 END AS "s", CASE WHEN "JE" >= 0 THEN ' ' || CAST("JE" AS text) ELSE CAST("JE" AS text) END AS "t", lpad(CAST(round(CAST("JE" AS numeric), CAST(2 AS integer)) AS text), CAST(8 AS integer)) AS "u" FROM "XSDDZB" AS "xsddzb")"},
       {"select count(djbh) as n, max(rq) as m, coalesce(bz, djbh, 'x') as c from xsddzb",
        R"(SELECT count("DJBH") AS "n", max("RQ") AS "m", coalesce("BZ", "DJBH", 'x') AS "c" FROM "XSDDZB" AS "xsddzb")"},
+      {"select count(distinct djbh) as n, sum(distinct je) as s from xsddzb",
+       R"(SELECT count(DISTINCT "DJBH") AS "n", sum(DISTINCT "JE") AS "s" FROM "XSDDZB" AS "xsddzb")"},
       {"select format(rq, 'yyyy\"年\"m月d日 hh:nn') as a, format(rq, 'mmm d, yy') as b from xsddzb",
        R"(SELECT to_char("RQ", 'YYYY"年"FMMM"月"FMDD"日" HH24:MI') AS "a", to_char("RQ", 'Mon FMDD, YY') AS "b" FROM "XSDDZB" AS "xsddzb")"},
   });
