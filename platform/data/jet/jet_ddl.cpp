@@ -219,62 +219,60 @@ ColumnOut columnDefinition(Parser& p, Emitter& e, bool forAlter) {
   return c;
 }
 
-std::string createTable(Parser& p, Emitter& e) {
-  std::vector<Name> tableName = p.parseNamePath("a table name");
-  // SQL Server's #name is a table of the session.
-  const bool temporary = e.target() == Target::Postgres && tableName.back().text[0] == '#';
-  std::string table = e.namePath(tableName);
-  p.expectSymbol("(");
-  std::vector<ColumnOut> columns;
-  struct TableConstraint {
-    std::string name, kind, body;
-    std::vector<std::string> keyColumns;
-  };
-  std::vector<TableConstraint> constraints;
-  do {
-    if (p.isWord("CONSTRAINT") || p.isWord("PRIMARY") || p.isWord("UNIQUE") || p.isWord("FOREIGN") ||
-        p.isWord("CHECK")) {
-      TableConstraint tc;
-      if (p.acceptWord("CONSTRAINT")) tc.name = "CONSTRAINT " + e.quoteName(p.parseName("a constraint name")) + " ";
-      if (p.acceptWord("PRIMARY")) {
-        p.expectWord("KEY");
-        std::vector<Name> cols = nameList(p, e, true);
-        tc.kind = "PRIMARY KEY";
-        tc.body = " (" + joinNames(e, cols) + ")";
-        for (const Name& n : cols) tc.keyColumns.push_back(lowerName(n));
-      } else if (p.acceptWord("UNIQUE")) {
-        tc.kind = "UNIQUE";
-        tc.body = " (" + joinNames(e, nameList(p, e, true)) + ")";
-      } else if (p.acceptWord("FOREIGN")) {
-        p.expectWord("KEY");
-        tc.kind = "FOREIGN KEY";
-        tc.body = " (" + joinNames(e, nameList(p, e, false)) + ")";
-        p.expectWord("REFERENCES");
-        tc.body += references(p, e);
-      } else if (p.acceptWord("CHECK")) {
-        p.expectSymbol("(");
-        ExprPtr x = p.parseExpression();
-        p.expectSymbol(")");
-        tc.kind = "CHECK";
-        tc.body = " (" + e.condition(*x).sql + ")";
-      } else {
-        p.fail("expected PRIMARY KEY, UNIQUE, FOREIGN KEY or CHECK");
-      }
-      constraints.push_back(std::move(tc));
-    } else {
-      columns.push_back(columnDefinition(p, e, false));
-    }
-  } while (p.acceptSymbol(","));
-  p.expectSymbol(")");
-  p.expectEnd();
+// A constraint of the table (not of one column), as written after the
+// columns.
+struct TableConstraint {
+  std::string name, kind, body;
+  std::vector<std::string> keyColumns;  // of a primary key, lower case
+};
 
+bool atTableConstraint(const Parser& p) {
+  return p.isWord("CONSTRAINT") || p.isWord("PRIMARY") || p.isWord("UNIQUE") || p.isWord("FOREIGN") ||
+         p.isWord("CHECK");
+}
+
+TableConstraint tableConstraint(Parser& p, Emitter& e) {
+  TableConstraint tc;
+  if (p.acceptWord("CONSTRAINT")) tc.name = "CONSTRAINT " + e.quoteName(p.parseName("a constraint name")) + " ";
+  if (p.acceptWord("PRIMARY")) {
+    p.expectWord("KEY");
+    std::vector<Name> cols = nameList(p, e, true);
+    tc.kind = "PRIMARY KEY";
+    tc.body = " (" + joinNames(e, cols) + ")";
+    for (const Name& n : cols) tc.keyColumns.push_back(lowerName(n));
+  } else if (p.acceptWord("UNIQUE")) {
+    tc.kind = "UNIQUE";
+    tc.body = " (" + joinNames(e, nameList(p, e, true)) + ")";
+  } else if (p.acceptWord("FOREIGN")) {
+    p.expectWord("KEY");
+    tc.kind = "FOREIGN KEY";
+    tc.body = " (" + joinNames(e, nameList(p, e, false)) + ")";
+    p.expectWord("REFERENCES");
+    tc.body += references(p, e);
+  } else if (p.acceptWord("CHECK")) {
+    p.expectSymbol("(");
+    ExprPtr x = p.parseExpression();
+    p.expectSymbol(")");
+    tc.kind = "CHECK";
+    tc.body = " (" + e.condition(*x).sql + ")";
+  } else {
+    p.fail("expected PRIMARY KEY, UNIQUE, FOREIGN KEY or CHECK");
+  }
+  return tc;
+}
+
+// The columns and constraints of a new table as the target writes them: on
+// SQLite a counter column is the table's key (the rowid), and every key
+// column is NOT NULL.
+std::string tableElements(Parser& p, Target target, std::vector<ColumnOut>& columns,
+                          const std::vector<TableConstraint>& constraints) {
   auto counter = std::find_if(columns.begin(), columns.end(), [](const ColumnOut& c) { return c.counter; });
   if (counter != columns.end() &&
       std::count_if(columns.begin(), columns.end(), [](const ColumnOut& c) { return c.counter; }) > 1)
     p.fail("a table has at most one counter column");
   // On PostgreSQL a counter is an identity column beside the keys as
   // written; only SQLite makes it the table's key.
-  if (e.target() == Target::Postgres) counter = columns.end();
+  if (target == Target::Postgres) counter = columns.end();
 
   // A key column of Jet never holds Null; SQLite lets Null into a primary
   // key that is not the rowid, so the key's columns are made NOT NULL.
@@ -288,15 +286,13 @@ std::string createTable(Parser& p, Emitter& e) {
         for (ColumnOut& c : columns)
           if (std::find(tc.keyColumns.begin(), tc.keyColumns.end(), c.name) != tc.keyColumns.end()) requireValue(c);
 
-  std::string sql = (temporary ? "CREATE TEMP TABLE " : "CREATE TABLE ") + table + " (";
-  bool first = true;
+  std::string sql;
   for (ColumnOut& c : columns) {
     if (c.primaryKeyAt != std::string::npos) {
       if (counter != columns.end() && !c.counter) c.sql.replace(c.primaryKeyAt, 12, " UNIQUE");  // the counter holds the key
       else requireValue(c);
     }
-    sql += (first ? "" : ", ") + c.sql;
-    first = false;
+    sql += (sql.empty() ? "" : ", ") + c.sql;
   }
   for (const TableConstraint& tc : constraints) {
     std::string kind = tc.kind;
@@ -306,10 +302,27 @@ std::string createTable(Parser& p, Emitter& e) {
       if (tc.keyColumns.size() == 1 && tc.keyColumns[0] == counter->name) continue;
       kind = "UNIQUE";
     }
-    sql += (first ? "" : ", ") + tc.name + kind + tc.body;
-    first = false;
+    sql += (sql.empty() ? "" : ", ") + tc.name + kind + tc.body;
   }
-  return sql + ")";
+  return sql;
+}
+
+std::string createTable(Parser& p, Emitter& e) {
+  std::vector<Name> tableName = p.parseNamePath("a table name");
+  // SQL Server's #name is a table of the session.
+  const bool temporary = e.target() == Target::Postgres && tableName.back().text[0] == '#';
+  std::string table = e.namePath(tableName);
+  p.expectSymbol("(");
+  std::vector<ColumnOut> columns;
+  std::vector<TableConstraint> constraints;
+  do {
+    if (atTableConstraint(p)) constraints.push_back(tableConstraint(p, e));
+    else columns.push_back(columnDefinition(p, e, false));
+  } while (p.acceptSymbol(","));
+  p.expectSymbol(")");
+  p.expectEnd();
+  std::string elements = tableElements(p, e.target(), columns, constraints);
+  return (temporary ? "CREATE TEMP TABLE " : "CREATE TABLE ") + table + " (" + elements + ")";
 }
 
 // SQLite's index names are unique in the whole database, Jet's only per

@@ -87,6 +87,18 @@ Out atom(std::string sql, SqlType type) {
   return o;
 }
 
+Out operation(std::string sql, SqlType type, int precedence) {
+  Out o = atom(std::move(sql), type);
+  o.precedence = precedence;
+  return o;
+}
+
+Out truth(std::string sql, int precedence) {
+  Out o = operation(std::move(sql), SqlType::Boolean, precedence);
+  o.condition = true;
+  return o;
+}
+
 Out Emitter::asValue(Out o) {
   if (!o.condition) return o;
   // Jet's true is -1: a SQLite truth value 1/0 becomes -1/0 (Null stays).
@@ -121,12 +133,6 @@ std::string Emitter::written(const Out& o, size_t position) const {
   return f.empty() ? o.sql : f + "(" + o.sql + ")";
 }
 
-std::string Emitter::derivedAlias() {
-  // PostgreSQL names every sub-query of FROM; SQLite needs no name.
-  if (target_ == Target::Sqlite) return {};
-  return " AS " + quoteName(Name{"rvz_q" + std::to_string(++derivedTables_), true});
-}
-
 std::string Emitter::limitClause(const SelectCore& c) {
   if (c.topPercent) throw TranslateError("TOP ... PERCENT is not translated");
   return c.top.empty() ? "" : " LIMIT " + c.top;
@@ -158,7 +164,7 @@ std::string Emitter::aliasSortTerm(const Name& written, const AliasInfo& a) {
 // ---- names and literals ----
 
 std::string Emitter::quoteName(const Name& n) const {
-  if (target_ == Target::Sqlite && !n.quoted && isPlainIdentifier(n.text) &&
+  if (!n.quoted && isPlainIdentifier(n.text) &&
       sqlite3_keyword_check(n.text.data(), static_cast<int>(n.text.size())) == 0)
     return n.text;
   std::string r = "\"";
@@ -283,157 +289,107 @@ Out Emitter::column(const Expr& e) {
 
 Out Emitter::expr(const Expr& e) {
   switch (e.kind) {
-    case ExprKind::Number: return atom(e.text, SqlType::Number);
-    case ExprKind::String: return atom(quoteText(e.text), SqlType::Text);
-    case ExprKind::Date: return dateLiteral(e.text);
-    case ExprKind::Null: return atom("NULL", SqlType::Unknown);
-    case ExprKind::Bool: {
-      Out o = atom(e.boolValue ? "-1" : "0", SqlType::Boolean);
-      if (e.boolValue) o.precedence = kUnary;
-      return o;
-    }
+    case ExprKind::Number:
+    case ExprKind::String:
+    case ExprKind::Date:
+    case ExprKind::Null:
+    case ExprKind::Bool: return literal(e);
     case ExprKind::Param: return param(e);
     case ExprKind::Column: return column(e);
     case ExprKind::Star: throw TranslateError("'*' outside a select list");
-    case ExprKind::Negate: {
-      Out v = value(*e.args[0]);
-      std::string inner = operand(v, kUnary);
-      if (!inner.empty() && inner[0] == '-') inner = "(" + inner + ")";  // "--" would start a comment
-      Out o = atom("-" + inner, SqlType::Number);
-      o.precedence = kUnary;
-      return o;
-    }
-    case ExprKind::Not: {
-      Out c = condition(*e.args[0]);
-      Out o = atom("NOT " + operand(c, kNot), SqlType::Boolean);
-      o.precedence = kNot;
-      o.condition = true;
-      return o;
-    }
-    case ExprKind::Binary: {
-      const BinaryOp op = e.binaryOp;
-      if (op == BinaryOp::And || op == BinaryOp::Or) {
-        int p = op == BinaryOp::And ? kAnd : kOr;
-        Out l = condition(*e.args[0]);
-        Out r = condition(*e.args[1]);
-        Out o = atom(operand(l, p) + (op == BinaryOp::And ? " AND " : " OR ") + operand(r, p + 1), SqlType::Boolean);
-        o.precedence = p;
-        o.condition = true;
-        return o;
-      }
-      if (op == BinaryOp::Concat) {
-        // a & b & c: one call; Jet's & reads Null as empty text.
-        std::vector<const Expr*> parts;
-        const Expr* cur = &e;
-        while (cur->kind == ExprKind::Binary && cur->binaryOp == BinaryOp::Concat) {
-          parts.push_back(cur->args[1].get());
-          cur = cur->args[0].get();
-        }
-        parts.push_back(cur);
-        std::reverse(parts.begin(), parts.end());
-        std::vector<Out> outs;
-        outs.reserve(parts.size());
-        for (const Expr* part : parts) outs.push_back(value(*part));
-        return concat(outs);
-      }
-      Out l = value(*e.args[0]);
-      Out r = value(*e.args[1]);
-      if (std::optional<Out> special = arithmetic(op, l, r)) return std::move(*special);
-      const char* text = op == BinaryOp::Add ? " + " : op == BinaryOp::Subtract ? " - " : " * ";
-      int p = op == BinaryOp::Multiply ? kMul : kAdd;
-      SqlType t = isNumeric(l.type) && isNumeric(r.type) ? SqlType::Number : SqlType::Unknown;
-      Out o = atom(operand(l, p) + text + operand(r, p + 1), t);
-      o.precedence = p;
-      return o;
-    }
+    case ExprKind::Negate: return negate(e);
+    case ExprKind::Not: return logicalNot(e);
+    case ExprKind::Binary: return binary(e);
     case ExprKind::Compare: return compare(e);
-    case ExprKind::Between: {
-      Out x = value(*e.args[0]);
-      Out lo = value(*e.args[1]);
-      Out hi = value(*e.args[2]);
-      std::string left = needsNoCase({&x, &lo, &hi}) ? withNoCase(x) : operand(x, kRelational);
-      Out o = atom(left + (e.negated ? " NOT BETWEEN " : " BETWEEN ") + operand(lo, kRelational) + " AND " +
-                       operand(hi, kRelational),
-                   SqlType::Boolean);
-      o.precedence = kEquality;
-      o.condition = true;
-      return o;
-    }
-    case ExprKind::InList: {
-      Out x = value(*e.args[0]);
-      std::vector<Out> items;
-      std::vector<const Out*> all = {&x};
-      items.reserve(e.args.size() - 1);
-      for (size_t i = 1; i < e.args.size(); ++i) items.push_back(value(*e.args[i]));
-      for (const Out& it : items) all.push_back(&it);
-      std::string sql = needsNoCase(all) ? withNoCase(x) : operand(x, kRelational);
-      sql += e.negated ? " NOT IN (" : " IN (";
-      for (size_t i = 0; i < items.size(); ++i) {
-        if (i) sql += ", ";
-        sql += items[i].sql;
-      }
-      Out o = atom(sql + ")", SqlType::Boolean);
-      o.precedence = kEquality;
-      o.condition = true;
-      return o;
-    }
-    case ExprKind::InSelect: {
-      Out x = value(*e.args[0]);
-      std::string sub = select(*e.select);
-      // On PostgreSQL the sub-query's column may be of the other text kind.
-      bool noCase = target_ == Target::Sqlite ? !x.column && !isNumeric(x.type)
-                                              : x.type == SqlType::Text || needsNoCase({&x});
-      std::string left = noCase ? withNoCase(x) : operand(x, kRelational);
-      Out o = atom(left + (e.negated ? " NOT IN (" : " IN (") + sub + ")", SqlType::Boolean);
-      o.precedence = kEquality;
-      o.condition = true;
-      return o;
-    }
-    case ExprKind::Exists: {
-      Out o = atom("EXISTS (" + select(*e.select) + ")", SqlType::Boolean);
-      o.condition = true;
-      return o;
-    }
-    case ExprKind::IsNull: {
-      Out x = value(*e.args[0]);
-      Out o = atom(operand(x, kRelational) + (e.negated ? " IS NOT NULL" : " IS NULL"), SqlType::Boolean);
-      o.precedence = kEquality;
-      o.condition = true;
-      return o;
-    }
+    case ExprKind::Between: return between(e);
+    case ExprKind::InList: return inList(e);
+    case ExprKind::InSelect: return inSubquery(e);
+    case ExprKind::Exists: return truth("EXISTS (" + select(*e.select) + ")", kAlone);
+    case ExprKind::IsNull: return isNull(value(*e.args[0]), e.negated);
     case ExprKind::Like: return like(e);
     case ExprKind::Call: return call(e);
     case ExprKind::Subquery: return atom("(" + select(*e.select) + ")", SqlType::Unknown);
-    case ExprKind::Case: {
-      // CASE [x] WHEN a THEN b ... [ELSE c] END
-      const size_t count = e.args.size();
-      const size_t first = e.negated ? 1 : 0;
-      const size_t pairsEnd = e.distinct ? count - 1 : count;
-      std::string sql = "CASE";
-      if (e.negated) sql += " " + value(*e.args[0]).sql;
-      std::vector<std::string> whens;
-      std::vector<Out> results;
-      for (size_t i = first; i + 1 < pairsEnd; i += 2) {
-        whens.push_back(e.negated ? value(*e.args[i]).sql : condition(*e.args[i]).sql);
-        results.push_back(value(*e.args[i + 1]));
-      }
-      if (e.distinct) results.push_back(value(*e.args[count - 1]));
-      std::vector<Out*> branches;
-      for (Out& r : results) branches.push_back(&r);
-      unify(branches);
-      SqlType t = SqlType::Unknown;
-      for (size_t i = 0; i < whens.size(); ++i) {
-        sql += " WHEN " + whens[i] + " THEN " + results[i].sql;
-        t = i == 0 ? results[i].type : merge(t, results[i].type);
-      }
-      if (e.distinct) {
-        sql += " ELSE " + results.back().sql;
-        t = merge(t, results.back().type);
-      }
-      return atom(sql + " END", t);
-    }
+    case ExprKind::Case: return caseOf(e);
   }
   throw TranslateError("unknown expression");
+}
+
+Out Emitter::literal(const Expr& e) {
+  switch (e.kind) {
+    case ExprKind::Number: return atom(e.text, SqlType::Number);
+    case ExprKind::String: return atom(quoteText(e.text), SqlType::Text);
+    case ExprKind::Date: return dateLiteral(e.text);
+    case ExprKind::Bool: return e.boolValue ? operation("-1", SqlType::Boolean, kUnary) : atom("0", SqlType::Boolean);
+    default: return atom("NULL", SqlType::Unknown);
+  }
+}
+
+Out Emitter::negate(const Expr& e) {
+  std::string inner = operand(value(*e.args[0]), kUnary);
+  if (!inner.empty() && inner[0] == '-') inner = "(" + inner + ")";  // "--" would start a comment
+  return operation("-" + inner, SqlType::Number, kUnary);
+}
+
+Out Emitter::logicalNot(const Expr& e) { return truth("NOT " + operand(condition(*e.args[0]), kNot), kNot); }
+
+namespace {
+
+// Jet's binary operators that the target's own operator writes, when
+// arithmetic() has no form of its own for the operands: the operator, its
+// binding strength, and whether it joins truth values. The others (& / \ Mod
+// ^ Xor) always need the target's own form.
+struct PlainOperator {
+  BinaryOp op;
+  const char* text;
+  int precedence;
+  bool logical;
+};
+
+constexpr PlainOperator kPlainOperators[] = {
+    {BinaryOp::Or, " OR ", kOr, true},    {BinaryOp::And, " AND ", kAnd, true},      {BinaryOp::Add, " + ", kAdd, false},
+    {BinaryOp::Subtract, " - ", kAdd, false}, {BinaryOp::Multiply, " * ", kMul, false},
+};
+
+const PlainOperator* plainOperator(BinaryOp op) {
+  for (const PlainOperator& p : kPlainOperators)
+    if (p.op == op) return &p;
+  return nullptr;
+}
+
+}  // namespace
+
+Out Emitter::binary(const Expr& e) {
+  const BinaryOp op = e.binaryOp;
+  if (op == BinaryOp::Concat) return concatChain(e);
+  const PlainOperator* plain = plainOperator(op);
+  if (plain && plain->logical) {
+    Out l = condition(*e.args[0]);
+    Out r = condition(*e.args[1]);
+    return truth(operand(l, plain->precedence) + plain->text + operand(r, plain->precedence + 1), plain->precedence);
+  }
+  Out l = value(*e.args[0]);
+  Out r = value(*e.args[1]);
+  if (std::optional<Out> special = arithmetic(op, l, r)) return std::move(*special);
+  if (!plain) throw TranslateError("an operator without a translation for this database");
+  SqlType t = isNumeric(l.type) && isNumeric(r.type) ? SqlType::Number : SqlType::Unknown;
+  return operation(operand(l, plain->precedence) + plain->text + operand(r, plain->precedence + 1), t,
+                   plain->precedence);
+}
+
+Out Emitter::concatChain(const Expr& e) {
+  // a & b & c: one call; Jet's & reads Null as empty text.
+  std::vector<const Expr*> parts;
+  const Expr* cur = &e;
+  while (cur->kind == ExprKind::Binary && cur->binaryOp == BinaryOp::Concat) {
+    parts.push_back(cur->args[1].get());
+    cur = cur->args[0].get();
+  }
+  parts.push_back(cur);
+  std::reverse(parts.begin(), parts.end());
+  std::vector<Out> outs;
+  outs.reserve(parts.size());
+  for (const Expr* part : parts) outs.push_back(value(*part));
+  return concat(outs);
 }
 
 Out Emitter::compare(const Expr& e) {
@@ -442,10 +398,75 @@ Out Emitter::compare(const Expr& e) {
   bool equality = e.compareOp == CompareOp::Equal || e.compareOp == CompareOp::NotEqual;
   int p = equality ? kEquality : kRelational;
   std::string left = needsNoCase({&l, &r}) ? withNoCase(l) : operand(l, p);
-  Out o = atom(left + compareText(e.compareOp) + operand(r, p + 1), SqlType::Boolean);
-  o.precedence = p;
-  o.condition = true;
-  return o;
+  return truth(left + compareText(e.compareOp) + operand(r, p + 1), p);
+}
+
+Out Emitter::between(const Expr& e) {
+  Out x = value(*e.args[0]);
+  Out lo = value(*e.args[1]);
+  Out hi = value(*e.args[2]);
+  std::string left = needsNoCase({&x, &lo, &hi}) ? withNoCase(x) : operand(x, kRelational);
+  return truth(left + (e.negated ? " NOT BETWEEN " : " BETWEEN ") + operand(lo, kRelational) + " AND " +
+               operand(hi, kRelational));
+}
+
+Out Emitter::inList(const Expr& e) {
+  Out x = value(*e.args[0]);
+  std::vector<Out> items;
+  std::vector<const Out*> all = {&x};
+  items.reserve(e.args.size() - 1);
+  for (size_t i = 1; i < e.args.size(); ++i) items.push_back(value(*e.args[i]));
+  for (const Out& it : items) all.push_back(&it);
+  std::string sql = needsNoCase(all) ? withNoCase(x) : operand(x, kRelational);
+  sql += e.negated ? " NOT IN (" : " IN (";
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i) sql += ", ";
+    sql += items[i].sql;
+  }
+  return truth(sql + ")");
+}
+
+bool Emitter::needsNoCaseInSubquery(const Out& x) const { return !x.column && !isNumeric(x.type); }
+
+Out Emitter::inSubquery(const Expr& e) {
+  Out x = value(*e.args[0]);
+  std::string sub = select(*e.select);
+  std::string left = needsNoCaseInSubquery(x) ? withNoCase(x) : operand(x, kRelational);
+  return truth(left + (e.negated ? " NOT IN (" : " IN (") + sub + ")");
+}
+
+Out Emitter::isNull(const Out& x, bool negated) {
+  return truth(operand(x, kRelational) + (negated ? " IS NOT NULL" : " IS NULL"));
+}
+
+Out Emitter::caseOf(const Expr& e) {
+  // CASE [x] WHEN a THEN b ... [ELSE c] END: negated marks the operand x,
+  // distinct the ELSE.
+  const size_t count = e.args.size();
+  const size_t first = e.negated ? 1 : 0;
+  const size_t pairsEnd = e.distinct ? count - 1 : count;
+  std::string sql = "CASE";
+  if (e.negated) sql += " " + value(*e.args[0]).sql;
+  std::vector<std::string> whens;
+  std::vector<Out> results;
+  for (size_t i = first; i + 1 < pairsEnd; i += 2) {
+    whens.push_back(e.negated ? value(*e.args[i]).sql : condition(*e.args[i]).sql);
+    results.push_back(value(*e.args[i + 1]));
+  }
+  if (e.distinct) results.push_back(value(*e.args[count - 1]));
+  std::vector<Out*> branches;
+  for (Out& r : results) branches.push_back(&r);
+  unify(branches);
+  SqlType t = SqlType::Unknown;
+  for (size_t i = 0; i < whens.size(); ++i) {
+    sql += " WHEN " + whens[i] + " THEN " + results[i].sql;
+    t = i == 0 ? results[i].type : merge(t, results[i].type);
+  }
+  if (e.distinct) {
+    sql += " ELSE " + results.back().sql;
+    t = merge(t, results.back().type);
+  }
+  return atom(sql + " END", t);
 }
 
 Out Emitter::like(const Expr& e) {
@@ -454,105 +475,99 @@ Out Emitter::like(const Expr& e) {
   std::string converted;
   if (pattern.kind == ExprKind::String && likePatternForSqlite(pattern.text, converted)) {
     // SQLite's LIKE already ignores letter case.
-    Out o = atom(operand(x, kRelational) + (e.negated ? " NOT LIKE " : " LIKE ") + quoteText(converted),
-                 SqlType::Boolean);
-    o.precedence = kEquality;
-    o.condition = true;
-    return o;
+    return truth(operand(x, kRelational) + (e.negated ? " NOT LIKE " : " LIKE ") + quoteText(converted));
   }
   Out p = value(pattern);
-  Out o = atom("jet_like(" + x.sql + ", " + p.sql + ")", SqlType::Boolean);
-  o.condition = true;
-  if (e.negated) {
-    o.sql = "NOT " + o.sql;
-    o.precedence = kNot;
-  }
-  return o;
+  std::string test = "jet_like(" + x.sql + ", " + p.sql + ")";
+  return e.negated ? truth("NOT " + test, kNot) : truth(test, kAlone);
 }
 
+void Emitter::requireArguments(const Expr& e, size_t least, size_t most) {
+  const size_t n = e.args.size();
+  if (n < least || n > most || e.starArgument || e.distinct)
+    throw TranslateError(e.text + " called with " + std::to_string(n) + " arguments");
+}
+
+// IIf, Switch, Nz and IsNull are written alike for every target; the other
+// functions are the target's.
 Out Emitter::call(const Expr& e) {
   std::string name = text::lowerCaseAscii(e.text);
   if (!name.empty() && name.back() == '$') name.pop_back();
-  const size_t n = e.args.size();
-  auto arity = [&](size_t lo, size_t hi) {
-    if (n < lo || n > hi || e.starArgument || e.distinct)
-      throw TranslateError(e.text + " called with " + std::to_string(n) + " arguments");
-  };
-  if (name == "iif") {
-    arity(3, 3);
-    Out c = condition(*e.args[0]);
-    Out a = value(*e.args[1]);
-    Out b = value(*e.args[2]);
-    unify({&a, &b});
-    SqlType t = e.args[1]->kind == ExprKind::Null   ? b.type
-                : e.args[2]->kind == ExprKind::Null ? a.type
-                                                    : merge(a.type, b.type);
-    return atom("CASE WHEN " + c.sql + " THEN " + a.sql + " ELSE " + b.sql + " END", t);
+  if (name == "iif") return iif(e);
+  if (name == "switch") return switchOf(e);
+  // Jet's IsNull(x); SQL Server's ISNULL(x, y) is the target's to take.
+  if (name == "isnull" && e.args.size() != 2) {
+    requireArguments(e, 1, 1);
+    return isNull(value(*e.args[0]), false);
   }
-  if (name == "switch") {
-    if (n < 2 || n % 2 != 0 || e.starArgument || e.distinct)
-      throw TranslateError("Switch needs pairs of conditions and values");
-    std::vector<Out> conditions, values;
-    for (size_t i = 0; i < n; i += 2) {
-      conditions.push_back(condition(*e.args[i]));
-      values.push_back(value(*e.args[i + 1]));
-    }
-    std::vector<Out*> branches;
-    for (Out& v : values) branches.push_back(&v);
-    unify(branches);
-    std::string sql = "CASE";
-    SqlType t = SqlType::Unknown;
-    for (size_t i = 0; i < values.size(); ++i) {
-      t = i == 0 ? values[i].type : merge(t, values[i].type);
-      sql += " WHEN " + conditions[i].sql + " THEN " + values[i].sql;
-    }
-    return atom(sql + " END", t);
-  }
-  // Jet's IsNull(x); SQL Server's ISNULL(x, y) is PostgreSQL's alone.
-  if (name == "isnull" && (n != 2 || target_ == Target::Sqlite)) {
-    arity(1, 1);
-    Out x = value(*e.args[0]);
-    Out o = atom(operand(x, kRelational) + " IS NULL", SqlType::Boolean);
-    o.precedence = kEquality;
-    o.condition = true;
-    return o;
-  }
-  if (name == "nz") {
-    arity(1, 2);
-    Out x = value(*e.args[0]);
-    // Without a default, Jet's Nz gives Empty, which a query reads as a
-    // zero-length text.
-    if (n == 1) {
-      Out empty = atom("''", SqlType::Text);
-      unify({&x, &empty});
-      return atom("coalesce(" + x.sql + ", " + empty.sql + ")", SqlType::Unknown);
-    }
-    Out d = value(*e.args[1]);
-    unify({&x, &d});
-    return atom("coalesce(" + x.sql + ", " + d.sql + ")", merge(x.type, d.type));
-  }
+  if (name == "nz") return nz(e);
   return function(e, name);
+}
+
+Out Emitter::iif(const Expr& e) {
+  requireArguments(e, 3, 3);
+  Out c = condition(*e.args[0]);
+  Out a = value(*e.args[1]);
+  Out b = value(*e.args[2]);
+  unify({&a, &b});
+  SqlType t = e.args[1]->kind == ExprKind::Null   ? b.type
+              : e.args[2]->kind == ExprKind::Null ? a.type
+                                                  : merge(a.type, b.type);
+  return atom("CASE WHEN " + c.sql + " THEN " + a.sql + " ELSE " + b.sql + " END", t);
+}
+
+Out Emitter::switchOf(const Expr& e) {
+  const size_t n = e.args.size();
+  if (n < 2 || n % 2 != 0 || e.starArgument || e.distinct)
+    throw TranslateError("Switch needs pairs of conditions and values");
+  std::vector<Out> conditions, values;
+  for (size_t i = 0; i < n; i += 2) {
+    conditions.push_back(condition(*e.args[i]));
+    values.push_back(value(*e.args[i + 1]));
+  }
+  std::vector<Out*> branches;
+  for (Out& v : values) branches.push_back(&v);
+  unify(branches);
+  std::string sql = "CASE";
+  SqlType t = SqlType::Unknown;
+  for (size_t i = 0; i < values.size(); ++i) {
+    t = i == 0 ? values[i].type : merge(t, values[i].type);
+    sql += " WHEN " + conditions[i].sql + " THEN " + values[i].sql;
+  }
+  return atom(sql + " END", t);
+}
+
+Out Emitter::nz(const Expr& e) {
+  requireArguments(e, 1, 2);
+  Out x = value(*e.args[0]);
+  // Without a default, Jet's Nz gives Empty, which a query reads as a
+  // zero-length text.
+  if (e.args.size() == 1) {
+    Out empty = atom("''", SqlType::Text);
+    unify({&x, &empty});
+    return atom("coalesce(" + x.sql + ", " + empty.sql + ")", SqlType::Unknown);
+  }
+  Out d = value(*e.args[1]);
+  unify({&x, &d});
+  return atom("coalesce(" + x.sql + ", " + d.sql + ")", merge(x.type, d.type));
 }
 
 Out Emitter::function(const Expr& e, const std::string& name) {
   const size_t n = e.args.size();
-  auto arity = [&](size_t lo, size_t hi) {
-    if (n < lo || n > hi || e.starArgument || e.distinct)
-      throw TranslateError(e.text + " called with " + std::to_string(n) + " arguments");
-  };
+  // SQL Server's ISNULL(x, y) is not Jet's.
+  if (name == "isnull") requireArguments(e, 1, 1);
   if (name == "now") {
-    arity(0, 0);
+    requireArguments(e, 0, 0);
     return atom("datetime('now', 'localtime')", SqlType::Date);
   }
   if (name == "date") {
-    arity(0, 0);
+    requireArguments(e, 0, 0);
     return atom("(date('now', 'localtime') || ' 00:00:00')", SqlType::Date);
   }
   if (name == "time") {
-    arity(0, 0);
+    requireArguments(e, 0, 0);
     return atom("('1899-12-30 ' || time('now', 'localtime'))", SqlType::Date);
   }
-
   if (!e.castType.empty()) {
     // CAST and CONVERT: SQLite's storage classes (a style is not read).
     Out x = value(*e.args[0]);
@@ -839,11 +854,7 @@ std::string Emitter::tableRef(const TableRef& t, bool operandOfJoin) {
     case TableRef::Kind::Table: return tableName(t);
     case TableRef::Kind::Subquery: {
       std::string sql = "(" + select(*t.select) + ")";
-      if (t.alias)
-        sql += " AS " + quoteName(t.alias->text == text::lowerCaseAscii(t.alias->text) || target_ == Target::Sqlite
-                                      ? *t.alias
-                                      : Name{text::lowerCaseAscii(t.alias->text), true});
-      else sql += derivedAlias();
+      sql += t.alias ? " AS " + quoteName(subqueryAlias(*t.alias)) : derivedAlias();
       return sql;
     }
     case TableRef::Kind::Join: {
@@ -917,117 +928,111 @@ struct FromRewrite {
     std::reverse(joins.begin(), joins.end());
     return true;
   }
-};
 
-}  // namespace
+  std::vector<bool> absorbed;  // by FROM item: a join rebuilt into the chains
 
-std::string Emitter::from(const std::vector<TableRefPtr>& items) {
-  FromRewrite fr;
-  for (const auto& item : items)
-    if (item->kind != TableRef::Kind::Join) fr.entries.push_back({FromRewrite::keyOf(*item), item.get(), -1, true});
-
-  // Which join items are written over listed aliases?
-  std::vector<bool> absorbed(items.size(), false);
-  bool any = false;
-  for (size_t i = 0; i < items.size(); ++i) {
-    const TableRef& t = *items[i];
-    if (t.kind != TableRef::Kind::Join) continue;
-    std::vector<const TableRef*> leaves, joins;
-    if (!FromRewrite::flatten(t, leaves, joins)) continue;
-    bool refers = std::any_of(leaves.begin(), leaves.end(), [&](const TableRef* l) { return fr.reference(*l) >= 0; });
-    if (refers) absorbed[i] = any = true;
-  }
-  if (!any) {
-    std::string sql;
+  // The FROM list's tables, and which of its joins name them; false when
+  // none does (the list is then written as it stands).
+  bool read(const std::vector<TableRefPtr>& items) {
+    for (const auto& item : items)
+      if (item->kind != TableRef::Kind::Join) entries.push_back({keyOf(*item), item.get(), -1, true});
+    absorbed.assign(items.size(), false);
+    bool any = false;
     for (size_t i = 0; i < items.size(); ++i) {
-      if (i) sql += ", ";
-      sql += tableRef(*items[i], false);
+      const TableRef& t = *items[i];
+      if (t.kind != TableRef::Kind::Join) continue;
+      std::vector<const TableRef*> leaves, joins;
+      if (!flatten(t, leaves, joins)) continue;
+      bool refers = std::any_of(leaves.begin(), leaves.end(), [&](const TableRef* l) { return reference(*l) >= 0; });
+      if (refers) absorbed[i] = any = true;
     }
-    return sql;
+    return any;
   }
 
-  for (size_t i = 0; i < items.size(); ++i) {
-    if (!absorbed[i]) continue;
+  Entry& entry(int id) { return entries[static_cast<size_t>(id)]; }
+  Chain& chain(int id) { return chains[static_cast<size_t>(id)]; }
+
+  // The steps of one absorbed join, added to the chain of its tables.
+  void absorb(const TableRef& item) {
     std::vector<const TableRef*> leaves, joins;
-    FromRewrite::flatten(*items[i], leaves, joins);
+    flatten(item, leaves, joins);
     std::vector<int> ids;
     for (const TableRef* leaf : leaves) {
-      int id = fr.reference(*leaf);
+      int id = reference(*leaf);
       if (id < 0) {
         // A table joined in here for the first time.
-        fr.entries.push_back({FromRewrite::keyOf(*leaf), leaf, -1, false});
-        id = static_cast<int>(fr.entries.size() - 1);
+        entries.push_back({keyOf(*leaf), leaf, -1, false});
+        id = static_cast<int>(entries.size() - 1);
       }
       ids.push_back(id);
     }
-    auto entry = [&](int id) -> FromRewrite::Entry& { return fr.entries[static_cast<size_t>(id)]; };
     int current = entry(ids[0]).chain;
     for (size_t k = 0; k < joins.size(); ++k) {
       const TableRef& j = *joins[k];
       int id = ids[k + 1];
-      FromRewrite::Step step{j.join, entry(id).ref, j.on.get()};
+      Step step{j.join, entry(id).ref, j.on.get()};
       if (current < 0) {
         if (entry(id).chain >= 0) {
           // "X join Z" with Z already chained: only an inner join reads the same both ways.
           if (j.join != JoinKind::Inner && j.join != JoinKind::Cross)
             throw TranslateError("outer join onto a table already joined");
           current = entry(id).chain;
-          fr.chains[static_cast<size_t>(current)].steps.push_back({j.join, entry(ids[0]).ref, j.on.get()});
+          chain(current).steps.push_back({j.join, entry(ids[0]).ref, j.on.get()});
           entry(ids[0]).chain = current;
           continue;
         }
-        fr.chains.push_back({entry(ids[0]).ref, -1, {}});
-        current = static_cast<int>(fr.chains.size() - 1);
+        chains.push_back({entry(ids[0]).ref, -1, {}});
+        current = static_cast<int>(chains.size() - 1);
         entry(ids[0]).chain = current;
       } else if (entry(id).chain >= 0) {
         throw TranslateError("join between two tables already joined");
       }
-      fr.chains[static_cast<size_t>(current)].steps.push_back(step);
+      chain(current).steps.push_back(step);
       entry(id).chain = current;
     }
   }
+};
 
-  // Write each chain where its first listed member stands.
-  std::string sql;
-  size_t listed = 0;
-  bool first = true;
-  for (size_t i = 0; i < items.size(); ++i) {
-    if (absorbed[i]) continue;
-    std::string piece;
-    if (items[i]->kind == TableRef::Kind::Join) {
-      piece = tableRef(*items[i], false);
-    } else {
-      const FromRewrite::Entry& en = fr.entries[listed++];
-      if (en.chain < 0) {
-        piece = tableRef(*items[i], false);
-      } else {
-        FromRewrite::Chain& ch = fr.chains[static_cast<size_t>(en.chain)];
-        if (ch.firstListed >= 0) continue;
-        ch.firstListed = static_cast<int>(i);
-        piece = tableRef(*ch.start, false);
-        for (const auto& st : ch.steps) {
-          piece += joinText(st.kind) + tableRef(*st.ref, true);
-          if (st.on) piece += " ON " + condition(*st.on).sql;
-        }
-      }
+}  // namespace
+
+std::string Emitter::from(const std::vector<TableRefPtr>& items) {
+  FromRewrite fr;
+  const bool rewritten = fr.read(items);
+  for (size_t i = 0; i < items.size(); ++i)
+    if (fr.absorbed[i]) fr.absorb(*items[i]);
+  auto chainText = [&](const FromRewrite::Chain& ch) {
+    std::string sql = tableRef(*ch.start, false);
+    for (const auto& st : ch.steps) {
+      sql += joinText(st.kind) + tableRef(*st.ref, true);
+      if (st.on) sql += " ON " + condition(*st.on).sql;
     }
-    if (!first) sql += ", ";
-    first = false;
-    sql += piece;
+    return sql;
+  };
+  // Each chain is written where its first listed member stands.
+  std::vector<std::string> pieces;
+  size_t listed = 0;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (fr.absorbed[i]) continue;
+    if (!rewritten || items[i]->kind == TableRef::Kind::Join) {
+      pieces.push_back(tableRef(*items[i], false));
+      continue;
+    }
+    const FromRewrite::Entry& en = fr.entries[listed++];
+    if (en.chain < 0) {
+      pieces.push_back(tableRef(*items[i], false));
+      continue;
+    }
+    FromRewrite::Chain& ch = fr.chain(en.chain);
+    if (ch.firstListed >= 0) continue;
+    ch.firstListed = static_cast<int>(i);
+    pieces.push_back(chainText(ch));
   }
   // A chain started by a table that only a join brought in has no listed
   // member written yet.
-  for (FromRewrite::Chain& ch : fr.chains) {
-    if (ch.firstListed >= 0) continue;
-    std::string piece = tableRef(*ch.start, false);
-    for (const auto& st : ch.steps) {
-      piece += joinText(st.kind) + tableRef(*st.ref, true);
-      if (st.on) piece += " ON " + condition(*st.on).sql;
-    }
-    if (!first) sql += ", ";
-    first = false;
-    sql += piece;
-  }
+  for (const FromRewrite::Chain& ch : fr.chains)
+    if (ch.firstListed < 0) pieces.push_back(chainText(ch));
+  std::string sql;
+  for (size_t i = 0; i < pieces.size(); ++i) sql += (i ? ", " : "") + pieces[i];
   return sql;
 }
 

@@ -36,6 +36,11 @@ struct Out {
 };
 
 Out atom(std::string sql, SqlType type);
+// The result of an operator that binds at `precedence`.
+Out operation(std::string sql, SqlType type, int precedence);
+// A truth value of the target (a comparison, a test, IN ...), binding at
+// `precedence`.
+Out truth(std::string sql, int precedence = prec::kEquality);
 bool isNumeric(SqlType t);
 
 // What is known of the values of column references (by node): a date-time
@@ -118,6 +123,8 @@ class Emitter {
   virtual Out asCondition(Out o);  // a value where a truth value stands
   virtual std::string withNoCase(const Out& o);  // the operand compared without regard to letter case
   virtual bool needsNoCase(const std::vector<const Out*>& operands) const;
+  // The same for the operand of IN (subquery), whose column is unknown here.
+  virtual bool needsNoCaseInSubquery(const Out& x) const;
   // ORDER BY (and GROUP BY) term that is not a bare column nor a number.
   virtual std::string sortTerm(const Out& o, bool grouping);
   virtual std::string aliasSortTerm(const Name& written, const AliasInfo& a);
@@ -134,20 +141,39 @@ class Emitter {
   virtual std::string makeTable(const Statement& s, const SelectCore& c);
   // A select-list item of a union member.
   virtual std::string unionItem(const Out& o);
+  // The alias of a sub-query of FROM as written, and the name given to one
+  // that has none (" AS name", or empty where the target needs none).
+  virtual Name subqueryAlias(const Name& written) { return written; }
+  virtual std::string derivedAlias() { return {}; }
   // A value written into a column of that type, converted as Jet converts
   // it (SQLite stores any value in any column); empty when it is written
   // as it comes.
   virtual std::string storeFunction(JetType column) const;
 
+  // Expressions by kind; expr() picks one.
   Out expr(const Expr& e);
-  Out call(const Expr& e);
+  Out literal(const Expr& e);
+  Out negate(const Expr& e);
+  Out logicalNot(const Expr& e);
+  Out binary(const Expr& e);
+  Out concatChain(const Expr& e);  // a & b & c
   Out compare(const Expr& e);
+  Out between(const Expr& e);
+  Out inList(const Expr& e);
+  Out inSubquery(const Expr& e);
+  Out isNull(const Out& x, bool negated);
+  Out caseOf(const Expr& e);
+  Out call(const Expr& e);
+  Out iif(const Expr& e);
+  Out switchOf(const Expr& e);
+  Out nz(const Expr& e);
   Out column(const Expr& e);
+  // Fails unless the call has from `least` to `most` plain arguments.
+  static void requireArguments(const Expr& e, size_t least, size_t most);
   std::string operand(const Out& o, int minPrecedence);
   // The aggregate's FILTER while a crosstab cell is written, else empty.
   std::string aggregateFilter(const std::string& lowerName) const;
   void charge(size_t bytes);
-  std::string derivedAlias();  // the name of a sub-query of FROM that has none
 
   std::string core(const SelectCore& c, std::vector<AliasInfo>& aliases);
   std::string member(const SelectCore& c, std::vector<AliasInfo>* aliases);
@@ -169,7 +195,6 @@ class Emitter {
 
  private:
   size_t produced_ = 0;
-  int derivedTables_ = 0;
   bool unionMember_ = false;  // the next core() is a member of a union
   const std::vector<AliasInfo>* aliases_ = nullptr;  // select-list aliases in scope
   const SelectCore* makeTableCore_ = nullptr;  // the select whose INTO is being written

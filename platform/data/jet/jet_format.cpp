@@ -102,82 +102,86 @@ std::vector<NumItem> numberItems(std::string_view f) {
   return items;
 }
 
-std::string userNumber(double v, std::string_view section, bool writeSign) {
-  std::vector<NumItem> items = numberItems(section);
-  size_t point = items.size(), exp = items.size();
-  for (size_t i = 0; i < items.size(); ++i) {
-    if (items[i].kind == NumItem::Point && point == items.size() && exp == items.size()) point = i;
-    if (items[i].kind == NumItem::Exp && exp == items.size()) exp = i;
-  }
-  const size_t intEnd = std::min(point, exp);
+bool isDigitPlace(const NumItem& it) { return it.kind == NumItem::Zero || it.kind == NumItem::Hash; }
+
+// Where a number section's parts stand and what they ask for.
+struct NumberLayout {
+  size_t point = 0, exp = 0;  // the decimal point and the exponent; items.size() when absent
+  size_t intEnd = 0;          // the integer part's items end here
+  size_t firstPlace = 0;      // the first integer digit place; items.size() when none
   int intZeros = 0, intPlaces = 0, fracZeros = 0, fracPlaces = 0;
-  size_t lastIntPlace = items.size();
-  for (size_t i = 0; i < intEnd; ++i) {
-    if (items[i].kind == NumItem::Zero || items[i].kind == NumItem::Hash) {
-      ++intPlaces;
-      if (items[i].kind == NumItem::Zero) ++intZeros;
-      lastIntPlace = i;
-    }
-  }
-  for (size_t i = point + 1; i < exp && i < items.size(); ++i) {
-    if (items[i].kind == NumItem::Zero || items[i].kind == NumItem::Hash) {
-      ++fracPlaces;
-      if (items[i].kind == NumItem::Zero) ++fracZeros;
-    }
-  }
-  bool thousands = false;
-  int scale = 0;  // commas right after the last digit place divide by 1000 each
-  bool seenPlace = false;
-  for (size_t i = 0; i < intEnd; ++i) {
-    if (items[i].kind == NumItem::Zero || items[i].kind == NumItem::Hash) seenPlace = true;
-    if (items[i].kind == NumItem::Comma && seenPlace) {
-      if (lastIntPlace != items.size() && i > lastIntPlace) ++scale;
-      else thousands = true;
-    }
-  }
+  bool thousands = false;  // a comma among the integer places groups by thousands
+  int scale = 0;           // commas right after the last digit place divide by 1000 each
   bool percent = false;
-  for (const NumItem& it : items) percent = percent || it.kind == NumItem::Percent;
+};
 
-  double x = std::fabs(v);
-  if (percent) x *= 100;
-  for (int k = 0; k < scale; ++k) x /= 1000;
-
-  int exponent = 0;
-  if (exp < items.size() && x != 0 && std::isfinite(x)) {
-    int lead = std::max(intPlaces, 1);
-    exponent = static_cast<int>(std::floor(std::log10(x))) - (lead - 1);
-    double mantissa = x / std::pow(10.0, exponent);
-    DecimalDigits m = decimalDigits(mantissa, fracPlaces, false);
-    if (static_cast<int>(m.whole.size()) > lead) ++exponent;  // 9.99 rounded up to 10.0
-    x = x / std::pow(10.0, exponent);
+NumberLayout layoutOf(const std::vector<NumItem>& items) {
+  NumberLayout l;
+  l.point = l.exp = l.firstPlace = items.size();
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (items[i].kind == NumItem::Point && l.point == items.size() && l.exp == items.size()) l.point = i;
+    if (items[i].kind == NumItem::Exp && l.exp == items.size()) l.exp = i;
+    l.percent = l.percent || items[i].kind == NumItem::Percent;
   }
-  DecimalDigits d = decimalDigits(x, fracPlaces, false);
-  std::string whole = d.whole == "0" && intZeros == 0 ? "" : d.whole;
-  while (static_cast<int>(whole.size()) < intZeros) whole.insert(whole.begin(), '0');
-  std::string fraction = d.fraction;
-  while (static_cast<int>(fraction.size()) > fracZeros && !fraction.empty() && fraction.back() == '0')
-    fraction.pop_back();
+  l.intEnd = std::min(l.point, l.exp);
+  size_t lastIntPlace = items.size();
+  for (size_t i = 0; i < l.intEnd; ++i) {
+    if (!isDigitPlace(items[i])) continue;
+    ++l.intPlaces;
+    if (items[i].kind == NumItem::Zero) ++l.intZeros;
+    if (l.firstPlace == items.size()) l.firstPlace = i;
+    lastIntPlace = i;
+  }
+  for (size_t i = l.point + 1; i < l.exp && i < items.size(); ++i) {
+    if (!isDigitPlace(items[i])) continue;
+    ++l.fracPlaces;
+    if (items[i].kind == NumItem::Zero) ++l.fracZeros;
+  }
+  bool seenPlace = false;
+  for (size_t i = 0; i < l.intEnd; ++i) {
+    if (isDigitPlace(items[i])) seenPlace = true;
+    if (items[i].kind == NumItem::Comma && seenPlace) {
+      if (lastIntPlace != items.size() && i > lastIntPlace) ++l.scale;
+      else l.thousands = true;
+    }
+  }
+  return l;
+}
 
-  // Integer places filled from the right; digits beyond them go to the leftmost.
+// With an exponent in the format: the exponent that leaves as many integer
+// digits as the format has places (at least one); x is divided by it.
+int takeExponent(double& x, const NumberLayout& l) {
+  int lead = std::max(l.intPlaces, 1);
+  int exponent = static_cast<int>(std::floor(std::log10(x))) - (lead - 1);
+  double mantissa = x / std::pow(10.0, exponent);
+  DecimalDigits m = decimalDigits(mantissa, l.fracPlaces, false);
+  if (static_cast<int>(m.whole.size()) > lead) ++exponent;  // 9.99 rounded up to 10.0
+  x = x / std::pow(10.0, exponent);
+  return exponent;
+}
+
+std::string exponentText(int exponent, const NumItem& it) {
+  std::string digits = std::to_string(std::abs(exponent));
+  while (static_cast<int>(digits.size()) < it.expDigits) digits.insert(digits.begin(), '0');
+  return std::string("E") + (exponent < 0 ? "-" : it.expPlus ? "+" : "") + digits;
+}
+
+// The integer part: places filled from the right; digits beyond them go to
+// the leftmost place.
+std::string integerPart(const std::vector<NumItem>& items, const NumberLayout& l, const std::string& whole) {
   std::vector<std::string> pieces;  // right to left
   size_t used = 0;
   int written = 0;
-  size_t firstPlace = items.size();
-  for (size_t i = 0; i < intEnd; ++i)
-    if (items[i].kind == NumItem::Zero || items[i].kind == NumItem::Hash) {
-      firstPlace = i;
-      break;
-    }
   auto putDigit = [&](char c) {
-    if (thousands && written > 0 && written % 3 == 0) pieces.emplace_back(",");
+    if (l.thousands && written > 0 && written % 3 == 0) pieces.emplace_back(",");
     pieces.emplace_back(1, c);
     ++written;
   };
-  for (size_t i = intEnd; i-- > 0;) {
+  for (size_t i = l.intEnd; i-- > 0;) {
     const NumItem& it = items[i];
-    if (it.kind == NumItem::Zero || it.kind == NumItem::Hash) {
+    if (isDigitPlace(it)) {
       if (used < whole.size()) putDigit(whole[whole.size() - 1 - used++]);
-      if (i == firstPlace)
+      if (i == l.firstPlace)
         while (used < whole.size()) putDigit(whole[whole.size() - 1 - used++]);
     } else if (it.kind == NumItem::Lit) {
       pieces.push_back(it.text);
@@ -186,51 +190,52 @@ std::string userNumber(double v, std::string_view section, bool writeSign) {
     }
   }
   std::string out;
-  if (writeSign && v < 0 && !d.isZero()) out = "-";
   for (size_t i = pieces.size(); i-- > 0;) out += pieces[i];
-  if (firstPlace == items.size()) out += whole;  // no integer places at all
-  if (point < items.size() && point < exp) out.push_back('.');
+  if (l.firstPlace == items.size()) out += whole;  // no integer places at all
+  return out;
+}
+
+// The point, the fraction's places, the exponent and what stands after them.
+std::string fractionPart(const std::vector<NumItem>& items, const NumberLayout& l, const std::string& fraction,
+                         int exponent) {
+  std::string out;
+  if (l.point < items.size() && l.point < l.exp) out.push_back('.');
   size_t f = 0;
-  for (size_t i = point + 1; i < items.size(); ++i) {
+  for (size_t i = l.point + 1; i < items.size(); ++i) {
     const NumItem& it = items[i];
-    if (i == exp) {
-      std::string digits = std::to_string(std::abs(exponent));
-      while (static_cast<int>(digits.size()) < it.expDigits) digits.insert(digits.begin(), '0');
-      out += "E";
-      if (exponent < 0) out += "-";
-      else if (it.expPlus) out += "+";
-      out += digits;
-      continue;
-    }
-    if (i > exp) {
-      if (it.kind == NumItem::Lit) out += it.text;
-      else if (it.kind == NumItem::Percent) out += "%";
-      continue;
-    }
-    if (it.kind == NumItem::Zero || it.kind == NumItem::Hash) {
+    if (i == l.exp) out += exponentText(exponent, it);
+    else if (isDigitPlace(it) && i < l.exp) {
       if (f < fraction.size()) out.push_back(fraction[f++]);
-    } else if (it.kind == NumItem::Lit) {
-      out += it.text;
-    } else if (it.kind == NumItem::Percent) {
-      out += "%";
-    } else if (it.kind == NumItem::Point) {
-      out += ".";
-    }
+    } else if (it.kind == NumItem::Lit) out += it.text;
+    else if (it.kind == NumItem::Percent) out += "%";
+    else if (it.kind == NumItem::Point && i < l.exp) out += ".";
   }
-  if (point == items.size() && exp < items.size()) {
+  if (l.point == items.size() && l.exp < items.size()) {
     // An exponent without a decimal point: its items come after the integer part.
-    for (size_t i = exp; i < items.size(); ++i) {
-      const NumItem& it = items[i];
-      if (i == exp) {
-        std::string digits = std::to_string(std::abs(exponent));
-        while (static_cast<int>(digits.size()) < it.expDigits) digits.insert(digits.begin(), '0');
-        out += std::string("E") + (exponent < 0 ? "-" : it.expPlus ? "+" : "") + digits;
-      } else if (it.kind == NumItem::Lit) {
-        out += it.text;
-      }
-    }
+    out += exponentText(exponent, items[l.exp]);
+    for (size_t i = l.exp + 1; i < items.size(); ++i)
+      if (items[i].kind == NumItem::Lit) out += items[i].text;
   }
   return out;
+}
+
+std::string userNumber(double v, std::string_view section, bool writeSign) {
+  const std::vector<NumItem> items = numberItems(section);
+  const NumberLayout l = layoutOf(items);
+  double x = std::fabs(v);
+  if (l.percent) x *= 100;
+  for (int k = 0; k < l.scale; ++k) x /= 1000;
+  const int exponent = l.exp < items.size() && x != 0 && std::isfinite(x) ? takeExponent(x, l) : 0;
+
+  DecimalDigits d = decimalDigits(x, l.fracPlaces, false);
+  std::string whole = d.whole == "0" && l.intZeros == 0 ? "" : d.whole;
+  while (static_cast<int>(whole.size()) < l.intZeros) whole.insert(whole.begin(), '0');
+  std::string fraction = d.fraction;
+  while (static_cast<int>(fraction.size()) > l.fracZeros && !fraction.empty() && fraction.back() == '0')
+    fraction.pop_back();
+
+  std::string out = writeSign && v < 0 && !d.isZero() ? "-" : "";
+  return out + integerPart(items, l, whole) + fractionPart(items, l, fraction, exponent);
 }
 
 std::string generalNumber(double v) { return numberText(v); }

@@ -693,94 +693,101 @@ ExprPtr Parser::parsePower() {
 }
 
 ExprPtr Parser::parsePrimary() {
-  const Token& t = peek();
-  switch (t.kind) {
-    case TokenKind::Number: {
-      auto e = std::make_unique<Expr>(ExprKind::Number);
-      e->text = next().text;
-      return e;
-    }
-    case TokenKind::String: {
-      auto e = std::make_unique<Expr>(ExprKind::String);
-      e->text = next().text;
-      return e;
-    }
-    case TokenKind::Date: {
-      auto e = std::make_unique<Expr>(ExprKind::Date);
-      e->text = next().text;
-      return e;
-    }
-    case TokenKind::Param: {
-      // Declared parameters bind in declared order; a "?" among them has no place.
-      if (declared_) fail("'?' in a text that declares PARAMETERS");
-      next();
-      auto e = std::make_unique<Expr>(ExprKind::Param);
-      e->paramIndex = ++params_;
-      return e;
-    }
-    case TokenKind::Symbol: {
-      if (t.text != "(") fail("expected an expression");
-      next();
-      if (isWord("SELECT")) {
-        int h = 0;
-        auto select = parseNestedSelect(h);
-        auto sub = node(ExprKind::Subquery, {});
-        sub->select = std::move(select);
-        sub->height = h + 1;
-        noteHeight(sub->height);
-        expectSymbol(")");
-        return sub;
-      }
-      ExprPtr inner = parseExpression();
-      if (isSymbol(",")) fail("row values are not Jet SQL");
-      expectSymbol(")");
-      return inner;
-    }
-    case TokenKind::Word: {
-      if (equalsWordNoCase(t.text, "NULL")) {
-        next();
-        return std::make_unique<Expr>(ExprKind::Null);
-      }
-      if (equalsWordNoCase(t.text, "TRUE") || equalsWordNoCase(t.text, "FALSE")) {
-        auto e = std::make_unique<Expr>(ExprKind::Bool);
-        e->boolValue = equalsWordNoCase(next().text, "TRUE");
-        return e;
-      }
-      if (equalsWordNoCase(t.text, "EXISTS")) {
-        next();
-        expectSymbol("(");
-        if (!isWord("SELECT")) fail("EXISTS needs a subquery");
-        int h = 0;
-        auto select = parseNestedSelect(h);
-        auto e = node(ExprKind::Exists, {});
-        e->select = std::move(select);
-        e->height = h + 1;
-        noteHeight(e->height);
-        expectSymbol(")");
-        return e;
-      }
-      if (sqlServer_ && equalsWordNoCase(t.text, "CASE")) return parseCase();
-      if (sqlServer_ && (equalsWordNoCase(t.text, "CAST") || equalsWordNoCase(t.text, "CONVERT")) && isSymbol("(", 1))
-        return parseCast();
-      if (sqlServer_ && t.text.rfind("@@", 0) == 0) {
-        // @@IDENTITY and the other session values: a call without arguments.
-        auto e = std::make_unique<Expr>(ExprKind::Call);
-        e->text = next().text;
-        return e;
-      }
-      // Function names may be keywords (Left, Right); a call is a word and "(".
-      if (isSymbol("(", 1)) {
-        std::string name = next().text;
-        return parseCall(std::move(name));
-      }
-      if (isReservedWord(t.text)) fail("expected an expression");
+  switch (peek().kind) {
+    case TokenKind::Number: return parseLiteral(ExprKind::Number);
+    case TokenKind::String: return parseLiteral(ExprKind::String);
+    case TokenKind::Date: return parseLiteral(ExprKind::Date);
+    case TokenKind::Param: return parseMarker();
+    case TokenKind::Symbol: return parseParenthesised();
+    case TokenKind::Word:
+      if (ExprPtr e = parseWordPrimary()) return e;
       break;
-    }
     case TokenKind::Name:
       break;
     case TokenKind::End:
       fail("expected an expression");
   }
+  return parseColumnReference();
+}
+
+ExprPtr Parser::parseLiteral(ExprKind kind) {
+  auto e = std::make_unique<Expr>(kind);
+  e->text = next().text;
+  return e;
+}
+
+ExprPtr Parser::parseMarker() {
+  // Declared parameters bind in declared order; a "?" among them has no place.
+  if (declared_) fail("'?' in a text that declares PARAMETERS");
+  next();
+  auto e = std::make_unique<Expr>(ExprKind::Param);
+  e->paramIndex = ++params_;
+  return e;
+}
+
+// ( expression ) or ( SELECT ... ).
+ExprPtr Parser::parseParenthesised() {
+  if (peek().text != "(") fail("expected an expression");
+  next();
+  if (isWord("SELECT")) return parseSubqueryExpr(ExprKind::Subquery);
+  ExprPtr inner = parseExpression();
+  if (isSymbol(",")) fail("row values are not Jet SQL");
+  expectSymbol(")");
+  return inner;
+}
+
+// A subquery after its "(", up to its ")", as an expression of `kind`.
+ExprPtr Parser::parseSubqueryExpr(ExprKind kind) {
+  int h = 0;
+  auto select = parseNestedSelect(h);
+  auto e = node(kind, {});
+  e->select = std::move(select);
+  e->height = h + 1;
+  noteHeight(e->height);
+  expectSymbol(")");
+  return e;
+}
+
+// What a word starts: a keyword's value, EXISTS, a call; null when the word
+// is a name.
+ExprPtr Parser::parseWordPrimary() {
+  const Token& t = peek();
+  if (equalsWordNoCase(t.text, "NULL")) {
+    next();
+    return std::make_unique<Expr>(ExprKind::Null);
+  }
+  if (equalsWordNoCase(t.text, "TRUE") || equalsWordNoCase(t.text, "FALSE")) {
+    auto e = std::make_unique<Expr>(ExprKind::Bool);
+    e->boolValue = equalsWordNoCase(next().text, "TRUE");
+    return e;
+  }
+  if (equalsWordNoCase(t.text, "EXISTS")) {
+    next();
+    expectSymbol("(");
+    if (!isWord("SELECT")) fail("EXISTS needs a subquery");
+    return parseSubqueryExpr(ExprKind::Exists);
+  }
+  if (sqlServer_ && equalsWordNoCase(t.text, "CASE")) return parseCase();
+  if (sqlServer_ && (equalsWordNoCase(t.text, "CAST") || equalsWordNoCase(t.text, "CONVERT")) && isSymbol("(", 1))
+    return parseCast();
+  if (sqlServer_ && t.text.rfind("@@", 0) == 0) {
+    // @@IDENTITY and the other session values: a call without arguments.
+    auto e = std::make_unique<Expr>(ExprKind::Call);
+    e->text = next().text;
+    return e;
+  }
+  // Function names may be keywords (Left, Right); a call is a word and "(".
+  if (isSymbol("(", 1)) {
+    std::string name = next().text;
+    return parseCall(std::move(name));
+  }
+  if (isReservedWord(t.text)) fail("expected an expression");
+  return nullptr;
+}
+
+// A declared parameter by its name, [qualifier.]column, or qualifier.*.
+ExprPtr Parser::parseColumnReference() {
+  const Token& t = peek();
   // A declared parameter's name stands for its marker.
   if (declared_ && !(isSymbol(".", 1) || isSymbol("!", 1))) {
     for (size_t i = 0; i < declared_->size(); ++i) {
@@ -791,7 +798,6 @@ ExprPtr Parser::parsePrimary() {
       return e;
     }
   }
-  // [qualifier.]column, or qualifier.*
   auto e = std::make_unique<Expr>(ExprKind::Column);
   e->path.push_back(parseName("a column name"));
   while (isSymbol(".") || isSymbol("!")) {

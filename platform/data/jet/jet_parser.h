@@ -100,6 +100,12 @@ class Parser {
   ExprPtr parseUnary();
   ExprPtr parsePower();
   ExprPtr parsePrimary();
+  ExprPtr parseLiteral(ExprKind kind);
+  ExprPtr parseMarker();
+  ExprPtr parseParenthesised();
+  ExprPtr parseSubqueryExpr(ExprKind kind);
+  ExprPtr parseWordPrimary();
+  ExprPtr parseColumnReference();
   ExprPtr parseCall(std::string name);
   ExprPtr parseCase();
   ExprPtr parseCast();

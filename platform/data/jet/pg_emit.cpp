@@ -2,6 +2,7 @@
 #include "platform/data/jet/pg_emit.h"
 
 #include <algorithm>
+#include <array>
 
 #include "platform/data/jet/jet_format.h"
 #include "platform/data/jet/pg_types.h"
@@ -17,13 +18,6 @@ const std::string kNoCase = std::string(" COLLATE \"") + std::string(kPgWideColl
 
 Out alone(std::string sql, SqlType type) {
   Out o = atom("(" + std::move(sql) + ")", type);
-  return o;
-}
-
-Out truth(std::string sql) {
-  Out o = atom(std::move(sql), SqlType::Boolean);
-  o.condition = true;
-  o.precedence = kEquality;
   return o;
 }
 
@@ -245,6 +239,19 @@ class PgEmitter final : public Emitter {
 
   Out function(const Expr& e, const std::string& name) override;
 
+  std::string quoteName(const Name& n) const override { return Emitter::quoteName(Name{n.text, true}); }
+
+  bool needsNoCaseInSubquery(const Out& x) const override {
+    // The sub-query's column may be of the other text kind.
+    return x.type == SqlType::Text || needsNoCase({&x});
+  }
+
+  // Every sub-query of FROM has a name, in lower case as every qualifier.
+  Name subqueryAlias(const Name& written) override { return Name{text::lowerCaseAscii(written.text), true}; }
+  std::string derivedAlias() override {
+    return " AS " + quoteName(Name{"rvz_q" + std::to_string(++derivedTables_), true});
+  }
+
  private:
   std::string spelled(const void* node, const std::string& written) const {
     if (spellings_) {
@@ -261,93 +268,122 @@ class PgEmitter final : public Emitter {
   }
 
   std::string countQuery(const SelectCore& c);
-  Out dateAdd(const Expr& e, Unit unit, const Out& n, const Out& d);
+  Out dateAdd(Unit unit, const Out& n, const Out& d);
   Out dateDiff(Unit unit, const Out& a, const Out& b);
   Out datePart(Unit unit, const Out& d);
-  Out convert(const Expr& e);
-  Out formatCall(const Expr& e);
+
+  // Argument i of a call: 't' as text, 'i' as an integer, 'n' as a double,
+  // 'd' as a timestamp, anything else as it is.
+  std::string argument(const Expr& e, char as, size_t i);
+  std::string expand(std::string_view pattern, const Expr& e);
+  Unit unitArgument(const Expr& e, size_t i);
+  // The calls that are more than a pattern (by name, which some share).
+  Out weekdayCall(const Expr& e, const std::string& name);
+  Out datePartCall(const Expr& e, const std::string& name);
+  Out dateAddCall(const Expr& e, const std::string& name);
+  Out dateDiffCall(const Expr& e, const std::string& name);
+  Out inStrCall(const Expr& e, const std::string& name);
+  Out strCompCall(const Expr& e, const std::string& name);
+  Out strCall(const Expr& e, const std::string& name);
+  Out coalesceCall(const Expr& e, const std::string& name);
+  Out formatCall(const Expr& e, const std::string& name);
+  Out convert(const Expr& e, const std::string& name);
+  Out aggregate(const Expr& e, const std::string& name, std::string_view pgName);
+
+  int derivedTables_ = 0;
 };
 
-// A Jet date format as a to_char pattern; nullopt for what to_char cannot write.
-std::optional<std::string> dateFormat(std::string_view f) {
-  std::string lower = text::lowerCaseAscii(f);
+// The named date formats, as to_char patterns.
+std::optional<std::string> namedDateFormat(const std::string& lower) {
   if (lower == "short date") return "YYYY-FMMM-FMDD";
   if (lower == "long time") return "FMHH24:MI:SS";
   if (lower == "short time") return "HH24:MI";
   if (lower == "general date") return "YYYY-FMMM-FMDD FMHH24:MI:SS";
+  return std::nullopt;
+}
+
+// The length of the run of `letter` (lower case; either case counts) at
+// f[i]; i moves past it.
+size_t letterRun(std::string_view f, size_t& i, char letter) {
+  size_t k = i;
+  while (k < f.size() && (f[k] == letter || f[k] == letter - 32 || f[k] == letter + 32)) ++k;
+  size_t len = k - i;
+  i = k;
+  return len;
+}
+
+// A run of one of the letters y m d h n s as a to_char pattern; nullopt for
+// what to_char cannot write. `minute`: the m stands for minutes.
+std::optional<std::string> dateLetters(char letter, size_t len, bool minute) {
+  switch (letter) {
+    case 'y': return len >= 3 ? "YYYY" : len == 2 ? "YY" : "FMDDD";
+    case 'm':
+      if (minute && len <= 2) return len == 2 ? "MI" : "FMMI";
+      return len >= 4 ? "FMMonth" : len == 3 ? "Mon" : len == 2 ? "MM" : "FMMM";
+    case 'd':
+      if (len >= 3) return std::nullopt;
+      return len == 2 ? "DD" : "FMDD";
+    case 'h': return len >= 2 ? "HH24" : "FMHH24";
+    case 'n': return len >= 2 ? "MI" : "FMMI";
+    default: return len >= 2 ? "SS" : "FMSS";
+  }
+}
+
+// A literal part at f[i] ("text" or \c) in to_char's double quotes; i moves
+// past it. Nullopt when it is not closed or holds what to_char cannot quote.
+std::optional<std::string> literalPart(std::string_view f, size_t& i) {
+  std::string lit;
+  if (f[i] == '\\') {
+    if (i + 1 >= f.size()) return std::nullopt;
+    lit = f.substr(i + 1, 1);
+    i += 2;
+  } else {
+    size_t close = f.find('"', i + 1);
+    if (close == std::string_view::npos) return std::nullopt;
+    lit = f.substr(i + 1, close - i - 1);
+    i = close + 1;
+  }
+  if (lit.find('"') != std::string::npos || lit.find('\\') != std::string::npos) return std::nullopt;
+  return "\"" + lit + "\"";
+}
+
+// A Jet date format as a to_char pattern; nullopt for what to_char cannot write.
+std::optional<std::string> dateFormat(std::string_view f) {
+  if (std::optional<std::string> named = namedDateFormat(text::lowerCaseAscii(f))) return named;
   std::string out;
-  bool afterHour = false;
+  bool afterHour = false;  // an m right after an hour is minutes
   size_t i = 0;
-  auto run = [&](char c) {
-    size_t k = i;
-    while (k < f.size() && (f[k] == c || f[k] == c - 32 || f[k] == c + 32)) ++k;
-    size_t len = k - i;
-    i = k;
-    return len;
-  };
   while (i < f.size()) {
     char c = f[i];
     char lc = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-    if (lc == 'y') {
-      size_t len = run('y');
-      out += len >= 3 ? "YYYY" : len == 2 ? "YY" : "FMDDD";
-      afterHour = false;
-    } else if (lc == 'm') {
-      size_t len = run('m');
-      bool minute = afterHour || (i < f.size() && (f[i] == ':' ) && i + 1 < f.size() && (f[i + 1] == 's' || f[i + 1] == 'S'));
-      if (minute && len <= 2) out += len == 2 ? "MI" : "FMMI";
-      else out += len >= 4 ? "FMMonth" : len == 3 ? "Mon" : len == 2 ? "MM" : "FMMM";
-      afterHour = false;
-    } else if (lc == 'd') {
-      size_t len = run('d');
-      if (len >= 3) return std::nullopt;
-      out += len == 2 ? "DD" : "FMDD";
-      afterHour = false;
-    } else if (lc == 'h') {
-      size_t len = run('h');
-      out += len >= 2 ? "HH24" : "FMHH24";
-      afterHour = true;
-    } else if (lc == 'n') {
-      size_t len = run('n');
-      out += len >= 2 ? "MI" : "FMMI";
-      afterHour = false;
-    } else if (lc == 's') {
-      size_t len = run('s');
-      out += len >= 2 ? "SS" : "FMSS";
-      afterHour = false;
+    std::optional<std::string> part;
+    if (std::string_view("ymdhns").find(lc) != std::string_view::npos) {
+      size_t len = letterRun(f, i, lc);
+      // ... and so is an m right before ":s".
+      bool minute = lc == 'm' && (afterHour || (i < f.size() && f[i] == ':' && i + 1 < f.size() &&
+                                                (f[i + 1] == 's' || f[i + 1] == 'S')));
+      part = dateLetters(lc, len, minute);
+      afterHour = lc == 'h';
     } else if (lc == 'q') {
       ++i;
-      out += "Q";
+      part = "Q";
     } else if (c == '/') {
       ++i;
-      out += "-";  // the date separator of the server's locale
+      part = "-";  // the date separator of the server's locale
     } else if (c == ':' || c == '-' || c == ' ' || c == '.' || c == ',') {
       ++i;
-      out.push_back(c);
+      part = std::string(1, c);
     } else if (c == '"' || c == '\\') {
-      // A literal part: to_char writes text in double quotes.
-      std::string lit;
-      if (c == '\\') {
-        if (i + 1 >= f.size()) return std::nullopt;
-        lit = f.substr(i + 1, 1);
-        i += 2;
-      } else {
-        size_t close = f.find('"', i + 1);
-        if (close == std::string_view::npos) return std::nullopt;
-        lit = f.substr(i + 1, close - i - 1);
-        i = close + 1;
-      }
-      if (lit.find('"') != std::string::npos || lit.find('\\') != std::string::npos) return std::nullopt;
-      out += "\"" + lit + "\"";
+      part = literalPart(f, i);
     } else if (static_cast<unsigned char>(c) >= 0x80) {
       // Other letters (年, 月, 日 ...) are written as they are.
       size_t k = i;
       while (k < f.size() && static_cast<unsigned char>(f[k]) >= 0x80) ++k;
-      out += "\"" + std::string(f.substr(i, k - i)) + "\"";
+      part = "\"" + std::string(f.substr(i, k - i)) + "\"";
       i = k;
-    } else {
-      return std::nullopt;
     }
+    if (!part) return std::nullopt;
+    out += *part;
   }
   return out;
 }
@@ -394,7 +430,7 @@ std::string PgEmitter::countQuery(const SelectCore& c) {
   return sql;
 }
 
-Out PgEmitter::dateAdd(const Expr& e, Unit unit, const Out& n, const Out& d) {
+Out PgEmitter::dateAdd(Unit unit, const Out& n, const Out& d) {
   const char* step = nullptr;
   switch (unit) {
     case Unit::Year: step = "1 year"; break;
@@ -409,7 +445,6 @@ Out PgEmitter::dateAdd(const Expr& e, Unit unit, const Out& n, const Out& d) {
     case Unit::Second: step = "1 second"; break;
     case Unit::Millisecond: step = "0.001 second"; break;
   }
-  (void)e;
   // Months and years move by whole units, as Jet and SQL Server do.
   std::string count = unit == Unit::Year || unit == Unit::Quarter || unit == Unit::Month
                           ? "CAST(trunc(CAST(" + n.sql + " AS double precision)) AS integer)"
@@ -469,7 +504,7 @@ Out PgEmitter::datePart(Unit unit, const Out& d) {
   throw TranslateError("unknown date unit");
 }
 
-Out PgEmitter::formatCall(const Expr& e) {
+Out PgEmitter::formatCall(const Expr& e, const std::string&) {
   const size_t n = e.args.size();
   if (n < 1 || n > 2 || e.starArgument || e.distinct)
     throw TranslateError(e.text + " called with " + std::to_string(n) + " arguments");
@@ -487,7 +522,7 @@ Out PgEmitter::formatCall(const Expr& e) {
   throw TranslateError("Format with the format '" + f.text + "' is not translated for PostgreSQL");
 }
 
-Out PgEmitter::convert(const Expr& e) {
+Out PgEmitter::convert(const Expr& e, const std::string&) {
   // CAST(x AS type) and CONVERT(type, x[, style]): the parser gives the
   // value first, then the style, with the type in castType.
   if (e.args.empty() || e.args.size() > 2) throw TranslateError(e.text + " needs a value and a type");
@@ -558,279 +593,263 @@ Out PgEmitter::convert(const Expr& e) {
   throw TranslateError("CAST to " + type + " is not translated for PostgreSQL");
 }
 
-Out PgEmitter::function(const Expr& e, const std::string& name) {
-  const size_t n = e.args.size();
-  auto arity = [&](size_t lo, size_t hi) {
-    if (n < lo || n > hi || e.starArgument || e.distinct)
-      throw TranslateError(e.text + " called with " + std::to_string(n) + " arguments");
-  };
-  auto arg = [&](size_t i) { return value(*e.args[i]); };
-  auto text = [&](size_t i) {
-    Out a = arg(i);
-    return a.type == SqlType::Text ? a.sql : "CAST(" + a.sql + " AS text)";
-  };
-  auto number = [&](size_t i) { return "CAST(" + arg(i).sql + " AS double precision)"; };
-  auto integer = [&](size_t i) { return "CAST(" + arg(i).sql + " AS integer)"; };
-  auto unit = [&](size_t i) {
-    std::optional<Unit> u = unitOf(*e.args[i]);
-    if (!u) throw TranslateError(e.text + " needs a date unit written out ('yyyy', 'm', 'd' ... or year, month, day ...)");
-    return *u;
-  };
-  auto textResult = [](std::string sql) { return atom(std::move(sql), SqlType::Text); };
-  auto numberResult = [](std::string sql) { return atom(std::move(sql), SqlType::Number); };
+// A Jet or SQL Server function that PostgreSQL writes by a pattern: %t0 is
+// argument 0 as text, %i1 argument 1 as an integer, %n0 as a double, %d0
+// as a timestamp, %v0 as it is; %,i2 is ", " and argument 2 when the call
+// has one. Arguments a pattern does not name are not read.
+struct PatternFunction {
+  std::array<std::string_view, 4> names;
+  size_t least, most;  // arguments
+  std::string_view pattern;
+  SqlType result;
+  bool alone;  // parenthesised: the pattern is an operation, not a call
+};
 
-  // ---- dates ----
-  if (name == "now" || name == "getdate" || name == "current_timestamp") {
-    arity(0, 0);
-    return atom("LOCALTIMESTAMP(0)", SqlType::Date);
-  }
-  if (name == "date") {
-    arity(0, 0);
-    return atom("CAST(CURRENT_DATE AS timestamp)", SqlType::Date);
-  }
-  if (name == "time") {
-    arity(0, 0);
-    return alone("TIMESTAMP '1899-12-30 00:00:00' + LOCALTIME(0)", SqlType::Date);
-  }
-  if (name == "year" || name == "month" || name == "day" || name == "hour" || name == "minute" || name == "second") {
-    arity(1, 1);
-    Unit u = name == "year"     ? Unit::Year
-             : name == "month"  ? Unit::Month
-             : name == "day"    ? Unit::Day
-             : name == "hour"   ? Unit::Hour
-             : name == "minute" ? Unit::Minute
-                                : Unit::Second;
-    return datePart(u, arg(0));
-  }
-  if (name == "weekday") {
-    arity(1, 2);
-    Out d = arg(0);
-    if (n == 1) return datePart(Unit::Weekday, d);
-    return alone("(" + field("DOW", d) + " + 7 - (" + integer(1) + " - 1)) % 7 + 1", SqlType::Number);
-  }
-  if (name == "datepart") {
-    arity(2, 4);
-    return datePart(unit(0), arg(1));
-  }
-  if (name == "dateadd") {
-    arity(3, 3);
-    return dateAdd(e, unit(0), arg(1), arg(2));
-  }
-  if (name == "datediff") {
-    arity(3, 5);
-    return dateDiff(unit(0), arg(1), arg(2));
-  }
-  if (name == "dateserial") {
-    arity(3, 3);
+constexpr PatternFunction kPatternFunctions[] = {
+    // ---- dates ----
+    {{"now", "getdate", "current_timestamp"}, 0, 0, "LOCALTIMESTAMP(0)", SqlType::Date, false},
+    {{"date"}, 0, 0, "CAST(CURRENT_DATE AS timestamp)", SqlType::Date, false},
+    {{"time"}, 0, 0, "TIMESTAMP '1899-12-30 00:00:00' + LOCALTIME(0)", SqlType::Date, true},
     // Months and days beyond their range carry over, as in Jet.
-    return alone("CAST(make_date(" + integer(0) + ", 1, 1) AS timestamp) + (" + integer(1) +
-                     " - 1) * INTERVAL '1 month' + (" + integer(2) + " - 1) * INTERVAL '1 day'",
-                 SqlType::Date);
-  }
-  if (name == "timeserial") {
-    arity(3, 3);
-    return alone("TIMESTAMP '1899-12-30 00:00:00' + " + integer(0) + " * INTERVAL '1 hour' + " + integer(1) +
-                     " * INTERVAL '1 minute' + " + integer(2) + " * INTERVAL '1 second'",
-                 SqlType::Date);
-  }
-  if (name == "datevalue") {
-    arity(1, 1);
-    return atom("date_trunc('day', " + stamp(arg(0)) + ")", SqlType::Date);
-  }
-  if (name == "timevalue") {
-    arity(1, 1);
-    return alone("TIMESTAMP '1899-12-30 00:00:00' + CAST(" + arg(0).sql + " AS time)", SqlType::Date);
-  }
-  if (name == "cdate") {
-    arity(1, 1);
-    return atom(stamp(arg(0)), SqlType::Date);
-  }
-
-  // ---- text ----
-  if (name == "left" || name == "right") {
-    arity(2, 2);
-    return textResult(name + "(" + text(0) + ", " + integer(1) + ")");
-  }
-  if (name == "mid" || name == "substring") {
-    arity(2, 3);
-    return textResult("substr(" + text(0) + ", " + integer(1) + (n == 3 ? ", " + integer(2) : "") + ")");
-  }
-  if (name == "len" || name == "length") {
-    arity(1, 1);
-    return numberResult("length(" + text(0) + ")");
-  }
-  if (name == "trim") {
-    arity(1, 1);
-    return textResult("btrim(" + text(0) + ", ' ')");
-  }
-  if (name == "ltrim" || name == "rtrim") {
-    arity(1, 1);
-    return textResult(name + "(" + text(0) + ", ' ')");
-  }
-  if (name == "ucase" || name == "upper") {
-    arity(1, 1);
-    return textResult("upper(" + text(0) + ")");
-  }
-  if (name == "lcase" || name == "lower") {
-    arity(1, 1);
-    return textResult("lower(" + text(0) + ")");
-  }
-  if (name == "instr" || name == "charindex") {
-    // InStr([start,] text, part[, compare]); CHARINDEX(part, text[, start]).
-    arity(2, 4);
-    std::string hay, needle, start;
-    if (name == "charindex") {
-      if (n > 3) arity(2, 3);
-      needle = text(0);
-      hay = text(1);
-      if (n == 3) start = integer(2);
-    } else if (n == 2) {
-      hay = text(0);
-      needle = text(1);
-    } else {
-      start = integer(0);
-      hay = text(1);
-      needle = text(2);
-    }
-    // Substring searches refuse a nondeterministic collation: "C" on lower-cased text.
-    std::string found = "strpos(lower(" + (start.empty() ? hay : "substr(" + hay + ", " + start + ")") +
-                        ") COLLATE \"C\", lower(" + needle + "))";
-    if (start.empty()) return numberResult(found);
-    return numberResult("CASE WHEN " + found + " > 0 THEN " + found + " + " + start + " - 1 ELSE 0 END");
-  }
-  if (name == "strcomp") {
-    arity(2, 3);
-    std::string a = text(0), b = text(1);
-    std::string collate = n == 3 && e.args[2]->kind == ExprKind::Number && e.args[2]->text == "0" ? " COLLATE \"C\"" : kNoCase;
-    return numberResult("CASE WHEN " + a + " IS NULL OR " + b + " IS NULL THEN NULL WHEN " + a + collate + " < " + b +
-                        " THEN -1 WHEN " + a + collate + " = " + b + " THEN 0 ELSE 1 END");
-  }
-  if (name == "space") {
-    arity(1, 1);
-    return textResult("repeat(' ', " + integer(0) + ")");
-  }
-  if (name == "string" || name == "replicate") {
-    arity(2, 2);
-    if (name == "replicate") return textResult("repeat(" + text(0) + ", " + integer(1) + ")");
-    return textResult("repeat(left(" + text(1) + ", 1), " + integer(0) + ")");
-  }
-  if (name == "replace") {
-    arity(3, 3);
-    return textResult("rvz_replace(" + text(0) + ", " + text(1) + ", " + text(2) + ")");
-  }
-  if (name == "chr" || name == "chrw" || name == "char" || name == "nchar") {
-    arity(1, 1);
-    return textResult("chr(" + integer(0) + ")");
-  }
-  if (name == "asc" || name == "ascw" || name == "ascii" || name == "unicode") {
-    arity(1, 1);
-    return numberResult("ascii(" + text(0) + ")");
-  }
-  if (name == "cstr") {
-    arity(1, 1);
-    return textResult(text(0));
-  }
-  if (name == "str") {
-    arity(1, 3);
-    if (n == 1) {
-      // Jet's Str: a leading blank for the sign of a positive number.
-      Out x = arg(0);
-      return textResult("CASE WHEN " + x.sql + " >= 0 THEN ' ' || CAST(" + x.sql + " AS text) ELSE CAST(" + x.sql +
-                        " AS text) END");
-    }
-    // SQL Server's STR(n, length[, decimals]): right-aligned in `length` characters.
-    std::string decimals = n == 3 ? integer(2) : "0";
-    return textResult("lpad(CAST(round(CAST(" + arg(0).sql + " AS numeric), " + decimals + ") AS text), " + integer(1) +
-                      ")");
-  }
-
-  // ---- numbers ----
-  if (name == "cdbl" || name == "csng" || name == "val") {
-    arity(1, 1);
-    if (name == "val")
-      return numberResult("COALESCE(CAST(substring(ltrim(" + text(0) +
-                          ") FROM '^[-+]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][-+]?[0-9]+)?') AS double precision), 0)");
-    return numberResult(number(0));
-  }
-  if (name == "ccur") {
-    arity(1, 1);
-    return numberResult("CAST(" + arg(0).sql + " AS numeric(19,4))");
-  }
-  if (name == "clng" || name == "cint") {
-    arity(1, 1);
+    {{"dateserial"}, 3, 3,
+     "CAST(make_date(%i0, 1, 1) AS timestamp) + (%i1 - 1) * INTERVAL '1 month' + (%i2 - 1) * INTERVAL '1 day'",
+     SqlType::Date, true},
+    {{"timeserial"}, 3, 3,
+     "TIMESTAMP '1899-12-30 00:00:00' + %i0 * INTERVAL '1 hour' + %i1 * INTERVAL '1 minute' + %i2 * INTERVAL "
+     "'1 second'",
+     SqlType::Date, true},
+    {{"datevalue"}, 1, 1, "date_trunc('day', %d0)", SqlType::Date, false},
+    {{"timevalue"}, 1, 1, "TIMESTAMP '1899-12-30 00:00:00' + CAST(%v0 AS time)", SqlType::Date, true},
+    {{"cdate"}, 1, 1, "%d0", SqlType::Date, false},
+    // ---- text ----
+    {{"left"}, 2, 2, "left(%t0, %i1)", SqlType::Text, false},
+    {{"right"}, 2, 2, "right(%t0, %i1)", SqlType::Text, false},
+    {{"mid", "substring"}, 2, 3, "substr(%t0, %i1%,i2)", SqlType::Text, false},
+    {{"len", "length"}, 1, 1, "length(%t0)", SqlType::Number, false},
+    {{"trim"}, 1, 1, "btrim(%t0, ' ')", SqlType::Text, false},
+    {{"ltrim"}, 1, 1, "ltrim(%t0, ' ')", SqlType::Text, false},
+    {{"rtrim"}, 1, 1, "rtrim(%t0, ' ')", SqlType::Text, false},
+    {{"ucase", "upper"}, 1, 1, "upper(%t0)", SqlType::Text, false},
+    {{"lcase", "lower"}, 1, 1, "lower(%t0)", SqlType::Text, false},
+    {{"space"}, 1, 1, "repeat(' ', %i0)", SqlType::Text, false},
+    {{"string"}, 2, 2, "repeat(left(%t1, 1), %i0)", SqlType::Text, false},
+    {{"replicate"}, 2, 2, "repeat(%t0, %i1)", SqlType::Text, false},
+    {{"replace"}, 3, 3, "rvz_replace(%t0, %t1, %t2)", SqlType::Text, false},
+    {{"chr", "chrw", "char", "nchar"}, 1, 1, "chr(%i0)", SqlType::Text, false},
+    {{"asc", "ascw", "ascii", "unicode"}, 1, 1, "ascii(%t0)", SqlType::Number, false},
+    {{"cstr"}, 1, 1, "%t0", SqlType::Text, false},
+    // ---- numbers ----
+    {{"val"}, 1, 1,
+     "COALESCE(CAST(substring(ltrim(%t0) FROM '^[-+]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][-+]?[0-9]+)?') AS double "
+     "precision), 0)",
+     SqlType::Number, false},
+    {{"cdbl", "csng"}, 1, 1, "%n0", SqlType::Number, false},
+    {{"ccur"}, 1, 1, "CAST(%v0 AS numeric(19,4))", SqlType::Number, false},
     // Rounded half to even, as Jet converts.
-    return numberResult("CAST(" + number(0) + " AS " + (name == "clng" ? "integer" : "smallint") + ")");
-  }
-  if (name == "cbool") {
-    arity(1, 1);
-    return alone("-CAST(" + number(0) + " <> 0 AS integer)", SqlType::Boolean);
-  }
-  if (name == "fix" || name == "int") {
-    arity(1, 1);
-    return numberResult((name == "fix" ? "trunc(" : "floor(") + arg(0).sql + ")");
-  }
-  if (name == "abs") {
-    arity(1, 1);
-    return numberResult("abs(" + arg(0).sql + ")");
-  }
-  if (name == "sgn" || name == "sign") {
-    arity(1, 1);
-    return numberResult("CAST(sign(" + arg(0).sql + ") AS integer)");
-  }
-  if (name == "sqr" || name == "sqrt") {
-    arity(1, 1);
-    return numberResult("sqrt(" + number(0) + ")");
-  }
-  if (name == "round") {
-    arity(1, 3);
-    return numberResult("round(CAST(" + arg(0).sql + " AS numeric)" + (n >= 2 ? ", " + integer(1) : "") + ")");
-  }
-  if (name == "isnull" && n == 2) {
-    // SQL Server's ISNULL(value, replacement).
-    Out x = arg(0), d = arg(1);
-    unify({&x, &d});
-    return atom("coalesce(" + x.sql + ", " + d.sql + ")", x.type == d.type ? x.type : SqlType::Unknown);
-  }
-  if (name == "coalesce") {
-    if (n == 0) arity(1, 1);
-    std::vector<Out> outs;
-    for (size_t i = 0; i < n; ++i) outs.push_back(arg(i));
-    std::vector<Out*> all;
-    for (Out& o : outs) all.push_back(&o);
-    unify(all);
-    std::string sql = "coalesce(";
-    for (size_t i = 0; i < n; ++i) sql += (i ? ", " : "") + outs[i].sql;
-    return atom(sql + ")", outs[0].type);
-  }
-  if (name == "@@identity" || name == "scope_identity") {
-    arity(0, 0);
-    return numberResult("rvz_identity()");
-  }
-  if (name == "format") return formatCall(e);
-  if (name == "convert" || name == "cast") return convert(e);
+    {{"clng"}, 1, 1, "CAST(%n0 AS integer)", SqlType::Number, false},
+    {{"cint"}, 1, 1, "CAST(%n0 AS smallint)", SqlType::Number, false},
+    {{"cbool"}, 1, 1, "-CAST(%n0 <> 0 AS integer)", SqlType::Boolean, true},
+    {{"fix"}, 1, 1, "trunc(%v0)", SqlType::Number, false},
+    {{"int"}, 1, 1, "floor(%v0)", SqlType::Number, false},
+    {{"abs"}, 1, 1, "abs(%v0)", SqlType::Number, false},
+    {{"sgn", "sign"}, 1, 1, "CAST(sign(%v0) AS integer)", SqlType::Number, false},
+    {{"sqr", "sqrt"}, 1, 1, "sqrt(%n0)", SqlType::Number, false},
+    {{"round"}, 1, 3, "round(CAST(%v0 AS numeric)%,i1)", SqlType::Number, false},
+    {{"@@identity", "scope_identity"}, 0, 0, "rvz_identity()", SqlType::Number, false},
+};
 
-  // ---- aggregates ----
-  static const std::pair<const char*, const char*> kAggregates[] = {
-      {"count", "count"},           {"sum", "sum"},         {"avg", "avg"},       {"min", "min"},
-      {"max", "max"},               {"first", "rvz_first"}, {"last", "rvz_last"}, {"stdev", "stddev_samp"},
-      {"stdevp", "stddev_pop"},     {"var", "var_samp"},    {"varp", "var_pop"},  {"stddev", "stddev_samp"}};
-  for (const auto& [jet, pg] : kAggregates) {
-    if (name != jet) continue;
-    if (!e.starArgument) arity(1, 1);
-    std::string sql = std::string(pg) + "(";
-    if (e.starArgument) sql += "*";
-    if (e.distinct) sql += "DISTINCT ";
-    SqlType type = name == "count" || name == "sum" || name == "avg" || name.rfind("st", 0) == 0 || name.rfind("var", 0) == 0
-                       ? SqlType::Number
-                       : SqlType::Unknown;
-    if (!e.starArgument) {
-      Out a = arg(0);
-      if (name == "min" || name == "max" || name == "first" || name == "last") type = a.type;
-      sql += a.sql;
-    }
-    return atom(sql + ")" + aggregateFilter(name), type);
+const PatternFunction* patternFunction(std::string_view name) {
+  if (name.empty()) return nullptr;
+  for (const PatternFunction& f : kPatternFunctions)
+    if (std::find(f.names.begin(), f.names.end(), name) != f.names.end()) return &f;
+  return nullptr;
+}
+
+// Jet's aggregates and PostgreSQL's names for them.
+constexpr std::pair<std::string_view, std::string_view> kAggregates[] = {
+    {"count", "count"},       {"sum", "sum"},         {"avg", "avg"},       {"min", "min"},
+    {"max", "max"},           {"first", "rvz_first"}, {"last", "rvz_last"}, {"stdev", "stddev_samp"},
+    {"stdevp", "stddev_pop"}, {"var", "var_samp"},    {"varp", "var_pop"},  {"stddev", "stddev_samp"}};
+
+// The functions DatePart reads its unit from the name of.
+constexpr std::pair<std::string_view, Unit> kPartFunctions[] = {
+    {"year", Unit::Year}, {"month", Unit::Month},   {"day", Unit::Day},
+    {"hour", Unit::Hour}, {"minute", Unit::Minute}, {"second", Unit::Second}};
+
+std::string PgEmitter::argument(const Expr& e, char as, size_t i) {
+  Out a = value(*e.args[i]);
+  switch (as) {
+    case 't': return a.type == SqlType::Text ? a.sql : "CAST(" + a.sql + " AS text)";
+    case 'i': return "CAST(" + a.sql + " AS integer)";
+    case 'n': return "CAST(" + a.sql + " AS double precision)";
+    case 'd': return stamp(a);
+    default: return a.sql;
   }
+}
+
+std::string PgEmitter::expand(std::string_view pattern, const Expr& e) {
+  std::string sql;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] != '%') {
+      sql.push_back(pattern[i]);
+      continue;
+    }
+    const bool optional = pattern[i + 1] == ',';
+    const size_t at = i + (optional ? 2 : 1);
+    const char as = pattern[at];
+    const auto index = static_cast<size_t>(pattern[at + 1] - '0');
+    i = at + 1;  // the index, the last character of the placeholder
+    if (optional && index >= e.args.size()) continue;
+    if (optional) sql += ", ";
+    sql += argument(e, as, index);
+  }
+  return sql;
+}
+
+Out PgEmitter::function(const Expr& e, const std::string& name) {
+  if (const PatternFunction* f = patternFunction(name)) {
+    requireArguments(e, f->least, f->most);
+    std::string sql = expand(f->pattern, e);
+    return f->alone ? alone(std::move(sql), f->result) : atom(std::move(sql), f->result);
+  }
+  using Form = Out (PgEmitter::*)(const Expr&, const std::string&);
+  static const std::pair<std::string_view, Form> kForms[] = {
+      {"weekday", &PgEmitter::weekdayCall},   {"datepart", &PgEmitter::datePartCall},
+      {"dateadd", &PgEmitter::dateAddCall},   {"datediff", &PgEmitter::dateDiffCall},
+      {"instr", &PgEmitter::inStrCall},       {"charindex", &PgEmitter::inStrCall},
+      {"strcomp", &PgEmitter::strCompCall},   {"str", &PgEmitter::strCall},
+      {"isnull", &PgEmitter::coalesceCall},   {"coalesce", &PgEmitter::coalesceCall},
+      {"format", &PgEmitter::formatCall},     {"convert", &PgEmitter::convert},
+      {"cast", &PgEmitter::convert}};
+  for (const auto& [formName, form] : kForms)
+    if (name == formName) return (this->*form)(e, name);
+  for (const auto& [partName, unit] : kPartFunctions) {
+    if (name != partName) continue;
+    requireArguments(e, 1, 1);
+    return datePart(unit, value(*e.args[0]));
+  }
+  for (const auto& [jetName, pgName] : kAggregates)
+    if (name == jetName) return aggregate(e, name, pgName);
   throw TranslateError("function " + e.text + " is not translated for PostgreSQL");
+}
+
+Unit PgEmitter::unitArgument(const Expr& e, size_t i) {
+  std::optional<Unit> u = unitOf(*e.args[i]);
+  if (!u) throw TranslateError(e.text + " needs a date unit written out ('yyyy', 'm', 'd' ... or year, month, day ...)");
+  return *u;
+}
+
+Out PgEmitter::weekdayCall(const Expr& e, const std::string&) {
+  requireArguments(e, 1, 2);
+  Out d = value(*e.args[0]);
+  if (e.args.size() == 1) return datePart(Unit::Weekday, d);
+  return alone("(" + field("DOW", d) + " + 7 - (" + argument(e, 'i', 1) + " - 1)) % 7 + 1", SqlType::Number);
+}
+
+Out PgEmitter::datePartCall(const Expr& e, const std::string&) {
+  requireArguments(e, 2, 4);
+  Unit u = unitArgument(e, 0);
+  return datePart(u, value(*e.args[1]));
+}
+
+Out PgEmitter::dateAddCall(const Expr& e, const std::string&) {
+  requireArguments(e, 3, 3);
+  Unit u = unitArgument(e, 0);
+  Out n = value(*e.args[1]);
+  return dateAdd(u, n, value(*e.args[2]));
+}
+
+Out PgEmitter::dateDiffCall(const Expr& e, const std::string&) {
+  requireArguments(e, 3, 5);
+  Unit u = unitArgument(e, 0);
+  Out a = value(*e.args[1]);
+  return dateDiff(u, a, value(*e.args[2]));
+}
+
+// InStr([start,] text, part[, compare]); CHARINDEX(part, text[, start]).
+Out PgEmitter::inStrCall(const Expr& e, const std::string& name) {
+  requireArguments(e, 2, name == "charindex" ? 3 : 4);
+  const size_t n = e.args.size();
+  std::string hay, needle, start;
+  if (name == "charindex") {
+    needle = argument(e, 't', 0);
+    hay = argument(e, 't', 1);
+    if (n == 3) start = argument(e, 'i', 2);
+  } else if (n == 2) {
+    hay = argument(e, 't', 0);
+    needle = argument(e, 't', 1);
+  } else {
+    start = argument(e, 'i', 0);
+    hay = argument(e, 't', 1);
+    needle = argument(e, 't', 2);
+  }
+  // Substring searches refuse a nondeterministic collation: "C" on lower-cased text.
+  std::string found = "strpos(lower(" + (start.empty() ? hay : "substr(" + hay + ", " + start + ")") +
+                      ") COLLATE \"C\", lower(" + needle + "))";
+  if (start.empty()) return atom(found, SqlType::Number);
+  return atom("CASE WHEN " + found + " > 0 THEN " + found + " + " + start + " - 1 ELSE 0 END", SqlType::Number);
+}
+
+Out PgEmitter::strCompCall(const Expr& e, const std::string&) {
+  requireArguments(e, 2, 3);
+  std::string a = argument(e, 't', 0), b = argument(e, 't', 1);
+  const bool binary = e.args.size() == 3 && e.args[2]->kind == ExprKind::Number && e.args[2]->text == "0";
+  std::string collate = binary ? " COLLATE \"C\"" : kNoCase;
+  return atom("CASE WHEN " + a + " IS NULL OR " + b + " IS NULL THEN NULL WHEN " + a + collate + " < " + b +
+                  " THEN -1 WHEN " + a + collate + " = " + b + " THEN 0 ELSE 1 END",
+              SqlType::Number);
+}
+
+Out PgEmitter::strCall(const Expr& e, const std::string&) {
+  requireArguments(e, 1, 3);
+  if (e.args.size() == 1) {
+    // Jet's Str: a leading blank for the sign of a positive number.
+    Out x = value(*e.args[0]);
+    return atom("CASE WHEN " + x.sql + " >= 0 THEN ' ' || CAST(" + x.sql + " AS text) ELSE CAST(" + x.sql +
+                    " AS text) END",
+                SqlType::Text);
+  }
+  // SQL Server's STR(n, length[, decimals]): right-aligned in `length` characters.
+  std::string number = value(*e.args[0]).sql;
+  std::string length = argument(e, 'i', 1);
+  std::string decimals = e.args.size() == 3 ? argument(e, 'i', 2) : "0";
+  return atom("lpad(CAST(round(CAST(" + number + " AS numeric), " + decimals + ") AS text), " + length + ")",
+              SqlType::Text);
+}
+
+// COALESCE(a, b ...), and SQL Server's ISNULL(value, replacement) (Jet's
+// IsNull(x) never comes here).
+Out PgEmitter::coalesceCall(const Expr& e, const std::string& name) {
+  const size_t n = e.args.size();
+  if (n == 0) requireArguments(e, 1, 1);
+  std::vector<Out> outs;
+  for (size_t i = 0; i < n; ++i) outs.push_back(value(*e.args[i]));
+  std::vector<Out*> all;
+  for (Out& o : outs) all.push_back(&o);
+  unify(all);
+  std::string sql = "coalesce(";
+  for (size_t i = 0; i < n; ++i) sql += (i ? ", " : "") + outs[i].sql;
+  SqlType type = outs[0].type;
+  if (name == "isnull" && outs[1].type != type) type = SqlType::Unknown;
+  return atom(sql + ")", type);
+}
+
+Out PgEmitter::aggregate(const Expr& e, const std::string& name, std::string_view pgName) {
+  // One argument, DISTINCT or not, or *.
+  if (!e.starArgument && e.args.size() != 1)
+    throw TranslateError(e.text + " called with " + std::to_string(e.args.size()) + " arguments");
+  std::string sql = std::string(pgName) + "(";
+  if (e.starArgument) sql += "*";
+  if (e.distinct) sql += "DISTINCT ";
+  const bool numeric = name == "count" || name == "sum" || name == "avg" || name.rfind("st", 0) == 0 ||
+                       name.rfind("var", 0) == 0;
+  SqlType type = numeric ? SqlType::Number : SqlType::Unknown;
+  if (!e.starArgument) {
+    Out a = value(*e.args[0]);
+    if (name == "min" || name == "max" || name == "first" || name == "last") type = a.type;
+    sql += a.sql;
+  }
+  return atom(sql + ")" + aggregateFilter(name), type);
 }
 
 }  // namespace

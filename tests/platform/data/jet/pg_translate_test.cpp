@@ -148,6 +148,47 @@ TEST(PgTranslate, SqlServerForms) {
   });
 }
 
+// Function calls: arguments converted to the kinds the PostgreSQL function
+// takes, optional arguments written only when given, the forms whose shape
+// depends on the arguments.
+TEST(PgTranslate, FunctionCalls) {
+  expectTexts({
+      {"select mid(djbh, 2) as a, mid$(djbh, 2, 3) as b, ucase(je) as c from xsddzb",
+       R"(SELECT substr("DJBH", CAST(2 AS integer)) AS "a", substr("DJBH", CAST(2 AS integer), CAST(3 AS integer)) AS "b", upper(CAST("JE" AS text)) AS "c" FROM "XSDDZB" AS "xsddzb")"},
+      {"select round(je) as a, round(je, 2) as b, string(3, djbh) as c, space(2) as d from xsddzb",
+       R"(SELECT round(CAST("JE" AS numeric)) AS "a", round(CAST("JE" AS numeric), CAST(2 AS integer)) AS "b", repeat(left("DJBH", 1), CAST(3 AS integer)) AS "c", repeat(' ', CAST(2 AS integer)) AS "d" FROM "XSDDZB" AS "xsddzb")"},
+      {"select cbool(je) as a, clng(je) as b, cint(je) as c, fix(je) as d from xsddzb",
+       R"(SELECT (-CAST(CAST("JE" AS double precision) <> 0 AS integer)) AS "a", CAST(CAST("JE" AS double precision) AS integer) AS "b", CAST(CAST("JE" AS double precision) AS smallint) AS "c", trunc("JE") AS "d" FROM "XSDDZB" AS "xsddzb")"},
+      {"select dateserial(2024, 13, 1) as d, datevalue(rq) as v, time() as t from xsddzb",
+       R"(SELECT (CAST(make_date(CAST(2024 AS integer), 1, 1) AS timestamp) + (CAST(13 AS integer) - 1) * INTERVAL '1 month' + (CAST(1 AS integer) - 1) * INTERVAL '1 day') AS "d", date_trunc('day', "RQ") AS "v", (TIMESTAMP '1899-12-30 00:00:00' + LOCALTIME(0)) AS "t" FROM "XSDDZB" AS "xsddzb")"},
+      {"select year(rq) as y, weekday(rq) as w, weekday(rq, 2) as m from xsddzb",
+       R"(SELECT CAST(EXTRACT(YEAR FROM "RQ") AS integer) AS "y", (CAST(EXTRACT(DOW FROM "RQ") AS integer) + 1) AS "w", ((CAST(EXTRACT(DOW FROM "RQ") AS integer) + 7 - (CAST(2 AS integer) - 1)) % 7 + 1) AS "m" FROM "XSDDZB" AS "xsddzb")"},
+      {"select instr(djbh, 'x') as a, instr(3, djbh, 'x') as b from xsddzb",
+       R"(SELECT strpos(lower("DJBH") COLLATE "C", lower('x')) AS "a", CASE WHEN strpos(lower(substr("DJBH", CAST(3 AS integer))) COLLATE "C", lower('x')) > 0 THEN strpos(lower(substr("DJBH", CAST(3 AS integer))) COLLATE "C", lower('x')) + CAST(3 AS integer) - 1 ELSE 0 END AS "b" FROM "XSDDZB" AS "xsddzb")"},
+      {"select strcomp(djbh, 'a', 0) as s, str(je) as t, str(je, 8, 2) as u from xsddzb",
+       R"(SELECT CASE WHEN "DJBH" IS NULL OR 'a' IS NULL THEN NULL WHEN "DJBH" COLLATE "C" < 'a' THEN -1 WHEN "DJBH" COLLATE "C" = 'a' THEN 0 ELSE 1 END AS "s", CASE WHEN "JE" >= 0 THEN ' ' || CAST("JE" AS text) ELSE CAST("JE" AS text) END AS "t", lpad(CAST(round(CAST("JE" AS numeric), CAST(2 AS integer)) AS text), CAST(8 AS integer)) AS "u" FROM "XSDDZB" AS "xsddzb")"},
+      {"select count(djbh) as n, max(rq) as m, coalesce(bz, djbh, 'x') as c from xsddzb",
+       R"(SELECT count("DJBH") AS "n", max("RQ") AS "m", coalesce("BZ", "DJBH", 'x') AS "c" FROM "XSDDZB" AS "xsddzb")"},
+      {"select count(distinct djbh) as n, sum(distinct je) as s from xsddzb",
+       R"(SELECT count(DISTINCT "DJBH") AS "n", sum(DISTINCT "JE") AS "s" FROM "XSDDZB" AS "xsddzb")"},
+      {"select format(rq, 'yyyy\"年\"m月d日 hh:nn') as a, format(rq, 'mmm d, yy') as b from xsddzb",
+       R"(SELECT to_char("RQ", 'YYYY"年"FMMM"月"FMDD"日" HH24:MI') AS "a", to_char("RQ", 'Mon FMDD, YY') AS "b" FROM "XSDDZB" AS "xsddzb")"},
+  });
+  // What a call must have.
+  const std::pair<const char*, const char*> refused[] = {
+      {"select mid(djbh) from xsddzb", "mid called with 1 arguments"},
+      {"select charindex('a', djbh, 1, 2) from xsddzb", "charindex called with 4 arguments"},
+      {"select left(distinct djbh, 1) from xsddzb", "left called with 2 arguments"},
+      {"select sum(je, 1) from xsddzb", "sum called with 2 arguments"},
+      {"select isnull() from xsddzb", "isnull called with 0 arguments"},
+  };
+  for (const auto& [in, reason] : refused) {
+    TypedTranslation t = pg(in);
+    EXPECT_FALSE(t.translated) << in;
+    EXPECT_NE(t.reason.find(reason), std::string::npos) << in << "\n  reason: " << t.reason;
+  }
+}
+
 TEST(PgTranslate, SeveralStatementsInOneText) {
   TypedTranslation t = pg("insert into kh (id) values (1); select @@identity as id select mc from kh");
   ASSERT_TRUE(t.translated) << t.reason;
