@@ -78,6 +78,84 @@ json realJson(double d) {
 }
 
 Variant typed(VarType vt, const json& v, const std::string& where, int depth);
+Variant fromJson(const json& j, const std::string& where, int depth);
+
+// A JSON integer: four bytes when it fits, else eight, else a double.
+Variant integerFromJson(const json& j) {
+  if (j.is_number_unsigned() && j.get<uint64_t>() > static_cast<uint64_t>(INT64_MAX)) return Variant::r8(j.get<double>());
+  int64_t v = j.get<int64_t>();
+  if (v >= INT32_MIN && v <= INT32_MAX) return Variant::i4(static_cast<int32_t>(v));
+  return Variant::i8(v);
+}
+
+// The bounds of {"array": ...}, checked against the number of items given.
+std::vector<ArrayBound> arrayBounds(const json& v, const std::string& at) {
+  if (!v.contains("bounds") || !v["bounds"].is_array() || v["bounds"].empty() || v["bounds"].size() > 16)
+    bad(at + ".bounds", "expected one to sixteen [lower, count] pairs");
+  if (!v.contains("items") || !v["items"].is_array()) bad(at + ".items", "expected an array");
+  std::vector<ArrayBound> bounds;
+  uint64_t total = 1;
+  for (size_t d = 0; d < v["bounds"].size(); ++d) {
+    const json& b = v["bounds"][d];
+    std::string bw = at + ".bounds[" + std::to_string(d) + "]";
+    if (!b.is_array() || b.size() != 2) bad(bw, "expected [lower, count]");
+    ArrayBound ab;
+    ab.lowerBound = static_cast<int32_t>(integerIn(b[0], bw, INT32_MIN, INT32_MAX));
+    ab.count = static_cast<uint32_t>(integerIn(b[1], bw, 0, UINT32_MAX));
+    if (ab.count > 0 && static_cast<int64_t>(ab.lowerBound) + ab.count - 1 > INT32_MAX)
+      bad(bw, "the bounds run past the largest index");
+    total *= ab.count;
+    // The items must be there, so the count cannot outgrow the input.
+    if (total > v["items"].size()) break;
+    bounds.push_back(ab);
+  }
+  if (total != v["items"].size() || bounds.size() != v["bounds"].size())
+    bad(at + ".items", "the bounds call for " + std::to_string(total) + " items, found " +
+                           std::to_string(v["items"].size()));
+  return bounds;
+}
+
+// {"array": {"type": ..., "bounds": ..., "items": ...}}: a typed safe array.
+Variant arrayFromJson(const json& v, const std::string& at, int depth) {
+  if (!v.is_object()) bad(at, "expected {\"type\": ..., \"bounds\": [[lower, count], ...], \"items\": [...]}");
+  for (auto it = v.begin(); it != v.end(); ++it)
+    if (it.key() != "type" && it.key() != "bounds" && it.key() != "items") bad(at, "unknown key \"" + it.key() + "\"");
+  if (!v.contains("type") || !v["type"].is_string()) bad(at + ".type", "expected an element kind such as \"i4\"");
+  const Kind* k = kindByName(v["type"].get<std::string>());
+  if (!k) bad(at + ".type", "unknown element kind " + shortDump(v["type"]));
+  SafeArray a(k->vt, arrayBounds(v, at));
+  for (size_t i = 0; i < v["items"].size(); ++i) {
+    std::string iw = at + ".items[" + std::to_string(i) + "]";
+    Variant item = fromJson(v["items"][i], iw, depth + 1);
+    try {
+      a.set(i, item);
+    } catch (const VariantError& e) {
+      bad(iw, std::string("does not fit the element kind: ") + e.what());
+    }
+  }
+  return Variant(std::move(a));
+}
+
+// A JSON object: a variant of a named form, {"<form>": value}.
+Variant formFromJson(const json& j, const std::string& where, int depth) {
+  if (j.size() != 1) bad(where, "a typed variant has exactly one key, found " + shortDump(j));
+  const std::string& key = j.begin().key();
+  const json& v = j.begin().value();
+  std::string at = where + "." + key;
+  if (key == "empty") {
+    if (v != json(true)) bad(at, "write {\"empty\": true}");
+    return Variant();
+  }
+  if (key == "bytes") {
+    if (!v.is_string()) bad(at, "expected base64 text");
+    return Variant(SafeArray::bytes(base64Decode(v.get<std::string>(), at)));
+  }
+  if (key == "array") return arrayFromJson(v, at, depth);
+  if (key == "packet") return Variant(SafeArray::bytes(packetFromJson(v, at)));
+  const Kind* k = kindByName(key);
+  if (!k || k->vt == VT_VARIANT) bad(where, "unknown variant form \"" + key + "\"");
+  return typed(k->vt, v, at, depth);
+}
 
 Variant fromJson(const json& j, const std::string& where, int depth) {
   if (depth > kMaxDepth) bad(where, "arrays nested deeper than " + std::to_string(kMaxDepth));
@@ -85,13 +163,7 @@ Variant fromJson(const json& j, const std::string& where, int depth) {
     case json::value_t::null: return Variant::null();
     case json::value_t::boolean: return Variant::boolean(j.get<bool>());
     case json::value_t::number_integer:
-    case json::value_t::number_unsigned: {
-      if (j.is_number_unsigned() && j.get<uint64_t>() > static_cast<uint64_t>(INT64_MAX))
-        return Variant::r8(j.get<double>());
-      int64_t v = j.get<int64_t>();
-      if (v >= INT32_MIN && v <= INT32_MAX) return Variant::i4(static_cast<int32_t>(v));
-      return Variant::i8(v);
-    }
+    case json::value_t::number_unsigned: return integerFromJson(j);
     case json::value_t::number_float: return Variant::r8(j.get<double>());
     case json::value_t::string: return Variant::bstrUtf8(j.get<std::string>());
     case json::value_t::array: {
@@ -101,66 +173,7 @@ Variant fromJson(const json& j, const std::string& where, int depth) {
         items.push_back(fromJson(j[i], where + "[" + std::to_string(i) + "]", depth + 1));
       return Variant(SafeArray::variants(std::move(items)));
     }
-    case json::value_t::object: {
-      if (j.size() != 1) bad(where, "a typed variant has exactly one key, found " + shortDump(j));
-      const std::string& key = j.begin().key();
-      const json& v = j.begin().value();
-      std::string at = where + "." + key;
-      if (key == "empty") {
-        if (v != json(true)) bad(at, "write {\"empty\": true}");
-        return Variant();
-      }
-      if (key == "bytes") {
-        if (!v.is_string()) bad(at, "expected base64 text");
-        return Variant(SafeArray::bytes(base64Decode(v.get<std::string>(), at)));
-      }
-      if (key == "array") {
-        if (!v.is_object()) bad(at, "expected {\"type\": ..., \"bounds\": [[lower, count], ...], \"items\": [...]}");
-        for (auto it = v.begin(); it != v.end(); ++it)
-          if (it.key() != "type" && it.key() != "bounds" && it.key() != "items")
-            bad(at, "unknown key \"" + it.key() + "\"");
-        if (!v.contains("type") || !v["type"].is_string()) bad(at + ".type", "expected an element kind such as \"i4\"");
-        const Kind* k = kindByName(v["type"].get<std::string>());
-        if (!k) bad(at + ".type", "unknown element kind " + shortDump(v["type"]));
-        if (!v.contains("bounds") || !v["bounds"].is_array() || v["bounds"].empty() || v["bounds"].size() > 16)
-          bad(at + ".bounds", "expected one to sixteen [lower, count] pairs");
-        if (!v.contains("items") || !v["items"].is_array()) bad(at + ".items", "expected an array");
-        std::vector<ArrayBound> bounds;
-        uint64_t total = 1;
-        for (size_t d = 0; d < v["bounds"].size(); ++d) {
-          const json& b = v["bounds"][d];
-          std::string bw = at + ".bounds[" + std::to_string(d) + "]";
-          if (!b.is_array() || b.size() != 2) bad(bw, "expected [lower, count]");
-          ArrayBound ab;
-          ab.lowerBound = static_cast<int32_t>(integerIn(b[0], bw, INT32_MIN, INT32_MAX));
-          ab.count = static_cast<uint32_t>(integerIn(b[1], bw, 0, UINT32_MAX));
-          if (ab.count > 0 && static_cast<int64_t>(ab.lowerBound) + ab.count - 1 > INT32_MAX)
-            bad(bw, "the bounds run past the largest index");
-          total *= ab.count;
-          // The items must be there, so the count cannot outgrow the input.
-          if (total > v["items"].size()) break;
-          bounds.push_back(ab);
-        }
-        if (total != v["items"].size() || bounds.size() != v["bounds"].size())
-          bad(at + ".items", "the bounds call for " + std::to_string(total) + " items, found " +
-                                 std::to_string(v["items"].size()));
-        SafeArray a(k->vt, bounds);
-        for (size_t i = 0; i < v["items"].size(); ++i) {
-          std::string iw = at + ".items[" + std::to_string(i) + "]";
-          Variant item = fromJson(v["items"][i], iw, depth + 1);
-          try {
-            a.set(i, item);
-          } catch (const VariantError& e) {
-            bad(iw, std::string("does not fit the element kind: ") + e.what());
-          }
-        }
-        return Variant(std::move(a));
-      }
-      if (key == "packet") return Variant(SafeArray::bytes(packetFromJson(v, at)));
-      const Kind* k = kindByName(key);
-      if (!k || k->vt == VT_VARIANT) bad(where, "unknown variant form \"" + key + "\"");
-      return typed(k->vt, v, at, depth);
-    }
+    case json::value_t::object: return formFromJson(j, where, depth);
     default: bad(where, "not a variant: " + shortDump(j));
   }
 }

@@ -124,6 +124,166 @@ bool serverGone(HRESULT hr) {
 constexpr int kReopenTries = 20;
 constexpr auto kReopenPause = std::chrono::milliseconds(200);
 
+ojson paramJson(const ParamInfo& p) {
+  ojson j;
+  j["name"] = p.name;
+  j["vt"] = p.vt;
+  j["direction"] = p.direction == ParamInfo::In ? "in" : p.direction == ParamInfo::Out ? "out" : "in-out";
+  j["by_ref"] = p.byRef;
+  return j;
+}
+
+ojson methodJson(const MethodInfo& m) {
+  ojson j;
+  j["name"] = m.name;
+  j["dispid"] = m.dispid;
+  j["result_vt"] = m.resultVt;
+  ojson params = ojson::array();
+  for (const ParamInfo& p : m.params) params.push_back(paramJson(p));
+  j["params"] = params;
+  return j;
+}
+
+// A describe step's answer: the interface and each method with its
+// parameters.
+ojson interfaceJson(const TypeInfo& info) {
+  ojson answer = success();
+  answer["interface"] = info.interfaceName;
+  answer["iid"] = info.interfaceId;
+  answer["documentation"] = info.documentation;
+  answer["base"] = info.baseInterface;
+  ojson methods = ojson::array();
+  for (const MethodInfo& m : info.methods) methods.push_back(methodJson(m));
+  answer["methods"] = methods;
+  return answer;
+}
+
+// One run of a script: the objects held by name and the session they live
+// in, which a create or lock step replaces when the server has gone.
+class ScriptRun {
+ public:
+  ScriptRun(Client& first, const RunOptions& options) : current_(&first), options_(options) {}
+
+  // The answer of one step.
+  ojson run(const Step& s) {
+    switch (s.kind) {
+      case Step::Create: return create(s);
+      case Step::Call: return call(s);
+      case Step::Release: return release(s);
+      case Step::Lock:
+      case Step::Unlock: return lock(s);
+      case Step::Sleep:
+        std::this_thread::sleep_for(std::chrono::duration<double>(s.seconds));
+        return success();
+      case Step::Describe: return describe(s);
+    }
+    return ojson();
+  }
+
+ private:
+  using Operation = std::function<HRESULT(Client&, ErrorInfo&)>;
+
+  // Runs a create or lock step, on a new session while the old one's
+  // server is gone and a new one can be had.
+  HRESULT withServer(const std::string& cls, const Operation& op, ErrorInfo& e) {
+    HRESULT hr = op(*current_, e);
+    for (int tries = 0; options_.reopen && serverGone(hr) && tries < kReopenTries; ++tries) {
+      try {
+        if (tries > 0) std::this_thread::sleep_for(kReopenPause);
+        std::unique_ptr<Client> next = options_.reopen(cls);
+        held_.clear();  // their server is gone
+        reopened_ = std::move(next);
+        current_ = reopened_.get();
+      } catch (const ComError& ce) {
+        e = ErrorInfo{};
+        e.hresult = ce.hresult();
+        e.description = text::utf8ToWide(ce.what());
+        return e.hresult;
+      }
+      hr = op(*current_, e);
+    }
+    return hr;
+  }
+
+  ojson value(const Variant& v) const {
+    if (options_.decode)
+      if (auto p = decodedPacket(v)) return *p;
+    return variantToJson(v);
+  }
+
+  // The object held under a name; null, with the error, when there is none.
+  ObjectRef* heldObject(const std::string& name, ErrorInfo& e) {
+    auto it = held_.find(name);
+    if (it != held_.end()) return &it->second;
+    e.hresult = E_POINTER_;
+    e.description = text::utf8ToWide("No object is held under the name \"" + name + "\"");
+    return nullptr;
+  }
+
+  ojson create(const Step& s) {
+    ObjectRef o;
+    ErrorInfo e;
+    auto create = [&](Client& c, ErrorInfo& err) { return c.create(s.target, o, err, s.outer, s.iid); };
+    if (failed(withServer(s.target, create, e))) return failure(e);
+    auto it = held_.find(s.as);
+    if (it != held_.end()) {
+      // Holding a new object under a name lets go of the old one.
+      uint32_t n;
+      ErrorInfo ignored;
+      current_->release(it->second, n, ignored);
+    }
+    held_[s.as] = o;
+    return success();
+  }
+
+  ojson call(const Step& s) {
+    ErrorInfo e;
+    ObjectRef* o = heldObject(s.target, e);
+    if (!o) return failure(e);
+    std::vector<Variant> args = s.args;
+    Variant result;
+    std::vector<size_t> outs;
+    HRESULT hr = s.dispid ? current_->invoke(*o, *s.dispid, args, result, e, nullptr, &outs)
+                          : current_->invoke(*o, s.method, args, result, e, nullptr, &outs);
+    if (failed(hr)) return failure(e);
+    ojson answer = success();
+    answer["result"] = value(result);
+    ojson outValues = ojson::array();
+    for (size_t pos : outs) outValues.push_back(value(args[pos]));
+    answer["out"] = outValues;
+    return answer;
+  }
+
+  ojson release(const Step& s) {
+    ErrorInfo e;
+    ObjectRef* o = heldObject(s.target, e);
+    if (!o) return failure(e);
+    uint32_t n;
+    HRESULT hr = current_->release(*o, n, e);
+    held_.erase(s.target);
+    return failed(hr) ? failure(e) : success();
+  }
+
+  ojson lock(const Step& s) {
+    ErrorInfo e;
+    auto lock = [&](Client& c, ErrorInfo& err) { return c.lockServer(s.target, s.kind == Step::Lock, err); };
+    return failed(withServer(s.target, lock, e)) ? failure(e) : success();
+  }
+
+  ojson describe(const Step& s) {
+    ErrorInfo e;
+    ObjectRef* o = heldObject(s.target, e);
+    TypeInfo info;
+    if (!o || failed(current_->typeInfo(*o, info, e))) return failure(e);
+    return interfaceJson(info);
+  }
+
+  std::map<std::string, ObjectRef> held_;
+  std::unique_ptr<Client> reopened_;
+  Client* current_;
+  const RunOptions& options_;
+};
+
 }  // namespace
 
 std::vector<Step> parseScript(std::string_view text) {
@@ -156,144 +316,9 @@ std::vector<Step> parseScript(std::string_view text) {
 
 size_t runSteps(const std::vector<Step>& steps, Client& first, std::ostream& out, const RunOptions& options) {
   size_t failures = 0;
-  std::map<std::string, ObjectRef> held;
-  std::unique_ptr<Client> reopened;
-  Client* current = &first;
-  // Runs a create or lock step, on a new session while the old one's
-  // server is gone and a new one can be had.
-  auto withServer = [&](const std::string& cls, const std::function<HRESULT(Client&, ErrorInfo&)>& op, ErrorInfo& e) {
-    HRESULT hr = op(*current, e);
-    for (int tries = 0; options.reopen && serverGone(hr) && tries < kReopenTries; ++tries) {
-      try {
-        if (tries > 0) std::this_thread::sleep_for(kReopenPause);
-        std::unique_ptr<Client> next = options.reopen(cls);
-        held.clear();  // their server is gone
-        reopened = std::move(next);
-        current = reopened.get();
-      } catch (const ComError& ce) {
-        e = ErrorInfo{};
-        e.hresult = ce.hresult();
-        e.description = text::utf8ToWide(ce.what());
-        return e.hresult;
-      }
-      hr = op(*current, e);
-    }
-    return hr;
-  };
-  auto value = [&](const Variant& v) {
-    if (options.decode)
-      if (auto p = decodedPacket(v)) return *p;
-    return variantToJson(v);
-  };
+  ScriptRun script(first, options);
   for (const Step& s : steps) {
-    ojson answer;
-    ErrorInfo e;
-    Client& client = *current;
-    switch (s.kind) {
-      case Step::Create: {
-        ObjectRef o;
-        auto create = [&](Client& c, ErrorInfo& err) { return c.create(s.target, o, err, s.outer, s.iid); };
-        if (failed(withServer(s.target, create, e))) {
-          answer = failure(e);
-          break;
-        }
-        auto it = held.find(s.as);
-        if (it != held.end()) {
-          // Holding a new object under a name lets go of the old one.
-          uint32_t n;
-          ErrorInfo ignored;
-          current->release(it->second, n, ignored);
-        }
-        held[s.as] = o;
-        answer = success();
-        break;
-      }
-      case Step::Call: {
-        auto it = held.find(s.target);
-        if (it == held.end()) {
-          e.hresult = E_POINTER_;
-          e.description = text::utf8ToWide("No object is held under the name \"" + s.target + "\"");
-          answer = failure(e);
-          break;
-        }
-        std::vector<Variant> args = s.args;
-        Variant result;
-        std::vector<size_t> outs;
-        HRESULT hr = s.dispid ? client.invoke(it->second, *s.dispid, args, result, e, nullptr, &outs)
-                              : client.invoke(it->second, s.method, args, result, e, nullptr, &outs);
-        if (failed(hr)) {
-          answer = failure(e);
-          break;
-        }
-        answer = success();
-        answer["result"] = value(result);
-        ojson o = ojson::array();
-        for (size_t pos : outs) o.push_back(value(args[pos]));
-        answer["out"] = o;
-        break;
-      }
-      case Step::Release: {
-        auto it = held.find(s.target);
-        if (it == held.end()) {
-          e.hresult = E_POINTER_;
-          e.description = text::utf8ToWide("No object is held under the name \"" + s.target + "\"");
-          answer = failure(e);
-          break;
-        }
-        uint32_t n;
-        HRESULT hr = client.release(it->second, n, e);
-        held.erase(it);
-        answer = failed(hr) ? failure(e) : success();
-        break;
-      }
-      case Step::Lock:
-      case Step::Unlock: {
-        auto lock = [&](Client& c, ErrorInfo& err) { return c.lockServer(s.target, s.kind == Step::Lock, err); };
-        answer = failed(withServer(s.target, lock, e)) ? failure(e) : success();
-        break;
-      }
-      case Step::Sleep:
-        std::this_thread::sleep_for(std::chrono::duration<double>(s.seconds));
-        answer = success();
-        break;
-      case Step::Describe: {
-        auto it = held.find(s.target);
-        TypeInfo info;
-        if (it == held.end()) {
-          e.hresult = E_POINTER_;
-          e.description = text::utf8ToWide("No object is held under the name \"" + s.target + "\"");
-          answer = failure(e);
-        } else if (failed(client.typeInfo(it->second, info, e))) {
-          answer = failure(e);
-        } else {
-          answer = success();
-          answer["interface"] = info.interfaceName;
-          answer["iid"] = info.interfaceId;
-          answer["documentation"] = info.documentation;
-          answer["base"] = info.baseInterface;
-          ojson methods = ojson::array();
-          for (const MethodInfo& m : info.methods) {
-            ojson jm;
-            jm["name"] = m.name;
-            jm["dispid"] = m.dispid;
-            jm["result_vt"] = m.resultVt;
-            ojson params = ojson::array();
-            for (const ParamInfo& p : m.params) {
-              ojson jp;
-              jp["name"] = p.name;
-              jp["vt"] = p.vt;
-              jp["direction"] = p.direction == ParamInfo::In ? "in" : p.direction == ParamInfo::Out ? "out" : "in-out";
-              jp["by_ref"] = p.byRef;
-              params.push_back(jp);
-            }
-            jm["params"] = params;
-            methods.push_back(jm);
-          }
-          answer["methods"] = methods;
-        }
-        break;
-      }
-    }
+    ojson answer = script.run(s);
     if (answer.contains("ok") && answer["ok"] == false) ++failures;
     out << answer.dump(-1, ' ', false, json::error_handler_t::replace) << std::endl;
   }

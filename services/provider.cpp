@@ -183,6 +183,97 @@ Variant Provider::getRecords(int32_t count, int32_t& recsOut, int32_t options, c
   return result;
 }
 
+namespace {
+
+// Which dataset field each column of a row packet is, -1 for none; names
+// compare without letter case. Every name is converted to UTF-16 once.
+std::vector<int> fieldOfColumns(const std::vector<DeltaColumn>& cols,
+                                const std::vector<catalogue::BoundField>& fields) {
+  std::vector<text::WString> fieldNames;
+  fieldNames.reserve(fields.size());
+  for (const auto& f : fields) fieldNames.push_back(text::utf8ToWide(f.name));
+  std::vector<int> fieldOf(cols.size(), -1);
+  for (size_t c = 0; c < cols.size(); ++c) {
+    const text::WString name = text::utf8ToWide(cols[c].name);
+    for (size_t f = 0; f < fieldNames.size(); ++f)
+      if (text::equalsNoCase(name, fieldNames[f])) {
+        fieldOf[c] = static_cast<int>(f);
+        break;
+      }
+  }
+  return fieldOf;
+}
+
+// A row packet's value copied as it came.
+void copyCell(packets::PacketWriter& w, const packets::Packet& in, size_t r, size_t c) {
+  switch (in.state(r, c)) {
+    case packets::ValueState::Null: w.putNull(); break;
+    case packets::ValueState::NotFetched: w.putNotFetched(); break;
+    case packets::ValueState::Unchanged: w.putUnchanged(); break;
+    case packets::ValueState::Value: {
+      // Narrow bytes are copied as they came: they need not be valid text.
+      const packets::Column& col = in.columns()[c];
+      if (col.type == packets::FieldType::String ||
+          (col.type == packets::FieldType::BinHex && !col.hasSubtype(packets::kSubtypeWideText)))
+        w.putNarrow(in.narrow(r, c));
+      else
+        w.put(in.value(r, c));
+      break;
+    }
+  }
+}
+
+}  // namespace
+
+bool Provider::locateColumnChosen(const Delta& delta, const ChangeRecord& rec, size_t c, bool wantRecord) const {
+  const DeltaColumn& dc = delta.columns()[c];
+  if (wantRecord) return dc.flags & packets::kPfInKey;
+  if (dc.isLong) return false;
+  switch (mode_) {
+    case UpdateMode::WhereAll: return dc.flags & packets::kPfInWhere;
+    case UpdateMode::WhereChanged: return delta.newValue(rec, c).has_value() || (dc.flags & packets::kPfInKey);
+    case UpdateMode::KeyOnly: return dc.flags & packets::kPfInKey;
+  }
+  return false;
+}
+
+void Provider::fillRequestedValues(const Delta& delta, const std::vector<int>& fieldOf, int32_t requestType,
+                                   RowValues& filled) {
+  const auto changes = delta.changes();
+  if (changes.empty()) return;
+  const auto& cols = delta.columns();
+  const auto& fields = dataset_->fields();
+  const ChangeRecord& rec = changes.front();
+  const int target = rec.oldRow >= 0 ? rec.oldRow : rec.newRow;
+  auto isNullIn = [&](size_t c) {
+    auto s = delta.packet().state(static_cast<size_t>(target), c);
+    return s == packets::ValueState::Null || s == packets::ValueState::NotFetched;
+  };
+  const bool wantRecord = requestType & kRequestRecord;
+  bool wantBlobs = false;
+  if (!wantRecord && (requestType & kRequestBlobs))
+    for (size_t c = 0; c < cols.size(); ++c)
+      if (cols[c].isLong && isNullIn(c)) wantBlobs = true;
+  if (!wantRecord && !wantBlobs) return;
+
+  std::vector<std::string> names;
+  std::vector<Variant> values;
+  for (size_t c = 0; c < cols.size(); ++c) {
+    if (!locateColumnChosen(delta, rec, c, wantRecord)) continue;
+    if (fieldOf[c] < 0)
+      throw data::DataError::dataset(dataset_->name(), data::formatMessage(data::kFieldNotFoundText, cols[c].name));
+    names.push_back(dataset_->query().columns()[fields[fieldOf[c]].column].name);
+    values.push_back(delta.valueAt(target, c));
+  }
+  if (names.empty()) throw ComError(E_FAIL, std::string(kNoKeyText));
+  if (!dataset_->query().locate(names, values)) throw ComError(E_FAIL, std::string(kNotFoundText));
+  for (size_t c = 0; c < cols.size(); ++c) {
+    if (fieldOf[c] < 0) continue;
+    if (!wantRecord && !(cols[c].isLong && isNullIn(c))) continue;
+    filled[target][c] = dataset_->columnValue(fields[fieldOf[c]]);
+  }
+}
+
 Variant Provider::rowRequest(const Variant& row, int32_t requestType) {
   requestType &= 0xFF;
   resolver();
@@ -198,92 +289,22 @@ Variant Provider::rowRequest(const Variant& row, int32_t requestType) {
 
   openDataset();
   Delta delta(packets::decodePacket(row), dataset_->keyFieldNames());
-  const auto& cols = delta.columns();
-  const auto changes = delta.changes();
   const packets::Packet& in = delta.packet();
-
-  // Which dataset field each column of the row is, if any.
+  const size_t columnCount = delta.columns().size();
   const auto& fields = dataset_->fields();
-  std::vector<int> fieldOf(cols.size(), -1);
-  for (size_t c = 0; c < cols.size(); ++c)
-    for (size_t f = 0; f < fields.size(); ++f)
-      if (text::equalsNoCase(text::utf8ToWide(cols[c].name), text::utf8ToWide(fields[f].name))) {
-        fieldOf[c] = static_cast<int>(f);
-        break;
-      }
+  const std::vector<int> fieldOf = fieldOfColumns(delta.columns(), fields);
 
   // Values to write back per packet row and column; empty = as it came.
-  std::vector<std::vector<std::optional<Variant>>> filled(in.rowCount(),
-                                                          std::vector<std::optional<Variant>>(cols.size()));
-  if (!changes.empty()) {
-    const ChangeRecord& rec = changes.front();
-    const int target = rec.oldRow >= 0 ? rec.oldRow : rec.newRow;
-    auto isNullIn = [&](size_t c) {
-      auto s = in.state(static_cast<size_t>(target), c);
-      return s == packets::ValueState::Null || s == packets::ValueState::NotFetched;
-    };
-    bool wantRecord = requestType & kRequestRecord;
-    bool wantBlobs = false;
-    if (!wantRecord && (requestType & kRequestBlobs))
-      for (size_t c = 0; c < cols.size(); ++c)
-        if (cols[c].isLong && isNullIn(c)) wantBlobs = true;
-
-    if (wantRecord || wantBlobs) {
-      std::vector<std::string> names;
-      std::vector<Variant> values;
-      for (size_t c = 0; c < cols.size(); ++c) {
-        const auto& dc = cols[c];
-        bool chosen = false;
-        if (wantRecord) {
-          chosen = dc.flags & packets::kPfInKey;
-        } else {
-          if (dc.isLong) continue;
-          switch (mode_) {
-            case UpdateMode::WhereAll: chosen = dc.flags & packets::kPfInWhere; break;
-            case UpdateMode::WhereChanged:
-              chosen = delta.newValue(rec, c).has_value() || (dc.flags & packets::kPfInKey);
-              break;
-            case UpdateMode::KeyOnly: chosen = dc.flags & packets::kPfInKey; break;
-          }
-        }
-        if (!chosen) continue;
-        if (fieldOf[c] < 0) throw data::DataError::dataset(dataset_->name(), "Field '" + dc.name + "' not found");
-        names.push_back(dataset_->query().columns()[fields[fieldOf[c]].column].name);
-        values.push_back(delta.valueAt(target, c));
-      }
-      if (names.empty()) throw ComError(E_FAIL, "Unable to find record.  No key specified");
-      if (!dataset_->query().locate(names, values))
-        throw ComError(E_FAIL, "Record not found or changed by another user");
-      for (size_t c = 0; c < cols.size(); ++c) {
-        if (fieldOf[c] < 0) continue;
-        if (!wantRecord && !(cols[c].isLong && isNullIn(c))) continue;
-        filled[target][c] = dataset_->columnValue(fields[fieldOf[c]]);
-      }
-    }
-  }
+  RowValues filled(in.rowCount(), std::vector<std::optional<Variant>>(columnCount));
+  fillRequestedValues(delta, fieldOf, requestType, filled);
 
   packets::PacketWriter w(in.columns(), in.attributes(), in.encoding());
   for (size_t r = 0; r < in.rowCount(); ++r) {
     w.beginRow(in.status(r));
-    for (size_t c = 0; c < cols.size(); ++c) {
-      if (filled[r][c]) {
-        if (fieldOf[c] >= 0) putServedValue(w, fields[fieldOf[c]], *filled[r][c]);
-        else w.put(*filled[r][c]);
-        continue;
-      }
-      switch (in.state(r, c)) {
-        case packets::ValueState::Null: w.putNull(); break;
-        case packets::ValueState::NotFetched: w.putNotFetched(); break;
-        case packets::ValueState::Unchanged: w.putUnchanged(); break;
-        case packets::ValueState::Value:
-          // Narrow bytes are copied as they came: they need not be valid text.
-          if (in.columns()[c].type == packets::FieldType::String ||
-              (in.columns()[c].type == packets::FieldType::BinHex && !in.columns()[c].hasSubtype(packets::kSubtypeWideText)))
-            w.putNarrow(in.narrow(r, c));
-          else
-            w.put(in.value(r, c));
-          break;
-      }
+    for (size_t c = 0; c < columnCount; ++c) {
+      if (!filled[r][c]) copyCell(w, in, r, c);
+      else if (fieldOf[c] >= 0) putServedValue(w, fields[fieldOf[c]], *filled[r][c]);
+      else w.put(*filled[r][c]);
     }
     w.endRow();
   }

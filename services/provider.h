@@ -16,6 +16,8 @@
 namespace rvz::services {
 
 class Resolver;
+class Delta;
+struct ChangeRecord;
 
 // Provider options; every provider of the catalogue has exactly these four.
 enum ProviderOptions : uint32_t {
@@ -71,6 +73,17 @@ class Provider {
   Variant buildPacket(int32_t count, int32_t options, int32_t& written);
   Variant outputParams() const;
   Resolver& resolver();
+
+  // Row requests: values to write back per packet row and column, empty
+  // where the row keeps what it came with.
+  using RowValues = std::vector<std::vector<std::optional<Variant>>>;
+  // Locates the record of the row's first change and fills what the
+  // request type asks for (the whole record, or its long values not
+  // fetched yet).
+  void fillRequestedValues(const Delta& delta, const std::vector<int>& fieldOf, int32_t requestType,
+                           RowValues& filled);
+  // Whether a column's value is one the record is located by.
+  bool locateColumnChosen(const Delta& delta, const ChangeRecord& rec, size_t column, bool wantRecord) const;
 
   std::string name_;
   CatalogueDataset* dataset_;

@@ -16,6 +16,7 @@
 #include "services/account_set_file.h"
 #include "services/backup_folder.h"
 #include "services/dms.h"
+#include "services/filter_request.h"
 
 namespace rvz::services {
 
@@ -30,18 +31,10 @@ std::string homeWithSeparator() {
 }  // namespace
 
 void TDatas::SetFilter(const Variant& filter) {
-  if (!filter.isArray()) throw ComError(E_INVALIDARG, "SetFilter expects an array of a dataset name and a filter");
-  const SafeArray& a = filter.arrayValue();
-  if (a.dims() != 1 || a.size() < 2)
-    throw ComError(E_INVALIDARG, "SetFilter expects an array of a dataset name and a filter");
-  int32_t lb = a.bounds()[0].lowerBound;
-  // Elements 0 and 1, counted from the array's lower bound.
-  int32_t i0[] = {lb}, i1[] = {lb + 1};
-  std::string name = text::wideToUtf8(a.get(i0).toText());
-  std::string expression = text::wideToUtf8(a.get(i1).toText());
-  CatalogueDataset* ds = findDataset(name);
-  if (!ds) throw ComError(E_INVALIDARG, "Component '" + name + "' not found");
-  ds->query().setFilter(expression);
+  FilterRequest r = readFilterRequest(filter);
+  CatalogueDataset* ds = findDataset(r.dataset);
+  if (!ds) throwComponentNotFound(r.dataset);
+  ds->query().setFilter(r.expression);
 }
 
 int32_t TDatas::GetAccounts() {

@@ -103,11 +103,8 @@ Gen moneyTotal() {
 
 const std::vector<int> kSales = {1, 2}, kPurchasing = {3, 4}, kStock = {5}, kFinance = {6};
 
-}  // namespace
-
-std::vector<TablePlan> billPlans(const SampleModel& m) {
-  std::vector<TablePlan> out;
-  // Purchasing.
+// Purchasing.
+void addPurchasingPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(header(m, "CGSQZB", "采购申请", kPurchasing).set("ZT", gen::flags({false, true})));
   out.push_back(lines(m, "CGSQ", "CGSQZB"));
   // Every other order is finished (ZT); the newest one is open.
@@ -132,7 +129,10 @@ std::vector<TablePlan> billPlans(const SampleModel& m) {
   out.push_back(header(m, "CGTHZB", "采购退货", kPurchasing)
                     .set("THLX", [](const Row& r) { return Variant::i4(1 + r.i % 2); }));
   out.push_back(lines(m, "CGTH", "CGTHZB").set("BZ", gen::cycle({"质量问题", "规格不符", "多发退回"})));
+}
 
+// Sales, returns and retail.
+void addSalesPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   // Sales; the newest order is dated 30 August 2008, the day the declared
   // SQL of Xsddzb reads.
   out.push_back(header(m, "XSDDZB", "销售订单", kSales).set("ZT", gen::flags({false, true})));
@@ -171,8 +171,10 @@ std::vector<TablePlan> billPlans(const SampleModel& m) {
                     .set("YSJE", [&m](const Row& r) { return Variant::r8(m.billAmount("LSKDZB", r.i)); })
                     .set("VIPID", [&m](const Row& r) { return Variant::i4(1000 + m.ref("vip", r.i)); }));
   out.push_back(lines(m, "LSKD", "LSKDZB"));
+}
 
-  // Stock.
+// Stock.
+void addStockPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(header(m, "LLZB", "领料单", {5, 7}));
   out.push_back(lines(m, "LL", "LLZB").set("BZ", gen::cycle({"生产领用", "办公领用"})));
   out.push_back(header(m, "TLZB", "退料单", kStock));
@@ -204,8 +206,10 @@ std::vector<TablePlan> billPlans(const SampleModel& m) {
   out.push_back(lines(m, "CKZZ", "CKZZZB")
                     .set("PARENTID", [](const Row& r) { return Variant::i4(4 + r.h % 3); })
                     .set("RATE_SH", gen::real(0)));
+}
 
-  // Finance.
+// Finance.
+void addFinancePlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(header(m, "FYKZZB", "费用开支", kFinance).set("JE", moneyTotal()));
   out.push_back(moneyLines(m, "FYKZ", "FYKZZB", 3, 4, {"8月份货物运输费", "购买办公用品", "支付水电费", "出差北京"}));
   out.push_back(header(m, "QTSRZB", "其他收入", kFinance).set("JE", moneyTotal()));
@@ -217,8 +221,10 @@ std::vector<TablePlan> billPlans(const SampleModel& m) {
                     .set("JE", gen::reals({5000, 20000, 3000, 15000}))
                     .set("BZ", gen::cycle({"提取备用金", "存入货款", "提取现金", "银行间转账"}))
                     .set("CZY", gen::text("杨帆")));
+}
 
-  // Production.
+// Production.
+void addProductionPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(header(m, "SC_BOMZB", "物料清单", kStock)
                     .set("HPID", [](const Row& r) { return Variant::i4(4 + r.i % 3); })
                     .set("SL", gen::real(1))
@@ -245,7 +251,12 @@ std::vector<TablePlan> billPlans(const SampleModel& m) {
                     .set("EndFlag", gen::flags({false, true}))
                     .set("BachNo", [](const Row& r) { return textOf(SampleModel::billNumber("WJ", r.i)); }));
   out.push_back(lines(m, "SC_Wtjg", "SC_WtjgZB"));
-  return out;
+}
+
+}  // namespace
+
+std::vector<TablePlan> billPlans(const SampleModel& m) {
+  return plansOf(m, {addPurchasingPlans, addSalesPlans, addStockPlans, addFinancePlans, addProductionPlans});
 }
 
 }  // namespace rvz::client::sample

@@ -28,12 +28,13 @@ Gen numberedNames(std::vector<std::string> names) {
   };
 }
 
-}  // namespace
+// The sample's working day.
+double sampleToday() { return SampleModel::date(2008, 8, 30); }
 
-std::vector<TablePlan> systemPlans(const SampleModel& m) {
-  std::vector<TablePlan> out;
-  const double today = SampleModel::date(2008, 8, 30);
-
+// Users, their groups and desktops, the look-up lists, the log, the menu and
+// the projects.
+void addUserAndMenuPlans(const SampleModel& m, std::vector<TablePlan>& out) {
+  const double today = sampleToday();
   out.push_back(planFor(m, "AppUserGroup")
                     .set("gName", gen::cycle({"系统管理员", "销售组", "采购组", "仓库组"}))
                     .set("gMemo", gen::cycle({"拥有全部权限", "销售订单、开单与收款", "采购订单、收货与付款",
@@ -76,6 +77,11 @@ std::vector<TablePlan> systemPlans(const SampleModel& m) {
                     .set("Name", gen::cycle({"总部项目", "北京分部", "上海分部", "研发项目", "新品开发"}))
                     .set("Flag", gen::ints({0, 1, 1, 0, 1}))
                     .set("OrderIndex", gen::cycle({"01", "0101", "0102", "02", "0201"})));
+}
+
+// The company, the columns shown, print templates and report layouts.
+void addCompanySettingPlans(const SampleModel& m, std::vector<TablePlan>& out) {
+  const double today = sampleToday();
   out.push_back(planFor(m, "CompanyInfo")
                     .set("fAccountID", gen::id())
                     .set("fBeginDate", gen::day(SampleModel::date(2008, 1, 1)))
@@ -133,14 +139,43 @@ std::vector<TablePlan> systemPlans(const SampleModel& m) {
                     .set("report_data", gen::bytes("sample report layout"))
                     .set("rpttype", gen::text("rm"))
                     .set("fDefault", gen::yes(true)));
-  return out;
 }
 
-std::vector<TablePlan> masterPlans(const SampleModel& m) {
-  using Goods = SampleModel::GoodsEntry;
-  std::vector<TablePlan> out;
+}  // namespace
 
-  // Trees: roots have ParentCode 0.
+std::vector<TablePlan> systemPlans(const SampleModel& m) {
+  return plansOf(m, {addUserAndMenuPlans, addCompanySettingPlans});
+}
+
+namespace {
+
+// Partners live in the leaf regions 3..6; each city its phone area, post
+// code and address.
+const std::vector<std::string> kArea = {"010", "022", "021", "0571"};
+const std::vector<std::string> kPost = {"100020", "300010", "200001", "310006"};
+const std::vector<std::string> kCity = {"北京市朝阳区建国路", "天津市和平区南京路", "上海市黄浦区南京东路",
+                                        "杭州市上城区延安路"};
+
+Variant leafRegion(const Row& r) { return Variant::i4(3 + r.i % 4); }
+
+Gen phone(int base) {
+  return [base](const Row& r) {
+    return Variant::bstrUtf8(kArea[static_cast<size_t>(r.i) % 4] + "-" + std::to_string(base + r.i * 37 % 1000000));
+  };
+}
+
+Variant address(const Row& r) {
+  return Variant::bstrUtf8(kCity[static_cast<size_t>(r.i) % 4] + std::to_string(r.i % 500 + 1) + "号");
+}
+
+Variant postCode(const Row& r) { return Variant::bstrUtf8(kPost[static_cast<size_t>(r.i) % 4]); }
+
+Gen money(double base, double step) {
+  return [base, step](const Row& r) { return Variant::r8(base + step * (r.i % 7)); };
+}
+
+// Trees: roots have ParentCode 0.
+void addTreePlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(planFor(m, "DQ")
                     .set("ParentCode", gen::ints({0, 0, 1, 1, 2, 2}))
                     .set("MC", gen::cycle({"华北地区", "华东地区", "北京", "天津", "上海", "杭州"})));
@@ -148,26 +183,10 @@ std::vector<TablePlan> masterPlans(const SampleModel& m) {
                     .set("ParentCode", gen::ints({0, 1, 1, 1, 1, 1}))
                     .set("MC", gen::cycle({"总经理室", "销售部", "采购部", "仓储部", "财务部", "人事部"}))
                     .set("ZJM", gen::cycle({"ZJLS", "XSB", "CGB", "CCB", "CWB", "RSB"})));
+}
 
-  // Partners live in the leaf regions 3..6; each city its phone area, post
-  // code and address.
-  const std::vector<std::string> area = {"010", "022", "021", "0571"};
-  const std::vector<std::string> post = {"100020", "300010", "200001", "310006"};
-  const std::vector<std::string> city = {"北京市朝阳区建国路", "天津市和平区南京路", "上海市黄浦区南京东路",
-                                         "杭州市上城区延安路"};
-  auto leafRegion = [](const Row& r) { return Variant::i4(3 + r.i % 4); };
-  auto phone = [area](int base) {
-    return [area, base](const Row& r) {
-      return Variant::bstrUtf8(area[static_cast<size_t>(r.i) % 4] + "-" + std::to_string(base + r.i * 37 % 1000000));
-    };
-  };
-  auto address = [city](const Row& r) {
-    return Variant::bstrUtf8(city[static_cast<size_t>(r.i) % 4] + std::to_string(r.i % 500 + 1) + "号");
-  };
-  auto money = [](double base, double step) {
-    return [base, step](const Row& r) { return Variant::r8(base + step * (r.i % 7)); };
-  };
-
+// Customers and suppliers.
+void addPartnerPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(planFor(m, "KH")
                     .set("BH", gen::numbered("KH", 6))
                     .set("MC", numberedNames({"北京华联商厦", "天津劝业场", "上海第一百货", "杭州大厦",
@@ -184,7 +203,7 @@ std::vector<TablePlan> masterPlans(const SampleModel& m) {
                     .set("DH", phone(65000000))
                     .set("CZ", phone(65900000))
                     .set("DZ", address)
-                    .set("YB", [post](const Row& r) { return Variant::bstrUtf8(post[static_cast<size_t>(r.i) % 4]); })
+                    .set("YB", postCode)
                     .set("WZ", gen::numbered("www.kh", 6))
                     .set("DY", [](const Row& r) { return Variant::bstrUtf8(format("kh%06d@example.cn", r.i + 1)); })
                     .set("KHYH", gen::cycle({"中国工商银行北京分行", "中国银行天津分行", "交通银行上海分行",
@@ -219,7 +238,7 @@ std::vector<TablePlan> masterPlans(const SampleModel& m) {
                     .set("DH", phone(82000000))
                     .set("CZ", phone(82900000))
                     .set("DZ", address)
-                    .set("YB", [post](const Row& r) { return Variant::bstrUtf8(post[static_cast<size_t>(r.i) % 4]); })
+                    .set("YB", postCode)
                     .set("WZ", gen::cycle({"www.lenovo.com.cn", "www.huawei.com", "www.dell.com.cn",
                                            "www.mg-pen.com", "www.app.com.cn", "www.deli.com.cn"}))
                     .set("DY", [](const Row& r) { return Variant::bstrUtf8(format("gys%03d@example.cn", r.i + 1)); })
@@ -232,8 +251,10 @@ std::vector<TablePlan> masterPlans(const SampleModel& m) {
                     .set("BZ", gen::cycle({"主要供应商", "月结30天", "货到付款"}))
                     .set("ZJM", gen::cycle({"LXJT", "HWZD", "DEZG", "CGWJ", "JGZY", "DLJT"}))
                     .set("PriceLevel", gen::text("进价")));
+}
 
-  // Money.
+// Money: accounts, ways of payment, kinds of income and expense.
+void addMoneyPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(planFor(m, "ZH")
                     .set("MC", gen::cycle({"现金", "工商银行", "建设银行"}))
                     .set("YHL", gen::flags({false, true, true}))
@@ -249,8 +270,10 @@ std::vector<TablePlan> masterPlans(const SampleModel& m) {
                     .set("MC", gen::cycle({"利息收入", "其他收入", "运输费", "办公费", "水电费", "差旅费"}))
                     .set("SRL", gen::flags({true, true, false, false, false, false}))
                     .set("BZ", gen::cycle({"银行存款利息", "废品回收等", "货物运输", "办公用品", "水费电费", "出差费用"})));
+}
 
-  // Warehouses and staff.
+// Warehouses and staff.
+void addWarehouseAndStaffPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(planFor(m, "CK")
                     .set("XH", gen::id())
                     .set("MC", gen::cycle({"总仓库", "成品仓库", "材料仓库"}))
@@ -309,8 +332,11 @@ std::vector<TablePlan> masterPlans(const SampleModel& m) {
           .set("ZJM", gen::cycle({"ZW", "WF", "LN", "LY", "CJ", "YF", "ZL", "SL"}))
           .set("GRJL", gen::text("入职以来一直在本公司工作，业绩良好。"))
           .set("JTCY", gen::text("父亲、母亲、配偶")));
+}
 
-  // Goods and their categories.
+// Goods and their categories.
+void addGoodsPlans(const SampleModel& m, std::vector<TablePlan>& out) {
+  using Goods = SampleModel::GoodsEntry;
   out.push_back(planFor(m, "HPLB")
                     .set("MC", gen::cycle({"电子产品", "办公用品", "日用百货", "食品饮料"}))
                     .set("BZ", gen::cycle({"手机、电脑", "纸张、文具", "日常用品", "餐饮原料"})));
@@ -362,6 +388,10 @@ std::vector<TablePlan> masterPlans(const SampleModel& m) {
           .set("ZJM", goods([](const Goods& g, int) { return Variant::bstrUtf8(g.mnemonic); }))
           .set("SX1", goods([](const Goods& g, int) { return Variant::bstrUtf8(g.color); }))
           .set("SX3", goods([](const Goods& g, int) { return Variant::bstrUtf8(g.origin); })));
+}
+
+// Units, prices, stock and pictures of the goods; kinds of other stock changes.
+void addGoodsStockPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   // Units: goods 1..6 each in its own unit and in cartons.
   out.push_back(planFor(m, "hp_dw")
                     .set("RECID", gen::numbered("HPDW", 4))
@@ -403,7 +433,13 @@ std::vector<TablePlan> masterPlans(const SampleModel& m) {
                     .set("MC", gen::cycle({"盘盈入库", "报损出库", "赠品入库", "借出出库"}))
                     .set("RKL", gen::flags({true, false, true, false}))
                     .set("THBZ", gen::flags({false, false, false, true})));
-  return out;
+}
+
+}  // namespace
+
+std::vector<TablePlan> masterPlans(const SampleModel& m) {
+  return plansOf(m, {addTreePlans, addPartnerPlans, addMoneyPlans, addWarehouseAndStaffPlans, addGoodsPlans,
+                     addGoodsStockPlans});
 }
 
 }  // namespace rvz::client::sample

@@ -411,6 +411,12 @@ TablePlan linesFor(const SampleModel& m, std::string table, std::string header, 
   return p;
 }
 
+std::vector<TablePlan> plansOf(const SampleModel& m, std::initializer_list<PlanGroup> groups) {
+  std::vector<TablePlan> out;
+  for (PlanGroup add : groups) add(m, out);
+  return out;
+}
+
 std::string samplePicture() {
   static const unsigned char png[] = {
       0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00,
@@ -426,85 +432,77 @@ std::string samplePicture() {
 TableFiller::TableFiller(data::Connection& cn, const SampleModel& model, const std::vector<TableDef>& tables)
     : cn_(cn), model_(model), tables_(tables) {}
 
-Gen TableFiller::generalRule(const TableDef& table, const ColumnDef& column, const TablePlan& plan) const {
-  const std::string name = upper(column.name);
-  const SampleModel& m = model_;
-  const FamilyDef* asHeader = familyOfHeader(table.name);
-  const FamilyDef* asLines = plan.header.empty() ? nullptr : familyOfLines(table.name);
-  const TableDef* headerTable = nullptr;
-  if (!plan.header.empty())
-    for (const auto& t : tables_)
-      if (upper(t.name) == upper(plan.header)) headerTable = &t;
+namespace {
 
-  if (name == "ID" && (column.type == ColumnType::Long || column.type == ColumnType::SmallInt)) return gen::id();
+// The number of a bill line: its header's bill number, and for RECID the
+// line's place after it ("XD0808300001-01").
+Gen lineNumberRule(const FamilyDef& family, bool rec) {
+  std::string prefix = family.prefix;
+  return [prefix, rec](const Row& r) {
+    std::string no = SampleModel::billNumber(prefix, r.h);
+    if (rec) {
+      no += '-';
+      no += static_cast<char>('0' + (r.j + 1) / 10 % 10);
+      no += static_cast<char>('0' + (r.j + 1) % 10);
+    }
+    return Variant::bstrUtf8(no);
+  };
+}
 
-  if (!plan.header.empty()) {
-    // A bill line: its header, its number among the header's lines, and
-    // what it shares with the header.
-    if (name == "ZBID") return [](const Row& r) { return Variant::i4(r.h + 1); };
-    if (name == "HH") return [](const Row& r) { return Variant::i4(r.j + 1); };
-    if (name == "RQ") return [](const Row& r) { return Variant::date(SampleModel::billDate(r.h)); };
-    if (asLines && (name == "DJBH" || name == "RECID")) {
-      std::string prefix = asLines->prefix;
-      bool rec = name == "RECID";
-      return [prefix, rec](const Row& r) {
-        std::string no = SampleModel::billNumber(prefix, r.h);
-        if (rec) {  // "XD0808300001-01"
-          no += '-';
-          no += static_cast<char>('0' + (r.j + 1) / 10 % 10);
-          no += static_cast<char>('0' + (r.j + 1) % 10);
-        }
-        return Variant::bstrUtf8(no);
-      };
-    }
-    if (asLines && asLines->salt != 0) {
-      const int salt = asLines->salt;
-      const bool sale = asLines->sale;
-      auto goodsOf = [&m, salt](const Row& r) {
-        return salt < 0 ? m.cateringGoods(r.h, r.j) : m.lineGoods(r.h, r.j, salt);
-      };
-      auto priceOf = [goodsOf, sale](const Row& r) {
-        int g = goodsOf(r);
-        return sale ? SampleModel::goodsSalePrice(g) : SampleModel::goodsCost(g);
-      };
-      if (name == "HPID") return [goodsOf](const Row& r) { return Variant::i4(goodsOf(r) + 1); };
-      if (name == "SL") return [](const Row& r) { return Variant::r8(SampleModel::lineQuantity(r.h, r.j)); };
-      if (name == "DJ") return [priceOf](const Row& r) { return Variant::r8(priceOf(r)); };
-      if (name == "CBDJ")
-        return [goodsOf](const Row& r) { return Variant::r8(SampleModel::goodsCost(goodsOf(r))); };
-      if (name == "DW")
-        return [goodsOf](const Row& r) { return Variant::bstrUtf8(SampleModel::goods(goodsOf(r)).unit); };
-      if (name == "JE")
-        return [priceOf](const Row& r) {
-          return Variant::r8(round2(priceOf(r) * SampleModel::lineQuantity(r.h, r.j)));
-        };
-    }
-    // References the header also holds follow the header's row.
-    auto target = referenceTargets().find(name);
-    if (target != referenceTargets().end() && headerTable && headerTable->column(column.name)) {
-      const int n = m.count(target->second), salt = saltOf(name);
-      return [n, salt](const Row& r) { return Variant::i4(1 + (r.h + salt) % n); };
-    }
-  }
+// The goods columns of a line of a goods family; empty for other columns.
+Gen lineGoodsRule(const SampleModel& m, const FamilyDef& family, const std::string& name) {
+  const int salt = family.salt;
+  const bool sale = family.sale;
+  auto goodsOf = [&m, salt](const Row& r) { return salt < 0 ? m.cateringGoods(r.h, r.j) : m.lineGoods(r.h, r.j, salt); };
+  auto priceOf = [goodsOf, sale](const Row& r) {
+    int g = goodsOf(r);
+    return sale ? SampleModel::goodsSalePrice(g) : SampleModel::goodsCost(g);
+  };
+  if (name == "HPID") return [goodsOf](const Row& r) { return Variant::i4(goodsOf(r) + 1); };
+  if (name == "SL") return [](const Row& r) { return Variant::r8(SampleModel::lineQuantity(r.h, r.j)); };
+  if (name == "DJ") return [priceOf](const Row& r) { return Variant::r8(priceOf(r)); };
+  if (name == "CBDJ") return [goodsOf](const Row& r) { return Variant::r8(SampleModel::goodsCost(goodsOf(r))); };
+  if (name == "DW") return [goodsOf](const Row& r) { return Variant::bstrUtf8(SampleModel::goods(goodsOf(r)).unit); };
+  if (name == "JE")
+    return [priceOf](const Row& r) { return Variant::r8(round2(priceOf(r) * SampleModel::lineQuantity(r.h, r.j))); };
+  return {};
+}
 
-  if (asHeader) {
-    std::string prefix = asHeader->prefix;
-    if (name == "DJBH")
-      return [prefix](const Row& r) { return Variant::bstrUtf8(SampleModel::billNumber(prefix, r.i)); };
-    if (name == "RQ") return gen::billDate();
-    if (name == "JE" && asHeader->salt != 0) {
-      std::string t = table.name;
-      return [&m, t](const Row& r) { return Variant::r8(m.billAmount(t, r.i)); };
-    }
-  }
-
+// A column of a bill line: its header, its number among the header's
+// lines, and what it shares with the header; empty when no line rule
+// applies. `asLines` is the line table's family, if it has one.
+Gen billLineRule(const SampleModel& m, const FamilyDef* asLines, const TableDef* headerTable, const ColumnDef& column,
+                 const std::string& name) {
+  if (name == "ZBID") return [](const Row& r) { return Variant::i4(r.h + 1); };
+  if (name == "HH") return [](const Row& r) { return Variant::i4(r.j + 1); };
+  if (name == "RQ") return [](const Row& r) { return Variant::date(SampleModel::billDate(r.h)); };
+  if (asLines && (name == "DJBH" || name == "RECID")) return lineNumberRule(*asLines, name == "RECID");
+  if (asLines && asLines->salt != 0)
+    if (Gen g = lineGoodsRule(m, *asLines, name)) return g;
+  // References the header also holds follow the header's row.
   auto target = referenceTargets().find(name);
-  if (target != referenceTargets().end() &&
-      (column.type == ColumnType::Long || column.type == ColumnType::SmallInt)) {
+  if (target != referenceTargets().end() && headerTable && headerTable->column(column.name)) {
     const int n = m.count(target->second), salt = saltOf(name);
-    return [n, salt](const Row& r) { return Variant::i4(1 + (r.i + salt) % n); };
+    return [n, salt](const Row& r) { return Variant::i4(1 + (r.h + salt) % n); };
   }
+  return {};
+}
 
+// A column of a bill header: its number, date and, for goods families, the
+// amount of its lines; empty for other columns.
+Gen billHeaderRule(const SampleModel& m, const FamilyDef& family, const TableDef& table, const std::string& name) {
+  std::string prefix = family.prefix;
+  if (name == "DJBH") return [prefix](const Row& r) { return Variant::bstrUtf8(SampleModel::billNumber(prefix, r.i)); };
+  if (name == "RQ") return gen::billDate();
+  if (name == "JE" && family.salt != 0) {
+    std::string t = table.name;
+    return [&m, t](const Row& r) { return Variant::r8(m.billAmount(t, r.i)); };
+  }
+  return {};
+}
+
+// What a column holds when no rule names it: zero, no, a bill date or Null.
+Gen typeDefault(const ColumnDef& column, const TablePlan& plan) {
   switch (column.type) {
     case ColumnType::Long:
     case ColumnType::SmallInt: return gen::integer(0);
@@ -516,6 +514,31 @@ Gen TableFiller::generalRule(const TableDef& table, const ColumnDef& column, con
       return gen::billDate();
     default: return gen::null();
   }
+}
+
+}  // namespace
+
+Gen TableFiller::generalRule(const TableDef& table, const ColumnDef& column, const TablePlan& plan) const {
+  const std::string name = upper(column.name);
+  const SampleModel& m = model_;
+  if (name == "ID" && (column.type == ColumnType::Long || column.type == ColumnType::SmallInt)) return gen::id();
+
+  if (!plan.header.empty()) {
+    const TableDef* headerTable = nullptr;
+    for (const auto& t : tables_)
+      if (upper(t.name) == upper(plan.header)) headerTable = &t;
+    if (Gen g = billLineRule(m, familyOfLines(table.name), headerTable, column, name)) return g;
+  }
+  if (const FamilyDef* asHeader = familyOfHeader(table.name))
+    if (Gen g = billHeaderRule(m, *asHeader, table, name)) return g;
+
+  auto target = referenceTargets().find(name);
+  if (target != referenceTargets().end() &&
+      (column.type == ColumnType::Long || column.type == ColumnType::SmallInt)) {
+    const int n = m.count(target->second), salt = saltOf(name);
+    return [n, salt](const Row& r) { return Variant::i4(1 + (r.i + salt) % n); };
+  }
+  return typeDefault(column, plan);
 }
 
 void TableFiller::fill(const TablePlan& plan) {

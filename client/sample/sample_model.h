@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <string_view>
@@ -191,6 +192,11 @@ Gen bytes(std::string content);
 // lines of a header table, perHeader lines to each header.
 TablePlan planFor(const SampleModel& m, std::string table);
 TablePlan linesFor(const SampleModel& m, std::string table, std::string header, int perHeader);
+
+// A group of tables of one part of the sample: adds their plans to `out`.
+using PlanGroup = void (*)(const SampleModel& m, std::vector<TablePlan>& out);
+// The plans of the groups, in their order.
+std::vector<TablePlan> plansOf(const SampleModel& m, std::initializer_list<PlanGroup> groups);
 
 // The plans of each part of the sample; each returns the plans of its tables.
 std::vector<TablePlan> systemPlans(const SampleModel& m);

@@ -96,12 +96,8 @@ TablePlan repairHeader(const SampleModel& m, const std::string& table) {
   return p;
 }
 
-}  // namespace
-
-std::vector<TablePlan> otherPlans(const SampleModel& m) {
-  std::vector<TablePlan> out;
-
-  // Customer relations: the first customers, followed by the sales staff.
+// Customer relations: the first customers, followed by the sales staff.
+void addCustomerRelationPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(planFor(m, "Crm_Custgj")
                     .set("id", gen::id())
                     .set("custid", gen::id())
@@ -160,8 +156,10 @@ std::vector<TablePlan> otherPlans(const SampleModel& m) {
                     .set("Remark", gen::text("需要报价单"))
                     .set("Topic", gen::cycle({"秋季电脑更新", "年度办公用品采购", "员工手机采购"}))
                     .set("State", gen::cycle({"跟进中", "报价中", "初步接触"})));
+}
 
-  // Fixed assets.
+// Fixed assets: their kinds and the register.
+void addAssetRegisterPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(planFor(m, "zc_ItemType")
                     .set("id", gen::id())
                     .set("Pid", gen::ints({0, 1, 1, 0, 4}))
@@ -199,6 +197,11 @@ std::vector<TablePlan> otherPlans(const SampleModel& m) {
                                               SampleModel::date(2009, 10, 8), SampleModel::date(2006, 6, 1)}))
                     .set("BeginDate", gen::days({SampleModel::date(2007, 4, 1), SampleModel::date(2007, 4, 1),
                                                  SampleModel::date(2006, 11, 1), SampleModel::date(2005, 7, 1)})));
+}
+
+// Fixed assets: changes, counts, loans, transfers, repairs and returns of the
+// first assets, and the projects planned.
+void addAssetBillPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   auto asset = [](TablePlan p) {
     p.set("bh", gen::cycle({"ZC2008001", "ZC2008002", "ZC2008003"}))
         .set("mc", gen::cycle({"联想台式电脑", "惠普激光打印机", "东风货车"}))
@@ -268,15 +271,19 @@ std::vector<TablePlan> otherPlans(const SampleModel& m) {
                     .set("D", gen::cycle({"2008-09-30", "2008-12-31", "2008-11-30"}))
                     .set("E", gen::cycle({"已批准", "待审批", "计划中"}))
                     .set("F", gen::cycle({"50000", "300000", "120000"})));
+}
 
-  // Workshops.
+// Workshops.
+void addWorkshopPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(planFor(m, "Cj")
                     .set("XH", gen::id())
                     .set("MC", gen::cycle({"装配车间", "包装车间", "检验车间"}))
                     .set("WZ", gen::cycle({"厂区一号楼", "厂区二号楼", "厂区一号楼"}))
                     .set("BZ", gen::cycle({"整机装配", "成品包装", "出厂检验"})));
+}
 
-  // Property management.
+// Property management: the estates, the residents' rooms and their complaints.
+void addEstatePlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(planFor(m, "Wy_Project")
                     .set("id", gen::id())
                     .set("Pid", gen::ints({0, 1, 1, 0}))
@@ -334,6 +341,10 @@ std::vector<TablePlan> otherPlans(const SampleModel& m) {
                     .set("F_tsMem1", gen::cycle({"楼道灯不亮", "夜间噪音扰民", "垃圾清运不及时"}))
                     .set("F_tsmem2", gen::text("已处理并回访"))
                     .set("F_jibie", gen::cycle({"一般", "一般", "重要"})));
+}
+
+// Property management: facilities, parking spaces and the goods in store.
+void addFacilityPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(planFor(m, "Wy_PublicSet")
                     .set("F_code", [](const Row& r) { return textOf(kFacilities[r.i % 3].code); })
                     .set("F_name", [](const Row& r) { return textOf(kFacilities[r.i % 3].name); })
@@ -375,6 +386,10 @@ std::vector<TablePlan> otherPlans(const SampleModel& m) {
                     .set("F_spec", [](const Row& r) { return textOf(kGoods[r.i % 4].gg); })
                     .set("F_address", gen::text("物业仓库"))
                     .set("F_price", [](const Row& r) { return Variant::r8(kGoods[r.i % 4].price); }));
+}
+
+// Property management: fees and payments, repairs of rooms and facilities.
+void addFeeAndRepairPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   // Fees of August for every room: water, electricity and gas readings.
   auto reading = [](double base, double step) {
     return [base, step](const Row& r) { return Variant::r8(base + step * r.i); };
@@ -432,9 +447,11 @@ std::vector<TablePlan> otherPlans(const SampleModel& m) {
                     .set("F_SETname", [](const Row& r) { return textOf(kFacilities[r.i % 3].name); })
                     .set("F_SETcode", [](const Row& r) { return textOf(kFacilities[r.i % 3].code); }));
   out.push_back(repairLines(m, "Wy_SBWX", "Wy_SBWXzb"));
+}
 
-  // Catering: the hall and a private room with their tables, orders of
-  // dishes at those tables, reservations.
+// Catering: the hall and a private room with their tables, orders of
+// dishes at those tables, reservations.
+void addCateringPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   const std::vector<std::string> tables = {"A01", "A02", "A03", "M01", "M02", "M03"};
   auto tableOf = [tables](int n) { return tables[static_cast<size_t>(n) % tables.size()]; };
   out.push_back(planFor(m, "CY_House")
@@ -474,8 +491,10 @@ std::vector<TablePlan> otherPlans(const SampleModel& m) {
                     .set("F_Status", gen::cycle({"已预订", "已到店", "已预订"}))
                     .set("F_JE", gen::reals({500, 0, 300}))
                     .set("F_BZ", gen::cycle({"生日宴，需要蛋糕", "", "商务宴请"})));
+}
 
-  // Membership.
+// Membership.
+void addMembershipPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(planFor(m, "vipLevel")
                     .set("LevelName", gen::cycle({"普通会员", "银卡会员", "金卡会员"}))
                     .set("ZK", gen::reals({98, 95, 90}))
@@ -523,7 +542,13 @@ std::vector<TablePlan> otherPlans(const SampleModel& m) {
                     })
                     .set("LevelID", gen::ref(m, "vipLevel")));
   out.push_back(planFor(m, "VipSet").set("VipJF", gen::real(1)).set("S1", gen::text("每消费1元积1分")));
-  return out;
+}
+
+}  // namespace
+
+std::vector<TablePlan> otherPlans(const SampleModel& m) {
+  return plansOf(m, {addCustomerRelationPlans, addAssetRegisterPlans, addAssetBillPlans, addWorkshopPlans,
+                     addEstatePlans, addFacilityPlans, addFeeAndRepairPlans, addCateringPlans, addMembershipPlans});
 }
 
 }  // namespace rvz::client::sample

@@ -32,10 +32,8 @@ TablePlan staffRecord(const SampleModel& m, const char* table) {
 
 double on(int month, int day) { return SampleModel::date(2008, month, day); }
 
-}  // namespace
-
-std::vector<TablePlan> staffPlans(const SampleModel& m) {
-  std::vector<TablePlan> out;
+// Staff records: pictures, contracts and training.
+void addStaffRecordPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(planFor(m, "yg_pict")
                     .set("YGID", gen::id())
                     .set("Ext", gen::text(".png"))
@@ -73,6 +71,11 @@ std::vector<TablePlan> staffPlans(const SampleModel& m) {
                     .set("F_zhengshu", gen::text("结业证书"))
                     .set("F_mem", gen::text("考核合格"))
                     .set("F_pxname", gen::cycle({"销售人员培训", "采购人员培训", "新系统上线培训"})));
+}
+
+// Staff records: assessments, transfers, rewards and penalties, pay changes,
+// papers and work history.
+void addStaffHistoryPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(staffRecord(m, "Rs_KH")
                     .set("F_KHtype", gen::cycle({"年度考核", "季度考核", "季度考核"}))
                     .set("F_KHqixian", gen::cycle({"2007年度", "2008年第二季度", "2008年第二季度"}))
@@ -115,8 +118,10 @@ std::vector<TablePlan> staffPlans(const SampleModel& m) {
   out.push_back(staffRecord(m, "Rs_work")
                     .set("F_Education", gen::text("1994-1998 北京工商大学 本科"))
                     .set("F_Work", gen::text("1998-2003 北京某贸易公司；2003至今 本公司")));
+}
 
-  // Payroll.
+// Payroll.
+void addPayrollPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(planFor(m, "Gz_Item")
                     .set("HH", gen::id())
                     .set("F_Name", gen::cycle({"基本工资", "岗位津贴", "绩效奖金", "加班费", "社会保险", "个人所得税"}))
@@ -185,8 +190,10 @@ std::vector<TablePlan> staffPlans(const SampleModel& m) {
                     .set("F_JBGZ", [hourPrice](const Row& r) { return Variant::r8(hourPrice(r) * (8 + 2 * r.i)); })
                     .set("F_Memo", gen::text("8月计时"))
                     .set("RQ", gen::day(on(8, 30))));
+}
 
-  // Office.
+// Office: leave and overtime.
+void addLeaveAndOvertimePlans(const SampleModel& m, std::vector<TablePlan>& out) {
   TablePlan leave = planFor(m, "Oa_Leave");
   person(leave, "F_empID", "F_Code", "F_Name", "F_Dept")
       .set("F_Type", gen::cycle({"事假", "病假", "年假"}))
@@ -213,6 +220,10 @@ std::vector<TablePlan> staffPlans(const SampleModel& m) {
       .set("F_Sender2", gen::text("赵磊"))
       .set("F_BillDate", gen::days({on(8, 28), on(8, 20), on(8, 9)}));
   out.push_back(std::move(overtime));
+}
+
+// Office: dormitories, keys, contacts, visitors and passes.
+void addOfficePlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(planFor(m, "Oa_House")
                     .set("F_Name", gen::cycle({"员工宿舍1号楼", "员工宿舍2号楼", "单身公寓"}))
                     .set("F_Type", gen::cycle({"宿舍", "宿舍", "公寓"}))
@@ -266,7 +277,13 @@ std::vector<TablePlan> staffPlans(const SampleModel& m) {
                     .set("F_Unit", gen::cycle({"台", "部", "台"}))
                     .set("F_Number", gen::cycle({"10", "5", "8"}))
                     .set("F_BillDate", gen::days({on(8, 29), on(8, 30), on(8, 30)})));
-  return out;
+}
+
+}  // namespace
+
+std::vector<TablePlan> staffPlans(const SampleModel& m) {
+  return plansOf(m, {addStaffRecordPlans, addStaffHistoryPlans, addPayrollPlans, addLeaveAndOvertimePlans,
+                     addOfficePlans});
 }
 
 }  // namespace rvz::client::sample

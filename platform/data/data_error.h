@@ -41,6 +41,7 @@ constexpr HRESULT componentHresult(int32_t number) {
 inline constexpr std::string_view kCancelledText = "Operation has been cancelled by the user.";
 inline constexpr std::string_view kObjectOpenText = "Operation is not allowed when the object is open.";
 inline constexpr std::string_view kOpenDatasetText = "Cannot perform this operation on an open dataset";
+inline constexpr std::string_view kClosedDatasetText = "Cannot perform this operation on a closed dataset";
 inline constexpr std::string_view kMissingPropertyText = "Missing %s property";  // %s: SQL
 inline constexpr std::string_view kNoResultSetText = "CommandText does not return a result set";
 inline constexpr std::string_view kFieldNotFoundText = "Field '%s' not found";

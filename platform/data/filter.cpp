@@ -459,94 +459,107 @@ class Parser {
   throw DataError::component(kErrArgument, "Invalid filter \"" + shortened(filterText) + "\": " + what);
 }
 
-void bindNode(Node& n, const std::vector<ColumnInfo>& columns, const std::string& filterText) {
-  if (n.type != Node::Type::Compare) {
-    for (auto& k : n.kids) bindNode(*k, columns, filterText);
-    return;
-  }
+// The position of the column a comparison names, letter case ignored.
+size_t columnNamed(const Node& n, const std::vector<ColumnInfo>& columns, const std::string& filterText) {
   const text::WString wanted = text::utf8ToWide(n.field);
-  size_t found = columns.size();
-  for (size_t c = 0; c < columns.size(); ++c) {
-    if (text::equalsNoCase(text::utf8ToWide(columns[c].name), wanted)) {
-      found = c;
+  for (size_t c = 0; c < columns.size(); ++c)
+    if (text::equalsNoCase(text::utf8ToWide(columns[c].name), wanted)) return c;
+  bindFail(filterText, "there is no field '" + shortened(n.field) + "'");
+}
+
+[[noreturn]] void mismatch(const Node& n, const ColumnInfo& col, const std::string& filterText) {
+  bindFail(filterText, "the value " + shortened(n.lit.text) + " cannot be compared with the " +
+                           std::string(kindName(col.kind)) + " field '" + col.name + "'");
+}
+
+// The literal as text; a date in its stored form.
+std::string literalText(const Literal& lit) {
+  if (lit.type == LitType::Date) return formatStoredDate(lit.number);
+  return lit.text;
+}
+
+// A column whose kind its values tell: the literal is kept both as text and
+// as a number (NaN when it is none), and each row decides.
+void bindDynamic(Node& n) {
+  n.mode = Mode::Dynamic;
+  n.upperText = upperWide(literalText(n.lit));
+  n.number = n.lit.number;
+  if (n.lit.type == LitType::Text && !parseNumberText(n.lit.text, n.number)) n.number = std::nan("");
+}
+
+void bindYesNo(Node& n, const ColumnInfo& col, const std::string& filterText) {
+  n.mode = Mode::Bool;
+  switch (n.lit.type) {
+    case LitType::Bool: n.number = n.lit.number; break;
+    case LitType::Number: n.number = n.lit.number != 0 ? -1 : 0; break;
+    case LitType::Text: {
+      double d = 0;
+      if (text::equalsNoCaseAscii(n.lit.text, "true")) n.number = -1;
+      else if (text::equalsNoCaseAscii(n.lit.text, "false")) n.number = 0;
+      else if (parseNumberText(n.lit.text, d)) n.number = d != 0 ? -1 : 0;
+      else mismatch(n, col, filterText);
       break;
     }
+    default: mismatch(n, col, filterText);
   }
-  if (found == columns.size()) bindFail(filterText, "there is no field '" + shortened(n.field) + "'");
-  n.column = found;
-  const ColumnInfo& col = columns[found];
-  if (n.op == Op::IsNull || n.op == Op::NotNull) return;
+}
 
-  auto valueText = [&]() -> std::string {
-    if (n.lit.type == LitType::Date) return formatStoredDate(n.lit.number);
-    return n.lit.text;
-  };
-  if (n.op == Op::Like || n.op == Op::NotLike) {
-    if (isBinaryKind(col.kind) && !col.kindFromValues) bindFail(filterText, "LIKE cannot test the binary field '" + col.name + "'");
-    n.mode = Mode::Text;
-    n.pattern = makePattern(valueText());
-    return;
-  }
-  auto mismatch = [&]() {
-    bindFail(filterText, "the value " + shortened(n.lit.text) + " cannot be compared with the " +
-                             std::string(kindName(col.kind)) + " field '" + col.name + "'");
-  };
-  if (col.kindFromValues || col.kind == FieldKind::Unknown) {
-    n.mode = Mode::Dynamic;
-    n.upperText = upperWide(valueText());
-    n.number = n.lit.number;
-    if (n.lit.type == LitType::Text && !parseNumberText(n.lit.text, n.number)) n.number = std::nan("");
-    return;
-  }
-  if (isBinaryKind(col.kind)) bindFail(filterText, "the binary field '" + col.name + "' can only be tested for Null");
-  if (isTextKind(col.kind)) {
-    n.mode = Mode::Text;
-    n.upperText = upperWide(valueText());
-    return;
-  }
-  if (col.kind == FieldKind::Boolean) {
-    n.mode = Mode::Bool;
-    switch (n.lit.type) {
-      case LitType::Bool: n.number = n.lit.number; break;
-      case LitType::Number: n.number = n.lit.number != 0 ? -1 : 0; break;
-      case LitType::Text: {
-        double d = 0;
-        if (text::equalsNoCaseAscii(n.lit.text, "true")) n.number = -1;
-        else if (text::equalsNoCaseAscii(n.lit.text, "false")) n.number = 0;
-        else if (parseNumberText(n.lit.text, d)) n.number = d != 0 ? -1 : 0;
-        else mismatch();
-        break;
-      }
-      default: mismatch();
+void bindDate(Node& n, const ColumnInfo& col, const std::string& filterText) {
+  n.mode = Mode::Date;
+  switch (n.lit.type) {
+    case LitType::Date:
+    case LitType::Number: n.number = n.lit.number; break;
+    case LitType::Text: {
+      auto d = parseDateLiteral(n.lit.text);
+      if (!d) mismatch(n, col, filterText);
+      n.number = *d;
+      break;
     }
-    return;
+    default: mismatch(n, col, filterText);
   }
-  if (isDateKind(col.kind)) {
-    n.mode = Mode::Date;
-    switch (n.lit.type) {
-      case LitType::Date:
-      case LitType::Number: n.number = n.lit.number; break;
-      case LitType::Text: {
-        auto d = parseDateLiteral(n.lit.text);
-        if (!d) mismatch();
-        n.number = *d;
-        break;
-      }
-      default: mismatch();
-    }
-    return;
-  }
-  // Numbers of every other kind.
+}
+
+void bindNumber(Node& n, const ColumnInfo& col, const std::string& filterText) {
   n.mode = Mode::Number;
   switch (n.lit.type) {
     case LitType::Number:
     case LitType::Bool:
     case LitType::Date: n.number = n.lit.number; break;
     case LitType::Text:
-      if (!parseNumberText(n.lit.text, n.number)) mismatch();
+      if (!parseNumberText(n.lit.text, n.number)) mismatch(n, col, filterText);
       break;
-    default: mismatch();
+    default: mismatch(n, col, filterText);
   }
+}
+
+// How a comparison tests its column, chosen by the column's kind.
+void bindCompare(Node& n, const ColumnInfo& col, const std::string& filterText) {
+  if (n.op == Op::IsNull || n.op == Op::NotNull) return;
+  if (n.op == Op::Like || n.op == Op::NotLike) {
+    if (isBinaryKind(col.kind) && !col.kindFromValues) bindFail(filterText, "LIKE cannot test the binary field '" + col.name + "'");
+    n.mode = Mode::Text;
+    n.pattern = makePattern(literalText(n.lit));
+    return;
+  }
+  if (col.kindFromValues || col.kind == FieldKind::Unknown) return bindDynamic(n);
+  if (isBinaryKind(col.kind)) bindFail(filterText, "the binary field '" + col.name + "' can only be tested for Null");
+  if (isTextKind(col.kind)) {
+    n.mode = Mode::Text;
+    n.upperText = upperWide(literalText(n.lit));
+    return;
+  }
+  if (col.kind == FieldKind::Boolean) return bindYesNo(n, col, filterText);
+  if (isDateKind(col.kind)) return bindDate(n, col, filterText);
+  bindNumber(n, col, filterText);  // numbers of every other kind
+}
+
+void bindNode(Node& n, const std::vector<ColumnInfo>& columns, const std::string& filterText) {
+  if (n.type != Node::Type::Compare) {
+    for (auto& k : n.kids) bindNode(*k, columns, filterText);
+    return;
+  }
+  n.column = columnNamed(n, columns, filterText);
+  bindCompare(n, columns[n.column], filterText);
 }
 
 bool test(const Node& n, std::span<const Cell> row) {

@@ -302,12 +302,12 @@ void Query::positionFirst() {
 }
 
 void Query::first() {
-  if (!open_) fail("Cannot perform this operation on a closed dataset");
+  if (!open_) fail(kClosedDatasetText);
   positionFirst();
 }
 
 void Query::next() {
-  if (!open_) fail("Cannot perform this operation on a closed dataset");
+  if (!open_) fail(kClosedDatasetText);
   if (eof_) return;
   bof_ = false;
   if (ensureVisible(pos_ + 1)) {
@@ -318,7 +318,7 @@ void Query::next() {
 }
 
 int64_t Query::recordCount() {
-  if (!open_) fail("Cannot perform this operation on a closed dataset");
+  if (!open_) fail(kClosedDatasetText);
   ensureVisible(SIZE_MAX - 1);
   return static_cast<int64_t>(visibleCount());
 }
@@ -341,7 +341,7 @@ void Query::badFieldIndex(size_t index) const {
 }
 
 bool Query::locate(std::span<const std::string> names, std::span<const Variant> values) {
-  if (!open_) fail("Cannot perform this operation on a closed dataset");
+  if (!open_) fail(kClosedDatasetText);
   if (names.size() != values.size())
     fail("Locate needs one value per field: " + std::to_string(names.size()) + " fields, " +
          std::to_string(values.size()) + " values");

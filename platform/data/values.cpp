@@ -554,133 +554,132 @@ int64_t integerFor(const Variant& v, FieldKind kind) {
   return n;
 }
 
-BoundValue boundValueOf(const Variant& v, FieldKind hint) {
+// Bound values of each storage class.
+BoundValue storedInteger(int64_t i) {
   BoundValue b;
-  // Conversions to the column's kind: SQLite would store any value in any
-  // column, and a value its column cannot give back makes the whole table
-  // unreadable.
-  if (!v.isArray() && !v.isEmptyOrNull() && v.vt() != VT_ERROR && v.vt() != VT_BOOL) {
-    if (isIntegerKind(hint)) {
-      b.cls = StorageClass::Integer;
-      b.i = integerFor(v, hint);
-      return b;
-    }
-    if (hint == FieldKind::Boolean && v.vt() != VT_BSTR) {
-      b.cls = StorageClass::Integer;
-      b.i = numberFor(v) != 0 ? -1 : 0;
-      return b;
-    }
-    if ((hint == FieldKind::Float || hint == FieldKind::BCD || hint == FieldKind::Currency) &&
-        (v.vt() == VT_BSTR || v.vt() == VT_DATE)) {
-      double d = numberFor(v);
-      if (hint == FieldKind::Float) {
-        b.cls = StorageClass::Real;
-        b.r = d;
-      } else if (std::nearbyint(d) == d && std::fabs(d) < 9007199254740992.0) {
-        b.cls = StorageClass::Integer;
-        b.i = static_cast<int64_t>(d);
-      } else {
-        b.cls = StorageClass::Real;
-        b.r = d;
-      }
-      return b;
-    }
+  b.cls = StorageClass::Integer;
+  b.i = i;
+  return b;
+}
+
+BoundValue storedReal(double r) {
+  BoundValue b;
+  b.cls = StorageClass::Real;
+  b.r = r;
+  return b;
+}
+
+// Yes/no as the dialect stores it: -1 and 0.
+BoundValue storedYesNo(bool yes) { return storedInteger(yes ? -1 : 0); }
+
+// A number that is whole and exact in a double goes in as an integer.
+BoundValue storedNumber(double d) {
+  if (std::nearbyint(d) == d && std::fabs(d) < 9007199254740992.0) return storedInteger(static_cast<int64_t>(d));
+  return storedReal(d);
+}
+
+BoundValue storedDate(double d) {
+  BoundValue b;
+  b.cls = StorageClass::Text;
+  b.bytes = formatStoredDate(d);
+  return b;
+}
+
+BoundValue storedText(std::string utf8) {
+  BoundValue b;
+  b.cls = StorageClass::Text;
+  b.bytes = std::move(utf8);
+  return b;
+}
+
+[[noreturn]] void cannotBind(const Variant& v) {
+  throw DataError::component(kErrArgument, "A parameter value of kind " + varTypeName(v.vt()) + " cannot be bound");
+}
+
+// A plain value converted to the kind of its column, or nullopt when it is
+// bound as it is. SQLite would store any value in any column, and a value
+// its column cannot give back makes the whole table unreadable.
+std::optional<BoundValue> convertedToColumn(const Variant& v, FieldKind hint) {
+  if (v.isArray() || v.isEmptyOrNull() || v.vt() == VT_ERROR || v.vt() == VT_BOOL) return std::nullopt;
+  if (isIntegerKind(hint)) return storedInteger(integerFor(v, hint));
+  if (hint == FieldKind::Boolean && v.vt() != VT_BSTR) return storedYesNo(numberFor(v) != 0);
+  if ((hint == FieldKind::Float || hint == FieldKind::BCD || hint == FieldKind::Currency) &&
+      (v.vt() == VT_BSTR || v.vt() == VT_DATE)) {
+    const double d = numberFor(v);
+    return hint == FieldKind::Float ? storedReal(d) : storedNumber(d);
   }
-  if (v.isArray()) {
-    if (v.type() == VT_UI1) {
-      const auto& bytes = v.arrayValue().byteData();
-      b.cls = StorageClass::Blob;
-      b.bytes.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-      return b;
-    }
-    throw DataError::component(kErrArgument, "A parameter value of kind " + varTypeName(v.vt()) + " cannot be bound");
+  return std::nullopt;
+}
+
+// A byte array is a blob; no other array can be bound.
+BoundValue boundArray(const Variant& v) {
+  if (v.type() != VT_UI1) cannotBind(v);
+  const auto& bytes = v.arrayValue().byteData();
+  BoundValue b;
+  b.cls = StorageClass::Blob;
+  b.bytes.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  return b;
+}
+
+// A number for a yes/no or date column, else as it is.
+BoundValue boundNumber(double d, FieldKind hint, BoundValue asItIs) {
+  if (hint == FieldKind::Boolean) return storedYesNo(d != 0);
+  if (isDateKind(hint)) return storedDate(d);
+  return asItIs;
+}
+
+// Text for a date or yes/no column must read as one.
+BoundValue boundText(const Variant& v, FieldKind hint) {
+  if (isDateKind(hint)) {
+    auto d = parseDateLiteral(text::wideToUtf8(v.bstrValue()));
+    if (!d) typeMismatch();
+    return storedDate(*d);
   }
-  auto setReal = [&](double d) {
-    if (std::nearbyint(d) == d && std::fabs(d) < 9007199254740992.0) {
-      b.cls = StorageClass::Integer;
-      b.i = static_cast<int64_t>(d);
-    } else {
-      b.cls = StorageClass::Real;
-      b.r = d;
+  if (hint == FieldKind::Boolean) {
+    bool yes = false;
+    try {
+      yes = v.toBool();
+    } catch (const VariantError&) {
+      typeMismatch();
     }
-  };
-  auto setDate = [&](double d) {
-    b.cls = StorageClass::Text;
-    b.bytes = formatStoredDate(d);
-  };
+    return storedYesNo(yes);
+  }
+  return storedText(text::wideToUtf8(v.bstrValue()));
+}
+
+BoundValue boundCurrency(const Currency& c) {
+  if (c.scaled % 10000 == 0) return storedInteger(c.scaled / 10000);
+  return storedReal(c.toDouble());
+}
+
+BoundValue boundScalar(const Variant& v, FieldKind hint) {
+  switch (v.vt()) {
+    case VT_EMPTY:
+    case VT_NULL:
+    case VT_ERROR: return BoundValue{};
+    case VT_BOOL: return storedYesNo(v.boolValue());
+    case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_UI1: case VT_UI2: case VT_UI4: {
+      const int64_t i = v.intValue();
+      return boundNumber(static_cast<double>(i), hint, storedInteger(i));
+    }
+    case VT_R4:
+    case VT_R8: return boundNumber(v.realValue(), hint, storedReal(v.realValue()));
+    case VT_CY: return boundCurrency(v.cyValue());
+    case VT_DECIMAL: return storedNumber(v.decimalValue().toDouble());
+    case VT_DATE: return storedDate(v.realValue());
+    case VT_BSTR: return boundText(v, hint);
+    default: cannotBind(v);
+  }
+}
+
+BoundValue boundValueOf(const Variant& v, FieldKind hint) {
+  if (auto converted = convertedToColumn(v, hint)) return std::move(*converted);
+  if (v.isArray()) return boundArray(v);
   try {
-    switch (v.vt()) {
-      case VT_EMPTY:
-      case VT_NULL:
-      case VT_ERROR: return b;
-      case VT_BOOL:
-        b.cls = StorageClass::Integer;
-        b.i = v.boolValue() ? -1 : 0;
-        return b;
-      case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_UI1: case VT_UI2: case VT_UI4:
-        if (hint == FieldKind::Boolean) {
-          b.cls = StorageClass::Integer;
-          b.i = v.intValue() != 0 ? -1 : 0;
-        } else if (isDateKind(hint)) {
-          setDate(static_cast<double>(v.intValue()));
-        } else {
-          b.cls = StorageClass::Integer;
-          b.i = v.intValue();
-        }
-        return b;
-      case VT_R4:
-      case VT_R8:
-        if (hint == FieldKind::Boolean) {
-          b.cls = StorageClass::Integer;
-          b.i = v.realValue() != 0 ? -1 : 0;
-        } else if (isDateKind(hint)) {
-          setDate(v.realValue());
-        } else {
-          b.cls = StorageClass::Real;
-          b.r = v.realValue();
-        }
-        return b;
-      case VT_CY: {
-        Currency c = v.cyValue();
-        if (c.scaled % 10000 == 0) {
-          b.cls = StorageClass::Integer;
-          b.i = c.scaled / 10000;
-        } else {
-          b.cls = StorageClass::Real;
-          b.r = c.toDouble();
-        }
-        return b;
-      }
-      case VT_DECIMAL: setReal(v.decimalValue().toDouble()); return b;
-      case VT_DATE: setDate(v.realValue()); return b;
-      case VT_BSTR: {
-        if (isDateKind(hint)) {
-          std::string utf8 = text::wideToUtf8(v.bstrValue());
-          auto d = parseDateLiteral(utf8);
-          if (!d) typeMismatch();
-          setDate(*d);
-          return b;
-        } else if (hint == FieldKind::Boolean) {
-          bool yes = false;
-          try {
-            yes = v.toBool();
-          } catch (const VariantError&) {
-            typeMismatch();
-          }
-          b.cls = StorageClass::Integer;
-          b.i = yes ? -1 : 0;
-          return b;
-        }
-        b.cls = StorageClass::Text;
-        b.bytes = text::wideToUtf8(v.bstrValue());
-        return b;
-      }
-      default: break;
-    }
+    return boundScalar(v, hint);
   } catch (const VariantError& e) {
     throw DataError::component(kErrArgument, std::string("A parameter value cannot be bound: ") + e.what());
   }
-  throw DataError::component(kErrArgument, "A parameter value of kind " + varTypeName(v.vt()) + " cannot be bound");
 }
 
 }  // namespace

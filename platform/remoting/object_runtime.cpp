@@ -344,28 +344,7 @@ void ObjectRuntime::serveCreation(const std::shared_ptr<PendingCreation>& p) {
       r.hr = REGDB_E_CLASSNOTREG;
       r.error = runtimeError(r.hr, "Class not registered: " + std::string(p->cls->cls->progId) + " was revoked");
     } else {
-      t = std::make_shared<ObjectThread>();
-      std::string notStarted;
-      {
-        std::lock_guard lock(mu_);
-        running_.insert(t);
-        try {
-          t->thread = startThread_([this, t, p] { objectThreadMain(t, p); });
-        } catch (const std::exception& e) {
-          running_.erase(t);
-          notStarted = e.what();
-        }
-      }
-      if (!notStarted.empty() || !t->thread.joinable()) {
-        t.reset();
-        r.hr = E_OUTOFMEMORY;
-        r.error = runtimeError(r.hr, "The object thread of " + std::string(p->cls->cls->progId) +
-                                         " could not start: " + (notStarted.empty() ? "no thread" : notStarted));
-      } else {
-        std::unique_lock lock(p->mu);
-        p->cv.wait(lock, [&] { return p->built; });
-        r = std::move(p->result);
-      }
+      r = buildOnNewThread(p, t);
     }
 
     bool hasObject = t && p->hasObject;
@@ -377,28 +356,7 @@ void ObjectRuntime::serveCreation(const std::shared_ptr<PendingCreation>& p) {
     {
       std::lock_guard lock(mu_);
       giveSlotBackLocked();
-      auto s = sessions_.find(p->session);
-      if (hasObject) {
-        auto e = std::make_shared<Entry>();
-        e->id = nextObject_++;
-        e->session = p->session;
-        e->identity = DispatchIdentity{p->cls->cls, p->cls->cls->iface};
-        e->thread = t;
-        if (stopping_ || s == sessions_.end()) {
-          // Nobody is left to hold the object: it ends at once.
-          endEntryLocked(e, nullptr);
-          r.hr = stopping_ ? CO_E_SERVER_STOPPING : RPC_E_DISCONNECTED;
-          r.error = runtimeError(r.hr, stopping_ ? "The server is stopping"
-                                                 : "The client session ended while its object was being created");
-        } else {
-          objects_[e->id] = e;
-          s->second->objects[e->id] = e;
-          r.id = e->id;
-          t->id = e->id;
-          t->session = e->session;
-          if (events_) events_->objectCreated(e->session, e->id, *p->cls->cls);
-        }
-      }
+      if (hasObject) adoptCreatedLocked(*p, t, r);
     }
     reapThreads();
     r.cls = p->cls->cls;
@@ -411,16 +369,69 @@ void ObjectRuntime::serveCreation(const std::shared_ptr<PendingCreation>& p) {
   } catch (...) {
     // The answer could not be built or delivered. One not yet given fails the
     // request; an object already handed to the session ends with it.
-    if (!answered) {
-      CreateResult r;
-      r.error = errorFromCurrentException(text::utf8ToWide(p->cls->cls->progId), std::string(kIidIDispatch));
-      r.hr = r.error.hresult;
-      r.cls = p->cls->cls;
-      try {
-        p->done(r);
-      } catch (...) {
-      }
+    if (!answered) answerCreationFailure(*p);
+  }
+}
+
+CreateResult ObjectRuntime::buildOnNewThread(const std::shared_ptr<PendingCreation>& p,
+                                             std::shared_ptr<ObjectThread>& t) {
+  t = std::make_shared<ObjectThread>();
+  std::string notStarted;
+  {
+    std::lock_guard lock(mu_);
+    running_.insert(t);
+    try {
+      t->thread = startThread_([this, t, p] { objectThreadMain(t, p); });
+    } catch (const std::exception& e) {
+      running_.erase(t);
+      notStarted = e.what();
     }
+  }
+  if (!notStarted.empty() || !t->thread.joinable()) {
+    t.reset();
+    CreateResult r;
+    r.hr = E_OUTOFMEMORY;
+    r.error = runtimeError(r.hr, "The object thread of " + std::string(p->cls->cls->progId) +
+                                     " could not start: " + (notStarted.empty() ? "no thread" : notStarted));
+    return r;
+  }
+  std::unique_lock lock(p->mu);
+  p->cv.wait(lock, [&] { return p->built; });
+  return std::move(p->result);
+}
+
+void ObjectRuntime::adoptCreatedLocked(const PendingCreation& p, const std::shared_ptr<ObjectThread>& t,
+                                       CreateResult& r) {
+  auto s = sessions_.find(p.session);
+  auto e = std::make_shared<Entry>();
+  e->id = nextObject_++;
+  e->session = p.session;
+  e->identity = DispatchIdentity{p.cls->cls, p.cls->cls->iface};
+  e->thread = t;
+  if (stopping_ || s == sessions_.end()) {
+    // Nobody is left to hold the object: it ends at once.
+    endEntryLocked(e, nullptr);
+    r.hr = stopping_ ? CO_E_SERVER_STOPPING : RPC_E_DISCONNECTED;
+    r.error = runtimeError(r.hr, stopping_ ? "The server is stopping"
+                                           : "The client session ended while its object was being created");
+    return;
+  }
+  objects_[e->id] = e;
+  s->second->objects[e->id] = e;
+  r.id = e->id;
+  t->id = e->id;
+  t->session = e->session;
+  if (events_) events_->objectCreated(e->session, e->id, *p.cls->cls);
+}
+
+void ObjectRuntime::answerCreationFailure(const PendingCreation& p) {
+  CreateResult r;
+  r.error = errorFromCurrentException(text::utf8ToWide(p.cls->cls->progId), std::string(kIidIDispatch));
+  r.hr = r.error.hresult;
+  r.cls = p.cls->cls;
+  try {
+    p.done(r);
+  } catch (...) {
   }
 }
 

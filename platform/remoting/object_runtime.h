@@ -151,6 +151,14 @@ class ObjectRuntime {
   std::shared_ptr<ClassObject> findClassLocked(std::string_view className, ErrorInfo& error) const;
   std::shared_ptr<Entry> findEntryLocked(const SessionId& session, ObjectId object, ErrorInfo& error) const;
   void serveCreation(const std::shared_ptr<PendingCreation>& pending);
+  // Parts of serveCreation: starting the object thread and waiting for its
+  // build (`thread` empty when none started); handing the built object to
+  // its session (under mu_); the answer to a request whose own answer
+  // could not be built, from the exception in flight.
+  CreateResult buildOnNewThread(const std::shared_ptr<PendingCreation>& pending, std::shared_ptr<ObjectThread>& thread);
+  void adoptCreatedLocked(const PendingCreation& pending, const std::shared_ptr<ObjectThread>& thread,
+                          CreateResult& result);
+  void answerCreationFailure(const PendingCreation& pending);
   void objectThreadMain(std::shared_ptr<ObjectThread> thread, std::shared_ptr<PendingCreation> pending);
   void endEntryLocked(const std::shared_ptr<Entry>& entry, ReleaseDone done);
   void dispatch(std::shared_ptr<Entry> entry, int32_t dispid, std::vector<Variant> args, CallDone done);

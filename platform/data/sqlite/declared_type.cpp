@@ -61,92 +61,118 @@ bool is(const std::string& n, std::initializer_list<const char*> names) {
   return false;
 }
 
-}  // namespace
+// Each family of Access types below sets the kind (and size, precision,
+// scale) of the type it names and answers whether it named it.
 
-ColumnInfo kindOfDeclaredType(std::string_view declared) {
-  ColumnInfo c;
-  c.declaredType = std::string(declared);
-  const Parsed p = parse(declared);
-  const std::string& n = p.name;
+bool textType(const Parsed& p, ColumnInfo& c) {
   auto text = [&](FieldKind k, bool fixed) {
     c.kind = k;
     c.fixed = fixed;
     c.size = p.args >= 1 ? p.a : kDefaultTextSize;
+    return true;
   };
-  if (n.empty()) {
-    c.kind = FieldKind::Unknown;
-    c.kindFromValues = true;
-  } else if (is(n, {"TEXT", "VARCHAR", "NVARCHAR", "STRING", "CHARACTER VARYING", "NATIONAL CHARACTER VARYING",
-                    "NATIONAL VARCHAR", "VARCHAR2", "NVARCHAR2"})) {
-    text(FieldKind::WideString, false);
-  } else if (is(n, {"CHAR", "NCHAR", "CHARACTER", "NATIONAL CHARACTER", "NATIONAL CHAR"})) {
-    text(FieldKind::WideString, true);
-  } else if (is(n, {"ANSIVARCHAR"})) {
-    text(FieldKind::String, false);
-  } else if (is(n, {"ANSICHAR"})) {
-    text(FieldKind::FixedChar, true);
-  } else if (is(n, {"LONGTEXT", "MEMO", "NOTE", "LONGCHAR", "NTEXT", "CLOB"})) {
+  const std::string& n = p.name;
+  if (is(n, {"TEXT", "VARCHAR", "NVARCHAR", "STRING", "CHARACTER VARYING", "NATIONAL CHARACTER VARYING",
+             "NATIONAL VARCHAR", "VARCHAR2", "NVARCHAR2"}))
+    return text(FieldKind::WideString, false);
+  if (is(n, {"CHAR", "NCHAR", "CHARACTER", "NATIONAL CHARACTER", "NATIONAL CHAR"}))
+    return text(FieldKind::WideString, true);
+  if (n == "ANSIVARCHAR") return text(FieldKind::String, false);
+  if (n == "ANSICHAR") return text(FieldKind::FixedChar, true);
+  if (is(n, {"LONGTEXT", "MEMO", "NOTE", "LONGCHAR", "NTEXT", "CLOB"})) {
     c.kind = FieldKind::Memo;
-  } else if (is(n, {"COUNTER", "AUTOINCREMENT", "IDENTITY"})) {
-    c.kind = FieldKind::AutoInc;
-  } else if (is(n, {"LONG", "INTEGER", "INT", "INT4", "INTEGER4", "LONG INTEGER", "MEDIUMINT"})) {
+    return true;
+  }
+  return false;
+}
+
+// DECIMAL(p,s); a NUMERIC without decimals that fits 32 bits is an integer.
+void decimalType(const Parsed& p, ColumnInfo& c) {
+  c.precision = p.args >= 1 ? p.a : 18;
+  c.scale = p.args >= 2 ? p.b : 0;
+  if (c.scale > c.precision) c.scale = c.precision;
+  if (p.name == "NUMERIC" && c.scale == 0 && c.precision < 10) {
     c.kind = FieldKind::Integer;
-  } else if (is(n, {"SMALLINT", "SHORT", "INT2", "INTEGER2", "BYTE", "TINYINT", "INTEGER1"})) {
-    c.kind = FieldKind::SmallInt;
-  } else if (is(n, {"BIGINT", "INT8", "INTEGER8"})) {
-    c.kind = FieldKind::LargeInt;
-  } else if (is(n, {"YESNO", "BIT", "LOGICAL", "LOGICAL1", "BOOLEAN", "BOOL"})) {
-    c.kind = FieldKind::Boolean;
-  } else if (is(n, {"DOUBLE", "FLOAT", "NUMBER", "REAL", "FLOAT8", "FLOAT4", "SINGLE", "IEEEDOUBLE", "IEEESINGLE",
-                    "DOUBLE PRECISION"})) {
+    c.precision = c.scale = 0;
+  } else {
+    c.kind = FieldKind::BCD;
+    c.size = c.scale;
+  }
+}
+
+bool numberType(const Parsed& p, ColumnInfo& c) {
+  const std::string& n = p.name;
+  if (is(n, {"COUNTER", "AUTOINCREMENT", "IDENTITY"})) c.kind = FieldKind::AutoInc;
+  else if (is(n, {"LONG", "INTEGER", "INT", "INT4", "INTEGER4", "LONG INTEGER", "MEDIUMINT"})) c.kind = FieldKind::Integer;
+  else if (is(n, {"SMALLINT", "SHORT", "INT2", "INTEGER2", "BYTE", "TINYINT", "INTEGER1"})) c.kind = FieldKind::SmallInt;
+  else if (is(n, {"BIGINT", "INT8", "INTEGER8"})) c.kind = FieldKind::LargeInt;
+  else if (is(n, {"YESNO", "BIT", "LOGICAL", "LOGICAL1", "BOOLEAN", "BOOL"})) c.kind = FieldKind::Boolean;
+  else if (is(n, {"DOUBLE", "FLOAT", "NUMBER", "REAL", "FLOAT8", "FLOAT4", "SINGLE", "IEEEDOUBLE", "IEEESINGLE",
+                  "DOUBLE PRECISION"}))
     c.kind = FieldKind::Float;
-  } else if (is(n, {"CURRENCY", "MONEY"})) {
+  else if (is(n, {"CURRENCY", "MONEY"})) {
     c.kind = FieldKind::BCD;
     c.currency = true;
     c.precision = 19;
     c.scale = 4;
     c.size = 4;
   } else if (is(n, {"DECIMAL", "DEC", "NUMERIC"})) {
-    c.precision = p.args >= 1 ? p.a : 18;
-    c.scale = p.args >= 2 ? p.b : 0;
-    if (c.scale > c.precision) c.scale = c.precision;
-    if (n == "NUMERIC" && c.scale == 0 && c.precision < 10) {
-      c.kind = FieldKind::Integer;
-      c.precision = c.scale = 0;
-    } else {
-      c.kind = FieldKind::BCD;
-      c.size = c.scale;
-    }
-  } else if (is(n, {"DATETIME", "TIMESTAMP", "SMALLDATETIME"})) {
-    c.kind = FieldKind::DateTime;
-  } else if (n == "DATE") {
-    c.kind = FieldKind::Date;
-  } else if (n == "TIME") {
-    c.kind = FieldKind::Time;
-  } else if (is(n, {"OLEOBJECT", "LONGBINARY", "IMAGE", "BLOB", "GENERAL", "LONG VARBINARY"})) {
-    c.kind = FieldKind::Blob;
-  } else if (is(n, {"BINARY"})) {
-    c.kind = FieldKind::Bytes;
-    c.size = p.args >= 1 ? p.a : 255;
-  } else if (is(n, {"VARBINARY"})) {
-    c.kind = FieldKind::VarBytes;
+    decimalType(p, c);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool otherType(const Parsed& p, ColumnInfo& c) {
+  const std::string& n = p.name;
+  if (is(n, {"DATETIME", "TIMESTAMP", "SMALLDATETIME"})) c.kind = FieldKind::DateTime;
+  else if (n == "DATE") c.kind = FieldKind::Date;
+  else if (n == "TIME") c.kind = FieldKind::Time;
+  else if (is(n, {"OLEOBJECT", "LONGBINARY", "IMAGE", "BLOB", "GENERAL", "LONG VARBINARY"})) c.kind = FieldKind::Blob;
+  else if (n == "BINARY" || n == "VARBINARY") {
+    c.kind = n == "BINARY" ? FieldKind::Bytes : FieldKind::VarBytes;
     c.size = p.args >= 1 ? p.a : 255;
   } else if (is(n, {"GUID", "UNIQUEIDENTIFIER"})) {
     c.kind = FieldKind::Guid;
     c.size = 38;
-  } else if (n.find("INT") != std::string::npos) {
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// SQLite's affinity words, for a type that names no Access type.
+void affinityType(const Parsed& p, ColumnInfo& c) {
+  const std::string& n = p.name;
+  auto has = [&](const char* word) { return n.find(word) != std::string::npos; };
+  if (has("INT")) {
     c.kind = FieldKind::Integer;
-  } else if (n.find("CHAR") != std::string::npos || n.find("CLOB") != std::string::npos ||
-             n.find("TEXT") != std::string::npos) {
-    text(FieldKind::WideString, false);
-  } else if (n.find("BLOB") != std::string::npos) {
+  } else if (has("CHAR") || has("CLOB") || has("TEXT")) {
+    c.kind = FieldKind::WideString;
+    c.fixed = false;
+    c.size = p.args >= 1 ? p.a : kDefaultTextSize;
+  } else if (has("BLOB")) {
     c.kind = FieldKind::Blob;
-  } else if (n.find("REAL") != std::string::npos || n.find("FLOA") != std::string::npos ||
-             n.find("DOUB") != std::string::npos) {
+  } else if (has("REAL") || has("FLOA") || has("DOUB")) {
     c.kind = FieldKind::Float;
   } else {
     c.kind = FieldKind::Unknown;
     c.kindFromValues = true;
+  }
+}
+
+}  // namespace
+
+ColumnInfo kindOfDeclaredType(std::string_view declared) {
+  ColumnInfo c;
+  c.declaredType = std::string(declared);
+  const Parsed p = parse(declared);
+  if (p.name.empty()) {
+    c.kind = FieldKind::Unknown;
+    c.kindFromValues = true;
+  } else if (!textType(p, c) && !numberType(p, c) && !otherType(p, c)) {
+    affinityType(p, c);
   }
   return c;
 }
