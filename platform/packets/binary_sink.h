@@ -58,6 +58,10 @@ class BinarySink {
   std::vector<uint8_t> finish(size_t rows);
 
  private:
+  // Writes the mark, length and alignment of a wide text of n units; returns
+  // where its units go.
+  uint8_t* wideCell(size_t n);
+
   // A mark byte 0 and a fixed-size payload, in one piece.
   template <class T>
   void fixed(T v) {
@@ -68,7 +72,7 @@ class BinarySink {
 
   OutBuffer out_;
   size_t rowCountAt_;  // where the row count goes once it is known
-  WString wide_;       // text converted from UTF-8 on its way into a cell
+  WString wide_;       // malformed UTF-8 text converted on its way into a cell
 };
 
 }  // namespace rvz::packets::detail
