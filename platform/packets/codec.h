@@ -1,5 +1,5 @@
-// Internal building blocks of the packet encodings: the output buffer
-// (out_buffer.h), little-endian and varint fields, strict UTF-8/UTF-16 and code
+// Internal building blocks of the packet encodings: a growable output
+// buffer, little-endian and varint fields, strict UTF-8/UTF-16 and code
 // page 936 conversions, and the text forms of numbers, decimals and dates.
 #pragma once
 
@@ -12,13 +12,99 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/packets/out_buffer.h"
 #include "platform/packets/packet.h"
 
 namespace rvz::packets::detail {
 
 static_assert(std::endian::native == std::endian::little,
               "the packet forms are little-endian and copied as such");
+
+// Output bytes written through a raw cursor into a chain of chunks: growing
+// never copies or clears what was written, and the chunks are gathered once
+// at the end (a vector doubling its way to a large packet copies it about
+// once more and touches twice the memory).
+class OutBuffer {
+ public:
+  uint8_t* grab(size_t n) {
+    if (n > cap_ - pos_) newChunk(n);
+    uint8_t* p = cur_ + pos_;
+    pos_ += n;
+    return p;
+  }
+  void put8(uint8_t b) { *grab(1) = b; }
+  void put(const void* p, size_t n) {
+    if (n) std::memcpy(grab(n), p, n);
+  }
+  void put(std::string_view s) { put(s.data(), s.size()); }
+  template <class T>
+  void putLe(T v) {
+    std::memcpy(grab(sizeof v), &v, sizeof v);
+  }
+  void putVarint(uint64_t v) {
+    uint8_t* p = grab(10);
+    size_t n = 0;
+    while (v >= 0x80) {
+      p[n++] = static_cast<uint8_t>(v | 0x80);
+      v >>= 7;
+    }
+    p[n++] = static_cast<uint8_t>(v);
+    pos_ -= 10 - n;
+  }
+  void putString(std::string_view s) {
+    putVarint(s.size());
+    put(s);
+  }
+  // Bytes written so far: the offset the next byte will have in the result.
+  size_t size() const { return done_ + pos_; }
+  // The byte at an offset already written.
+  uint8_t* at(size_t offset) {
+    for (Chunk& c : chunks_) {
+      if (offset < c.used) return c.data.get() + offset;
+      offset -= c.used;
+    }
+    return cur_ + offset;
+  }
+  // Makes room for n more bytes in one piece.
+  void reserve(size_t n) {
+    if (n > cap_ - pos_) newChunk(n);
+  }
+  std::vector<uint8_t> take() {
+    std::vector<uint8_t> out;
+    out.reserve(size());
+    for (const Chunk& c : chunks_) out.insert(out.end(), c.data.get(), c.data.get() + c.used);
+    out.insert(out.end(), cur_, cur_ + pos_);
+    chunks_.clear();
+    current_.reset();
+    cur_ = nullptr;
+    cap_ = pos_ = done_ = 0;
+    return out;
+  }
+
+ private:
+  struct Chunk {
+    std::unique_ptr<uint8_t[]> data;
+    size_t used;
+  };
+  void newChunk(size_t n) {
+    if (current_) {
+      chunks_.push_back({std::move(current_), pos_});
+      done_ += pos_;
+    }
+    size_t want = cap_ < 1024 ? 1024 : cap_ * 2;
+    if (want > (size_t{64} << 20)) want = size_t{64} << 20;
+    if (want < n) want = n;
+    current_.reset(new uint8_t[want]);  // left uninitialised: every byte is written before it is read
+    cur_ = current_.get();
+    cap_ = want;
+    pos_ = 0;
+  }
+  std::vector<Chunk> chunks_;
+  std::unique_ptr<uint8_t[]> current_;
+  uint8_t* cur_ = nullptr;
+  size_t cap_ = 0;
+  size_t pos_ = 0;
+  size_t done_ = 0;
+};
 
 // A bounds-checked reader over untrusted bytes; every shortfall throws
 // PacketError naming the field being read.
