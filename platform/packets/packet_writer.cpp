@@ -1,16 +1,15 @@
-// The streaming packet encoder. Rows go straight into one output buffer; the
-// binary form reserves the row count and patches it at the end, the XML form
-// writes each ROW element as its values arrive.
+// The streaming packet encoder: one front that checks rows and values
+// against the columns, and a sink per form that writes them (binary_sink.h,
+// xml_sink.h).
 #include "platform/packets/packet_writer.h"
 
-#include <charconv>
-#include <cstring>
 #include <limits>
-#include <set>
+#include <type_traits>
 
+#include "platform/packets/binary_sink.h"
 #include "platform/packets/codec.h"
-#include "platform/text/cp936.h"
-#include "platform/text/utf8_into.h"
+#include "platform/packets/xml_sink.h"
+#include "platform/text/text.h"
 
 namespace rvz::packets {
 
@@ -18,50 +17,69 @@ namespace detail {
 
 namespace {
 
-constexpr std::string_view kRowState = "RowState";
-constexpr std::string_view kRowMarks = "RowMarks";
-
 std::string quoted(std::string_view s) { return "'" + printable(s) + "'"; }
 
-// A column name usable as a ROW attribute name as it stands.
-bool directTag(std::string_view name, bool ansi) {
-  if (name == kRowState || name == kRowMarks) return false;
-  auto w = text::utf8ToWideStrict(name);
-  if (!w || w->empty()) return false;
-  const text::Cp936* cp = ansi ? &text::Cp936::get() : nullptr;
-  for (size_t i = 0; i < w->size(); ++i) {
-    char16_t c = (*w)[i];
-    if (!(i == 0 ? xmlNameStartChar(c) : xmlNameChar(c))) return false;
-    if (cp && cp->encode(c) == 0xFFFF) return false;
-  }
-  return true;
+const std::vector<Column>& validated(const std::vector<Column>& columns, const PacketAttributes& attributes) {
+  validateLayout(columns, attributes);
+  return columns;
+}
+
+std::vector<Store> storesOf(const std::vector<Column>& columns) {
+  std::vector<Store> stores;
+  stores.reserve(columns.size());
+  for (const Column& c : columns) stores.push_back(storeOf(c));
+  return stores;
 }
 
 }  // namespace
 
+// What PacketWriter offers, whatever the form.
 class WriterImpl {
  public:
-  WriterImpl(std::vector<Column> columns, PacketAttributes attributes, Encoding encoding)
-      : cols_(std::move(columns)), attrs_(std::move(attributes)), enc_(encoding) {
-    validateLayout(cols_, attrs_);
-    stores_.reserve(cols_.size());
-    for (const Column& c : cols_) stores_.push_back(storeOf(c));
-    if (enc_ == Encoding::Binary) {
-      rowCountAt_ = writeBinaryLayout(out_, cols_, attrs_);
-    } else {
-      cp_ = &text::Cp936::get();
-      makeTags();
-      writeXmlLayout();
-    }
-  }
+  virtual ~WriterImpl() = default;
+  virtual const std::vector<Column>& columns() const = 0;
+  virtual const PacketAttributes& attributes() const = 0;
+  virtual Encoding encoding() const = 0;
+  virtual size_t rowCount() const = 0;
+  virtual void reserve(size_t bytes) = 0;
+  virtual void beginRow(RowStatus status) = 0;
+  virtual void endRow() = 0;
+  virtual std::vector<uint8_t> finish() = 0;
+  virtual void putMark(ValueState s) = 0;
+  virtual void putInt(int64_t v) = 0;
+  virtual void putR8(double v) = 0;
+  virtual void putBool(bool v) = 0;
+  virtual void putDate(double d) = 0;
+  virtual void putDecimal(const Decimal& d) = 0;
+  virtual void putCurrency(Currency v) = 0;
+  virtual void putWide(WStringView v) = 0;
+  virtual void putWideUtf8(std::string_view utf8) = 0;
+  virtual void putNarrow(std::string_view bytes, bool raw) = 0;
+  virtual void put(const Variant& v) = 0;
+};
 
-  const std::vector<Column>& columns() const { return cols_; }
-  const PacketAttributes& attributes() const { return attrs_; }
-  Encoding encoding() const { return enc_; }
-  size_t rowCount() const { return rows_; }
-  void reserve(size_t n) { out_.reserve(n); }
+// The checks every form shares: the layout, the order of rows and values,
+// and whether each value suits its column, converting it to the column's
+// storage where the types allow. The sink (binary_sink.h, xml_sink.h) then
+// writes the checked value; it is a template argument so that the per-value
+// steps of a fetch are direct calls.
+template <class Sink>
+class CheckedWriter final : public WriterImpl {
+ public:
+  CheckedWriter(std::vector<Column> columns, PacketAttributes attributes, Encoding encoding)
+      : cols_(std::move(columns)),
+        attrs_(std::move(attributes)),
+        enc_(encoding),
+        stores_(storesOf(validated(cols_, attrs_))),
+        sink_(makeSink()) {}
 
-  void beginRow(RowStatus status) {
+  const std::vector<Column>& columns() const override { return cols_; }
+  const PacketAttributes& attributes() const override { return attrs_; }
+  Encoding encoding() const override { return enc_; }
+  size_t rowCount() const override { return rows_; }
+  void reserve(size_t n) override { sink_.reserve(n); }
+
+  void beginRow(RowStatus status) override {
     if (finished_) throw PacketError("packet already finished");
     if (inRow_) throw PacketError("row " + std::to_string(rows_ + 1) + " begun before the previous one ended");
     if (!rowStatusFromNumber(static_cast<int64_t>(status)))
@@ -69,83 +87,50 @@ class WriterImpl {
     if (rows_ == std::numeric_limits<uint32_t>::max()) throw PacketError("packet holds too many rows");
     inRow_ = true;
     col_ = 0;
-    if (enc_ == Encoding::Binary) {
-      out_.put8(static_cast<uint8_t>(status));
-    } else {
-      absent_ = status == RowStatus::Modified ? ValueState::Unchanged : ValueState::Null;
-      marks_.clear();
-      out_.put("<ROW");
-      if (status != RowStatus::Original) {
-        out_.put(" RowState=\"");
-        out_.put8(static_cast<uint8_t>('0' + static_cast<int>(status)));
-        out_.put8('"');
-      }
-    }
+    sink_.beginRow(status);
   }
 
-  void endRow() {
+  void endRow() override {
     if (!inRow_) throw PacketError("endRow without beginRow");
     if (col_ != cols_.size())
       throw PacketError("row " + std::to_string(rows_ + 1) + " ends after " + std::to_string(col_) + " of " +
                         std::to_string(cols_.size()) + " values");
-    if (enc_ != Encoding::Binary) {
-      if (!marks_.empty()) {
-        out_.put(" RowMarks=\"");
-        out_.put(marks_);
-        out_.put8('"');
-      }
-      out_.put("/>");
-    }
+    sink_.endRow();
     inRow_ = false;
     ++rows_;
   }
 
-  std::vector<uint8_t> finish() {
+  std::vector<uint8_t> finish() override {
     if (inRow_) throw PacketError("finish inside row " + std::to_string(rows_ + 1));
     if (finished_) throw PacketError("packet already finished");
     finished_ = true;
-    if (enc_ == Encoding::Binary) {
-      uint32_t n = static_cast<uint32_t>(rows_);
-      std::memcpy(out_.at(rowCountAt_), &n, sizeof n);
-    } else {
-      out_.put("</ROWDATA></DATAPACKET>");
-    }
-    if (out_.size() > std::numeric_limits<uint32_t>::max()) throw PacketError("packet larger than 4 GiB");
-    return out_.take();
+    std::vector<uint8_t> bytes = sink_.finish(rows_);
+    if (bytes.size() > std::numeric_limits<uint32_t>::max()) throw PacketError("packet larger than 4 GiB");
+    return bytes;
   }
 
-  // ---- marks ----
-
-  void putMark(ValueState s) {
-    size_t c = next();
-    if (enc_ == Encoding::Binary) {
-      out_.put8(static_cast<uint8_t>(s));
-    } else if (s != absent_) {
-      mark(s == ValueState::Null ? 'N' : s == ValueState::Unchanged ? 'U' : 'F', c);
-    }
+  void putMark(ValueState s) override {
+    sink_.mark(next(), s);
     ++col_;
   }
 
-  // ---- typed values ----
-
-  void putInt(int64_t v) {
+  void putInt(int64_t v) override {
     size_t c = next();
-    Store st = stores_[c];
-    switch (st) {
+    switch (stores_[c]) {
       case Store::F64: return writeF64(static_cast<double>(v));
       case Store::Dec: return writeDec(c, Decimal::fromInt64(v));
-      case Store::I8: return writeIntChecked<int8_t>(c, v);
-      case Store::U8: return writeIntChecked<uint8_t>(c, v);
-      case Store::I16: return writeIntChecked<int16_t>(c, v);
-      case Store::U16: return writeIntChecked<uint16_t>(c, v);
-      case Store::I32: return writeIntChecked<int32_t>(c, v);
-      case Store::U32: return writeIntChecked<uint32_t>(c, v);
-      case Store::I64: return writeIntChecked<int64_t>(c, v);
+      case Store::I8: return writeInt<int8_t>(c, v);
+      case Store::U8: return writeInt<uint8_t>(c, v);
+      case Store::I16: return writeInt<int16_t>(c, v);
+      case Store::U16: return writeInt<uint16_t>(c, v);
+      case Store::I32: return writeInt<int32_t>(c, v);
+      case Store::U32: return writeInt<uint32_t>(c, v);
+      case Store::I64: return writeInt<int64_t>(c, v);
       default: mismatch(c, "an integer");
     }
   }
 
-  void putR8(double v) {
+  void putR8(double v) override {
     size_t c = next();
     if (stores_[c] == Store::F64) return writeF64(v);
     if (stores_[c] == Store::Dec) {
@@ -161,21 +146,14 @@ class WriterImpl {
     mismatch(c, "a float");
   }
 
-  void putBool(bool v) {
+  void putBool(bool v) override {
     size_t c = next();
     if (stores_[c] != Store::Bool) mismatch(c, "a boolean");
-    if (enc_ == Encoding::Binary) {
-      uint8_t* p = out_.grab(2);
-      p[0] = 0;
-      p[1] = v ? 1 : 0;
-    } else {
-      attrStart(c);
-      out_.put(v ? "TRUE\"" : "FALSE\"");
-    }
+    sink_.boolean(c, v);
     ++col_;
   }
 
-  void putDate(double d) {
+  void putDate(double d) override {
     size_t c = next();
     if (stores_[c] != Store::Date) mismatch(c, "a date");
     if (!dateFits(cols_[c].type, d))
@@ -184,56 +162,49 @@ class WriterImpl {
                         (cols_[c].type == FieldType::Date   ? ": a date is a whole number of days in range"
                          : cols_[c].type == FieldType::Time ? ": a time lies in [0, 1)"
                                                             : ": out of range"));
-    if (enc_ == Encoding::Binary) {
-      binaryFixed(d);
-    } else {
-      attrStart(c);
-      scratch_.clear();
-      appendDateText(scratch_, cols_[c].type, d);
-      out_.put(scratch_);
-      out_.put8('"');
-    }
+    sink_.date(c, d);
     ++col_;
   }
 
-  void putDecimal(const Decimal& d) {
+  void putDecimal(const Decimal& d) override {
     size_t c = next();
     if (stores_[c] == Store::Dec) return writeDec(c, d);
     if (stores_[c] == Store::F64) return writeF64(d.toDouble());
     mismatch(c, "a decimal");
   }
 
-  void putCurrency(Currency v) {
+  void putCurrency(Currency v) override {
     size_t c = next();
     if (stores_[c] == Store::Dec) return writeDec(c, decimalFromCurrency(v));
     if (stores_[c] == Store::F64) return writeF64(v.toDouble());
     mismatch(c, "a currency");
   }
 
-  void putWide(WStringView v) {
+  void putWide(WStringView v) override {
     size_t c = next();
     if (stores_[c] == Store::Wide) return writeWide(c, v);
     if (stores_[c] == Store::Narrow && narrowIsText(cols_[c])) return writeNarrow(c, text::wideToAnsi(v));
     mismatch(c, "wide text");
   }
 
-  void putWideUtf8(std::string_view utf8) {
+  void putWideUtf8(std::string_view utf8) override {
     size_t c = next();
     if (stores_[c] == Store::Wide) {
-      text::utf8ToWideInto(utf8, wide_);  // the buffer is reused from value to value
-      return writeWide(c, wide_);
+      sink_.wideUtf8(c, utf8);
+      ++col_;
+      return;
     }
     putWide(text::utf8ToWide(utf8));
   }
 
-  void putNarrow(std::string_view bytes, bool raw) {
+  void putNarrow(std::string_view bytes, bool raw) override {
     size_t c = next();
     if (stores_[c] == Store::Narrow) return writeNarrow(c, bytes);
     if (stores_[c] == Store::Wide && !raw) return writeWide(c, text::ansiToWide(bytes));
     mismatch(c, raw ? "bytes" : "narrow text");
   }
 
-  void put(const Variant& v) {
+  void put(const Variant& v) override {
     size_t c = next();
     if (v.isEmptyOrNull()) return putMark(ValueState::Null);
     try {
@@ -267,6 +238,14 @@ class WriterImpl {
   }
 
  private:
+  Sink makeSink() {
+    if constexpr (std::is_constructible_v<Sink, const std::vector<Column>&, const PacketAttributes&, Encoding>)
+      return Sink(cols_, attrs_, enc_);
+    else
+      return Sink(cols_, attrs_);
+  }
+
+  // The column the next value goes to.
   size_t next() {
     if (!inRow_ || col_ >= cols_.size()) [[unlikely]]
       badPosition();
@@ -279,58 +258,26 @@ class WriterImpl {
                       std::to_string(cols_.size()) + " columns");
   }
 
-  // A mark byte 0 and a fixed-size payload, in one piece.
-  template <class T>
-  void binaryFixed(T v) {
-    uint8_t* p = out_.grab(1 + sizeof v);
-    p[0] = 0;
-    std::memcpy(p + 1, &v, sizeof v);
-  }
-
   [[noreturn]] void mismatch(size_t c, const char* what) {
     std::string type(fieldTypeName(cols_[c].type));
     if (cols_[c].subtype) type += " " + *cols_[c].subtype;
     throw PacketError("column " + quoted(cols_[c].name) + " (" + type + ") cannot take " + what);
   }
 
-  void mark(char letter, size_t c) {
-    if (!marks_.empty()) marks_.push_back(' ');
-    marks_.push_back(letter);
-    char buf[12];
-    auto r = std::to_chars(buf, buf + sizeof buf, c + 1);
-    marks_.append(buf, r.ptr);
-  }
-
   template <class T>
-  void writeIntChecked(size_t c, int64_t v) {
+  void writeInt(size_t c, int64_t v) {
     if constexpr (!std::is_same_v<T, int64_t>) {
       if (v < static_cast<int64_t>(std::numeric_limits<T>::min()) ||
           v > static_cast<int64_t>(std::numeric_limits<T>::max()))
         throw PacketError("value " + std::to_string(v) + " is out of range for column " + quoted(cols_[c].name) +
                           " (" + std::string(fieldTypeName(cols_[c].type)) + ")");
     }
-    if (enc_ == Encoding::Binary) {
-      binaryFixed(static_cast<T>(v));
-    } else {
-      attrStart(c);
-      char buf[24];
-      auto r = std::to_chars(buf, buf + sizeof buf, v);
-      out_.put(buf, static_cast<size_t>(r.ptr - buf));
-      out_.put8('"');
-    }
+    sink_.integer(c, static_cast<T>(v));
     ++col_;
   }
 
   void writeF64(double v) {
-    if (enc_ == Encoding::Binary) {
-      binaryFixed(v);
-    } else {
-      attrStart(col_);
-      scratch_.clear();
-      appendDouble(scratch_, v);
-      out_.put(scratch_);
-      out_.put8('"');
-    }
+    sink_.real(col_, v);
     ++col_;
   }
 
@@ -338,318 +285,42 @@ class WriterImpl {
     if (d.scale > 28)
       throw PacketError("decimal for column " + quoted(cols_[c].name) + " has scale " + std::to_string(d.scale) +
                         " (at most 28)");
-    if (enc_ == Encoding::Binary) {
-      uint8_t* p = out_.grab(1 + kDecimalSize);
-      p[0] = 0;
-      p[1] = d.scale;
-      p[2] = d.negative ? 1 : 0;
-      std::memcpy(p + 3, &d.hi32, 4);
-      std::memcpy(p + 7, &d.lo64, 8);
-    } else {
-      attrStart(c);
-      scratch_.clear();
-      appendDecimal(scratch_, d);
-      out_.put(scratch_);
-      out_.put8('"');
-    }
+    sink_.decimal(c, d);
     ++col_;
   }
 
-  void writeNarrow(size_t c, std::string_view b) {
-    if (enc_ == Encoding::Binary) {
-      out_.put8(0);
-      out_.putString(b);
-    } else {
-      attrStart(c);
-      const uint8_t* p = reinterpret_cast<const uint8_t*>(b.data());
-      if (cols_[c].type == FieldType::BinHex) {
-        scratch_.clear();
-        appendHex(scratch_, p, b.size());
-        out_.put(scratch_);
-      } else if (!narrowCarriable(p, b.size())) {
-        mark('E', c);
-        scratch_.clear();
-        appendHex(scratch_, p, b.size());
-        out_.put(scratch_);
-      } else {
-        for (size_t i = 0; i < b.size();) {
-          char16_t ch = 0;
-          size_t n = cp_->decode(p + i, b.size() - i, ch);
-          if (ch < 0x80) escapeAscii(static_cast<char>(ch));
-          else if (enc_ == Encoding::XmlAnsi) out_.put(p + i, n);
-          else putUtf8(ch);
-          i += n;
-        }
-      }
-      out_.put8('"');
-    }
+  void writeNarrow(size_t c, std::string_view bytes) {
+    sink_.narrow(c, bytes);
     ++col_;
   }
 
   void writeWide(size_t c, WStringView w) {
-    if (enc_ == Encoding::Binary) {
-      size_t n = w.size(), lenBytes = 1;
-      for (size_t m = n; m >= 0x80; m >>= 7) ++lenBytes;
-      // UTF-16 units start at an even offset so that decoded packets can hand
-      // out views of them in place.
-      size_t pad = (out_.size() + 1 + lenBytes) & 1;
-      uint8_t* p = out_.grab(1 + lenBytes + pad + 2 * n);
-      *p++ = 0;
-      for (size_t m = n; m >= 0x80; m >>= 7) *p++ = static_cast<uint8_t>(m | 0x80);
-      *p++ = static_cast<uint8_t>(n >> (7 * (lenBytes - 1)));
-      if (pad) *p++ = 0;
-      if (n) std::memcpy(p, w.data(), 2 * n);
-    } else {
-      attrStart(c);
-      if (cols_[c].type == FieldType::BinHex) {
-        scratch_.clear();
-        appendHex(scratch_, reinterpret_cast<const uint8_t*>(w.data()), w.size() * 2);
-        out_.put(scratch_);
-      } else if (!wideCarriable(w)) {
-        mark('E', c);
-        scratch_.clear();
-        for (char16_t u : w) {
-          uint8_t be[2] = {static_cast<uint8_t>(u >> 8), static_cast<uint8_t>(u)};
-          appendHex(scratch_, be, 2);
-        }
-        out_.put(scratch_);
-      } else {
-        for (size_t i = 0; i < w.size(); ++i) {
-          char32_t ch = w[i];
-          if (ch >= 0xD800 && ch < 0xDC00) {
-            ch = 0x10000 + ((ch - 0xD800) << 10) + (w[i + 1] - 0xDC00);
-            ++i;
-          }
-          putChar(ch);
-        }
-      }
-      out_.put8('"');
-    }
+    sink_.wide(c, w);
     ++col_;
   }
 
-  bool narrowCarriable(const uint8_t* p, size_t n) const {
-    for (size_t i = 0; i < n;) {
-      char16_t ch = 0;
-      size_t k = cp_->decode(p + i, n - i, ch);
-      if (k == 0 || !xmlChar(ch)) return false;
-      i += k;
-    }
-    return true;
-  }
-
-  static bool wideCarriable(WStringView w) {
-    for (size_t i = 0; i < w.size(); ++i) {
-      char16_t u = w[i];
-      if (u >= 0xD800 && u < 0xDC00) {
-        if (i + 1 >= w.size() || w[i + 1] < 0xDC00 || w[i + 1] >= 0xE000) return false;
-        ++i;
-      } else if (!xmlChar(u)) {
-        return false;
-      }
-    }
-    return true;
-  }
-
-  // ---- XML text ----
-
-  void attrStart(size_t c) {
-    out_.put8(' ');
-    out_.put(tagBytes_[c]);
-    out_.put("=\"");
-  }
-
-  void escapeAscii(char ch) {
-    switch (ch) {
-      case '&': return out_.put("&amp;");
-      case '<': return out_.put("&lt;");
-      case '>': return out_.put("&gt;");
-      case '"': return out_.put("&quot;");
-      case '\t': return out_.put("&#9;");
-      case '\n': return out_.put("&#10;");
-      case '\r': return out_.put("&#13;");
-      default: out_.put8(static_cast<uint8_t>(ch));
-    }
-  }
-
-  void putUtf8(char32_t ch) {
-    std::string s;
-    text::appendUtf8(s, ch);
-    out_.put(s);
-  }
-
-  // One XML-legal character in the document's encoding; characters code
-  // page 936 cannot hold become character references.
-  void putChar(char32_t ch) {
-    if (ch < 0x80) return escapeAscii(static_cast<char>(ch));
-    if (enc_ == Encoding::XmlUtf8) return putUtf8(ch);
-    uint16_t b = ch < 0x10000 ? cp_->encode(static_cast<char16_t>(ch)) : 0xFFFF;
-    if (b == 0xFFFF) {
-      char buf[16];
-      auto r = std::to_chars(buf, buf + sizeof buf, static_cast<uint32_t>(ch), 16);
-      out_.put("&#x");
-      out_.put(buf, static_cast<size_t>(r.ptr - buf));
-      out_.put8(';');
-    } else if (b < 0x100) {
-      out_.put8(static_cast<uint8_t>(b));
-    } else {
-      out_.put8(static_cast<uint8_t>(b >> 8));
-      out_.put8(static_cast<uint8_t>(b));
-    }
-  }
-
-  // Metadata text (names, ORIGIN, TABLE_NAME ...): no escape form exists for
-  // these, so text XML cannot carry is refused.
-  void putText(std::string_view utf8, const std::string& what) {
-    auto w = text::utf8ToWideStrict(utf8);
-    if (!w) throw PacketError(what + " is not valid UTF-8");
-    for (size_t i = 0; i < w->size(); ++i) {
-      char32_t ch = (*w)[i];
-      if (ch >= 0xD800 && ch < 0xDC00) {
-        ch = 0x10000 + ((ch - 0xD800) << 10) + ((*w)[i + 1] - 0xDC00);
-        ++i;
-      }
-      if (!xmlChar(ch)) {
-        char buf[12];
-        auto r = std::to_chars(buf, buf + sizeof buf, static_cast<uint32_t>(ch), 16);
-        throw PacketError(what + " cannot be written in XML: it holds character U+" + std::string(buf, r.ptr));
-      }
-      putChar(ch);
-    }
-  }
-
-  // The name is a checked XML name (extra attributes may hold non-ASCII
-  // letters), written in the document's encoding like any text.
-  void textAttr(std::string_view name, std::string_view utf8, const std::string& what) {
-    out_.put8(' ');
-    putText(name, what);
-    out_.put("=\"");
-    putText(utf8, what);
-    out_.put8('"');
-  }
-
-  void numAttr(std::string_view name, int64_t v) {
-    scratch_.clear();
-    appendInt(scratch_, v);
-    out_.put8(' ');
-    out_.put(name);
-    out_.put("=\"");
-    out_.put(scratch_);
-    out_.put8('"');
-  }
-
-  void makeTags() {
-    bool ansi = enc_ == Encoding::XmlAnsi;
-    std::set<std::string> used;
-    tags_.resize(cols_.size());
-    for (size_t i = 0; i < cols_.size(); ++i)
-      if (directTag(cols_[i].name, ansi)) {
-        tags_[i] = cols_[i].name;
-        used.insert(cols_[i].name);
-      }
-    for (size_t i = 0; i < cols_.size(); ++i) {
-      if (!tags_[i].empty()) continue;
-      std::string t = "F" + std::to_string(i + 1);
-      while (used.count(t)) t += "_";
-      tags_[i] = t;
-      used.insert(t);
-    }
-    // ROW attribute names in the document's encoding; a direct tag holds
-    // only characters the encoding has.
-    tagBytes_.resize(tags_.size());
-    for (size_t i = 0; i < tags_.size(); ++i) {
-      if (!ansi) {
-        tagBytes_[i] = tags_[i];
-        continue;
-      }
-      WString wide = *text::utf8ToWideStrict(tags_[i]);
-      for (char16_t ch : wide) {
-        uint16_t b = cp_->encode(ch);
-        if (b >= 0x100) tagBytes_[i].push_back(static_cast<char>(b >> 8));
-        tagBytes_[i].push_back(static_cast<char>(b));
-      }
-    }
-  }
-
-  void extraNameCheck(const std::string& name, const std::string& owner) {
-    if (!directTag(name, enc_ == Encoding::XmlAnsi))
-      throw PacketError(owner + " attribute name " + quoted(name) + " cannot be written in XML");
-  }
-
-  void writeXmlLayout() {
-    out_.put(enc_ == Encoding::XmlUtf8 ? "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"
-                                       : "<?xml version=\"1.0\" encoding=\"GBK\" standalone=\"yes\"?>");
-    out_.put("<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>");
-    for (size_t i = 0; i < cols_.size(); ++i) {
-      const Column& c = cols_[i];
-      std::string owner = "column " + quoted(c.name);
-      out_.put("<FIELD");
-      textAttr("attrname", c.name, owner + " name");
-      out_.put(" fieldtype=\"");
-      out_.put(fieldTypeName(c.type));
-      out_.put8('"');
-      if (tags_[i] != c.name) textAttr("tagname", tags_[i], owner + " tag");
-      if (c.width) numAttr("WIDTH", *c.width);
-      if (c.decimals) numAttr("DECIMALS", *c.decimals);
-      if (c.subtype) textAttr("SUBTYPE", *c.subtype, owner + " SUBTYPE");
-      if (c.provFlags) numAttr("PROVFLAGS", *c.provFlags);
-      if (c.origin) textAttr("ORIGIN", *c.origin, owner + " ORIGIN");
-      if (c.serverCalc) out_.put(*c.serverCalc ? " SERVER_CALC=\"TRUE\"" : " SERVER_CALC=\"FALSE\"");
-      if (c.minValue) textAttr("MINVALUE", *c.minValue, owner + " MINVALUE");
-      if (c.maxValue) textAttr("MAXVALUE", *c.maxValue, owner + " MAXVALUE");
-      if (c.attrs & kAttrRequired) out_.put(" required=\"true\"");
-      if (c.attrs & kAttrReadOnly) out_.put(" readonly=\"true\"");
-      if (c.attrs & kAttrHidden) out_.put(" hidden=\"true\"");
-      for (const NamedAttribute& a : c.extra) {
-        extraNameCheck(a.name, owner);
-        textAttr(a.name, a.value, owner + " attribute " + quoted(a.name));
-      }
-      out_.put("/>");
-    }
-    out_.put("</FIELDS><PARAMS");
-    if (!attrs_.primaryKey.empty()) {
-      out_.put(" PRIMARY_KEY=\"");
-      for (size_t i = 0; i < attrs_.primaryKey.size(); ++i) {
-        if (i) out_.put8(' ');
-        scratch_.clear();
-        appendInt(scratch_, attrs_.primaryKey[i]);
-        out_.put(scratch_);
-      }
-      out_.put8('"');
-    }
-    if (attrs_.lcid) numAttr("LCID", *attrs_.lcid);
-    if (attrs_.delta) out_.put(" DATASET_DELTA=\"1\"");
-    if (attrs_.tableName) textAttr("TABLE_NAME", *attrs_.tableName, "TABLE_NAME");
-    for (const NamedAttribute& a : attrs_.extra) {
-      extraNameCheck(a.name, "dataset");
-      textAttr(a.name, a.value, "dataset attribute " + quoted(a.name));
-    }
-    out_.put("/></METADATA><ROWDATA>");
-  }
-
+  // Declared in this order: the sink refers to the columns and attributes.
   std::vector<Column> cols_;
   PacketAttributes attrs_;
   Encoding enc_;
   std::vector<Store> stores_;
-  std::vector<std::string> tags_;      // UTF-8
-  std::vector<std::string> tagBytes_;  // as written
-  const text::Cp936* cp_ = nullptr;
-  OutBuffer out_;
-  std::string scratch_;
-  WString wide_;  // text converted from UTF-8 on its way into a cell
-  std::string marks_;
-  size_t rowCountAt_ = 0;
+  Sink sink_;
   size_t rows_ = 0;
   size_t col_ = 0;
   bool inRow_ = false;
   bool finished_ = false;
-  ValueState absent_ = ValueState::Null;
 };
+
+std::unique_ptr<WriterImpl> makeWriter(std::vector<Column> columns, PacketAttributes attributes, Encoding encoding) {
+  if (encoding == Encoding::Binary)
+    return std::make_unique<CheckedWriter<BinarySink>>(std::move(columns), std::move(attributes), encoding);
+  return std::make_unique<CheckedWriter<XmlSink>>(std::move(columns), std::move(attributes), encoding);
+}
 
 }  // namespace detail
 
 PacketWriter::PacketWriter(std::vector<Column> columns, PacketAttributes attributes, Encoding encoding)
-    : impl_(std::make_unique<detail::WriterImpl>(std::move(columns), std::move(attributes), encoding)) {}
+    : impl_(detail::makeWriter(std::move(columns), std::move(attributes), encoding)) {}
 PacketWriter::~PacketWriter() = default;
 PacketWriter::PacketWriter(PacketWriter&&) noexcept = default;
 PacketWriter& PacketWriter::operator=(PacketWriter&&) noexcept = default;
