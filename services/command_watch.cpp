@@ -1,26 +1,60 @@
 // The command watch.
 #include "services/command_watch.h"
 
+#include <atomic>
+#include <cstdint>
 #include <mutex>
+#include <utility>
 
 namespace rvz::services {
 
 namespace {
 
-std::mutex sinkLock;
+std::mutex sinkLock;  // guards currentSink
 std::shared_ptr<ActivityLogSink> currentSink;
+// Changes with every setActivityLogSink (under sinkLock).
+std::atomic<uint64_t> sinkSerial{1};
+
+// The sink a thread last saw, with the serial it had then: a command on an
+// object thread costs one atomic load here, not a lock and a reference
+// count. A replaced sink is let go by each thread at its next command (or
+// its end), never called after its replacement was seen.
+struct SeenSink {
+  uint64_t serial = 0;
+  std::shared_ptr<ActivityLogSink> sink;
+};
+thread_local SeenSink seenSink;
 
 }  // namespace
 
 void setActivityLogSink(std::shared_ptr<ActivityLogSink> sink) {
-  std::lock_guard g(sinkLock);
-  currentSink = std::move(sink);
+  std::shared_ptr<ActivityLogSink> old;
+  {
+    std::lock_guard g(sinkLock);
+    old = std::exchange(currentSink, std::move(sink));
+    sinkSerial.fetch_add(1, std::memory_order_release);
+  }
+  seenSink = {};  // the setting thread lets its own copy go at once
 }
 
 std::shared_ptr<ActivityLogSink> activityLogSink() {
   std::lock_guard g(sinkLock);
   return currentSink;
 }
+
+namespace {
+
+ActivityLogSink* threadSink() {
+  const uint64_t serial = sinkSerial.load(std::memory_order_acquire);
+  if (seenSink.serial != serial) {
+    std::lock_guard g(sinkLock);
+    seenSink.sink = currentSink;
+    seenSink.serial = sinkSerial.load(std::memory_order_relaxed);
+  }
+  return seenSink.sink.get();
+}
+
+}  // namespace
 
 namespace {
 
@@ -56,7 +90,7 @@ void CnWillExecute(std::string_view commandTextUtf8, data::EventStatus& status) 
   static constexpr std::string_view kNotExecute = "Not Execute: ";
   const bool refused = refusesCommand(commandTextUtf8);
   if (refused) status = data::EventStatus::Cancel;
-  auto sink = activityLogSink();
+  ActivityLogSink* sink = threadSink();
   if (!sink) return;
   std::string entry;
   if (refused) {

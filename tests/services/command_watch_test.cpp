@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -141,6 +142,39 @@ TEST_F(CommandWatch, ObjectsOnManyThreadsLoseNoEntry) {
       last = n;
     }
   }
+}
+
+// A thread keeps the sink it saw between its commands; a sink set later
+// gets its next command, the replaced one nothing more and no reference
+// from it, and with none set nothing is handed over.
+TEST_F(CommandWatch, AThreadLogsToTheSinkSetLast) {
+  auto second = std::make_shared<Captured>();
+  std::promise<void> logged1, switched, logged2, cleared;
+  std::thread worker([&] {
+    TDatas d;
+    auto run = [&](int n) {
+      Variant params, owner;
+      d.host().AS_Execute(u"pTmp", text::utf8ToWide("delete from AppMenu where mIndex = " + std::to_string(n)), params,
+                          owner);
+    };
+    run(1);
+    logged1.set_value();
+    switched.get_future().wait();
+    run(2);
+    logged2.set_value();
+    cleared.get_future().wait();
+    run(3);
+  });
+  logged1.get_future().wait();
+  setActivityLogSink(second);
+  switched.set_value();
+  logged2.get_future().wait();
+  EXPECT_EQ(sink.use_count(), 1);
+  setActivityLogSink(nullptr);
+  cleared.set_value();
+  worker.join();
+  EXPECT_EQ(sink->entries, std::vector<std::string>{"delete from AppMenu where mIndex = 1"});
+  EXPECT_EQ(second->entries, std::vector<std::string>{"delete from AppMenu where mIndex = 2"});
 }
 
 }  // namespace

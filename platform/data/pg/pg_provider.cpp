@@ -149,6 +149,25 @@ std::string quotedName(const std::string& name) {
   return r + "\"";
 }
 
+// A statement's parameter values in the forms libpq sends, one per type.
+struct ParameterBuffers {
+  ParameterBuffers(const std::vector<Oid>& types, std::span<const BoundValue> values)
+      : texts(types.size()), ptrs(types.size(), nullptr), lengths(types.size(), 0), formats(types.size(), 0) {
+    for (size_t i = 0; i < types.size(); ++i) {
+      if (values[i].cls == StorageClass::Null) continue;
+      texts[i] = parameterText(values[i], types[i]);
+      ptrs[i] = texts[i].text.c_str();
+      lengths[i] = static_cast<int>(texts[i].text.size());
+      formats[i] = texts[i].binary ? 1 : 0;
+    }
+  }
+  int count() const { return static_cast<int>(ptrs.size()); }
+
+  std::vector<ParameterText> texts;
+  std::vector<const char*> ptrs;
+  std::vector<int> lengths, formats;
+};
+
 class PgConnection;
 
 class PgCursor final : public DriverCursor {
@@ -173,7 +192,12 @@ class PgCursor final : public DriverCursor {
 
  private:
   void declare();
+  // Outside a transaction: declares the cursor and reads its first block
+  // in one round trip.
+  void declareWithFirstBlock();
   void fetch();
+  // Takes a block asked for `want` rows; a short one is the last.
+  void takeBlock(Result block, int want);
 
   PgConnection& owner_;
   std::string name_;
@@ -212,6 +236,7 @@ class PgConnection final : public DriverConnection {
     for (PgCursor* c : cursors_) c->lostToConnection();
     prepared_.clear();
     conn_.reset();
+    closing_ = false;
     inTx_ = false;
   }
 
@@ -226,6 +251,14 @@ class PgConnection final : public DriverConnection {
   // A command of the provider's own, without parameters; throws on failure.
   Result simple(const std::string& sql);
   Result withParams(const std::string& sql, const std::vector<Oid>& types, std::span<const BoundValue> values);
+  // A DECLARE with its parameters and the cursor's first FETCH in one round
+  // trip (a pipeline), outside a transaction: the FETCH's result.
+  Result declareAndFetch(const std::string& declare, const std::vector<Oid>& types,
+                         std::span<const BoundValue> values, const std::string& fetch);
+  // Closes a cursor read to its end. Outside a transaction the CLOSE is sent
+  // without waiting for its answer, which the next command reads first
+  // (settle): a fetch of a small result then costs one round trip, not two.
+  void closeCursor(const std::string& name);
   std::string nextCursorName() { return "rvz_c" + std::to_string(++cursorSerial_); }
   // Checks a result; throws DataError with the server's text and number.
   Result checked(PGresult* raw);
@@ -237,6 +270,10 @@ class PgConnection final : public DriverConnection {
     if (!alive()) connect();
   }
   [[noreturn]] void lost(const std::string& detail);
+  // Reads the answer of a CLOSE sent without waiting. The synchronous libpq
+  // calls (PQexec and its kin) discard such an answer themselves; a
+  // pipeline or another send needs the connection idle first.
+  void settle();
   const Prepared& prepare(const std::string& sql, int markers, std::span<const BoundValue> values, bool& oneOff,
                           Prepared& scratch);
   void describeColumns(PGresult* description, Prepared& p);
@@ -258,6 +295,17 @@ class PgConnection final : public DriverConnection {
   RunResult runStatement(const std::string& sql, int markers, std::span<const BoundValue> values,
                          const std::vector<jet::ColumnType>* types);
   RunResult runMakeTable(const jet::MakeTable& m, int markers, std::span<const BoundValue> values);
+  // Inside a transaction, a statement without result prepared before (the
+  // common statement of an apply) in one round trip; nothing when the text
+  // is not one.
+  std::optional<RunResult> runPreparedInTransaction(std::string_view text, std::span<const BoundValue> values);
+  // A Jet or SQL Server command text: translated (or its plan reused) and run.
+  RunResult runJet(std::string_view text, std::span<const BoundValue> values);
+  // Runs a plan's statements; the last one's result is the command's.
+  RunResult runPlan(const Plan& plan, std::span<const BoundValue> values);
+  // A crosstab's plan for the pivot values that its first statement lists now.
+  Plan crosstabPlan(const Plan& pivotList, std::string_view text, jet::Schema& schema,
+                    std::span<const BoundValue> values);
   // A prepared statement without result inside a transaction, with its
   // savepoint, in one round trip (a pipeline of SAVEPOINT, the statement
   // and RELEASE).
@@ -286,6 +334,7 @@ class PgConnection final : public DriverConnection {
   uint64_t setUp_ = 0;                                          // the session whose database is set up
   bool setUpAssumed_ = false;  // set up because this process saw the database set up before
   std::string lastState_;      // the SQLSTATE of the last failed command
+  bool closing_ = false;       // a CLOSE was sent and its answer not read yet (settle)
   std::set<PgCursor*> cursors_;
 };
 
@@ -331,6 +380,7 @@ void PgConnection::connect() {
   plans_.clear();
   inTx_ = false;
   conn_.reset();
+  closing_ = false;
   std::vector<const char*> keys, vals;
   for (const auto& [k, v] : params_.keywords) {
     keys.push_back(k.c_str());
@@ -369,6 +419,7 @@ void PgConnection::lost(const std::string& detail) {
   inTx_ = false;
   prepared_.clear();
   conn_.reset();
+  closing_ = false;
   throw DataError::engine(kErrConnectionLost,
                           "The connection to the server '" + params_.server + "' was lost" +
                               (detail.empty() ? std::string() : ": " + withoutPassword(detail, params_.password)) +
@@ -404,19 +455,56 @@ Result PgConnection::simple(const std::string& sql) {
 Result PgConnection::withParams(const std::string& sql, const std::vector<Oid>& types,
                                 std::span<const BoundValue> values) {
   if (!conn_) lost("");
-  const size_t n = types.size();
-  std::vector<ParameterText> texts(n);
-  std::vector<const char*> ptrs(n, nullptr);
-  std::vector<int> lengths(n, 0), formats(n, 0);
-  for (size_t i = 0; i < n; ++i) {
-    if (values[i].cls == StorageClass::Null) continue;
-    texts[i] = parameterText(values[i], types[i]);
-    ptrs[i] = texts[i].text.c_str();
-    lengths[i] = static_cast<int>(texts[i].text.size());
-    formats[i] = texts[i].binary ? 1 : 0;
+  const ParameterBuffers b(types, values);
+  return checked(PQexecParams(conn_.get(), sql.c_str(), b.count(), types.data(), b.ptrs.data(), b.lengths.data(),
+                              b.formats.data(), 0));
+}
+
+Result PgConnection::declareAndFetch(const std::string& declare, const std::vector<Oid>& types,
+                                     std::span<const BoundValue> values, const std::string& fetch) {
+  if (!conn_) lost("");
+  settle();
+  const ParameterBuffers b(types, values);
+  PGconn* c = conn_.get();
+  if (PQenterPipelineMode(c) != 1) lost(trimmedMessage(PQerrorMessage(c)));
+  const bool sent = PQsendQueryParams(c, declare.c_str(), b.count(), types.data(), b.ptrs.data(), b.lengths.data(),
+                                      b.formats.data(), 0) == 1 &&
+                    PQsendQueryParams(c, fetch.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
+                    PQpipelineSync(c) == 1;
+  std::vector<Result> got;
+  if (sent) {
+    for (int q = 0; q < 2; ++q) {
+      Result one(PQgetResult(c));
+      if (!one) break;
+      while (PGresult* more = PQgetResult(c)) PQclear(more);  // up to the end of this query's results
+      got.push_back(std::move(one));
+    }
+    if (got.size() == 2) PQclear(PQgetResult(c));  // the sync
   }
-  return checked(PQexecParams(conn_.get(), sql.c_str(), static_cast<int>(n), types.data(), ptrs.data(),
-                              lengths.data(), formats.data(), 0));
+  if (PQexitPipelineMode(c) != 1 || got.size() < 2) {
+    const std::string why = trimmedMessage(PQerrorMessage(c));
+    if (!got.empty() && PQresultStatus(got.back().get()) == PGRES_FATAL_ERROR) checked(got.back().release());
+    lost(why);
+  }
+  checked(got[0].release());  // a failed DECLARE leaves the FETCH aborted: its own failure is the one to report
+  return checked(got[1].release());
+}
+
+void PgConnection::closeCursor(const std::string& name) {
+  if (inTx_ || !alive()) {
+    guarded([&] { simple("CLOSE " + name); });
+    return;
+  }
+  settle();
+  closing_ = PQsendQuery(conn_.get(), ("CLOSE " + name).c_str()) == 1;
+  // Not sent: the connection is failing, and the cursor ends with its session.
+}
+
+void PgConnection::settle() {
+  if (!closing_) return;
+  closing_ = false;
+  if (conn_)
+    while (PGresult* r = PQgetResult(conn_.get())) PQclear(r);
 }
 
 template <class F>
@@ -680,6 +768,7 @@ const Prepared& PgConnection::prepare(const std::string& sql, int markers, std::
   // The statement and its description in one round trip.
   Result r, d;
   {
+    settle();
     PGconn* c = conn_.get();
     if (PQenterPipelineMode(c) != 1) lost(trimmedMessage(PQerrorMessage(c)));
     const bool sent = PQsendPrepare(c, p.name.c_str(), sql.c_str(), 0, nullptr) == 1 &&
@@ -754,18 +843,9 @@ RunResult PgConnection::runStatement(const std::string& sql, int markers, std::s
                                                std::vector<BoundValue>(used.begin(), used.end()), shape);
     return result;
   }
-  std::vector<ParameterText> texts(n);
-  std::vector<const char*> ptrs(n, nullptr);
-  std::vector<int> lengths(n, 0), formats(n, 0);
-  for (size_t i = 0; i < n; ++i) {
-    if (used[i].cls == StorageClass::Null) continue;
-    texts[i] = parameterText(used[i], p.paramTypes[i]);
-    ptrs[i] = texts[i].text.c_str();
-    lengths[i] = static_cast<int>(texts[i].text.size());
-    formats[i] = texts[i].binary ? 1 : 0;
-  }
-  Result r = checked(PQexecPrepared(conn_.get(), p.name.c_str(), static_cast<int>(n), ptrs.data(), lengths.data(),
-                                    formats.data(), 0));
+  const ParameterBuffers b(p.paramTypes, used);
+  Result r = checked(
+      PQexecPrepared(conn_.get(), p.name.c_str(), b.count(), b.ptrs.data(), b.lengths.data(), b.formats.data(), 0));
   const char* affected = PQcmdTuples(r.get());
   result.rowsAffected = affected && *affected ? std::strtoll(affected, nullptr, 10) : 0;
   return result;
@@ -824,23 +904,13 @@ RunResult PgConnection::runMakeTable(const jet::MakeTable& m, int markers, std::
 }
 
 RunResult PgConnection::pipelined(const Prepared& p, std::span<const BoundValue> values) {
-  const size_t n = p.paramTypes.size();
-  std::vector<ParameterText> texts(n);
-  std::vector<const char*> ptrs(n, nullptr);
-  std::vector<int> lengths(n, 0), formats(n, 0);
-  for (size_t i = 0; i < n; ++i) {
-    if (values[i].cls == StorageClass::Null) continue;
-    texts[i] = parameterText(values[i], p.paramTypes[i]);
-    ptrs[i] = texts[i].text.c_str();
-    lengths[i] = static_cast<int>(texts[i].text.size());
-    formats[i] = texts[i].binary ? 1 : 0;
-  }
+  settle();
+  const ParameterBuffers b(p.paramTypes, values);
   PGconn* c = conn_.get();
   if (PQenterPipelineMode(c) != 1) lost(trimmedMessage(PQerrorMessage(c)));
   const bool sent =
       PQsendQueryParams(c, "SAVEPOINT rvz_stmt", 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
-      PQsendQueryPrepared(c, p.name.c_str(), static_cast<int>(n), ptrs.data(), lengths.data(), formats.data(), 0) ==
-          1 &&
+      PQsendQueryPrepared(c, p.name.c_str(), b.count(), b.ptrs.data(), b.lengths.data(), b.formats.data(), 0) == 1 &&
       PQsendQueryParams(c, "RELEASE SAVEPOINT rvz_stmt", 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
       PQpipelineSync(c) == 1;
   std::vector<Result> got;
@@ -872,27 +942,88 @@ RunResult PgConnection::pipelined(const Prepared& p, std::span<const BoundValue>
   return result;
 }
 
+std::optional<RunResult> PgConnection::runPreparedInTransaction(std::string_view text,
+                                                                std::span<const BoundValue> values) {
+  const std::string* sql = nullptr;
+  std::string native;
+  if (mode_ == SqlMode::Native) {
+    native = numberMarkers(text).sql;
+    sql = &native;
+  } else if (auto it = plans_.find(std::string(text));
+             it != plans_.end() && it->second.statements.size() == 1 && !it->second.makeTable &&
+             !it->second.crosstab && !it->second.changesSchema) {
+    sql = &it->second.statements[0];
+  }
+  if (!sql) return std::nullopt;
+  auto it = prepared_.find(*sql);
+  if (it == prepared_.end() || !it->second.columns.empty() || values.size() < it->second.paramTypes.size())
+    return std::nullopt;
+  it->second.lastUse = ++useCounter_;
+  return pipelined(it->second, values);
+}
+
+Plan PgConnection::crosstabPlan(const Plan& pivotList, std::string_view text, jet::Schema& schema,
+                                std::span<const BoundValue> values) {
+  RunResult found = runStatement(pivotList.statements[0], pivotList.markers[0], values, nullptr);
+  std::vector<jet::PivotValue> pivots;
+  while (found.cursor && found.cursor->step()) {
+    Cell v = found.cursor->cell(0);
+    jet::PivotValue pv;
+    switch (v.cls) {
+      case StorageClass::Null: pv.kind = jet::PivotValue::Kind::Null; break;
+      case StorageClass::Integer: pv.kind = jet::PivotValue::Kind::Integer; pv.i = v.i; break;
+      case StorageClass::Real: pv.kind = jet::PivotValue::Kind::Real; pv.r = v.r; break;
+      default: pv.kind = jet::PivotValue::Kind::Text; pv.text = std::string(v.bytes); break;
+    }
+    pivots.push_back(std::move(pv));
+  }
+  found.cursor.reset();
+  return planOf(jet::translateCrosstab(text, schema, pivots, jet::Target::Postgres), text);
+}
+
+RunResult PgConnection::runPlan(const Plan& plan, std::span<const BoundValue> values) {
+  const bool changesSchema = plan.changesSchema;  // read first: the plan may live in the cache this empties
+  RunResult result;
+  if (plan.makeTable) {
+    result = runMakeTable(*plan.makeTable, plan.markers.empty() ? 0 : plan.markers.back(), values);
+  } else {
+    for (size_t i = 0; i < plan.statements.size(); ++i) {
+      const bool last = i + 1 == plan.statements.size();
+      result = runStatement(plan.statements[i], plan.markers[i], values, last ? &plan.columnTypes : nullptr);
+      if (!last) result.cursor.reset();
+    }
+  }
+  if (changesSchema) {
+    catalog_.clear();
+    tableColumns_.clear();
+    plans_.clear();
+  }
+  return result;
+}
+
+RunResult PgConnection::runJet(std::string_view text, std::span<const BoundValue> values) {
+  PgSchema schema(*this);
+  const Plan* cached = nullptr;
+  Plan fresh;
+  if (auto it = plans_.find(std::string(text)); it != plans_.end()) {
+    cached = &it->second;
+  } else {
+    fresh = planOf(jet::translateTyped(text, schema, jet::Target::Postgres), text);
+    if (!fresh.crosstab && !fresh.changesSchema && plans_.size() < kPreparedCacheSize)
+      cached = &plans_.emplace(std::string(text), std::move(fresh)).first->second;
+    else
+      cached = &fresh;
+  }
+  if (!cached->crosstab) return runPlan(*cached, values);
+  // A crosstab's columns are the values its pivot finds now.
+  return runPlan(crosstabPlan(*cached, text, schema, values), values);
+}
+
 RunResult PgConnection::run(std::string_view text, std::span<const BoundValue> values) {
   ensureOpen();
   if (inTx_) {
     // The common statement of an apply: prepared already, without result.
-    const std::string* sql = nullptr;
-    std::string native;
-    if (mode_ == SqlMode::Native) {
-      native = numberMarkers(text).sql;
-      sql = &native;
-    } else if (auto it = plans_.find(std::string(text));
-               it != plans_.end() && it->second.statements.size() == 1 && !it->second.makeTable &&
-               !it->second.crosstab && !it->second.changesSchema) {
-      sql = &it->second.statements[0];
-    }
-    if (sql) {
-      if (auto it = prepared_.find(*sql); it != prepared_.end() && it->second.columns.empty() &&
-                                          values.size() >= it->second.paramTypes.size()) {
-        it->second.lastUse = ++useCounter_;
-        return pipelined(it->second, values);
-      }
-    }
+    if (std::optional<RunResult> r = runPreparedInTransaction(text, values)) return std::move(*r);
   }
   if (isCatalogsRowset(text)) {
     return guarded([&] { return runStatement(std::string(kCatalogsSql), 0, values, nullptr); });
@@ -902,66 +1033,14 @@ RunResult PgConnection::run(std::string_view text, std::span<const BoundValue> v
     return guarded([&] { return runStatement(n.sql, n.markers, values, nullptr); });
   }
   ensureSetup();
-  auto attempt = [&]() -> RunResult {
-    PgSchema schema(*this);
-    const Plan* cached = nullptr;
-    Plan fresh;
-    if (auto it = plans_.find(std::string(text)); it != plans_.end()) {
-      cached = &it->second;
-    } else {
-      fresh = planOf(jet::translateTyped(text, schema, jet::Target::Postgres), text);
-      if (!fresh.crosstab && !fresh.changesSchema && plans_.size() < kPreparedCacheSize)
-        cached = &plans_.emplace(std::string(text), std::move(fresh)).first->second;
-      else
-        cached = &fresh;
-    }
-    Plan crosstab;
-    if (cached->crosstab) {
-      // A crosstab's columns are the values its pivot finds now.
-      RunResult found = runStatement(cached->statements[0], cached->markers[0], values, nullptr);
-      std::vector<jet::PivotValue> pivots;
-      while (found.cursor && found.cursor->step()) {
-        Cell v = found.cursor->cell(0);
-        jet::PivotValue pv;
-        switch (v.cls) {
-          case StorageClass::Null: pv.kind = jet::PivotValue::Kind::Null; break;
-          case StorageClass::Integer: pv.kind = jet::PivotValue::Kind::Integer; pv.i = v.i; break;
-          case StorageClass::Real: pv.kind = jet::PivotValue::Kind::Real; pv.r = v.r; break;
-          default: pv.kind = jet::PivotValue::Kind::Text; pv.text = std::string(v.bytes); break;
-        }
-        pivots.push_back(std::move(pv));
-      }
-      found.cursor.reset();
-      crosstab = planOf(jet::translateCrosstab(text, schema, pivots, jet::Target::Postgres), text);
-      cached = &crosstab;
-    }
-    const Plan& plan = *cached;
-    const bool changesSchema = plan.changesSchema;
-    RunResult result;
-    if (plan.makeTable) {
-      result = runMakeTable(*plan.makeTable, plan.markers.empty() ? 0 : plan.markers.back(), values);
-    } else {
-      for (size_t i = 0; i < plan.statements.size(); ++i) {
-        const bool last = i + 1 == plan.statements.size();
-        result = runStatement(plan.statements[i], plan.markers[i], values, last ? &plan.columnTypes : nullptr);
-        if (!last) result.cursor.reset();
-      }
-    }
-    if (changesSchema) {
-      catalog_.clear();
-      tableColumns_.clear();
-      plans_.clear();
-    }
-    return result;
-  };
   lastState_.clear();
   try {
-    return guarded(attempt);
+    return guarded([&] { return runJet(text, values); });
   } catch (const DataError&) {
     if (!forgetAssumedSetup()) throw;
   }
   ensureSetup();
-  return guarded(attempt);
+  return guarded([&] { return runJet(text, values); });
 }
 
 void PgConnection::beginTransaction() {
@@ -1020,7 +1099,10 @@ PgCursor::PgCursor(PgConnection& owner, std::string sql, std::vector<Oid> paramT
     : owner_(owner), sql_(std::move(sql)), paramTypes_(std::move(paramTypes)), values_(std::move(values)),
       columns_(shape.columns), forms_(shape.forms), buffers_(shape.columns.size()) {
   for (const ColumnInfo& c : columns_) asNumber_.push_back(c.kind != FieldKind::BCD);
-  declare();
+  if (owner_.inTransaction())
+    declare();
+  else
+    declareWithFirstBlock();
   owner_.attach(this);
 }
 
@@ -1045,26 +1127,53 @@ void PgCursor::declare() {
   lastBlock_ = false;
 }
 
+void PgCursor::declareWithFirstBlock() {
+  name_ = owner_.nextCursorName();
+  const int want = blockRows_;
+  Result first;
+  try {
+    first = owner_.declareAndFetch("DECLARE " + name_ + " NO SCROLL CURSOR WITH HOLD FOR " + sql_, paramTypes_,
+                                   values_, "FETCH FORWARD " + std::to_string(want) + " FROM " + name_);
+  } catch (const DataError&) {
+    // No cursor object is left to close it later: a DECLARE that went
+    // through goes now (when it did not, the CLOSE fails unread).
+    if (owner_.alive()) owner_.closeCursor(name_);
+    throw;
+  }
+  generation_ = owner_.generation();
+  declaredIn_ = 0;
+  serverOpen_ = true;
+  redeclare_ = false;
+  lastBlock_ = false;
+  takeBlock(std::move(first), want);
+}
+
 void PgCursor::fetch() {
   block_.reset();
   row_ = -1;
   rows_ = 0;
   if (lastBlock_) return;
   const int want = blockRows_;
-  block_ = owner_.guarded([&] {
+  takeBlock(owner_.guarded([&] {
     if (redeclare_) {
       declare();
       if (delivered_ > 0) owner_.simple("MOVE FORWARD " + std::to_string(delivered_) + " FROM " + name_);
     }
     return owner_.simple("FETCH FORWARD " + std::to_string(want) + " FROM " + name_);
-  });
+  }),
+            want);
+}
+
+void PgCursor::takeBlock(Result block, int want) {
+  block_ = std::move(block);
+  row_ = -1;
   rows_ = PQntuples(block_.get());
   blockRows_ = std::min(blockRows_ * 2, kMaxBlockRows);
   if (rows_ < want) {
     // The last block: the server's copy can go now.
     lastBlock_ = true;
     serverOpen_ = false;
-    owner_.guarded([&] { owner_.simple("CLOSE " + name_); });
+    owner_.closeCursor(name_);
   }
 }
 

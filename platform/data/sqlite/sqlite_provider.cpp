@@ -23,6 +23,7 @@
 #include "platform/data/sqlite/bind_values.h"
 #include "platform/data/sqlite/declared_type.h"
 #include "platform/data/sqlite/make_table.h"
+#include "platform/data/sqlite/null_keys.h"
 #include "platform/files/files.h"
 #include "platform/text/text.h"
 
@@ -58,7 +59,7 @@ bool nullKeyRefusal(sqlite3* db, std::string_view m) {
   const int code = db ? sqlite3_extended_errcode(db) : rc;
   std::string text = engineText(db);
   // Jet's own refusal of a Null key, which clients know by its number.
-  if (code == SQLITE_CONSTRAINT_NOTNULL && nullKeyRefusal(db, text))
+  if ((code == SQLITE_CONSTRAINT_NOTNULL && nullKeyRefusal(db, text)) || isNullKeyGuardRefusal(code, text))
     throw DataError::engine(kErrNullKey, std::string(kNullKeyText));
   // A value its column cannot hold, refused by the conversion on writing.
   if (code == SQLITE_ERROR && text == jet::kStoreMismatchText) throw DataError::engine(kErrTypeMismatch, text);
@@ -648,6 +649,7 @@ class JetProvider final : public Provider {
     DatabaseHandle db = openHandle(f, readOnly, settings.connectTimeoutSeconds);
     if (!readOnly) useWriteAheadLog(db.get(), f);
     jet::registerFunctions(db.get());
+    if (!readOnly) guardNullKeys(db.get());
     auto cn = std::make_unique<SqliteConnection>(std::move(db), std::move(use), readOnly, f.shown);
     cn->setBusyTimeout(settings.connectTimeoutSeconds);
     return cn;

@@ -312,6 +312,43 @@ TEST_F(ConnectionTest, ANullKeyIsRefusedWithJetsNumberAndText) {
   EXPECT_EQ(Statement(cn, "select count(*) from T").executeQuery().value(0, 0).toInt32(), 1);
 }
 
+// A file made before key columns were written NOT NULL: client SQL still
+// cannot put a Null into a key, a rowid key is still numbered by the engine,
+// other writes work, and the file itself is not changed.
+TEST_F(ConnectionTest, ANullKeyIsRefusedOnAFileWhoseKeysMayHoldNull) {
+  const std::string cs = newDatabase();
+  (void)testing::rawSqlite("data\\Sample\\DaZiva.mdb",
+                           "CREATE TABLE T (ID LONG, MC TEXT, PRIMARY KEY (ID)); "
+                           "CREATE TABLE \"K y\" (A TEXT, B LONG, MC TEXT, CONSTRAINT PK PRIMARY KEY (A, B)); "
+                           "CREATE TABLE R (ID INTEGER PRIMARY KEY, MC TEXT); "
+                           "INSERT INTO T VALUES (1, 'a'); INSERT INTO \"K y\" VALUES ('a', 1, 'a')");
+  Connection cn(cs);
+  for (const char* sql : {"insert into T (MC) values ('b')", "insert into T (ID, MC) values (null, 'b')",
+                          "insert into T select null, 'c' from T", "update T set ID = null",
+                          "update T set ID = iif(ID = 1, null, ID)", "insert into [K y] (A, MC) values ('b', 'b')",
+                          "insert into [K y] (B) values (2)", "update [K y] set B = null", "update [K y] set A = null"}) {
+    int32_t number = 0;
+    std::string msg = errorOf([&] { cn.execute(sql); }, &number);
+    EXPECT_EQ(msg, kNullKeyText) << sql;
+    EXPECT_EQ(number, kErrNullKey) << sql;
+  }
+  cn.beginTransaction();
+  cn.execute("insert into T (ID, MC) values (2, 'b')");
+  EXPECT_THROW(cn.execute("insert into T (MC) values ('c')"), DataError);
+  cn.commit();  // the refused statement alone was taken back
+  cn.execute("update T set MC = 'z' where ID = 1");
+  cn.execute("insert into [K y] (A, B) values ('b', 2)");
+  cn.execute("insert into R (MC) values ('numbered')");
+  EXPECT_EQ(Statement(cn, "select count(*) from T where ID is null").executeQuery().value(0, 0).toInt32(), 0);
+  EXPECT_EQ(Statement(cn, "select count(*) from T").executeQuery().value(0, 0).toInt32(), 2);
+  EXPECT_EQ(Statement(cn, "select count(*) from [K y] where A is null or B is null").executeQuery().value(0, 0).toInt32(),
+            0);
+  EXPECT_EQ(Statement(cn, "select ID from R").executeQuery().value(0, 0).toInt32(), 1);
+  EXPECT_EQ(testing::rawSqlite("data\\Sample\\DaZiva.mdb",
+                               "SELECT count(*) FROM sqlite_schema WHERE type = 'trigger'"),
+            std::vector<std::string>{"0"});
+}
+
 TEST_F(ConnectionTest, WithoutKeepConnectionTheLastQueryClosesIt) {
   Connection cn(newDatabase());
   cn.execute("CREATE TABLE T (ID LONG)");

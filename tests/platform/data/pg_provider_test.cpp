@@ -226,6 +226,42 @@ TEST_F(PgProviderTest, SlicesContinueWhileOtherCommandsRun) {
   EXPECT_FALSE(a.cursor->step());
 }
 
+// A result shorter than a block is declared and fetched at once, and its
+// cursor closed without waiting for the answer: every kind of command that
+// follows (a plain one, a pipeline inside a transaction, another cursor)
+// finds the connection ready, and the server keeps no cursor behind.
+TEST_F(PgProviderTest, SmallResultsLeaveNoCursorAndTheNextCommandRuns) {
+  fillNumbers(3);
+  const std::string all = "SELECT \"ID\" FROM \"Nums\" ORDER BY \"ID\"";
+  // The unnamed portal is the FETCH that reads the count itself.
+  const std::string openCursors =
+      "SELECT count(*) FROM pg_cursors WHERE name <> '' AND statement NOT LIKE '%pg_cursors%'";
+  // Each command follows a CLOSE whose answer is still unread: a new
+  // statement (prepared in a pipeline), a prepared one (declared in a
+  // pipeline), plain commands and a transaction.
+  EXPECT_EQ(rowsOf(*cn_, all).size(), 3u);
+  EXPECT_EQ(scalar(*cn_, openCursors), "0");
+  EXPECT_EQ(rowsOf(*cn_, all).size(), 3u);
+  EXPECT_EQ(rowsOf(*cn_, all).size(), 3u);
+  EXPECT_FALSE(cn_->tables().empty());
+  EXPECT_EQ(rowsOf(*cn_, all).size(), 3u);
+  {
+    Transaction tx(*cn_);
+    cn_->execute("UPDATE \"Nums\" SET \"MC\" = 'x' WHERE \"ID\" = 2");
+    EXPECT_EQ(rowsOf(*cn_, all).size(), 3u);  // inside a transaction the CLOSE is waited for
+    cn_->execute("UPDATE \"Nums\" SET \"MC\" = 'y' WHERE \"ID\" = 2");
+    tx.commit();
+  }
+  EXPECT_EQ(scalar(*cn_, "SELECT \"MC\" FROM \"Nums\" WHERE \"ID\" = 2"), "y");
+  EXPECT_EQ(scalar(*cn_, openCursors), "0");
+  // A failing DECLARE reports the server's error, and the connection goes on.
+  int32_t number = 0;
+  errorOf([&] { rowsOf(*cn_, "SELECT 1 / (\"ID\" - 2) FROM \"Nums\""); }, &number);
+  EXPECT_EQ(number, 8134);
+  EXPECT_EQ(scalar(*cn_, openCursors), "0");
+  EXPECT_EQ(rowsOf(*cn_, all).size(), 3u);
+}
+
 TEST_F(PgProviderTest, ACursorOpenedInARolledBackTransactionGoesOn) {
   fillNumbers(300);
   cn_->beginTransaction();
