@@ -1,10 +1,13 @@
-// Remote calls through a real RoVezevu process over loopback gRPC, against
+// Remote calls through a real RoVezevu process over loopback TCP, against
 // peers measured in the same run:
-//   call_vs_pg_roundtrip  one AS_DataRequest round trip vs a libpq SELECT 1
-//                         on a local PostgreSQL over TCP (RVZ_BENCH_PG)
-//   calls64_vs_pg64       calls per second of 64 clients, each calling its
-//                         own object for a bounded time, vs 64 libpq
+//   call_vs_pg_roundtrip  one AS_DataRequest round trip over the framed
+//                         transport vs a libpq SELECT 1 on a local
+//                         PostgreSQL over TCP (RVZ_BENCH_PG)
+//   calls64_vs_pg64       calls per second of 64 framed clients, each calling
+//                         its own object for a bounded time, vs 64 libpq
 //                         connections running SELECT 1 (higher is better)
+//   grpc_call_vs_pg_roundtrip, grpc_calls64_vs_pg64
+//                         the same two over gRPC
 //   wire_vs_inprocess     a 100 000-row AS_GetRecords of pHp over the wire
 //                         vs the same call on an in-process DatasDispatch
 //   parallel4_speedup     4 x one client's fetch time / wall time of four
@@ -96,8 +99,9 @@ int freePort() {
 // this goes out of scope, whatever the run did.
 class ServerProcess {
  public:
-  ServerProcess(const fs::path& home, int port) : log_(home / "server.log") {
+  ServerProcess(const fs::path& home, int port, int framedPort) : log_(home / "server.log") {
     std::vector<std::string> env{"RVZ_HOME=" + home.string(), "RVZ_ENDPOINT=127.0.0.1:" + std::to_string(port),
+                                 "RVZ_FRAMED_ENDPOINT=framed:127.0.0.1:" + std::to_string(framedPort),
                                  "RVZ_REGISTRY=" + (home / "registry.hive").string(), "RVZ_SCREEN_TIMEOUT=3"};
     const std::string exe = RVZ_SERVER_EXE;
     pid_ = ::fork();
@@ -276,7 +280,7 @@ class PgConnection {
 // blocks so that both see the machine in the same states. GetIDsOfNames,
 // answered on the server's gRPC thread without an object thread or any
 // service work, is timed alongside as the floor of any call on this wire.
-std::string callVsPg(Session& s, pid_t serverPid) {
+std::string callVsPg(Session& s, pid_t serverPid, const char* wire) {
   const char* conninfo = std::getenv("RVZ_BENCH_PG");
   if (!conninfo || !*conninfo) return "skipped (no PostgreSQL)";
   PgConnection pg(conninfo);
@@ -317,11 +321,11 @@ std::string callVsPg(Session& s, pid_t serverPid) {
   double mo = median(ours), mt = median(theirs);
   const double perCall = 1e6 / static_cast<double>(ours.size());
   std::fprintf(stderr,
-               "remoting_bench: round trips (medians of %zu): AS_DataRequest %.1f us, GetIDsOfNames %.1f us, "
+               "remoting_bench: %s round trips (medians of %zu): AS_DataRequest %.1f us, GetIDsOfNames %.1f us, "
                "SELECT 1 %.1f us\n"
-               "remoting_bench: CPU per round trip: AS_DataRequest client %.1f us + server %.1f us, "
+               "remoting_bench: %s CPU per round trip: AS_DataRequest client %.1f us + server %.1f us, "
                "SELECT 1 client %.1f us + backend %.1f us\n",
-               ours.size(), mo * 1e6, median(floor) * 1e6, mt * 1e6, ourClientCpu * perCall, ourServerCpu * perCall,
+               wire, ours.size(), mo * 1e6, median(floor) * 1e6, mt * 1e6, wire, ourClientCpu * perCall, ourServerCpu * perCall,
                pgClientCpu * perCall, pgBackendCpu * perCall);
   char out[32];
   std::snprintf(out, sizeof out, "%.3f", mo / mt);
@@ -365,7 +369,7 @@ double secondsPerCall(int threads, Clock::duration window, Work&& work) {
 // 64 clients, each with its own session and object, calling AS_DataRequest
 // for a bounded time, vs 64 libpq connections running SELECT 1; paired
 // rounds, and the figure is our calls per second over theirs.
-std::string calls64VsPg64(const std::string& endpoint) {
+std::string calls64VsPg64(const std::string& endpoint, const char* wire) {
   const char* conninfo = std::getenv("RVZ_BENCH_PG");
   if (!conninfo || !*conninfo) return "skipped (no PostgreSQL)";
   constexpr int kConcurrent = 64;
@@ -391,19 +395,19 @@ std::string calls64VsPg64(const std::string& endpoint) {
   bench::PairedFigure f = bench::pairedRatio([&] { return secondsPerCall(kConcurrent, kWindow, select); },
                                              [&] { return secondsPerCall(kConcurrent, kWindow, call); }, 5);
   std::fprintf(stderr,
-               "remoting_bench: %d clients at once: %.0f AS_DataRequest calls/s vs %.0f SELECT 1/s "
+               "remoting_bench: %s, %d clients at once: %.0f AS_DataRequest calls/s vs %.0f SELECT 1/s "
                "(medians of 5 rounds of %lld ms; spread %.2f)\n",
-               kConcurrent, 1 / f.peerSeconds, 1 / f.oursSeconds, static_cast<long long>(kWindow.count()),
+               wire, kConcurrent, 1 / f.peerSeconds, 1 / f.oursSeconds, static_cast<long long>(kWindow.count()),
                f.spread);
   char out[32];
   std::snprintf(out, sizeof out, "%.3f", f.median);
   return out;
 }
 #else
-std::string callVsPg(Session&, pid_t) {
+std::string callVsPg(Session&, pid_t, const char*) {
   return std::getenv("RVZ_BENCH_PG") ? "skipped (built without libpq)" : "skipped (no PostgreSQL)";
 }
-std::string calls64VsPg64(const std::string&) {
+std::string calls64VsPg64(const std::string&, const char*) {
   return std::getenv("RVZ_BENCH_PG") ? "skipped (built without libpq)" : "skipped (no PostgreSQL)";
 }
 #endif
@@ -476,14 +480,24 @@ int run() {
   client::buildSampleHome(home, kRows);
 
   const int port = freePort();
+  int framedPort = freePort();
+  while (framedPort == port) framedPort = freePort();
   const std::string endpoint = "127.0.0.1:" + std::to_string(port);
-  ServerProcess server(home, port);
+  const std::string framedEndpoint = "framed:127.0.0.1:" + std::to_string(framedPort);
+  ServerProcess server(home, port, framedPort);
   std::unique_ptr<Session> first = connect(endpoint, server);
   const long idleKib = residentKib(server.pid());
 
-  std::string callRatio = callVsPg(*first, server.pid());
-  std::printf("call_vs_pg_roundtrip=%s\n", callRatio.c_str());
-  std::printf("calls64_vs_pg64=%s\n", calls64VsPg64(endpoint).c_str());
+  {
+    std::unique_ptr<Session> framed = connect(framedEndpoint, server);
+    std::string callRatio = callVsPg(*framed, server.pid(), "framed");
+    std::printf("call_vs_pg_roundtrip=%s\n", callRatio.c_str());
+  }
+  std::printf("calls64_vs_pg64=%s\n", calls64VsPg64(framedEndpoint, "framed").c_str());
+  std::fflush(stdout);
+  std::string grpcCallRatio = callVsPg(*first, server.pid(), "gRPC");
+  std::printf("grpc_call_vs_pg_roundtrip=%s\n", grpcCallRatio.c_str());
+  std::printf("grpc_calls64_vs_pg64=%s\n", calls64VsPg64(endpoint, "gRPC").c_str());
   std::fflush(stdout);
   // RVZ_BENCH_CALLS_ONLY=1 stops after the small-call figures, for quick
   // runs while working on the call path.

@@ -1,4 +1,5 @@
-// The client library over the generated gRPC stub.
+// The client library over the generated gRPC stub, or over the framed
+// transport when the endpoint names it (unix:PATH, framed:HOST:PORT).
 #include "client/client.h"
 
 #include <grpcpp/grpcpp.h>
@@ -14,6 +15,7 @@
 #include <system_error>
 #include <thread>
 
+#include "client/framed_channel.h"
 #include "platform/remoting/endpoint.h"
 #include "platform/remoting/hresults.h"
 #include "rovezevu/remoting/v1/remoting.grpc.pb.h"
@@ -50,7 +52,11 @@ ClientOptions ClientOptions::fromEnvironment() {
   ClientOptions o;
   std::string endpoint = env("RVZ_ENDPOINT");
   if (!endpoint.empty()) {
-    remoting::parseEndpoint(endpoint);
+    if (remoting::isFramedEndpoint(endpoint)) {
+      remoting::parseFramedEndpoint(endpoint);
+    } else {
+      remoting::parseEndpoint(endpoint);
+    }
     o.endpoint = endpoint;
   }
   o.token = env("RVZ_TOKEN");
@@ -63,6 +69,7 @@ ClientOptions ClientOptions::fromEnvironment() {
 
 struct Client::Impl {
   ClientOptions options;
+  std::unique_ptr<FramedChannel> framed;  // set for the framed transport; gRPC otherwise
   std::shared_ptr<grpc::Channel> channel;
   std::unique_ptr<v1::ObjectService::Stub> stub;
   std::string session;
@@ -121,6 +128,26 @@ struct Client::Impl {
     if (!closed.load()) return false;
     error = runtimeError(RPC_E_DISCONNECTED, "The connection to " + options.endpoint + " is closed");
     return true;
+  }
+
+  // One unary call over whichever transport the client has: true with the
+  // reply, or false with the failure of a call that failed on the way.
+  template <class Request, class Reply>
+  using StubCall = grpc::Status (v1::ObjectService::Stub::*)(grpc::ClientContext*, const Request&, Reply*);
+  template <class Request, class Reply>
+  bool unary(remoting::frames::Method method, StubCall<Request, Reply> stubCall, const Request& req, Reply& reply,
+             ErrorInfo& error) {
+    if (framed) return framed->call(method, req, reply, error);
+    grpc::ClientContext ctx;
+    prepare(ctx);
+    grpc::Status s;
+    {
+      CallScope scope(*this);
+      s = (stub.get()->*stubCall)(&ctx, req, &reply);
+    }
+    if (s.ok()) return true;
+    error = remoting::errorFromStatus(s);
+    return false;
   }
 
   // Handles one event of the session queue: a read keeps the next one
@@ -184,6 +211,17 @@ Client::Client(ClientOptions options) : impl_(std::make_unique<Impl>()) {
   remoting::disableLockGraphChecks();
   Impl& c = *impl_;
   c.options = std::move(options);
+  if (remoting::isFramedEndpoint(c.options.endpoint)) {
+    // Local only, so without TLS: asking for it is a mistake to report.
+    if (c.options.tls || !c.options.tlsCaFile.empty())
+      throw ComError(E_INVALIDARG, "The framed transport (" + c.options.endpoint +
+                                       ") serves this machine only and has no TLS: use a gRPC endpoint (host:port) "
+                                       "for TLS");
+    c.framed = std::make_unique<FramedChannel>(remoting::parseFramedEndpoint(c.options.endpoint), c.options.token,
+                                               c.options.clientName, c.options.maxMessageBytes);
+    c.session = c.framed->sessionId();
+    return;
+  }
   remoting::parseEndpoint(c.options.endpoint);
   std::shared_ptr<grpc::ChannelCredentials> creds;
   if (c.options.tls || !c.options.tlsCaFile.empty()) {
@@ -248,6 +286,12 @@ void Client::close() {
   v1::CloseSessionRequest req;
   req.set_session_id(c.session);
   v1::CloseSessionReply reply;
+  if (c.framed) {
+    ErrorInfo ignored;
+    (void)c.framed->call(remoting::frames::Method::CloseSession, req, reply, ignored);  // the close ends it all the same
+    c.framed->close();
+    return;
+  }
   grpc::ClientContext ctx;
   c.prepare(ctx);
   ctx.set_deadline(std::chrono::system_clock::now() + std::chrono::seconds(5));
@@ -279,14 +323,7 @@ HRESULT Client::create(std::string_view className, ObjectRef& object, ErrorInfo&
   req.set_outer(outer);
   req.set_iid(std::string(iid));
   v1::CreateObjectReply reply;
-  grpc::ClientContext ctx;
-  c.prepare(ctx);
-  grpc::Status s;
-  {
-    Impl::CallScope scope(c);
-    s = c.stub->CreateObject(&ctx, req, &reply);
-  }
-  if (!s.ok()) return failWith(error, remoting::errorFromStatus(s));
+  if (!c.unary(remoting::frames::Method::CreateObject, &v1::ObjectService::Stub::CreateObject, req, reply, error)) return error.hresult;
   error = remoting::getFailure(reply.error());
   if (failed(error.hresult)) return error.hresult;
   object.id = reply.object_id();
@@ -307,14 +344,7 @@ HRESULT Client::idsOfNames(const ObjectRef& object, const std::vector<std::strin
   req.set_object_id(object.id);
   for (const auto& n : names) req.add_names(n);
   v1::GetIDsOfNamesReply reply;
-  grpc::ClientContext ctx;
-  c.prepare(ctx);
-  grpc::Status s;
-  {
-    Impl::CallScope scope(c);
-    s = c.stub->GetIDsOfNames(&ctx, req, &reply);
-  }
-  if (!s.ok()) return failWith(error, remoting::errorFromStatus(s));
+  if (!c.unary(remoting::frames::Method::GetIDsOfNames, &v1::ObjectService::Stub::GetIDsOfNames, req, reply, error)) return error.hresult;
   ids.assign(reply.ids().begin(), reply.ids().end());
   error = remoting::getFailure(reply.error());
   return error.hresult;
@@ -342,14 +372,7 @@ HRESULT Client::invokeMember(const ObjectRef& object, int32_t dispid, const std:
     return failWith(error, runtimeError(E_INVALIDARG, std::string("An argument cannot be sent: ") + e.what()));
   }
   v1::InvokeReply reply;
-  grpc::ClientContext ctx;
-  c.prepare(ctx);
-  grpc::Status s;
-  {
-    Impl::CallScope scope(c);
-    s = c.stub->Invoke(&ctx, req, &reply);
-  }
-  if (!s.ok()) return failWith(error, remoting::errorFromStatus(s));
+  if (!c.unary(remoting::frames::Method::Invoke, &v1::ObjectService::Stub::Invoke, req, reply, error)) return error.hresult;
   error = remoting::getFailure(reply.error());
   if (failed(error.hresult)) {
     if (argError) *argError = reply.error().arg_error();
@@ -389,27 +412,14 @@ HRESULT Client::invoke(const ObjectRef& object, std::string_view name, std::vect
 }
 
 HRESULT Client::addRef(const ObjectRef& object, uint32_t& refCount, ErrorInfo& error) {
-  Impl& c = *impl_;
-  refCount = 0;
-  if (c.refuseClosed(error)) return error.hresult;
-  v1::RefRequest req;
-  req.set_session_id(c.session);
-  req.set_object_id(object.id);
-  v1::RefReply reply;
-  grpc::ClientContext ctx;
-  c.prepare(ctx);
-  grpc::Status s;
-  {
-    Impl::CallScope scope(c);
-    s = c.stub->AddRef(&ctx, req, &reply);
-  }
-  if (!s.ok()) return failWith(error, remoting::errorFromStatus(s));
-  refCount = reply.ref_count();
-  error = remoting::getFailure(reply.error());
-  return error.hresult;
+  return changeReference(object, true, refCount, error);
 }
 
 HRESULT Client::release(const ObjectRef& object, uint32_t& refCount, ErrorInfo& error) {
+  return changeReference(object, false, refCount, error);
+}
+
+HRESULT Client::changeReference(const ObjectRef& object, bool add, uint32_t& refCount, ErrorInfo& error) {
   Impl& c = *impl_;
   refCount = 0;
   if (c.refuseClosed(error)) return error.hresult;
@@ -417,14 +427,9 @@ HRESULT Client::release(const ObjectRef& object, uint32_t& refCount, ErrorInfo& 
   req.set_session_id(c.session);
   req.set_object_id(object.id);
   v1::RefReply reply;
-  grpc::ClientContext ctx;
-  c.prepare(ctx);
-  grpc::Status s;
-  {
-    Impl::CallScope scope(c);
-    s = c.stub->Release(&ctx, req, &reply);
-  }
-  if (!s.ok()) return failWith(error, remoting::errorFromStatus(s));
+  const bool sent = add ? c.unary(remoting::frames::Method::AddRef, &v1::ObjectService::Stub::AddRef, req, reply, error)
+                        : c.unary(remoting::frames::Method::Release, &v1::ObjectService::Stub::Release, req, reply, error);
+  if (!sent) return error.hresult;
   refCount = reply.ref_count();
   error = remoting::getFailure(reply.error());
   return error.hresult;
@@ -438,14 +443,7 @@ HRESULT Client::lockServer(std::string_view className, bool lock, ErrorInfo& err
   req.set_class_name(std::string(className));
   req.set_lock(lock);
   v1::LockServerReply reply;
-  grpc::ClientContext ctx;
-  c.prepare(ctx);
-  grpc::Status s;
-  {
-    Impl::CallScope scope(c);
-    s = c.stub->LockServer(&ctx, req, &reply);
-  }
-  if (!s.ok()) return failWith(error, remoting::errorFromStatus(s));
+  if (!c.unary(remoting::frames::Method::LockServer, &v1::ObjectService::Stub::LockServer, req, reply, error)) return error.hresult;
   error = remoting::getFailure(reply.error());
   return error.hresult;
 }
@@ -458,14 +456,7 @@ HRESULT Client::typeInfo(const ObjectRef& object, TypeInfo& info, ErrorInfo& err
   req.set_session_id(c.session);
   req.set_object_id(object.id);
   v1::GetTypeInfoReply reply;
-  grpc::ClientContext ctx;
-  c.prepare(ctx);
-  grpc::Status s;
-  {
-    Impl::CallScope scope(c);
-    s = c.stub->GetTypeInfo(&ctx, req, &reply);
-  }
-  if (!s.ok()) return failWith(error, remoting::errorFromStatus(s));
+  if (!c.unary(remoting::frames::Method::GetTypeInfo, &v1::ObjectService::Stub::GetTypeInfo, req, reply, error)) return error.hresult;
   error = remoting::getFailure(reply.error());
   if (failed(error.hresult)) return error.hresult;
   info.interfaceName = reply.interface_name();

@@ -1,5 +1,6 @@
 // The client library of the object platform: a connection (one session) to
-// a server over gRPC, through which a program creates objects by ProgID or
+// a server over gRPC or, for a server on the same machine, the framed
+// transport (endpoint "unix:PATH" or "framed:HOST:PORT"), through which a program creates objects by ProgID or
 // class GUID, calls them late-bound by name or dispatch id with variants,
 // and releases them. Failures come back as a status with error information,
 // as from any interface operation.
@@ -18,6 +19,8 @@
 namespace rvz::client {
 
 struct ClientOptions {
+  // "host:port" or "[v6]:port" for gRPC; "unix:PATH" or "framed:HOST:PORT"
+  // for the framed transport (this machine only, no TLS).
   std::string endpoint = "127.0.0.1:7211";
   std::string token;       // sent with every request when set
   bool tls = false;        // TLS, trusting tlsCaFile or the system's roots
@@ -106,6 +109,7 @@ class Client {
 
  private:
   struct Impl;
+  HRESULT changeReference(const ObjectRef& object, bool add, uint32_t& refCount, ErrorInfo& error);
   HRESULT invokeMember(const ObjectRef& object, int32_t dispid, const std::string* name, std::vector<Variant>& args,
                        Variant& result, ErrorInfo& error, int32_t* argError, std::vector<size_t>* outPositions);
   std::unique_ptr<Impl> impl_;

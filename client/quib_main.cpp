@@ -168,7 +168,9 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   app.fallthrough();  // --endpoint and --token may follow the command too
   std::string endpoint, token;
-  app.add_option("--endpoint", endpoint, "host:port of the server (default: RVZ_ENDPOINT, else 127.0.0.1:7211)");
+  app.add_option("--endpoint", endpoint,
+                 "the server: host:port (gRPC), unix:PATH or framed:HOST:PORT (framed transport, this machine "
+                 "only); default: RVZ_ENDPOINT, else 127.0.0.1:7211");
   app.add_option("--token", token, "the client token (default: RVZ_TOKEN)");
 
   RunArgs run;

@@ -64,6 +64,7 @@ std::string helpText() {
          "  RVZ_DRIVE_X            the directory that drive X: maps to (default <home>/drives/x)\n"
          "  RVZ_REGISTRY           the registry hive (default <home>/registry.hive)\n"
          "  RVZ_ENDPOINT           host:port to listen on (default 127.0.0.1:7211)\n"
+         "  RVZ_FRAMED_ENDPOINT    also serve the framed transport here: unix:PATH or framed:127.0.0.1:PORT\n"
          "  RVZ_REMOTE=1           serve other machines; needs RVZ_TLS_CERT, RVZ_TLS_KEY, RVZ_TOKEN\n"
          "  RVZ_TOKEN              the token every request must carry\n"
          "  RVZ_MAX_MESSAGE        the largest message (bytes, or with K or M)\n"

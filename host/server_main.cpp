@@ -1,5 +1,6 @@
 // RoVezevu: the server process. Reads its start mode, refreshes the
-// registration, serves Quib.datas and Quib.DatasBb over gRPC with a hidden
+// registration, serves Quib.datas and Quib.DatasBb over gRPC (and, for
+// clients on this machine, the framed transport) with a hidden
 // main window and tray icon, and tears itself down in order.
 #include <csignal>
 #include <cstring>
@@ -26,6 +27,7 @@
 #include "platform/oplog/operations_log.h"
 #include "platform/registry/hive.h"
 #include "platform/remoting/error_info.h"
+#include "platform/remoting/framed_server.h"
 #include "platform/remoting/grpc_server.h"
 #include "platform/remoting/live_count.h"
 #include "platform/remoting/message_loop.h"
@@ -141,6 +143,68 @@ int handedOverSocket() {
   return SD_LISTEN_FDS_START;
 }
 
+// The tray's close: with objects alive it asks first, one question at a
+// time, and the server ends only on Yes.
+class CloseQuestion {
+ public:
+  CloseQuestion(desktop::Screen& screen, remoting::MessageLoop& loop, remoting::LiveCount& live)
+      : screen_(screen), loop_(loop), live_(live) {}
+
+  void ask() {
+    if (asking_) return;
+    if (live_.value() == 0) {
+      loop_.quit();
+      return;
+    }
+    asking_ = true;
+    desktop::BoxRequest box;
+    box.text = kCloseWarningText;
+    box.caption = "COM Server Warning";
+    box.buttons = desktop::Buttons::YesNo;
+    box.icon = desktop::BoxIcon::Warning;
+    box.defaultButton = desktop::Answer::No;
+    box.taskModal = true;
+    desktop::Answer a = desktop::Answer::No;
+    try {
+      a = screen_.messageBox(box);
+    } catch (const std::exception& e) {
+      oplog::error("the close question failed", {{"error", e.what()}});
+    }
+    asking_ = false;
+    if (a == desktop::Answer::Yes) loop_.quit();
+  }
+
+ private:
+  desktop::Screen& screen_;
+  remoting::MessageLoop& loop_;
+  remoting::LiveCount& live_;
+  bool asking_ = false;  // main thread only
+};
+
+// The framed listener for clients on this machine, when RVZ_FRAMED_ENDPOINT
+// asks for one; it serves the same runtime as the gRPC server.
+std::unique_ptr<remoting::FramedServer> startFramed(remoting::ObjectRuntime& runtime,
+                                                    const remoting::ServerConfig& config) {
+  if (!config.framed) return nullptr;
+  auto framed = std::make_unique<remoting::FramedServer>(runtime, config);
+  framed->start();
+  return framed;
+}
+
+// Tells the service manager and the log that clients can come.
+void announce(StartMode mode, int socket, const remoting::RemotingServer& server,
+              const remoting::FramedServer* framed) {
+  // Under systemd (Type=notify) the unit is started once clients can come.
+  sd_notifyf(0, "READY=1\nSTATUS=Serving on %s", server.address().c_str());
+  oplog::notice("serving", {{"endpoint", server.address()},
+                            {"framed_endpoint", framed ? framed->address() : "none"},
+                            {"mode", modeName(mode)},
+                            {"socket_activated", socket >= 0 ? "yes" : "no"},
+                            {"home", files::homeFolder().string()},
+                            {"pid", std::to_string(::getpid())},
+                            {"version", RVZ_VERSION}});
+}
+
 int serve(StartMode mode, const ServiceSettings& settings, int socket) {
   remoting::MessageLoop loop;
   remoting::LiveCount live;
@@ -177,47 +241,18 @@ int serve(StartMode mode, const ServiceSettings& settings, int socket) {
   cookies.push_back(runtime.registerClassObject(services::datasClass(), datasFactory(screen), true));
   runtime.resumeClassObjects();
   server.start();
+  auto framed = startFramed(runtime, config);
   std::unique_ptr<MetricsEndpoint> metricsEndpoint;
   if (metricsAt) {
     // The client token, when the server has one, guards the figures too.
     metricsEndpoint = std::make_unique<MetricsEndpoint>(*metricsAt, config.token, [&metrics] { return metrics.render(); });
     oplog::notice("metrics served", {{"endpoint", metricsEndpoint->address()}, {"path", "/metrics"}});
   }
-  // Under systemd (Type=notify) the unit is started once clients can come.
-  sd_notifyf(0, "READY=1\nSTATUS=Serving on %s", server.address().c_str());
-  oplog::notice("serving", {{"endpoint", server.address()},
-                            {"mode", modeName(mode)},
-                            {"socket_activated", socket >= 0 ? "yes" : "no"},
-                            {"home", files::homeFolder().string()},
-                            {"pid", std::to_string(::getpid())},
-                            {"version", RVZ_VERSION}});
+  announce(mode, socket, server, framed.get());
 
-  bool asking = false;
-  auto closeRequest = [&] {
-    if (asking) return;  // one question at a time
-    if (live.value() == 0) {
-      loop.quit();
-      return;
-    }
-    asking = true;
-    desktop::BoxRequest box;
-    box.text = kCloseWarningText;
-    box.caption = "COM Server Warning";
-    box.buttons = desktop::Buttons::YesNo;
-    box.icon = desktop::BoxIcon::Warning;
-    box.defaultButton = desktop::Answer::No;
-    box.taskModal = true;
-    desktop::Answer a = desktop::Answer::No;
-    try {
-      a = screen.messageBox(box);
-    } catch (const std::exception& e) {
-      oplog::error("the close question failed", {{"error", e.what()}});
-    }
-    asking = false;
-    if (a == desktop::Answer::Yes) loop.quit();
-  };
-  auto window = std::make_unique<MainWindow>(screen, loop, [&loop, closeRequest] {
-    loop.post([closeRequest] { closeRequest(); });
+  CloseQuestion closeQuestion(screen, loop, live);
+  auto window = std::make_unique<MainWindow>(screen, loop, [&loop, &closeQuestion] {
+    loop.post([&closeQuestion] { closeQuestion.ask(); });
   });
   window->mirrorActivity(settings.mirrorActivity);
   std::unique_ptr<desktop::ScreenServer> screenServer;
@@ -244,7 +279,8 @@ int serve(StartMode mode, const ServiceSettings& settings, int socket) {
   for (auto c : cookies) runtime.revokeClassObject(c);
   screen.stopRequests();
   screenServer.reset();
-  server.shutdown();
+  server.shutdown();  // stops the runtime: framed calls from here on are refused
+  if (framed) framed->shutdown();
   metricsEndpoint.reset();
   oplog::notice("stopped", {{"reason", stopReason}});
   return 0;

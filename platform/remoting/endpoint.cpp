@@ -136,6 +136,34 @@ bool parseFlag(std::string_view what, std::string_view t) {
   bad(std::string(what) + " " + quoted(t) + " is neither 1 nor 0");
 }
 
+std::string FramedEndpoint::text() const {
+  return unixSocket ? std::string(kUnixScheme) + path : std::string(kFramedScheme) + tcp.text();
+}
+
+bool isFramedEndpoint(std::string_view text) {
+  return text.substr(0, kUnixScheme.size()) == kUnixScheme || text.substr(0, kFramedScheme.size()) == kFramedScheme;
+}
+
+FramedEndpoint parseFramedEndpoint(std::string_view text) {
+  FramedEndpoint ep;
+  if (text.substr(0, kUnixScheme.size()) == kUnixScheme) {
+    ep.unixSocket = true;
+    ep.path = std::string(text.substr(kUnixScheme.size()));
+    // The room of sockaddr_un's path, with its terminating zero.
+    constexpr size_t kMaxPath = 107;
+    if (ep.path.empty()) bad("Endpoint " + quoted(text) + " names no socket path after unix:");
+    if (ep.path.size() > kMaxPath)
+      bad("Endpoint " + quoted(text) + ": a Unix socket path has at most " + std::to_string(kMaxPath) + " bytes");
+    if (ep.path.find('\0') != std::string::npos) bad("Endpoint " + quoted(text) + ": the socket path holds a zero byte");
+    return ep;
+  }
+  if (text.substr(0, kFramedScheme.size()) == kFramedScheme) {
+    ep.tcp = parseEndpoint(text.substr(kFramedScheme.size()));
+    return ep;
+  }
+  bad("Endpoint " + quoted(text) + " is not unix:PATH or framed:HOST:PORT");
+}
+
 ServerConfig ServerConfig::fromEnvironment(const Environment& env) {
   auto get = [&](const char* name) -> std::string {
     const char* v = env(name);
@@ -158,6 +186,11 @@ ServerConfig ServerConfig::fromEnvironment(const Environment& env) {
   if (!size.empty()) c.maxMessageBytes = parseByteSize("RVZ_MAX_MESSAGE", size);
   std::string objects = get("RVZ_MAX_OBJECTS");
   if (!objects.empty()) c.maxObjectsPerClient = parseCount("RVZ_MAX_OBJECTS", objects, 1, 65536);
+  std::string framed = get("RVZ_FRAMED_ENDPOINT");
+  if (!framed.empty()) {
+    c.framed = true;
+    c.framedEndpoint = parseFramedEndpoint(framed);
+  }
   c.validate();
   return c;
 }
@@ -167,6 +200,10 @@ ServerConfig ServerConfig::fromEnvironment() {
 }
 
 void ServerConfig::validate() const {
+  if (framed && !framedEndpoint.unixSocket && !framedEndpoint.tcp.loopback())
+    bad("The framed endpoint " + framedEndpoint.text() +
+        " is not a Unix socket or a loopback address: the framed transport has no TLS and serves this machine "
+        "only; remote clients use gRPC (RVZ_ENDPOINT) with TLS and the token");
   if (tlsCertFile.empty() != tlsKeyFile.empty())
     bad("TLS needs both a certificate and a key: set RVZ_TLS_CERT and RVZ_TLS_KEY together");
   if (!endpoint.loopback() && !remote)

@@ -28,6 +28,26 @@ struct Endpoint {
   bool wildcard() const;
 };
 
+// Where the framed transport listens or connects: a Unix socket
+// ("unix:/run/rvz.sock") or a TCP address ("framed:127.0.0.1:7212"). The
+// framed transport has no TLS, so a server binds it only to a Unix socket
+// or a loopback address; remote clients use gRPC with TLS and the token.
+struct FramedEndpoint {
+  bool unixSocket = false;
+  std::string path;  // of the Unix socket
+  Endpoint tcp;      // otherwise
+  std::string text() const;  // "unix:PATH", "framed:HOST:PORT"
+};
+inline constexpr std::string_view kUnixScheme = "unix:";
+inline constexpr std::string_view kFramedScheme = "framed:";
+
+// True when a client's endpoint names the framed transport (by its scheme);
+// "host:port" and "[v6]:port" name gRPC.
+bool isFramedEndpoint(std::string_view text);
+// "unix:PATH" or "framed:HOST:PORT". Throws ComError (E_INVALIDARG) naming
+// what is wrong.
+FramedEndpoint parseFramedEndpoint(std::string_view text);
+
 // Parses "host:port" or "[v6]:port". Throws ComError (E_INVALIDARG) naming
 // what is wrong.
 Endpoint parseEndpoint(std::string_view text);
@@ -49,6 +69,10 @@ struct ServerConfig {
   std::string token;        // when set, every request must carry it
   size_t maxMessageBytes = kDefaultMaxMessageBytes;
   size_t maxObjectsPerClient = kDefaultMaxObjectsPerClient;
+  // The framed transport's listener as well (RVZ_FRAMED_ENDPOINT): local
+  // clients reach the same objects there with less cost per call.
+  bool framed = false;
+  FramedEndpoint framedEndpoint;
   // A connection silent this long is pinged, and dropped when the answer
   // does not come within the timeout: a hung peer's session ends within
   // their sum. A peer that dies is seen at once by its closed connection;
@@ -61,6 +85,7 @@ struct ServerConfig {
   static ServerConfig fromEnvironment(const Environment& env);
   static ServerConfig fromEnvironment();
   // Remote serving needs TLS and a token; a non-loopback endpoint is remote.
+  // The framed listener must be a Unix socket or a loopback address.
   void validate() const;
 };
 

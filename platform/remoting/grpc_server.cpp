@@ -24,6 +24,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/remoting/call_handler.h"
 #include "platform/remoting/hresults.h"
 #include "rovezevu/remoting/v1/remoting.grpc.pb.h"
 #include "platform/remoting/wire_codec.h"
@@ -38,40 +39,6 @@ std::string readFile(const std::string& what, const std::string& path) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
-}
-
-void fillInvokeReply(CallResult& r, v1::InvokeReply* reply) {
-  if (succeeded(r.hr)) {
-    try {
-      reply->set_result(encodeVariant(r.result));
-      for (size_t i = 0; r.method && i < r.method->params.size() && i < r.args.size(); ++i) {
-        if (r.method->params[i].dir == ParamDir::In) continue;
-        reply->add_out_positions(static_cast<uint32_t>(i));
-        reply->add_out_args(encodeVariant(r.args[i]));
-      }
-      ErrorInfo ok;
-      ok.hresult = r.hr;
-      putFailure(ok, -1, reply->mutable_error());
-      return;
-    } catch (const std::exception& e) {
-      reply->clear_result();
-      reply->clear_out_positions();
-      reply->clear_out_args();
-      r.hr = E_UNEXPECTED;
-      r.error = runtimeError(r.hr, std::string("The reply cannot be encoded: ") + e.what());
-    }
-  }
-  r.error.hresult = r.hr;
-  putFailure(r.error, r.argError, reply->mutable_error());
-}
-
-v1::ParamInfo::Direction wireDirection(ParamDir d) {
-  switch (d) {
-    case ParamDir::In: return v1::ParamInfo::IN;
-    case ParamDir::Out: return v1::ParamInfo::OUT;
-    case ParamDir::InOut: return v1::ParamInfo::IN_OUT;
-  }
-  return v1::ParamInfo::IN;
 }
 
 // The address a listening socket is bound to; an unknown one is not loopback.
@@ -98,22 +65,20 @@ Endpoint socketAddress(int fd) {
 
 class RemotingServer::Service final : public v1::ObjectService::CallbackService {
  public:
-  Service(ObjectRuntime& runtime, const ServerConfig& config) : runtime_(runtime), config_(config) {}
+  Service(ObjectRuntime& runtime, const ServerConfig& config) : handler_(runtime, config) {}
 
   grpc::ServerWriteReactor<v1::SessionEvent>* OpenSession(grpc::CallbackServerContext* ctx,
                                                           const v1::OpenSessionRequest*) override {
     if (!authorized(ctx)) return new RefusedStream(denied());
     SessionId id;
     try {
-      id = runtime_.openSession();
+      id = handler_.openSession(ctx->peer());
     } catch (const ComError& e) {
-      if (auto* ev = runtime_.events()) ev->requestRefused(ctx->peer(), e.what());
       return new RefusedStream(grpc::Status(e.hresult() == CO_E_SERVER_STOPPING ? grpc::StatusCode::UNAVAILABLE
                                                                                 : grpc::StatusCode::RESOURCE_EXHAUSTED,
                                             e.what()));
     }
     auto* stream = new SessionStream(*this, id, ctx->peer());
-    if (auto* ev = runtime_.events()) ev->sessionOpened(id, ctx->peer());
     {
       std::lock_guard lock(mu_);
       streams_[id] = stream;
@@ -126,7 +91,7 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
                                          v1::CloseSessionReply* reply) override {
     auto* reactor = ctx->DefaultReactor();
     if (!authorized(ctx)) return refuse(reactor);
-    runtime_.closeSession(req->session_id());
+    handler_.closeSession(req->session_id());
     SessionStream* stream = nullptr;
     {
       std::lock_guard lock(mu_);
@@ -149,155 +114,45 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
                                          v1::CreateObjectReply* reply) override {
     auto* reactor = ctx->DefaultReactor();
     if (!authorized(ctx)) return refuse(reactor);
-    runtime_.createObject(req->session_id(), req->class_name(), req->outer(), req->iid(),
-                          [this, reactor, reply, session = req->session_id(), started = Clock::now()](CreateResult& r) {
-                            report(session, r.id, "CreateObject", r.hr, r.error, started);
-                            if (failed(r.hr)) {
-                              r.error.hresult = r.hr;
-                              putFailure(r.error, -1, reply->mutable_error());
-                            } else {
-                              putFailure(ErrorInfo{}, -1, reply->mutable_error());
-                              reply->set_object_id(r.id);
-                              reply->set_class_id(std::string(r.cls->clsid));
-                              reply->set_prog_id(std::string(r.cls->progId));
-                              reply->set_interface_id(std::string(r.cls->iface->iid));
-                              reply->set_interface_name(std::string(r.cls->iface->name));
-                            }
-                            reactor->Finish(grpc::Status::OK);
-                          });
+    handler_.createObject(req->session_id(), *req, reply, [reactor] { reactor->Finish(grpc::Status::OK); });
     return reactor;
   }
 
   grpc::ServerUnaryReactor* GetIDsOfNames(grpc::CallbackServerContext* ctx, const v1::GetIDsOfNamesRequest* req,
                                           v1::GetIDsOfNamesReply* reply) override {
-    auto* reactor = ctx->DefaultReactor();
-    if (!authorized(ctx)) return refuse(reactor);
-    std::vector<std::string> names(req->names().begin(), req->names().end());
-    std::vector<int32_t> ids;
-    ErrorInfo error;
-    runtime_.idsOfNames(req->session_id(), req->object_id(), names, ids, error);
-    for (int32_t id : ids) reply->add_ids(id);
-    putFailure(error, -1, reply->mutable_error());
-    reactor->Finish(grpc::Status::OK);
-    return reactor;
+    return inPlace(ctx, [&] { handler_.idsOfNames(req->session_id(), *req, reply); });
   }
 
+  // gRPC keeps the request and the reply until Finish, as the handler needs.
   grpc::ServerUnaryReactor* Invoke(grpc::CallbackServerContext* ctx, const v1::InvokeRequest* req,
                                    v1::InvokeReply* reply) override {
     auto* reactor = ctx->DefaultReactor();
     if (!authorized(ctx)) return refuse(reactor);
-    std::vector<Variant> args;
-    ErrorInfo error;
-    int32_t argError = -1;
-    if (failed(decodeArguments(req->args(), args, error, argError))) {
-      putFailure(error, argError, reply->mutable_error());
-      reactor->Finish(grpc::Status::OK);
-      return reactor;
-    }
-    // The request outlives the call (gRPC keeps it until Finish), so the
-    // report reads its session and member from there.
-    auto done = [this, reactor, req, reply, started = Clock::now()](CallResult& r) {
-      fillInvokeReply(r, reply);
-      if (r.method) {
-        report(req->session_id(), req->object_id(), r.method->name, r.hr, r.error, started);
-      } else {
-        const std::string member = req->member_case() == v1::InvokeRequest::kName
-                                       ? req->name()
-                                       : "dispid " + std::to_string(req->dispid());
-        report(req->session_id(), req->object_id(), member, r.hr, r.error, started);
-      }
-      reactor->Finish(grpc::Status::OK);
-    };
-    switch (req->member_case()) {
-      case v1::InvokeRequest::kDispid:
-        runtime_.invoke(req->session_id(), req->object_id(), req->dispid(), std::move(args), done);
-        break;
-      case v1::InvokeRequest::kName:
-        runtime_.invokeByName(req->session_id(), req->object_id(), req->name(), std::move(args), done);
-        break;
-      default: {
-        CallResult r;
-        r.hr = DISP_E_MEMBERNOTFOUND;
-        r.error = runtimeError(r.hr, "The call names no member: give a dispatch id or a name");
-        done(r);
-      }
-    }
+    handler_.invoke(req->session_id(), *req, reply, [reactor] { reactor->Finish(grpc::Status::OK); });
     return reactor;
   }
 
   grpc::ServerUnaryReactor* AddRef(grpc::CallbackServerContext* ctx, const v1::RefRequest* req,
                                    v1::RefReply* reply) override {
-    auto* reactor = ctx->DefaultReactor();
-    if (!authorized(ctx)) return refuse(reactor);
-    uint32_t count = 0;
-    ErrorInfo error;
-    runtime_.addRef(req->session_id(), req->object_id(), count, error);
-    reply->set_ref_count(count);
-    putFailure(error, -1, reply->mutable_error());
-    reactor->Finish(grpc::Status::OK);
-    return reactor;
+    return inPlace(ctx, [&] { handler_.addRef(req->session_id(), *req, reply); });
   }
 
   grpc::ServerUnaryReactor* Release(grpc::CallbackServerContext* ctx, const v1::RefRequest* req,
                                     v1::RefReply* reply) override {
     auto* reactor = ctx->DefaultReactor();
     if (!authorized(ctx)) return refuse(reactor);
-    runtime_.release(req->session_id(), req->object_id(),
-                     [this, reactor, reply, session = req->session_id(), object = req->object_id(),
-                      started = Clock::now()](ReleaseResult& r) {
-      report(session, object, "Release", r.hr, r.error, started);
-      r.error.hresult = r.hr;
-      reply->set_ref_count(r.refCount);
-      putFailure(r.error, -1, reply->mutable_error());
-      reactor->Finish(grpc::Status::OK);
-    });
+    handler_.release(req->session_id(), *req, reply, [reactor] { reactor->Finish(grpc::Status::OK); });
     return reactor;
   }
 
   grpc::ServerUnaryReactor* LockServer(grpc::CallbackServerContext* ctx, const v1::LockServerRequest* req,
                                        v1::LockServerReply* reply) override {
-    auto* reactor = ctx->DefaultReactor();
-    if (!authorized(ctx)) return refuse(reactor);
-    ErrorInfo error;
-    runtime_.lockServer(req->session_id(), req->class_name(), req->lock(), error);
-    putFailure(error, -1, reply->mutable_error());
-    reactor->Finish(grpc::Status::OK);
-    return reactor;
+    return inPlace(ctx, [&] { handler_.lockServer(req->session_id(), *req, reply); });
   }
 
   grpc::ServerUnaryReactor* GetTypeInfo(grpc::CallbackServerContext* ctx, const v1::GetTypeInfoRequest* req,
                                         v1::GetTypeInfoReply* reply) override {
-    auto* reactor = ctx->DefaultReactor();
-    if (!authorized(ctx)) return refuse(reactor);
-    DispatchIdentity id;
-    ErrorInfo error;
-    if (succeeded(runtime_.identity(req->session_id(), req->object_id(), id, error))) {
-      const InterfaceDesc& iface = *id.iface;
-      reply->set_interface_name(std::string(iface.name));
-      reply->set_interface_id(std::string(iface.iid));
-      reply->set_documentation(std::string(iface.doc));
-      if (iface.base) reply->set_base_interface(std::string(iface.base->name));
-      std::vector<const InterfaceDesc*> chain;
-      for (const InterfaceDesc* i = &iface; i; i = i->base) chain.insert(chain.begin(), i);
-      for (const InterfaceDesc* i : chain) {
-        for (const MethodDesc& m : i->methods) {
-          v1::MethodInfo* mi = reply->add_methods();
-          mi->set_name(std::string(m.name));
-          mi->set_dispid(m.dispid);
-          mi->set_result_vt(m.result);
-          for (const ParamDesc& p : m.params) {
-            v1::ParamInfo* pi = mi->add_params();
-            pi->set_name(std::string(p.name));
-            pi->set_vt(p.type);
-            pi->set_direction(wireDirection(p.dir));
-            pi->set_by_ref(p.byRef);
-          }
-        }
-      }
-    }
-    putFailure(error, -1, reply->mutable_error());
-    reactor->Finish(grpc::Status::OK);
-    return reactor;
+    return inPlace(ctx, [&] { handler_.typeInfo(req->session_id(), *req, reply); });
   }
 
   // Ends every session stream, so that clients learn at once that the
@@ -364,15 +219,13 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
     void OnCancel() override { end(grpc::Status(grpc::StatusCode::CANCELLED, "The session was cancelled")); }
 
     void OnDone() override {
-      service_.runtime_.closeSession(id_);
-      if (auto* ev = service_.runtime_.events()) {
-        std::string reason;
-        {
-          std::lock_guard lock(mu_);
-          reason = finishRequested_ ? finishStatus_.error_message() : "the server stopped";
-        }
-        ev->sessionEnded(id_, peer_, reason.empty() ? "closed by the client" : reason);
+      service_.handler_.closeSession(id_);
+      std::string reason;
+      {
+        std::lock_guard lock(mu_);
+        reason = finishRequested_ ? finishStatus_.error_message() : "the server stopped";
       }
+      service_.handler_.sessionEnded(id_, peer_, reason.empty() ? "closed by the client" : reason);
       bool destroy;
       {
         std::lock_guard lock(service_.mu_);
@@ -386,7 +239,7 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
 
     // Releases the session and finishes the stream, once.
     void end(const grpc::Status& status) {
-      service_.runtime_.closeSession(id_);
+      service_.handler_.closeSession(id_);
       bool finishNow = false;
       {
         std::lock_guard lock(mu_);
@@ -424,36 +277,28 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
     if (destroy) delete stream;
   }
 
-  using Clock = std::chrono::steady_clock;
-
-  void report(const SessionId& session, uint64_t object, std::string_view method, HRESULT hr, const ErrorInfo& error,
-              Clock::time_point started) {
-    RuntimeEvents* ev = runtime_.events();
-    if (!ev) return;
-    CallReport call;
-    call.session = session;
-    call.object = object;
-    call.method = method;
-    call.hresult = hr;
-    call.error = failed(hr) ? &error : nullptr;
-    call.elapsed = Clock::now() - started;
-    ev->callDone(call);
-  }
-
   bool authorized(grpc::CallbackServerContext* ctx) const {
-    if (config_.token.empty()) return true;
-    if (tokenPresented(ctx)) return true;
-    if (auto* ev = runtime_.events()) ev->requestRefused(ctx->peer(), "the client token is missing or wrong");
-    return false;
+    return handler_.admits(presentedToken(ctx), ctx->peer());
   }
 
-  bool tokenPresented(grpc::CallbackServerContext* ctx) const {
+  // A call answered on gRPC's thread, without an object thread.
+  template <class Body>
+  grpc::ServerUnaryReactor* inPlace(grpc::CallbackServerContext* ctx, Body&& body) {
+    auto* reactor = ctx->DefaultReactor();
+    if (!authorized(ctx)) return refuse(reactor);
+    body();
+    reactor->Finish(grpc::Status::OK);
+    return reactor;
+  }
+
+  // The token of the call's "Bearer" metadata; empty when there is none.
+  static std::string_view presentedToken(grpc::CallbackServerContext* ctx) {
     const auto& md = ctx->client_metadata();
     auto it = md.find(kTokenMetadataKey);
-    if (it == md.end()) return false;
+    if (it == md.end()) return {};
     std::string_view value(it->second.data(), it->second.size());
-    if (value.substr(0, kBearerPrefix.size()) != kBearerPrefix) return false;
-    return tokenMatches(config_.token, value.substr(kBearerPrefix.size()));
+    if (value.substr(0, kBearerPrefix.size()) != kBearerPrefix) return {};
+    return value.substr(kBearerPrefix.size());
   }
 
   static grpc::Status denied() {
@@ -465,8 +310,7 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
     return reactor;
   }
 
-  ObjectRuntime& runtime_;
-  const ServerConfig& config_;
+  CallHandler handler_;
   std::mutex mu_;
   std::unordered_map<SessionId, SessionStream*> streams_;
 };

@@ -15,6 +15,7 @@ inline constexpr HRESULT REGDB_E_CLASSNOTREG = static_cast<HRESULT>(0x80040154);
 inline constexpr HRESULT CO_E_CLASSSTRING = static_cast<HRESULT>(0x800401F3);
 inline constexpr HRESULT CO_E_SERVER_STOPPING = static_cast<HRESULT>(0x80080008);
 inline constexpr HRESULT RPC_E_INVALID_DATA = static_cast<HRESULT>(0x8001010F);
+inline constexpr HRESULT RPC_S_OUT_OF_RESOURCES = static_cast<HRESULT>(0x800706B9);
 inline constexpr HRESULT RPC_S_SERVER_UNAVAILABLE = static_cast<HRESULT>(0x800706BA);
 inline constexpr HRESULT RPC_E_TIMEOUT = static_cast<HRESULT>(0x8001011F);
 

@@ -9,7 +9,6 @@
 namespace rvz::remoting {
 
 namespace {
-constexpr HRESULT RPC_S_OUT_OF_RESOURCES = static_cast<HRESULT>(0x800706B9);
 constexpr HRESULT RPC_S_CALL_FAILED = static_cast<HRESULT>(0x800706BE);
 constexpr HRESULT RPC_E_CALL_CANCELED = static_cast<HRESULT>(0x80010002);
 }  // namespace

@@ -103,3 +103,18 @@ TEST_F(Activation, AProgramThatCannotRunOrNeverServesFails) {
   EXPECT_NE(text.find("The server /bin/true started for Test.thing did not answer at 127.0.0.1:1"), std::string::npos)
       << text;
 }
+
+// A framed endpoint where nothing listens is as unreachable as a gRPC one:
+// the registered server is started and waited for there.
+TEST_F(Activation, AFramedEndpointWhereNothingListensStartsTheRegisteredServer) {
+  registerServer("/bin/true");
+  for (const std::string& endpoint : {"unix:" + (dir_ / "none.sock").string(), std::string("framed:127.0.0.1:1")}) {
+    ClientOptions o;
+    o.endpoint = endpoint;
+    std::string text;
+    EXPECT_EQ(failure([&] { Client c(o); }, &text), remoting::RPC_S_SERVER_UNAVAILABLE) << endpoint;
+    EXPECT_EQ(failure([&] { connectActivating(o, "Test.thing", {hive_, std::chrono::milliseconds(300)}); }, &text),
+              static_cast<HRESULT>(0x80080005));
+    EXPECT_NE(text.find("did not answer at " + endpoint), std::string::npos) << text;
+  }
+}

@@ -1,5 +1,6 @@
-// The object runtime over real gRPC on a loopback port: creation, calls,
-// references, object threads, sessions that end, and the security bounds.
+// The object runtime over real gRPC on a loopback port, and over the framed
+// transport: creation, calls, references, object threads, sessions that
+// end, and the security bounds.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -52,10 +53,26 @@ Variant call(Client& c, const ObjectRef& o, int32_t dispid, std::vector<Variant>
   return r;
 }
 
+// The tests below run on each transport: gRPC, and the framed transport on
+// loopback TCP and on a Unix socket.
+class WireTest : public ::testing::TestWithParam<Wire> {
+ protected:
+  ServerConfig config() const { return TestServer::defaultConfig(GetParam()); }
+};
+class RemoteObjects : public WireTest {};
+class RemoteSecurity : public WireTest {};
+
+std::string wireParamName(const ::testing::TestParamInfo<Wire>& info) { return wireName(info.param); }
+
 }  // namespace
 
-TEST(RemoteObjects, CreateCallRelease) {
-  TestServer s;
+INSTANTIATE_TEST_SUITE_P(Wires, RemoteObjects, ::testing::Values(Wire::Grpc, Wire::FramedTcp, Wire::FramedUnix),
+                         wireParamName);
+INSTANTIATE_TEST_SUITE_P(Wires, RemoteSecurity, ::testing::Values(Wire::Grpc, Wire::FramedTcp, Wire::FramedUnix),
+                         wireParamName);
+
+TEST_P(RemoteObjects, CreateCallRelease) {
+  TestServer s(config());
   auto c = s.connect();
   ObjectRef o;
   ErrorInfo e;
@@ -102,8 +119,8 @@ TEST(RemoteObjects, CreateCallRelease) {
   EXPECT_EQ(c->release(o, left, e), RPC_E_DISCONNECTED);
 }
 
-TEST(RemoteObjects, OutAndInOutArgumentsComeBack) {
-  TestServer s;
+TEST_P(RemoteObjects, OutAndInOutArgumentsComeBack) {
+  TestServer s(config());
   auto c = s.connect();
   ObjectRef d = create(*c, "Quib.datas");
   std::vector<Variant> args{Variant(u"pKh"), Variant(25),  Variant::null(),     Variant(1),
@@ -134,8 +151,8 @@ TEST(RemoteObjects, OutAndInOutArgumentsComeBack) {
   EXPECT_TRUE(r.isEmpty());
 }
 
-TEST(RemoteObjects, NamesResolveCaseInsensitively) {
-  TestServer s;
+TEST_P(RemoteObjects, NamesResolveCaseInsensitively) {
+  TestServer s(config());
   auto c = s.connect();
   ObjectRef d = create(*c, "quib.DATAS");
   std::vector<int32_t> ids;
@@ -155,8 +172,8 @@ TEST(RemoteObjects, NamesResolveCaseInsensitively) {
   EXPECT_EQ(c->invoke(d, "GetServerTime", args, r, e), DISP_E_UNKNOWNNAME);
 }
 
-TEST(RemoteObjects, DispatchStatusesReachTheClient) {
-  TestServer s;
+TEST_P(RemoteObjects, DispatchStatusesReachTheClient) {
+  TestServer s(config());
   auto c = s.connect();
   ObjectRef o = create(*c, "Test.Echo");
   struct Case {
@@ -197,8 +214,8 @@ TEST(RemoteObjects, DispatchStatusesReachTheClient) {
   EXPECT_EQ(call(*c, o, kAdd, {Variant(1), Variant(1)}), Variant(2));
 }
 
-TEST(RemoteObjects, ThreeClientsThreeObjectsThreeThreads) {
-  TestServer s;
+TEST_P(RemoteObjects, ThreeClientsThreeObjectsThreeThreads) {
+  TestServer s(config());
   std::vector<std::unique_ptr<Client>> clients;
   std::vector<ObjectRef> objects;
   std::set<std::string> threads;
@@ -233,8 +250,8 @@ TEST(RemoteObjects, ThreeClientsThreeObjectsThreeThreads) {
   }
 }
 
-TEST(RemoteObjects, CallsOnOneObjectNeverOverlap) {
-  TestServer s;
+TEST_P(RemoteObjects, CallsOnOneObjectNeverOverlap) {
+  TestServer s(config());
   auto c = s.connect();
   ObjectRef o = create(*c, "Test.Echo");
   std::string home = call(*c, o, kThreadId, {}).toUtf8();
@@ -249,8 +266,8 @@ TEST(RemoteObjects, CallsOnOneObjectNeverOverlap) {
   EXPECT_EQ(s.tracker->builtOn, std::vector<std::string>{home});
 }
 
-TEST(RemoteObjects, AggregationIsRefusedAndLeavesNoThread) {
-  TestServer s;
+TEST_P(RemoteObjects, AggregationIsRefusedAndLeavesNoThread) {
+  TestServer s(config());
   auto c = s.connect();
   ObjectRef o;
   ErrorInfo e;
@@ -274,8 +291,8 @@ TEST(RemoteObjects, AggregationIsRefusedAndLeavesNoThread) {
   EXPECT_EQ(s.runtime->objectThreadCount(), 2u);
 }
 
-TEST(RemoteObjects, FailedBuildReturnsItsErrorAndLeavesNoThread) {
-  TestServer s;
+TEST_P(RemoteObjects, FailedBuildReturnsItsErrorAndLeavesNoThread) {
+  TestServer s(config());
   auto c = s.connect();
   ObjectRef o;
   ErrorInfo e;
@@ -291,8 +308,8 @@ TEST(RemoteObjects, FailedBuildReturnsItsErrorAndLeavesNoThread) {
   EXPECT_TRUE(create(*c, "Test.Echo"));
 }
 
-TEST(RemoteObjects, UnknownClassesAreNamedInTheFailure) {
-  TestServer s;
+TEST_P(RemoteObjects, UnknownClassesAreNamedInTheFailure) {
+  TestServer s(config());
   auto c = s.connect();
   ObjectRef o;
   ErrorInfo e;
@@ -305,8 +322,8 @@ TEST(RemoteObjects, UnknownClassesAreNamedInTheFailure) {
   EXPECT_EQ(o.progId, "Test.Echo");
 }
 
-TEST(RemoteObjects, ClassLocksCountAsLive) {
-  TestServer s;
+TEST_P(RemoteObjects, ClassLocksCountAsLive) {
+  TestServer s(config());
   auto a = s.connect();
   auto b = s.connect();
   ErrorInfo e;
@@ -327,8 +344,8 @@ TEST(RemoteObjects, ClassLocksCountAsLive) {
   EXPECT_EQ(a->lockServer("Nothing.here", true, e), CO_E_CLASSSTRING);
 }
 
-TEST(RemoteObjects, ReferencesAreCounted) {
-  TestServer s;
+TEST_P(RemoteObjects, ReferencesAreCounted) {
+  TestServer s(config());
   auto c = s.connect();
   ObjectRef o = create(*c, "Test.Echo");
   uint32_t n = 0;
@@ -354,8 +371,8 @@ TEST(RemoteObjects, ReferencesAreCounted) {
   EXPECT_EQ(s.runtime->objectCount(), 1u);
 }
 
-TEST(RemoteObjects, ClosedSessionReleasesItsObjects) {
-  TestServer s;
+TEST_P(RemoteObjects, ClosedSessionReleasesItsObjects) {
+  TestServer s(config());
   auto c = s.connect();
   create(*c, "Test.Echo");
   create(*c, "Test.Echo");
@@ -374,15 +391,15 @@ TEST(RemoteObjects, ClosedSessionReleasesItsObjects) {
   EXPECT_EQ(s.runtime->sessionCount(), 0u);
 }
 
-TEST(RemoteObjects, KilledClientIsReleasedWithinSeconds) {
-  TestServer s;
+TEST_P(RemoteObjects, KilledClientIsReleasedWithinSeconds) {
+  TestServer s(config());
   int out[2];
   ASSERT_EQ(pipe(out), 0);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
   posix_spawn_file_actions_addclose(&actions, out[0]);
-  std::string endpoint = s.server->address();
+  std::string endpoint = s.clientOptions().endpoint;
   std::string helper = RVZ_TEST_CLIENT;
   char* argv[] = {helper.data(), endpoint.data(), const_cast<char*>("3"), nullptr};
   pid_t pid;
@@ -411,7 +428,7 @@ TEST(RemoteObjects, KilledClientIsReleasedWithinSeconds) {
 // The server pings a silent connection after 200 ms and gives up after a
 // second more; a client that makes no call for longer still answers (its
 // session stream is being read), so its session and object stay.
-TEST(RemoteObjects, AnIdleClientAnswersPingsAndKeepsItsSession) {
+TEST(RemoteObjectsGrpc, AnIdleClientAnswersPingsAndKeepsItsSession) {
   ServerConfig config = TestServer::defaultConfig();
   config.keepAliveMs = 200;
   config.keepAliveTimeoutMs = 1000;
@@ -430,7 +447,7 @@ TEST(RemoteObjects, AnIdleClientAnswersPingsAndKeepsItsSession) {
 // While a program calls without pause its calls' own threads poll the
 // connection (the session's watch thread stays out of the way); the server's
 // pings are answered all the same and the session stays.
-TEST(RemoteObjects, AClientBusyWithCallsAnswersPingsAndKeepsItsSession) {
+TEST(RemoteObjectsGrpc, AClientBusyWithCallsAnswersPingsAndKeepsItsSession) {
   ServerConfig config = TestServer::defaultConfig();
   config.keepAliveMs = 200;
   config.keepAliveTimeoutMs = 1000;
@@ -445,11 +462,12 @@ TEST(RemoteObjects, AClientBusyWithCallsAnswersPingsAndKeepsItsSession) {
 
 // A server that stops ends the session stream: the client's calls then
 // fail rather than wait, and the client still closes.
-TEST(RemoteObjects, AClientWhoseServerStoppedFailsItsCallsAndCloses) {
-  TestServer s;
+TEST_P(RemoteObjects, AClientWhoseServerStoppedFailsItsCallsAndCloses) {
+  TestServer s(config());
   auto c = s.connect();
   ObjectRef o = create(*c, "Test.Echo");
   s.server->shutdown();
+  if (s.framed) s.framed->shutdown();
   std::vector<Variant> args{Variant(1), Variant(2)};
   Variant r;
   ErrorInfo e;
@@ -458,8 +476,8 @@ TEST(RemoteObjects, AClientWhoseServerStoppedFailsItsCallsAndCloses) {
   c.reset();
 }
 
-TEST(RemoteObjects, DisconnectedObjectFailsItsClientNotTheServer) {
-  TestServer s;
+TEST_P(RemoteObjects, DisconnectedObjectFailsItsClientNotTheServer) {
+  TestServer s(config());
   auto c = s.connect();
   ObjectRef gone = create(*c, "Test.Echo");
   ObjectRef stays = create(*c, "Test.Echo");
@@ -475,8 +493,8 @@ TEST(RemoteObjects, DisconnectedObjectFailsItsClientNotTheServer) {
   EXPECT_EQ(call(*c, stays, kAdd, {Variant(2), Variant(2)}), Variant(4));
 }
 
-TEST(RemoteObjects, CreationWaitsUntilClassObjectsAreResumed) {
-  TestServer s(TestServer::defaultConfig(), /*resume=*/false);
+TEST_P(RemoteObjects, CreationWaitsUntilClassObjectsAreResumed) {
+  TestServer s(config(), /*resume=*/false);
   auto c = s.connect();
   auto pending = std::async(std::launch::async, [&] {
     ObjectRef o;
@@ -490,8 +508,8 @@ TEST(RemoteObjects, CreationWaitsUntilClassObjectsAreResumed) {
   EXPECT_EQ(s.tracker->constructedCount(), 1);
 }
 
-TEST(RemoteObjects, TypeInfoTravelsAsTheLibraryHasIt) {
-  TestServer s;
+TEST_P(RemoteObjects, TypeInfoTravelsAsTheLibraryHasIt) {
+  TestServer s(config());
   auto c = s.connect();
   ObjectRef d = create(*c, "Quib.datas");
   client::TypeInfo info;
@@ -517,7 +535,7 @@ TEST(RemoteObjects, TypeInfoTravelsAsTheLibraryHasIt) {
   }
 }
 
-TEST(RemoteObjects, SecondServerOnTheSameEndpointFailsToStart) {
+TEST(RemoteObjectsGrpc, SecondServerOnTheSameEndpointFailsToStart) {
   TestServer s;
   MessageLoop loop;
   LiveCount live;
@@ -533,7 +551,7 @@ TEST(RemoteObjects, SecondServerOnTheSameEndpointFailsToStart) {
   }
 }
 
-TEST(RemoteSecurity, RequestsWithoutTheTokenAreRefused) {
+TEST(RemoteSecurityGrpc, RequestsWithoutTheTokenAreRefused) {
   ServerConfig config = TestServer::defaultConfig();
   config.token = "s3cret";
   TestServer s(config);
@@ -564,8 +582,8 @@ TEST(RemoteSecurity, RequestsWithoutTheTokenAreRefused) {
   EXPECT_EQ(errorFromStatus(status).hresult, E_ACCESSDENIED);
 }
 
-TEST(RemoteSecurity, OversizedMessagesAreRefused) {
-  ServerConfig config = TestServer::defaultConfig();
+TEST_P(RemoteSecurity, OversizedMessagesAreRefused) {
+  ServerConfig config = WireTest::config();
   config.maxMessageBytes = 1u << 20;
   TestServer s(config);
   auto c = s.connect();
@@ -579,8 +597,8 @@ TEST(RemoteSecurity, OversizedMessagesAreRefused) {
   EXPECT_EQ(call(*c, o, kEcho, {Variant(text::WString(200000, u'y'))}), Variant(text::WString(200000, u'y')));
 }
 
-TEST(RemoteSecurity, ObjectsPerClientAreBounded) {
-  ServerConfig config = TestServer::defaultConfig();
+TEST_P(RemoteSecurity, ObjectsPerClientAreBounded) {
+  ServerConfig config = WireTest::config();
   config.maxObjectsPerClient = 3;
   TestServer s(config);
   auto c = s.connect();
@@ -609,7 +627,7 @@ bool makeCertificate(const std::filesystem::path& dir) {
 
 }  // namespace
 
-TEST(RemoteSecurity, RemoteServingUsesTlsAndTheToken) {
+TEST(RemoteSecurityGrpc, RemoteServingUsesTlsAndTheToken) {
   if (std::system("command -v openssl >/dev/null 2>&1") != 0) GTEST_SKIP() << "openssl is not installed";
   auto dir = std::filesystem::temp_directory_path() / ("rvz-tls-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);

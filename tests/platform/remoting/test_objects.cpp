@@ -1,6 +1,8 @@
 // The test objects and the test server.
 #include "test_objects.h"
 
+#include <unistd.h>
+
 #include "platform/remoting/type_library.h"
 #include "services/quib_type_library.h"
 
@@ -156,26 +158,49 @@ TestServer::TestServer(ServerConfig config, bool resume, RuntimeLimits limits) {
   if (resume) runtime->resumeClassObjects();
   server = std::make_unique<RemotingServer>(*runtime, std::move(config));
   server->start();
+  if (server->config().framed) {
+    framed = std::make_unique<FramedServer>(*runtime, server->config());
+    framed->start();
+  }
   loopThread_ = std::thread([this] { loop.run(); });
 }
 
 TestServer::~TestServer() {
   server->shutdown();
+  if (framed) framed->shutdown();
   loop.quit();
   loopThread_.join();
   server.reset();
   runtime.reset();
 }
 
-ServerConfig TestServer::defaultConfig() {
+std::string wireName(Wire wire) {
+  switch (wire) {
+    case Wire::Grpc: return "Grpc";
+    case Wire::FramedTcp: return "FramedTcp";
+    case Wire::FramedUnix: return "FramedUnix";
+  }
+  return "?";
+}
+
+ServerConfig TestServer::defaultConfig(Wire wire) {
   ServerConfig c;
   c.endpoint = parseEndpoint("127.0.0.1:0");
+  if (wire == Wire::FramedTcp) {
+    c.framed = true;
+    c.framedEndpoint = parseFramedEndpoint("framed:127.0.0.1:0");
+  } else if (wire == Wire::FramedUnix) {
+    static std::atomic<int> serial{0};
+    c.framed = true;
+    c.framedEndpoint = parseFramedEndpoint("unix:/tmp/rvz-test-" + std::to_string(::getpid()) + "-" +
+                                           std::to_string(serial++) + ".sock");
+  }
   return c;
 }
 
 client::ClientOptions TestServer::clientOptions() const {
   client::ClientOptions o;
-  o.endpoint = server->address();
+  o.endpoint = framed ? framed->address() : server->address();
   o.token = server->config().token;
   return o;
 }

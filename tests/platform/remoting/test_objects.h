@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "client/client.h"
+#include "platform/remoting/framed_server.h"
 #include "platform/remoting/grpc_server.h"
 #include "platform/remoting/hresults.h"
 #include "platform/remoting/object_runtime.h"
@@ -109,12 +110,18 @@ class FakeDatas final : public DispatchObject {
 
 // A server with the test classes registered suspended, then resumed unless
 // asked otherwise; its main loop runs on a thread of its own.
+// The transports a test server serves its clients on: gRPC always, and the
+// framed listener (loopback TCP or a Unix socket) when the test asks.
+enum class Wire { Grpc, FramedTcp, FramedUnix };
+std::string wireName(Wire wire);
+
 class TestServer {
  public:
-  explicit TestServer(ServerConfig config = defaultConfig(), bool resume = true, RuntimeLimits limits = {});
+  explicit TestServer(ServerConfig config = defaultConfig(Wire::Grpc), bool resume = true, RuntimeLimits limits = {});
   ~TestServer();
 
-  static ServerConfig defaultConfig();
+  // The clients' endpoint is the framed one when the configuration has it.
+  static ServerConfig defaultConfig(Wire wire = Wire::Grpc);
   client::ClientOptions clientOptions() const;
   std::unique_ptr<client::Client> connect() const { return std::make_unique<client::Client>(clientOptions()); }
 
@@ -124,6 +131,7 @@ class TestServer {
   std::atomic<int> lastReleases{0};
   std::unique_ptr<ObjectRuntime> runtime;
   std::unique_ptr<RemotingServer> server;
+  std::unique_ptr<FramedServer> framed;
   std::string mainThread;
 
  private:
