@@ -53,7 +53,9 @@ struct Row {
   double dj;
 };
 
-Row original(int i) { return {i, "名称 " + std::to_string(i), "remark for row " + std::to_string(i), i % 500, i * 0.5}; }
+Row original(int i) {
+  return {i, "名称 " + std::to_string(i), "remark for row " + std::to_string(i), i % 500, i * 0.5};
+}
 Row changed(int i) {
   Row r = original(i);
   r.mc = "改名 " + std::to_string(i);
@@ -102,8 +104,9 @@ class RawSqlite {
     for (int i = 1; i <= kRows; ++i) {
       bindRow(st, markers, rowOf(i), oldRowOf ? oldRowOf(i) : Row{});
       if (sqlite3_step(st) != SQLITE_DONE) fail(sqlite3_errmsg(db_));
-      if (sqlite3_changes(db_) != 1) fail("the peer's statement changed " + std::to_string(sqlite3_changes(db_)) +
-                                          " rows for row " + std::to_string(i));
+      if (sqlite3_changes(db_) != 1)
+        fail("the peer's statement changed " + std::to_string(sqlite3_changes(db_)) + " rows for row " +
+             std::to_string(i));
       sqlite3_reset(st);
     }
     sqlite3_finalize(st);
@@ -125,12 +128,18 @@ class RawSqlite {
       const std::string name = isOld ? markers[m].substr(4) : markers[m];
       const Row& v = isOld ? old : r;
       const int k = static_cast<int>(m) + 1;
-      if (name == "ID") sqlite3_bind_int(st, k, v.id);
-      else if (name == "MC") sqlite3_bind_text(st, k, v.mc.data(), static_cast<int>(v.mc.size()), SQLITE_TRANSIENT);
-      else if (name == "BZ") sqlite3_bind_text(st, k, v.bz.data(), static_cast<int>(v.bz.size()), SQLITE_TRANSIENT);
-      else if (name == "SL") sqlite3_bind_int(st, k, v.sl);
-      else if (name == "DJ") sqlite3_bind_double(st, k, v.dj);
-      else fail("no value for the marker of column " + name);
+      if (name == "ID")
+        sqlite3_bind_int(st, k, v.id);
+      else if (name == "MC")
+        sqlite3_bind_text(st, k, v.mc.data(), static_cast<int>(v.mc.size()), SQLITE_TRANSIENT);
+      else if (name == "BZ")
+        sqlite3_bind_text(st, k, v.bz.data(), static_cast<int>(v.bz.size()), SQLITE_TRANSIENT);
+      else if (name == "SL")
+        sqlite3_bind_int(st, k, v.sl);
+      else if (name == "DJ")
+        sqlite3_bind_double(st, k, v.dj);
+      else
+        fail("no value for the marker of column " + name);
     }
   }
 
@@ -218,8 +227,9 @@ int main() {
   files::writeFile(file, "");
   {
     data::Connection cn("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + file);
-    cn.execute("CREATE TABLE G (ID LONG, MC TEXT(40), SL LONG, DJ DOUBLE, BZ TEXT(100), "
-               "CONSTRAINT PK_G PRIMARY KEY (ID))");
+    cn.execute(
+        "CREATE TABLE G (ID LONG, MC TEXT(40), SL LONG, DJ DOUBLE, BZ TEXT(100), "
+        "CONSTRAINT PK_G PRIMARY KEY (ID))");
   }
 
   remoting::MessageLoop loop;
@@ -296,9 +306,10 @@ int main() {
   services::setActivityLogSink(nullptr);
   if (log->text().empty()) fail("the watch logged nothing");
 
-  std::printf("apply_update_seconds=%.4f sqlite_update_seconds=%.4f apply_insert_seconds=%.4f "
-              "sqlite_insert_seconds=%.4f\n",
-              update.oursSeconds, update.peerSeconds, insert.oursSeconds, insert.peerSeconds);
+  std::printf(
+      "apply_update_seconds=%.4f sqlite_update_seconds=%.4f apply_insert_seconds=%.4f "
+      "sqlite_insert_seconds=%.4f\n",
+      update.oursSeconds, update.peerSeconds, insert.oursSeconds, insert.peerSeconds);
   bench::printFigure("apply_update_vs_sqlite", update);
   bench::printFigure("apply_insert_vs_sqlite", insert);
   return 0;

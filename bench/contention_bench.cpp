@@ -53,8 +53,8 @@ struct Client {
       Variant params, owner;
       int32_t out = 0;
       bool first = columns.empty();
-      Variant p = d.host().AS_GetRecords(u"pTmp", 1, out, first ? 1 : 0, first ? u"select * from Cnt" : u"",
-                                         params, owner);
+      Variant p =
+          d.host().AS_GetRecords(u"pTmp", 1, out, first ? 1 : 0, first ? u"select * from Cnt" : u"", params, owner);
       if (first) columns = packets::materialize(packets::decodePacket(p)).columns;
       packets::MaterializedPacket m;
       m.columns = columns;

@@ -106,8 +106,12 @@ int main() {
         switch (sqlite3_column_type(st, c)) {
           case SQLITE_INTEGER: sink += static_cast<size_t>(sqlite3_column_int64(st, c)); break;
           case SQLITE_FLOAT: sink += static_cast<size_t>(sqlite3_column_double(st, c)); break;
-          case SQLITE_TEXT: sink += static_cast<size_t>(sqlite3_column_bytes(st, c)) + (sqlite3_column_text(st, c) != nullptr); break;
-          case SQLITE_BLOB: sink += static_cast<size_t>(sqlite3_column_bytes(st, c)) + (sqlite3_column_blob(st, c) != nullptr); break;
+          case SQLITE_TEXT:
+            sink += static_cast<size_t>(sqlite3_column_bytes(st, c)) + (sqlite3_column_text(st, c) != nullptr);
+            break;
+          case SQLITE_BLOB:
+            sink += static_cast<size_t>(sqlite3_column_bytes(st, c)) + (sqlite3_column_blob(st, c) != nullptr);
+            break;
           default: ++sink;
         }
       }
@@ -130,10 +134,10 @@ int main() {
     }
   };
 
-  const bench::PairedFigure query = bench::pairedRatio([&] { return bench::timed(whole); },
-                                                       [&] { return bench::timed(raw); }, kPairs);
-  const bench::PairedFigure slices = bench::pairedRatio([&] { return bench::timed(sliced); },
-                                                        [&] { return bench::timed(whole); }, kPairs);
+  const bench::PairedFigure query =
+      bench::pairedRatio([&] { return bench::timed(whole); }, [&] { return bench::timed(raw); }, kPairs);
+  const bench::PairedFigure slices =
+      bench::pairedRatio([&] { return bench::timed(sliced); }, [&] { return bench::timed(whole); }, kPairs);
   sqlite3_close(db);
 
   cn.close();

@@ -84,9 +84,9 @@ int main() {
   char tmpl[] = "/tmp/rvz_link_bench_XXXXXX";
   if (!mkdtemp(tmpl)) fail("no scratch folder");
   std::filesystem::path home = tmpl;
-  std::ofstream(home / "RoVezevu.ini") << "[Connection]\r\nServerName=.\r\nDatabaseName=" << db << "\r\nUserId="
-                                       << user << "\r\nPassword="
-                                       << link::ScramblePassword("unused", link::kPasswordKey, true) << "\r\n";
+  std::ofstream(home / "RoVezevu.ini") << "[Connection]\r\nServerName=.\r\nDatabaseName=" << db << "\r\nUserId=" << user
+                                       << "\r\nPassword=" << link::ScramblePassword("unused", link::kPasswordKey, true)
+                                       << "\r\n";
   setenv("RVZ_HOME", home.c_str(), 1);
   setenv("PGHOST", host.c_str(), 1);
   setenv("PGPORT", port.c_str(), 1);

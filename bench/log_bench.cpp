@@ -128,8 +128,8 @@ Cost applyCost(bool watch, const std::string& home, remoting::MessageLoop& loop)
   d.Cn.execute("delete from AppLog");
   Variant params, owner;
   int32_t recs = 0;
-  auto meta = packets::materialize(
-      packets::decodePacket(d.host().AS_GetRecords(u"pAppLog", 0, recs, 1, u"", params, owner)));
+  auto meta =
+      packets::materialize(packets::decodePacket(d.host().AS_GetRecords(u"pAppLog", 0, recs, 1, u"", params, owner)));
   packets::MaterializedPacket delta;
   delta.columns = meta.columns;
   for (int i = 0; i < 10000; ++i)
@@ -160,8 +160,9 @@ int main(int argc, char** argv) {
   files::writeFile(std::string(dir) + "/bench.mdb", "");
   {
     data::Connection cn(std::string("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + dir + "/bench.mdb");
-    cn.execute("create table AppLog (uName ANSIVARCHAR(20), cName ANSIVARCHAR(20), CZ ANSIVARCHAR(30), RQ DATETIME, "
-               "SJ ANSIVARCHAR(5))");
+    cn.execute(
+        "create table AppLog (uName ANSIVARCHAR(20), cName ANSIVARCHAR(20), CZ ANSIVARCHAR(30), RQ DATETIME, "
+        "SJ ANSIVARCHAR(5))");
   }
   if (!watchOnly) std::printf("log_add_late_vs_early=%.3f\n", logLateVsEarly());
 

@@ -44,18 +44,22 @@ struct Table {
 Table makeTable() {
   Table t;
   std::mt19937 rng(12345);
-  const std::u16string words[] = {u"张三", u"李四", u"办公用品", u"Shanghai Trading Co.", u"A4 纸 80g", u"备注",
-                                  u"进销存", u"客户"};
+  const std::u16string words[] = {u"张三",      u"李四", u"办公用品", u"Shanghai Trading Co.",
+                                  u"A4 纸 80g", u"备注", u"进销存",   u"客户"};
   for (int c = 0; c < 20; ++c) {
     t.nulls[c].resize(kRows);
     for (size_t r = 0; r < kRows; ++r) {
       bool null = c != 0 && rng() % 10 == 0;
       t.nulls[c][r] = null;
       switch (kKinds[c]) {
-        case Kind::Int: t.ints[c].push_back(c == 0 ? static_cast<int32_t>(r + 1) : static_cast<int32_t>(rng() % 100000)); break;
+        case Kind::Int:
+          t.ints[c].push_back(c == 0 ? static_cast<int32_t>(r + 1) : static_cast<int32_t>(rng() % 100000));
+          break;
         case Kind::Bool: t.ints[c].push_back(static_cast<int32_t>(rng() % 2)); break;
         case Kind::Real: t.reals[c].push_back(static_cast<double>(rng() % 1000000) / 100.0); break;
-        case Kind::Date: t.reals[c].push_back(36000.0 + static_cast<double>(rng() % 8000) + (c == 15 ? 0.5 : 0.0)); break;
+        case Kind::Date:
+          t.reals[c].push_back(36000.0 + static_cast<double>(rng() % 8000) + (c == 15 ? 0.5 : 0.0));
+          break;
         case Kind::Wide: {
           std::u16string s = words[rng() % 8];
           s += static_cast<char16_t>(u'0' + rng() % 10);
@@ -147,7 +151,9 @@ void writeSqlite(sqlite3* db, const Table& t) {
   std::string create = "create table t (";
   std::string insert = "insert into t values (";
   for (int c = 0; c < 20; ++c) {
-    const char* type = kKinds[c] == Kind::Wide ? "text" : kKinds[c] == Kind::Real || kKinds[c] == Kind::Date ? "real" : "integer";
+    const char* type = kKinds[c] == Kind::Wide                              ? "text"
+                       : kKinds[c] == Kind::Real || kKinds[c] == Kind::Date ? "real"
+                                                                            : "integer";
     create += (c ? ", c" : "c") + std::to_string(c) + " " + type;
     insert += c ? ", ?" : "?";
   }

@@ -23,8 +23,8 @@ double timed(F&& f) {
 }
 
 struct PairedFigure {
-  double median = 0;  // median of ours / peer over the pairs
-  double spread = 0;  // largest ratio / smallest ratio
+  double median = 0;       // median of ours / peer over the pairs
+  double spread = 0;       // largest ratio / smallest ratio
   double oursSeconds = 0;  // median time of our side
   double peerSeconds = 0;  // median time of the peer's side
 };

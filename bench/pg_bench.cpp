@@ -87,14 +87,16 @@ int main() {
 
   std::string dbinfo = std::string(conninfo) + " dbname=" + db;
   PGconn* peer = PQconnectdb(dbinfo.c_str());
-  ok(PQexec(peer,
-            "CREATE TABLE goods (\"ID\" integer PRIMARY KEY, \"SPBH\" varchar(20), \"MC\" varchar(40), \"GG\" "
-            "varchar(40), \"DW\" varchar(10), \"JG\" numeric(19,4), \"SL\" integer, \"ZT\" smallint, \"RQ\" timestamp(0), "
-            "\"BZ\" varchar(100))"));
-  ok(PQexec(peer,
-            ("INSERT INTO goods SELECT g, 'HP' || g, '商品名称' || g, '规格 20x30', '件', g * 0.25, g % 1000, "
-             "-(g % 2), timestamp '2020-01-01' + g * interval '1 minute', 'remark for row ' || g "
-             "FROM generate_series(1, " + std::to_string(kRows) + ") g").c_str()));
+  ok(PQexec(
+      peer,
+      "CREATE TABLE goods (\"ID\" integer PRIMARY KEY, \"SPBH\" varchar(20), \"MC\" varchar(40), \"GG\" "
+      "varchar(40), \"DW\" varchar(10), \"JG\" numeric(19,4), \"SL\" integer, \"ZT\" smallint, \"RQ\" timestamp(0), "
+      "\"BZ\" varchar(100))"));
+  ok(PQexec(peer, ("INSERT INTO goods SELECT g, 'HP' || g, '商品名称' || g, '规格 20x30', '件', g * 0.25, g % 1000, "
+                   "-(g % 2), timestamp '2020-01-01' + g * interval '1 minute', 'remark for row ' || g "
+                   "FROM generate_series(1, " +
+                   std::to_string(kRows) + ") g")
+                      .c_str()));
   ok(PQexec(peer, "VACUUM ANALYZE goods"));
 
   size_t sink = 0;

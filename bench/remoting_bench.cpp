@@ -315,7 +315,8 @@ std::string callVsPg(Session& s, pid_t serverPid, const char* wire) {
   };
   for (int b = 0; b < kCallBlocks; ++b) {
     block(ours, call, server, &ourClientCpu, &ourServerCpu);
-    block(theirs, [&] { pg.selectOne(); }, backend, &pgClientCpu, &pgBackendCpu);
+    block(
+        theirs, [&] { pg.selectOne(); }, backend, &pgClientCpu, &pgBackendCpu);
     block(floor, ids, server, nullptr, nullptr);
   }
   double mo = median(ours), mt = median(theirs);
@@ -325,8 +326,8 @@ std::string callVsPg(Session& s, pid_t serverPid, const char* wire) {
                "SELECT 1 %.1f us\n"
                "remoting_bench: %s CPU per round trip: AS_DataRequest client %.1f us + server %.1f us, "
                "SELECT 1 client %.1f us + backend %.1f us\n",
-               wire, ours.size(), mo * 1e6, median(floor) * 1e6, mt * 1e6, wire, ourClientCpu * perCall, ourServerCpu * perCall,
-               pgClientCpu * perCall, pgBackendCpu * perCall);
+               wire, ours.size(), mo * 1e6, median(floor) * 1e6, mt * 1e6, wire, ourClientCpu * perCall,
+               ourServerCpu * perCall, pgClientCpu * perCall, pgBackendCpu * perCall);
   char out[32];
   std::snprintf(out, sizeof out, "%.3f", mo / mt);
   return out;

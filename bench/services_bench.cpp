@@ -136,9 +136,7 @@ size_t direct(const std::string& file) {
       }
       switch (kindOf(c)) {
         case K::Int: w.putI4(sqlite3_column_int(st, c)); break;
-        case K::Text:
-          w.putWide(text::utf8ToWide(reinterpret_cast<const char*>(sqlite3_column_text(st, c))));
-          break;
+        case K::Text: w.putWide(text::utf8ToWide(reinterpret_cast<const char*>(sqlite3_column_text(st, c)))); break;
         case K::Real: w.putR8(sqlite3_column_double(st, c)); break;
         case K::Date:
           w.putDate(*data::parseStoredDate(reinterpret_cast<const char*>(sqlite3_column_text(st, c))));
@@ -161,8 +159,8 @@ size_t throughProvider(int32_t count) {
   bool first = true;
   while (out == count) {
     Variant params, owner;
-    Variant p = d.host().AS_GetRecords(u"pTmp", count, out, first ? 1 : 0, first ? u"select * from Big" : u"",
-                                       params, owner);
+    Variant p =
+        d.host().AS_GetRecords(u"pTmp", count, out, first ? 1 : 0, first ? u"select * from Big" : u"", params, owner);
     first = false;
     rows += static_cast<size_t>(out);
     if (count == -1) break;

@@ -19,11 +19,18 @@ enum class Family { None, Str, Int, Date, Long, Self };
 
 Family familyOf(FieldKind k) {
   switch (k) {
-    case FieldKind::String: case FieldKind::FixedChar: case FieldKind::Guid: return Family::Str;
-    case FieldKind::SmallInt: case FieldKind::Integer: case FieldKind::Word: case FieldKind::AutoInc:
-      return Family::Int;
-    case FieldKind::Date: case FieldKind::Time: case FieldKind::DateTime: return Family::Date;
-    case FieldKind::Memo: case FieldKind::Blob: return Family::Long;
+    case FieldKind::String:
+    case FieldKind::FixedChar:
+    case FieldKind::Guid: return Family::Str;
+    case FieldKind::SmallInt:
+    case FieldKind::Integer:
+    case FieldKind::Word:
+    case FieldKind::AutoInc: return Family::Int;
+    case FieldKind::Date:
+    case FieldKind::Time:
+    case FieldKind::DateTime: return Family::Date;
+    case FieldKind::Memo:
+    case FieldKind::Blob: return Family::Long;
     case FieldKind::WideString: return Family::None;
     default: return Family::Self;
   }
@@ -114,8 +121,9 @@ std::vector<BoundField> bindDeclaredFields(std::string_view dataset, std::span<c
     bool viaFamily = isStringField(f.type()) && col->kind != FieldKind::String && col->kind != FieldKind::WideString &&
                      col->kind != FieldKind::Unknown;
     if (viaFamily && f.typeSpec.size > col->size)
-      throw data::DataError::dataset(dataset, data::formatMessage(kSizeMismatchText, {name, std::to_string(f.typeSpec.size),
-                                                                                       std::to_string(col->size)}));
+      throw data::DataError::dataset(
+          dataset,
+          data::formatMessage(kSizeMismatchText, {name, std::to_string(f.typeSpec.size), std::to_string(col->size)}));
     BoundField b;
     b.name = name;
     b.type = f.type();
@@ -144,29 +152,66 @@ std::vector<BoundField> fieldsFromColumns(const std::vector<data::ColumnInfo>& c
     b.size = c.size;
     switch (c.kind) {
       case FieldKind::String: b.type = FieldType::String; break;
-      case FieldKind::FixedChar: b.type = FieldType::String; b.fixed = true; break;
+      case FieldKind::FixedChar:
+        b.type = FieldType::String;
+        b.fixed = true;
+        break;
       case FieldKind::WideString: b.type = FieldType::WideString; break;
       case FieldKind::Memo: b.type = FieldType::Memo; break;
       case FieldKind::Blob: b.type = FieldType::Blob; break;
       case FieldKind::Bytes: b.type = FieldType::Bytes; break;
       case FieldKind::VarBytes: b.type = FieldType::VarBytes; break;
-      case FieldKind::SmallInt: b.type = FieldType::SmallInt; b.size = 0; break;
-      case FieldKind::Integer: b.type = FieldType::Integer; b.size = 0; break;
-      case FieldKind::AutoInc: b.type = FieldType::AutoInc; b.size = 0; b.readOnly = true; break;
-      case FieldKind::Word: b.type = FieldType::Word; b.size = 0; break;
-      case FieldKind::LargeInt: b.type = FieldType::LargeInt; b.size = 0; break;
-      case FieldKind::Boolean: b.type = FieldType::Boolean; b.size = 0; break;
-      case FieldKind::Float: b.type = FieldType::Float; b.size = 0; break;
+      case FieldKind::SmallInt:
+        b.type = FieldType::SmallInt;
+        b.size = 0;
+        break;
+      case FieldKind::Integer:
+        b.type = FieldType::Integer;
+        b.size = 0;
+        break;
+      case FieldKind::AutoInc:
+        b.type = FieldType::AutoInc;
+        b.size = 0;
+        b.readOnly = true;
+        break;
+      case FieldKind::Word:
+        b.type = FieldType::Word;
+        b.size = 0;
+        break;
+      case FieldKind::LargeInt:
+        b.type = FieldType::LargeInt;
+        b.size = 0;
+        break;
+      case FieldKind::Boolean:
+        b.type = FieldType::Boolean;
+        b.size = 0;
+        break;
+      case FieldKind::Float:
+        b.type = FieldType::Float;
+        b.size = 0;
+        break;
       case FieldKind::Currency:
       case FieldKind::BCD:
         b.type = FieldType::BCD;
         b.size = c.scale;
         b.precision = c.precision;
         break;
-      case FieldKind::Date: b.type = FieldType::Date; b.size = 0; break;
-      case FieldKind::Time: b.type = FieldType::Time; b.size = 0; break;
-      case FieldKind::DateTime: b.type = FieldType::DateTime; b.size = 0; break;
-      case FieldKind::Guid: b.type = FieldType::Guid; b.size = 38; break;
+      case FieldKind::Date:
+        b.type = FieldType::Date;
+        b.size = 0;
+        break;
+      case FieldKind::Time:
+        b.type = FieldType::Time;
+        b.size = 0;
+        break;
+      case FieldKind::DateTime:
+        b.type = FieldType::DateTime;
+        b.size = 0;
+        break;
+      case FieldKind::Guid:
+        b.type = FieldType::Guid;
+        b.size = 38;
+        break;
       case FieldKind::Unknown:
         // A computed column that had no value to tell its kind: the field
         // exists (the dataset opens), but a packet cannot describe it.

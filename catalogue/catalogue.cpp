@@ -32,9 +32,9 @@ std::string_view fieldTypeName(FieldType t) {
 
 std::span<const ModuleDecl> dataServiceModules() {
   static const std::array<ModuleDecl, 12> modules = {
-      systemModule(),     masterDataModule(),        purchasingModule(),  salesModule(),
-      inventoryModule(),  financeModule(),           staffModule(),       customerRelationsModule(),
-      fixedAssetsModule(), productionModule(),       propertyModule(),    cateringModule(),
+      systemModule(),      masterDataModule(), purchasingModule(), salesModule(),
+      inventoryModule(),   financeModule(),    staffModule(),      customerRelationsModule(),
+      fixedAssetsModule(), productionModule(), propertyModule(),   cateringModule(),
   };
   return modules;
 }

@@ -8,6 +8,8 @@
 #include "catalogue/declaration.h"
 
 namespace rvz::catalogue {
+// The declaration tables are aligned by hand, column under column.
+// clang-format off
 namespace {
 
 constexpr std::string_view kPlaceholderSql[] = {

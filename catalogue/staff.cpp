@@ -3,6 +3,8 @@
 #include "catalogue/modules.h"
 
 namespace rvz::catalogue {
+// The declaration tables are aligned by hand, column under column.
+// clang-format off
 namespace {
 
 constexpr std::string_view kYg_PictSql[] = {

@@ -1,8 +1,10 @@
-// Catalogue module: system datasets: free-SQL datasets, the account registry, users, groups, menus, log, settings and print templates.
-// Each dataset: provider, connection, update mode, SQL lines and declared fields.
+// Catalogue module: system datasets: free-SQL datasets, the account registry, users, groups, menus, log, settings and
+// print templates. Each dataset: provider, connection, update mode, SQL lines and declared fields.
 #include "catalogue/modules.h"
 
 namespace rvz::catalogue {
+// The declaration tables are aligned by hand, column under column.
+// clang-format off
 namespace {
 
 

@@ -97,8 +97,10 @@ std::vector<IndexDef> indexesOf(data::Connection& source, std::ostream& progress
     if (name.size() > table.size() + 1 && text::equalsNoCaseAscii(name.substr(0, table.size()), table) &&
         name[table.size()] == '.')
       name = name.substr(table.size() + 1);
-    if (auto d = readIndex(name, table, sql)) out.push_back(std::move(*d));
-    else progress << "index " << name << " of " << table << " not copied: its column list cannot be read\n";
+    if (auto d = readIndex(name, table, sql))
+      out.push_back(std::move(*d));
+    else
+      progress << "index " << name << " of " << table << " not copied: its column list cannot be read\n";
   }
   return out;
 }
@@ -175,7 +177,8 @@ long long copyTable(data::Connection& source, data::Connection& target, const st
 MigrationResult migrateAccountSet(const fs::path& file, const std::string& target, std::ostream& progress) {
   MigrationResult result;
   std::error_code ec;
-  if (!fs::is_regular_file(file, ec)) throw files::FileError("The account set file '" + file.string() + "' does not exist");
+  if (!fs::is_regular_file(file, ec))
+    throw files::FileError("The account set file '" + file.string() + "' does not exist");
   data::Connection source(data::jetConnectionString(file.string(), kAccountSetPassword));
   source.open();
 
@@ -196,8 +199,10 @@ MigrationResult migrateAccountSet(const fs::path& file, const std::string& targe
 
     std::vector<std::string> tables;
     for (const auto& t : source.tables()) {
-      if (t.type == "TABLE") tables.push_back(t.name);
-      else if (t.type == "VIEW") progress << "view " << t.name << " not copied\n";
+      if (t.type == "TABLE")
+        tables.push_back(t.name);
+      else if (t.type == "VIEW")
+        progress << "view " << t.name << " not copied\n";
     }
     const std::vector<IndexDef> indexes = indexesOf(source, progress);
 

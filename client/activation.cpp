@@ -67,8 +67,7 @@ std::optional<std::string> registeredLocalServer(const std::filesystem::path& hi
 std::vector<std::string> splitCommand(std::string_view command) {
   std::vector<std::string> parts;
   size_t i = command.find_first_not_of(' ');
-  if (i == std::string_view::npos)
-    throw ComError(CO_E_APPNOTFOUND_, "The registered server command is empty");
+  if (i == std::string_view::npos) throw ComError(CO_E_APPNOTFOUND_, "The registered server command is empty");
   if (command[i] == '"') {
     size_t close = command.find('"', i + 1);
     if (close == std::string_view::npos || close == i + 1)

@@ -265,8 +265,8 @@ Client::Client(ClientOptions options) : impl_(std::make_unique<Impl>()) {
     c.endSessionStream();
     ErrorInfo e = unnamed ? runtimeError(remoting::RPC_E_INVALID_DATA, "its first message named no session")
                           : remoting::errorFromStatus(c.sessionStatus);
-    throw ComError(e.hresult, "Cannot open a session with " + c.options.endpoint + ": " +
-                                  text::wideToUtf8(e.description));
+    throw ComError(e.hresult,
+                   "Cannot open a session with " + c.options.endpoint + ": " + text::wideToUtf8(e.description));
   }
   c.session = c.sessionEvent.session_id();
   c.onSessionEvent(t, ok);  // the next read
@@ -288,7 +288,8 @@ void Client::close() {
   v1::CloseSessionReply reply;
   if (c.framed) {
     ErrorInfo ignored;
-    (void)c.framed->call(remoting::frames::Method::CloseSession, req, reply, ignored);  // the close ends it all the same
+    (void)c.framed->call(remoting::frames::Method::CloseSession, req, reply,
+                         ignored);  // the close ends it all the same
     c.framed->close();
     return;
   }
@@ -323,7 +324,8 @@ HRESULT Client::create(std::string_view className, ObjectRef& object, ErrorInfo&
   req.set_outer(outer);
   req.set_iid(std::string(iid));
   v1::CreateObjectReply reply;
-  if (!c.unary(remoting::frames::Method::CreateObject, &v1::ObjectService::Stub::CreateObject, req, reply, error)) return error.hresult;
+  if (!c.unary(remoting::frames::Method::CreateObject, &v1::ObjectService::Stub::CreateObject, req, reply, error))
+    return error.hresult;
   error = remoting::getFailure(reply.error());
   if (failed(error.hresult)) return error.hresult;
   object.id = reply.object_id();
@@ -344,7 +346,8 @@ HRESULT Client::idsOfNames(const ObjectRef& object, const std::vector<std::strin
   req.set_object_id(object.id);
   for (const auto& n : names) req.add_names(n);
   v1::GetIDsOfNamesReply reply;
-  if (!c.unary(remoting::frames::Method::GetIDsOfNames, &v1::ObjectService::Stub::GetIDsOfNames, req, reply, error)) return error.hresult;
+  if (!c.unary(remoting::frames::Method::GetIDsOfNames, &v1::ObjectService::Stub::GetIDsOfNames, req, reply, error))
+    return error.hresult;
   ids.assign(reply.ids().begin(), reply.ids().end());
   error = remoting::getFailure(reply.error());
   return error.hresult;
@@ -372,7 +375,8 @@ HRESULT Client::invokeMember(const ObjectRef& object, int32_t dispid, const std:
     return failWith(error, runtimeError(E_INVALIDARG, std::string("An argument cannot be sent: ") + e.what()));
   }
   v1::InvokeReply reply;
-  if (!c.unary(remoting::frames::Method::Invoke, &v1::ObjectService::Stub::Invoke, req, reply, error)) return error.hresult;
+  if (!c.unary(remoting::frames::Method::Invoke, &v1::ObjectService::Stub::Invoke, req, reply, error))
+    return error.hresult;
   error = remoting::getFailure(reply.error());
   if (failed(error.hresult)) {
     if (argError) *argError = reply.error().arg_error();
@@ -427,8 +431,9 @@ HRESULT Client::changeReference(const ObjectRef& object, bool add, uint32_t& ref
   req.set_session_id(c.session);
   req.set_object_id(object.id);
   v1::RefReply reply;
-  const bool sent = add ? c.unary(remoting::frames::Method::AddRef, &v1::ObjectService::Stub::AddRef, req, reply, error)
-                        : c.unary(remoting::frames::Method::Release, &v1::ObjectService::Stub::Release, req, reply, error);
+  const bool sent =
+      add ? c.unary(remoting::frames::Method::AddRef, &v1::ObjectService::Stub::AddRef, req, reply, error)
+          : c.unary(remoting::frames::Method::Release, &v1::ObjectService::Stub::Release, req, reply, error);
   if (!sent) return error.hresult;
   refCount = reply.ref_count();
   error = remoting::getFailure(reply.error());
@@ -443,7 +448,8 @@ HRESULT Client::lockServer(std::string_view className, bool lock, ErrorInfo& err
   req.set_class_name(std::string(className));
   req.set_lock(lock);
   v1::LockServerReply reply;
-  if (!c.unary(remoting::frames::Method::LockServer, &v1::ObjectService::Stub::LockServer, req, reply, error)) return error.hresult;
+  if (!c.unary(remoting::frames::Method::LockServer, &v1::ObjectService::Stub::LockServer, req, reply, error))
+    return error.hresult;
   error = remoting::getFailure(reply.error());
   return error.hresult;
 }
@@ -456,7 +462,8 @@ HRESULT Client::typeInfo(const ObjectRef& object, TypeInfo& info, ErrorInfo& err
   req.set_session_id(c.session);
   req.set_object_id(object.id);
   v1::GetTypeInfoReply reply;
-  if (!c.unary(remoting::frames::Method::GetTypeInfo, &v1::ObjectService::Stub::GetTypeInfo, req, reply, error)) return error.hresult;
+  if (!c.unary(remoting::frames::Method::GetTypeInfo, &v1::ObjectService::Stub::GetTypeInfo, req, reply, error))
+    return error.hresult;
   error = remoting::getFailure(reply.error());
   if (failed(error.hresult)) return error.hresult;
   info.interfaceName = reply.interface_name();

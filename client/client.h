@@ -22,9 +22,9 @@ struct ClientOptions {
   // "host:port" or "[v6]:port" for gRPC; "unix:PATH" or "framed:HOST:PORT"
   // for the framed transport (this machine only, no TLS).
   std::string endpoint = "127.0.0.1:7211";
-  std::string token;       // sent with every request when set
-  bool tls = false;        // TLS, trusting tlsCaFile or the system's roots
-  std::string tlsCaFile;   // PEM roots to trust; implies TLS
+  std::string token;      // sent with every request when set
+  bool tls = false;       // TLS, trusting tlsCaFile or the system's roots
+  std::string tlsCaFile;  // PEM roots to trust; implies TLS
   size_t maxMessageBytes = 64u << 20;
   // The client pings a silent connection this often and gives the server
   // as long again to answer, so that it notices a server that went away.
@@ -93,8 +93,8 @@ class Client {
   // call the out and in-out places hold their new values. `argError`, when
   // given, receives the position of an argument the server refused;
   // `outPositions` the positions of the out and in-out parameters.
-  HRESULT invoke(const ObjectRef& object, int32_t dispid, std::vector<Variant>& args, Variant& result,
-                 ErrorInfo& error, int32_t* argError = nullptr, std::vector<size_t>* outPositions = nullptr);
+  HRESULT invoke(const ObjectRef& object, int32_t dispid, std::vector<Variant>& args, Variant& result, ErrorInfo& error,
+                 int32_t* argError = nullptr, std::vector<size_t>* outPositions = nullptr);
   // By name, resolved on the server in the same round trip.
   HRESULT invoke(const ObjectRef& object, std::string_view name, std::vector<Variant>& args, Variant& result,
                  ErrorInfo& error, int32_t* argError = nullptr, std::vector<size_t>* outPositions = nullptr);

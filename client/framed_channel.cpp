@@ -80,19 +80,21 @@ FramedChannel::FramedChannel(const remoting::FramedEndpoint& at, const std::stri
   std::string why;
   fd_ = connectTo(at, why);
   if (fd_ < 0)
-    throw ComError(remoting::RPC_S_SERVER_UNAVAILABLE, "Cannot open a session with " + where_ +
-                                                           ": the server is unavailable: " + why);
+    throw ComError(remoting::RPC_S_SERVER_UNAVAILABLE,
+                   "Cannot open a session with " + where_ + ": the server is unavailable: " + why);
   v1::OpenSessionRequest req;
   req.set_client_name(clientName);
   v1::SessionEvent event;
   ErrorInfo error;
   Arrived got;
-  bool ok = exchange(Method::OpenSession, kOpenCall,
-                     frames::encodeRaw(Method::OpenSession, Kind::Request, kOpenCall, frames::openSessionBody(token, req)),
-                     got, error) &&
-            event.ParseFromString(got.body) && !event.session_id().empty();
+  bool ok =
+      exchange(Method::OpenSession, kOpenCall,
+               frames::encodeRaw(Method::OpenSession, Kind::Request, kOpenCall, frames::openSessionBody(token, req)),
+               got, error) &&
+      event.ParseFromString(got.body) && !event.session_id().empty();
   if (!ok) {
-    if (!failed(error.hresult)) error = runtimeError(remoting::RPC_E_INVALID_DATA, "its first message named no session");
+    if (!failed(error.hresult))
+      error = runtimeError(remoting::RPC_E_INVALID_DATA, "its first message named no session");
     ::close(fd_);
     throw ComError(error.hresult, "Cannot open a session with " + where_ + ": " + text::wideToUtf8(error.description));
   }
@@ -130,8 +132,8 @@ bool FramedChannel::call(Method method, const google::protobuf::MessageLite& req
   Arrived got;
   if (!exchange(method, callId, frame, got, error)) return false;
   if (!reply.ParseFromString(got.body)) {
-    error = runtimeError(remoting::RPC_E_INVALID_DATA,
-                         std::string("The ") + frames::methodName(method) + " reply from " + where_ + " does not decode");
+    error = runtimeError(remoting::RPC_E_INVALID_DATA, std::string("The ") + frames::methodName(method) +
+                                                           " reply from " + where_ + " does not decode");
     return false;
   }
   return true;
@@ -139,13 +141,12 @@ bool FramedChannel::call(Method method, const google::protobuf::MessageLite& req
 
 // Sends a request and waits for its answer; false for a refusal or a
 // connection that broke.
-bool FramedChannel::exchange(Method method, uint64_t callId, const std::string& frame, Arrived& got,
-                             ErrorInfo& error) {
+bool FramedChannel::exchange(Method method, uint64_t callId, const std::string& frame, Arrived& got, ErrorInfo& error) {
   if (!send(frame, error) || !await(callId, got, error)) return false;
   if (got.oversized) {
-    error = runtimeError(remoting::RPC_S_OUT_OF_RESOURCES,
-                         "The message is over the size bound: the reply has " + std::to_string(got.header.length) +
-                             " bytes, at most " + std::to_string(maxBody_));
+    error = runtimeError(remoting::RPC_S_OUT_OF_RESOURCES, "The message is over the size bound: the reply has " +
+                                                               std::to_string(got.header.length) + " bytes, at most " +
+                                                               std::to_string(maxBody_));
     return false;
   }
   if (got.header.kind == Kind::Refusal) {

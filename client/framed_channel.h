@@ -63,7 +63,7 @@ class FramedChannel {
   bool reading_ = false;  // a caller is reading for everyone
   uint64_t nextCall_ = 1;
   std::unordered_map<uint64_t, Arrived> arrived_;
-  std::string broken_;  // why the connection can take no more calls
+  std::string broken_;                 // why the connection can take no more calls
   remoting::frames::Decoder decoder_;  // only the caller with the reading turn touches it
 };
 

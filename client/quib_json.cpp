@@ -25,10 +25,10 @@ struct Kind {
   VarType vt;
 };
 constexpr Kind kKinds[] = {
-    {"i1", VT_I1},     {"i2", VT_I2},    {"i4", VT_I4},     {"i8", VT_I8},           {"ui1", VT_UI1},
-    {"ui2", VT_UI2},   {"ui4", VT_UI4},  {"r4", VT_R4},     {"r8", VT_R8},           {"cy", VT_CY},
-    {"date", VT_DATE}, {"bstr", VT_BSTR}, {"bool", VT_BOOL}, {"decimal", VT_DECIMAL}, {"error", VT_ERROR},
-    {"variant", VT_VARIANT},
+    {"i1", VT_I1},     {"i2", VT_I2},           {"i4", VT_I4},       {"i8", VT_I8},
+    {"ui1", VT_UI1},   {"ui2", VT_UI2},         {"ui4", VT_UI4},     {"r4", VT_R4},
+    {"r8", VT_R8},     {"cy", VT_CY},           {"date", VT_DATE},   {"bstr", VT_BSTR},
+    {"bool", VT_BOOL}, {"decimal", VT_DECIMAL}, {"error", VT_ERROR}, {"variant", VT_VARIANT},
 };
 
 const Kind* kindByName(std::string_view name) {
@@ -82,7 +82,8 @@ Variant fromJson(const json& j, const std::string& where, int depth);
 
 // A JSON integer: four bytes when it fits, else eight, else a double.
 Variant integerFromJson(const json& j) {
-  if (j.is_number_unsigned() && j.get<uint64_t>() > static_cast<uint64_t>(INT64_MAX)) return Variant::r8(j.get<double>());
+  if (j.is_number_unsigned() && j.get<uint64_t>() > static_cast<uint64_t>(INT64_MAX))
+    return Variant::r8(j.get<double>());
   int64_t v = j.get<int64_t>();
   if (v >= INT32_MIN && v <= INT32_MAX) return Variant::i4(static_cast<int32_t>(v));
   return Variant::i8(v);
@@ -110,8 +111,8 @@ std::vector<ArrayBound> arrayBounds(const json& v, const std::string& at) {
     bounds.push_back(ab);
   }
   if (total != v["items"].size() || bounds.size() != v["bounds"].size())
-    bad(at + ".items", "the bounds call for " + std::to_string(total) + " items, found " +
-                           std::to_string(v["items"].size()));
+    bad(at + ".items",
+        "the bounds call for " + std::to_string(total) + " items, found " + std::to_string(v["items"].size()));
   return bounds;
 }
 
@@ -304,8 +305,7 @@ std::vector<uint8_t> base64Decode(std::string_view t, const std::string& where) 
         ++pad;
         continue;
       }
-      if (pad > 0 || (v[k] = b64Value(c)) < 0)
-        bad(where, "not base64 at character " + std::to_string(i + k + 1));
+      if (pad > 0 || (v[k] = b64Value(c)) < 0) bad(where, "not base64 at character " + std::to_string(i + k + 1));
     }
     uint32_t n = (static_cast<uint32_t>(v[0]) << 18) | (v[1] << 12) | (v[2] << 6) | v[3];
     out.push_back(static_cast<uint8_t>(n >> 16));
@@ -318,8 +318,7 @@ std::vector<uint8_t> base64Decode(std::string_view t, const std::string& where) 
 std::string formatIsoDate(double oleDate) {
   DateTime t = DateTime::fromOleDate(oleDate);
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                t.second);
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
   std::string s = buf;
   if (t.millisecond) {
     std::snprintf(buf, sizeof buf, ".%03d", t.millisecond);

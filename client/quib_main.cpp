@@ -61,14 +61,14 @@ void addRun(CLI::App& app, RunArgs& a) {
   a.cmd->add_option("file", a.run.file, "the script; - or none: standard input");
   a.cmd->add_flag("--decode", a.run.decode, "print data packets as {\"packet\": ...}");
   a.cmd->add_flag("--fail", a.run.fail, "exit 4 when a step answers a failure");
-  a.cmd->add_flag("--no-activate", a.noActivate,
-                  "never start the registered server: a probe fails when none answers");
+  a.cmd->add_flag("--no-activate", a.noActivate, "never start the registered server: a probe fails when none answers");
 }
 
 void addInit(CLI::App& app, InitArgs& a) {
   a.cmd = app.add_subcommand(
-      "init", "Writes a sample server home: data/DoDar.mdb, data/Sample/DaZiva.mdb and the sample behind drive D: "
-              "(RVZ_DRIVE_D, else DIR/drives/d).");
+      "init",
+      "Writes a sample server home: data/DoDar.mdb, data/Sample/DaZiva.mdb and the sample behind drive D: "
+      "(RVZ_DRIVE_D, else DIR/drives/d).");
   a.cmd->add_option("dir", a.dir, "the home folder to write")->required();
   a.cmd->add_option("--rows", a.rows, "about that many rows per main table (for benchmarks)")
       ->check(CLI::NonNegativeNumber);

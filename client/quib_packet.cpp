@@ -21,8 +21,8 @@ using namespace packets;
 }
 
 // Column keys the library models; any other key is an extra attribute.
-const std::set<std::string> kColumnKeys = {"name",     "fieldtype", "attrs",    "PROVFLAGS", "WIDTH",   "DECIMALS",
-                                           "SUBTYPE",  "ORIGIN",    "SERVER_CALC", "MINVALUE", "MAXVALUE"};
+const std::set<std::string> kColumnKeys = {"name",    "fieldtype", "attrs",       "PROVFLAGS", "WIDTH",   "DECIMALS",
+                                           "SUBTYPE", "ORIGIN",    "SERVER_CALC", "MINVALUE",  "MAXVALUE"};
 
 int64_t integer(const json& v, const std::string& at, int64_t lo, int64_t hi) {
   if (!v.is_number_integer()) bad(at, "expected a whole number");
@@ -60,18 +60,27 @@ Column columnFromJson(const json& c, const std::string& at) {
     const std::string& k = it.key();
     std::string kat = at + "." + k;
     const json& v = it.value();
-    if (k == "attrs") col.attrs = static_cast<uint8_t>(integer(v, kat, 0, kAttrMask));
-    else if (k == "PROVFLAGS") col.provFlags = static_cast<uint8_t>(integer(v, kat, 0, 255));
-    else if (k == "WIDTH") col.width = static_cast<int32_t>(integer(v, kat, 0, INT32_MAX));
-    else if (k == "DECIMALS") col.decimals = static_cast<int32_t>(integer(v, kat, 0, INT32_MAX));
-    else if (k == "SUBTYPE") col.subtype = text(v, kat);
-    else if (k == "ORIGIN") col.origin = text(v, kat);
+    if (k == "attrs")
+      col.attrs = static_cast<uint8_t>(integer(v, kat, 0, kAttrMask));
+    else if (k == "PROVFLAGS")
+      col.provFlags = static_cast<uint8_t>(integer(v, kat, 0, 255));
+    else if (k == "WIDTH")
+      col.width = static_cast<int32_t>(integer(v, kat, 0, INT32_MAX));
+    else if (k == "DECIMALS")
+      col.decimals = static_cast<int32_t>(integer(v, kat, 0, INT32_MAX));
+    else if (k == "SUBTYPE")
+      col.subtype = text(v, kat);
+    else if (k == "ORIGIN")
+      col.origin = text(v, kat);
     else if (k == "SERVER_CALC") {
       if (!v.is_boolean()) bad(kat, "expected true or false");
       col.serverCalc = v.get<bool>();
-    } else if (k == "MINVALUE") col.minValue = attributeText(v, kat);
-    else if (k == "MAXVALUE") col.maxValue = attributeText(v, kat);
-    else if (!kColumnKeys.count(k)) col.extra.push_back({k, attributeText(v, kat)});
+    } else if (k == "MINVALUE")
+      col.minValue = attributeText(v, kat);
+    else if (k == "MAXVALUE")
+      col.maxValue = attributeText(v, kat);
+    else if (!kColumnKeys.count(k))
+      col.extra.push_back({k, attributeText(v, kat)});
   }
   return col;
 }
@@ -179,7 +188,8 @@ std::vector<uint8_t> packetFromJson(const json& j, const std::string& where) {
   MaterializedPacket m;
   if (!j.contains("columns") || !j["columns"].is_array()) bad(where + ".columns", "expected an array of columns");
   const json& cols = j["columns"];
-  for (size_t i = 0; i < cols.size(); ++i) m.columns.push_back(columnFromJson(cols[i], where + ".columns[" + std::to_string(i) + "]"));
+  for (size_t i = 0; i < cols.size(); ++i)
+    m.columns.push_back(columnFromJson(cols[i], where + ".columns[" + std::to_string(i) + "]"));
   if (j.contains("attributes")) attributesFromJson(j["attributes"], m.attributes, where + ".attributes");
   if (j.contains("rows")) {
     const json& rows = j["rows"];
@@ -201,8 +211,8 @@ std::vector<uint8_t> packetFromJson(const json& j, const std::string& where) {
       if (rec.status != RowStatus::Original) m.attributes.delta = true;
       const json& values = row["values"];
       if (values.size() != m.columns.size())
-        bad(at + ".values", "has " + std::to_string(values.size()) + " values for " + std::to_string(m.columns.size()) +
-                                " columns");
+        bad(at + ".values",
+            "has " + std::to_string(values.size()) + " values for " + std::to_string(m.columns.size()) + " columns");
       for (size_t c = 0; c < values.size(); ++c)
         rec.cells.push_back(cellFromJson(values[c], m.columns[c], at + ".values[" + std::to_string(c) + "]"));
       m.records.push_back(std::move(rec));

@@ -39,19 +39,22 @@ std::string textField(const json& step, const char* key, const std::string& wher
 Step readStep(const json& j, const std::string& where) {
   if (!j.is_object()) bad(where, "a step is a JSON object such as {\"create\": \"Quib.datas\", \"as\": \"d\"}");
   static const std::map<std::string, Step::Kind> verbs = {
-      {"create", Step::Create}, {"call", Step::Call},     {"release", Step::Release},
-      {"lock", Step::Lock},     {"unlock", Step::Unlock}, {"sleep", Step::Sleep},
-      {"describe", Step::Describe}};
-  static const std::map<Step::Kind, std::vector<std::string>> extras = {
-      {Step::Create, {"as", "outer", "iid"}}, {Step::Call, {"method", "dispid", "args"}},
-      {Step::Release, {}}, {Step::Lock, {}}, {Step::Unlock, {}}, {Step::Sleep, {}},
-      {Step::Describe, {}}};
+      {"create", Step::Create}, {"call", Step::Call},   {"release", Step::Release},  {"lock", Step::Lock},
+      {"unlock", Step::Unlock}, {"sleep", Step::Sleep}, {"describe", Step::Describe}};
+  static const std::map<Step::Kind, std::vector<std::string>> extras = {{Step::Create, {"as", "outer", "iid"}},
+                                                                        {Step::Call, {"method", "dispid", "args"}},
+                                                                        {Step::Release, {}},
+                                                                        {Step::Lock, {}},
+                                                                        {Step::Unlock, {}},
+                                                                        {Step::Sleep, {}},
+                                                                        {Step::Describe, {}}};
   Step s;
   std::string verb;
   for (auto it = j.begin(); it != j.end(); ++it) {
     auto v = verbs.find(it.key());
     if (v == verbs.end()) continue;
-    if (!verb.empty()) bad(where, "a step does one thing, but this one has both \"" + verb + "\" and \"" + it.key() + "\"");
+    if (!verb.empty())
+      bad(where, "a step does one thing, but this one has both \"" + verb + "\" and \"" + it.key() + "\"");
     verb = it.key();
     s.kind = v->second;
   }
@@ -93,7 +96,8 @@ Step readStep(const json& j, const std::string& where) {
       if (j.contains("args")) {
         const json& a = j["args"];
         if (!a.is_array()) bad(where, "\"args\" takes an array with every parameter in order");
-        for (size_t i = 0; i < a.size(); ++i) s.args.push_back(variantFromJson(a[i], where + ": args[" + std::to_string(i) + "]"));
+        for (size_t i = 0; i < a.size(); ++i)
+          s.args.push_back(variantFromJson(a[i], where + ": args[" + std::to_string(i) + "]"));
       }
       return s;
     }
@@ -172,9 +176,7 @@ class ScriptRun {
       case Step::Release: return release(s);
       case Step::Lock:
       case Step::Unlock: return lock(s);
-      case Step::Sleep:
-        std::this_thread::sleep_for(std::chrono::duration<double>(s.seconds));
-        return success();
+      case Step::Sleep: std::this_thread::sleep_for(std::chrono::duration<double>(s.seconds)); return success();
       case Step::Describe: return describe(s);
     }
     return ojson();

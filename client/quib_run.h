@@ -55,8 +55,8 @@ size_t runSteps(const std::vector<Step>& steps, Client& client, std::ostream& ou
 struct RunCommand {
   std::string file = "-";  // "-": standard input
   bool decode = false;
-  bool fail = false;       // exit 4 when a step answers a failure
-  bool activate = true;    // start the registered server when none answers
+  bool fail = false;     // exit 4 when a step answers a failure
+  bool activate = true;  // start the registered server when none answers
   ClientOptions client;
 };
 

@@ -50,8 +50,9 @@ std::optional<remoting::Endpoint> metricsEndpointSetting(std::string_view value,
     throw ComError(E_INVALIDARG, std::string("RVZ_METRICS: ") + e.what());
   }
   if (!ep.loopback() && !remote)
-    throw ComError(E_INVALIDARG, "RVZ_METRICS " + ep.text() +
-                                     " is not a loopback address: serving metrics to other machines needs RVZ_REMOTE=1");
+    throw ComError(E_INVALIDARG,
+                   "RVZ_METRICS " + ep.text() +
+                       " is not a loopback address: serving metrics to other machines needs RVZ_REMOTE=1");
   return ep;
 }
 
@@ -64,13 +65,12 @@ MetricsEndpoint::MetricsEndpoint(const remoting::Endpoint& endpoint, std::string
   addrinfo* found = nullptr;
   const std::string port = std::to_string(endpoint.port);
   int rc = getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found);
-  if (rc != 0 || !found)
-    throw ComError(E_FAIL, "Cannot serve metrics on " + endpoint.text() + ": " + gai_strerror(rc));
+  if (rc != 0 || !found) throw ComError(E_FAIL, "Cannot serve metrics on " + endpoint.text() + ": " + gai_strerror(rc));
   unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL;
   if (found->ai_family == AF_INET6) flags |= MHD_USE_IPv6;
-  daemon_ = MHD_start_daemon(flags, endpoint.port, nullptr, nullptr, &onRequest, this, MHD_OPTION_SOCK_ADDR,
-                             found->ai_addr, MHD_OPTION_CONNECTION_LIMIT, 16u, MHD_OPTION_CONNECTION_TIMEOUT, 10u,
-                             MHD_OPTION_END);
+  daemon_ =
+      MHD_start_daemon(flags, endpoint.port, nullptr, nullptr, &onRequest, this, MHD_OPTION_SOCK_ADDR, found->ai_addr,
+                       MHD_OPTION_CONNECTION_LIMIT, 16u, MHD_OPTION_CONNECTION_TIMEOUT, 10u, MHD_OPTION_END);
   freeaddrinfo(found);
   if (!daemon_)
     throw ComError(E_FAIL, "Cannot serve metrics on " + endpoint.text() +

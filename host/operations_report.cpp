@@ -50,7 +50,8 @@ void OperationsReport::callDone(const remoting::CallReport& call) {
     const double seconds = std::chrono::duration<double>(call.elapsed).count();
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.3f", seconds);
-    oplog::warning("slow call", {{"session", call.session}, {"object", object}, {"method", call.method}, {"seconds", buf}});
+    oplog::warning("slow call",
+                   {{"session", call.session}, {"object", object}, {"method", call.method}, {"seconds", buf}});
   }
 }
 

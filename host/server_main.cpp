@@ -72,8 +72,8 @@ remoting::ObjectFactory datasFactory(desktop::Screen& screen) {
   return [&screen]() -> std::unique_ptr<remoting::DispatchObject> {
     try {
       return std::make_unique<services::DatasDispatch>(
-          [&screen](const std::string& message) { screen.showError(message); }, services::DatasDispatch::CreationHandler{},
-          &screen);
+          [&screen](const std::string& message) { screen.showError(message); },
+          services::DatasDispatch::CreationHandler{}, &screen);
     } catch (const std::exception& e) {
       buildFailed(screen, e);
     }
@@ -133,7 +133,8 @@ void routeOperationsLog(const ServiceSettings& settings, StartMode mode) {
 // error when there are several, since the server has one endpoint.
 int handedOverSocket() {
   int n = sd_listen_fds(1);
-  if (n < 0) throw ComError(E_FAIL, std::string("Cannot take the sockets of the service manager: ") + std::strerror(-n));
+  if (n < 0)
+    throw ComError(E_FAIL, std::string("Cannot take the sockets of the service manager: ") + std::strerror(-n));
   if (n == 0) return -1;
   if (n > 1)
     throw ComError(E_INVALIDARG, "The service manager handed over " + std::to_string(n) +
@@ -245,15 +246,15 @@ int serve(StartMode mode, const ServiceSettings& settings, int socket) {
   std::unique_ptr<MetricsEndpoint> metricsEndpoint;
   if (metricsAt) {
     // The client token, when the server has one, guards the figures too.
-    metricsEndpoint = std::make_unique<MetricsEndpoint>(*metricsAt, config.token, [&metrics] { return metrics.render(); });
+    metricsEndpoint =
+        std::make_unique<MetricsEndpoint>(*metricsAt, config.token, [&metrics] { return metrics.render(); });
     oplog::notice("metrics served", {{"endpoint", metricsEndpoint->address()}, {"path", "/metrics"}});
   }
   announce(mode, socket, server, framed.get());
 
   CloseQuestion closeQuestion(screen, loop, live);
-  auto window = std::make_unique<MainWindow>(screen, loop, [&loop, &closeQuestion] {
-    loop.post([&closeQuestion] { closeQuestion.ask(); });
-  });
+  auto window = std::make_unique<MainWindow>(
+      screen, loop, [&loop, &closeQuestion] { loop.post([&closeQuestion] { closeQuestion.ask(); }); });
   window->mirrorActivity(settings.mirrorActivity);
   std::unique_ptr<desktop::ScreenServer> screenServer;
   screenServer = std::make_unique<desktop::ScreenServer>(screen);
@@ -289,14 +290,9 @@ int serve(StartMode mode, const ServiceSettings& settings, int socket) {
 int run(const std::vector<std::string>& args) {
   blockStopSignals();
   switch (questionFromArguments(args)) {
-    case Question::Help:
-      std::cout << helpText();
-      return 0;
-    case Question::Version:
-      std::cout << "RoVezevu " << RVZ_VERSION << std::endl;
-      return 0;
-    case Question::None:
-      break;
+    case Question::Help: std::cout << helpText(); return 0;
+    case Question::Version: std::cout << "RoVezevu " << RVZ_VERSION << std::endl; return 0;
+    case Question::None: break;
   }
   StartMode mode = startModeFromArguments(args);
   ServiceSettings settings;

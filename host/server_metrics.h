@@ -46,9 +46,9 @@ class ServerMetrics final : public remoting::RuntimeEvents {
   mutable std::mutex mu_;  // taken after the runtime's lock, never before
   int64_t sessions_ = 0;
   uint64_t sessionsTotal_ = 0;
-  std::map<std::string, int64_t> objects_;  // by ProgID
+  std::map<std::string, int64_t> objects_;                 // by ProgID
   std::map<std::string, MethodCalls, std::less<>> calls_;  // by method name
-  std::map<std::string, uint64_t> failures_;  // by HRESULT "0x80004005"
+  std::map<std::string, uint64_t> failures_;               // by HRESULT "0x80004005"
   uint64_t applies_ = 0;
   uint64_t applyFailures_ = 0;
   uint64_t refused_ = 0;

@@ -87,14 +87,13 @@ void StopSignals::watch() {
       sig = sigtimedwait(&set, nullptr, &ts);
       if (sig < 0) continue;  // EAGAIN: the deadline is checked above; EINTR: again
     }
-    if (sig == SIGUSR2) return;  // our own stand-down
+    if (sig == SIGUSR2) return;    // our own stand-down
     if (sig == SIGUSR1) continue;  // a drain started: wait for its deadline
     if (draining) {
       forcedEnd_((std::string("a second ") + signalName(sig) + " came while stopping").c_str());
       return;
     }
-    oplog::notice("stop requested", {{"signal", signalName(sig)},
-                                     {"drain_ms", std::to_string(drain_.count())}});
+    oplog::notice("stop requested", {{"signal", signalName(sig)}, {"drain_ms", std::to_string(drain_.count())}});
     beginDrain();
     onStop_(sig);
   }

@@ -64,8 +64,8 @@ TdlgLinkConfig::TdlgLinkConfig(desktop::Screen& screen)
   label(form_.add("lbPWD", ControlKind::Label, "密码："), 38, 98);
   place(form_.add("edPWD", ControlKind::Edit), kBoxLeft, 90, kBoxWidth, kBoxHeight, 3).passwordChar = '*';
   label(form_.add("lbDBName", ControlKind::Label, "数据库名称："), 38, 129);
-  desktop::Control& db = place(form_.add("edDBName", ControlKind::ComboBox, "Ravelmoor"), kBoxLeft, 121, kBoxWidth,
-                               kBoxHeight, 4);
+  desktop::Control& db =
+      place(form_.add("edDBName", ControlKind::ComboBox, "Ravelmoor"), kBoxLeft, 121, kBoxWidth, kBoxHeight, 4);
   db.hint = "在这里输入连接数据库名";
   db.onDropDown = [this] { listDatabases(); };
   desktop::Control& test = label(form_.add("Label1", ControlKind::Label, "测试连接..."), 38, 160);
@@ -136,8 +136,7 @@ std::string TdlgLinkConfig::BuildDialogConnectionString(bool useMaster) const {
 }
 
 std::string TdlgLinkConfig::BuildTestConnectionString() const {
-  std::string server = text("edServer"), user = text("edUID"), password = text("edPWD"),
-              database = text("edDBName");
+  std::string server = text("edServer"), user = text("edUID"), password = text("edPWD"), database = text("edDBName");
   requirePlainValue("server name", server);
   requirePlainValue("user name", user);
   requirePlainValue("password", password);

@@ -50,10 +50,14 @@ std::optional<long long> parseProfileInteger(std::string_view s) {
   for (; i < s.size(); ++i) {
     char c = s[i];
     int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return std::nullopt;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else
+      return std::nullopt;
     v = v * static_cast<unsigned>(base) + static_cast<unsigned>(d);
     if (v > static_cast<unsigned long long>(std::numeric_limits<long long>::max())) return std::nullopt;
   }

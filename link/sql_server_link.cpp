@@ -20,9 +20,8 @@ void requirePlainValue(std::string_view element, std::string_view value) {
                          " of the SQL Server link starts with a quote, which its connection string cannot carry");
 }
 
-std::string BuildSqlServerConnectionString(std::string_view server, std::string_view database,
-                                           std::string_view userId, std::string_view password, bool trusted,
-                                           bool autoTranslate) {
+std::string BuildSqlServerConnectionString(std::string_view server, std::string_view database, std::string_view userId,
+                                           std::string_view password, bool trusted, bool autoTranslate) {
   std::string s = "Provider=SQLOLEDB.1;";
   if (!server.empty()) {
     requirePlainValue("server name", server);
@@ -140,8 +139,7 @@ std::string OpenSqlServerLink(const LinkConnection& connection, const std::strin
   return configured;
 }
 
-std::string OpenSqlServerLink(data::Connection& connection, const std::string& settingsFile,
-                              desktop::Screen* screen) {
+std::string OpenSqlServerLink(data::Connection& connection, const std::string& settingsFile, desktop::Screen* screen) {
   LinkConnection c{[&connection](const std::string& s) { connection.setConnectionString(s); },
                    [&connection] { connection.open(); }};
   return OpenSqlServerLink(c, settingsFile, screen);

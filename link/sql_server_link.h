@@ -36,9 +36,8 @@ void requirePlainValue(std::string_view element, std::string_view value);
 // then "Initial Catalog=<database>;[Auto Translate=False]", without a last
 // ";". Values are written as they are; one that would change the string's
 // other keys is refused (LinkValueError).
-std::string BuildSqlServerConnectionString(std::string_view server, std::string_view database,
-                                           std::string_view userId, std::string_view password, bool trusted,
-                                           bool autoTranslate);
+std::string BuildSqlServerConnectionString(std::string_view server, std::string_view database, std::string_view userId,
+                                           std::string_view password, bool trusted, bool autoTranslate);
 
 // The value of `key` in a connection string: the text after the first
 // occurrence of "<key>=" (exact case, a plain substring search, so a key
@@ -82,8 +81,7 @@ std::mutex& linkFlowLock();
 std::string OpenSqlServerLink(const LinkConnection& connection, const std::string& settingsFile,
                               desktop::Screen* screen);
 // The same on a connection used by this thread alone.
-std::string OpenSqlServerLink(data::Connection& connection, const std::string& settingsFile,
-                              desktop::Screen* screen);
+std::string OpenSqlServerLink(data::Connection& connection, const std::string& settingsFile, desktop::Screen* screen);
 
 // The question, the notice and their texts.
 inline constexpr std::string_view kConfigureQuestion = "无法连接到数据库服务器, 是否进行数据连接配置? ";

@@ -68,8 +68,7 @@ void DumpTableScript(data::Query& query, const ReopenQuery& reopen, std::string_
   head += ") ";
   for (query.first(); !query.eof(); query.next()) {
     std::string line = head;
-    for (size_t i = 0; i < query.fieldCount(); ++i)
-      line += (i ? "," : "Values(") + scriptValue(query.field(i), i == 0);
+    for (size_t i = 0; i < query.fieldCount(); ++i) line += (i ? "," : "Values(") + scriptValue(query.field(i), i == 0);
     line += ") ";
     lines.push_back(std::move(line));
     lines.emplace_back();

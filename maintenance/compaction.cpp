@@ -21,8 +21,9 @@ CompactionPaths compactionPaths(const std::string& databasePath, std::string_vie
   p.database = folder + "/DaZiva.mdb";
   p.copy = folder + "/db1.mdb";
   p.previous = folder + "/DaZiva.$$$";
-  p.source = data::composeConnectionString(
-      {{"Provider", "Microsoft.Jet.OLEDB.4.0"}, {"Data Source", databasePath}, {"Jet OLEDB:Database Password", password}});
+  p.source = data::composeConnectionString({{"Provider", "Microsoft.Jet.OLEDB.4.0"},
+                                            {"Data Source", databasePath},
+                                            {"Jet OLEDB:Database Password", password}});
   p.destination = data::composeConnectionString(
       {{"Provider", "Microsoft.Jet.OLEDB.4.0"}, {"Password", ""}, {"User ID", "Admin"}, {"Data Source", p.copy}});
   return p;

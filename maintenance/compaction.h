@@ -8,9 +8,9 @@
 namespace rvz::maintenance {
 
 struct CompactionPaths {
-  std::string database;  // the folder + "/DaZiva.mdb"
-  std::string copy;      // the folder + "/db1.mdb"
-  std::string previous;  // the folder + "/DaZiva.$$$"
+  std::string database;     // the folder + "/DaZiva.mdb"
+  std::string copy;         // the folder + "/db1.mdb"
+  std::string previous;     // the folder + "/DaZiva.$$$"
   std::string source;       // connection string of the database, with its password
   std::string destination;  // connection string of the copy, without a password
 };

@@ -12,13 +12,13 @@
 namespace rvz::services {
 
 struct DeltaColumn {
-  std::string name;         // as the packet names it
+  std::string name;           // as the packet names it
   std::string statementName;  // the origin's last part when an origin table.column is given
   packets::FieldType type;
-  uint8_t flags;            // PROVFLAGS, or in update + in where
+  uint8_t flags;  // PROVFLAGS, or in update + in where
   bool readOnly;
   bool serverCalc;
-  bool isLong;              // memo or blob (bin.hex)
+  bool isLong;  // memo or blob (bin.hex)
 };
 
 // One change: an insert, a delete, or an as-read record with the modified

@@ -63,8 +63,8 @@ class TDatas {
   // hold it.
   void SetFilter(const Variant& filter);
   int32_t GetAccounts();
-  int32_t ConnectAct(int32_t dataBaseType, const WString& serverName, const WString& dataBaseName,
-                     const WString& user, const WString& password);
+  int32_t ConnectAct(int32_t dataBaseType, const WString& serverName, const WString& dataBaseName, const WString& user,
+                     const WString& password);
   WString GetServerDate();
   WString GetServerDateTime();
   WString GetTableNames();

@@ -62,15 +62,30 @@ Column columnOf(const catalogue::BoundField& f) {
   Column c = packets::serverColumn(sf);
   // Kinds only fields made from a result have.
   switch (f.type) {
-    case FieldType::Word: c.type = packets::FieldType::UI2; c.width.reset(); break;
-    case FieldType::LargeInt: c.type = packets::FieldType::I8; c.width.reset(); break;
-    case FieldType::Time: c.type = packets::FieldType::Time; c.width.reset(); break;
-    case FieldType::Guid: c.type = packets::FieldType::String; c.width = 38; break;
+    case FieldType::Word:
+      c.type = packets::FieldType::UI2;
+      c.width.reset();
+      break;
+    case FieldType::LargeInt:
+      c.type = packets::FieldType::I8;
+      c.width.reset();
+      break;
+    case FieldType::Time:
+      c.type = packets::FieldType::Time;
+      c.width.reset();
+      break;
+    case FieldType::Guid:
+      c.type = packets::FieldType::String;
+      c.width = 38;
+      break;
     case FieldType::Bytes:
     case FieldType::VarBytes:
       c.type = packets::FieldType::BinHex;
       c.subtype = std::string(packets::kSubtypeBinary);
-      if (f.size > 0) c.width = f.size; else c.width.reset();
+      if (f.size > 0)
+        c.width = f.size;
+      else
+        c.width.reset();
       break;
     default: break;
   }
@@ -110,18 +125,24 @@ void putServedValue(packets::PacketWriter& w, const catalogue::BoundField& f, co
       w.putNarrow(catalogue::servedNarrow(f, v.vt() == VT_BSTR ? v.bstrValue() : v.toText()));
       break;
     case FieldType::WideString:
-      if (v.vt() == VT_BSTR) w.putWide(v.bstrValue());  // no copy of the common case
-      else w.putWide(v.toText());
+      if (v.vt() == VT_BSTR)
+        w.putWide(v.bstrValue());  // no copy of the common case
+      else
+        w.putWide(v.toText());
       break;
     case FieldType::Memo:
-      if (v.isArray()) w.putBytes(v.arrayValue().byteData());
-      else w.putWide(v.toText());
+      if (v.isArray())
+        w.putBytes(v.arrayValue().byteData());
+      else
+        w.putWide(v.toText());
       break;
     case FieldType::Blob:
     case FieldType::Bytes:
     case FieldType::VarBytes:
-      if (v.isArray()) w.putBytes(v.arrayValue().byteData());
-      else w.putNarrow(text::wideToAnsi(v.toText()));
+      if (v.isArray())
+        w.putBytes(v.arrayValue().byteData());
+      else
+        w.putNarrow(text::wideToAnsi(v.toText()));
       break;
     case FieldType::Integer:
     case FieldType::SmallInt:
@@ -130,8 +151,10 @@ void putServedValue(packets::PacketWriter& w, const catalogue::BoundField& f, co
     case FieldType::LargeInt: w.putI8(v.toInt64()); break;
     case FieldType::Float: w.putR8(v.toDouble()); break;
     case FieldType::BCD:
-      if (v.vt() == VT_CY) w.putCurrency(v.cyValue());
-      else w.putDecimal(v.toDecimal());
+      if (v.vt() == VT_CY)
+        w.putCurrency(v.cyValue());
+      else
+        w.putDecimal(v.toDecimal());
       break;
     case FieldType::Boolean: w.putBool(v.toBool()); break;
     case FieldType::Date: w.putDate(catalogue::servedDate(v.toOleDate())); break;

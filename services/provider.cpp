@@ -302,9 +302,12 @@ Variant Provider::rowRequest(const Variant& row, int32_t requestType) {
   for (size_t r = 0; r < in.rowCount(); ++r) {
     w.beginRow(in.status(r));
     for (size_t c = 0; c < columnCount; ++c) {
-      if (!filled[r][c]) copyCell(w, in, r, c);
-      else if (fieldOf[c] >= 0) putServedValue(w, fields[fieldOf[c]], *filled[r][c]);
-      else w.put(*filled[r][c]);
+      if (!filled[r][c])
+        copyCell(w, in, r, c);
+      else if (fieldOf[c] >= 0)
+        putServedValue(w, fields[fieldOf[c]], *filled[r][c]);
+      else
+        w.put(*filled[r][c]);
     }
     w.endRow();
   }

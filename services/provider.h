@@ -80,8 +80,7 @@ class Provider {
   // Locates the record of the row's first change and fills what the
   // request type asks for (the whole record, or its long values not
   // fetched yet).
-  void fillRequestedValues(const Delta& delta, const std::vector<int>& fieldOf, int32_t requestType,
-                           RowValues& filled);
+  void fillRequestedValues(const Delta& delta, const std::vector<int>& fieldOf, int32_t requestType, RowValues& filled);
   // Whether a column's value is one the record is located by.
   bool locateColumnChosen(const Delta& delta, const ChangeRecord& rec, size_t column, bool wantRecord) const;
 

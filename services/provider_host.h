@@ -29,8 +29,8 @@ class ProviderHost {
   Provider& find(const WString& name);
 
   // The seven operations. OwnerData is never read or written.
-  Variant AS_ApplyUpdates(const WString& providerName, const Variant& delta, int32_t maxErrors,
-                          int32_t& errorCount, Variant& ownerData);
+  Variant AS_ApplyUpdates(const WString& providerName, const Variant& delta, int32_t maxErrors, int32_t& errorCount,
+                          Variant& ownerData);
   Variant AS_GetRecords(const WString& providerName, int32_t count, int32_t& recsOut, int32_t options,
                         const WString& commandText, Variant& params, Variant& ownerData);
   Variant AS_DataRequest(const WString& providerName, const Variant& data);

@@ -38,15 +38,15 @@ constexpr int32_t kMaxLocatingWidth = 8191;
 
 data::FieldKind kindOfColumn(const packets::Column& c) {
   switch (c.type) {
-    case FieldType::String: return c.hasSubtype(packets::kSubtypeFixedChar) ? data::FieldKind::FixedChar
-                                                                             : data::FieldKind::String;
+    case FieldType::String:
+      return c.hasSubtype(packets::kSubtypeFixedChar) ? data::FieldKind::FixedChar : data::FieldKind::String;
     case FieldType::WideString: return data::FieldKind::WideString;
     case FieldType::I1:
     case FieldType::I2:
     case FieldType::UI1: return data::FieldKind::SmallInt;
     case FieldType::I4:
-    case FieldType::UI4: return c.hasSubtype(packets::kSubtypeAutoinc) ? data::FieldKind::AutoInc
-                                                                      : data::FieldKind::Integer;
+    case FieldType::UI4:
+      return c.hasSubtype(packets::kSubtypeAutoinc) ? data::FieldKind::AutoInc : data::FieldKind::Integer;
     case FieldType::UI2: return data::FieldKind::Word;
     case FieldType::I8: return data::FieldKind::LargeInt;
     case FieldType::Boolean: return data::FieldKind::Boolean;
@@ -71,7 +71,11 @@ struct Failure {
 class Resolution {
  public:
   Resolution(Provider& p, const Delta& d, std::optional<std::string> table, int32_t maxErrors, data::Transaction* tx)
-      : provider_(p), delta_(d), cn_(p.dataset().connection()), table_(std::move(table)), maxErrors_(maxErrors),
+      : provider_(p),
+        delta_(d),
+        cn_(p.dataset().connection()),
+        table_(std::move(table)),
+        maxErrors_(maxErrors),
         tx_(tx) {
     errors_.emplace(d.packet().columns());
     describeTable();
@@ -241,8 +245,10 @@ class Resolution {
     if (!s) return;
     int64_t rows = cn_.execute(s->text(), s->params);
     if (rows > 1) {
-      if (tx_) tx_->rollback();
-      else cn_.rollback();
+      if (tx_)
+        tx_->rollback();
+      else
+        cn_.rollback();
       tooMany_ = true;
       rowsWritten = {};
       throw std::runtime_error(std::string(kTooManyText));
@@ -325,7 +331,7 @@ class Resolution {
   data::Connection& cn_;
   std::optional<std::string> table_;
   int32_t maxErrors_;
-  data::Transaction* tx_;  // the call's own transaction, when it began one
+  data::Transaction* tx_;                                      // the call's own transaction, when it began one
   std::vector<std::optional<data::ColumnInfo>> tableColumns_;  // by delta column; empty where the table has none
   std::optional<packets::ErrorPacketBuilder> errors_;
   bool tooMany_ = false;

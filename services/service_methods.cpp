@@ -100,8 +100,7 @@ WString TDatas::GetServerDate() {
 WString TDatas::GetServerDateTime() {
   DateTime t = DateTime::now();
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                t.second);
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
   return text::utf8ToWide(buf);
 }
 
@@ -114,7 +113,8 @@ WString TDatas::GetTableNames() {
 
 int32_t TDatas::CompactDatabase(const WString&, const WString&) {
   Cn.close();
-  if (!companyFileRefusal_.empty()) throw data::DataError::component(data::kErrBadConnectionString, companyFileRefusal_);
+  if (!companyFileRefusal_.empty())
+    throw data::DataError::component(data::kErrBadConnectionString, companyFileRefusal_);
   maintenance::CompactAccessDatabase(companyDatabaseFile_, kJetPassword);
   return 1;
 }
@@ -129,7 +129,8 @@ int32_t TDatas::BackupData(const WString&) {
     tmp->query().setCommandText(sql);
     tmp->open();
   };
-  for (const auto& table : maintenance::ListTableNames(Cn)) maintenance::DumpTableScript(tmp->query(), reopen, table, lines);
+  for (const auto& table : maintenance::ListTableNames(Cn))
+    maintenance::DumpTableScript(tmp->query(), reopen, table, lines);
   DateTime t = DateTime::now();
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);

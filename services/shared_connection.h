@@ -66,7 +66,7 @@ class SharedConnection {
 
  private:
   std::mutex guard_;
-  data::Connection* cn_;                    // under guard_
+  data::Connection* cn_;                        // under guard_
   std::vector<BorrowedConnection*> borrowers_;  // under the process-wide lock
 };
 

@@ -62,7 +62,8 @@ class Tokenizer {
       return {Kind::Number, std::string(s_.substr(start, pos_ - start)), pos_};
     }
     while (pos_ < s_.size() && !isSeparator(s_[pos_]) && !isQuote(s_[pos_]) && !isOperator(s_[pos_]) &&
-           s_[pos_] != '.' && !(s_[pos_] == '/' && pos_ + 1 < s_.size() && (s_[pos_ + 1] == '*' || s_[pos_ + 1] == '/')))
+           s_[pos_] != '.' &&
+           !(s_[pos_] == '/' && pos_ + 1 < s_.size() && (s_[pos_ + 1] == '*' || s_[pos_ + 1] == '/')))
       ++pos_;
     return {Kind::Word, std::string(s_.substr(start, pos_ - start)), pos_};
   }
@@ -85,9 +86,12 @@ bool isClauseKeyword(const Token& t, Tokenizer& tz) {
   for (auto w : {"SELECT", "FROM", "WHERE", "HAVING", "UNION", "PLAN"})
     if (wordIs(t, w)) return true;
   std::string_view second;
-  if (wordIs(t, "GROUP") || wordIs(t, "ORDER")) second = "BY";
-  else if (wordIs(t, "FOR")) second = "UPDATE";
-  else return false;
+  if (wordIs(t, "GROUP") || wordIs(t, "ORDER"))
+    second = "BY";
+  else if (wordIs(t, "FOR"))
+    second = "UPDATE";
+  else
+    return false;
   size_t saved = tz.pos();
   Token n = tz.next();
   tz.skipTo(saved);

@@ -8,7 +8,7 @@
 namespace rvz::client::console {
 
 struct Asset {
-  std::string_view path;         // "/", "/console.js", "/console.css"
+  std::string_view path;  // "/", "/console.js", "/console.css"
   std::string_view contentType;
   std::string_view body;
 };

@@ -31,10 +31,14 @@ void checkText(const std::string& s, std::string_view what) {
     }
     size_t len = 0;
     unsigned cp = 0;
-    if (c >= 0xC2 && c <= 0xDF) len = 2, cp = c & 0x1F;
-    else if (c >= 0xE0 && c <= 0xEF) len = 3, cp = c & 0x0F;
-    else if (c >= 0xF0 && c <= 0xF4) len = 4, cp = c & 0x07;
-    else throw RequestError("the form's " + std::string(what) + " is not UTF-8 text");
+    if (c >= 0xC2 && c <= 0xDF)
+      len = 2, cp = c & 0x1F;
+    else if (c >= 0xE0 && c <= 0xEF)
+      len = 3, cp = c & 0x0F;
+    else if (c >= 0xF0 && c <= 0xF4)
+      len = 4, cp = c & 0x07;
+    else
+      throw RequestError("the form's " + std::string(what) + " is not UTF-8 text");
     if (i + len > s.size()) throw RequestError("the form's " + std::string(what) + " is not UTF-8 text");
     for (size_t k = 1; k < len; ++k) {
       unsigned char d = static_cast<unsigned char>(s[i + k]);
@@ -83,7 +87,8 @@ std::vector<std::pair<std::string, std::string>> decodeForm(std::string_view for
       throw RequestError("the form has more than " + std::to_string(kMaxFormFields) + " fields");
     size_t eq = field.find('=');
     std::string name = percentDecode(field.substr(0, eq), "field name");
-    std::string value = eq == std::string_view::npos ? std::string() : percentDecode(field.substr(eq + 1), "value of " + name);
+    std::string value =
+        eq == std::string_view::npos ? std::string() : percentDecode(field.substr(eq + 1), "value of " + name);
     fields.emplace_back(std::move(name), std::move(value));
   }
   return fields;
@@ -92,7 +97,7 @@ std::vector<std::pair<std::string, std::string>> decodeForm(std::string_view for
 desktop::Request actionFromForm(std::string_view form) {
   std::optional<std::string> command, target, text, window;
   for (auto& [name, value] : decodeForm(form)) {
-    std::optional<std::string>* slot = name == "command" ? &command
+    std::optional<std::string>* slot = name == "command"  ? &command
                                        : name == "target" ? &target
                                        : name == "text"   ? &text
                                        : name == "window" ? &window
@@ -118,8 +123,7 @@ desktop::Request actionFromForm(std::string_view form) {
     case desktop::Command::Close:
       if (target) throw RequestError("the command \"close\" takes no target");
       break;
-    default:
-      throw RequestError("the command \"" + *command + "\" only reads; the event stream shows what it would");
+    default: throw RequestError("the command \"" + *command + "\" only reads; the event stream shows what it would");
   }
   if (*c == desktop::Command::Set) {
     if (!text) throw RequestError("the command \"set\" needs a text");

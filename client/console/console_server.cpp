@@ -67,8 +67,8 @@ HttpAnswer jsonAnswer(unsigned status, bool ok, const std::string& error = {}) {
   json j;
   j["ok"] = ok;
   if (!ok) j["error"] = error;
-  return HttpAnswer{status, "application/json; charset=utf-8",
-                    j.dump(-1, ' ', false, json::error_handler_t::replace), false};
+  return HttpAnswer{status, "application/json; charset=utf-8", j.dump(-1, ' ', false, json::error_handler_t::replace),
+                    false};
 }
 
 // --- libmicrohttpd glue ---------------------------------------------------------
@@ -122,8 +122,10 @@ MHD_Result onRequest(void* cls, MHD_Connection* connection, const char* url, con
   }
   auto* pending = static_cast<Pending*>(*conCls);
   if (*uploadSize) {
-    if (pending->body.size() + *uploadSize > kMaxFormBytes) pending->tooLarge = true;
-    else pending->body.append(upload, *uploadSize);
+    if (pending->body.size() + *uploadSize > kMaxFormBytes)
+      pending->tooLarge = true;
+    else
+      pending->body.append(upload, *uploadSize);
     *uploadSize = 0;
     return MHD_YES;
   }
@@ -189,8 +191,7 @@ std::string makeToken() {
   return t;
 }
 
-ConsoleServer::ConsoleServer(ConsoleSettings settings)
-    : settings_(std::move(settings)), feed_(settings_.socketPath) {
+ConsoleServer::ConsoleServer(ConsoleSettings settings) : settings_(std::move(settings)), feed_(settings_.socketPath) {
   settings_.validate();
   if (settings_.token.empty()) settings_.token = makeToken();
   std::string cert, key;
@@ -214,11 +215,11 @@ ConsoleServer::ConsoleServer(ConsoleSettings settings)
       {MHD_OPTION_HTTPS_MEM_KEY, 0, key.data()},
       {MHD_OPTION_END, 0, nullptr},
   };
-  daemon_ = MHD_start_daemon(flags, settings_.listen.port, nullptr, nullptr, &onRequest, this, MHD_OPTION_SOCK_ADDR,
-                             found->ai_addr, MHD_OPTION_CONNECTION_LIMIT, kMaxConnections,
-                             MHD_OPTION_PER_IP_CONNECTION_LIMIT, kMaxConnectionsPerAddress,
-                             MHD_OPTION_CONNECTION_TIMEOUT, 120u, MHD_OPTION_NOTIFY_COMPLETED, &onCompleted, nullptr,
-                             MHD_OPTION_ARRAY, tlsOptions, MHD_OPTION_END);
+  daemon_ =
+      MHD_start_daemon(flags, settings_.listen.port, nullptr, nullptr, &onRequest, this, MHD_OPTION_SOCK_ADDR,
+                       found->ai_addr, MHD_OPTION_CONNECTION_LIMIT, kMaxConnections, MHD_OPTION_PER_IP_CONNECTION_LIMIT,
+                       kMaxConnectionsPerAddress, MHD_OPTION_CONNECTION_TIMEOUT, 120u, MHD_OPTION_NOTIFY_COMPLETED,
+                       &onCompleted, nullptr, MHD_OPTION_ARRAY, tlsOptions, MHD_OPTION_END);
   freeaddrinfo(found);
   if (!daemon_)
     throw std::runtime_error("cannot serve the console on " + settings_.listen.text() +
@@ -248,7 +249,8 @@ HttpAnswer ConsoleServer::answer(const HttpRequest& r) const {
     return HttpAnswer{403, "text/plain; charset=utf-8",
                       "the console answers only to a loopback host name, not \"" + r.host + "\"\n", false};
   if (const Asset* a = findAsset(r.path)) {
-    if (r.method != "GET" && r.method != "HEAD") return HttpAnswer{405, "text/plain; charset=utf-8", "only GET\n", false};
+    if (r.method != "GET" && r.method != "HEAD")
+      return HttpAnswer{405, "text/plain; charset=utf-8", "only GET\n", false};
     return HttpAnswer{200, std::string(a->contentType), std::string(a->body), false};
   }
   if (r.path != "/events" && r.path != "/act")
@@ -305,8 +307,8 @@ int runConsole(ConsoleSettings settings, std::ostream& out, std::ostream& err) {
   try {
     const bool made = settings.token.empty();
     ConsoleServer server(std::move(settings));
-    out << "quib console: the screen at " << server.feed().socketPath().string() << " is served at "
-        << server.url(made) << std::endl;
+    out << "quib console: the screen at " << server.feed().socketPath().string() << " is served at " << server.url(made)
+        << std::endl;
     int sig = 0;
     sigwait(&signals, &sig);
     return 0;

@@ -34,7 +34,7 @@ struct ConsoleSettings {
   remoting::Endpoint listen{"127.0.0.1", 7212};
   std::string tlsCertFile;  // PEM; with tlsKeyFile, the console speaks HTTPS
   std::string tlsKeyFile;
-  std::string token;        // configured (RVZ_TOKEN, --token); empty: one is made at start
+  std::string token;  // configured (RVZ_TOKEN, --token); empty: one is made at start
   std::filesystem::path socketPath;
 
   bool tls() const { return !tlsCertFile.empty(); }

@@ -19,8 +19,8 @@ namespace rvz::client::console {
 class ScreenFeed {
  public:
   struct State {
-    uint64_t serial = 0;                       // counts publications, from 1
-    std::shared_ptr<const std::string> json;   // one line of JSON
+    uint64_t serial = 0;                      // counts publications, from 1
+    std::shared_ptr<const std::string> json;  // one line of JSON
   };
 
   // Starts following the screen at `socketPath` on a thread of its own.

@@ -31,17 +31,19 @@ TablePlan header(const SampleModel& m, const std::string& table, const std::stri
       .maybe("uFlag", [](const Row& r) { return Variant::i4(r.i == 0 ? 0 : 1); })
       .maybe("BillType", gen::text(caption))
       .maybe("BZ", gen::cycle({"", "按合同执行", "月底前结清", "加急"}))
-      .maybe("PH", [](const Row& r) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, "%08d", 20080001 + r.i);
-        return textOf(buf);
-      })
+      .maybe("PH",
+             [](const Row& r) {
+               char buf[64];
+               std::snprintf(buf, sizeof buf, "%08d", 20080001 + r.i);
+               return textOf(buf);
+             })
       .maybe("SFKFSID", gen::ref(m, "SFKFS"))
       // The account of the way of payment chosen (SFKFS.ZHID).
-      .maybe("ZHID", [&m](const Row& r) {
-        static const int account[] = {1, 2, 3, 2};
-        return Variant::i4(account[(m.ref("SFKFS", r.i) - 1) % 4]);
-      })
+      .maybe("ZHID",
+             [&m](const Row& r) {
+               static const int account[] = {1, 2, 3, 2};
+               return Variant::i4(account[(m.ref("SFKFS", r.i) - 1) % 4]);
+             })
       .maybe("ZK", gen::real(100))
       .maybe("JHRQ", [](const Row& r) { return Variant::date(SampleModel::billDate(r.i) + 7); })
       .maybe("JHDD", gen::cycle({"总仓库", "客户仓库", "成品仓库"}));
@@ -119,15 +121,16 @@ void addPurchasingPlans(const SampleModel& m, std::vector<TablePlan>& out) {
                     .set("YFJE", [&m](const Row& r) { return Variant::r8(r.i % 2 ? m.billAmount("CGSHZB", r.i) : 0); })
                     .set("SHDH", [](const Row& r) { return textOf(SampleModel::billNumber("CD", r.i)); })
                     .set("JSFS", gen::cycle({"现款", "月结"})));
-  out.push_back(lines(m, "CGSH", "CGSHZB", "CD")
-                    .set("SHDH", [](const Row& r) { return textOf(SampleModel::billNumber("CD", r.h)); }));
+  out.push_back(lines(m, "CGSH", "CGSHZB", "CD").set("SHDH", [](const Row& r) {
+    return textOf(SampleModel::billNumber("CD", r.h));
+  }));
   out.push_back(header(m, "CGFKZB", "采购付款", kFinance)
                     .set("FKLX", [](const Row& r) { return Variant::i4(1 + r.i % 2); })
                     .set("JE", settledAmount(m, "CGSHZB"))
                     .set("FKJE", settledAmount(m, "CGSHZB")));
   out.push_back(settlement(m, "CGFK", "CGFKZB", "CGSHZB", "YFJE"));
-  out.push_back(header(m, "CGTHZB", "采购退货", kPurchasing)
-                    .set("THLX", [](const Row& r) { return Variant::i4(1 + r.i % 2); }));
+  out.push_back(
+      header(m, "CGTHZB", "采购退货", kPurchasing).set("THLX", [](const Row& r) { return Variant::i4(1 + r.i % 2); }));
   out.push_back(lines(m, "CGTH", "CGTHZB").set("BZ", gen::cycle({"质量问题", "规格不符", "多发退回"})));
 }
 
@@ -137,14 +140,14 @@ void addSalesPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   // SQL of Xsddzb reads.
   out.push_back(header(m, "XSDDZB", "销售订单", kSales).set("ZT", gen::flags({false, true})));
   out.push_back(lines(m, "XSDD", "XSDDZB"));
-  out.push_back(header(m, "XSKDZB", "销售开单", kSales)
-                    .set("XSLX", [](const Row& r) { return Variant::i4(1 + r.i % 2); })
-                    .set("FPLX", [](const Row& r) { return Variant::i4(1 + r.i % 3); })
-                    .set("SKQX", gen::integer(30))
-                    .set("XSJE", [&m](const Row& r) { return Variant::r8(m.billAmount("XSKDZB", r.i)); })
-                    // Cash sales are received at once.
-                    .set("YSJE",
-                         [&m](const Row& r) { return Variant::r8(r.i % 2 ? 0 : m.billAmount("XSKDZB", r.i)); }));
+  out.push_back(
+      header(m, "XSKDZB", "销售开单", kSales)
+          .set("XSLX", [](const Row& r) { return Variant::i4(1 + r.i % 2); })
+          .set("FPLX", [](const Row& r) { return Variant::i4(1 + r.i % 3); })
+          .set("SKQX", gen::integer(30))
+          .set("XSJE", [&m](const Row& r) { return Variant::r8(m.billAmount("XSKDZB", r.i)); })
+          // Cash sales are received at once.
+          .set("YSJE", [&m](const Row& r) { return Variant::r8(r.i % 2 ? 0 : m.billAmount("XSKDZB", r.i)); }));
   out.push_back(lines(m, "XSKD", "XSKDZB", "XD"));
   out.push_back(header(m, "XSSKZB", "销售收款", kFinance)
                     .set("FKLX", [](const Row& r) { return Variant::i4(1 + r.i % 2); })
@@ -196,8 +199,9 @@ void addStockPlans(const SampleModel& m, std::vector<TablePlan>& out) {
                     // The header's direction follows its kind: 1 in for RKL kinds, 2 out.
                     .set("CRLX", [&m](const Row& r) { return Variant::i4(m.ref("QTKCBDLX", r.i) % 2 == 1 ? 1 : 2); })
                     .set("XGXX", gen::cycle({"年中盘点", "损耗", "促销赠品", "借给客户"})));
-  out.push_back(lines(m, "QTKCBD", "QTKCBDZB")
-                    .set("CRLX", [&m](const Row& r) { return Variant::i4(m.ref("QTKCBDLX", r.h) % 2 == 1 ? 1 : 2); }));
+  out.push_back(lines(m, "QTKCBD", "QTKCBDZB").set("CRLX", [&m](const Row& r) {
+    return Variant::i4(m.ref("QTKCBDLX", r.h) % 2 == 1 ? 1 : 2);
+  }));
   // Assemblies: a computer from paper and stationery, in 10 pieces.
   out.push_back(header(m, "CKZZZB", "组装单", kStock)
                     .set("HPID", [](const Row& r) { return Variant::i4(4 + r.i % 3); })
@@ -233,9 +237,9 @@ void addProductionPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(lines(m, "SC_BOM", "SC_BOMZB")
                     .set("PARENTID", [](const Row& r) { return Variant::i4(4 + r.h % 3); })
                     .set("RATE_SH", gen::real(2)));
-  for (const auto& [h, l, caption] : {std::tuple{"SC_SCJHZB", "SC_SCJH", "生产计划"},
-                                      std::tuple{"SC_WLXQJHZB", "SC_WLXQJH", "物料需求计划"},
-                                      std::tuple{"SC_CGJHZB", "SC_CGJH", "采购计划"}}) {
+  for (const auto& [h, l, caption] :
+       {std::tuple{"SC_SCJHZB", "SC_SCJH", "生产计划"}, std::tuple{"SC_WLXQJHZB", "SC_WLXQJH", "物料需求计划"},
+        std::tuple{"SC_CGJHZB", "SC_CGJH", "采购计划"}}) {
     out.push_back(header(m, h, caption, kStock));
     out.push_back(lines(m, l, h));
   }

@@ -140,9 +140,9 @@ void buildHome(const fs::path& dir, int rows, const ServerAccountSet* server) {
     const auto cs = data::ConnectionString::parse(server->connectionString);
     const std::string user = cs.value("User ID");
     const bool trusted = user.empty() || text::equalsNoCaseAscii(cs.value("Integrated Security"), "SSPI");
-    linkString = link::BuildSqlServerConnectionString(cs.value("Data Source"), data::pg::databaseOf(cs),
-                                                      trusted ? "" : user, trusted ? "" : cs.value("Password"),
-                                                      trusted, false);
+    linkString =
+        link::BuildSqlServerConnectionString(cs.value("Data Source"), data::pg::databaseOf(cs), trusted ? "" : user,
+                                             trusted ? "" : cs.value("Password"), trusted, false);
     buildServerSampleDatabase(server->connectionString, rows);
   }
   makeFolder(sample);
@@ -183,10 +183,10 @@ bool buildServerSampleDatabase(const std::string& connectionString, int rows) {
     data::Connection cn(connectionString);
     for (const auto& t : cn.tables())
       if (t.type == "TABLE")
-        throw data::DataError::component(
-            data::kErrDatabaseExists, "The database '" + data::pg::databaseOf(cs) +
-                                          "' already holds tables (" + t.name + "); the sample is written only into "
-                                          "a new or empty database.");
+        throw data::DataError::component(data::kErrDatabaseExists, "The database '" + data::pg::databaseOf(cs) +
+                                                                       "' already holds tables (" + t.name +
+                                                                       "); the sample is written only into "
+                                                                       "a new or empty database.");
     writeSampleCompany(cn, rows);
     cn.close();
   } catch (...) {

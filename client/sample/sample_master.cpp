@@ -50,13 +50,13 @@ void addUserAndMenuPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(planFor(m, "AppGroupDesktopClass")
                     .set("gName", gen::cycle({"系统管理员", "系统管理员", "销售组", "销售组", "采购组", "仓库组"}))
                     .set("cName", gen::cycle({"TfrmKh", "TfrmHp", "TfrmXsdd", "TfrmXskd", "TfrmCgdd", "TfrmKcpd"})));
-  out.push_back(planFor(m, "Appselect")
-                    .set("DATASET", gen::cycle({"Xskd", "Cgdd", "Kh"}))
-                    .set("FIELDNAME", gen::cycle({"HPID", "HPID", "DQID"}))
-                    .set("AUTOUPDATE", gen::flags({true, true, false}))
-                    .set("DATASELECT", gen::cycle({"select ID,BH,PM,GG,DW from HP order by BH",
-                                                   "select ID,BH,PM,GG,DW from HP order by BH",
-                                                   "select ID,MC from DQ"})));
+  out.push_back(
+      planFor(m, "Appselect")
+          .set("DATASET", gen::cycle({"Xskd", "Cgdd", "Kh"}))
+          .set("FIELDNAME", gen::cycle({"HPID", "HPID", "DQID"}))
+          .set("AUTOUPDATE", gen::flags({true, true, false}))
+          .set("DATASELECT", gen::cycle({"select ID,BH,PM,GG,DW from HP order by BH",
+                                         "select ID,BH,PM,GG,DW from HP order by BH", "select ID,MC from DQ"})));
   out.push_back(planFor(m, "AppLog")
                     .set("uName", gen::cycle({"张伟", "王芳", "李娜", "陈静", "系统管理员", "张伟"}))
                     .set("cName", gen::cycle({"销售开单", "销售订单", "采购订单", "库存盘点", "系统", "销售收款"}))
@@ -64,8 +64,8 @@ void addUserAndMenuPlans(const SampleModel& m, std::vector<TablePlan>& out) {
                     .set("RQ", gen::days({today, today, today - 1, today - 1, today - 2, today - 3}))
                     .set("SJ", gen::cycle({"09:15", "10:42", "14:03", "16:30", "08:55", "11:20"})));
   out.push_back(planFor(m, "AppMenu")
-                    .set("mName", gen::cycle({"mnuFile", "mnuExit", "mnuBase", "mnuKh", "mnuHp", "mnuSale",
-                                              "mnuXsdd", "mnuXskd", "mnuHelp"}))
+                    .set("mName", gen::cycle({"mnuFile", "mnuExit", "mnuBase", "mnuKh", "mnuHp", "mnuSale", "mnuXsdd",
+                                              "mnuXskd", "mnuHelp"}))
                     .set("mCaption", gen::cycle({"文件", "退出", "基础资料", "客户资料", "货品资料", "销售管理",
                                                  "销售订单", "销售开单", "帮助"}))
                     .set("mLevel", gen::ints({0, 1, 0, 1, 1, 0, 1, 1, 0}))
@@ -113,15 +113,15 @@ void addCompanySettingPlans(const SampleModel& m, std::vector<TablePlan>& out) {
                     .set("HP_SX4", gen::text("重量"))
                     .set("HP_SX5", gen::text("体积"))
                     .set("HP_SX6", gen::text("保质期")));
-  out.push_back(planFor(m, "TableColumns")
-                    .set("XH", gen::ints({1, 2, 3, 4, 5, 6, 1, 2}))
-                    .set("TableName", gen::cycle({"HP", "HP", "HP", "HP", "HP", "HP", "KH", "KH"}))
-                    .set("FieldName", gen::cycle({"BH", "PM", "GG", "DW", "JJ", "JJJ", "BH", "MC"}))
-                    .set("FieldCaption",
-                         gen::cycle({"编号", "品名", "规格", "单位", "进价", "零售价", "客户编号", "客户名称"}))
-                    .set("IsShow", gen::yes(true))
-                    .set("PrintIsShow", gen::flags({true, true, true, true, false, true, true, true}))
-                    .set("Width", gen::ints({80, 160, 120, 40, 70, 70, 80, 160})));
+  out.push_back(
+      planFor(m, "TableColumns")
+          .set("XH", gen::ints({1, 2, 3, 4, 5, 6, 1, 2}))
+          .set("TableName", gen::cycle({"HP", "HP", "HP", "HP", "HP", "HP", "KH", "KH"}))
+          .set("FieldName", gen::cycle({"BH", "PM", "GG", "DW", "JJ", "JJJ", "BH", "MC"}))
+          .set("FieldCaption", gen::cycle({"编号", "品名", "规格", "单位", "进价", "零售价", "客户编号", "客户名称"}))
+          .set("IsShow", gen::yes(true))
+          .set("PrintIsShow", gen::flags({true, true, true, true, false, true, true, true}))
+          .set("Width", gen::ints({80, 160, 120, 40, 70, 70, 80, 160})));
   out.push_back(planFor(m, "pub_PrintModal")
                     .set("SystemName", gen::text("进销存"))
                     .set("ObjectName", gen::cycle({"Xskd", "Cgdd", "Cgsh"}))
@@ -187,70 +187,70 @@ void addTreePlans(const SampleModel& m, std::vector<TablePlan>& out) {
 
 // Customers and suppliers.
 void addPartnerPlans(const SampleModel& m, std::vector<TablePlan>& out) {
-  out.push_back(planFor(m, "KH")
-                    .set("BH", gen::numbered("KH", 6))
-                    .set("MC", numberedNames({"北京华联商厦", "天津劝业场", "上海第一百货", "杭州大厦",
-                                              "北京翠微大厦", "天津百货大楼", "上海华联超市", "杭州解百"}))
-                    .set("QC", [](const Row& r) {
-                      static const char* full[] = {"北京华联商厦股份有限公司", "天津劝业场集团有限公司",
-                                                   "上海第一百货商店股份有限公司", "杭州大厦有限公司",
-                                                   "北京翠微大厦股份有限公司", "天津百货大楼有限公司",
-                                                   "上海华联超市股份有限公司", "杭州解百集团股份有限公司"};
-                      return Variant::bstrUtf8(full[r.i % 8]);
-                    })
-                    .set("DQID", leafRegion)
-                    .set("LXR", gen::cycle({"张经理", "李经理", "王主任", "赵科长", "钱经理", "孙主任"}))
-                    .set("DH", phone(65000000))
-                    .set("CZ", phone(65900000))
-                    .set("DZ", address)
-                    .set("YB", postCode)
-                    .set("WZ", gen::numbered("www.kh", 6))
-                    .set("DY", [](const Row& r) { return Variant::bstrUtf8(format("kh%06d@example.cn", r.i + 1)); })
-                    .set("KHYH", gen::cycle({"中国工商银行北京分行", "中国银行天津分行", "交通银行上海分行",
-                                             "招商银行杭州分行"}))
-                    .set("YHZH", [](const Row& r) { return Variant::bstrUtf8(format("62220200%011d", r.i + 1)); })
-                    .set("NSH", [](const Row& r) { return Variant::bstrUtf8(format("1101056%08d", r.i + 1)); })
-                    .set("QCJE", money(2000, 1500))
-                    .set("YXJE", money(500, 200))
-                    .set("QMJE", money(8000, 2500))
-                    .set("XYED", gen::real(50000))
-                    .set("BZ", gen::cycle({"长期合作客户", "按月结算", "需开增值税发票", "新客户"}))
-                    .set("Laiy", gen::cycle({"老客户介绍", "展会", "网络推广"}))
-                    .set("Zhuangt", gen::cycle({"合作中", "合作中", "意向客户"}))
-                    .set("Xingy", gen::cycle({"百货零售", "连锁超市", "批发"}))
-                    .set("TypeID", [](const Row& r) { return Variant::i4(1 + r.i % 3); })
-                    .set("LevelID", gen::ref(m, "vip"))
-                    .set("PriceLevel", gen::cycle({"批发价", "零售价", "会员价"}))
-                    .set("dengji", gen::cycle({"A级", "B级", "A级", "C级"}))
-                    .set("ZJM", [](const Row& r) {
-                      static const char* z[] = {"BJHLSS", "TJQYC",  "SHDYBH", "HZDS",
-                                                "BJCWDS", "TJBHDL", "SHHLCS", "HZJB"};
-                      return Variant::bstrUtf8(z[r.i % 8]);
-                    }));
-  out.push_back(planFor(m, "GYS")
-                    .set("BH", gen::numbered("GYS", 4))
-                    .set("MC", gen::cycle({"联想集团", "华为终端", "戴尔中国", "晨光文具", "金光纸业", "得力集团"}))
-                    .set("QC", gen::cycle({"联想集团有限公司", "华为终端有限公司", "戴尔(中国)有限公司",
-                                           "上海晨光文具股份有限公司", "金光纸业(中国)投资有限公司",
-                                           "得力集团有限公司"}))
-                    .set("DQID", leafRegion)
-                    .set("LXR", gen::cycle({"周经理", "吴经理", "郑主任", "冯科长", "陈经理", "褚主任"}))
-                    .set("DH", phone(82000000))
-                    .set("CZ", phone(82900000))
-                    .set("DZ", address)
-                    .set("YB", postCode)
-                    .set("WZ", gen::cycle({"www.lenovo.com.cn", "www.huawei.com", "www.dell.com.cn",
-                                           "www.mg-pen.com", "www.app.com.cn", "www.deli.com.cn"}))
-                    .set("DY", [](const Row& r) { return Variant::bstrUtf8(format("gys%03d@example.cn", r.i + 1)); })
-                    .set("KHYH", gen::cycle({"中国银行北京分行", "中国建设银行深圳分行", "中国工商银行厦门分行"}))
-                    .set("YHZH", [](const Row& r) { return Variant::bstrUtf8(format("62170000%011d", r.i + 1)); })
-                    .set("NSH", [](const Row& r) { return Variant::bstrUtf8(format("4403006%08d", r.i + 1)); })
-                    .set("QCJE", money(10000, 3000))
-                    .set("YXJE", money(1000, 500))
-                    .set("QMJE", money(20000, 4000))
-                    .set("BZ", gen::cycle({"主要供应商", "月结30天", "货到付款"}))
-                    .set("ZJM", gen::cycle({"LXJT", "HWZD", "DEZG", "CGWJ", "JGZY", "DLJT"}))
-                    .set("PriceLevel", gen::text("进价")));
+  out.push_back(
+      planFor(m, "KH")
+          .set("BH", gen::numbered("KH", 6))
+          .set("MC", numberedNames({"北京华联商厦", "天津劝业场", "上海第一百货", "杭州大厦", "北京翠微大厦",
+                                    "天津百货大楼", "上海华联超市", "杭州解百"}))
+          .set("QC",
+               [](const Row& r) {
+                 static const char* full[] = {"北京华联商厦股份有限公司",     "天津劝业场集团有限公司",
+                                              "上海第一百货商店股份有限公司", "杭州大厦有限公司",
+                                              "北京翠微大厦股份有限公司",     "天津百货大楼有限公司",
+                                              "上海华联超市股份有限公司",     "杭州解百集团股份有限公司"};
+                 return Variant::bstrUtf8(full[r.i % 8]);
+               })
+          .set("DQID", leafRegion)
+          .set("LXR", gen::cycle({"张经理", "李经理", "王主任", "赵科长", "钱经理", "孙主任"}))
+          .set("DH", phone(65000000))
+          .set("CZ", phone(65900000))
+          .set("DZ", address)
+          .set("YB", postCode)
+          .set("WZ", gen::numbered("www.kh", 6))
+          .set("DY", [](const Row& r) { return Variant::bstrUtf8(format("kh%06d@example.cn", r.i + 1)); })
+          .set("KHYH", gen::cycle({"中国工商银行北京分行", "中国银行天津分行", "交通银行上海分行", "招商银行杭州分行"}))
+          .set("YHZH", [](const Row& r) { return Variant::bstrUtf8(format("62220200%011d", r.i + 1)); })
+          .set("NSH", [](const Row& r) { return Variant::bstrUtf8(format("1101056%08d", r.i + 1)); })
+          .set("QCJE", money(2000, 1500))
+          .set("YXJE", money(500, 200))
+          .set("QMJE", money(8000, 2500))
+          .set("XYED", gen::real(50000))
+          .set("BZ", gen::cycle({"长期合作客户", "按月结算", "需开增值税发票", "新客户"}))
+          .set("Laiy", gen::cycle({"老客户介绍", "展会", "网络推广"}))
+          .set("Zhuangt", gen::cycle({"合作中", "合作中", "意向客户"}))
+          .set("Xingy", gen::cycle({"百货零售", "连锁超市", "批发"}))
+          .set("TypeID", [](const Row& r) { return Variant::i4(1 + r.i % 3); })
+          .set("LevelID", gen::ref(m, "vip"))
+          .set("PriceLevel", gen::cycle({"批发价", "零售价", "会员价"}))
+          .set("dengji", gen::cycle({"A级", "B级", "A级", "C级"}))
+          .set("ZJM", [](const Row& r) {
+            static const char* z[] = {"BJHLSS", "TJQYC", "SHDYBH", "HZDS", "BJCWDS", "TJBHDL", "SHHLCS", "HZJB"};
+            return Variant::bstrUtf8(z[r.i % 8]);
+          }));
+  out.push_back(
+      planFor(m, "GYS")
+          .set("BH", gen::numbered("GYS", 4))
+          .set("MC", gen::cycle({"联想集团", "华为终端", "戴尔中国", "晨光文具", "金光纸业", "得力集团"}))
+          .set("QC", gen::cycle({"联想集团有限公司", "华为终端有限公司", "戴尔(中国)有限公司",
+                                 "上海晨光文具股份有限公司", "金光纸业(中国)投资有限公司", "得力集团有限公司"}))
+          .set("DQID", leafRegion)
+          .set("LXR", gen::cycle({"周经理", "吴经理", "郑主任", "冯科长", "陈经理", "褚主任"}))
+          .set("DH", phone(82000000))
+          .set("CZ", phone(82900000))
+          .set("DZ", address)
+          .set("YB", postCode)
+          .set("WZ", gen::cycle({"www.lenovo.com.cn", "www.huawei.com", "www.dell.com.cn", "www.mg-pen.com",
+                                 "www.app.com.cn", "www.deli.com.cn"}))
+          .set("DY", [](const Row& r) { return Variant::bstrUtf8(format("gys%03d@example.cn", r.i + 1)); })
+          .set("KHYH", gen::cycle({"中国银行北京分行", "中国建设银行深圳分行", "中国工商银行厦门分行"}))
+          .set("YHZH", [](const Row& r) { return Variant::bstrUtf8(format("62170000%011d", r.i + 1)); })
+          .set("NSH", [](const Row& r) { return Variant::bstrUtf8(format("4403006%08d", r.i + 1)); })
+          .set("QCJE", money(10000, 3000))
+          .set("YXJE", money(1000, 500))
+          .set("QMJE", money(20000, 4000))
+          .set("BZ", gen::cycle({"主要供应商", "月结30天", "货到付款"}))
+          .set("ZJM", gen::cycle({"LXJT", "HWZD", "DEZG", "CGWJ", "JGZY", "DLJT"}))
+          .set("PriceLevel", gen::text("进价")));
 }
 
 // Money: accounts, ways of payment, kinds of income and expense.
@@ -265,11 +265,12 @@ void addMoneyPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(planFor(m, "SFKFS")
                     .set("MC", gen::cycle({"现金", "银行转账", "支票", "电汇"}))
                     .set("ZHID", gen::ints({1, 2, 3, 2})));
-  out.push_back(planFor(m, "SRZCLB")
-                    .set("BH", gen::cycle({"101", "102", "201", "202", "203", "204"}))
-                    .set("MC", gen::cycle({"利息收入", "其他收入", "运输费", "办公费", "水电费", "差旅费"}))
-                    .set("SRL", gen::flags({true, true, false, false, false, false}))
-                    .set("BZ", gen::cycle({"银行存款利息", "废品回收等", "货物运输", "办公用品", "水费电费", "出差费用"})));
+  out.push_back(
+      planFor(m, "SRZCLB")
+          .set("BH", gen::cycle({"101", "102", "201", "202", "203", "204"}))
+          .set("MC", gen::cycle({"利息收入", "其他收入", "运输费", "办公费", "水电费", "差旅费"}))
+          .set("SRL", gen::flags({true, true, false, false, false, false}))
+          .set("BZ", gen::cycle({"银行存款利息", "废品回收等", "货物运输", "办公用品", "水费电费", "出差费用"})));
 }
 
 // Warehouses and staff.
@@ -340,12 +341,12 @@ void addGoodsPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   out.push_back(planFor(m, "HPLB")
                     .set("MC", gen::cycle({"电子产品", "办公用品", "日用百货", "食品饮料"}))
                     .set("BZ", gen::cycle({"手机、电脑", "纸张、文具", "日常用品", "餐饮原料"})));
-  out.push_back(planFor(m, "Pub_ItemType")
-                    .set("ItemType", gen::id())
-                    .set("TypeName", gen::cycle({"电子产品", "办公用品", "手机", "电脑", "纸张", "文具", "餐饮",
-                                                 "菜品", "酒水"}))
-                    .set("ParentCode", gen::ints({0, 0, 1, 1, 2, 2, 0, 7, 7}))
-                    .set("TypeCode", gen::cycle({"01", "02", "0101", "0102", "0201", "0202", "03", "0301", "0302"})));
+  out.push_back(
+      planFor(m, "Pub_ItemType")
+          .set("ItemType", gen::id())
+          .set("TypeName", gen::cycle({"电子产品", "办公用品", "手机", "电脑", "纸张", "文具", "餐饮", "菜品", "酒水"}))
+          .set("ParentCode", gen::ints({0, 0, 1, 1, 2, 2, 0, 7, 7}))
+          .set("TypeCode", gen::cycle({"01", "02", "0101", "0102", "0201", "0202", "03", "0301", "0302"})));
   out.push_back(planFor(m, "Pub_Project")
                     .set("ItemType", gen::id())
                     .set("TypeName", gen::cycle({"工程项目", "维修项目", "新建工程", "改造工程"}))
@@ -356,9 +357,7 @@ void addGoodsPlans(const SampleModel& m, std::vector<TablePlan>& out) {
                     .set("LB", gen::ints({1, 2, 3})));
   out.push_back(planFor(m, "HPHSFS").set("MC", gen::cycle({"按数量核算", "按批次核算"})));
 
-  auto goods = [](auto pick) {
-    return [pick](const Row& r) { return pick(SampleModel::goods(r.i), r.i); };
-  };
+  auto goods = [](auto pick) { return [pick](const Row& r) { return pick(SampleModel::goods(r.i), r.i); }; };
   out.push_back(
       planFor(m, "HP")
           .set("BH", gen::numbered("HP", 6))
@@ -393,15 +392,15 @@ void addGoodsPlans(const SampleModel& m, std::vector<TablePlan>& out) {
 // Units, prices, stock and pictures of the goods; kinds of other stock changes.
 void addGoodsStockPlans(const SampleModel& m, std::vector<TablePlan>& out) {
   // Units: goods 1..6 each in its own unit and in cartons.
-  out.push_back(planFor(m, "hp_dw")
-                    .set("RECID", gen::numbered("HPDW", 4))
-                    .set("HPID", [](const Row& r) { return Variant::i4(1 + r.i / 2); })
-                    .set("DW", [](const Row& r) {
-                      return Variant::bstrUtf8(r.i % 2 == 0 ? SampleModel::goods(r.i / 2).unit : "箱");
-                    })
-                    .set("ISBASE", gen::flags({true, false}))
-                    .set("ISYW", gen::flags({true, false}))
-                    .set("RATE", [](const Row& r) { return Variant::r8(r.i % 2 == 0 ? 1 : (r.i / 2 < 3 ? 10 : 5)); }));
+  out.push_back(
+      planFor(m, "hp_dw")
+          .set("RECID", gen::numbered("HPDW", 4))
+          .set("HPID", [](const Row& r) { return Variant::i4(1 + r.i / 2); })
+          .set("DW",
+               [](const Row& r) { return Variant::bstrUtf8(r.i % 2 == 0 ? SampleModel::goods(r.i / 2).unit : "箱"); })
+          .set("ISBASE", gen::flags({true, false}))
+          .set("ISYW", gen::flags({true, false}))
+          .set("RATE", [](const Row& r) { return Variant::r8(r.i % 2 == 0 ? 1 : (r.i / 2 < 3 ? 10 : 5)); }));
   out.push_back(planFor(m, "Sjzl")
                     .set("XH", gen::id())
                     .set("MC", gen::cycle({"零售价", "批发价", "会员价"}))
@@ -438,8 +437,8 @@ void addGoodsStockPlans(const SampleModel& m, std::vector<TablePlan>& out) {
 }  // namespace
 
 std::vector<TablePlan> masterPlans(const SampleModel& m) {
-  return plansOf(m, {addTreePlans, addPartnerPlans, addMoneyPlans, addWarehouseAndStaffPlans, addGoodsPlans,
-                     addGoodsStockPlans});
+  return plansOf(
+      m, {addTreePlans, addPartnerPlans, addMoneyPlans, addWarehouseAndStaffPlans, addGoodsPlans, addGoodsStockPlans});
 }
 
 }  // namespace rvz::client::sample

@@ -49,9 +49,7 @@ bool readType(std::string_view spelled, ColumnType& type, int& size) {
   return false;
 }
 
-bool isTextType(ColumnType t) {
-  return t == ColumnType::Text || t == ColumnType::Char || t == ColumnType::AnsiText;
-}
+bool isTextType(ColumnType t) { return t == ColumnType::Text || t == ColumnType::Char || t == ColumnType::AnsiText; }
 
 // Characters of a text, and the bytes it takes in code page 936 (one per
 // ASCII character, two per Chinese character).
@@ -68,13 +66,33 @@ void measure(WStringView text, int& chars, int& ansiBytes) {
 // Columns whose name tells the table they point to (upper-cased names).
 const std::map<std::string, std::string>& referenceTargets() {
   static const std::map<std::string, std::string> m = {
-      {"GYSID", "GYS"},        {"KHID", "KH"},         {"CKID", "CK"},           {"DCCID", "CK"},
-      {"DRCID", "CK"},         {"YGID", "YG"},         {"BMID", "BM"},           {"DQID", "DQ"},
-      {"ZHID", "ZH"},          {"ZCZHID", "ZH"},       {"ZRZHID", "ZH"},         {"SFKFSID", "SFKFS"},
-      {"SRZCLBID", "SRZCLB"},  {"QTKCBDLXID", "QTKCBDLX"}, {"HPHSFFID", "HPHSFF"}, {"HPHSFSID", "HPHSFS"},
-      {"SJZLID", "SJZL"},      {"CJID", "CJ"},         {"CUSTID", "KH"},         {"CUSTOMERID", "KH"},
-      {"F_EMPID", "YG"},       {"HOUSEID", "CY_HOUSE"}, {"F_GZID", "GZ_GZONG"},  {"STOREID", "CK"},
-      {"HPID", "HP"},          {"YGLBID", "YGLB"},     {"HPLBID", "PUB_ITEMTYPE"},
+      {"GYSID", "GYS"},
+      {"KHID", "KH"},
+      {"CKID", "CK"},
+      {"DCCID", "CK"},
+      {"DRCID", "CK"},
+      {"YGID", "YG"},
+      {"BMID", "BM"},
+      {"DQID", "DQ"},
+      {"ZHID", "ZH"},
+      {"ZCZHID", "ZH"},
+      {"ZRZHID", "ZH"},
+      {"SFKFSID", "SFKFS"},
+      {"SRZCLBID", "SRZCLB"},
+      {"QTKCBDLXID", "QTKCBDLX"},
+      {"HPHSFFID", "HPHSFF"},
+      {"HPHSFSID", "HPHSFS"},
+      {"SJZLID", "SJZL"},
+      {"CJID", "CJ"},
+      {"CUSTID", "KH"},
+      {"CUSTOMERID", "KH"},
+      {"F_EMPID", "YG"},
+      {"HOUSEID", "CY_HOUSE"},
+      {"F_GZID", "GZ_GZONG"},
+      {"STOREID", "CK"},
+      {"HPID", "HP"},
+      {"YGLBID", "YGLB"},
+      {"HPLBID", "PUB_ITEMTYPE"},
   };
   return m;
 }
@@ -97,20 +115,34 @@ struct FamilyDef {
 // The bill families: header and lines tables, bill number prefix, price.
 // A receipt carries the goods of the order it follows (same salt).
 constexpr FamilyDef kFamilies[] = {
-    {"CGSQZB", "CGSQ", "QG", false, 1},      {"CGDDZB", "CGDD", "CD", false, 2},
-    {"CGSHZB", "CGSH", "CS", false, 2},      {"CGFKZB", "CGFK", "FK", false, 0},
-    {"CGTHZB", "CGTH", "CT", false, 3},      {"XSDDZB", "XSDD", "XD", true, 4},
-    {"XSKDZB", "XSKD", "XK", true, 4},       {"XSSKZB", "XSSK", "SK", true, 0},
-    {"XSTHZB", "XSTH", "XT", true, 5},       {"LSKDZB", "LSKD", "LS", true, 6},
-    {"LLZB", "LL", "LL", false, 7},          {"TLZB", "TL", "TL", false, 7},
-    {"CPJCZB", "CPJC", "CP", false, 8},      {"KCPDZB", "KCPD", "PD", false, 9},
-    {"CHTJZB", "CHTJ", "TJ", false, 10},     {"CKDBZB", "CKDB", "DB", false, 11},
-    {"QTKCBDZB", "QTKCBD", "QT", false, 12}, {"CKZZZB", "CKZZ", "ZZ", false, 13},
-    {"FYKZZB", "FYKZ", "FY", false, 0},      {"QTSRZB", "QTSR", "SR", false, 0},
-    {"SC_BOMZB", "SC_BOM", "BO", false, 14}, {"SC_SCJHZB", "SC_SCJH", "JH", false, 15},
-    {"SC_WLXQJHZB", "SC_WLXQJH", "WL", false, 16}, {"SC_CGJHZB", "SC_CGJH", "CJ", false, 17},
-    {"SC_PRODUCEORDERZB", "SC_PRODUCEORDER", "SC", false, 18}, {"SC_WTJGZB", "SC_WTJG", "WT", false, 19},
-    {"WY_ZHBXZB", "WY_ZHBX", "BX", false, 0}, {"WY_SBWXZB", "WY_SBWX", "WX", false, 0},
+    {"CGSQZB", "CGSQ", "QG", false, 1},
+    {"CGDDZB", "CGDD", "CD", false, 2},
+    {"CGSHZB", "CGSH", "CS", false, 2},
+    {"CGFKZB", "CGFK", "FK", false, 0},
+    {"CGTHZB", "CGTH", "CT", false, 3},
+    {"XSDDZB", "XSDD", "XD", true, 4},
+    {"XSKDZB", "XSKD", "XK", true, 4},
+    {"XSSKZB", "XSSK", "SK", true, 0},
+    {"XSTHZB", "XSTH", "XT", true, 5},
+    {"LSKDZB", "LSKD", "LS", true, 6},
+    {"LLZB", "LL", "LL", false, 7},
+    {"TLZB", "TL", "TL", false, 7},
+    {"CPJCZB", "CPJC", "CP", false, 8},
+    {"KCPDZB", "KCPD", "PD", false, 9},
+    {"CHTJZB", "CHTJ", "TJ", false, 10},
+    {"CKDBZB", "CKDB", "DB", false, 11},
+    {"QTKCBDZB", "QTKCBD", "QT", false, 12},
+    {"CKZZZB", "CKZZ", "ZZ", false, 13},
+    {"FYKZZB", "FYKZ", "FY", false, 0},
+    {"QTSRZB", "QTSR", "SR", false, 0},
+    {"SC_BOMZB", "SC_BOM", "BO", false, 14},
+    {"SC_SCJHZB", "SC_SCJH", "JH", false, 15},
+    {"SC_WLXQJHZB", "SC_WLXQJH", "WL", false, 16},
+    {"SC_CGJHZB", "SC_CGJH", "CJ", false, 17},
+    {"SC_PRODUCEORDERZB", "SC_PRODUCEORDER", "SC", false, 18},
+    {"SC_WTJGZB", "SC_WTJG", "WT", false, 19},
+    {"WY_ZHBXZB", "WY_ZHBX", "BX", false, 0},
+    {"WY_SBWXZB", "WY_SBWX", "WX", false, 0},
     {"CY_KDZB", "CY_KD", "KD", true, -1},
 };
 
@@ -151,8 +183,8 @@ std::vector<TableDef> readSchemaTables(const std::vector<std::string>& statement
     size_t pos = lineEnd;
     while (pos != std::string::npos && pos < s.size()) {
       size_t next = s.find('\n', pos + 1);
-      std::string line = trim(std::string_view(s).substr(pos + 1, next == std::string::npos ? std::string::npos
-                                                                                            : next - pos - 1));
+      std::string line =
+          trim(std::string_view(s).substr(pos + 1, next == std::string::npos ? std::string::npos : next - pos - 1));
       pos = next;
       if (line.empty() || line == ")" || upper(line).rfind("CONSTRAINT", 0) == 0) continue;
       size_t blank = line.find_first_of(" \t");
@@ -179,23 +211,68 @@ SampleModel::SampleModel(int scaledRows) {
   const int customers = std::max(8, scaled);
   // The small tables: every size the plans rely on is written here once.
   const std::pair<const char*, int> sizes[] = {
-      {"AppUserGroup", 4}, {"appuser", 5},    {"AppGroupDesktopClass", 6}, {"Appselect", 3},
-      {"AppLog", 6},       {"AppMenu", 9},    {"project", 5},              {"CompanyInfo", 1},
-      {"TableColumns", 8}, {"pub_PrintModal", 3}, {"Report_print_rm", 3},
-      {"DQ", 6},           {"BM", 6},         {"KH", customers},           {"GYS", 6},
-      {"ZH", 3},           {"SFKFS", 4},      {"SRZCLB", 6},               {"CK", 3},
-      {"YGLB", 3},         {"YG", employees()}, {"HPLB", 4},               {"Pub_ItemType", 9},
-      {"Pub_Project", 4},  {"CYJSDW", 4},     {"HPHSFF", 3},               {"HPHSFS", 2},
-      {"HP", goods},       {"hp_dw", 12},     {"Sjzl", 3},                 {"HPSJ", 3 * kGoodsKinds},
-      {"HPKC", 3 * kTradeGoodsKinds},        {"hp_pict", 3},    {"QTKCBDLX", 4},
-      {"YHCKQK", 4},       {"THGC", headers * 2},
-      {"Gz_MonthZb", 2},   {"Gz_Month", 2 * employees()},  {"Gz_GZong", 3},             {"Gz_GXu", 4},
-      {"Gz_GongZ", 3},     {"Gz_JJGZ", 6},    {"Gz_JSGZ", 6},              {"Gz_Item", 6},
-      {"zc_ItemType", 5},  {"zc_item", 4},    {"zc_ProjectPlanning_1", 3},
-      {"Cj", 3},           {"Wy_Project", 4}, {"Wy_xiaoqu", 2},            {"Wy_ClientRoom", 6},
-      {"Wy_CarPos", 4},    {"Wy_CltCarPos", 3}, {"Wy_Goods", 4},           {"Wy_CltFyRec", 6},
-      {"Wy_CltFkRec", 4},  {"CY_House", 3},   {"CY_HouseTable", 6},        {"CY_YD", 3},
-      {"vipLevel", 3},     {"vip", 6},        {"VipSet", 1},
+      {"AppUserGroup", 4},
+      {"appuser", 5},
+      {"AppGroupDesktopClass", 6},
+      {"Appselect", 3},
+      {"AppLog", 6},
+      {"AppMenu", 9},
+      {"project", 5},
+      {"CompanyInfo", 1},
+      {"TableColumns", 8},
+      {"pub_PrintModal", 3},
+      {"Report_print_rm", 3},
+      {"DQ", 6},
+      {"BM", 6},
+      {"KH", customers},
+      {"GYS", 6},
+      {"ZH", 3},
+      {"SFKFS", 4},
+      {"SRZCLB", 6},
+      {"CK", 3},
+      {"YGLB", 3},
+      {"YG", employees()},
+      {"HPLB", 4},
+      {"Pub_ItemType", 9},
+      {"Pub_Project", 4},
+      {"CYJSDW", 4},
+      {"HPHSFF", 3},
+      {"HPHSFS", 2},
+      {"HP", goods},
+      {"hp_dw", 12},
+      {"Sjzl", 3},
+      {"HPSJ", 3 * kGoodsKinds},
+      {"HPKC", 3 * kTradeGoodsKinds},
+      {"hp_pict", 3},
+      {"QTKCBDLX", 4},
+      {"YHCKQK", 4},
+      {"THGC", headers * 2},
+      {"Gz_MonthZb", 2},
+      {"Gz_Month", 2 * employees()},
+      {"Gz_GZong", 3},
+      {"Gz_GXu", 4},
+      {"Gz_GongZ", 3},
+      {"Gz_JJGZ", 6},
+      {"Gz_JSGZ", 6},
+      {"Gz_Item", 6},
+      {"zc_ItemType", 5},
+      {"zc_item", 4},
+      {"zc_ProjectPlanning_1", 3},
+      {"Cj", 3},
+      {"Wy_Project", 4},
+      {"Wy_xiaoqu", 2},
+      {"Wy_ClientRoom", 6},
+      {"Wy_CarPos", 4},
+      {"Wy_CltCarPos", 3},
+      {"Wy_Goods", 4},
+      {"Wy_CltFyRec", 6},
+      {"Wy_CltFkRec", 4},
+      {"CY_House", 3},
+      {"CY_HouseTable", 6},
+      {"CY_YD", 3},
+      {"vipLevel", 3},
+      {"vip", 6},
+      {"VipSet", 1},
   };
   for (const auto& [name, n] : sizes) counts_[upper(name)] = n;
   for (const auto& f : kFamilies) {
@@ -289,9 +366,7 @@ constexpr const char* kDepartments[] = {"总经理室", "销售部", "采购部"
 
 const SampleModel::GoodsEntry& SampleModel::goods(int g) { return kGoods[g % kGoodsKinds]; }
 
-const SampleModel::Employee& SampleModel::employee(int id) {
-  return kEmployees[(id - 1 + employees()) % employees()];
-}
+const SampleModel::Employee& SampleModel::employee(int id) { return kEmployees[(id - 1 + employees()) % employees()]; }
 
 const char* SampleModel::departmentName(int id) { return kDepartments[(id - 1 + 6) % 6]; }
 
@@ -419,11 +494,10 @@ std::vector<TablePlan> plansOf(const SampleModel& m, std::initializer_list<PlanG
 
 std::string samplePicture() {
   static const unsigned char png[] = {
-      0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00,
-      0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0x1F, 0x15, 0xC4, 0x89, 0x00,
-      0x00, 0x00, 0x0D, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0xF8, 0xCF, 0xC0, 0xF0, 0x1F, 0x00, 0x05,
-      0x00, 0x01, 0xFF, 0x89, 0x99, 0x3D, 0x1D, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42,
-      0x60, 0x82};
+      0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00,
+      0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0x1F, 0x15, 0xC4, 0x89, 0x00, 0x00, 0x00,
+      0x0D, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0xF8, 0xCF, 0xC0, 0xF0, 0x1F, 0x00, 0x05, 0x00, 0x01, 0xFF,
+      0x89, 0x99, 0x3D, 0x1D, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
   return std::string(reinterpret_cast<const char*>(png), sizeof png);
 }
 
@@ -453,7 +527,9 @@ Gen lineNumberRule(const FamilyDef& family, bool rec) {
 Gen lineGoodsRule(const SampleModel& m, const FamilyDef& family, const std::string& name) {
   const int salt = family.salt;
   const bool sale = family.sale;
-  auto goodsOf = [&m, salt](const Row& r) { return salt < 0 ? m.cateringGoods(r.h, r.j) : m.lineGoods(r.h, r.j, salt); };
+  auto goodsOf = [&m, salt](const Row& r) {
+    return salt < 0 ? m.cateringGoods(r.h, r.j) : m.lineGoods(r.h, r.j, salt);
+  };
   auto priceOf = [goodsOf, sale](const Row& r) {
     int g = goodsOf(r);
     return sale ? SampleModel::goodsSalePrice(g) : SampleModel::goodsCost(g);
@@ -533,8 +609,7 @@ Gen TableFiller::generalRule(const TableDef& table, const ColumnDef& column, con
     if (Gen g = billHeaderRule(m, *asHeader, table, name)) return g;
 
   auto target = referenceTargets().find(name);
-  if (target != referenceTargets().end() &&
-      (column.type == ColumnType::Long || column.type == ColumnType::SmallInt)) {
+  if (target != referenceTargets().end() && (column.type == ColumnType::Long || column.type == ColumnType::SmallInt)) {
     const int n = m.count(target->second), salt = saltOf(name);
     return [n, salt](const Row& r) { return Variant::i4(1 + (r.i + salt) % n); };
   }

@@ -18,7 +18,18 @@ namespace rvz::client::sample {
 
 // The Access column types the schema uses.
 enum class ColumnType {
-  Long, SmallInt, Counter, Double, Decimal, YesNo, DateTime, Memo, OleObject, Text, Char, AnsiText,
+  Long,
+  SmallInt,
+  Counter,
+  Double,
+  Decimal,
+  YesNo,
+  DateTime,
+  Memo,
+  OleObject,
+  Text,
+  Char,
+  AnsiText,
 };
 
 struct ColumnDef {
@@ -42,9 +53,9 @@ std::vector<TableDef> readSchemaTables(const std::vector<std::string>& statement
 // Where a row stands: its index in the table and, for bill lines, the
 // header it belongs to and its place among that header's lines.
 struct Row {
-  int i = 0;   // 0-based row of the table
-  int h = 0;   // bill lines: 0-based header index
-  int j = 0;   // bill lines: 0-based line within the header
+  int i = 0;  // 0-based row of the table
+  int h = 0;  // bill lines: 0-based header index
+  int j = 0;  // bill lines: 0-based line within the header
 };
 
 // Makes one column's value for a row.
@@ -55,8 +66,8 @@ using Gen = std::function<Variant(const Row&)>;
 // columns, type defaults).
 struct TablePlan {
   std::string table;
-  int rows = 0;                // for bill lines: headers * linesPerHeader
-  std::string header;          // bill lines: the header table they belong to
+  int rows = 0;        // for bill lines: headers * linesPerHeader
+  std::string header;  // bill lines: the header table they belong to
   int linesPerHeader = 0;
   std::vector<std::pair<std::string, Gen>> columns;
 
@@ -171,20 +182,20 @@ class TableFiller {
 // Generator helpers used by the plans.
 namespace gen {
 Gen null();
-Gen id();                                           // i + 1
+Gen id();  // i + 1
 Gen integer(int v);
 Gen real(double v);
 Gen yes(bool v);
 Gen text(std::string v);
-Gen cycle(std::vector<std::string> texts);          // texts[i % n]
-Gen ints(std::vector<int> values);                  // values[i % n]
+Gen cycle(std::vector<std::string> texts);  // texts[i % n]
+Gen ints(std::vector<int> values);          // values[i % n]
 Gen reals(std::vector<double> values);
 Gen flags(std::vector<bool> values);
 Gen days(std::vector<double> oleDates);
-Gen numbered(std::string prefix, int width);        // prefix + zero-padded i + 1
+Gen numbered(std::string prefix, int width);  // prefix + zero-padded i + 1
 Gen ref(const SampleModel& m, std::string table, int salt = 0);
 Gen day(double oleDate);
-Gen billDate();                                     // SampleModel::billDate(i)
+Gen billDate();  // SampleModel::billDate(i)
 Gen bytes(std::string content);
 }  // namespace gen
 

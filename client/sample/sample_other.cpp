@@ -51,11 +51,12 @@ TablePlan repairLines(const SampleModel& m, const std::string& table, const std:
   TablePlan p = linesFor(m, table, header, SampleModel::kLinesPerHeader);
   auto part = [](const Row& r) -> const Part& { return kGoods[(r.h + r.j) % 4]; };
   auto qty = [](const Row& r) { return 1.0 + (r.h + 2 * r.j) % 3; };
-  p.set("F_code", [](const Row& r) {
-     char buf[64];
-     std::snprintf(buf, sizeof buf, "WX%04d", r.h + 1);
-     return textOf(buf);
-   })
+  p.set("F_code",
+        [](const Row& r) {
+          char buf[64];
+          std::snprintf(buf, sizeof buf, "WX%04d", r.h + 1);
+          return textOf(buf);
+        })
       .set("F_GOODcode", [part](const Row& r) { return textOf(part(r).code); })
       .set("F_GOODname", [part](const Row& r) { return textOf(part(r).name); })
       .set("F_unit", [part](const Row& r) { return textOf(part(r).unit); })
@@ -78,11 +79,12 @@ double repairMaterial(int h) {
 
 TablePlan repairHeader(const SampleModel& m, const std::string& table) {
   TablePlan p = planFor(m, table);
-  p.set("F_code", [](const Row& r) {
-     char buf[64];
-     std::snprintf(buf, sizeof buf, "WX%04d", r.i + 1);
-     return textOf(buf);
-   })
+  p.set("F_code",
+        [](const Row& r) {
+          char buf[64];
+          std::snprintf(buf, sizeof buf, "WX%04d", r.i + 1);
+          return textOf(buf);
+        })
       .set("F_empname", gen::cycle({"物业前台小周", "物业前台小吴"}))
       .set("F_bxDate", gen::billDate())
       .set("F_clempname", gen::cycle({"维修工老马", "维修工小郑"}))
@@ -128,23 +130,24 @@ void addCustomerRelationPlans(const SampleModel& m, std::vector<TablePlan>& out)
                     .set("SigningMan", gen::text("孙丽"))
                     .set("TakeEffect", gen::days({on(1, 10), on(6, 20), on(8, 1)}))
                     .set("ExpireDate", gen::days({on(12, 31), on(8, 31), SampleModel::date(2009, 7, 31)})));
-  out.push_back(planFor(m, "Crm_LinkMan")
-                    .set("id", gen::id())
-                    .set("CustId", gen::ints({1, 2, 3}))
-                    .set("ContactName", gen::cycle({"张经理", "李经理", "王主任"}))
-                    .set("MainContact", gen::yes(true))
-                    .set("Department", gen::cycle({"采购部", "采购部", "办公室"}))
-                    .set("Email", gen::cycle({"zhang@example.cn", "li@example.cn", "wang@example.cn"}))
-                    .set("Address", gen::cycle({"北京市朝阳区建国路1号", "天津市和平区南京路2号", "上海市黄浦区南京东路3号"}))
-                    .set("PostCode", gen::cycle({"100020", "300010", "200001"}))
-                    .set("Tel", gen::cycle({"010-65000001", "022-65000038", "021-65000075"}))
-                    .set("Mobile", gen::cycle({"13801000001", "13602200002", "13902100003"}))
-                    .set("Fax", gen::cycle({"010-65900001", "022-65900038", "021-65900075"}))
-                    .set("Birthday", gen::days({SampleModel::date(1968, 5, 12), SampleModel::date(1972, 9, 3),
-                                                SampleModel::date(1975, 11, 20)}))
-                    .set("introduce", gen::text("负责采购决策"))
-                    .set("F_User", gen::cycle({"张伟", "王芳", "张伟"}))
-                    .set("sPosition", gen::cycle({"采购经理", "采购经理", "办公室主任"})));
+  out.push_back(
+      planFor(m, "Crm_LinkMan")
+          .set("id", gen::id())
+          .set("CustId", gen::ints({1, 2, 3}))
+          .set("ContactName", gen::cycle({"张经理", "李经理", "王主任"}))
+          .set("MainContact", gen::yes(true))
+          .set("Department", gen::cycle({"采购部", "采购部", "办公室"}))
+          .set("Email", gen::cycle({"zhang@example.cn", "li@example.cn", "wang@example.cn"}))
+          .set("Address", gen::cycle({"北京市朝阳区建国路1号", "天津市和平区南京路2号", "上海市黄浦区南京东路3号"}))
+          .set("PostCode", gen::cycle({"100020", "300010", "200001"}))
+          .set("Tel", gen::cycle({"010-65000001", "022-65000038", "021-65000075"}))
+          .set("Mobile", gen::cycle({"13801000001", "13602200002", "13902100003"}))
+          .set("Fax", gen::cycle({"010-65900001", "022-65900038", "021-65900075"}))
+          .set("Birthday", gen::days({SampleModel::date(1968, 5, 12), SampleModel::date(1972, 9, 3),
+                                      SampleModel::date(1975, 11, 20)}))
+          .set("introduce", gen::text("负责采购决策"))
+          .set("F_User", gen::cycle({"张伟", "王芳", "张伟"}))
+          .set("sPosition", gen::cycle({"采购经理", "采购经理", "办公室主任"})));
   out.push_back(planFor(m, "Crm_SaleChance")
                     .set("CustId", gen::ints({1, 5, 6}))
                     .set("OppLevel", gen::cycle({"高", "中", "低"}))
@@ -313,22 +316,25 @@ void addEstatePlans(const SampleModel& m, std::vector<TablePlan>& out) {
                     .set("F_useDate", gen::day(SampleModel::date(2005, 10, 1)))
                     .set("F_cltName", resident())
                     .set("F_sex", gen::cycle({"男", "女", "男", "女", "男", "女"}))
-                    .set("F_SFZcode", [](const Row& r) {
-                      char buf[64];
-                      std::snprintf(buf, sizeof buf, "11010519700101%04d", 1001 + r.i);
-                      return textOf(buf);
-                    })
+                    .set("F_SFZcode",
+                         [](const Row& r) {
+                           char buf[64];
+                           std::snprintf(buf, sizeof buf, "11010519700101%04d", 1001 + r.i);
+                           return textOf(buf);
+                         })
                     .set("F_unit", gen::cycle({"北京某科技公司", "北京某医院", "北京某中学"}))
-                    .set("F_phone", [](const Row& r) {
-                      char buf[64];
-                      std::snprintf(buf, sizeof buf, "010-6478%04d", 1001 + r.i);
-                      return textOf(buf);
-                    })
-                    .set("F_handphone", [](const Row& r) {
-                      char buf[64];
-                      std::snprintf(buf, sizeof buf, "1391100%04d", 1001 + r.i);
-                      return textOf(buf);
-                    })
+                    .set("F_phone",
+                         [](const Row& r) {
+                           char buf[64];
+                           std::snprintf(buf, sizeof buf, "010-6478%04d", 1001 + r.i);
+                           return textOf(buf);
+                         })
+                    .set("F_handphone",
+                         [](const Row& r) {
+                           char buf[64];
+                           std::snprintf(buf, sizeof buf, "1391100%04d", 1001 + r.i);
+                           return textOf(buf);
+                         })
                     .set("F_address", [](const Row& r) { return textOf("阳光花园" + kRooms[r.i % 6]); }));
   out.push_back(planFor(m, "Wy_ZHTS")
                     .set("F_code", gen::numbered("TS", 4))
@@ -354,10 +360,11 @@ void addFacilityPlans(const SampleModel& m, std::vector<TablePlan>& out) {
                     .set("F_address", gen::cycle({"1号楼", "各楼层", "小区大门"}))
                     .set("F_amount", gen::reals({2, 48, 16}))
                     .set("F_price", [](const Row& r) { return Variant::r8(kFacilities[r.i % 3].price); })
-                    .set("F_totalprice", [](const Row& r) {
-                      static const double n[] = {2, 48, 16};
-                      return Variant::r8(kFacilities[r.i % 3].price * n[r.i % 3]);
-                    })
+                    .set("F_totalprice",
+                         [](const Row& r) {
+                           static const double n[] = {2, 48, 16};
+                           return Variant::r8(kFacilities[r.i % 3].price * n[r.i % 3]);
+                         })
                     .set("F_mem", gen::text("定期维护")));
   out.push_back(planFor(m, "Wy_CarPos")
                     .set("F_code", gen::numbered("CW", 3))
@@ -477,8 +484,9 @@ void addCateringPlans(const SampleModel& m, std::vector<TablePlan>& out) {
                     .set("JSR", gen::text("收银员小赵"))
                     .set("Status", [](const Row& r) { return textOf(r.i < 2 ? "未结账" : "已结账"); })
                     .set("VIPName", [](const Row& r) { return r.i % 2 == 0 ? textOf("王小明") : Variant::null(); }));
-  out.push_back(linesFor(m, "CY_KD", "CY_KDZB", SampleModel::kLinesPerHeader)
-                    .set("CTBH", [tableOf](const Row& r) { return textOf(tableOf(r.h == 1 ? 4 : r.h)); }));
+  out.push_back(linesFor(m, "CY_KD", "CY_KDZB", SampleModel::kLinesPerHeader).set("CTBH", [tableOf](const Row& r) {
+    return textOf(tableOf(r.h == 1 ? 4 : r.h));
+  }));
   out.push_back(planFor(m, "CY_YD")
                     .set("F_Name", gen::cycle({"王先生", "李女士", "张先生"}))
                     .set("F_Phone", gen::cycle({"13901000011", "13801000022", "13601000033"}))
@@ -500,47 +508,49 @@ void addMembershipPlans(const SampleModel& m, std::vector<TablePlan>& out) {
                     .set("ZK", gen::reals({98, 95, 90}))
                     .set("MinJF", gen::ints({0, 1000, 5000}))
                     .set("MaxJF", gen::ints({999, 4999, 99999})));
-  out.push_back(planFor(m, "vip")
-                    .set("VIPID", [](const Row& r) { return Variant::i4(1001 + r.i); })
-                    .set("VIPCardID", gen::numbered("VIP", 6))
-                    .set("VIPName", gen::cycle({"王小明", "李晓红", "张大伟", "刘芳芳", "陈建华", "赵雪梅"}))
-                    .set("VIPPile", gen::ints({860, 2300, 6100, 150, 1200, 5400}))
-                    .set("VIPTelphone", gen::cycle({"010-64001001", "010-64001002", "010-64001003"}))
-                    .set("VIPAdress", gen::cycle({"北京市朝阳区望京", "北京市海淀区中关村", "北京市东城区东直门"}))
-                    .set("VIPIdCard", [](const Row& r) {
-                      char buf[64];
-                      std::snprintf(buf, sizeof buf, "11010819800101%04d", 2001 + r.i);
-                      return textOf(buf);
-                    })
-                    .set("dBeginDate", gen::days({on(1, 5), on(2, 14), on(3, 8), on(5, 1), on(6, 18), on(7, 20)}))
-                    .set("nickname", gen::cycle({"小明", "红红", "大伟", "芳芳", "建华", "雪梅"}))
-                    .set("iCardMoney", gen::reals({500, 1000, 3000, 200, 800, 2000}))
-                    .set("cCardType", gen::text("储值卡"))
-                    .set("iPileMoney", gen::reals({860, 2300, 6100, 150, 1200, 5400}))
-                    .set("iOverPlusMoney", gen::reals({120, 350, 1800, 200, 60, 900}))
-                    .set("CustomerID", gen::integer(0))
-                    .set("dBirthDay",
-                         [](const Row& r) { return Variant::date(SampleModel::date(1975 + r.i, 1 + r.i, 8)); })
-                    .set("Pile", gen::ints({860, 2300, 6100, 150, 1200, 5400}))
-                    .set("StoreId", gen::integer(1))
-                    .set("Py", gen::cycle({"WXM", "LXH", "ZDW", "LFF", "CJH", "ZXM"}))
-                    .set("AllPile", gen::ints({1260, 3300, 8100, 150, 1600, 6400}))
-                    .set("GroupType", gen::text("个人"))
-                    .set("Sex", gen::cycle({"男", "女", "男", "女", "男", "女"}))
-                    .set("Mobile", [](const Row& r) {
-                      char buf[64];
-                      std::snprintf(buf, sizeof buf, "1380013%04d", 8001 + r.i);
-                      return textOf(buf);
-                    })
-                    .set("QQ", [](const Row& r) { return textOf(std::to_string(88001 + r.i)); })
-                    .set("Email",
-                         [](const Row& r) { return textOf("vip" + std::to_string(1001 + r.i) + "@example.cn"); })
-                    .set("MemoText", gen::cycle({"", "喜欢数码产品", "大客户"}))
-                    .set("iDiscount", [](const Row& r) {
-                      static const double zk[] = {98, 95, 90};
-                      return Variant::r8(zk[r.i % 3]);
-                    })
-                    .set("LevelID", gen::ref(m, "vipLevel")));
+  out.push_back(
+      planFor(m, "vip")
+          .set("VIPID", [](const Row& r) { return Variant::i4(1001 + r.i); })
+          .set("VIPCardID", gen::numbered("VIP", 6))
+          .set("VIPName", gen::cycle({"王小明", "李晓红", "张大伟", "刘芳芳", "陈建华", "赵雪梅"}))
+          .set("VIPPile", gen::ints({860, 2300, 6100, 150, 1200, 5400}))
+          .set("VIPTelphone", gen::cycle({"010-64001001", "010-64001002", "010-64001003"}))
+          .set("VIPAdress", gen::cycle({"北京市朝阳区望京", "北京市海淀区中关村", "北京市东城区东直门"}))
+          .set("VIPIdCard",
+               [](const Row& r) {
+                 char buf[64];
+                 std::snprintf(buf, sizeof buf, "11010819800101%04d", 2001 + r.i);
+                 return textOf(buf);
+               })
+          .set("dBeginDate", gen::days({on(1, 5), on(2, 14), on(3, 8), on(5, 1), on(6, 18), on(7, 20)}))
+          .set("nickname", gen::cycle({"小明", "红红", "大伟", "芳芳", "建华", "雪梅"}))
+          .set("iCardMoney", gen::reals({500, 1000, 3000, 200, 800, 2000}))
+          .set("cCardType", gen::text("储值卡"))
+          .set("iPileMoney", gen::reals({860, 2300, 6100, 150, 1200, 5400}))
+          .set("iOverPlusMoney", gen::reals({120, 350, 1800, 200, 60, 900}))
+          .set("CustomerID", gen::integer(0))
+          .set("dBirthDay", [](const Row& r) { return Variant::date(SampleModel::date(1975 + r.i, 1 + r.i, 8)); })
+          .set("Pile", gen::ints({860, 2300, 6100, 150, 1200, 5400}))
+          .set("StoreId", gen::integer(1))
+          .set("Py", gen::cycle({"WXM", "LXH", "ZDW", "LFF", "CJH", "ZXM"}))
+          .set("AllPile", gen::ints({1260, 3300, 8100, 150, 1600, 6400}))
+          .set("GroupType", gen::text("个人"))
+          .set("Sex", gen::cycle({"男", "女", "男", "女", "男", "女"}))
+          .set("Mobile",
+               [](const Row& r) {
+                 char buf[64];
+                 std::snprintf(buf, sizeof buf, "1380013%04d", 8001 + r.i);
+                 return textOf(buf);
+               })
+          .set("QQ", [](const Row& r) { return textOf(std::to_string(88001 + r.i)); })
+          .set("Email", [](const Row& r) { return textOf("vip" + std::to_string(1001 + r.i) + "@example.cn"); })
+          .set("MemoText", gen::cycle({"", "喜欢数码产品", "大客户"}))
+          .set("iDiscount",
+               [](const Row& r) {
+                 static const double zk[] = {98, 95, 90};
+                 return Variant::r8(zk[r.i % 3]);
+               })
+          .set("LevelID", gen::ref(m, "vipLevel")));
   out.push_back(planFor(m, "VipSet").set("VipJF", gen::real(1)).set("S1", gen::text("每消费1元积1分")));
 }
 

@@ -50,27 +50,28 @@ void addStaffRecordPlans(const SampleModel& m, std::vector<TablePlan>& out) {
                     .set("F_YFamount", gen::cycle({"6000", "3500", "5500"}))
                     .set("F_Memo1", gen::text("按公司标准合同签订"))
                     .set("F_HTstatus", gen::text("执行中"))
-                    .set("F_FilePath", [](const Row& r) {
-                      char buf[64];
-                      std::snprintf(buf, sizeof buf, "D:\\合同\\HT2008%03d.doc", r.i + 1);
-                      return textOf(buf);
-                    })
+                    .set("F_FilePath",
+                         [](const Row& r) {
+                           char buf[64];
+                           std::snprintf(buf, sizeof buf, "D:\\合同\\HT2008%03d.doc", r.i + 1);
+                           return textOf(buf);
+                         })
                     .set("F_PZemp", gen::text("孙丽"))
                     .set("F_useFlag", gen::yes(true))
                     .set("F_editDate", gen::day(on(8, 1))));
-  out.push_back(planFor(m, "Rs_PX")
-                    .set("F_empID", gen::id())
-                    .set("F_Code", [](const Row& r) { return textOf(about(r).code); })
-                    .set("F_Name", [](const Row& r) { return textOf(about(r).name); })
-                    .set("F_Dept",
-                         [](const Row& r) { return textOf(SampleModel::departmentName(about(r).department)); })
-                    .set("F_fromDate", gen::days({on(3, 10), on(5, 12), on(7, 7)}))
-                    .set("F_toDate", gen::days({on(3, 14), on(5, 13), on(7, 11)}))
-                    .set("F_address", gen::cycle({"公司三楼会议室", "北京培训中心", "公司三楼会议室"}))
-                    .set("F_kecheng", gen::cycle({"销售技巧", "采购谈判", "ERP系统操作"}))
-                    .set("F_zhengshu", gen::text("结业证书"))
-                    .set("F_mem", gen::text("考核合格"))
-                    .set("F_pxname", gen::cycle({"销售人员培训", "采购人员培训", "新系统上线培训"})));
+  out.push_back(
+      planFor(m, "Rs_PX")
+          .set("F_empID", gen::id())
+          .set("F_Code", [](const Row& r) { return textOf(about(r).code); })
+          .set("F_Name", [](const Row& r) { return textOf(about(r).name); })
+          .set("F_Dept", [](const Row& r) { return textOf(SampleModel::departmentName(about(r).department)); })
+          .set("F_fromDate", gen::days({on(3, 10), on(5, 12), on(7, 7)}))
+          .set("F_toDate", gen::days({on(3, 14), on(5, 13), on(7, 11)}))
+          .set("F_address", gen::cycle({"公司三楼会议室", "北京培训中心", "公司三楼会议室"}))
+          .set("F_kecheng", gen::cycle({"销售技巧", "采购谈判", "ERP系统操作"}))
+          .set("F_zhengshu", gen::text("结业证书"))
+          .set("F_mem", gen::text("考核合格"))
+          .set("F_pxname", gen::cycle({"销售人员培训", "采购人员培训", "新系统上线培训"})));
 }
 
 // Staff records: assessments, transfers, rewards and penalties, pay changes,
@@ -153,11 +154,12 @@ void addPayrollPlans(const SampleModel& m, std::vector<TablePlan>& out) {
       .set("F04", [](const Row& r) { return Variant::r8(20.0 * (r.j % 3) * 4); })
       .set("F05", [pay](const Row& r) { return Variant::r8(pay(r) * 0.1); })
       .set("F06", [pay](const Row& r) { return Variant::r8(pay(r) > 2000 ? (pay(r) - 2000) * 0.1 : 0); })
-      .set("F07", [pay](const Row& r) {
-        double p = pay(r);
-        double net = p + 500 + p * 0.2 + 20.0 * (r.j % 3) * 4 - p * 0.1 - (p > 2000 ? (p - 2000) * 0.1 : 0);
-        return Variant::r8(net);
-      })
+      .set("F07",
+           [pay](const Row& r) {
+             double p = pay(r);
+             double net = p + 500 + p * 0.2 + 20.0 * (r.j % 3) * 4 - p * 0.1 - (p > 2000 ? (p - 2000) * 0.1 : 0);
+             return Variant::r8(net);
+           })
       .set("F41", gen::text("已发放"));
   out.push_back(std::move(month));
   out.push_back(planFor(m, "Gz_GZong").set("F_Name", gen::cycle({"装配组", "包装组", "检验组"})));
@@ -167,7 +169,10 @@ void addPayrollPlans(const SampleModel& m, std::vector<TablePlan>& out) {
                     .set("F_GzID", gen::ints({1, 1, 2, 3}))
                     .set("F_Dj", gen::reals({2.5, 8, 1.2, 3})));
   // Piece work: employee, operation, price, pieces and pay.
-  auto piecePrice = [](const Row& r) { static const double p[] = {2.5, 8, 1.2, 3}; return p[r.i % 4]; };
+  auto piecePrice = [](const Row& r) {
+    static const double p[] = {2.5, 8, 1.2, 3};
+    return p[r.i % 4];
+  };
   out.push_back(planFor(m, "Gz_JJGZ")
                     .set("F_empID", gen::ints({5, 5, 7, 7, 4, 4}))
                     .set("F_GxID", [](const Row& r) { return Variant::i4(1 + r.i % 4); })
@@ -181,7 +186,10 @@ void addPayrollPlans(const SampleModel& m, std::vector<TablePlan>& out) {
                     .set("F_Dw", gen::text("小时"))
                     .set("F_GzID", gen::ints({1, 2, 3}))
                     .set("F_Dj", gen::reals({15, 22.5, 30})));
-  auto hourPrice = [](const Row& r) { static const double p[] = {15, 22.5, 30}; return p[r.i % 3]; };
+  auto hourPrice = [](const Row& r) {
+    static const double p[] = {15, 22.5, 30};
+    return p[r.i % 3];
+  };
   out.push_back(planFor(m, "Gz_JSGZ")
                     .set("F_empID", gen::ints({5, 5, 5, 7, 7, 7}))
                     .set("F_GxID", [](const Row& r) { return Variant::i4(1 + r.i % 3); })
@@ -238,23 +246,23 @@ void addOfficePlans(const SampleModel& m, std::vector<TablePlan>& out) {
                     .set("F_BorrowDate", gen::days({on(8, 25), on(8, 27), on(8, 29)}))
                     .set("F_UnReturn", gen::cycle({"否", "是", "否"}))
                     .set("F_BillDate", gen::days({on(8, 25), on(8, 27), on(8, 29)}))
-                    .set("F_ReturnDate", [](const Row& r) {
-                      return r.i == 1 ? Variant::null() : Variant::date(on(8, 26 + r.i));
-                    }));
-  out.push_back(planFor(m, "Oa_Linkman")
-                    .set("F_Inc", gen::cycle({"北京华联商厦股份有限公司", "联想集团有限公司", "北京物流有限公司"}))
-                    .set("F_Name", gen::cycle({"张经理", "周经理", "马主任"}))
-                    .set("F_Type", gen::cycle({"客户", "供应商", "合作伙伴"}))
-                    .set("F_Sex", gen::cycle({"男", "男", "女"}))
-                    .set("F_Tel", gen::cycle({"010-65000001", "010-82000001", "010-67000001"}))
-                    .set("F_Handset", gen::cycle({"13801000001", "13801000002", "13801000003"}))
-                    .set("F_Email", gen::cycle({"zhang@example.cn", "zhou@example.cn", "ma@example.cn"}))
-                    .set("F_Fax", gen::cycle({"010-65000002", "010-82000002", "010-67000002"}))
-                    .set("F_QQ", gen::cycle({"10001", "10002", "10003"}))
-                    .set("F_Post", gen::text("100020"))
-                    .set("F_Duty", gen::cycle({"采购经理", "销售经理", "办公室主任"}))
-                    .set("F_Address", gen::cycle({"北京市朝阳区建国路1号", "北京市海淀区上地五街6号", "北京市丰台区南四环"}))
-                    .set("F_BillDate", gen::day(on(8, 1))));
+                    .set("F_ReturnDate",
+                         [](const Row& r) { return r.i == 1 ? Variant::null() : Variant::date(on(8, 26 + r.i)); }));
+  out.push_back(
+      planFor(m, "Oa_Linkman")
+          .set("F_Inc", gen::cycle({"北京华联商厦股份有限公司", "联想集团有限公司", "北京物流有限公司"}))
+          .set("F_Name", gen::cycle({"张经理", "周经理", "马主任"}))
+          .set("F_Type", gen::cycle({"客户", "供应商", "合作伙伴"}))
+          .set("F_Sex", gen::cycle({"男", "男", "女"}))
+          .set("F_Tel", gen::cycle({"010-65000001", "010-82000001", "010-67000001"}))
+          .set("F_Handset", gen::cycle({"13801000001", "13801000002", "13801000003"}))
+          .set("F_Email", gen::cycle({"zhang@example.cn", "zhou@example.cn", "ma@example.cn"}))
+          .set("F_Fax", gen::cycle({"010-65000002", "010-82000002", "010-67000002"}))
+          .set("F_QQ", gen::cycle({"10001", "10002", "10003"}))
+          .set("F_Post", gen::text("100020"))
+          .set("F_Duty", gen::cycle({"采购经理", "销售经理", "办公室主任"}))
+          .set("F_Address", gen::cycle({"北京市朝阳区建国路1号", "北京市海淀区上地五街6号", "北京市丰台区南四环"}))
+          .set("F_BillDate", gen::day(on(8, 1))));
   out.push_back(planFor(m, "Oa_Visit")
                     .set("F_Name", gen::cycle({"洽谈合作", "送货对账", "设备维护"}))
                     .set("F_Inc", gen::cycle({"天津劝业场集团有限公司", "得力集团有限公司", "北京办公设备维修部"}))
@@ -282,8 +290,8 @@ void addOfficePlans(const SampleModel& m, std::vector<TablePlan>& out) {
 }  // namespace
 
 std::vector<TablePlan> staffPlans(const SampleModel& m) {
-  return plansOf(m, {addStaffRecordPlans, addStaffHistoryPlans, addPayrollPlans, addLeaveAndOvertimePlans,
-                     addOfficePlans});
+  return plansOf(
+      m, {addStaffRecordPlans, addStaffHistoryPlans, addPayrollPlans, addLeaveAndOvertimePlans, addOfficePlans});
 }
 
 }  // namespace rvz::client::sample

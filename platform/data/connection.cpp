@@ -37,7 +37,8 @@ void Connection::open() {
   if (providerName.empty())
     throw DataError::component(kErrProviderNotFound,
                                "Provider cannot be found. It may not be properly installed: the connection string "
-                               "names no Provider (" + cs.toRedactedString() + ").");
+                               "names no Provider (" +
+                                   cs.toRedactedString() + ").");
   Provider* provider = findProvider(providerName);
   if (!provider)
     throw DataError::component(kErrProviderNotFound, "Provider cannot be found. It may not be properly installed: '" +
@@ -171,8 +172,9 @@ void Transaction::commit() {
   } catch (const DataError& e) {
     end();
     throw DataError(e.hresult(), e.number(),
-                    "Cannot commit: " + std::string(e.what()) + " The transaction was rolled back; none of its "
-                    "changes were kept.");
+                    "Cannot commit: " + std::string(e.what()) +
+                        " The transaction was rolled back; none of its "
+                        "changes were kept.");
   }
   cn_ = nullptr;
 }

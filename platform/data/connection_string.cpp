@@ -21,8 +21,8 @@ std::string_view trim(std::string_view s) {
 }
 
 std::string quoteIfNeeded(const std::string& v) {
-  bool needs = v.empty() || isBlank(v.front()) || isBlank(v.back()) || v.front() == '"' || v.front() == '\'' || v.front() == '=' ||
-               v.find(';') != std::string::npos;
+  bool needs = v.empty() || isBlank(v.front()) || isBlank(v.back()) || v.front() == '"' || v.front() == '\'' ||
+               v.front() == '=' || v.find(';') != std::string::npos;
   if (!needs) return v;
   char q = v.find('"') == std::string::npos ? '"' : (v.find('\'') == std::string::npos ? '\'' : '"');
   std::string out(1, q);
@@ -109,8 +109,7 @@ ConnectionString ConnectionString::parse(std::string_view s) {
         malformed(quoteStart, "the quoted value of '" + trimmedKey + "' has no closing " +
                                   (q == '"' ? "double quote" : "single quote"));
       while (i < n && isBlank(s[i])) ++i;
-      if (i < n && s[i] != ';')
-        malformed(i, "expected ';' after the quoted value of '" + trimmedKey + "'");
+      if (i < n && s[i] != ';') malformed(i, "expected ';' after the quoted value of '" + trimmedKey + "'");
     } else {
       const size_t start = i;
       while (i < n && s[i] != ';') ++i;
@@ -167,7 +166,8 @@ bool isPasswordKey(std::string_view key) {
   key = trim(key);
   if (text::equalsNoCaseAscii(key, "pwd")) return true;
   constexpr std::string_view kPassword = "password";
-  return key.size() >= kPassword.size() && text::equalsNoCaseAscii(key.substr(key.size() - kPassword.size()), kPassword);
+  return key.size() >= kPassword.size() &&
+         text::equalsNoCaseAscii(key.substr(key.size() - kPassword.size()), kPassword);
 }
 
 std::string redactConnectionString(std::string_view text) {

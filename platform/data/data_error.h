@@ -15,22 +15,22 @@ namespace rvz::data {
 // numbering of the Windows data components so that a client sees the numbers
 // it knows; errors of the database engine carry the engine's own number
 // (SQLite: its extended result code).
-inline constexpr int32_t kErrArgument = 3001;            // bad argument (a filter that does not parse)
-inline constexpr int32_t kErrObjectOpen = 3705;          // operation not allowed on an open object
-inline constexpr int32_t kErrProviderNotFound = 3706;    // unknown or unavailable provider
-inline constexpr int32_t kErrOperationCancelled = 3712;  // a before-execute handler cancelled the command
-inline constexpr int32_t kErrFileNotFound = 3024;        // Jet: could not find file
-inline constexpr int32_t kErrNoTransaction = 3034;       // Jet: commit or rollback without a transaction
-inline constexpr int32_t kErrFileInUse = 3045;           // Jet: file already in use
-inline constexpr int32_t kErrTooFewParameters = 3061;    // Jet: a marker without a value
-inline constexpr int32_t kErrCharactersAfterEnd = 3142;  // Jet: text after the end of the statement
-inline constexpr int32_t kErrDatabaseExists = 3204;      // Jet: compaction target exists
-inline constexpr int32_t kErrUnrecognizedFormat = 3343;  // Jet: not a database file
-inline constexpr int32_t kErrBadConnectionString = 3709; // connection string cannot be used
-inline constexpr int32_t kErrValue = 3421;               // a stored value that does not fit its column
-inline constexpr int32_t kErrSyntax = 3075;              // Jet: syntax error in a command text
-inline constexpr int32_t kErrNullKey = 3058;             // Jet: a Null in a primary key column
-inline constexpr int32_t kErrUndefinedFunction = 3085;   // Jet: a function the dialect does not define
+inline constexpr int32_t kErrArgument = 3001;             // bad argument (a filter that does not parse)
+inline constexpr int32_t kErrObjectOpen = 3705;           // operation not allowed on an open object
+inline constexpr int32_t kErrProviderNotFound = 3706;     // unknown or unavailable provider
+inline constexpr int32_t kErrOperationCancelled = 3712;   // a before-execute handler cancelled the command
+inline constexpr int32_t kErrFileNotFound = 3024;         // Jet: could not find file
+inline constexpr int32_t kErrNoTransaction = 3034;        // Jet: commit or rollback without a transaction
+inline constexpr int32_t kErrFileInUse = 3045;            // Jet: file already in use
+inline constexpr int32_t kErrTooFewParameters = 3061;     // Jet: a marker without a value
+inline constexpr int32_t kErrCharactersAfterEnd = 3142;   // Jet: text after the end of the statement
+inline constexpr int32_t kErrDatabaseExists = 3204;       // Jet: compaction target exists
+inline constexpr int32_t kErrUnrecognizedFormat = 3343;   // Jet: not a database file
+inline constexpr int32_t kErrBadConnectionString = 3709;  // connection string cannot be used
+inline constexpr int32_t kErrValue = 3421;                // a stored value that does not fit its column
+inline constexpr int32_t kErrSyntax = 3075;               // Jet: syntax error in a command text
+inline constexpr int32_t kErrNullKey = 3058;              // Jet: a Null in a primary key column
+inline constexpr int32_t kErrUndefinedFunction = 3085;    // Jet: a function the dialect does not define
 
 // Status of errors raised by the ADO-like layer: MAKE_HRESULT(1, FACILITY_CONTROL, number).
 constexpr HRESULT componentHresult(int32_t number) {

@@ -12,7 +12,10 @@ using jet::JetType;
 
 void describe(Parameter& p, const jet::ColumnType& t) {
   switch (t.type) {
-    case JetType::Text: p.dataType = FieldKind::WideString; p.size = t.size; break;
+    case JetType::Text:
+      p.dataType = FieldKind::WideString;
+      p.size = t.size;
+      break;
     case JetType::Memo: p.dataType = FieldKind::Memo; break;
     case JetType::Boolean: p.dataType = FieldKind::Boolean; break;
     case JetType::Byte: p.dataType = FieldKind::Word; break;
@@ -31,9 +34,15 @@ void describe(Parameter& p, const jet::ColumnType& t) {
       p.scale = t.scale;
       break;
     case JetType::DateTime: p.dataType = FieldKind::DateTime; break;
-    case JetType::Binary: p.dataType = FieldKind::VarBytes; p.size = t.size; break;
+    case JetType::Binary:
+      p.dataType = FieldKind::VarBytes;
+      p.size = t.size;
+      break;
     case JetType::LongBinary: p.dataType = FieldKind::Blob; break;
-    case JetType::Guid: p.dataType = FieldKind::Guid; p.size = 38; break;
+    case JetType::Guid:
+      p.dataType = FieldKind::Guid;
+      p.size = 38;
+      break;
     case JetType::Unknown:
     case JetType::Null:
     case JetType::Parameter: p.dataType = FieldKind::Unknown; break;

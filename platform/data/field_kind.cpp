@@ -32,22 +32,39 @@ std::string_view kindName(FieldKind kind) {
 
 std::optional<FieldKind> kindFromNumber(int32_t n) {
   switch (n) {
-    case 0: case 1: case 2: case 3: case 4: case 5: case 6: case 7: case 8: case 9: case 10:
-    case 11: case 12: case 13: case 14: case 15: case 16: case 23: case 24: case 25: case 35:
-      return static_cast<FieldKind>(n);
-    default:
-      return std::nullopt;
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case 9:
+    case 10:
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 15:
+    case 16:
+    case 23:
+    case 24:
+    case 25:
+    case 35: return static_cast<FieldKind>(n);
+    default: return std::nullopt;
   }
 }
 
 bool isTextKind(FieldKind k) {
-  return k == FieldKind::String || k == FieldKind::FixedChar || k == FieldKind::WideString ||
-         k == FieldKind::Memo || k == FieldKind::Guid;
+  return k == FieldKind::String || k == FieldKind::FixedChar || k == FieldKind::WideString || k == FieldKind::Memo ||
+         k == FieldKind::Guid;
 }
 
 bool isIntegerKind(FieldKind k) {
-  return k == FieldKind::SmallInt || k == FieldKind::Integer || k == FieldKind::Word ||
-         k == FieldKind::AutoInc || k == FieldKind::LargeInt;
+  return k == FieldKind::SmallInt || k == FieldKind::Integer || k == FieldKind::Word || k == FieldKind::AutoInc ||
+         k == FieldKind::LargeInt;
 }
 
 bool isDateKind(FieldKind k) { return k == FieldKind::Date || k == FieldKind::Time || k == FieldKind::DateTime; }

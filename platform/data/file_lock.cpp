@@ -43,7 +43,8 @@ std::string inUseText(const std::string& shown, const char* why) {
 }  // namespace
 
 FileUse FileUse::acquire(const std::filesystem::path& file, Mode mode, int timeoutSeconds, const std::string& shown) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds < 0 ? 0 : timeoutSeconds);
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds < 0 ? 0 : timeoutSeconds);
   for (;;) {
     struct stat st {};
     if (::stat(file.c_str(), &st) != 0)
@@ -128,8 +129,10 @@ void FileUse::release() noexcept {
   auto it = registry().find(Key{dev_, ino_});
   if (it == registry().end()) return;
   Entry& e = it->second;
-  if (mode_ == Mode::Exclusive) e.exclusive = false;
-  else if (e.sharedUsers > 0) --e.sharedUsers;
+  if (mode_ == Mode::Exclusive)
+    e.exclusive = false;
+  else if (e.sharedUsers > 0)
+    --e.sharedUsers;
   if (e.sharedUsers == 0 && !e.exclusive) {
     ::close(e.fd);
     registry().erase(it);
@@ -140,7 +143,8 @@ int FileUse::usersInProcess(const std::filesystem::path& file) {
   struct stat st {};
   if (::stat(file.c_str(), &st) != 0) return 0;
   std::lock_guard<std::mutex> lock(registryMutex());
-  auto it = registry().find(Key{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)});
+  auto it =
+      registry().find(Key{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)});
   if (it == registry().end()) return 0;
   return it->second.sharedUsers + (it->second.exclusive ? 1 : 0);
 }

@@ -22,8 +22,8 @@ enum class Mode { Text, Number, Bool, Date, Dynamic };
 
 struct Literal {
   LitType type = LitType::Null;
-  std::string text;  // Text: the value; Number: as written
-  double number = 0; // Number, Date, Bool (-1/0)
+  std::string text;   // Text: the value; Number: as written
+  double number = 0;  // Number, Date, Bool (-1/0)
 };
 
 std::string shortened(std::string_view s) {
@@ -61,7 +61,7 @@ struct Pattern {
   std::vector<text::WString> pieces;  // upper-cased literal runs between wildcards, none empty
   bool hasWild = false;               // without one the pattern is the whole text
   bool wildStart = false, wildEnd = false;
-  text::WString whole;                // the text when there is no wildcard
+  text::WString whole;  // the text when there is no wildcard
 };
 
 Pattern makePattern(std::string_view utf8) {
@@ -213,8 +213,8 @@ class Parser {
 
  private:
   [[noreturn]] void fail(size_t pos, const std::string& what) {
-    throw DataError::component(kErrArgument, "Invalid filter \"" + shortened(s_) + "\": " + what + " at character " +
-                                                 std::to_string(pos + 1));
+    throw DataError::component(
+        kErrArgument, "Invalid filter \"" + shortened(s_) + "\": " + what + " at character " + std::to_string(pos + 1));
   }
 
   static std::string describe(const Token& t) {
@@ -390,22 +390,32 @@ class Parser {
       node->op = Op::Like;
     } else if (tok_.type == Tok::Op) {
       const std::string& o = tok_.text;
-      if (o == "=") node->op = Op::Eq;
-      else if (o == "<>" || o == "!=") node->op = Op::Ne;
-      else if (o == "<") node->op = Op::Lt;
-      else if (o == ">") node->op = Op::Gt;
-      else if (o == "<=") node->op = Op::Le;
-      else if (o == ">=") node->op = Op::Ge;
-      else fail(opPos, "unknown operator '" + o + "'");
+      if (o == "=")
+        node->op = Op::Eq;
+      else if (o == "<>" || o == "!=")
+        node->op = Op::Ne;
+      else if (o == "<")
+        node->op = Op::Lt;
+      else if (o == ">")
+        node->op = Op::Gt;
+      else if (o == "<=")
+        node->op = Op::Le;
+      else if (o == ">=")
+        node->op = Op::Ge;
+      else
+        fail(opPos, "unknown operator '" + o + "'");
     } else {
       fail(opPos, "expected an operator after '" + shortened(node->field) + "', found " + describe(tok_));
     }
     advance();
     node->lit = parseValue(node->op);
     if (node->lit.type == LitType::Null) {
-      if (node->op == Op::Eq) node->op = Op::IsNull;
-      else if (node->op == Op::Ne) node->op = Op::NotNull;
-      else fail(opPos, std::string("Null can only be compared with = or <>, not ") + opText(node->op));
+      if (node->op == Op::Eq)
+        node->op = Op::IsNull;
+      else if (node->op == Op::Ne)
+        node->op = Op::NotNull;
+      else
+        fail(opPos, std::string("Null can only be compared with = or <>, not ") + opText(node->op));
     }
     return node;
   }
@@ -442,8 +452,7 @@ class Parser {
           break;
         }
         [[fallthrough]];
-      default:
-        fail(tok_.pos, std::string("expected a value after ") + opText(op) + ", found " + describe(tok_));
+      default: fail(tok_.pos, std::string("expected a value after ") + opText(op) + ", found " + describe(tok_));
     }
     advance();
     return lit;
@@ -494,10 +503,14 @@ void bindYesNo(Node& n, const ColumnInfo& col, const std::string& filterText) {
     case LitType::Number: n.number = n.lit.number != 0 ? -1 : 0; break;
     case LitType::Text: {
       double d = 0;
-      if (text::equalsNoCaseAscii(n.lit.text, "true")) n.number = -1;
-      else if (text::equalsNoCaseAscii(n.lit.text, "false")) n.number = 0;
-      else if (parseNumberText(n.lit.text, d)) n.number = d != 0 ? -1 : 0;
-      else mismatch(n, col, filterText);
+      if (text::equalsNoCaseAscii(n.lit.text, "true"))
+        n.number = -1;
+      else if (text::equalsNoCaseAscii(n.lit.text, "false"))
+        n.number = 0;
+      else if (parseNumberText(n.lit.text, d))
+        n.number = d != 0 ? -1 : 0;
+      else
+        mismatch(n, col, filterText);
       break;
     }
     default: mismatch(n, col, filterText);
@@ -536,7 +549,8 @@ void bindNumber(Node& n, const ColumnInfo& col, const std::string& filterText) {
 void bindCompare(Node& n, const ColumnInfo& col, const std::string& filterText) {
   if (n.op == Op::IsNull || n.op == Op::NotNull) return;
   if (n.op == Op::Like || n.op == Op::NotLike) {
-    if (isBinaryKind(col.kind) && !col.kindFromValues) bindFail(filterText, "LIKE cannot test the binary field '" + col.name + "'");
+    if (isBinaryKind(col.kind) && !col.kindFromValues)
+      bindFail(filterText, "LIKE cannot test the binary field '" + col.name + "'");
     n.mode = Mode::Text;
     n.pattern = makePattern(literalText(n.lit));
     return;

@@ -31,8 +31,8 @@ class Field {
   int32_t size() const { return info().size; }
   size_t index() const { return index_; }
   inline bool isNull() const;
-  inline Variant value() const;    // by kind, see values.h
-  text::WString text() const;      // the value's plain text ("" for Null)
+  inline Variant value() const;  // by kind, see values.h
+  text::WString text() const;    // the value's plain text ("" for Null)
   std::string textUtf8() const;
   std::vector<uint8_t> bytes() const;  // a blob's or text's bytes; empty for Null
 
@@ -155,9 +155,9 @@ class Query {
   bool eof_ = true, bof_ = true;
 
   std::string filterText_;
-  std::unique_ptr<Filter> filter_;   // parsed; bound while open
-  std::vector<uint32_t> matches_;    // store rows passing the filter, in order
-  size_t evaluated_ = 0;             // store rows the filter has seen
+  std::unique_ptr<Filter> filter_;  // parsed; bound while open
+  std::vector<uint32_t> matches_;   // store rows passing the filter, in order
+  size_t evaluated_ = 0;            // store rows the filter has seen
   std::vector<Cell> scratch_;
   std::vector<Cell> fresh_;  // the newest stored row, decoded while it was stored
   size_t freshRow_ = 0;
@@ -191,7 +191,9 @@ class Statement {
   const std::string& commandText() const { return text_; }
   std::vector<Parameter>& parameters() { return params_; }
   void setParameters(std::vector<Parameter> p) { params_ = std::move(p); }
-  void addValue(Variant v, FieldKind type = FieldKind::Unknown) { params_.push_back(Parameter::of(std::move(v), type)); }
+  void addValue(Variant v, FieldKind type = FieldKind::Unknown) {
+    params_.push_back(Parameter::of(std::move(v), type));
+  }
 
   // Without a result: the rows affected.
   int64_t execute();

@@ -83,8 +83,8 @@ std::string shortened(std::string_view s) {
 }
 
 [[noreturn]] void badValue(const ColumnInfo& col, const std::string& what) {
-  throw DataError::component(kErrValue, "Field '" + col.name + "': " + what + " is not a valid " +
-                                            std::string(kindName(col.kind)) + " value");
+  throw DataError::component(
+      kErrValue, "Field '" + col.name + "': " + what + " is not a valid " + std::string(kindName(col.kind)) + " value");
 }
 
 std::string describe(const Cell& c) {
@@ -354,7 +354,8 @@ bool parseTime(std::string_view s, size_t& i, DateTime& t, bool allowAmPm) {
   if (allowAmPm) {
     size_t j = i;
     while (j < s.size() && s[j] == ' ') ++j;
-    if (j + 2 <= s.size() && (text::equalsNoCaseAscii(s.substr(j, 2), "AM") || text::equalsNoCaseAscii(s.substr(j, 2), "PM"))) {
+    if (j + 2 <= s.size() &&
+        (text::equalsNoCaseAscii(s.substr(j, 2), "AM") || text::equalsNoCaseAscii(s.substr(j, 2), "PM"))) {
       bool pm = s[j] == 'P' || s[j] == 'p';
       if (h < 1 || h > 12) return false;
       h = h % 12 + (pm ? 12 : 0);
@@ -472,8 +473,8 @@ std::string formatStoredDate(double d) {
   }
   DateTime t = DateTime::fromOleDate(whole);
   char buf[40];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                static_cast<int>(secs / 3600), static_cast<int>(secs / 60 % 60), static_cast<int>(secs % 60));
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, static_cast<int>(secs / 3600),
+                static_cast<int>(secs / 60 % 60), static_cast<int>(secs % 60));
   return buf;
 }
 
@@ -492,10 +493,15 @@ FieldKind kindOfVariant(const Variant& v) {
   if (v.isArray()) return v.type() == VT_UI1 ? FieldKind::Blob : FieldKind::Unknown;
   switch (v.vt()) {
     case VT_BOOL: return FieldKind::Boolean;
-    case VT_I1: case VT_UI1: case VT_I2: return FieldKind::SmallInt;
-    case VT_UI2: case VT_I4: case VT_UI4: return FieldKind::Integer;
+    case VT_I1:
+    case VT_UI1:
+    case VT_I2: return FieldKind::SmallInt;
+    case VT_UI2:
+    case VT_I4:
+    case VT_UI4: return FieldKind::Integer;
     case VT_I8: return FieldKind::LargeInt;
-    case VT_R4: case VT_R8: return FieldKind::Float;
+    case VT_R4:
+    case VT_R8: return FieldKind::Float;
     case VT_CY: return FieldKind::Currency;
     case VT_DECIMAL: return FieldKind::BCD;
     case VT_DATE: return FieldKind::DateTime;
@@ -518,9 +524,7 @@ BoundValue toBoundValue(const Variant& v, FieldKind hint) {
 namespace {
 
 [[noreturn]] void typeMismatch() { throw DataError::engine(kErrTypeMismatch, std::string(kTypeMismatchText)); }
-[[noreturn]] void numericOverflow() {
-  throw DataError::engine(kErrNumericOverflow, std::string(kNumericOverflowText));
-}
+[[noreturn]] void numericOverflow() { throw DataError::engine(kErrNumericOverflow, std::string(kNumericOverflowText)); }
 
 // The number a value gives for a numeric column; text that is no number
 // does not fit.
@@ -658,7 +662,13 @@ BoundValue boundScalar(const Variant& v, FieldKind hint) {
     case VT_NULL:
     case VT_ERROR: return BoundValue{};
     case VT_BOOL: return storedYesNo(v.boolValue());
-    case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_UI1: case VT_UI2: case VT_UI4: {
+    case VT_I1:
+    case VT_I2:
+    case VT_I4:
+    case VT_I8:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4: {
       const int64_t i = v.intValue();
       return boundNumber(static_cast<double>(i), hint, storedInteger(i));
     }

@@ -81,12 +81,12 @@ struct Control {
   char passwordChar = 0;  // when set, each character is shown as this one
   std::string hint;
   Bounds bounds;
-  std::string parent;                    // the panel it sits on; empty: the window
-  int tabOrder = 0;        // position in the tab order from 1; 0: not a tab stop
-  bool underline = false;  // its font is underlined
-  std::string cursor;      // the mouse cursor over it ("hand"); empty: the default
-  std::vector<std::string> items;        // the list of a combo box
-  Answer modalResult = Answer::None;     // a button that closes its modal window
+  std::string parent;                       // the panel it sits on; empty: the window
+  int tabOrder = 0;                         // position in the tab order from 1; 0: not a tab stop
+  bool underline = false;                   // its font is underlined
+  std::string cursor;                       // the mouse cursor over it ("hand"); empty: the default
+  std::vector<std::string> items;           // the list of a combo box
+  Answer modalResult = Answer::None;        // a button that closes its modal window
   std::function<std::string()> textSource;  // when set, the text is read from it
   std::function<void()> onClick;
   std::function<void()> onChange;    // after the text was set from the screen

@@ -44,8 +44,7 @@ Reply sendScreenRequest(const Request& request, const std::filesystem::path& soc
   return decodeReply(line);
 }
 
-void watchScreen(const std::filesystem::path& socketPath, int stopFd,
-                 const std::function<void(uint64_t)>& onVersion) {
+void watchScreen(const std::filesystem::path& socketPath, int stopFd, const std::function<void(uint64_t)>& onVersion) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   detail::UnixAddress addr(socketPath);
   int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -101,8 +100,10 @@ int runScreenCommand(const std::vector<std::string>& argsIn, std::ostream& out, 
       err << "quib screen: " << args[i] << " needs a value\n" << kUsage;
       return 2;
     }
-    if (args[i] == "--socket") socket = args[i + 1];
-    else request.window = args[i + 1];
+    if (args[i] == "--socket")
+      socket = args[i + 1];
+    else
+      request.window = args[i + 1];
     i += 2;
   }
   if (i >= args.size()) {

@@ -94,7 +94,8 @@ Reply Screen::doTray() {
     j["menu"] = ordered_json::array();
     for (const auto& item : tray_.menu) {
       if (!item.visible) continue;
-      j["menu"].push_back({{"name", item.name}, {"caption", withoutAccelerator(item.caption)}, {"enabled", item.enabled}});
+      j["menu"].push_back(
+          {{"name", item.name}, {"caption", withoutAccelerator(item.caption)}, {"enabled", item.enabled}});
     }
     reply(Reply{true, dumpJson(j)});
   });
@@ -102,32 +103,35 @@ Reply Screen::doTray() {
 
 Reply Screen::doMenu(const std::string& wanted) {
   auto shared = shared_;
-  return shared_->callOn(shared_->mainQueue, [this, shared, wanted](const ReplyFn& reply) {
-    if (!tray_.inTray()) throw ScreenError("the tray icon is not shown");
-    if (!tray_.enabled) throw ScreenError("the tray icon does not take mouse clicks");
-    {
-      std::lock_guard lk(shared->mu);
-      if (shared->mainBehindModal())
-        throw ScreenError("the tray menu is behind a message box or dialog of the server; answer that first");
-    }
-    std::string shown;
-    for (const auto& item : tray_.menu) {
-      if (!item.visible) continue;
-      std::string caption = withoutAccelerator(item.caption);
-      if (caption != wanted && !text::equalsNoCaseAscii(item.name, wanted)) {
-        shown += shown.empty() ? "" : ", ";
-        shown += "\"" + caption + "\"";
-        continue;
-      }
-      if (!item.enabled) throw ScreenError("the tray menu item \"" + caption + "\" is disabled");
-      auto handler = item.onClick;  // the handler may change the menu
-      reply(Reply{});
-      shared->runHandler(handler);
-      return;
-    }
-    throw ScreenError("the tray menu has no item \"" + wanted + "\"" +
-                      (shown.empty() ? std::string("; it is empty") : "; its items are " + shown));
-  }, true);
+  return shared_->callOn(
+      shared_->mainQueue,
+      [this, shared, wanted](const ReplyFn& reply) {
+        if (!tray_.inTray()) throw ScreenError("the tray icon is not shown");
+        if (!tray_.enabled) throw ScreenError("the tray icon does not take mouse clicks");
+        {
+          std::lock_guard lk(shared->mu);
+          if (shared->mainBehindModal())
+            throw ScreenError("the tray menu is behind a message box or dialog of the server; answer that first");
+        }
+        std::string shown;
+        for (const auto& item : tray_.menu) {
+          if (!item.visible) continue;
+          std::string caption = withoutAccelerator(item.caption);
+          if (caption != wanted && !text::equalsNoCaseAscii(item.name, wanted)) {
+            shown += shown.empty() ? "" : ", ";
+            shown += "\"" + caption + "\"";
+            continue;
+          }
+          if (!item.enabled) throw ScreenError("the tray menu item \"" + caption + "\" is disabled");
+          auto handler = item.onClick;  // the handler may change the menu
+          reply(Reply{});
+          shared->runHandler(handler);
+          return;
+        }
+        throw ScreenError("the tray menu has no item \"" + wanted + "\"" +
+                          (shown.empty() ? std::string("; it is empty") : "; its items are " + shown));
+      },
+      true);
 }
 
 namespace {
@@ -281,24 +285,27 @@ Reply Screen::doAnswer(const std::string& button, const std::string& window) {
       return Reply{};
     }
   }
-  return shared->callOn(target->owner, [shared, target, button](const ReplyFn& reply) {
-    {
-      std::lock_guard lk(shared->mu);
-      if (target->done) throw ScreenError("the dialog has closed");
-    }
-    Window& d = *target->dialog;
-    for (const auto& c : d.controls()) {
-      if (c->kind != ControlKind::Button || !c->visible || !c->enabled) continue;
-      bool byResult = c->modalResult != Answer::None && text::equalsNoCaseAscii(answerName(c->modalResult), button);
-      if (!byResult && !text::equalsNoCaseAscii(c->name, button) && withoutAccelerator(c->text) != button) continue;
-      auto handler = c->onClick;
-      clickControl(d, *c, true, reply);
-      shared->runHandler(handler);
-      shared->closeDialogIfAsked(target);
-      return;
-    }
-    throw ScreenError("the dialog \"" + d.caption + "\" has no button \"" + button + "\" that can be pressed");
-  }, true);
+  return shared->callOn(
+      target->owner,
+      [shared, target, button](const ReplyFn& reply) {
+        {
+          std::lock_guard lk(shared->mu);
+          if (target->done) throw ScreenError("the dialog has closed");
+        }
+        Window& d = *target->dialog;
+        for (const auto& c : d.controls()) {
+          if (c->kind != ControlKind::Button || !c->visible || !c->enabled) continue;
+          bool byResult = c->modalResult != Answer::None && text::equalsNoCaseAscii(answerName(c->modalResult), button);
+          if (!byResult && !text::equalsNoCaseAscii(c->name, button) && withoutAccelerator(c->text) != button) continue;
+          auto handler = c->onClick;
+          clickControl(d, *c, true, reply);
+          shared->runHandler(handler);
+          shared->closeDialogIfAsked(target);
+          return;
+        }
+        throw ScreenError("the dialog \"" + d.caption + "\" has no button \"" + button + "\" that can be pressed");
+      },
+      true);
 }
 
 Reply Screen::doClose(const std::string& window) {
@@ -311,21 +318,27 @@ Reply Screen::doClose(const std::string& window) {
       const auto& b = target->buttons;
       // As on Windows: a box's close box is its Cancel button, or its only
       // button OK; a box that asks Yes or No has none.
-      if (std::find(b.begin(), b.end(), Answer::Cancel) != b.end()) shared->finish(*target, Answer::Cancel);
-      else if (b.size() == 1 && b[0] == Answer::OK) shared->finish(*target, Answer::OK);
-      else throw ScreenError("the box \"" + target->box.caption + "\" cannot be closed without an answer");
+      if (std::find(b.begin(), b.end(), Answer::Cancel) != b.end())
+        shared->finish(*target, Answer::Cancel);
+      else if (b.size() == 1 && b[0] == Answer::OK)
+        shared->finish(*target, Answer::OK);
+      else
+        throw ScreenError("the box \"" + target->box.caption + "\" cannot be closed without an answer");
       return Reply{};
     }
   }
-  return shared->callOn(target->owner, [shared, target](const ReplyFn& reply) {
-    {
-      std::lock_guard lk(shared->mu);
-      if (target->done) throw ScreenError("the dialog has closed");
-    }
-    target->dialog->modalResult = Answer::Cancel;
-    reply(Reply{});
-    shared->closeDialogIfAsked(target);
-  }, true);
+  return shared->callOn(
+      target->owner,
+      [shared, target](const ReplyFn& reply) {
+        {
+          std::lock_guard lk(shared->mu);
+          if (target->done) throw ScreenError("the dialog has closed");
+        }
+        target->dialog->modalResult = Answer::Cancel;
+        reply(Reply{});
+        shared->closeDialogIfAsked(target);
+      },
+      true);
 }
 
 Reply Screen::doControl(const Request& request) {
@@ -370,42 +383,49 @@ Reply Screen::doControl(const Request& request) {
   }
   for (const auto& d : dialogs) {
     auto found = std::make_shared<std::atomic<bool>>(false);
-    Reply r = shared->callOn(d->owner, [shared, d, name, found, apply](const ReplyFn& reply) {
-      {
-        std::lock_guard lk(shared->mu);
-        if (d->done) return;
-      }
-      Control* c = d->dialog->find(name);
-      if (!c) return;
-      found->store(true);
-      apply(*d->dialog, *c, d, reply);
-    }, true);
+    Reply r = shared->callOn(
+        d->owner,
+        [shared, d, name, found, apply](const ReplyFn& reply) {
+          {
+            std::lock_guard lk(shared->mu);
+            if (d->done) return;
+          }
+          Control* c = d->dialog->find(name);
+          if (!c) return;
+          found->store(true);
+          apply(*d->dialog, *c, d, reply);
+        },
+        true);
     if (found->load() || !r.ok) return r;
   }
 
   auto found = std::make_shared<std::atomic<bool>>(false);
-  Reply r = shared->callOn(shared->mainQueue, [this, shared, name, found, apply, request](const ReplyFn& reply) {
-    for (const auto& w : windows_) {
-      // A hidden window is reached when the request names it: the server's
-      // main window is never shown, and the operator works it this way.
-      bool named = !request.window.empty() && text::equalsNoCaseAscii(w->name, request.window);
-      if (!(named || (request.window.empty() && w->visible))) continue;
-      Control* c = w->find(name);
-      if (!c) continue;
-      found->store(true);
-      {
-        std::lock_guard lk(shared->mu);
-        if (shared->mainBehindModal())
-          throw ScreenError("window " + w->name + " is behind a message box or dialog of the server; answer that first");
-      }
-      apply(*w, *c, nullptr, reply);
-      return;
-    }
-  }, true);
+  Reply r = shared->callOn(
+      shared->mainQueue,
+      [this, shared, name, found, apply, request](const ReplyFn& reply) {
+        for (const auto& w : windows_) {
+          // A hidden window is reached when the request names it: the server's
+          // main window is never shown, and the operator works it this way.
+          bool named = !request.window.empty() && text::equalsNoCaseAscii(w->name, request.window);
+          if (!(named || (request.window.empty() && w->visible))) continue;
+          Control* c = w->find(name);
+          if (!c) continue;
+          found->store(true);
+          {
+            std::lock_guard lk(shared->mu);
+            if (shared->mainBehindModal())
+              throw ScreenError("window " + w->name +
+                                " is behind a message box or dialog of the server; answer that first");
+          }
+          apply(*w, *c, nullptr, reply);
+          return;
+        }
+      },
+      true);
   if (found->load() || !r.ok) return r;
   throw ScreenError("no open dialog or shown window" +
-                    (request.window.empty() ? std::string() : " named " + request.window) +
-                    " has a control named " + name);
+                    (request.window.empty() ? std::string() : " named " + request.window) + " has a control named " +
+                    name);
 }
 
 }  // namespace rvz::desktop

@@ -211,10 +211,11 @@ Answer Screen::Shared::runModal(const std::shared_ptr<Entry>& e) {
       continue;
     }
     bool timedOut = false;
-    if (deadline) timedOut = cv.wait_until(lk, *deadline) == std::cv_status::timeout;
-    else cv.wait(lk);
-    if (timedOut && !e->done && !closed && q->pending.empty())
-      finish(*e, e->isBox ? e->defaultAnswer : Answer::Cancel);
+    if (deadline)
+      timedOut = cv.wait_until(lk, *deadline) == std::cv_status::timeout;
+    else
+      cv.wait(lk);
+    if (timedOut && !e->done && !closed && q->pending.empty()) finish(*e, e->isBox ? e->defaultAnswer : Answer::Cancel);
   }
   q->blocked = false;
   Answer result = e->done ? e->result : Answer::None;
@@ -333,8 +334,8 @@ Reply Screen::Shared::callOn(const std::shared_ptr<Queue>& q, std::function<void
   bool done = cv.wait_for(lk, kReplyWait, [&] { return call->given || closed || stopped; });
   if (call->given) return call->reply;
   if (!done)
-    return Reply{false, "the thread that owns the window did not answer within " +
-                            std::to_string(kReplyWait.count()) + " s"};
+    return Reply{false,
+                 "the thread that owns the window did not answer within " + std::to_string(kReplyWait.count()) + " s"};
   return Reply{false, "the screen is shutting down"};
 }
 

@@ -18,9 +18,9 @@ struct CommandInfo {
 };
 
 constexpr CommandInfo kCommands[] = {
-    {Command::Log, "log", 0},       {Command::Tray, "tray", 0},          {Command::Menu, "menu", 1},
-    {Command::Boxes, "boxes", 0},   {Command::Answer, "answer", 1},      {Command::Set, "set", 2},
-    {Command::Click, "click", 1},   {Command::DropDown, "dropdown", 1}, {Command::Close, "close", 0},
+    {Command::Log, "log", 0},         {Command::Tray, "tray", 0},         {Command::Menu, "menu", 1},
+    {Command::Boxes, "boxes", 0},     {Command::Answer, "answer", 1},     {Command::Set, "set", 2},
+    {Command::Click, "click", 1},     {Command::DropDown, "dropdown", 1}, {Command::Close, "close", 0},
     {Command::Windows, "windows", 0}, {Command::Watch, "watch", 0},
 };
 
@@ -34,8 +34,10 @@ void checkDepth(std::string_view text, const char* what) {
   for (size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
     if (inString) {
-      if (c == '\\') ++i;
-      else if (c == '"') inString = false;
+      if (c == '\\')
+        ++i;
+      else if (c == '"')
+        inString = false;
       continue;
     }
     if (c == '"') {
@@ -51,8 +53,7 @@ void checkDepth(std::string_view text, const char* what) {
 }
 
 json parseLine(std::string_view line, size_t limit, const char* what) {
-  if (line.size() > limit)
-    throw ScreenError(std::string(what) + " is longer than " + std::to_string(limit) + " bytes");
+  if (line.size() > limit) throw ScreenError(std::string(what) + " is longer than " + std::to_string(limit) + " bytes");
   checkDepth(line, what);
   try {
     return json::parse(line);
@@ -112,9 +113,8 @@ Request decodeRequest(std::string_view line) {
   if (!haveCommand) throw ScreenError("malformed screen request: no \"command\"");
   size_t arity = commandArity(r.command);
   if (r.args.size() != arity)
-    throw ScreenError("screen command \"" + std::string(commandName(r.command)) + "\" takes " +
-                      std::to_string(arity) + (arity == 1 ? " argument" : " arguments") + ", not " +
-                      std::to_string(r.args.size()));
+    throw ScreenError("screen command \"" + std::string(commandName(r.command)) + "\" takes " + std::to_string(arity) +
+                      (arity == 1 ? " argument" : " arguments") + ", not " + std::to_string(r.args.size()));
   return r;
 }
 

@@ -121,8 +121,10 @@ void ScreenServer::serve() {
     if (!(fds[0].revents & POLLIN)) continue;
     int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
-    if (serveOne(fd)) watchers_.push_back(fd);
-    else ::close(fd);
+    if (serveOne(fd))
+      watchers_.push_back(fd);
+    else
+      ::close(fd);
   }
 }
 

@@ -39,8 +39,7 @@ UnixAddress::UnixAddress(const std::filesystem::path& path) {
   if (p.size() >= sizeof addr_.sun_path) {
     std::filesystem::path folder = path.parent_path();
     dirFd_ = ::open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd_ < 0)
-      throw ScreenError("screen socket " + p + ": cannot open its folder: " + std::strerror(errno));
+    if (dirFd_ < 0) throw ScreenError("screen socket " + p + ": cannot open its folder: " + std::strerror(errno));
     p = "/proc/self/fd/" + std::to_string(dirFd_) + "/" + path.filename().string();
     if (p.size() >= sizeof addr_.sun_path) {
       ::close(dirFd_);

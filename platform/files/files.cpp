@@ -82,8 +82,7 @@ fs::path resolvePath(std::string_view p, const fs::path& base) {
   fs::path current;
   fs::path floor;  // ".." never climbs above this
   size_t pos = 0;
-  const bool hasDrive = p.size() >= 2 && p[1] == ':' &&
-                        ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'));
+  const bool hasDrive = p.size() >= 2 && p[1] == ':' && ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'));
   if (hasDrive) {
     current = driveRoot(p[0]);
     floor = current;

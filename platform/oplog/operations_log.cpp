@@ -91,7 +91,7 @@ bool journalStreamIs(int fd) {
   if (!js || !*js) return false;
   unsigned long long dev = 0, ino = 0;
   if (std::sscanf(js, "%llu:%llu", &dev, &ino) != 2) return false;
-  struct stat st{};
+  struct stat st {};
   if (fstat(fd, &st) != 0) return false;
   return static_cast<unsigned long long>(st.st_dev) == dev && static_cast<unsigned long long>(st.st_ino) == ino;
 }

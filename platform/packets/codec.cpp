@@ -27,8 +27,8 @@ uint64_t InCursor::getVarint(const char* what) {
 size_t InCursor::getLength(const char* what, size_t unit) {
   uint64_t n = getVarint(what);
   if (n > left() / unit)
-    throw PacketError(std::string(what) + " length " + std::to_string(n) + " exceeds the " +
-                      std::to_string(left()) + " bytes left");
+    throw PacketError(std::string(what) + " length " + std::to_string(n) + " exceeds the " + std::to_string(left()) +
+                      " bytes left");
   return static_cast<size_t>(n);
 }
 
@@ -47,9 +47,7 @@ bool xmlNameStartChar(char32_t c) {
          (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0xFF) || (c >= 0x4E00 && c <= 0x9FA5);
 }
 
-bool xmlNameChar(char32_t c) {
-  return xmlNameStartChar(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
+bool xmlNameChar(char32_t c) { return xmlNameStartChar(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
 
 // ---- Hex -----------------------------------------------------------------
 

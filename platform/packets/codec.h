@@ -15,8 +15,7 @@
 
 namespace rvz::packets::detail {
 
-static_assert(std::endian::native == std::endian::little,
-              "the packet forms are little-endian and copied as such");
+static_assert(std::endian::native == std::endian::little, "the packet forms are little-endian and copied as such");
 
 // Output bytes written through a raw cursor into a chain of chunks: growing
 // never copies or clears what was written, and the chunks are gathered once

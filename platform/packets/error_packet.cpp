@@ -19,7 +19,7 @@ Column errorColumn(std::string_view name, FieldType t) {
 }  // namespace
 
 std::vector<Column> errorColumns() {
-  return {errorColumn(kErrorRecordNo, FieldType::I4),       errorColumn(kErrorResponse, FieldType::I4),
+  return {errorColumn(kErrorRecordNo, FieldType::I4),        errorColumn(kErrorResponse, FieldType::I4),
           errorColumn(kErrorMessage, FieldType::WideString), errorColumn(kErrorContext, FieldType::WideString),
           errorColumn(kErrorCategory, FieldType::I4),        errorColumn(kErrorErrorCode, FieldType::I4)};
 }
@@ -49,8 +49,12 @@ MaterializedPacket ErrorPacketBuilder::packet() const {
       throw PacketError("error record " + std::to_string(r.recordNo) + " has " + std::to_string(r.values.size()) +
                         " values for " + std::to_string(deltaColumns_) + " delta columns");
     Record rec;
-    rec.cells = {Cell::of(r.recordNo), Cell::of(r.response),  Cell::of(Variant::bstr(r.message)),
-                 Cell::of(Variant::bstr(r.context)), Cell::of(r.category), Cell::of(r.errorCode)};
+    rec.cells = {Cell::of(r.recordNo),
+                 Cell::of(r.response),
+                 Cell::of(Variant::bstr(r.message)),
+                 Cell::of(Variant::bstr(r.context)),
+                 Cell::of(r.category),
+                 Cell::of(r.errorCode)};
     rec.cells.insert(rec.cells.end(), r.values.begin(), r.values.end());
     m.records.push_back(std::move(rec));
   }
@@ -65,9 +69,8 @@ std::vector<ErrorRecord> readErrorPacket(const Packet& p) {
     throw PacketError("not an error packet: it has " + std::to_string(p.columnCount()) + " columns");
   for (size_t i = 0; i < kErrorColumnCount; ++i)
     if (p.columns()[i].name != expected[i].name || p.columns()[i].type != expected[i].type)
-      throw PacketError("not an error packet: column " + std::to_string(i + 1) + " is '" + p.columns()[i].name +
-                        "' (" + std::string(fieldTypeName(p.columns()[i].type)) + "), expected " +
-                        expected[i].name);
+      throw PacketError("not an error packet: column " + std::to_string(i + 1) + " is '" + p.columns()[i].name + "' (" +
+                        std::string(fieldTypeName(p.columns()[i].type)) + "), expected " + expected[i].name);
   std::vector<ErrorRecord> out;
   for (size_t r = 0; r < p.rowCount(); ++r) {
     ErrorRecord e;

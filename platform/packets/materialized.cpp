@@ -52,8 +52,8 @@ std::vector<uint8_t> encode(const MaterializedPacket& p, Encoding e) {
   for (size_t r = 0; r < p.records.size(); ++r) {
     const Record& rec = p.records[r];
     if (rec.cells.size() != p.columns.size())
-      throw PacketError("record " + std::to_string(r + 1) + " has " + std::to_string(rec.cells.size()) +
-                        " cells for " + std::to_string(p.columns.size()) + " columns");
+      throw PacketError("record " + std::to_string(r + 1) + " has " + std::to_string(rec.cells.size()) + " cells for " +
+                        std::to_string(p.columns.size()) + " columns");
     w.beginRow(rec.status);
     for (const Cell& c : rec.cells) putCell(w, c);
     w.endRow();

@@ -41,10 +41,9 @@ constexpr std::array<TypeName, 16> kTypeNames{{
 // attribute may not take one of these names, or the two forms would
 // disagree about it.
 constexpr std::array<std::string_view, 14> kColumnAttributeNames{
-    "attrname", "fieldtype", "WIDTH",  "DECIMALS", "SUBTYPE",  "PROVFLAGS", "ORIGIN",
-    "SERVER_CALC", "MINVALUE", "MAXVALUE", "required", "readonly", "hidden", "tagname"};
-constexpr std::array<std::string_view, 4> kDatasetAttributeNames{"PRIMARY_KEY", "TABLE_NAME", "LCID",
-                                                                  "DATASET_DELTA"};
+    "attrname",    "fieldtype", "WIDTH",    "DECIMALS", "SUBTYPE",  "PROVFLAGS", "ORIGIN",
+    "SERVER_CALC", "MINVALUE",  "MAXVALUE", "required", "readonly", "hidden",    "tagname"};
+constexpr std::array<std::string_view, 4> kDatasetAttributeNames{"PRIMARY_KEY", "TABLE_NAME", "LCID", "DATASET_DELTA"};
 
 std::string quoted(std::string_view s) { return "'" + detail::printable(s) + "'"; }
 
@@ -56,8 +55,7 @@ void checkText(std::string_view text, What what) {
 }
 
 template <size_t N, class Owner>
-void checkExtras(const std::vector<NamedAttribute>& extras, const std::array<std::string_view, N>& known,
-                 Owner owner) {
+void checkExtras(const std::vector<NamedAttribute>& extras, const std::array<std::string_view, N>& known, Owner owner) {
   for (size_t i = 0; i < extras.size(); ++i) {
     const NamedAttribute& a = extras[i];
     if (a.name.empty()) throw PacketError(owner() + " has an attribute without a name");
@@ -125,13 +123,16 @@ void validateLayout(const std::vector<Column>& columns, const PacketAttributes& 
       checkText(*c.subtype, [&] { return owner() + " SUBTYPE"; });
       const std::string& s = *c.subtype;
       bool fits = true;
-      if (s == kSubtypeText || s == kSubtypeWideText || s == kSubtypeBinary) fits = c.type == FieldType::BinHex;
-      else if (s == kSubtypeAutoinc) fits = c.type == FieldType::I4;
-      else if (s == kSubtypeFixedChar) fits = c.type == FieldType::String;
-      else if (s == kSubtypeMoney) fits = c.type == FieldType::R8;
+      if (s == kSubtypeText || s == kSubtypeWideText || s == kSubtypeBinary)
+        fits = c.type == FieldType::BinHex;
+      else if (s == kSubtypeAutoinc)
+        fits = c.type == FieldType::I4;
+      else if (s == kSubtypeFixedChar)
+        fits = c.type == FieldType::String;
+      else if (s == kSubtypeMoney)
+        fits = c.type == FieldType::R8;
       if (!fits)
-        throw PacketError(owner() + ": SUBTYPE " + s + " does not fit fieldtype " +
-                          std::string(fieldTypeName(c.type)));
+        throw PacketError(owner() + ": SUBTYPE " + s + " does not fit fieldtype " + std::string(fieldTypeName(c.type)));
     }
     if (c.origin) checkText(*c.origin, [&] { return owner() + " ORIGIN"; });
     double d;

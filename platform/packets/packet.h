@@ -36,11 +36,11 @@ enum class FieldType : uint8_t {
   UI4 = 9,
   Boolean = 10,
   R8 = 11,
-  Fixed = 12,     // "fixed": BCD, WIDTH precision, DECIMALS scale
-  Date = 13,      // whole days
-  Time = 14,      // a time of day, 0 <= value < 1
+  Fixed = 12,  // "fixed": BCD, WIDTH precision, DECIMALS scale
+  Date = 13,   // whole days
+  Time = 14,   // a time of day, 0 <= value < 1
   DateTime = 15,
-  BinHex = 16,    // "bin.hex": memo (SUBTYPE Text / WideText) or bytes
+  BinHex = 16,  // "bin.hex": memo (SUBTYPE Text / WideText) or bytes
 };
 
 // "i4" for FieldType::I4 ...; nullopt for a name that is no field type.
@@ -48,12 +48,12 @@ std::string_view fieldTypeName(FieldType t);
 std::optional<FieldType> fieldTypeFromName(std::string_view name);
 
 // SUBTYPE texts the library gives a meaning to.
-inline constexpr std::string_view kSubtypeText = "Text";          // bin.hex: memo, CP936 bytes
-inline constexpr std::string_view kSubtypeWideText = "WideText";  // bin.hex: memo, UTF-16
-inline constexpr std::string_view kSubtypeBinary = "Binary";      // bin.hex: blob
-inline constexpr std::string_view kSubtypeAutoinc = "Autoinc";    // i4
+inline constexpr std::string_view kSubtypeText = "Text";            // bin.hex: memo, CP936 bytes
+inline constexpr std::string_view kSubtypeWideText = "WideText";    // bin.hex: memo, UTF-16
+inline constexpr std::string_view kSubtypeBinary = "Binary";        // bin.hex: blob
+inline constexpr std::string_view kSubtypeAutoinc = "Autoinc";      // i4
 inline constexpr std::string_view kSubtypeFixedChar = "FixedChar";  // string
-inline constexpr std::string_view kSubtypeMoney = "Money";        // r8
+inline constexpr std::string_view kSubtypeMoney = "Money";          // r8
 
 // Column attribute bits.
 inline constexpr uint8_t kAttrHidden = 1;
@@ -76,16 +76,16 @@ struct NamedAttribute {
 struct Column {
   std::string name;
   FieldType type = FieldType::I4;
-  uint8_t attrs = 0;                      // kAttrHidden | kAttrReadOnly | kAttrRequired
-  std::optional<uint8_t> provFlags;       // PROVFLAGS
-  std::optional<int32_t> width;           // WIDTH
-  std::optional<int32_t> decimals;        // DECIMALS
-  std::optional<std::string> subtype;     // SUBTYPE
-  std::optional<std::string> origin;      // ORIGIN
-  std::optional<bool> serverCalc;         // SERVER_CALC
-  std::optional<std::string> minValue;    // MINVALUE, a number in C-locale text
-  std::optional<std::string> maxValue;    // MAXVALUE
-  std::vector<NamedAttribute> extra;      // any other column attribute
+  uint8_t attrs = 0;                    // kAttrHidden | kAttrReadOnly | kAttrRequired
+  std::optional<uint8_t> provFlags;     // PROVFLAGS
+  std::optional<int32_t> width;         // WIDTH
+  std::optional<int32_t> decimals;      // DECIMALS
+  std::optional<std::string> subtype;   // SUBTYPE
+  std::optional<std::string> origin;    // ORIGIN
+  std::optional<bool> serverCalc;       // SERVER_CALC
+  std::optional<std::string> minValue;  // MINVALUE, a number in C-locale text
+  std::optional<std::string> maxValue;  // MAXVALUE
+  std::vector<NamedAttribute> extra;    // any other column attribute
 
   Column() = default;
   Column(std::string n, FieldType t) : name(std::move(n)), type(t) {}
@@ -95,11 +95,11 @@ struct Column {
 
 // Dataset attributes.
 struct PacketAttributes {
-  std::vector<uint16_t> primaryKey;       // PRIMARY_KEY, 1-based positions; empty = absent
-  std::optional<std::string> tableName;   // TABLE_NAME
-  std::optional<int32_t> lcid;            // LCID
-  bool delta = false;                     // DATASET_DELTA="1"
-  std::vector<NamedAttribute> extra;      // any other dataset attribute
+  std::vector<uint16_t> primaryKey;      // PRIMARY_KEY, 1-based positions; empty = absent
+  std::optional<std::string> tableName;  // TABLE_NAME
+  std::optional<int32_t> lcid;           // LCID
+  bool delta = false;                    // DATASET_DELTA="1"
+  std::vector<NamedAttribute> extra;     // any other dataset attribute
   friend bool operator==(const PacketAttributes&, const PacketAttributes&) = default;
 };
 

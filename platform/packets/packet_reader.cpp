@@ -69,8 +69,8 @@ Packet decodeBinary(std::vector<uint8_t> bytes, Encoding from) {
         case Store::Date: {
           double d = in.getLe<double>("date value");
           if (!dateFits(p.columns_[c].type, d))
-            throw PacketError(rowCol(r, p.columns_[c]) + " has bad " +
-                              std::string(fieldTypeName(p.columns_[c].type)) + " value " + std::to_string(d));
+            throw PacketError(rowCol(r, p.columns_[c]) + " has bad " + std::string(fieldTypeName(p.columns_[c].type)) +
+                              " value " + std::to_string(d));
           break;
         }
         case Store::Dec: {
@@ -95,8 +95,8 @@ Packet decodeBinary(std::vector<uint8_t> bytes, Encoding from) {
     }
   }
   if (!in.atEnd())
-    throw PacketError("packet has " + std::to_string(in.left()) + " trailing bytes after its " +
-                      std::to_string(rows) + " rows");
+    throw PacketError("packet has " + std::to_string(in.left()) + " trailing bytes after its " + std::to_string(rows) +
+                      " rows");
   p.data_ = std::move(bytes);
   return p;
 }
@@ -110,15 +110,16 @@ enum class Form { Binary, Xml };
 Form detectForm(std::span<const uint8_t> b) {
   if (b.size() >= 4 && std::memcmp(b.data(), detail::kMagic, 4) == 0) return Form::Binary;
   size_t i = 0;
-  if (b.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) i = 3;
-  else if (b.size() >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) return Form::Xml;
+  if (b.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF)
+    i = 3;
+  else if (b.size() >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF)))
+    return Form::Xml;
   while (i < b.size() && (b[i] == ' ' || b[i] == '\t' || b[i] == '\r' || b[i] == '\n')) ++i;
   if (i < b.size() && b[i] == '<') return Form::Xml;
   if (b.empty()) throw PacketError("empty packet");
-  throw PacketError("not a packet: it starts neither with the binary magic nor with XML (first bytes '" +
-                    detail::printable(std::string_view(reinterpret_cast<const char*>(b.data()),
-                                                       b.size() < 8 ? b.size() : 8)) +
-                    "')");
+  throw PacketError(
+      "not a packet: it starts neither with the binary magic nor with XML (first bytes '" +
+      detail::printable(std::string_view(reinterpret_cast<const char*>(b.data()), b.size() < 8 ? b.size() : 8)) + "')");
 }
 
 }  // namespace

@@ -38,9 +38,7 @@ class Packet {
     check(row, 0, false);
     return status_[row];
   }
-  ValueState state(size_t row, size_t col) const {
-    return static_cast<ValueState>(data_[at(row, col)]);
-  }
+  ValueState state(size_t row, size_t col) const { return static_cast<ValueState>(data_[at(row, col)]); }
   bool hasValue(size_t row, size_t col) const { return state(row, col) == ValueState::Value; }
 
   // Typed access to a present value; PacketError when the value is absent or
@@ -107,9 +105,9 @@ class Packet {
   PacketAttributes attrs_;
   Encoding encoding_ = Encoding::Binary;
   std::vector<detail::Store> stores_;
-  std::vector<uint8_t> data_;       // the packet in binary form
-  std::vector<RowStatus> status_;   // per row
-  std::vector<uint32_t> valueAt_;   // offset of each value's mark byte, row-major
+  std::vector<uint8_t> data_;      // the packet in binary form
+  std::vector<RowStatus> status_;  // per row
+  std::vector<uint32_t> valueAt_;  // offset of each value's mark byte, row-major
 };
 
 // Decodes a packet in any form, telling the form from its first bytes.

@@ -214,8 +214,7 @@ class CheckedWriter final : public WriterImpl {
         case Store::Dec:
           if (v.vt() == VT_CY) return putCurrency(v.cyValue());
           if (v.vt() == VT_DECIMAL) return putDecimal(v.decimalValue());
-          if (stores_[c] == Store::Dec && v.vt() != VT_R4 && v.vt() != VT_R8 && v.vt() != VT_DATE &&
-              v.vt() != VT_BSTR)
+          if (stores_[c] == Store::Dec && v.vt() != VT_R4 && v.vt() != VT_R8 && v.vt() != VT_DATE && v.vt() != VT_BSTR)
             return putInt(v.toInt64());
           if (stores_[c] == Store::Dec) return putDecimal(v.toDecimal());
           return putR8(v.toDouble());
@@ -254,8 +253,8 @@ class CheckedWriter final : public WriterImpl {
 
   [[noreturn, gnu::noinline, gnu::cold]] void badPosition() {
     if (!inRow_) throw PacketError("value written outside a row");
-    throw PacketError("row " + std::to_string(rows_ + 1) + " has more values than its " +
-                      std::to_string(cols_.size()) + " columns");
+    throw PacketError("row " + std::to_string(rows_ + 1) + " has more values than its " + std::to_string(cols_.size()) +
+                      " columns");
   }
 
   [[noreturn]] void mismatch(size_t c, const char* what) {
@@ -269,8 +268,8 @@ class CheckedWriter final : public WriterImpl {
     if constexpr (!std::is_same_v<T, int64_t>) {
       if (v < static_cast<int64_t>(std::numeric_limits<T>::min()) ||
           v > static_cast<int64_t>(std::numeric_limits<T>::max()))
-        throw PacketError("value " + std::to_string(v) + " is out of range for column " + quoted(cols_[c].name) +
-                          " (" + std::string(fieldTypeName(cols_[c].type)) + ")");
+        throw PacketError("value " + std::to_string(v) + " is out of range for column " + quoted(cols_[c].name) + " (" +
+                          std::string(fieldTypeName(cols_[c].type)) + ")");
     }
     sink_.integer(c, static_cast<T>(v));
     ++col_;

@@ -51,11 +51,11 @@ class PacketWriter {
   void putBytes(std::span<const uint8_t> bytes);  // bin.hex and string columns
   void putI4(int32_t v);                          // integer, r8 and fixed columns, range-checked
   void putI8(int64_t v);
-  void putR8(double v);                           // r8 and fixed columns
+  void putR8(double v);  // r8 and fixed columns
   void putBool(bool v);
-  void putDate(double oleDate);                   // date (whole days), time ([0, 1)), dateTime
-  void putDecimal(const Decimal& v);              // fixed and r8 columns
-  void putCurrency(Currency v);                   // fixed and r8 columns
+  void putDate(double oleDate);       // date (whole days), time ([0, 1)), dateTime
+  void putDecimal(const Decimal& v);  // fixed and r8 columns
+  void putCurrency(Currency v);       // fixed and r8 columns
   // Any variant, converted to the column's type by the variant rules. Null
   // and Empty are both written as null; use putUnchanged for the mark.
   void put(const Variant& v);

@@ -10,10 +10,21 @@ namespace {
 
 bool knownDataType(int32_t t) {
   switch (t) {
-    case kParamUnknown: case kParamString: case kParamSmallInt: case kParamInteger: case kParamBoolean:
-    case kParamFloat: case kParamCurrency: case kParamDecimal: case kParamDate: case kParamTime:
-    case kParamDateTime: case kParamAutoInc: case kParamBlob: case kParamMemo: case kParamWideString:
-      return true;
+    case kParamUnknown:
+    case kParamString:
+    case kParamSmallInt:
+    case kParamInteger:
+    case kParamBoolean:
+    case kParamFloat:
+    case kParamCurrency:
+    case kParamDecimal:
+    case kParamDate:
+    case kParamTime:
+    case kParamDateTime:
+    case kParamAutoInc:
+    case kParamBlob:
+    case kParamMemo:
+    case kParamWideString: return true;
     default: return false;
   }
 }
@@ -39,9 +50,13 @@ int32_t intElement(const SafeArray& a, size_t k, const char* what, const std::st
 
 int32_t paramTypeOfValue(const Variant& v) {
   switch (v.vt()) {
-    case VT_I1: case VT_I2: case VT_UI1: return kParamSmallInt;
-    case VT_UI2: case VT_I4: return kParamInteger;
-    case VT_R4: case VT_R8: return kParamFloat;
+    case VT_I1:
+    case VT_I2:
+    case VT_UI1: return kParamSmallInt;
+    case VT_UI2:
+    case VT_I4: return kParamInteger;
+    case VT_R4:
+    case VT_R8: return kParamFloat;
     case VT_CY: return kParamCurrency;
     case VT_DECIMAL: return kParamDecimal;
     case VT_DATE: return kParamDateTime;
@@ -80,8 +95,7 @@ ParamList readParamList(const Variant& v) {
     p.given = static_cast<uint8_t>(n);
     if (n > 2) {
       p.dataType = intElement(a, 2, "data type", label);
-      if (!knownDataType(p.dataType))
-        throw PacketError(label + " has unknown data type " + std::to_string(p.dataType));
+      if (!knownDataType(p.dataType)) throw PacketError(label + " has unknown data type " + std::to_string(p.dataType));
     }
     if (n > 3) {
       p.direction = intElement(a, 3, "direction", label);
@@ -103,8 +117,10 @@ Variant packParamList(const ParamList& params) {
   std::vector<Variant> items;
   items.reserve(params.size());
   for (const Param& p : params) {
-    std::vector<Variant> e{Variant::bstr(p.name), p.value,       Variant::i4(p.dataType), Variant::i4(p.direction),
-                           Variant::i4(p.size),   Variant::i4(p.precision), Variant::i4(p.scale)};
+    std::vector<Variant> e{Variant::bstr(p.name),   p.value,
+                           Variant::i4(p.dataType), Variant::i4(p.direction),
+                           Variant::i4(p.size),     Variant::i4(p.precision),
+                           Variant::i4(p.scale)};
     items.emplace_back(SafeArray::variants(std::move(e)));
   }
   return Variant::array(SafeArray::variants(std::move(items)));

@@ -12,7 +12,19 @@
 namespace rvz::packets {
 
 enum class ServerFieldType {
-  String, WideString, Integer, SmallInt, AutoInc, Float, BCD, Boolean, Date, DateTime, Memo, Blob, Currency
+  String,
+  WideString,
+  Integer,
+  SmallInt,
+  AutoInc,
+  Float,
+  BCD,
+  Boolean,
+  Date,
+  DateTime,
+  Memo,
+  Blob,
+  Currency
 };
 
 // Provider flags.

@@ -41,10 +41,14 @@ int XMLCALL unknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
   for (int b = 0; b < 256; ++b) {
     uint8_t byte = static_cast<uint8_t>(b);
     char16_t ch = 0;
-    if (b < 0x80) info->map[b] = b;
-    else if (cp.decode(&byte, 1, ch) == 1) info->map[b] = ch;
-    else if (b >= 0x81 && b <= 0xFE) info->map[b] = -2;
-    else info->map[b] = -1;
+    if (b < 0x80)
+      info->map[b] = b;
+    else if (cp.decode(&byte, 1, ch) == 1)
+      info->map[b] = ch;
+    else if (b >= 0x81 && b <= 0xFE)
+      info->map[b] = -2;
+    else
+      info->map[b] = -1;
   }
   info->data = const_cast<Cp936*>(&cp);
   info->convert = convertGbk;
@@ -262,7 +266,8 @@ class XmlReader {
         c.decimals = intAttr(n, v);
       } else if (n == "PROVFLAGS") {
         int32_t f = intAttr(n, v);
-        if (f < 0 || f > 255) throw PacketError("FIELD " + std::to_string(pos) + " has PROVFLAGS " + quoted(v) + " out of 0..255");
+        if (f < 0 || f > 255)
+          throw PacketError("FIELD " + std::to_string(pos) + " has PROVFLAGS " + quoted(v) + " out of 0..255");
         c.provFlags = static_cast<uint8_t>(f);
       } else if (n == "SUBTYPE") {
         c.subtype = std::string(v);
@@ -270,7 +275,8 @@ class XmlReader {
         c.origin = std::string(v);
       } else if (n == "SERVER_CALC") {
         bool b;
-        if (!parseBoolText(v, b)) throw PacketError("FIELD " + std::to_string(pos) + " has bad SERVER_CALC " + quoted(v));
+        if (!parseBoolText(v, b))
+          throw PacketError("FIELD " + std::to_string(pos) + " has bad SERVER_CALC " + quoted(v));
         c.serverCalc = b;
       } else if (n == "MINVALUE") {
         c.minValue = std::string(v);
@@ -315,8 +321,10 @@ class XmlReader {
         if (!parseInt32Text(v, x)) throw PacketError("PARAMS has bad LCID " + quoted(v));
         attrs_.lcid = x;
       } else if (n == "DATASET_DELTA") {
-        if (v == "1") attrs_.delta = true;
-        else if (v != "0") throw PacketError("PARAMS has bad DATASET_DELTA " + quoted(v));
+        if (v == "1")
+          attrs_.delta = true;
+        else if (v != "0")
+          throw PacketError("PARAMS has bad DATASET_DELTA " + quoted(v));
       } else if (n == "TABLE_NAME") {
         attrs_.tableName = std::string(v);
       } else {
@@ -346,9 +354,8 @@ class XmlReader {
     // An absent attribute costs the document nothing but becomes a value
     // mark in the decoded packet; bound the packet by the document's size.
     if (static_cast<uint64_t>(row_) * columns_.size() > kValuesPerByte * xml_.size() + kFreeValues)
-      throw PacketError("XML packet has more values than its " + std::to_string(xml_.size()) +
-                        " bytes justify (" + std::to_string(row_) + " rows of " + std::to_string(columns_.size()) +
-                        " columns)");
+      throw PacketError("XML packet has more values than its " + std::to_string(xml_.size()) + " bytes justify (" +
+                        std::to_string(row_) + " rows of " + std::to_string(columns_.size()) + " columns)");
     try {
       std::fill(values_.begin(), values_.end(), nullptr);
       std::fill(marks_.begin(), marks_.end(), 0);
@@ -373,7 +380,8 @@ class XmlReader {
       for (size_t c = 0; c < columns_.size(); ++c) {
         char m = marks_[c];
         if (m && m != 'E') {
-          if (values_[c]) throw PacketError("column " + quoted(columns_[c].name) + " is marked " + m + " and has a value");
+          if (values_[c])
+            throw PacketError("column " + quoted(columns_[c].name) + " is marked " + m + " and has a value");
           applyMark(m);
           continue;
         }
@@ -391,9 +399,12 @@ class XmlReader {
   }
 
   void putMarkState(ValueState s) {
-    if (s == ValueState::Null) writer_->putNull();
-    else if (s == ValueState::Unchanged) writer_->putUnchanged();
-    else writer_->putNotFetched();
+    if (s == ValueState::Null)
+      writer_->putNull();
+    else if (s == ValueState::Unchanged)
+      writer_->putUnchanged();
+    else
+      writer_->putNotFetched();
   }
 
   void readMarks(std::string_view v) {
@@ -418,9 +429,12 @@ class XmlReader {
   }
 
   void applyMark(char m) {
-    if (m == 'N') writer_->putNull();
-    else if (m == 'U') writer_->putUnchanged();
-    else writer_->putNotFetched();
+    if (m == 'N')
+      writer_->putNull();
+    else if (m == 'U')
+      writer_->putUnchanged();
+    else
+      writer_->putNotFetched();
   }
 
   [[noreturn]] void badValue(size_t c, std::string_view v) {

@@ -66,8 +66,7 @@ std::vector<uint8_t> XmlSink::finish(size_t) {
 }
 
 void XmlSink::mark(size_t column, ValueState state) {
-  if (state != absent_)
-    addMark(state == ValueState::Null ? 'N' : state == ValueState::Unchanged ? 'U' : 'F', column);
+  if (state != absent_) addMark(state == ValueState::Null ? 'N' : state == ValueState::Unchanged ? 'U' : 'F', column);
 }
 
 void XmlSink::addMark(char letter, size_t column) {
@@ -133,9 +132,12 @@ void XmlSink::narrow(size_t column, std::string_view b) {
     for (size_t i = 0; i < b.size();) {
       char16_t ch = 0;
       size_t n = cp_->decode(p + i, b.size() - i, ch);
-      if (ch < 0x80) escapeAscii(static_cast<char>(ch));
-      else if (enc_ == Encoding::XmlAnsi) out_.put(p + i, n);
-      else putUtf8(ch);
+      if (ch < 0x80)
+        escapeAscii(static_cast<char>(ch));
+      else if (enc_ == Encoding::XmlAnsi)
+        out_.put(p + i, n);
+      else
+        putUtf8(ch);
       i += n;
     }
   }

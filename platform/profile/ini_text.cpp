@@ -35,9 +35,9 @@ bool sameName(std::string_view a, std::string_view b) {
 }
 
 struct Line {
-  size_t start;    // first byte
-  size_t end;      // end of the content, before "\r\n" or "\n"
-  size_t next;     // start of the next line
+  size_t start;  // first byte
+  size_t end;    // end of the content, before "\r\n" or "\n"
+  size_t next;   // start of the next line
   enum Kind { Other, Section, Key } kind = Other;
   std::string_view name;   // section or key name, trimmed
   std::string_view value;  // key value, trimmed
@@ -121,8 +121,7 @@ std::optional<std::string> findValue(std::string_view text, std::string_view sec
   return std::nullopt;
 }
 
-std::string withValue(std::string_view text, std::string_view section, std::string_view key,
-                      std::string_view value) {
+std::string withValue(std::string_view text, std::string_view section, std::string_view key, std::string_view value) {
   auto lines = splitLines(text);
   std::string eol(lineEnd(text, lines));
   SectionRange r = findSection(lines, section);

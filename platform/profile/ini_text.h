@@ -27,7 +27,6 @@ std::optional<std::string> findValue(std::string_view text, std::string_view sec
 // key is added after the last non-blank line of the section; a missing
 // section is added at the end with the key. New lines end as the text's
 // first line does, CR LF when there is none.
-std::string withValue(std::string_view text, std::string_view section, std::string_view key,
-                      std::string_view value);
+std::string withValue(std::string_view text, std::string_view section, std::string_view key, std::string_view value);
 
 }  // namespace rvz::profile

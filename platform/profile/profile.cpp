@@ -33,9 +33,8 @@ bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::s
 
 }  // namespace
 
-std::string getPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue, std::string_view fileName,
-                                    size_t bufferSize) {
+std::string getPrivateProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
+                                    std::string_view fileName, size_t bufferSize) {
   std::string_view def = defaultValue;
   while (!def.empty() && (def.back() == ' ' || def.back() == '\t')) def.remove_suffix(1);
   auto fallback = [&] { return text::ansiToUtf8(cutToBuffer(text::utf8ToAnsi(def), bufferSize)); };
@@ -95,12 +94,10 @@ void writePrivateProfileString(std::string_view section, std::string_view key, s
   std::string content;
   if (!fd.readToEnd(content)) fail(path.string() + ": " + std::strerror(errno));
 
-  std::string updated =
-      withValue(content, text::utf8ToAnsi(section), text::utf8ToAnsi(key), text::utf8ToAnsi(value));
+  std::string updated = withValue(content, text::utf8ToAnsi(section), text::utf8ToAnsi(key), text::utf8ToAnsi(value));
   if (updated == content) return;
   if (!fd.writeAllAt(updated, 0)) fail(path.string() + ": " + std::strerror(errno));
-  if (::ftruncate(fd.get(), static_cast<off_t>(updated.size())) != 0)
-    fail(path.string() + ": " + std::strerror(errno));
+  if (::ftruncate(fd.get(), static_cast<off_t>(updated.size())) != 0) fail(path.string() + ": " + std::strerror(errno));
 }
 
 std::string netbiosName(std::string_view hostName) {

@@ -33,9 +33,8 @@ inline constexpr size_t kProfileBufferSize = 2048;
 // the key is missing or the file cannot be read; a key present with an
 // empty value reads as "". Either result is cut to bufferSize - 1 bytes of
 // ANSI text, never in the middle of a double-byte character.
-std::string getPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue, std::string_view fileName,
-                                    size_t bufferSize = kProfileBufferSize);
+std::string getPrivateProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
+                                    std::string_view fileName, size_t bufferSize = kProfileBufferSize);
 
 // WritePrivateProfileStringA: sets the key, creating the file and the
 // section when they are missing and keeping every other line of the file as

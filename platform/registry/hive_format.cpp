@@ -134,8 +134,8 @@ class Parser {
 
  private:
   [[noreturn]] void fail(const std::string& what) const {
-    throw RegistryError("registry hive " + std::string(source_) + " is damaged: line " +
-                        std::to_string(lineNo_) + ": " + what);
+    throw RegistryError("registry hive " + std::string(source_) + " is damaged: line " + std::to_string(lineNo_) +
+                        ": " + what);
   }
 
   static int hexDigit(char c) {
@@ -175,8 +175,7 @@ class Parser {
           at += 2;
           break;
         }
-        default:
-          fail(std::string("unknown escape \\") + e);
+        default: fail(std::string("unknown escape \\") + e);
       }
     }
     return out;
@@ -200,17 +199,15 @@ Key& Key::operator=(const Key& other) {
 }
 
 size_t Key::lowerBound(std::string_view name) const {
-  auto it = std::lower_bound(children_.begin(), children_.end(), name,
-                             [](const std::unique_ptr<Key>& k, std::string_view n) {
-                               return text::compareNoCaseUtf8(k->name(), n) < 0;
-                             });
+  auto it = std::lower_bound(
+      children_.begin(), children_.end(), name,
+      [](const std::unique_ptr<Key>& k, std::string_view n) { return text::compareNoCaseUtf8(k->name(), n) < 0; });
   return static_cast<size_t>(it - children_.begin());
 }
 
 Key* Key::child(std::string_view name) {
   size_t i = lowerBound(name);
-  if (i < children_.size() && text::compareNoCaseUtf8(children_[i]->name(), name) == 0)
-    return children_[i].get();
+  if (i < children_.size() && text::compareNoCaseUtf8(children_[i]->name(), name) == 0) return children_[i].get();
   return nullptr;
 }
 
@@ -218,10 +215,9 @@ const Key* Key::child(std::string_view name) const { return const_cast<Key*>(thi
 
 Key& Key::addChild(std::string_view name) {
   size_t i = lowerBound(name);
-  if (i < children_.size() && text::compareNoCaseUtf8(children_[i]->name(), name) == 0)
-    return *children_[i];
-  auto it = children_.insert(children_.begin() + static_cast<std::ptrdiff_t>(i),
-                             std::make_unique<Key>(std::string(name)));
+  if (i < children_.size() && text::compareNoCaseUtf8(children_[i]->name(), name) == 0) return *children_[i];
+  auto it =
+      children_.insert(children_.begin() + static_cast<std::ptrdiff_t>(i), std::make_unique<Key>(std::string(name)));
   return **it;
 }
 
@@ -259,8 +255,7 @@ bool Key::removeValue(std::string_view name) {
 }
 
 bool Key::operator==(const Key& other) const {
-  if (name_ != other.name_ || values_.size() != other.values_.size() ||
-      children_.size() != other.children_.size())
+  if (name_ != other.name_ || values_.size() != other.values_.size() || children_.size() != other.children_.size())
     return false;
   for (size_t i = 0; i < values_.size(); ++i)
     if (values_[i].name != other.values_[i].name || values_[i].data != other.values_[i].data) return false;
@@ -282,8 +277,7 @@ std::vector<std::string_view> splitKeyPath(std::string_view path) {
     if (name.empty()) bad("a key name is empty (a leading, trailing or doubled \"\\\")");
     auto len = text::wideLength(name);
     if (!len) bad("not UTF-8 text");
-    if (*len > kMaxKeyNameChars)
-      bad("a key name is longer than " + std::to_string(kMaxKeyNameChars) + " characters");
+    if (*len > kMaxKeyNameChars) bad("a key name is longer than " + std::to_string(kMaxKeyNameChars) + " characters");
     for (char c : name)
       if (isControl(static_cast<unsigned char>(c))) bad("a key name holds a control character");
     names.push_back(name);
@@ -298,13 +292,11 @@ void checkValue(std::string_view name, std::string_view data) {
   auto len = text::wideLength(name);
   if (!len) throw RegistryError("registry value name is not UTF-8 text");
   if (*len > kMaxValueNameChars)
-    throw RegistryError("registry value name is longer than " + std::to_string(kMaxValueNameChars) +
-                        " characters");
-  if (name.find('\0') != std::string_view::npos)
-    throw RegistryError("registry value name holds a NUL character");
+    throw RegistryError("registry value name is longer than " + std::to_string(kMaxValueNameChars) + " characters");
+  if (name.find('\0') != std::string_view::npos) throw RegistryError("registry value name holds a NUL character");
   if (data.size() > kMaxValueDataBytes)
-    throw RegistryError("registry value \"" + shown(name) + "\" is longer than " +
-                        std::to_string(kMaxValueDataBytes) + " bytes");
+    throw RegistryError("registry value \"" + shown(name) + "\" is longer than " + std::to_string(kMaxValueDataBytes) +
+                        " bytes");
   if (!text::isValidUtf8(data)) throw RegistryError("registry value \"" + shown(name) + "\" is not UTF-8 text");
 }
 

@@ -126,9 +126,8 @@ void CallHandler::invoke(const SessionId& session, const v1::InvokeRequest& req,
     if (r.method) {
       report(session, req.object_id(), r.method->name, r.hr, r.error, started);
     } else {
-      const std::string member = req.member_case() == v1::InvokeRequest::kName
-                                     ? req.name()
-                                     : "dispid " + std::to_string(req.dispid());
+      const std::string member =
+          req.member_case() == v1::InvokeRequest::kName ? req.name() : "dispid " + std::to_string(req.dispid());
       report(session, req.object_id(), member, r.hr, r.error, started);
     }
     finish();
@@ -179,15 +178,13 @@ void CallHandler::idsOfNames(const SessionId& session, const v1::GetIDsOfNamesRe
   putFailure(error, -1, reply->mutable_error());
 }
 
-void CallHandler::lockServer(const SessionId& session, const v1::LockServerRequest& req,
-                             v1::LockServerReply* reply) {
+void CallHandler::lockServer(const SessionId& session, const v1::LockServerRequest& req, v1::LockServerReply* reply) {
   ErrorInfo error;
   runtime_.lockServer(session, req.class_name(), req.lock(), error);
   putFailure(error, -1, reply->mutable_error());
 }
 
-void CallHandler::typeInfo(const SessionId& session, const v1::GetTypeInfoRequest& req,
-                           v1::GetTypeInfoReply* reply) {
+void CallHandler::typeInfo(const SessionId& session, const v1::GetTypeInfoRequest& req, v1::GetTypeInfoReply* reply) {
   DispatchIdentity id;
   ErrorInfo error;
   if (succeeded(runtime_.identity(session, req.object_id(), id, error))) {

@@ -19,8 +19,7 @@ bool isDigits(std::string_view s) {
 }
 
 bool isHostChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-         c == '_';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_';
 }
 
 bool isV6Char(char c) {
@@ -119,8 +118,7 @@ size_t parseByteSize(std::string_view what, std::string_view t) {
 }
 
 size_t parseCount(std::string_view what, std::string_view t, size_t min, size_t max) {
-  if (!isDigits(t) || t.size() > 10)
-    bad(std::string(what) + " " + quoted(t) + " is not a number");
+  if (!isDigits(t) || t.size() > 10) bad(std::string(what) + " " + quoted(t) + " is not a number");
   unsigned long long v = std::strtoull(std::string(t).c_str(), nullptr, 10);
   if (v < min || v > max)
     bad(std::string(what) + " " + quoted(t) + " is out of range: from " + std::to_string(min) + " to " +
@@ -154,7 +152,8 @@ FramedEndpoint parseFramedEndpoint(std::string_view text) {
     if (ep.path.empty()) bad("Endpoint " + quoted(text) + " names no socket path after unix:");
     if (ep.path.size() > kMaxPath)
       bad("Endpoint " + quoted(text) + ": a Unix socket path has at most " + std::to_string(kMaxPath) + " bytes");
-    if (ep.path.find('\0') != std::string::npos) bad("Endpoint " + quoted(text) + ": the socket path holds a zero byte");
+    if (ep.path.find('\0') != std::string::npos)
+      bad("Endpoint " + quoted(text) + ": the socket path holds a zero byte");
     return ep;
   }
   if (text.substr(0, kFramedScheme.size()) == kFramedScheme) {

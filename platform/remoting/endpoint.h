@@ -19,8 +19,8 @@ inline constexpr size_t kDefaultMaxMessageBytes = 64u << 20;
 inline constexpr size_t kDefaultMaxObjectsPerClient = 256;
 
 struct Endpoint {
-  std::string host;  // a name, dotted IPv4, or IPv6 without brackets
-  uint16_t port = 0; // 0 asks for any free port
+  std::string host;          // a name, dotted IPv4, or IPv6 without brackets
+  uint16_t port = 0;         // 0 asks for any free port
   std::string text() const;  // "host:port", "[::1]:port"
   // 127.0.0.0/8, ::1 and "localhost": only this machine can connect.
   bool loopback() const;
@@ -34,8 +34,8 @@ struct Endpoint {
 // or a loopback address; remote clients use gRPC with TLS and the token.
 struct FramedEndpoint {
   bool unixSocket = false;
-  std::string path;  // of the Unix socket
-  Endpoint tcp;      // otherwise
+  std::string path;          // of the Unix socket
+  Endpoint tcp;              // otherwise
   std::string text() const;  // "unix:PATH", "framed:HOST:PORT"
 };
 inline constexpr std::string_view kUnixScheme = "unix:";

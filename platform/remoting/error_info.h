@@ -65,7 +65,8 @@ ErrorInfo errorFromCurrentException(const text::WString& source, const std::stri
 // Runs one interface operation: S_OK when it returns, otherwise the failure
 // status, with `info` filled in. Never throws.
 template <class F>
-HRESULT guardOperation(const text::WString& source, const std::string& interfaceId, ErrorInfo& info, F&& body) noexcept {
+HRESULT guardOperation(const text::WString& source, const std::string& interfaceId, ErrorInfo& info,
+                       F&& body) noexcept {
   try {
     body();
     info = ErrorInfo{};

@@ -62,7 +62,7 @@ std::string peerName(int fd, bool unixSocket) {
 // A Unix socket path left by a server that is gone is taken over; one that
 // a live server answers on is not.
 void clearStaleSocket(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return;
   if (!S_ISSOCK(st.st_mode))
     throw ComError(E_FAIL, "Cannot listen on unix:" + path + ": the path exists and is not a socket");
@@ -193,7 +193,7 @@ void FramedServer::start() {
     socklen_t len = sizeof addr;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
     bound_.tcp.port = ntohs(addr.ss_family == AF_INET ? reinterpret_cast<sockaddr_in*>(&addr)->sin_port
-                                                       : reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port);
+                                                      : reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port);
   }
   if (::listen(fd, 128) != 0 || ::pipe2(stopPipe_, O_CLOEXEC) != 0) {
     std::string why = systemError("Cannot listen on " + where);
@@ -234,11 +234,10 @@ void FramedServer::admit(int fd) {
   auto conn = std::make_shared<Connection>(fd, peerName(fd, bound_.unixSocket));
   std::lock_guard lock(mu_);
   if (stopping_ || live_.size() >= kMaxConnections) {
-    conn->send(refusalFrame(Method::OpenSession, 0,
-                            stopping_ ? RPC_S_SERVER_UNAVAILABLE : RPC_S_OUT_OF_RESOURCES,
-                            stopping_ ? "The server is stopping"
-                                      : "The server serves at most " + std::to_string(kMaxConnections) +
-                                            " framed connections"));
+    conn->send(refusalFrame(
+        Method::OpenSession, 0, stopping_ ? RPC_S_SERVER_UNAVAILABLE : RPC_S_OUT_OF_RESOURCES,
+        stopping_ ? "The server is stopping"
+                  : "The server serves at most " + std::to_string(kMaxConnections) + " framed connections"));
     return;
   }
   try {
@@ -301,8 +300,9 @@ class FrameServing {
     }
     if (h.method == Method::OpenSession) return open(h, body, why);
     if (session_.empty()) {
-      conn_->send(refusalFrame(h.method, h.callId, RPC_E_DISCONNECTED, "No session: the connection's first frame "
-                                                                        "must open one"));
+      conn_->send(refusalFrame(h.method, h.callId, RPC_E_DISCONNECTED,
+                               "No session: the connection's first frame "
+                               "must open one"));
       why = "the first frame did not open a session";
       return false;
     }
@@ -317,27 +317,30 @@ class FrameServing {
         conn_->reply(h.method, h.callId, reply, maxBody_);
         return true;
       }
-      case Method::CreateObject: return later<v1::CreateObjectRequest, v1::CreateObjectReply>(
-          h, body, why, [this](auto& p, auto finish) {
-            handler_.createObject(sessionOf(p->req), p->req, &p->reply, std::move(finish));
-          });
-      case Method::Invoke: return later<v1::InvokeRequest, v1::InvokeReply>(
-          h, body, why, [this](auto& p, auto finish) {
-            handler_.invoke(sessionOf(p->req), p->req, &p->reply, std::move(finish));
-          });
-      case Method::Release: return later<v1::RefRequest, v1::RefReply>(
-          h, body, why, [this](auto& p, auto finish) {
-            handler_.release(sessionOf(p->req), p->req, &p->reply, std::move(finish));
-          });
-      case Method::AddRef: return now<v1::RefRequest, v1::RefReply>(h, body, why, [this](auto& req, auto* reply) {
-          handler_.addRef(sessionOf(req), req, reply);
+      case Method::CreateObject:
+        return later<v1::CreateObjectRequest, v1::CreateObjectReply>(h, body, why, [this](auto& p, auto finish) {
+          handler_.createObject(sessionOf(p->req), p->req, &p->reply, std::move(finish));
         });
-      case Method::GetIDsOfNames: return now<v1::GetIDsOfNamesRequest, v1::GetIDsOfNamesReply>(
-          h, body, why, [this](auto& req, auto* reply) { handler_.idsOfNames(sessionOf(req), req, reply); });
-      case Method::LockServer: return now<v1::LockServerRequest, v1::LockServerReply>(
-          h, body, why, [this](auto& req, auto* reply) { handler_.lockServer(sessionOf(req), req, reply); });
-      case Method::GetTypeInfo: return now<v1::GetTypeInfoRequest, v1::GetTypeInfoReply>(
-          h, body, why, [this](auto& req, auto* reply) { handler_.typeInfo(sessionOf(req), req, reply); });
+      case Method::Invoke:
+        return later<v1::InvokeRequest, v1::InvokeReply>(h, body, why, [this](auto& p, auto finish) {
+          handler_.invoke(sessionOf(p->req), p->req, &p->reply, std::move(finish));
+        });
+      case Method::Release:
+        return later<v1::RefRequest, v1::RefReply>(h, body, why, [this](auto& p, auto finish) {
+          handler_.release(sessionOf(p->req), p->req, &p->reply, std::move(finish));
+        });
+      case Method::AddRef:
+        return now<v1::RefRequest, v1::RefReply>(
+            h, body, why, [this](auto& req, auto* reply) { handler_.addRef(sessionOf(req), req, reply); });
+      case Method::GetIDsOfNames:
+        return now<v1::GetIDsOfNamesRequest, v1::GetIDsOfNamesReply>(
+            h, body, why, [this](auto& req, auto* reply) { handler_.idsOfNames(sessionOf(req), req, reply); });
+      case Method::LockServer:
+        return now<v1::LockServerRequest, v1::LockServerReply>(
+            h, body, why, [this](auto& req, auto* reply) { handler_.lockServer(sessionOf(req), req, reply); });
+      case Method::GetTypeInfo:
+        return now<v1::GetTypeInfoRequest, v1::GetTypeInfoReply>(
+            h, body, why, [this](auto& req, auto* reply) { handler_.typeInfo(sessionOf(req), req, reply); });
       case Method::OpenSession: break;
     }
     why = "unknown method";
@@ -372,7 +375,8 @@ class FrameServing {
     }
     if (!frames::splitOpenSessionBody(body, token, req, why)) return false;
     if (!handler_.admits(token, conn_->peer)) {
-      conn_->send(refusalFrame(h.method, h.callId, E_ACCESSDENIED, "Access denied: the client token is missing or wrong"));
+      conn_->send(
+          refusalFrame(h.method, h.callId, E_ACCESSDENIED, "Access denied: the client token is missing or wrong"));
       why = "the client token is missing or wrong";
       return false;
     }
@@ -455,8 +459,10 @@ void FramedServer::serve(const std::shared_ptr<Connection>& conn) {
       ssize_t n = ::recv(conn->fd(), buf, sizeof buf, 0);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
-        if (n < 0) why = systemError("the connection broke");
-        else why = decoder.buffered() > 0 ? "the client closed the connection inside a frame" : "";
+        if (n < 0)
+          why = systemError("the connection broke");
+        else
+          why = decoder.buffered() > 0 ? "the client closed the connection inside a frame" : "";
         break;
       }
       decoder.feed(buf, static_cast<size_t>(n));

@@ -74,9 +74,9 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
     try {
       id = handler_.openSession(ctx->peer());
     } catch (const ComError& e) {
-      return new RefusedStream(grpc::Status(e.hresult() == CO_E_SERVER_STOPPING ? grpc::StatusCode::UNAVAILABLE
-                                                                                : grpc::StatusCode::RESOURCE_EXHAUSTED,
-                                            e.what()));
+      return new RefusedStream(grpc::Status(
+          e.hresult() == CO_E_SERVER_STOPPING ? grpc::StatusCode::UNAVAILABLE : grpc::StatusCode::RESOURCE_EXHAUSTED,
+          e.what()));
     }
     auto* stream = new SessionStream(*this, id, ctx->peer());
     {
@@ -277,9 +277,7 @@ class RemotingServer::Service final : public v1::ObjectService::CallbackService 
     if (destroy) delete stream;
   }
 
-  bool authorized(grpc::CallbackServerContext* ctx) const {
-    return handler_.admits(presentedToken(ctx), ctx->peer());
-  }
+  bool authorized(grpc::CallbackServerContext* ctx) const { return handler_.admits(presentedToken(ctx), ctx->peer()); }
 
   // A call answered on gRPC's thread, without an object thread.
   template <class Body>
@@ -329,8 +327,9 @@ void RemotingServer::start() {
   const bool tls = !config_.tlsCertFile.empty() || !config_.tlsKeyFile.empty();
   if (adoptedFd_ >= 0) {
     if (tls)
-      throw ComError(E_INVALIDARG, "A socket handed over by the service manager is served without TLS only: "
-                                   "unset RVZ_TLS_CERT and RVZ_TLS_KEY or start the server without its socket unit");
+      throw ComError(E_INVALIDARG,
+                     "A socket handed over by the service manager is served without TLS only: "
+                     "unset RVZ_TLS_CERT and RVZ_TLS_KEY or start the server without its socket unit");
     // Without TLS nothing but this machine may reach the server.
     Endpoint at = socketAddress(adoptedFd_);
     if (!at.loopback())

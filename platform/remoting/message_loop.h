@@ -22,8 +22,8 @@ class Task {
  public:
   Task() = default;
   template <class F>
-    requires(!std::is_same_v<std::decay_t<F>, Task> && std::is_invocable_v<F&>)
-  Task(F f) : impl_(std::make_unique<Impl<F>>(std::move(f))) {}  // NOLINT: implicit by design
+  requires(!std::is_same_v<std::decay_t<F>, Task> && std::is_invocable_v<F&>) Task(F f)
+      : impl_(std::make_unique<Impl<F>>(std::move(f))) {}  // NOLINT: implicit by design
   Task(Task&&) noexcept = default;
   Task& operator=(Task&&) noexcept = default;
 

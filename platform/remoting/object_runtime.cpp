@@ -191,8 +191,8 @@ SessionId ObjectRuntime::openSession() {
   std::lock_guard lock(mu_);
   if (stopping_) throw ComError(CO_E_SERVER_STOPPING, "The server is stopping");
   if (sessions_.size() >= limits_.maxSessions)
-    throw ComError(E_OUTOFMEMORY, "Too many client sessions: the server takes at most " +
-                                      std::to_string(limits_.maxSessions));
+    throw ComError(E_OUTOFMEMORY,
+                   "Too many client sessions: the server takes at most " + std::to_string(limits_.maxSessions));
   auto s = std::make_shared<Session>();
   do {
     s->id = newSessionId();
@@ -242,8 +242,8 @@ std::shared_ptr<ObjectRuntime::Entry> ObjectRuntime::findEntryLocked(const Sessi
                                                                      ErrorInfo& error) const {
   auto s = sessions_.find(session);
   if (s == sessions_.end()) {
-    error = runtimeError(RPC_E_DISCONNECTED, stopping_ ? "The server is stopping"
-                                                       : "The client session is unknown or has ended");
+    error = runtimeError(RPC_E_DISCONNECTED,
+                         stopping_ ? "The server is stopping" : "The client session is unknown or has ended");
     return nullptr;
   }
   auto it = s->second->objects.find(object);
@@ -256,8 +256,8 @@ std::shared_ptr<ObjectRuntime::Entry> ObjectRuntime::findEntryLocked(const Sessi
   return it->second;
 }
 
-void ObjectRuntime::createObject(const SessionId& session, std::string_view className, bool outer,
-                                 std::string_view iid, CreateDone done) {
+void ObjectRuntime::createObject(const SessionId& session, std::string_view className, bool outer, std::string_view iid,
+                                 CreateDone done) {
   CreateResult r;
   std::shared_ptr<PendingCreation> p;
   bool post = false;
@@ -412,8 +412,8 @@ void ObjectRuntime::adoptCreatedLocked(const PendingCreation& p, const std::shar
     // Nobody is left to hold the object: it ends at once.
     endEntryLocked(e, nullptr);
     r.hr = stopping_ ? CO_E_SERVER_STOPPING : RPC_E_DISCONNECTED;
-    r.error = runtimeError(r.hr, stopping_ ? "The server is stopping"
-                                           : "The client session ended while its object was being created");
+    r.error = runtimeError(
+        r.hr, stopping_ ? "The server is stopping" : "The client session ended while its object was being created");
     return;
   }
   objects_[e->id] = e;
@@ -444,9 +444,9 @@ void ObjectRuntime::objectThreadMain(std::shared_ptr<ObjectThread> t, std::share
     r.error = runtimeError(r.hr, std::string(cls.progId) + " does not support aggregation", cls.progId, p->iid);
   } else if (p->iid != kIidIUnknown && p->iid != kIidIDispatch && !cls.iface->derivesFrom(p->iid)) {
     r.hr = E_NOINTERFACE;
-    r.error = runtimeError(r.hr, "No such interface supported: " + std::string(cls.progId) + " has no interface " +
-                                     p->iid,
-                           cls.progId, p->iid);
+    r.error =
+        runtimeError(r.hr, "No such interface supported: " + std::string(cls.progId) + " has no interface " + p->iid,
+                     cls.progId, p->iid);
   } else {
     try {
       object = p->cls->factory();
@@ -559,10 +559,10 @@ void ObjectRuntime::invokeByName(const SessionId& session, ObjectId object, std:
       dispatch(std::move(e), m->dispid, std::move(args), std::move(done));
       return;
     }
-    r.error = runtimeError(DISP_E_UNKNOWNNAME,
-                           "Unknown name: " + std::string(e->identity.iface->name) + " has no member " +
-                               std::string(name),
-                           e->identity.cls->progId, e->identity.iface->iid);
+    r.error =
+        runtimeError(DISP_E_UNKNOWNNAME,
+                     "Unknown name: " + std::string(e->identity.iface->name) + " has no member " + std::string(name),
+                     e->identity.cls->progId, e->identity.iface->iid);
   }
   r.hr = r.error.hresult;
   done(r);
@@ -659,8 +659,7 @@ HRESULT ObjectRuntime::identity(const SessionId& session, ObjectId object, Dispa
   return S_OK;
 }
 
-HRESULT ObjectRuntime::lockServer(const SessionId& session, std::string_view className, bool lock,
-                                  ErrorInfo& error) {
+HRESULT ObjectRuntime::lockServer(const SessionId& session, std::string_view className, bool lock, ErrorInfo& error) {
   std::unique_lock guard(mu_);
   auto s = sessions_.find(session);
   if (s == sessions_.end()) {
@@ -675,8 +674,8 @@ HRESULT ObjectRuntime::lockServer(const SessionId& session, std::string_view cla
     live_.add();
   } else {
     if (held == 0) {
-      error = runtimeError(E_FAIL, "The class object " + std::string(cls->cls->progId) +
-                                       " is not locked by this client");
+      error =
+          runtimeError(E_FAIL, "The class object " + std::string(cls->cls->progId) + " is not locked by this client");
       return error.hresult;
     }
     --held;

@@ -21,12 +21,9 @@ constexpr ParamDesc kApplyUpdatesParams[] = {
     {"OwnerData", VT_VARIANT, D::InOut, true},
 };
 constexpr ParamDesc kGetRecordsParams[] = {
-    {"ProviderName", VT_BSTR, D::In},
-    {"Count", VT_I4, D::In},
-    {"RecsOut", VT_I4, D::Out, true},
-    {"Options", VT_I4, D::In},
-    {"CommandText", VT_BSTR, D::In},
-    {"Params", VT_VARIANT, D::InOut, true},
+    {"ProviderName", VT_BSTR, D::In},          {"Count", VT_I4, D::In},
+    {"RecsOut", VT_I4, D::Out, true},          {"Options", VT_I4, D::In},
+    {"CommandText", VT_BSTR, D::In},           {"Params", VT_VARIANT, D::InOut, true},
     {"OwnerData", VT_VARIANT, D::InOut, true},
 };
 constexpr ParamDesc kDataRequestParams[] = {

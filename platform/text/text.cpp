@@ -287,10 +287,10 @@ struct CaseRun {
   char16_t small, last, capital;  // small..last <-> capital..capital + (last - small)
 };
 constexpr CaseRun kCaseRuns[] = {
-    {0xE0, 0xF6, 0xC0},   {0xF8, 0xFE, 0xD8},   {0xFF, 0xFF, 0x178},    // Latin-1
-    {0x3B1, 0x3C1, 0x391}, {0x3C3, 0x3C9, 0x3A3},                       // Greek
-    {0x430, 0x44F, 0x410}, {0x450, 0x45F, 0x400},                       // Cyrillic
-    {0xFF41, 0xFF5A, 0xFF21},                                           // fullwidth Latin
+    {0xE0, 0xF6, 0xC0},       {0xF8, 0xFE, 0xD8},    {0xFF, 0xFF, 0x178},  // Latin-1
+    {0x3B1, 0x3C1, 0x391},    {0x3C3, 0x3C9, 0x3A3},                       // Greek
+    {0x430, 0x44F, 0x410},    {0x450, 0x45F, 0x400},                       // Cyrillic
+    {0xFF41, 0xFF5A, 0xFF21},                                              // fullwidth Latin
 };
 constexpr char16_t kFinalSigma = 0x3C2, kCapitalSigma = 0x3A3;
 
@@ -386,9 +386,7 @@ bool equalsNoCase(WStringView a, WStringView b) {
   return true;
 }
 
-int compareNoCaseUtf8(std::string_view a, std::string_view b) {
-  return compareNoCase(utf8ToWide(a), utf8ToWide(b));
-}
+int compareNoCaseUtf8(std::string_view a, std::string_view b) { return compareNoCase(utf8ToWide(a), utf8ToWide(b)); }
 
 bool equalsNoCaseAscii(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

@@ -154,8 +154,10 @@ Decimal Decimal::fromDouble(double v) {
   std::string digits;
   bool neg = false;
   for (char c : t.substr(0, e)) {
-    if (c == '-') neg = true;
-    else if (c >= '0' && c <= '9') digits.push_back(c);
+    if (c == '-')
+      neg = true;
+    else if (c >= '0' && c <= '9')
+      digits.push_back(c);
   }
   // digits = d.ddddddddddddddd, value = digits * 10^(exp-15)
   int scale = 15 - exp;

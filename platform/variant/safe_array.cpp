@@ -21,12 +21,23 @@ Variant zeroOf(VarType t) {
 SafeArray::SafeArray(VarType elementType, std::vector<ArrayBound> bounds)
     : elementType_(elementType), bounds_(std::move(bounds)) {
   switch (elementType) {
-    case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_UI1: case VT_UI2: case VT_UI4:
-    case VT_R4: case VT_R8: case VT_CY: case VT_DATE: case VT_BSTR: case VT_ERROR: case VT_BOOL:
-    case VT_VARIANT: case VT_DECIMAL:
-      break;
-    default:
-      throw VariantError(kEInvalidArg, "Arrays cannot hold elements of kind " + varTypeName(elementType));
+    case VT_I1:
+    case VT_I2:
+    case VT_I4:
+    case VT_I8:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_R4:
+    case VT_R8:
+    case VT_CY:
+    case VT_DATE:
+    case VT_BSTR:
+    case VT_ERROR:
+    case VT_BOOL:
+    case VT_VARIANT:
+    case VT_DECIMAL: break;
+    default: throw VariantError(kEInvalidArg, "Arrays cannot hold elements of kind " + varTypeName(elementType));
   }
   if (bounds_.empty()) throw VariantError(kEInvalidArg, "An array needs at least one dimension");
   size_t n = 1;

@@ -24,11 +24,16 @@ namespace {
 
 bool isIntegerKind(uint16_t vt) {
   switch (vt) {
-    case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_UI1: case VT_UI2: case VT_UI4: case VT_BOOL:
-    case VT_ERROR:
-      return true;
-    default:
-      return false;
+    case VT_I1:
+    case VT_I2:
+    case VT_I4:
+    case VT_I8:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_BOOL:
+    case VT_ERROR: return true;
+    default: return false;
   }
 }
 
@@ -160,12 +165,12 @@ Variant Variant::null() {
   return v;
 }
 
-#define RVZ_INT_CTOR(fn, type, kind) \
-  Variant Variant::fn(type x) {      \
-    Variant v;                       \
-    v.vt_ = kind;                    \
+#define RVZ_INT_CTOR(fn, type, kind)    \
+  Variant Variant::fn(type x) {         \
+    Variant v;                          \
+    v.vt_ = kind;                       \
     v.value_ = static_cast<int64_t>(x); \
-    return v;                        \
+    return v;                           \
   }
 RVZ_INT_CTOR(i1, int8_t, VT_I1)
 RVZ_INT_CTOR(i2, int16_t, VT_I2)
@@ -316,8 +321,13 @@ WString Variant::toText() const {
     case VT_NULL: return WString();
     case VT_BSTR: return std::get<WString>(value_);
     case VT_BOOL: return std::get<int64_t>(value_) ? u"True" : u"False";
-    case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_UI1: case VT_UI2: case VT_UI4:
-      return text::utf8ToWide(std::to_string(std::get<int64_t>(value_)));
+    case VT_I1:
+    case VT_I2:
+    case VT_I4:
+    case VT_I8:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4: return text::utf8ToWide(std::to_string(std::get<int64_t>(value_)));
     case VT_R4: return text::utf8ToWide(formatDouble(std::get<double>(value_), 7));
     case VT_R8: return text::utf8ToWide(formatDouble(std::get<double>(value_), 15));
     case VT_CY: return text::utf8ToWide(std::get<Currency>(value_).toString());
@@ -337,11 +347,19 @@ WString Variant::toText() const {
 double Variant::toDouble() const {
   switch (vt_) {
     case VT_EMPTY: return 0;
-    case VT_R4: case VT_R8: case VT_DATE: return std::get<double>(value_);
+    case VT_R4:
+    case VT_R8:
+    case VT_DATE: return std::get<double>(value_);
     case VT_CY: return std::get<Currency>(value_).toDouble();
     case VT_DECIMAL: return std::get<Decimal>(value_).toDouble();
-    case VT_I1: case VT_I2: case VT_I4: case VT_I8: case VT_UI1: case VT_UI2: case VT_UI4: case VT_BOOL:
-      return static_cast<double>(std::get<int64_t>(value_));
+    case VT_I1:
+    case VT_I2:
+    case VT_I4:
+    case VT_I8:
+    case VT_UI1:
+    case VT_UI2:
+    case VT_UI4:
+    case VT_BOOL: return static_cast<double>(std::get<int64_t>(value_));
     case VT_BSTR: {
       double d;
       if (!parseNumber(text::wideToUtf8(std::get<WString>(value_)), d)) mismatch(vt_, "Double");
@@ -384,7 +402,8 @@ bool Variant::toBool() const {
       if (!parseNumber(text::wideToUtf8(s), d)) mismatch(vt_, "Boolean");
       return d != 0;
     }
-    case VT_NULL: case VT_ERROR: mismatch(vt_, "Boolean");
+    case VT_NULL:
+    case VT_ERROR: mismatch(vt_, "Boolean");
     default:
       if (isArray()) mismatch(vt_, "Boolean");
       return toDouble() != 0;
@@ -472,9 +491,12 @@ bool Variant::sameKindAndValue(const Variant& o) const {
   if (vt_ != o.vt_) return false;
   if (isArray()) return arrayValue() == o.arrayValue();
   switch (vt_) {
-    case VT_EMPTY: case VT_NULL: return true;
+    case VT_EMPTY:
+    case VT_NULL: return true;
     case VT_BSTR: return std::get<WString>(value_) == std::get<WString>(o.value_);
-    case VT_R4: case VT_R8: case VT_DATE: return std::get<double>(value_) == std::get<double>(o.value_);
+    case VT_R4:
+    case VT_R8:
+    case VT_DATE: return std::get<double>(value_) == std::get<double>(o.value_);
     case VT_CY: return std::get<Currency>(value_) == std::get<Currency>(o.value_);
     case VT_DECIMAL: {
       // Equal values compare equal whatever their scale (1.5 and 1.50).

@@ -62,7 +62,7 @@ class VariantError : public std::runtime_error {
 struct Currency {
   int64_t scaled = 0;
   friend bool operator==(Currency, Currency) = default;
-  static Currency fromDouble(double d);        // rounds half away from zero; throws on overflow
+  static Currency fromDouble(double d);       // rounds half away from zero; throws on overflow
   static Currency parse(std::string_view s);  // "12.3400", "-5", throws VariantError
   double toDouble() const { return static_cast<double>(scaled) / 10000.0; }
   std::string toString() const;  // up to four decimals, trailing zeros dropped
@@ -76,7 +76,7 @@ struct Decimal {
   uint64_t lo64 = 0;
   friend bool operator==(const Decimal&, const Decimal&) = default;
   static Decimal parse(std::string_view s);  // "-123.45"; throws VariantError
-  static Decimal fromDouble(double d);        // at most 15 significant digits
+  static Decimal fromDouble(double d);       // at most 15 significant digits
   static Decimal fromInt64(int64_t v);
   double toDouble() const;
   std::string toString() const;  // all scale digits, as stored
@@ -93,8 +93,8 @@ struct DateTime {
   static DateTime fromOleDate(double d);  // rounds to the millisecond; throws when out of range
   static DateTime now();                  // local time
 };
-inline constexpr double kMinOleDate = -657434.99999999;    // 0100-01-01 23:59:59
-inline constexpr double kMaxOleDate = 2958465.99999999;    // 9999-12-31 23:59:59
+inline constexpr double kMinOleDate = -657434.99999999;  // 0100-01-01 23:59:59
+inline constexpr double kMaxOleDate = 2958465.99999999;  // 9999-12-31 23:59:59
 
 class Variant;
 
@@ -138,8 +138,8 @@ class SafeArray {
   VarType elementType_;
   std::vector<ArrayBound> bounds_;
   size_t size_ = 0;
-  std::vector<uint8_t> bytes_;   // VT_UI1 arrays
-  std::vector<Variant> items_;   // every other element kind
+  std::vector<uint8_t> bytes_;  // VT_UI1 arrays
+  std::vector<Variant> items_;  // every other element kind
 };
 
 // The variant itself. Copying copies arrays deeply, as VariantCopy does.
@@ -192,8 +192,8 @@ class Variant {
   bool isArray() const { return (vt_ & VT_ARRAY) != 0; }
 
   // Exact access to the stored value; throws VariantError (type mismatch) on another kind.
-  int64_t intValue() const;   // any integer kind, BOOL (-1/0), ERROR
-  double realValue() const;   // R4, R8, DATE
+  int64_t intValue() const;  // any integer kind, BOOL (-1/0), ERROR
+  double realValue() const;  // R4, R8, DATE
   Currency cyValue() const;
   const Decimal& decimalValue() const;
   const WString& bstrValue() const;
@@ -205,13 +205,13 @@ class Variant {
   // Conversions with the platform's rules; throw VariantError.
   WString toText() const;  // Null and Empty give ""
   std::string toUtf8() const { return text::wideToUtf8(toText()); }
-  double toDouble() const;    // Empty 0; Null type mismatch; text parsed
-  int32_t toInt32() const;    // rounds half to even like the platform; overflow checked
+  double toDouble() const;  // Empty 0; Null type mismatch; text parsed
+  int32_t toInt32() const;  // rounds half to even like the platform; overflow checked
   int64_t toInt64() const;
-  bool toBool() const;        // numbers: non-zero; text: "True"/"False" or a number
+  bool toBool() const;  // numbers: non-zero; text: "True"/"False" or a number
   Currency toCurrency() const;
   Decimal toDecimal() const;
-  double toOleDate() const;   // DATE, numbers, or text "yyyy-mm-dd[ hh:mm:ss]"
+  double toOleDate() const;  // DATE, numbers, or text "yyyy-mm-dd[ hh:mm:ss]"
   Variant changeType(VarType target) const;
 
   // Kind and value equal: the comparison of parameter lists. Two Empties
@@ -220,8 +220,7 @@ class Variant {
   friend bool operator==(const Variant& a, const Variant& b) { return a.sameKindAndValue(b); }
 
  private:
-  using Payload = std::variant<std::monostate, int64_t, double, Currency, Decimal, WString,
-                               std::unique_ptr<SafeArray>>;
+  using Payload = std::variant<std::monostate, int64_t, double, Currency, Decimal, WString, std::unique_ptr<SafeArray>>;
   uint16_t vt_ = VT_EMPTY;
   Payload value_;
 };

@@ -24,7 +24,8 @@ void putValue(std::string& out, const Variant& v, uint16_t kind);
 
 void putScalar(std::string& out, const Variant& v, uint16_t kind) {
   switch (kind) {
-    case VT_EMPTY: case VT_NULL: break;
+    case VT_EMPTY:
+    case VT_NULL: break;
     case VT_I1: put<int8_t>(out, static_cast<int8_t>(v.intValue())); break;
     case VT_UI1: put<uint8_t>(out, static_cast<uint8_t>(v.intValue())); break;
     case VT_I2: put<int16_t>(out, static_cast<int16_t>(v.intValue())); break;
@@ -35,7 +36,8 @@ void putScalar(std::string& out, const Variant& v, uint16_t kind) {
     case VT_ERROR: put<int32_t>(out, v.errorValue()); break;
     case VT_R4: put<float>(out, static_cast<float>(v.realValue())); break;
     case VT_I8: put<int64_t>(out, v.intValue()); break;
-    case VT_R8: case VT_DATE: put<double>(out, v.realValue()); break;
+    case VT_R8:
+    case VT_DATE: put<double>(out, v.realValue()); break;
     case VT_CY: put<int64_t>(out, v.cyValue().scaled); break;
     case VT_BSTR: {
       const WString& s = v.bstrValue();
@@ -103,10 +105,21 @@ class Reader {
   // Minimum bytes one element of a kind occupies, to bound counts by input.
   static size_t minSize(uint16_t kind) {
     switch (kind) {
-      case VT_I1: case VT_UI1: return 1;
-      case VT_I2: case VT_UI2: case VT_BOOL: case VT_VARIANT: return 2;
-      case VT_I4: case VT_UI4: case VT_ERROR: case VT_R4: case VT_BSTR: return 4;
-      case VT_I8: case VT_R8: case VT_DATE: case VT_CY: return 8;
+      case VT_I1:
+      case VT_UI1: return 1;
+      case VT_I2:
+      case VT_UI2:
+      case VT_BOOL:
+      case VT_VARIANT: return 2;
+      case VT_I4:
+      case VT_UI4:
+      case VT_ERROR:
+      case VT_R4:
+      case VT_BSTR: return 4;
+      case VT_I8:
+      case VT_R8:
+      case VT_DATE:
+      case VT_CY: return 8;
       case VT_DECIMAL: return 14;
       default: return 0;
     }
@@ -168,7 +181,8 @@ class Reader {
       b.count = get<uint32_t>("array count");
       total *= b.count;
       if (total > left()) fail("array of " + std::to_string(total) + " elements exceeds the data");
-      if (b.count > 0 && static_cast<int64_t>(b.lowerBound) + b.count - 1 > INT32_MAX) fail("array bounds out of range");
+      if (b.count > 0 && static_cast<int64_t>(b.lowerBound) + b.count - 1 > INT32_MAX)
+        fail("array bounds out of range");
     }
     if (total * esize > left()) fail("array of " + std::to_string(total) + " elements exceeds the data");
     if (elem == VT_UI1) {

@@ -10,8 +10,8 @@
 namespace rvz {
 
 struct VariantWireLimits {
-  size_t maxDepth = 32;        // arrays of arrays nested this deep at most
-  size_t maxDimensions = 16;   // SAFEARRAY dimensions
+  size_t maxDepth = 32;       // arrays of arrays nested this deep at most
+  size_t maxDimensions = 16;  // SAFEARRAY dimensions
 };
 
 // Appends the byte form of v to out.

@@ -43,8 +43,8 @@ TEST(CatalogueTotals, MatchTheDeclaredCounts) {
   std::string perModule;
   for (const auto& m : dataServiceModules()) {
     Totals t = totalsOf(m.datasets);
-    perModule += std::string(m.name) + ": " + std::to_string(t.datasets) + " datasets, " +
-                 std::to_string(t.fields) + " fields\n";
+    perModule += std::string(m.name) + ": " + std::to_string(t.datasets) + " datasets, " + std::to_string(t.fields) +
+                 " fields\n";
     all.datasets += t.datasets;
     all.onCn += t.onCn;
     all.onAccounts += t.onAccounts;
@@ -60,10 +60,9 @@ TEST(CatalogueTotals, MatchTheDeclaredCounts) {
   EXPECT_EQ(all.onAccounts, 3);
   EXPECT_EQ(all.fields, 2808);
   const std::map<FieldType, int> wantTypes = {
-      {FieldType::WideString, 1199}, {FieldType::Integer, 495}, {FieldType::Float, 477},
-      {FieldType::String, 310},      {FieldType::DateTime, 120}, {FieldType::Boolean, 55},
-      {FieldType::Date, 52},         {FieldType::Memo, 51},      {FieldType::SmallInt, 31},
-      {FieldType::AutoInc, 7},       {FieldType::Blob, 6},       {FieldType::BCD, 5},
+      {FieldType::WideString, 1199}, {FieldType::Integer, 495}, {FieldType::Float, 477}, {FieldType::String, 310},
+      {FieldType::DateTime, 120},    {FieldType::Boolean, 55},  {FieldType::Date, 52},   {FieldType::Memo, 51},
+      {FieldType::SmallInt, 31},     {FieldType::AutoInc, 7},   {FieldType::Blob, 6},    {FieldType::BCD, 5},
   };
   for (auto [type, n] : wantTypes) EXPECT_EQ(all.types[type], n) << fieldTypeName(type);
   EXPECT_EQ(all.defaultSize, 276);
@@ -78,10 +77,9 @@ TEST(CatalogueTotals, MatchTheDeclaredCounts) {
 // Per-module figures, so that a slip in data entry names its module.
 TEST(CatalogueTotals, EachModuleHasItsDatasetsAndFields) {
   const std::map<std::string, std::pair<int, int>> want = {
-      {"System", {19, 139}},       {"MasterData", {25, 272}},       {"Purchasing", {12, 302}},
-      {"Sales", {13, 326}},        {"Inventory", {16, 346}},        {"Finance", {5, 96}},
-      {"Staff", {24, 335}},        {"CustomerRelations", {5, 59}},  {"FixedAssets", {11, 344}},
-      {"Production", {13, 238}},   {"Property", {15, 226}},         {"Catering", {8, 125}},
+      {"System", {19, 139}},      {"MasterData", {25, 272}}, {"Purchasing", {12, 302}}, {"Sales", {13, 326}},
+      {"Inventory", {16, 346}},   {"Finance", {5, 96}},      {"Staff", {24, 335}},      {"CustomerRelations", {5, 59}},
+      {"FixedAssets", {11, 344}}, {"Production", {13, 238}}, {"Property", {15, 226}},   {"Catering", {8, 125}},
   };
   for (const auto& m : dataServiceModules()) {
     Totals t = totalsOf(m.datasets);

@@ -96,12 +96,16 @@ class EnvSetting {
     const char* old = getenv(name);
     had_ = old != nullptr;
     if (had_) old_ = old;
-    if (value) setenv(name, value, 1);
-    else unsetenv(name);
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
   }
   ~EnvSetting() {
-    if (had_) setenv(name_.c_str(), old_.c_str(), 1);
-    else unsetenv(name_.c_str());
+    if (had_)
+      setenv(name_.c_str(), old_.c_str(), 1);
+    else
+      unsetenv(name_.c_str());
   }
   EnvSetting(const EnvSetting&) = delete;
   EnvSetting& operator=(const EnvSetting&) = delete;
@@ -211,8 +215,8 @@ class Connected {
   explicit Connected(const fs::path& home, AccountSet set = AccountSet::Access)
       : env_("RVZ_HOME", home.c_str()), drive_("RVZ_DRIVE_D", nullptr) {
     d_.RemoteDataModuleCreate();
-    result_ = set == AccountSet::Access ? d_.ConnectAct(0, u"", u"Sample", u"", u"")
-                                        : d_.ConnectAct(1, u"", u"", u"", u"");
+    result_ =
+        set == AccountSet::Access ? d_.ConnectAct(0, u"", u"Sample", u"", u"") : d_.ConnectAct(1, u"", u"", u"", u"");
   }
   services::TDatas& operator*() { return d_; }
   int32_t result() const { return result_; }
@@ -376,12 +380,24 @@ TEST(SampleHomeTest, BillHeadersAddUpToTheirLines) {
     const char* price;
   };
   const Family goodsFamilies[] = {
-      {"CGSQZB", "CGSQ", "JJ"},     {"CGDDZB", "CGDD", "JJ"},       {"CGSHZB", "CGSH", "JJ"},
-      {"CGTHZB", "CGTH", "JJ"},     {"XSDDZB", "XSDD", "JJJ"},      {"XSKDZB", "XSKD", "JJJ"},
-      {"XSTHZB", "XSTH", "JJJ"},    {"LSKDZB", "LSKD", "JJJ"},      {"LLZB", "LL", "JJ"},
-      {"TLZB", "TL", "JJ"},         {"CPJCZB", "CPJC", "JJ"},       {"KCPDZB", "KCPD", "JJ"},
-      {"CHTJZB", "CHTJ", "JJ"},     {"CKDBZB", "CKDB", "JJ"},       {"QTKCBDZB", "QTKCBD", "JJ"},
-      {"SC_SCJHZB", "SC_SCJH", "JJ"}, {"SC_ProduceOrderZB", "SC_ProduceOrder", "JJ"}, {"SC_WtjgZB", "SC_Wtjg", "JJ"},
+      {"CGSQZB", "CGSQ", "JJ"},
+      {"CGDDZB", "CGDD", "JJ"},
+      {"CGSHZB", "CGSH", "JJ"},
+      {"CGTHZB", "CGTH", "JJ"},
+      {"XSDDZB", "XSDD", "JJJ"},
+      {"XSKDZB", "XSKD", "JJJ"},
+      {"XSTHZB", "XSTH", "JJJ"},
+      {"LSKDZB", "LSKD", "JJJ"},
+      {"LLZB", "LL", "JJ"},
+      {"TLZB", "TL", "JJ"},
+      {"CPJCZB", "CPJC", "JJ"},
+      {"KCPDZB", "KCPD", "JJ"},
+      {"CHTJZB", "CHTJ", "JJ"},
+      {"CKDBZB", "CKDB", "JJ"},
+      {"QTKCBDZB", "QTKCBD", "JJ"},
+      {"SC_SCJHZB", "SC_SCJH", "JJ"},
+      {"SC_ProduceOrderZB", "SC_ProduceOrder", "JJ"},
+      {"SC_WtjgZB", "SC_Wtjg", "JJ"},
   };
   for (const auto& f : goodsFamilies) {
     SCOPED_TRACE(f.header);
@@ -404,8 +420,9 @@ TEST(SampleHomeTest, BillHeadersAddUpToTheirLines) {
               0);
   }
   // A payment settles the receipt it names, for that receipt's amount.
-  EXPECT_EQ(scalar(cn, "select count(*) from CGFK M, CGSHZB S where M.SRCBillNo = S.DJBH and M.DDID = S.ID "
-                       "and abs(M.FKJE - S.JE) < 0.005")
+  EXPECT_EQ(scalar(cn,
+                   "select count(*) from CGFK M, CGSHZB S where M.SRCBillNo = S.DJBH and M.DDID = S.ID "
+                   "and abs(M.FKJE - S.JE) < 0.005")
                 .toInt64(),
             count(cn, "CGFK"));
   // A receipt line follows the order line of the same number: same goods.
@@ -421,10 +438,10 @@ TEST(SampleHomeTest, TreesHaveRootsAndParentsThatExist) {
     const char* key;
     const char* parent;
   };
-  for (const Tree& t : {Tree{"DQ", "ID", "ParentCode"}, Tree{"BM", "ID", "ParentCode"},
-                        Tree{"Pub_ItemType", "ItemType", "ParentCode"}, Tree{"Pub_Project", "ItemType", "ParentCode"},
-                        Tree{"project", "id", "Pid"}, Tree{"zc_ItemType", "id", "Pid"}, Tree{"Wy_Project", "id", "Pid"},
-                        Tree{"CY_House", "ID", "ParentCode"}}) {
+  for (const Tree& t :
+       {Tree{"DQ", "ID", "ParentCode"}, Tree{"BM", "ID", "ParentCode"}, Tree{"Pub_ItemType", "ItemType", "ParentCode"},
+        Tree{"Pub_Project", "ItemType", "ParentCode"}, Tree{"project", "id", "Pid"}, Tree{"zc_ItemType", "id", "Pid"},
+        Tree{"Wy_Project", "id", "Pid"}, Tree{"CY_House", "ID", "ParentCode"}}) {
     SCOPED_TRACE(t.table);
     std::string table = t.table, key = t.key, parent = t.parent;
     EXPECT_GE(scalar(cn, "select count(*) from " + table + " where " + parent + " = 0").toInt64(), 1);

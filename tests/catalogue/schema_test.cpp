@@ -107,36 +107,21 @@ enum class Kind {
 
 const char* kindName(Kind k) {
   switch (k) {
-    case Kind::String:
-      return "String";
-    case Kind::FixedChar:
-      return "FixedChar";
-    case Kind::WideString:
-      return "WideString";
-    case Kind::Memo:
-      return "Memo";
-    case Kind::Blob:
-      return "Blob";
-    case Kind::SmallInt:
-      return "SmallInt";
-    case Kind::Integer:
-      return "Integer";
-    case Kind::AutoInc:
-      return "AutoInc";
-    case Kind::Boolean:
-      return "Boolean";
-    case Kind::Float:
-      return "Float";
-    case Kind::BCD:
-      return "BCD";
-    case Kind::Date:
-      return "Date";
-    case Kind::Time:
-      return "Time";
-    case Kind::DateTime:
-      return "DateTime";
-    case Kind::Guid:
-      return "Guid";
+    case Kind::String: return "String";
+    case Kind::FixedChar: return "FixedChar";
+    case Kind::WideString: return "WideString";
+    case Kind::Memo: return "Memo";
+    case Kind::Blob: return "Blob";
+    case Kind::SmallInt: return "SmallInt";
+    case Kind::Integer: return "Integer";
+    case Kind::AutoInc: return "AutoInc";
+    case Kind::Boolean: return "Boolean";
+    case Kind::Float: return "Float";
+    case Kind::BCD: return "BCD";
+    case Kind::Date: return "Date";
+    case Kind::Time: return "Time";
+    case Kind::DateTime: return "DateTime";
+    case Kind::Guid: return "Guid";
   }
   return "?";
 }
@@ -197,36 +182,23 @@ std::string bindingFailure(const FieldDecl& f, ColumnKind c) {
   if ((t == FieldType::Float || t == FieldType::BCD) && (c.kind == Kind::Float || c.kind == Kind::BCD)) return {};
   auto family = [](int which) -> std::set<Kind> {
     switch (which) {
-      case 0:
-        return {Kind::String, Kind::FixedChar, Kind::Guid};
-      case 1:
-        return {Kind::SmallInt, Kind::Integer, Kind::AutoInc};
-      case 2:
-        return {Kind::Date, Kind::Time, Kind::DateTime};
-      default:
-        return {Kind::Memo, Kind::Blob};
+      case 0: return {Kind::String, Kind::FixedChar, Kind::Guid};
+      case 1: return {Kind::SmallInt, Kind::Integer, Kind::AutoInc};
+      case 2: return {Kind::Date, Kind::Time, Kind::DateTime};
+      default: return {Kind::Memo, Kind::Blob};
     }
   };
   std::optional<int> fieldFamily;
   switch (t) {
-    case FieldType::String:
-      fieldFamily = 0;
-      break;
+    case FieldType::String: fieldFamily = 0; break;
     case FieldType::SmallInt:
     case FieldType::Integer:
-    case FieldType::AutoInc:
-      fieldFamily = 1;
-      break;
+    case FieldType::AutoInc: fieldFamily = 1; break;
     case FieldType::Date:
-    case FieldType::DateTime:
-      fieldFamily = 2;
-      break;
+    case FieldType::DateTime: fieldFamily = 2; break;
     case FieldType::Memo:
-    case FieldType::Blob:
-      fieldFamily = 3;
-      break;
-    default:
-      break;
+    case FieldType::Blob: fieldFamily = 3; break;
+    default: break;
   }
   bool same =
       fieldFamily ? family(*fieldFamily).count(c.kind) > 0 : (t == FieldType::Boolean && c.kind == Kind::Boolean);
@@ -530,8 +502,9 @@ TEST_F(SchemaTest, KeyColumnsRefuseNull) {
     while (sqlite3_step(st) == SQLITE_ROW)
       ADD_FAILURE() << "key column allows Null: " << reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
   }
-  for (const char* insert : {"insert into KH (ID, MC) values (Null, 'x')", "insert into CGSQ (ZBID, HH) values (1, Null)",
-                             "insert into CGDD (RECID, ZBID, HH) values (Null, 1, 1)"}) {
+  for (const char* insert :
+       {"insert into KH (ID, MC) values (Null, 'x')", "insert into CGSQ (ZBID, HH) values (1, Null)",
+        "insert into CGDD (RECID, ZBID, HH) values (Null, 1, 1)"}) {
     std::string error;
     Stmt st = prepareJet(company.db, insert, error);
     ASSERT_TRUE(st) << error;

@@ -67,8 +67,8 @@ class ServerAccountSets : public ::testing::Test {
   void SetUp() override {
     if (!db_.create()) GTEST_SKIP() << "RVZ_TEST_PG is not set: no test cluster";
     static std::atomic<int> serial{0};
-    root_ = fs::temp_directory_path() / ("rvz-quib-server-" + std::to_string(::getpid()) + "_" +
-                                         std::to_string(++serial));
+    root_ =
+        fs::temp_directory_path() / ("rvz-quib-server-" + std::to_string(::getpid()) + "_" + std::to_string(++serial));
     fs::remove_all(root_);
     fs::create_directories(root_);
     home_ = root_ / "home";
@@ -165,8 +165,10 @@ class QuibInitServer : public ServerAccountSets {
     std::function<void(const json&)> find = [&](const json& j) {
       if (!packet.is_null()) return;
       if (j.is_object()) {
-        if (j.contains("packet")) packet = j["packet"];
-        else for (const auto& [k, v] : j.items()) find(v);
+        if (j.contains("packet"))
+          packet = j["packet"];
+        else
+          for (const auto& [k, v] : j.items()) find(v);
       } else if (j.is_array()) {
         for (const auto& v : j) find(v);
       }
@@ -187,8 +189,8 @@ TEST_F(QuibInitServer, TheServerSetServesTheSameSampleAsTheAccessSet) {
 
   // Registered as a SQL Server set under the database's name.
   {
-    rvz::data::Connection reg(rvz::data::jetConnectionString((home_ / "data" / "DoDar.mdb").string(),
-                                                             rvz::client::kAccountSetPassword));
+    rvz::data::Connection reg(
+        rvz::data::jetConnectionString((home_ / "data" / "DoDar.mdb").string(), rvz::client::kAccountSetPassword));
     rvz::data::Query q("q", &reg);
     q.setCommandText("select ActName, ActType from Act_DODar order by ActType");
     q.open();
@@ -342,7 +344,8 @@ TEST_F(Migrate, ARowTheServerRefusesLeavesNothingBehind) {
 
 TEST_F(Migrate, QuibMigrateShowsAProgressLinePerTable) {
   const std::string out = (root_ / "migrate.out").string();
-  const std::string cmd = std::string(RVZ_QUIB_EXE) + " migrate " + file_.string() + " '" + target(made_) + "' 2> " + out;
+  const std::string cmd =
+      std::string(RVZ_QUIB_EXE) + " migrate " + file_.string() + " '" + target(made_) + "' 2> " + out;
   ASSERT_EQ(std::system(cmd.c_str()), 0) << rvz::testing::slurp(out);
   const std::string text = rvz::testing::slurp(out);
   rvz::data::Connection file(fileString());

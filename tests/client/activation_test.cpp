@@ -81,7 +81,11 @@ TEST_F(Activation, TheCommandIsFoundByProgIdOrClassId) {
 
 TEST_F(Activation, NothingRegisteredKeepsTheConnectionsOwnFailure) {
   std::string text;
-  EXPECT_EQ(failure([&] { connectActivating(nowhere(), "Test.thing", {hive_, std::chrono::milliseconds(500)}); }, &text),
+  EXPECT_EQ(failure(
+                [&] {
+                  connectActivating(nowhere(), "Test.thing", {hive_, std::chrono::milliseconds(500)});
+                },
+                &text),
             remoting::RPC_S_SERVER_UNAVAILABLE);
   EXPECT_NE(text.find("Cannot open a session with 127.0.0.1:1"), std::string::npos) << text;
 }
@@ -89,7 +93,11 @@ TEST_F(Activation, NothingRegisteredKeepsTheConnectionsOwnFailure) {
 TEST_F(Activation, AProgramThatCannotRunOrNeverServesFails) {
   registerServer((dir_ / "no such program").string());
   std::string text;
-  EXPECT_EQ(failure([&] { connectActivating(nowhere(), "Test.thing", {hive_, std::chrono::milliseconds(3000)}); }, &text),
+  EXPECT_EQ(failure(
+                [&] {
+                  connectActivating(nowhere(), "Test.thing", {hive_, std::chrono::milliseconds(3000)});
+                },
+                &text),
             static_cast<HRESULT>(0x80080005));
   EXPECT_NE(text.find("Cannot run the registered server"), std::string::npos) << text;
 
@@ -97,7 +105,11 @@ TEST_F(Activation, AProgramThatCannotRunOrNeverServesFails) {
   // wait ends with the server named.
   registerServer("/bin/true");
   auto started = std::chrono::steady_clock::now();
-  EXPECT_EQ(failure([&] { connectActivating(nowhere(), "Test.thing", {hive_, std::chrono::milliseconds(800)}); }, &text),
+  EXPECT_EQ(failure(
+                [&] {
+                  connectActivating(nowhere(), "Test.thing", {hive_, std::chrono::milliseconds(800)});
+                },
+                &text),
             static_cast<HRESULT>(0x80080005));
   EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(800));
   EXPECT_NE(text.find("The server /bin/true started for Test.thing did not answer at 127.0.0.1:1"), std::string::npos)
@@ -113,7 +125,11 @@ TEST_F(Activation, AFramedEndpointWhereNothingListensStartsTheRegisteredServer) 
     o.endpoint = endpoint;
     std::string text;
     EXPECT_EQ(failure([&] { Client c(o); }, &text), remoting::RPC_S_SERVER_UNAVAILABLE) << endpoint;
-    EXPECT_EQ(failure([&] { connectActivating(o, "Test.thing", {hive_, std::chrono::milliseconds(300)}); }, &text),
+    EXPECT_EQ(failure(
+                  [&] {
+                    connectActivating(o, "Test.thing", {hive_, std::chrono::milliseconds(300)});
+                  },
+                  &text),
               static_cast<HRESULT>(0x80080005));
     EXPECT_NE(text.find("did not answer at " + endpoint), std::string::npos) << text;
   }

@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
     w.width = 592;
     w.height = 342;
     w.control("Panel1").bounds = {0, 323, 592, 19};
-    for (auto [name, b] : {std::pair{"CheckBox1", Bounds{4, 4, 81, 11}}, {"SpeedButton1", Bounds{108, 2, 73, 17}},
+    for (auto [name, b] : {std::pair{"CheckBox1", Bounds{4, 4, 81, 11}},
+                           {"SpeedButton1", Bounds{108, 2, 73, 17}},
                            {"SpeedButton2", Bounds{192, 2, 103, 17}}}) {
       w.control(name).parent = "Panel1";
       w.control(name).bounds = b;

@@ -44,10 +44,10 @@ TEST(ConsoleForm, RefusesWhatIsNotACleanForm) {
       {"t=%1B", "control character 27"},
       {"t=%7F", "control character 127"},
       {"t=%FF", "not UTF-8"},
-      {"t=%C0%80", "not UTF-8"},           // overlong NUL
-      {"t=%ED%A0%80", "not UTF-8"},        // a surrogate
-      {"t=%F4%90%80%80", "not UTF-8"},     // past U+10FFFF
-      {"t=%E6%95", "not UTF-8"},           // cut short
+      {"t=%C0%80", "not UTF-8"},        // overlong NUL
+      {"t=%ED%A0%80", "not UTF-8"},     // a surrogate
+      {"t=%F4%90%80%80", "not UTF-8"},  // past U+10FFFF
+      {"t=%E6%95", "not UTF-8"},        // cut short
       {"n%FF=1", "field name is not UTF-8"},
       {std::string(kMaxFormBytes + 1, 'a'), "longer than 65536 bytes"},
   };

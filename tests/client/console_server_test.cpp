@@ -112,8 +112,8 @@ TEST_F(ConsoleTest, ThePageIsServedToAnyoneOnLoopbackButTheScreenOnlyWithTheToke
     unsigned status;
   };
   const Case cases[] = {
-      {"/events", "", 401},      {"/events", "t0ke", 401}, {"/events", "t0kenX", 401},
-      {"/act", "", 401},         {"/events", "t0ken", 200},
+      {"/events", "", 401}, {"/events", "t0ke", 401},  {"/events", "t0kenX", 401},
+      {"/act", "", 401},    {"/events", "t0ken", 200},
   };
   for (const auto& c : cases) {
     HttpRequest r = request(c.path == "/act" ? "POST" : "GET", c.path);
@@ -175,7 +175,8 @@ TEST_F(ConsoleTest, ActionsComeOnlyFromTheConsolesOwnPage) {
   EXPECT_EQ(json::parse(a.body)["ok"], true);
   // The screen's refusal is told to the page as it is.
   a = post("command=answer&target=Maybe");
-  EXPECT_EQ(json::parse(a.body)["error"], "the box \"COM Server Warning\" has no button \"Maybe\"; its buttons are Yes, No");
+  EXPECT_EQ(json::parse(a.body)["error"],
+            "the box \"COM Server Warning\" has no button \"Maybe\"; its buttons are Yes, No");
   a = post("command=answer&target=No");
   EXPECT_EQ(json::parse(a.body)["ok"], true);
   main_.run([] {});
@@ -206,11 +207,12 @@ TEST_F(ConsoleTest, TheStreamShowsTheScreenAndWhatChangesOverHttp) {
 
   // An action over HTTP opens the question; the feed publishes it.
   const std::string body = "command=menu&target=menuClose";
-  std::string act = http("POST /act HTTP/1.1\r\n" + host + "X-Console-Token: t0ken\r\nOrigin: http://127.0.0.1:" +
-                             std::to_string(console_->port()) +
-                             "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
-                             std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body,
-                         "}");
+  std::string act =
+      http("POST /act HTTP/1.1\r\n" + host +
+               "X-Console-Token: t0ken\r\nOrigin: http://127.0.0.1:" + std::to_string(console_->port()) +
+               "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " + std::to_string(body.size()) +
+               "\r\nConnection: close\r\n\r\n" + body,
+           "}");
   EXPECT_NE(act.find("{\"ok\":true}"), std::string::npos) << act;
   ScreenFeed::State s = console_->feed().newerThan(0, std::chrono::seconds(20));
   for (int i = 0; i < 100 && s.json && json::parse(*s.json)["boxes"].empty(); ++i)

@@ -26,7 +26,7 @@ TEST(ActivityLog, KeepsTheNewest10240CharactersCountedOnTheWideText) {
   ASSERT_EQ(t.size(), 10240u);
   EXPECT_EQ(t.substr(0, 4000), newer);
   EXPECT_EQ(t.substr(4000, 4), u"\r\n\r\n");
-  EXPECT_EQ(t.substr(4004), older.substr(0, 6236));  // the oldest entry cut in its middle
+  EXPECT_EQ(t.substr(4004), older.substr(0, 6236));    // the oldest entry cut in its middle
   EXPECT_EQ(log.ansiText().size(), 8000u + 4 + 6236);  // double-byte characters in the ANSI form
 }
 
@@ -48,7 +48,8 @@ TEST(ActivityLog, CharactersTheCodePageCannotHoldAreReplaced) {
 TEST(ActivityLog, AddingSeveralAtOnceEqualsAddingThemInTurn) {
   // Entries arrive in UTF-8, as the command watch hands them over.
   std::vector<std::string> batch;
-  for (int i = 0; i < 600; ++i) batch.push_back(std::string(static_cast<size_t>(7 + i % 50), static_cast<char>('a' + i % 26)));
+  for (int i = 0; i < 600; ++i)
+    batch.push_back(std::string(static_cast<size_t>(7 + i % 50), static_cast<char>('a' + i % 26)));
   batch.push_back(std::string(10239, 'z'));
   batch.push_back("\u0E01 last");
   for (size_t split : {size_t(0), size_t(1), size_t(300), batch.size()}) {

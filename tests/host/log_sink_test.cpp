@@ -55,8 +55,7 @@ TEST(LoopLogSink, EntriesFromManyThreadsArriveWholeAndInOrder) {
   for (int t = 0; t < kThreads; ++t)
     senders.emplace_back([&, t] {
       start.arrive_and_wait();
-      for (int i = 0; i < kEach; ++i)
-        sink->addLogEntry("t" + std::to_string(t) + " #" + std::to_string(i));
+      for (int i = 0; i < kEach; ++i) sink->addLogEntry("t" + std::to_string(t) + " #" + std::to_string(i));
     });
   for (auto& s : senders) s.join();
 

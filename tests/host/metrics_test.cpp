@@ -102,9 +102,12 @@ TEST(MetricsEndpoint, AnswersByPathMethodAndToken) {
   };
   MetricsEndpoint guarded({"127.0.0.1", 0}, "s3cret", [] { return std::string("x\n"); });
   const Case cases[] = {
-      {&open, "GET", "/metrics", "", 200},        {&open, "GET", "/", "", 404},
-      {&open, "POST", "/metrics", "", 405},       {&guarded, "GET", "/metrics", "", 401},
-      {&guarded, "GET", "/metrics", "Bearer nope", 401}, {&guarded, "GET", "/metrics", "s3cret", 401},
+      {&open, "GET", "/metrics", "", 200},
+      {&open, "GET", "/", "", 404},
+      {&open, "POST", "/metrics", "", 405},
+      {&guarded, "GET", "/metrics", "", 401},
+      {&guarded, "GET", "/metrics", "Bearer nope", 401},
+      {&guarded, "GET", "/metrics", "s3cret", 401},
       {&guarded, "GET", "/metrics", "Bearer s3cret", 200},
   };
   for (const auto& c : cases)

@@ -18,8 +18,7 @@
 namespace rvz::testing {
 
 // Polls `cond` until it holds or `limit` has passed; its last answer.
-inline bool waitFor(const std::function<bool()>& cond,
-                    std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+inline bool waitFor(const std::function<bool()>& cond, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
   const auto end = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < end) {
     if (cond()) return true;

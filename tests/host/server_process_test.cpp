@@ -122,7 +122,8 @@ class ServerProcess : public ::testing::Test {
     std::string cmd;
     for (auto& v : env(home)) cmd += v + " ";
     fs::path out = root_ / "quib.out";
-    cmd += "timeout " + std::to_string(limitSeconds) + " " + kQuib.string() + " " + args + " > " + out.string() + " 2>&1";
+    cmd +=
+        "timeout " + std::to_string(limitSeconds) + " " + kQuib.string() + " " + args + " > " + out.string() + " 2>&1";
     int r = std::system(cmd.c_str());
     if (rc) *rc = WIFEXITED(r) ? WEXITSTATUS(r) : -1;
     return slurp(out);
@@ -151,7 +152,9 @@ class ServerProcess : public ::testing::Test {
     return waitFor([&] { return p.ended() || serving(home); }) && !p.ended();
   }
 
-  bool waitEnded(Proc& p) { return waitFor([&] { return p.ended(); }); }
+  bool waitEnded(Proc& p) {
+    return waitFor([&] { return p.ended(); });
+  }
 
   // Starts the server as systemd does for a socket unit: the listening
   // socket (bound to `address` and this test's port) as fd 3, LISTEN_FDS=1
@@ -227,8 +230,7 @@ TEST_F(ServerProcess, RegisterRunWritesTheHiveAndUnregisterLeavesOnlyTheCategory
   ASSERT_TRUE(waitEnded(unreg));
   EXPECT_EQ(unreg.exitCode(), 0);
   EXPECT_EQ(hive.subkeys(""), std::vector<std::string>{"Component Categories"});
-  EXPECT_EQ(hive.subkeys("Component Categories"),
-            std::vector<std::string>{"{13E85B3C-9508-11D2-AB63-00C04FA35CFA}"});
+  EXPECT_EQ(hive.subkeys("Component Categories"), std::vector<std::string>{"{13E85B3C-9508-11D2-AB63-00C04FA35CFA}"});
 }
 
 TEST_F(ServerProcess, FetchThroughTheServerAppearsInTheActivityLog) {
@@ -259,8 +261,8 @@ TEST_F(ServerProcess, CloseWithObjectsAsksAndNoKeepsServing) {
   std::string cmd;
   for (auto& v : env(home_)) cmd += v + " ";
   cmd += kQuib.string() + " run " +
-         script("hold.json", R"([{"lock":"Quib.datas"},{"create":"Quib.datas","as":"d"},{"sleep":8}])") +
-         " > " + (root_ / "hold.out").string() + " 2>&1 &";
+         script("hold.json", R"([{"lock":"Quib.datas"},{"create":"Quib.datas","as":"d"},{"sleep":8}])") + " > " +
+         (root_ / "hold.out").string() + " 2>&1 &";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   // Closing before the lock is held would end the server: wait for the client's first answer.
   ASSERT_TRUE(waitFor([&] { return slurp(root_ / "hold.out").find("\"ok\":true") != std::string::npos; }));
@@ -327,9 +329,7 @@ TEST_F(ServerProcess, AClientStartsTheRegisteredServerAgainAfterItsLastRelease) 
   std::string second = script("second.json", R"([{"create":"Quib.datas","as":"d"},
       {"call":"d","method":"GetServerDate","args":[]},{"sleep":1.5}])");
   std::vector<pid_t> during;
-  std::thread watcher([&] {
-    waitFor([&] { return !(during = serversOfThisHome()).empty(); });
-  });
+  std::thread watcher([&] { waitFor([&] { return !(during = serversOfThisHome()).empty(); }); });
   out = quib("run " + second, &rc);
   watcher.join();
   EXPECT_EQ(rc, 0) << out;
@@ -413,10 +413,10 @@ TEST_F(ServerProcess, ThreeClientsThreeObjectsAndOneReleaseLeavesTheOthers) {
   ASSERT_TRUE(waitServing(p));
   const std::string connect = R"({"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]})";
   const std::string fetch = R"({"call":"d","method":"AS_GetRecords","args":["pKh",-1,null,0,"",null,null]})";
-  const std::string quitter = script("a.json", "[{\"create\":\"Quib.datas\",\"as\":\"d\"}," + connect +
-                                                   ",{\"release\":\"d\"}]");
-  const std::string stayer = script("b.json", "[{\"create\":\"Quib.datas\",\"as\":\"d\"}," + connect +
-                                                  ",{\"sleep\":1.5}," + fetch + "]");
+  const std::string quitter =
+      script("a.json", "[{\"create\":\"Quib.datas\",\"as\":\"d\"}," + connect + ",{\"release\":\"d\"}]");
+  const std::string stayer =
+      script("b.json", "[{\"create\":\"Quib.datas\",\"as\":\"d\"}," + connect + ",{\"sleep\":1.5}," + fetch + "]");
   std::string prefix;
   for (auto& v : env(home_)) prefix += v + " ";
   std::string cmd = "(";
@@ -456,12 +456,12 @@ TEST_F(ServerProcess, ServiceMethodsAndTheCommandWatchThroughTheServer) {
   std::vector<std::string> l;
   for (std::string s; std::getline(lines, s);) l.push_back(s);
   ASSERT_EQ(l.size(), 11u) << out;
-  EXPECT_NE(l[1].find("\"result\":0"), std::string::npos) << l[1];   // an account set is registered
+  EXPECT_NE(l[1].find("\"result\":0"), std::string::npos) << l[1];  // an account set is registered
   EXPECT_NE(l[2].find("\"result\":0"), std::string::npos) << l[2];
   EXPECT_NE(l[3].find("\"ok\":true"), std::string::npos) << l[3];
-  EXPECT_NE(l[4].find("\"out\":[1,"), std::string::npos) << l[4];    // the filter lets one customer through
+  EXPECT_NE(l[4].find("\"out\":[1,"), std::string::npos) << l[4];  // the filter lets one customer through
   EXPECT_NE(l[6].find("|KH|"), std::string::npos) << l[6];
-  EXPECT_NE(l[7].find("\"ok\":false"), std::string::npos) << l[7];   // refused by the watch
+  EXPECT_NE(l[7].find("\"ok\":false"), std::string::npos) << l[7];  // refused by the watch
   EXPECT_NE(l[7].find("cancelled"), std::string::npos) << l[7];
   EXPECT_NE(l[8].find("\"result\":1"), std::string::npos) << l[8];
   EXPECT_NE(l[9].find("\"result\":1"), std::string::npos) << l[9];
@@ -602,7 +602,8 @@ TEST_F(ServerProcess, TheLogKeepsItsFirst10240CharactersAndLosesNoConcurrentEntr
 
   // Two clients, each on its own object thread, send at once.
   auto sender = [&](const std::string& who) {
-    std::string steps = R"([{"create":"Quib.datas","as":"d"},{"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]})";
+    std::string steps =
+        R"([{"create":"Quib.datas","as":"d"},{"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]})";
     for (int i = 0; i < 20; ++i)
       steps += ",{\"call\":\"d\",\"method\":\"AS_Execute\",\"args\":[\"pTmp\",\"delete from AppLog where uName = '" +
                who + "-" + std::to_string(i) + "'\",null,null]}";
@@ -612,14 +613,15 @@ TEST_F(ServerProcess, TheLogKeepsItsFirst10240CharactersAndLosesNoConcurrentEntr
   for (auto& v : env(home_)) prefix += v + " ";
   std::string cmd = "(";
   for (const char* who : {"a", "b"})
-    cmd += prefix + "timeout 20 " + kQuib.string() + " run " + sender(who) + " > " + (root_ / who).string() + ".out 2>&1 & ";
+    cmd += prefix + "timeout 20 " + kQuib.string() + " run " + sender(who) + " > " + (root_ / who).string() +
+           ".out 2>&1 & ";
   ASSERT_EQ(std::system((cmd + "wait)").c_str()), 0);
   const std::string log = quib("screen log");
   for (const char* who : {"a", "b"}) {
     size_t last = 0;
     for (int i = 19; i >= 0; --i) {  // newest first
-      const std::string entry = "delete from AppLog where uName = '" + std::string(who) + "-" + std::to_string(i) +
-                                "'\r\n\r\n";
+      const std::string entry =
+          "delete from AppLog where uName = '" + std::string(who) + "-" + std::to_string(i) + "'\r\n\r\n";
       size_t at = log.find(entry);
       ASSERT_NE(at, std::string::npos) << entry << " missing from\n" << log;
       EXPECT_GE(at, last) << entry;
@@ -633,7 +635,8 @@ TEST_F(ServerProcess, TheLogKeepsItsFirst10240CharactersAndLosesNoConcurrentEntr
   while (longer.size() < 10000) longer += " or uName = 'x'";
   quib("run " + script("long.json", R"([{"create":"Quib.datas","as":"d"},
     {"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},
-    {"call":"d","method":"AS_Execute","args":["pTmp",")" + longer + R"(",null,null]}])"));
+    {"call":"d","method":"AS_Execute","args":["pTmp",")" +
+                                        longer + R"(",null,null]}])"));
   std::string cut = quib("screen log");
   ASSERT_EQ(cut.size(), 10240u);
   EXPECT_EQ(cut.substr(0, longer.size() + 4), longer + "\r\n\r\n");
@@ -643,7 +646,8 @@ TEST_F(ServerProcess, TheLogKeepsItsFirst10240CharactersAndLosesNoConcurrentEntr
   while (huge.size() < 12000) huge += " or uName = 'y'";
   quib("run " + script("huge.json", R"([{"create":"Quib.datas","as":"d"},
     {"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},
-    {"call":"d","method":"AS_Execute","args":["pTmp",")" + huge + R"(",null,null]}])"));
+    {"call":"d","method":"AS_Execute","args":["pTmp",")" +
+                                        huge + R"(",null,null]}])"));
   EXPECT_EQ(quib("screen log"), huge.substr(0, 10240));
   EXPECT_FALSE(p.ended());
 }
@@ -665,11 +669,13 @@ TEST_F(ServerProcess, ADeltaAppliedThroughTheServerIsLoggedWithItsMarkers) {
   ASSERT_EQ(rc, 0) << out;
   EXPECT_NE(out.find(R"({"ok":true,"result":null,"out":[0,null]})"), std::string::npos) << out;  // no error
   // The fetch after it shows the row, decoded.
-  EXPECT_NE(out.find(R"({"status":"original","values":["操作员","单据","新增",{"date":"2008-08-30T00:00:00"},"12:00"]})"),
-            std::string::npos)
+  EXPECT_NE(
+      out.find(R"({"status":"original","values":["操作员","单据","新增",{"date":"2008-08-30T00:00:00"},"12:00"]})"),
+      std::string::npos)
       << out;
-  EXPECT_EQ(quib("screen log").find("select * from AppLog order by RQ desc,uName,SJ\r\n\r\n\r\n"
-                                    "insert into AppLog\r\n  (uName, cName, CZ, RQ, SJ)\r\nvalues\r\n  (?, ?, ?, ?, ?)\r\n\r\n\r\n"),
+  EXPECT_EQ(quib("screen log")
+                .find("select * from AppLog order by RQ desc,uName,SJ\r\n\r\n\r\n"
+                      "insert into AppLog\r\n  (uName, cName, CZ, RQ, SJ)\r\nvalues\r\n  (?, ?, ?, ?, ?)\r\n\r\n\r\n"),
             0u)
       << quib("screen log");
 }
@@ -753,15 +759,18 @@ TEST_F(ServerProcess, AReportObjectWaitsForTheDataServiceAndItsCommandsAreLogged
   ASSERT_TRUE(sampleHome(3));
   auto& p = start(kServer);
   ASSERT_TRUE(waitServing(p));
-  auto out = quib("run --decode " + script("wait.json", "[" R"({"create":"Quib.DatasBb","as":"b"},)" +
-                                                            reportFetch("b", "pKhXsHz", kSalesByCustomer) + "," +
-                                                            R"({"create":"Quib.datas","as":"d"},)"
-                                                            R"({"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},)" +
-                                                            reportFetch("b", "pKhXsHz", kSalesByCustomer) + "," +
-                                                            reportFetch("b", "pCkkcHz", kStockByWarehouse) + "," +
-                                                            reportFetch("b", "pYskZlfx", kReceivablesAgeing) + "," +
-                                                            R"({"call":"b","method":"AS_Execute","args":["pBbPub","update KH",null,null]},)"
-                                                            R"({"call":"b","method":"NoSuchMethod","args":[]}])"));
+  auto out =
+      quib("run --decode " + script("wait.json",
+                                    "["
+                                    R"({"create":"Quib.DatasBb","as":"b"},)" +
+                                        reportFetch("b", "pKhXsHz", kSalesByCustomer) + "," +
+                                        R"({"create":"Quib.datas","as":"d"},)"
+                                        R"({"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},)" +
+                                        reportFetch("b", "pKhXsHz", kSalesByCustomer) + "," +
+                                        reportFetch("b", "pCkkcHz", kStockByWarehouse) + "," +
+                                        reportFetch("b", "pYskZlfx", kReceivablesAgeing) + "," +
+                                        R"({"call":"b","method":"AS_Execute","args":["pBbPub","update KH",null,null]},)"
+                                        R"({"call":"b","method":"NoSuchMethod","args":[]}])"));
   auto a = answers(out);
   ASSERT_EQ(a.size(), 9u) << out;
   EXPECT_EQ(a[1]["ok"], false) << out;
@@ -792,15 +801,14 @@ TEST_F(ServerProcess, ReportsOfTwoClientsReadThroughTheObjectNamedDatas) {
   // fetch through it. The first holds its objects while the second works,
   // with a call now and then that keeps its session alive.
   const std::string kHold = R"({"sleep":2},{"call":"b","method":"AS_GetProviderNames","args":[]})";
-  const std::string first =
-      script("a.json", R"([{"create":"Quib.datas","as":"d"},{"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},)"
-                       R"({"create":"Quib.DatasBb","as":"b"},)" + kHold + "," + kHold + "," + kHold + "," +
-                           reportFetch("b", "pCkkcHz", kStockByWarehouse) + "]");
-  const std::string second =
-      script("b.json", R"([{"create":"Quib.datas","as":"d"},)"
-                       R"({"call":"d","method":"ConnectAct","args":[0,"","Nowhere","",""]},)"
-                       R"({"create":"Quib.DatasBb","as":"b"},)" +
-                           reportFetch("b", "pCkkcHz", kStockByWarehouse) + "]");
+  const std::string first = script(
+      "a.json", R"([{"create":"Quib.datas","as":"d"},{"call":"d","method":"ConnectAct","args":[0,"","Sample","",""]},)"
+                R"({"create":"Quib.DatasBb","as":"b"},)" +
+                    kHold + "," + kHold + "," + kHold + "," + reportFetch("b", "pCkkcHz", kStockByWarehouse) + "]");
+  const std::string second = script("b.json", R"([{"create":"Quib.datas","as":"d"},)"
+                                              R"({"call":"d","method":"ConnectAct","args":[0,"","Nowhere","",""]},)"
+                                              R"({"create":"Quib.DatasBb","as":"b"},)" +
+                                                  reportFetch("b", "pCkkcHz", kStockByWarehouse) + "]");
   std::string cmd;
   for (auto& v : env(home_)) cmd += v + " ";
   const fs::path aOut = root_ / "a.out";
@@ -819,14 +827,14 @@ TEST_F(ServerProcess, AReleasedOwnerLeavesOldReportsWithoutAConnectionAndNewOnes
   ASSERT_TRUE(sampleHome(1));
   auto& p = start(kServer);
   ASSERT_TRUE(waitServing(p));
-  auto out = quib("run " + script("again.json", R"([{"create":"Quib.datas","as":"d"},{"create":"Quib.DatasBb","as":"old"},)" +
-                                                    reportFetch("old", "pCkkcHz", kStockByWarehouse) +
-                                                    R"(,{"release":"d"},)" +
-                                                    reportFetch("old", "pCkkcHz", kStockByWarehouse) +
-                                                    R"(,{"create":"Quib.datas","as":"d2"},)" +
-                                                    reportFetch("old", "pCkkcHz", kStockByWarehouse) +
-                                                    R"(,{"create":"Quib.DatasBb","as":"fresh"},)" +
-                                                    reportFetch("fresh", "pCkkcHz", kStockByWarehouse) + "]"));
+  auto out =
+      quib("run " +
+           script("again.json",
+                  R"([{"create":"Quib.datas","as":"d"},{"create":"Quib.DatasBb","as":"old"},)" +
+                      reportFetch("old", "pCkkcHz", kStockByWarehouse) + R"(,{"release":"d"},)" +
+                      reportFetch("old", "pCkkcHz", kStockByWarehouse) + R"(,{"create":"Quib.datas","as":"d2"},)" +
+                      reportFetch("old", "pCkkcHz", kStockByWarehouse) + R"(,{"create":"Quib.DatasBb","as":"fresh"},)" +
+                      reportFetch("fresh", "pCkkcHz", kStockByWarehouse) + "]"));
   auto a = answers(out);
   ASSERT_EQ(a.size(), 9u) << out;
   EXPECT_EQ(a[2]["ok"], true) << out;
@@ -893,8 +901,7 @@ TEST_F(ServerProcess, SigtermWithALiveObjectStopsWithoutAQuestion) {
   for (auto& v : env(home_)) cmd += v + " ";
   const fs::path hold = root_ / "hold.out";
   cmd += "timeout 30 " + kQuib.string() + " run " +
-         script("hold.json", R"([{"create":"Quib.datas","as":"d"},{"sleep":20}])") +
-         " > " + hold.string() + " 2>&1 &";
+         script("hold.json", R"([{"create":"Quib.datas","as":"d"},{"sleep":20}])") + " > " + hold.string() + " 2>&1 &";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   ASSERT_TRUE(waitFor([&] { return slurp(hold).find("\"ok\":true") != std::string::npos; }));
   ::kill(p.pid, SIGTERM);
@@ -1155,7 +1162,8 @@ class KilledMidway : public ServerProcess {
         "columns":[{"name":"uName","fieldtype":"string","WIDTH":20},{"name":"cName","fieldtype":"string","WIDTH":20},
                    {"name":"CZ","fieldtype":"string","WIDTH":30},{"name":"RQ","fieldtype":"date"},
                    {"name":"SJ","fieldtype":"string","WIDTH":5}],
-        "rows":[)" + values + R"(]}},-1,null,null]})";
+        "rows":[)" + values +
+                    R"(]}},-1,null,null]})";
     if (sleepSeconds) s += R"(,{"sleep":)" + std::to_string(sleepSeconds) + "}";
     return script(tag + ".json", s + "]");
   }

@@ -127,11 +127,13 @@ TEST_F(StopSignalsTest, FirstSignalStopsSecondEndsAtOnce) {
 }
 
 TEST_F(StopSignalsTest, ATeardownLongerThanTheDrainIsCutShort) {
-  rvz::host::StopSignals watch(0ms, [](int) {}, [this](const char* reason) {
-    std::lock_guard lock(mu_);
-    forced_.emplace_back(reason);
-    cv_.notify_all();
-  });
+  rvz::host::StopSignals watch(
+      0ms, [](int) {},
+      [this](const char* reason) {
+        std::lock_guard lock(mu_);
+        forced_.emplace_back(reason);
+        cv_.notify_all();
+      });
   watch.startDrain();
   ASSERT_TRUE(waitUntil([&] { return !forced_.empty(); }));
   EXPECT_NE(forced_[0].find("did not end within the drain time"), std::string::npos) << forced_[0];
@@ -139,7 +141,8 @@ TEST_F(StopSignalsTest, ATeardownLongerThanTheDrainIsCutShort) {
 
 TEST_F(StopSignalsTest, AWatcherStoodDownInTimeEndsNothing) {
   {
-    rvz::host::StopSignals watch(1h, [](int) {}, [this](const char* reason) { forced_.emplace_back(reason); });
+    rvz::host::StopSignals watch(
+        1h, [](int) {}, [this](const char* reason) { forced_.emplace_back(reason); });
     watch.startDrain();
   }
   EXPECT_TRUE(forced_.empty());

@@ -68,7 +68,8 @@ struct Cluster {
     std::string info = "host=" + host + " port=" + port + " user=" + user + " dbname=" + db;
     PGconn* c = PQconnectdb(info.c_str());
     ASSERT_EQ(PQstatus(c), CONNECTION_OK) << PQerrorMessage(c);
-    PQsetNoticeProcessor(c, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        c, [](void*, const char*) {}, nullptr);
     PGresult* r = PQexec(c, sql.c_str());
     EXPECT_TRUE(PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK)
         << sql << ": " << PQresultErrorMessage(r);
@@ -221,7 +222,8 @@ TEST_F(SqlServerLinkProcess, SettingsThatConnectServeTheServerDatabase) {
 
 TEST_F(SqlServerLinkProcess, WithoutSettingsTheOperatingSystemIdentityIsTriedAndNoMeansMinusOne) {
   startServer();  // no RoVezevu.ini: DaZiva as the cluster's own user, which has no such database
-  std::string out = run(R"([{"create":"Quib.datas","as":"d"},{"call":"d","method":"ConnectAct","args":[1,"","","",""]}])");
+  std::string out =
+      run(R"([{"create":"Quib.datas","as":"d"},{"call":"d","method":"ConnectAct","args":[1,"","","",""]}])");
   EXPECT_NE(out.find(R"("result":-1)"), std::string::npos) << out;  // the question timed out to No
   EXPECT_NE(iniText().find("ServerName=."), std::string::npos);
   EXPECT_EQ(fs::status(home_ / "RoVezevu.ini").permissions() & (fs::perms::group_all | fs::perms::others_all),
@@ -233,9 +235,15 @@ TEST_F(SqlServerLinkProcess, AFailingLinkIsConfiguredOnTheScreenUntilOkConnects)
   ini("[Connection]\r\nServerName=.\r\nDatabaseName=" + db_ + "\r\nUserId=nobody_here\r\n");
   startServer();
   auto client = std::async(std::launch::async, [&] { return run(kConnectAndFetch); });
-  ASSERT_TRUE(waitFor([&] { json b = boxes(); return b.size() == 1 && b[0]["caption"] == "询问"; }));
+  ASSERT_TRUE(waitFor([&] {
+    json b = boxes();
+    return b.size() == 1 && b[0]["caption"] == "询问";
+  }));
   quib("screen answer Yes");
-  ASSERT_TRUE(waitFor([&] { json b = boxes(); return b.size() == 1 && b[0]["kind"] == "dialog"; }));
+  ASSERT_TRUE(waitFor([&] {
+    json b = boxes();
+    return b.size() == 1 && b[0]["kind"] == "dialog";
+  }));
   // OK with the wrong login is refused with the provider's text.
   quib("screen click btnOK");
   ASSERT_TRUE(waitFor([&] { return boxes().size() == 2; }));
@@ -247,7 +255,10 @@ TEST_F(SqlServerLinkProcess, AFailingLinkIsConfiguredOnTheScreenUntilOkConnects)
   ASSERT_TRUE(waitFor([&] { return databaseListed(db_); }));
   quib("screen set edDBName " + db_);
   quib("screen click btnOK");
-  ASSERT_TRUE(waitFor([&] { json b = boxes(); return b.size() == 1 && b[0]["caption"] == "信息"; }));
+  ASSERT_TRUE(waitFor([&] {
+    json b = boxes();
+    return b.size() == 1 && b[0]["caption"] == "信息";
+  }));
   quib("screen answer OK");
   std::string out = client.get();
   EXPECT_NE(out.find(R"("result":0)"), std::string::npos) << out;
@@ -268,7 +279,10 @@ TEST_F(SqlServerLinkProcess, AWrongPasswordIsAnsweredNoThenConfiguredOnTheScreen
   ini("[Connection]\r\nServerName=.\r\nDatabaseName=" + db_ + "\r\nUserId=" + login_ +
       "\r\nPassword=" + rvz::link::ScramblePassword(wrong, rvz::link::kPasswordKey, true) + "\r\n");
   startServer();
-  auto question = [&] { json b = boxes(); return b.size() == 1 && b[0]["caption"] == "询问"; };
+  auto question = [&] {
+    json b = boxes();
+    return b.size() == 1 && b[0]["caption"] == "询问";
+  };
 
   auto refused = std::async(std::launch::async, [&] { return run(kConnectAndFetch); });
   ASSERT_TRUE(waitFor(question));
@@ -279,7 +293,10 @@ TEST_F(SqlServerLinkProcess, AWrongPasswordIsAnsweredNoThenConfiguredOnTheScreen
   auto client = std::async(std::launch::async, [&] { return run(kConnectAndFetch); });
   ASSERT_TRUE(waitFor(question));
   quib("screen answer Yes");
-  ASSERT_TRUE(waitFor([&] { json b = boxes(); return b.size() == 1 && b[0]["kind"] == "dialog"; }));
+  ASSERT_TRUE(waitFor([&] {
+    json b = boxes();
+    return b.size() == 1 && b[0]["kind"] == "dialog";
+  }));
   EXPECT_EQ(controlText("edServer"), ".");
   EXPECT_EQ(controlText("edUID"), login_);
   EXPECT_EQ(controlText("edPWD"), "");  // never taken from the settings
@@ -298,11 +315,17 @@ TEST_F(SqlServerLinkProcess, AWrongPasswordIsAnsweredNoThenConfiguredOnTheScreen
   ASSERT_TRUE(waitFor([&] { return databaseListed(db_); }));
   quib("screen set edDBName " + db_);
   quib("screen click Label1");
-  ASSERT_TRUE(waitFor([&] { json b = boxes(); return b.size() == 2 && b[1]["caption"] == "提示"; }));
+  ASSERT_TRUE(waitFor([&] {
+    json b = boxes();
+    return b.size() == 2 && b[1]["caption"] == "提示";
+  }));
   EXPECT_EQ(boxes()[1]["text"], "数据库连接成功！");
   quib("screen answer OK");
   quib("screen click btnOK");
-  ASSERT_TRUE(waitFor([&] { json b = boxes(); return b.size() == 1 && b[0]["caption"] == "信息"; }));
+  ASSERT_TRUE(waitFor([&] {
+    json b = boxes();
+    return b.size() == 1 && b[0]["caption"] == "信息";
+  }));
   EXPECT_EQ(boxes()[0]["text"], "连接配置完成, 如果没有出现登录对话框, 请重新启动本系统!");
   quib("screen answer OK");
   out = client.get();
@@ -336,7 +359,10 @@ TEST_F(SqlServerLinkProcess, CancelAfterAFailedOkStoresNothing) {
   });
   ASSERT_TRUE(waitFor([&] { return boxes().size() == 1; }));
   quib("screen answer Yes");
-  ASSERT_TRUE(waitFor([&] { json b = boxes(); return b.size() == 1 && b[0]["kind"] == "dialog"; }));
+  ASSERT_TRUE(waitFor([&] {
+    json b = boxes();
+    return b.size() == 1 && b[0]["kind"] == "dialog";
+  }));
   quib("screen click btnOK");
   ASSERT_TRUE(waitFor([&] { return boxes().size() == 2; }));
   quib("screen answer OK");

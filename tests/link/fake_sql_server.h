@@ -81,10 +81,10 @@ class FakeSqlServer final : public data::Provider {
     s_->timeouts.push_back(settings.connectTimeoutSeconds);
     std::string server = cs.value("Data Source");
     if (!server.empty() && server != "." && server != "(local)" && server != "localhost")
-      throw data::DataError::engine(1, "[DBNETLIB][ConnectionOpen (Connect()).]SQL Server does not exist or access denied");
+      throw data::DataError::engine(
+          1, "[DBNETLIB][ConnectionOpen (Connect()).]SQL Server does not exist or access denied");
     bool trusted = cs.value("Integrated Security") == "SSPI";
-    if (trusted ? !s_->trustedAllowed
-                : (cs.value("User ID") != s_->user || cs.value("Password") != s_->password))
+    if (trusted ? !s_->trustedAllowed : (cs.value("User ID") != s_->user || cs.value("Password") != s_->password))
       throw data::DataError::engine(1, "Login failed for user " + cs.value("User ID"));
     std::string db = cs.value("Initial Catalog");
     bool known = db == "master";

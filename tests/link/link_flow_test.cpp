@@ -35,8 +35,7 @@ class LinkFlowTest : public ::testing::Test {
     desktop::ScreenOptions options;
     options.applicationTitle = "Qorvane进销存服务器";
     screen_ = main_.run([&] {
-      return std::make_unique<desktop::Screen>([this](std::function<void()> t) { main_.post(std::move(t)); },
-                                               options);
+      return std::make_unique<desktop::Screen>([this](std::function<void()> t) { main_.post(std::move(t)); }, options);
     });
   }
   void TearDown() override {
@@ -154,8 +153,8 @@ TEST_F(LinkFlowTest, AFailedOpenAsksAndNoGivesNothing) {
 }
 
 TEST_F(LinkFlowTest, AssignmentRefusedByAnOpenConnectionFailsTheFlow) {
-  LinkConnection cn{[](const std::string&) { throw std::runtime_error("Operation is not allowed when the object is open"); },
-                    [] {}};
+  LinkConnection cn{
+      [](const std::string&) { throw std::runtime_error("Operation is not allowed when the object is open"); }, [] {}};
   EXPECT_THROW(OpenSqlServerLink(cn, file_, screen_.get()), std::runtime_error);
   EXPECT_TRUE(boxes().empty());
 }
@@ -183,7 +182,7 @@ TEST_F(LinkFlowTest, ConfiguredThroughTheDialogUntilOkConnects) {
   };
   const Expect expected[] = {
       {"lbServer", "label", "数据库服务器：", 38, 36, 84, 12, 0},  // labels size themselves to their text
-      {"edServer", "edit", ".", 159, 28, 141, 20, 1},  // the stored server
+      {"edServer", "edit", ".", 159, 28, 141, 20, 1},              // the stored server
       {"lbUID", "label", "用户名：", 38, 67, 48, 12, 0},
       {"edUID", "edit", "boss", 159, 58, 141, 20, 2},  // the stored user
       {"lbPWD", "label", "密码：", 38, 98, 36, 12, 0},
@@ -232,7 +231,8 @@ TEST_F(LinkFlowTest, ConfiguredThroughTheDialogUntilOkConnects) {
   c = controls(waitForBoxes(1)[0]);
   EXPECT_EQ(c["edDBName"]["items"], json::array({"DaZiva", "Ravelmoor"}));
   EXPECT_EQ(c["edPWD"]["text"], "*****");
-  EXPECT_EQ(server_->connects.back(), "Provider=SQLOLEDB.1;Data Source=.;User ID=sa;Password=right;Initial Catalog=master");
+  EXPECT_EQ(server_->connects.back(),
+            "Provider=SQLOLEDB.1;Data Source=.;User ID=sa;Password=right;Initial Catalog=master");
   EXPECT_EQ(server_->commands.back(), "exec sp_catalogs_rowset;2 null");
   EXPECT_EQ(server_->timeouts.back(), 30);
   ok(Command::Set, {"edDBName", "Ravelmoor"});

@@ -41,11 +41,11 @@ TEST(PasswordScramblerTest, ReadsWhatTheRuleYieldsFromAnyDigits) {
   const Case cases[] = {
       {"1006071201", "abcd"},
       {"10060712", "abc"},
-      {"1006071", "ab"},    // an odd last character is ignored
-      {"10", ""},           // the seed alone
-      {"100", ""},          // seed and half a pair
+      {"1006071", "ab"},  // an odd last character is ignored
+      {"10", ""},         // the seed alone
+      {"100", ""},        // seed and half a pair
       {"", ""},
-      {"f066", "\x20"},     // lower-case digits
+      {"f066", "\x20"},                                                        // lower-case digits
       {"F0zz", std::string(1, static_cast<char>((0x00 ^ 'w') + 255 - 0xF0))},  // a bad pair reads as 0
   };
   for (const auto& c : cases) EXPECT_EQ(unscrambleBytes(c.scrambled, kPasswordKey), c.bytes) << c.scrambled;
@@ -90,11 +90,15 @@ TEST(SqlServerConnectionStringTest, ElementsInOrderWithoutTheLastSemicolon) {
       {"", "DaZiva", "", "", true, true, "Provider=SQLOLEDB.1;Integrated Security=SSPI;Initial Catalog=DaZiva"},
       {".", "Ravelmoor", "sa", "", false, false,
        "Provider=SQLOLEDB.1;Data Source=.;User ID=sa;Initial Catalog=Ravelmoor;Auto Translate=False"},
-      {"srv", "db", "sa", "pw", false, true, "Provider=SQLOLEDB.1;Data Source=srv;User ID=sa;Password=pw;Initial Catalog=db"},
-      {"srv", "db", "sa", "pw", true, true, "Provider=SQLOLEDB.1;Data Source=srv;Integrated Security=SSPI;Initial Catalog=db"},
+      {"srv", "db", "sa", "pw", false, true,
+       "Provider=SQLOLEDB.1;Data Source=srv;User ID=sa;Password=pw;Initial Catalog=db"},
+      {"srv", "db", "sa", "pw", true, true,
+       "Provider=SQLOLEDB.1;Data Source=srv;Integrated Security=SSPI;Initial Catalog=db"},
       {"", "", "", "", false, true, "Provider=SQLOLEDB.1;User ID=;Initial Catalog="},
-      {"", "", "", "", true, false, "Provider=SQLOLEDB.1;Integrated Security=SSPI;Initial Catalog=;Auto Translate=False"},
-      {" a ", "数据", "u=v", "p w", false, true, "Provider=SQLOLEDB.1;Data Source= a ;User ID=u=v;Password=p w;Initial Catalog=数据"},
+      {"", "", "", "", true, false,
+       "Provider=SQLOLEDB.1;Integrated Security=SSPI;Initial Catalog=;Auto Translate=False"},
+      {" a ", "数据", "u=v", "p w", false, true,
+       "Provider=SQLOLEDB.1;Data Source= a ;User ID=u=v;Password=p w;Initial Catalog=数据"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(BuildSqlServerConnectionString(c.server, c.database, c.user, c.password, c.trusted, c.autoTranslate),
@@ -106,9 +110,11 @@ TEST(SqlServerConnectionStringTest, ValuesThatWouldChangeOtherKeysAreRefusedWith
     BuildSqlServerConnectionString(".", "db", "sa", "se;cret", false, true);
     FAIL();
   } catch (const LinkValueError& e) {
-    EXPECT_STREQ(e.what(), "The password of the SQL Server link holds a \";\", which its connection string cannot carry");
+    EXPECT_STREQ(e.what(),
+                 "The password of the SQL Server link holds a \";\", which its connection string cannot carry");
   }
-  EXPECT_THROW(BuildSqlServerConnectionString(".", "db;Integrated Security=SSPI", "sa", "", false, true), LinkValueError);
+  EXPECT_THROW(BuildSqlServerConnectionString(".", "db;Integrated Security=SSPI", "sa", "", false, true),
+               LinkValueError);
   EXPECT_THROW(BuildSqlServerConnectionString(".", "db", "\"sa", "", false, true), LinkValueError);
   // Not written, not checked: the user of a trusted link.
   EXPECT_NO_THROW(BuildSqlServerConnectionString(".", "db", "a;b", "x;y", true, true));
@@ -155,9 +161,20 @@ TEST(LinkSettingsTest, ProfileIntegersAndBooleans) {
     std::optional<long long> value;
   };
   const Case cases[] = {
-      {"0", 0}, {"1", 1}, {"-3", -3}, {"+7", 7}, {"  12", 12}, {"0x10", 16}, {"0XfF", 255},
-      {"", std::nullopt}, {"yes", std::nullopt}, {"1a", std::nullopt}, {"0x", std::nullopt},
-      {"0xg", std::nullopt}, {"-", std::nullopt}, {"99999999999999999999", std::nullopt},
+      {"0", 0},
+      {"1", 1},
+      {"-3", -3},
+      {"+7", 7},
+      {"  12", 12},
+      {"0x10", 16},
+      {"0XfF", 255},
+      {"", std::nullopt},
+      {"yes", std::nullopt},
+      {"1a", std::nullopt},
+      {"0x", std::nullopt},
+      {"0xg", std::nullopt},
+      {"-", std::nullopt},
+      {"99999999999999999999", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(parseProfileInteger(c.text), c.value) << c.text;
 }

@@ -51,9 +51,9 @@ TEST_F(BackupScript, LongValuesOpeningTheValueListAreWrittenNullInTitleCase) {
 TEST_F(BackupScript, ValueFormsByColumnType) {
   cn_.execute("create table T (A TEXT(20), F ANSICHAR(4), B LONG, D YESNO, E DATETIME, C CURRENCY)");
   cn_.execute("insert into T values (' O''Neil ', 'nul', Null, True, #2008-08-30#, 12.5)");
-  EXPECT_EQ(dump("T"), (std::vector<std::string>{
-                           "delete from T",
-                           "insert into T(A,F,B,D,E,C) Values('O''Neil',nul,Null,True,'2008-8-30',12.5) ", ""}));
+  EXPECT_EQ(dump("T"),
+            (std::vector<std::string>{
+                "delete from T", "insert into T(A,F,B,D,E,C) Values('O''Neil',nul,Null,True,'2008-8-30',12.5) ", ""}));
 }
 
 TEST_F(BackupScript, SkippedAndEmptyTablesAddNothing) {

@@ -42,7 +42,8 @@ INSTANTIATE_TEST_SUITE_P(Texts, Refusal,
                          ::testing::Values(WatchCase{"update GOODS", true}, WatchCase{"UPDATE", true},
                                            WatchCase{"upDate", true}, WatchCase{"UPDATE GOODS SET PRICE=1", false},
                                            WatchCase{"update goods set price=1", false},
-                                           WatchCase{"update ASSETS", false}, WatchCase{"update T where x='reset'", false},
+                                           WatchCase{"update ASSETS", false},
+                                           WatchCase{"update T where x='reset'", false},
                                            WatchCase{" update GOODS", false}, WatchCase{"updat", false},
                                            WatchCase{"select * from T", false}, WatchCase{"delete from T", false},
                                            WatchCase{"update 货品", true}, WatchCase{"update 货品 set 价格=1", false},
@@ -125,7 +126,8 @@ TEST_F(CommandWatch, ObjectsOnManyThreadsLoseNoEntry) {
       TDatas d;
       for (int i = 0; i < kEach; ++i) {
         Variant params, owner;
-        d.host().AS_Execute(u"pTmp", text::utf8ToWide("delete from AppMenu where mIndex = " + std::to_string(t * 1000 + i)),
+        d.host().AS_Execute(u"pTmp",
+                            text::utf8ToWide("delete from AppMenu where mIndex = " + std::to_string(t * 1000 + i)),
                             params, owner);
       }
     });

@@ -21,7 +21,8 @@ class Confinement : public ServiceHome {
   std::filesystem::path accountSet(const std::string& name) {
     auto dir = home_ / "data" / name;
     std::filesystem::create_directories(dir);
-    std::filesystem::copy_file(home_ / "d" / "Dediriva" / "Server" / "Data" / "Sample" / "DaZiva.mdb", dir / "DaZiva.mdb");
+    std::filesystem::copy_file(home_ / "d" / "Dediriva" / "Server" / "Data" / "Sample" / "DaZiva.mdb",
+                               dir / "DaZiva.mdb");
     return dir;
   }
 
@@ -37,7 +38,8 @@ class Confinement : public ServiceHome {
     EXPECT_EQ(sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
     sqlite3_stmt* st = nullptr;
     std::string out;
-    if (sqlite3_prepare_v2(db, ("pragma " + name).c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+    if (sqlite3_prepare_v2(db, ("pragma " + name).c_str(), -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
       out = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
     sqlite3_finalize(st);
     sqlite3_close(db);
@@ -52,10 +54,8 @@ TEST_F(Confinement, SqliteFileFeaturesAreRefusedAndWriteNothing) {
   struct Case {
     std::string sql;
   } cases[] = {
-      {"VACUUM INTO '" + outside + "'"},
-      {"ATTACH DATABASE '" + registry + "' AS reg"},
-      {"pragma writable_schema=1"},
-      {"pragma journal_mode=OFF"},
+      {"VACUUM INTO '" + outside + "'"}, {"ATTACH DATABASE '" + registry + "' AS reg"},
+      {"pragma writable_schema=1"},      {"pragma journal_mode=OFF"},
       {"DETACH DATABASE reg"},
   };
   TDatas d;

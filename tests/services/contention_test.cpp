@@ -58,8 +58,8 @@ TEST_F(Contention, OpenCursorsNeverMakeAppliesFail) {
   EXPECT_EQ(failures.load(), 0) << first;
 
   data::Connection cn(company_);
-  data::Statement st(cn, "select count(*) from Cnt where V = " + std::to_string(kRounds) + " and ID < " +
-                             std::to_string(kClients));
+  data::Statement st(
+      cn, "select count(*) from Cnt where V = " + std::to_string(kRounds) + " and ID < " + std::to_string(kClients));
   EXPECT_EQ(st.executeQuery().value(0, 0).toInt64(), kClients);
   data::Statement rest(cn, "select count(*) from Cnt where V <> 0 and ID >= " + std::to_string(kClients));
   EXPECT_EQ(rest.executeQuery().value(0, 0).toInt64(), 0);

@@ -63,9 +63,10 @@ TEST_F(DataService, BeforeConnectActTheSampleDatabaseIsRead) {
 }
 
 TEST_F(DataService, DeclaredFieldsOnlyInDeclaredOrder) {
-  company({"create table AppMenuWide (extra LONG, mIsParent YESNO, mIndex LONG, mLevel LONG, mCaption TEXT(50), "
-           "mName TEXT(30), more TEXT(10))",
-           "insert into AppMenuWide values (1, True, 2, 3, 'c', 'n', 'x')"});
+  company(
+      {"create table AppMenuWide (extra LONG, mIsParent YESNO, mIndex LONG, mLevel LONG, mCaption TEXT(50), "
+       "mName TEXT(30), more TEXT(10))",
+       "insert into AppMenuWide values (1, True, 2, 3, 'c', 'n', 'x')"});
   TDatas d;
   auto p = decoded(fetch(d, u"pAppMenu", -1, 1, u"select * from AppMenuWide").packet);
   ASSERT_EQ(p.columnCount(), 5u);
@@ -77,7 +78,7 @@ TEST_F(DataService, DeclaredFieldsOnlyInDeclaredOrder) {
 
 struct BindingCase {
   const char* provider;
-  const char* ddl;         // a table the command text reads
+  const char* ddl;  // a table the command text reads
   const char* commandText;
   const char* message;
 };
@@ -104,11 +105,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "create table M2 (mName TEXT(30), mCaption TEXT(50), mLevel DOUBLE, mIndex LONG, mIsParent YESNO)",
                     "select * from M2", "AppMenu: Type mismatch for field 'mLevel', expecting: Integer actual: Float"},
         BindingCase{"pAppGroupDesktopClass", "create table G1 (gName ANSICHAR(10), cName ANSIVARCHAR(30))",
-                    "select * from G1", "AppGroupDesktopClass: Size mismatch for field 'gName', expecting: 20 actual: 10"},
+                    "select * from G1",
+                    "AppGroupDesktopClass: Size mismatch for field 'gName', expecting: 20 actual: 10"},
         BindingCase{"pAppUser",
                     "create table U1 (ID LONG, uCode TEXT(8), uName MEMO, uPassword TEXT(8), gID TEXT(255), "
                     "gName TEXT(255), YGID LONG, aYGMC TEXT(20))",
-                    "select * from U1", "AppUser: Type mismatch for field 'uName', expecting: WideString actual: Memo"}));
+                    "select * from U1",
+                    "AppUser: Type mismatch for field 'uName', expecting: WideString actual: Memo"}));
 
 TEST_F(DataService, AcceptedAtOnceAndThroughFamilies) {
   company({"create table G2 (gName ANSICHAR(30), cName TEXT(5))", "insert into G2 values ('abc', 'defgh')",
@@ -122,10 +125,11 @@ TEST_F(DataService, AcceptedAtOnceAndThroughFamilies) {
   // (FieldCaption is a wide string field over a memo: refused.)
   EXPECT_EQ(failureOf([&] { fetch(d, u"pTableColumns", -1, 1, u"select * from TC"); }),
             "TableColumns: Type mismatch for field 'FieldCaption', expecting: WideString actual: Memo");
-  company({"create table TC2 (ID COUNTER, XH SMALLINT, TableName TEXT(255), FieldName TEXT(50), "
-           "FieldCaption TEXT(255), IsShow YESNO, PrintIsShow YESNO, Width LONG, S1 TEXT(255), S2 TEXT(255), "
-           "F1 CURRENCY, F2 DECIMAL(10,2), Zt1 TEXT(255), Zt2 TEXT(255))",
-           "insert into TC2 (XH, F1, F2) values (1, 12.5, 3.25)"});
+  company(
+      {"create table TC2 (ID COUNTER, XH SMALLINT, TableName TEXT(255), FieldName TEXT(50), "
+       "FieldCaption TEXT(255), IsShow YESNO, PrintIsShow YESNO, Width LONG, S1 TEXT(255), S2 TEXT(255), "
+       "F1 CURRENCY, F2 DECIMAL(10,2), Zt1 TEXT(255), Zt2 TEXT(255))",
+       "insert into TC2 (XH, F1, F2) values (1, 12.5, 3.25)"});
   auto p = decoded(fetch(d, u"pTableColumns", -1, 1, u"select * from TC2").packet);
   EXPECT_DOUBLE_EQ(p.realValue(0, static_cast<size_t>(p.columnIndex("F1"))), 12.5);
   EXPECT_DOUBLE_EQ(p.realValue(0, static_cast<size_t>(p.columnIndex("F2"))), 3.25);
@@ -155,17 +159,18 @@ TEST_F(DataService, ComputedColumnsKeepTheTypeOfTheirExpression) {
            "insert into XSKDZB (ID, DJBH, RQ, JE) values (2, 'b', #2008-08-01 09:30#, 7.5)",
            "insert into XSKDZB (ID, DJBH, RQ, JE) values (3, 'c', Null, Null)"});
   TDatas d;
-  auto p = decoded(fetch(d, u"pTmp", -1, 1,
-                         u"select max(RQ) as M, min(RQ) as MI, dateadd('d', 1, max(RQ)) as N, date() as T, now() as NW,\r\n"
-                         u"       cdate('2008-08-30') as CD, iif(1=1, max(RQ), null) as IR, sum(JE) as S, count(*) as C,\r\n"
-                         u"       ccur(sum(JE)) as CY, format(max(RQ), 'yyyy-mm') as F from XSKDZB")
-                       .packet);
+  auto p =
+      decoded(fetch(d, u"pTmp", -1, 1,
+                    u"select max(RQ) as M, min(RQ) as MI, dateadd('d', 1, max(RQ)) as N, date() as T, now() as NW,\r\n"
+                    u"       cdate('2008-08-30') as CD, iif(1=1, max(RQ), null) as IR, sum(JE) as S, count(*) as C,\r\n"
+                    u"       ccur(sum(JE)) as CY, format(max(RQ), 'yyyy-mm') as F from XSKDZB")
+                  .packet);
   using packets::FieldType;
   const std::pair<const char*, FieldType> types[] = {
-      {"M", FieldType::DateTime}, {"MI", FieldType::DateTime}, {"N", FieldType::DateTime},
-      {"T", FieldType::DateTime}, {"NW", FieldType::DateTime}, {"CD", FieldType::DateTime},
-      {"IR", FieldType::DateTime}, {"S", FieldType::R8},       {"C", FieldType::I4},
-      {"CY", FieldType::Fixed},   {"F", FieldType::WideString},
+      {"M", FieldType::DateTime},  {"MI", FieldType::DateTime},  {"N", FieldType::DateTime},
+      {"T", FieldType::DateTime},  {"NW", FieldType::DateTime},  {"CD", FieldType::DateTime},
+      {"IR", FieldType::DateTime}, {"S", FieldType::R8},         {"C", FieldType::I4},
+      {"CY", FieldType::Fixed},    {"F", FieldType::WideString},
   };
   ASSERT_EQ(p.rowCount(), 1u);
   for (const auto& [name, type] : types) {

@@ -27,16 +27,17 @@ class DatasByDispid : public ServiceHome {
 };
 
 TEST_F(DatasByDispid, FetchWithOutAndInOutArguments) {
-  company({"insert into AppMenu (mName, mIndex) values ('a', 1)", "insert into AppMenu (mName, mIndex) values ('b', 2)"});
+  company(
+      {"insert into AppMenu (mName, mIndex) values ('a', 1)", "insert into AppMenu (mName, mIndex) values ('b', 2)"});
   DatasDispatch o;
-  std::vector<Variant> args = {Variant(u"pAppMenu"), Variant(1), Variant(), Variant(1), Variant(u""), Variant(),
-                               Variant(u"owner")};
+  std::vector<Variant> args = {Variant(u"pAppMenu"), Variant(1), Variant(),        Variant(1),
+                               Variant(u""),         Variant(),  Variant(u"owner")};
   Variant result;
   ErrorInfo e;
   ASSERT_EQ(call(o, "AS_GetRecords", args, result, e), S_OK) << text::wideToUtf8(e.description);
-  EXPECT_EQ(args[2].intValue(), 1);               // RecsOut
-  EXPECT_TRUE(args[5].isNull());                  // Params: no output parameters
-  EXPECT_EQ(args[6].bstrValue(), u"owner");       // OwnerData comes back unchanged
+  EXPECT_EQ(args[2].intValue(), 1);          // RecsOut
+  EXPECT_TRUE(args[5].isNull());             // Params: no output parameters
+  EXPECT_EQ(args[6].bstrValue(), u"owner");  // OwnerData comes back unchanged
   EXPECT_EQ(decoded(result).rowCount(), 1u);
 }
 

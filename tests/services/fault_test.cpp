@@ -52,7 +52,9 @@ int shimClose(sqlite3_file* f) {
   f->pMethods = nullptr;
   return rc;
 }
-int shimRead(sqlite3_file* f, void* p, int n, sqlite3_int64 o) { return realOf(f)->pMethods->xRead(realOf(f), p, n, o); }
+int shimRead(sqlite3_file* f, void* p, int n, sqlite3_int64 o) {
+  return realOf(f)->pMethods->xRead(realOf(f), p, n, o);
+}
 int shimTruncate(sqlite3_file* f, sqlite3_int64 s) { return realOf(f)->pMethods->xTruncate(realOf(f), s); }
 int shimSync(sqlite3_file* f, int fl) { return realOf(f)->pMethods->xSync(realOf(f), fl); }
 int shimSize(sqlite3_file* f, sqlite3_int64* s) { return realOf(f)->pMethods->xFileSize(realOf(f), s); }

@@ -125,9 +125,7 @@ TEST_F(ProviderProtocol, FreeSqlDatasetsNeedACommandText) {
 TEST_F(ProviderProtocol, ParameterListsEqualAndDifferent) {
   menus(6);
   TDatas d;
-  auto list = [](int32_t v) {
-    return Variant(SafeArray::variants({SafeArray::variants({u"lim", v, 3, 1, 0, 0, 0})}));
-  };
+  auto list = [](int32_t v) { return Variant(SafeArray::variants({SafeArray::variants({u"lim", v, 3, 1, 0, 0, 0})})); };
   const std::u16string text = u"select * from AppMenu where mIndex > ?";
   EXPECT_EQ(menuIndexes(fetch(d, u"pTmp", 2, 1, text, list(1)).packet), (std::vector<int64_t>{2, 3}));
   // The same list: the partial fetch goes on.
@@ -167,7 +165,8 @@ TEST_F(ProviderProtocol, ParametersTheClientsTextDeclares) {
   company({"insert into BM (ID, MC) values (1, 'a')", "insert into BM (ID, MC) values (2, 'b')",
            "insert into BM (ID, MC) values (3, 'c')"});
   TDatas d;
-  const std::u16string text = u"PARAMETERS lo Long, hi Long; select ID, MC from BM where ID between lo and hi order by ID";
+  const std::u16string text =
+      u"PARAMETERS lo Long, hi Long; select ID, MC from BM where ID between lo and hi order by ID";
   // Declared in the text: the dataset's parameters, in declared order.
   Variant owner;
   fetch(d, u"pTmp", 0, 1, text);
@@ -231,8 +230,9 @@ TEST_F(ProviderProtocol, XmlPacketsOnRequest) {
 }
 
 TEST_F(ProviderProtocol, ValuesAreServedAsTheirFieldsSay) {
-  company({"insert into AppLog (uName, cName, CZ, RQ, SJ) values "
-           "('一二三四五六七八九十甲', 'c', 'x', #2008-08-30 14:25:00#, '1')"});
+  company(
+      {"insert into AppLog (uName, cName, CZ, RQ, SJ) values "
+       "('一二三四五六七八九十甲', 'c', 'x', #2008-08-30 14:25:00#, '1')"});
   TDatas d;
   auto p = decoded(fetch(d, u"pAppLog", -1).packet);
   // A date field over a date-time column serves the day alone.
@@ -244,8 +244,9 @@ TEST_F(ProviderProtocol, ValuesAreServedAsTheirFieldsSay) {
 }
 
 TEST_F(ProviderProtocol, MemoIsFetchedOnDemandByRowRequest) {
-  company({"insert into Appselect (DATASET, FIELDNAME, AUTOUPDATE, DATASELECT, DefaultRow) "
-           "values ('Kh', 'MC', True, 'select * from KH', 1)"});
+  company(
+      {"insert into Appselect (DATASET, FIELDNAME, AUTOUPDATE, DATASELECT, DefaultRow) "
+       "values ('Kh', 'MC', True, 'select * from KH', 1)"});
   TDatas d;
   auto f = fetch(d, u"pAppSelect", -1);
   auto p = decoded(f.packet);

@@ -66,8 +66,8 @@ class ReportService : public ServiceHome {
  protected:
   void SetUp() override {
     ServiceHome::SetUp();
-    company({"insert into KH (ID, BH, MC) values (1, 'K01', 'Alpha')", "insert into KH (ID, BH, MC) values (2, 'K02', 'Beta')",
-             "insert into CK (ID, MC) values (1, 'Main')"});
+    company({"insert into KH (ID, BH, MC) values (1, 'K01', 'Alpha')",
+             "insert into KH (ID, BH, MC) values (2, 'K02', 'Beta')", "insert into CK (ID, MC) values (1, 'Main')"});
   }
   void TearDown() override {
     setActivityLogSink(nullptr);
@@ -285,8 +285,7 @@ TEST_F(ReportApplies, WithThePlaceholderFindNoTable) {
   auto records = packets::readErrorPacket(decoded(result));
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(text::wideToUtf8(records[0].message), "Unable to resolve records.  Table name not found.");
-  EXPECT_EQ(decoded(fetch(d, u"pTmp", -1, 1, u"select MC from KH where ID = 1").packet).value(0, 0).toText(),
-            u"Alpha");
+  EXPECT_EQ(decoded(fetch(d, u"pTmp", -1, 1, u"select MC from KH where ID = 1").packet).value(0, 0).toText(), u"Alpha");
 }
 
 TEST_F(ReportApplies, WithoutABindingFailWithTheMissingConnection) {
@@ -339,8 +338,9 @@ TEST_F(ReportService, FailuresReachTheClientAsQuibDatasBbOfIDatasBb) {
     return std::pair{remoting::runCall(id, o, *check.method, args, result, e), result};
   };
   ErrorInfo e;
-  auto [hr, result] = call(20000001, {Variant(WString(u"pNoSuch")), Variant::i4(-1), Variant(), Variant::i4(1),
-                                      Variant(WString(u"")), Variant(), Variant()},
+  auto [hr, result] = call(20000001,
+                           {Variant(WString(u"pNoSuch")), Variant::i4(-1), Variant(), Variant::i4(1),
+                            Variant(WString(u"")), Variant(), Variant()},
                            e);
   EXPECT_EQ(hr, E_FAIL);
   EXPECT_EQ(e.source, u"Quib.DatasBb");
@@ -350,8 +350,9 @@ TEST_F(ReportService, FailuresReachTheClientAsQuibDatasBbOfIDatasBb) {
   ErrorInfo ok;
   std::tie(hr, result) = call(1, {filterOf(u"KhXsHz", u"ID = 1")}, ok);
   EXPECT_EQ(hr, S_OK);
-  std::tie(hr, result) = call(20000001, {Variant(WString(u"pKhXsHz")), Variant::i4(-1), Variant(), Variant::i4(1),
-                                         Variant(WString(u"select ID from KH")), Variant(), Variant()},
+  std::tie(hr, result) = call(20000001,
+                              {Variant(WString(u"pKhXsHz")), Variant::i4(-1), Variant(), Variant::i4(1),
+                               Variant(WString(u"select ID from KH")), Variant(), Variant()},
                               ok);
   ASSERT_EQ(hr, S_OK) << text::wideToUtf8(ok.description);
   EXPECT_EQ(decoded(result).rowCount(), 1u);
@@ -416,13 +417,14 @@ TEST_F(ReportQueries, ReceivablesAgeingAndStockByWarehouse) {
   TDatasBb b;
   // Sales per customer minus receipts, split by the age of the bill on the
   // 30th of September.
-  EXPECT_EQ(rows(b, u"pYskZlfx",
-                 "select K.MC,\r\n"
-                 " sum(iif(DateDiff('d', Z.RQ, #2008-09-30#) <= 60, Z.JE, 0)) as Recent,\r\n"
-                 " sum(iif(DateDiff('d', Z.RQ, #2008-09-30#) > 60, Z.JE, 0)) as Old,\r\n"
-                 " sum(Z.JE) - (select iif(isnull(sum(S.JE)), 0, sum(S.JE)) from XSSKZB S where S.KHID = K.ID) as Due\r\n"
-                 "from XSKDZB Z, KH K where Z.KHID = K.ID group by K.ID, K.MC order by K.MC"),
-            (std::vector<std::string>{"Alpha|50|999|1029", "Beta|12|0|12"}));
+  EXPECT_EQ(
+      rows(b, u"pYskZlfx",
+           "select K.MC,\r\n"
+           " sum(iif(DateDiff('d', Z.RQ, #2008-09-30#) <= 60, Z.JE, 0)) as Recent,\r\n"
+           " sum(iif(DateDiff('d', Z.RQ, #2008-09-30#) > 60, Z.JE, 0)) as Old,\r\n"
+           " sum(Z.JE) - (select iif(isnull(sum(S.JE)), 0, sum(S.JE)) from XSSKZB S where S.KHID = K.ID) as Due\r\n"
+           "from XSKDZB Z, KH K where Z.KHID = K.ID group by K.ID, K.MC order by K.MC"),
+      (std::vector<std::string>{"Alpha|50|999|1029", "Beta|12|0|12"}));
   EXPECT_EQ(rows(b, u"pCkkcHz",
                  "select C.MC, count(*) as Kinds, sum(K.JCS) as SL from HPKC K, CK C where K.CKID = C.ID "
                  "group by C.MC order by C.MC"),

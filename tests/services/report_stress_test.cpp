@@ -57,16 +57,17 @@ class CapturedLog : public ActivityLogSink {
 void fetchAndRaise(ProviderHost& host, const std::u16string& provider, const std::string& table) {
   int32_t recsOut = 0;
   Variant params, owner;
-  Variant packet = host.AS_GetRecords(provider, -1, recsOut, 1, text::utf8ToWide("select ID, V from " + table),
-                                      params, owner);
+  Variant packet =
+      host.AS_GetRecords(provider, -1, recsOut, 1, text::utf8ToWide("select ID, V from " + table), params, owner);
   auto m = packets::materialize(decoded(packet));
   if (m.records.size() != kRowsPerTable) throw std::runtime_error(table + ": rows went missing");
   packets::MaterializedPacket delta;
   delta.columns = m.columns;
   delta.attributes.delta = true;
   for (const auto& r : m.records) {
-    packets::Record mod{RowStatus::Modified, {Cell::unchanged(), Cell::of(Variant::i4(
-                                                                     static_cast<int32_t>(r.cells[1].value.toInt64() + 1)))}};
+    packets::Record mod{
+        RowStatus::Modified,
+        {Cell::unchanged(), Cell::of(Variant::i4(static_cast<int32_t>(r.cells[1].value.toInt64() + 1)))}};
     delta.records.push_back(r);
     delta.records.push_back(std::move(mod));
   }
@@ -127,8 +128,10 @@ TEST_F(BorrowedConnectionUnderLoad, ReportsAndOwnerWorkAtOnceAndTheOwnerGoesMidU
         }
         try {
           fetchAndRaise(host, provider, tables[k + 1]);
-          if (failures > 0) problems[k] = "an unbound report read again";
-          else if (++applied[k] == kAppliesBeforeRelease) reached();
+          if (failures > 0)
+            problems[k] = "an unbound report read again";
+          else if (++applied[k] == kAppliesBeforeRelease)
+            reached();
         } catch (const std::exception& e) {
           {
             std::lock_guard g(m);

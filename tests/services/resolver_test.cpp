@@ -246,8 +246,9 @@ class MaxErrors : public Resolving {
   // Five inserted menus; the ones in `failing` have a null mName, which the
   // test table refuses.
   void run(int32_t maxErrors, std::vector<int> failing, int32_t& n, std::vector<packets::ErrorRecord>& errs) {
-    company({"create table MenuStrict (mName ANSIVARCHAR(30) NOT NULL, mCaption ANSIVARCHAR(50), mLevel LONG, "
-             "mIndex LONG, mIsParent YESNO)"});
+    company(
+        {"create table MenuStrict (mName ANSIVARCHAR(30) NOT NULL, mCaption ANSIVARCHAR(50), mLevel LONG, "
+         "mIndex LONG, mIsParent YESNO)"});
     TDatas d;
     connectCompany(d);
     auto p = packets::materialize(decoded(fetch(d, u"pAppMenu", 0, 1, u"select * from MenuStrict").packet));
@@ -320,8 +321,9 @@ TEST_P(MaxErrors, BelowMinusOneStopsAfterTheFirstRecord) {
 // A Null key fails its own record, as in Jet; the others are committed and
 // the table stays readable.
 TEST_P(Resolving, ANullKeyFailsItsRecordOnly) {
-  company({"create table Typed (mName ANSIVARCHAR(30), mCaption ANSIVARCHAR(50), mLevel LONG, mIndex LONG, "
-           "mIsParent YESNO, CONSTRAINT PK_Typed PRIMARY KEY (mIndex))"});
+  company(
+      {"create table Typed (mName ANSIVARCHAR(30), mCaption ANSIVARCHAR(50), mLevel LONG, mIndex LONG, "
+       "mIsParent YESNO, CONSTRAINT PK_Typed PRIMARY KEY (mIndex))"});
   TDatas d;
   connectCompany(d);
   const std::u16string sql = u"select * from Typed order by mIndex";
@@ -366,8 +368,9 @@ TEST_P(Resolving, ANullKeyFailsItsRecordOnly) {
 // a number, yes/no or date column. Each refusal fails its own record with
 // Jet's number, and the table stays readable.
 TEST_P(Resolving, ValuesFollowTheTablesColumnTypesNotTheDeltas) {
-  company({"create table Typed (ID LONG, mLevel LONG, mFlag YESNO, mRate DOUBLE, mWhen DATETIME, "
-           "CONSTRAINT PK_Typed PRIMARY KEY (ID))"});
+  company(
+      {"create table Typed (ID LONG, mLevel LONG, mFlag YESNO, mRate DOUBLE, mWhen DATETIME, "
+       "CONSTRAINT PK_Typed PRIMARY KEY (ID))"});
   TDatas d;
   connectCompany(d);
   const std::u16string sql = u"select * from Typed order by ID";
@@ -402,9 +405,9 @@ TEST_P(Resolving, ValuesFollowTheTablesColumnTypesNotTheDeltas) {
   for (size_t i = 0; i < errs.size(); ++i) {
     EXPECT_EQ(errs[i].recordNo, static_cast<int32_t>(i + 1));
     EXPECT_EQ(errs[i].errorCode, cases[i].errorCode) << text::wideToUtf8(errs[i].message);
-    EXPECT_EQ(errs[i].message, text::utf8ToWide(cases[i].errorCode == data::kErrNumericOverflow
-                                                    ? data::kNumericOverflowText
-                                                    : data::kTypeMismatchText));
+    EXPECT_EQ(errs[i].message,
+              text::utf8ToWide(cases[i].errorCode == data::kErrNumericOverflow ? data::kNumericOverflowText
+                                                                               : data::kTypeMismatchText));
   }
   // Another client reads the table, typed.
   TDatas other;
@@ -427,8 +430,9 @@ TEST_P(Resolving, ANullKeyIsRefusedAlsoWhereTheTableAllowsIt) {
     sqlite3* db = nullptr;
     const auto file = home_ / "d" / "Dediriva" / "Server" / "Data" / "Sample" / "DaZiva.mdb";
     ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, "CREATE TABLE Legacy (ID LONG, MC VARCHAR(20), PRIMARY KEY (ID)); "
-                               "INSERT INTO Legacy VALUES (1, 'one')",
+    EXPECT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE Legacy (ID LONG, MC VARCHAR(20), PRIMARY KEY (ID)); "
+                           "INSERT INTO Legacy VALUES (1, 'one')",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(db);
@@ -453,8 +457,9 @@ TEST_P(Resolving, ANullKeyIsRefusedAlsoWhereTheTableAllowsIt) {
 }
 
 TEST_P(Resolving, TableNameFromTheDeltaOrTheCurrentCommandText) {
-  company({"create table OtherLog (uName ANSIVARCHAR(20), cName ANSIVARCHAR(20), CZ ANSIVARCHAR(30), RQ DATETIME, "
-           "SJ ANSIVARCHAR(5))"});
+  company(
+      {"create table OtherLog (uName ANSIVARCHAR(20), cName ANSIVARCHAR(20), CZ ANSIVARCHAR(30), RQ DATETIME, "
+       "SJ ANSIVARCHAR(5))"});
   TDatas d;
   connectCompany(d);
   auto p = read(d, u"pAppLog");
@@ -541,15 +546,15 @@ TEST_P(UpdateTable, FirstNameAfterTheFirstFrom) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, UpdateTable,
-    ::testing::Values(TableCase{"select a.*, y.xm as aYGMC from appuser a left join yg y on a.ygid=y.id", "appuser"},
-                      TableCase{"SELECT A.MC  AS ParentName, B.*\r\nFROM  DQ AS B LEFT JOIN  DQ AS A ON B.ParentCode=A.ID",
-                                "DQ"},
-                      TableCase{"select * from ", ""}, TableCase{"select * from (select * from T)", ""},
-                      TableCase{"select * from (CGSQZB Z left join YG Y on Z.YGID=Y.ID)", "CGSQZB"},
-                      TableCase{"select * from dbo.KH k", "dbo.KH"}, TableCase{"select * from KH;", "KH"},
-                      TableCase{"select * from \"Order Lines\" x", "Order Lines"},
-                      TableCase{"select * from /* c */ 12 KH", "KH"}, TableCase{"select 'from' x from T", "T"},
-                      TableCase{"select\t*\tfrom\tT", ""}, TableCase{"select * from where", ""},
-                      TableCase{"update T set a = 1", ""}, TableCase{"select * FROM\r\n  T2", "T2"}));
+    ::testing::Values(
+        TableCase{"select a.*, y.xm as aYGMC from appuser a left join yg y on a.ygid=y.id", "appuser"},
+        TableCase{"SELECT A.MC  AS ParentName, B.*\r\nFROM  DQ AS B LEFT JOIN  DQ AS A ON B.ParentCode=A.ID", "DQ"},
+        TableCase{"select * from ", ""}, TableCase{"select * from (select * from T)", ""},
+        TableCase{"select * from (CGSQZB Z left join YG Y on Z.YGID=Y.ID)", "CGSQZB"},
+        TableCase{"select * from dbo.KH k", "dbo.KH"}, TableCase{"select * from KH;", "KH"},
+        TableCase{"select * from \"Order Lines\" x", "Order Lines"}, TableCase{"select * from /* c */ 12 KH", "KH"},
+        TableCase{"select 'from' x from T", "T"}, TableCase{"select\t*\tfrom\tT", ""},
+        TableCase{"select * from where", ""}, TableCase{"update T set a = 1", ""},
+        TableCase{"select * FROM\r\n  T2", "T2"}));
 
 }  // namespace

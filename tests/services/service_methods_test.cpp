@@ -22,7 +22,8 @@ class ServiceMethods : public ServiceHome {
   std::filesystem::path accountSet(const std::string& name) {
     auto dir = home_ / "data" / name;
     std::filesystem::create_directories(dir);
-    std::filesystem::copy_file(home_ / "d" / "Dediriva" / "Server" / "Data" / "Sample" / "DaZiva.mdb", dir / "DaZiva.mdb");
+    std::filesystem::copy_file(home_ / "d" / "Dediriva" / "Server" / "Data" / "Sample" / "DaZiva.mdb",
+                               dir / "DaZiva.mdb");
     return dir;
   }
   static std::string readAll(const std::filesystem::path& p) {
@@ -113,8 +114,10 @@ class Maintenance : public ServiceMethods, public ::testing::WithParamInterface<
       if (t.type == "TABLE") cn.execute("drop table " + t.name);
   }
   void connect(TDatas& d) {
-    if (onServer()) connectCompany(d);
-    else d.ConnectAct(0, u"", u"B", u"", u"");
+    if (onServer())
+      connectCompany(d);
+    else
+      d.ConnectAct(0, u"", u"B", u"", u"");
   }
 };
 
@@ -130,8 +133,8 @@ TEST_P(Maintenance, TableNamesLeaveOutSystemAndReportTables) {
 TEST_P(Maintenance, BackupWritesTheScriptOfEveryTableWithRows) {
   company({"create table T (A TEXT(20), B LONG, C MEMO, D YESNO, E DATETIME, F DOUBLE)",
            "insert into T values ('  O''Neil ', 5, 'long text', True, #2008-08-30#, 1.5)",
-           "insert into T values ('', Null, Null, False, #2008-08-30 14:25:00#, Null)",
-           "create table Empty1 (A LONG)", "create table vi_T (A LONG)", "insert into vi_T values (1)"});
+           "insert into T values ('', Null, Null, False, #2008-08-30 14:25:00#, Null)", "create table Empty1 (A LONG)",
+           "create table vi_T (A LONG)", "insert into vi_T values (1)"});
   auto backup = home_ / "drives" / "d" / "backup";
   std::filesystem::create_directories(home_ / "drives" / "d");
   unsetenv("RVZ_DRIVE_D");  // d:\backup\ then lies under the home's drives folder

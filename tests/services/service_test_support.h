@@ -50,7 +50,8 @@ class ServiceHome : public ::testing::Test {
       return true;
     }();
     (void)created;
-    std::filesystem::copy_file(templates / "company.mdb", home_ / "d" / "Dediriva" / "Server" / "Data" / "Sample" / "DaZiva.mdb");
+    std::filesystem::copy_file(templates / "company.mdb",
+                               home_ / "d" / "Dediriva" / "Server" / "Data" / "Sample" / "DaZiva.mdb");
     std::filesystem::copy_file(templates / "registry.mdb", home_ / "data" / "DoDar.mdb");
     company_ = jetString("D:\\Dediriva\\Server\\Data\\Sample\\DaZiva.mdb");
   }
@@ -58,8 +59,10 @@ class ServiceHome : public ::testing::Test {
   void TearDown() override {
     if (server_) server_->drop();
     for (auto& [name, value, had] : env_) {
-      if (had) setenv(name.c_str(), value.c_str(), 1);
-      else unsetenv(name.c_str());
+      if (had)
+        setenv(name.c_str(), value.c_str(), 1);
+      else
+        unsetenv(name.c_str());
     }
   }
 

@@ -29,8 +29,7 @@ class SqlServerAccountSet : public ServiceHome {
     desktop::ScreenOptions options;
     options.applicationTitle = "Qorvane进销存服务器";
     screen_ = main_.run([&] {
-      return std::make_unique<desktop::Screen>([this](std::function<void()> t) { main_.post(std::move(t)); },
-                                               options);
+      return std::make_unique<desktop::Screen>([this](std::function<void()> t) { main_.post(std::move(t)); }, options);
     });
   }
   void TearDown() override {
@@ -70,7 +69,8 @@ TEST_F(SqlServerAccountSet, TheLinkSettingsGiveCnItsStringAndOpenIt) {
   TDatas d;
   EXPECT_EQ(d.ConnectAct(1, u"ignored", u"ignored", u"ignored", u"ignored"), 0);
   EXPECT_TRUE(d.Cn.isOpen());
-  EXPECT_EQ(d.Cn.connectionString(), "Provider=SQLOLEDB.1;Data Source=.;User ID=sa;Password=right;Initial Catalog=DaZiva");
+  EXPECT_EQ(d.Cn.connectionString(),
+            "Provider=SQLOLEDB.1;Data Source=.;User ID=sa;Password=right;Initial Catalog=DaZiva");
   EXPECT_EQ(d.companyDatabaseFile(), "");  // kept: no Access set was chosen
   // Open on the server: an Access set now is only recorded.
   EXPECT_EQ(d.ConnectAct(0, u"", u"Sample", u"", u""), 0);
@@ -107,7 +107,8 @@ TEST_F(SqlServerAccountSet, TheQuestionAndDialogWaitWithoutHoldingCn) {
   EXPECT_TRUE(act(desktop::Command::Answer, {"OK"}).ok);
   EXPECT_EQ(call.get(), 0);
   // The dialog's string replaces Cn's while Cn is closed; it opens later.
-  EXPECT_EQ(d.Cn.connectionString(), "Provider=SQLOLEDB.1;Data Source=.;User ID=sa;Password=right;Initial Catalog=DaZiva");
+  EXPECT_EQ(d.Cn.connectionString(),
+            "Provider=SQLOLEDB.1;Data Source=.;User ID=sa;Password=right;Initial Catalog=DaZiva");
   EXPECT_FALSE(d.Cn.isOpen());
   EXPECT_NO_THROW(d.Cn.open());
 }

@@ -52,8 +52,10 @@ class EnvScope {
     setenv(name_.c_str(), value.c_str(), 1);
   }
   ~EnvScope() {
-    if (previous_) setenv(name_.c_str(), previous_->c_str(), 1);
-    else unsetenv(name_.c_str());
+    if (previous_)
+      setenv(name_.c_str(), previous_->c_str(), 1);
+    else
+      unsetenv(name_.c_str());
   }
   EnvScope(const EnvScope&) = delete;
   EnvScope& operator=(const EnvScope&) = delete;

@@ -22,27 +22,27 @@ struct Expr;
 using ExprPtr = std::unique_ptr<Expr>;
 
 enum class ExprKind {
-  Number,     // text: as written
-  String,     // text: value
-  Date,       // text: stored form
+  Number,  // text: as written
+  String,  // text: value
+  Date,    // text: stored form
   Null,
-  Bool,       // boolValue
-  Param,      // paramIndex, 1-based in text order
-  Column,     // path: [qualifier.]name
-  Star,       // path: qualifier, empty for a bare *
-  Negate,     // args[0]
-  Binary,     // binaryOp, args[0], args[1]
-  Compare,    // compareOp, args[0], args[1]
-  Not,        // args[0]
-  Between,    // args: value, low, high; negated
-  InList,     // args: value, items...; negated
-  InSelect,   // args[0], select; negated
-  Exists,     // select
-  IsNull,     // args[0]; negated for IS NOT NULL
-  Like,       // args: value, pattern; negated
-  Call,       // text: function name as written; args; distinct; starArgument; castType for CAST/CONVERT
-  Case,       // CASE: args = [operand,] when, then, when, then ... [, else]; negated: has an operand; distinct: has ELSE
-  Subquery,   // select
+  Bool,      // boolValue
+  Param,     // paramIndex, 1-based in text order
+  Column,    // path: [qualifier.]name
+  Star,      // path: qualifier, empty for a bare *
+  Negate,    // args[0]
+  Binary,    // binaryOp, args[0], args[1]
+  Compare,   // compareOp, args[0], args[1]
+  Not,       // args[0]
+  Between,   // args: value, low, high; negated
+  InList,    // args: value, items...; negated
+  InSelect,  // args[0], select; negated
+  Exists,    // select
+  IsNull,    // args[0]; negated for IS NOT NULL
+  Like,      // args: value, pattern; negated
+  Call,      // text: function name as written; args; distinct; starArgument; castType for CAST/CONVERT
+  Case,      // CASE: args = [operand,] when, then, when, then ... [, else]; negated: has an operand; distinct: has ELSE
+  Subquery,  // select
 };
 
 enum class BinaryOp { Add, Subtract, Multiply, Divide, IntDivide, Modulo, Power, Concat, And, Or, Xor };
@@ -67,7 +67,7 @@ struct Expr {
   bool starArgument = false;  // Count(*)
   int paramIndex = 0;
   std::string castType;  // CAST(x AS type) and CONVERT(type, x, style): the type, upper case ("VARCHAR(10)")
-  int height = 1;  // of the tree below, to bound recursion over long operator chains
+  int height = 1;        // of the tree below, to bound recursion over long operator chains
 };
 
 struct SelectItem {
@@ -90,10 +90,10 @@ struct TableRef {
   TableRef& operator=(const TableRef&) = delete;
 
   Kind kind;
-  std::vector<Name> table;         // Table: [owner.]name
-  std::optional<Name> alias;       // Table, Subquery
-  std::unique_ptr<Select> select;  // Subquery
-  JoinKind join = JoinKind::Inner; // Join
+  std::vector<Name> table;          // Table: [owner.]name
+  std::optional<Name> alias;        // Table, Subquery
+  std::unique_ptr<Select> select;   // Subquery
+  JoinKind join = JoinKind::Inner;  // Join
   std::unique_ptr<TableRef> left, right;
   ExprPtr on;
   int height = 1;
@@ -103,7 +103,7 @@ using TableRefPtr = std::unique_ptr<TableRef>;
 struct SelectCore {
   bool distinct = false;
   bool distinctRow = false;
-  std::string top;  // TOP n, empty when absent
+  std::string top;          // TOP n, empty when absent
   bool topPercent = false;  // TOP n PERCENT
   std::vector<SelectItem> items;
   std::vector<TableRefPtr> from;
@@ -147,10 +147,10 @@ struct DeleteStatement {
 // TRANSFORM value SELECT headings ... GROUP BY ... PIVOT pivot [IN (...)]:
 // one row per group, one column per pivot value.
 struct CrosstabStatement {
-  ExprPtr value;                 // the cell's aggregate expression
+  ExprPtr value;                   // the cell's aggregate expression
   std::unique_ptr<Select> select;  // the row headings: one select with GROUP BY
   ExprPtr pivot;
-  std::vector<ExprPtr> in;       // fixed column values, in their order; empty: the values found
+  std::vector<ExprPtr> in;  // fixed column values, in their order; empty: the values found
 };
 
 // One declaration of a PARAMETERS clause: the name and the type as written
@@ -158,9 +158,9 @@ struct CrosstabStatement {
 struct ParameterDecl {
   Name name;
   std::string type;
-  int32_t size = 0;  // the first number in parentheses, 0 without
-  int32_t scale = 0; // the second
-  int numbers = 0;   // how many numbers were written
+  int32_t size = 0;   // the first number in parentheses, 0 without
+  int32_t scale = 0;  // the second
+  int numbers = 0;    // how many numbers were written
 };
 
 }  // namespace rvz::data::jet

@@ -41,9 +41,12 @@ bool radixNumber(std::string_view s, size_t& i, double& out) {
   }
   if (digits == 0) return false;
   // VBA reads 4 hex digits as an Integer and 8 as a Long: the top bit is the sign.
-  if (base == 16 && digits <= 4 && v >= 0x8000) out = static_cast<double>(static_cast<int64_t>(v) - 0x10000);
-  else if (base == 16 && digits <= 8 && v >= 0x80000000ULL) out = static_cast<double>(static_cast<int64_t>(v) - 0x100000000LL);
-  else out = static_cast<double>(v);
+  if (base == 16 && digits <= 4 && v >= 0x8000)
+    out = static_cast<double>(static_cast<int64_t>(v) - 0x10000);
+  else if (base == 16 && digits <= 8 && v >= 0x80000000ULL)
+    out = static_cast<double>(static_cast<int64_t>(v) - 0x100000000LL);
+  else
+    out = static_cast<double>(v);
   i = j;
   return true;
 }

@@ -22,7 +22,11 @@ int64_t secondsOfDay(const Stamp& s) { return s.hour * 3600 + s.minute * 60 + s.
 // The stamp of a moment counted in seconds.
 Stamp stampOf(calendar::Moment m) {
   calendar::Date d = calendar::dateOfDayNumber(m.day);
-  return {d.year, d.month, d.day, static_cast<int>(m.time / 3600), static_cast<int>(m.time / 60 % 60),
+  return {d.year,
+          d.month,
+          d.day,
+          static_cast<int>(m.time / 3600),
+          static_cast<int>(m.time / 60 % 60),
           static_cast<int>(m.time % 60)};
 }
 
@@ -58,8 +62,7 @@ std::optional<Stamp> fromOleDate(double serial) {
 
 std::string formatStored(const Stamp& s) {
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", s.year, s.month, s.day, s.hour, s.minute,
-                s.second);
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", s.year, s.month, s.day, s.hour, s.minute, s.second);
   return buf;
 }
 
@@ -80,9 +83,9 @@ struct Piece {
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 // The Chinese date and half-day markers in UTF-8.
-constexpr std::string_view kNian = "\xE5\xB9\xB4";        // 年
-constexpr std::string_view kYue = "\xE6\x9C\x88";         // 月
-constexpr std::string_view kRi = "\xE6\x97\xA5";          // 日
+constexpr std::string_view kNian = "\xE5\xB9\xB4";                 // 年
+constexpr std::string_view kYue = "\xE6\x9C\x88";                  // 月
+constexpr std::string_view kRi = "\xE6\x97\xA5";                   // 日
 constexpr std::string_view kShangwu = "\xE4\xB8\x8A\xE5\x8D\x88";  // 上午
 constexpr std::string_view kXiawu = "\xE4\xB8\x8B\xE5\x8D\x88";    // 下午
 
@@ -137,9 +140,9 @@ bool splitPieces(std::string_view text, std::vector<Piece>& out) {
 }
 
 int monthFromName(const std::string& w) {
-  static constexpr std::array<std::string_view, 12> kNames = {"january", "february", "march",     "april",
-                                                              "may",     "june",     "july",      "august",
-                                                              "september", "october", "november", "december"};
+  static constexpr std::array<std::string_view, 12> kNames = {"january",   "february", "march",    "april",
+                                                              "may",       "june",     "july",     "august",
+                                                              "september", "october",  "november", "december"};
   if (w.size() < 3) return 0;
   for (size_t m = 0; m < kNames.size(); ++m) {
     std::string_view full = kNames[m];

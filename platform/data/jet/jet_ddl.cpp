@@ -87,8 +87,8 @@ ColumnType columnType(Parser& p, Target target) {
     return {"VARCHAR" + args + " COLLATE NOCASE", false};
   }
   if (oneOf(upper, {"TEXT", "VARCHAR", "CHAR", "ANSIVARCHAR", "ANSICHAR", "NVARCHAR", "NCHAR", "CHARACTER",
-                    "CHARACTER VARYING", "CHAR VARYING", "NATIONAL CHAR", "NATIONAL CHARACTER",
-                    "NATIONAL CHAR VARYING", "NATIONAL CHARACTER VARYING"})) {
+                    "CHARACTER VARYING", "CHAR VARYING", "NATIONAL CHAR", "NATIONAL CHARACTER", "NATIONAL CHAR VARYING",
+                    "NATIONAL CHARACTER VARYING"})) {
     return {written + args + " COLLATE NOCASE", false};
   }
   return {written + args, false};
@@ -101,8 +101,10 @@ std::vector<Name> nameList(Parser& p, const Emitter& e, bool allowOrder, std::st
     names.push_back(p.parseName("a column name"));
     if (allowOrder) {
       std::string dir;
-      if (p.acceptWord("DESC")) dir = " DESC";
-      else if (p.acceptWord("ASC")) dir = " ASC";
+      if (p.acceptWord("DESC"))
+        dir = " DESC";
+      else if (p.acceptWord("ASC"))
+        dir = " ASC";
       if (withOrder) *withOrder += (withOrder->empty() ? "" : ", ") + e.quoteName(names.back()) + dir;
     }
   } while (p.acceptSymbol(","));
@@ -123,7 +125,8 @@ std::string references(Parser& p, Emitter& e) {
     p.next();
     std::string what = text::upperCaseAscii(p.next().text);
     std::string action;
-    if (p.acceptWord("CASCADE")) action = "CASCADE";
+    if (p.acceptWord("CASCADE"))
+      action = "CASCADE";
     else if (p.acceptWord("SET")) {
       p.expectWord("NULL");
       action = "SET NULL";
@@ -159,7 +162,7 @@ std::string defaultValue(Parser& p, Emitter& e) {
 struct ColumnOut {
   std::string sql;
   bool counter = false;
-  std::string name;                      // lower case, to match key columns
+  std::string name;                         // lower case, to match key columns
   size_t primaryKeyAt = std::string::npos;  // where " PRIMARY KEY" stands in sql
   bool notNull = false;                     // NOT NULL written
 };
@@ -289,8 +292,10 @@ std::string tableElements(Parser& p, Target target, std::vector<ColumnOut>& colu
   std::string sql;
   for (ColumnOut& c : columns) {
     if (c.primaryKeyAt != std::string::npos) {
-      if (counter != columns.end() && !c.counter) c.sql.replace(c.primaryKeyAt, 12, " UNIQUE");  // the counter holds the key
-      else requireValue(c);
+      if (counter != columns.end() && !c.counter)
+        c.sql.replace(c.primaryKeyAt, 12, " UNIQUE");  // the counter holds the key
+      else
+        requireValue(c);
     }
     sql += (sql.empty() ? "" : ", ") + c.sql;
   }
@@ -316,8 +321,10 @@ std::string createTable(Parser& p, Emitter& e) {
   std::vector<ColumnOut> columns;
   std::vector<TableConstraint> constraints;
   do {
-    if (atTableConstraint(p)) constraints.push_back(tableConstraint(p, e));
-    else columns.push_back(columnDefinition(p, e, false));
+    if (atTableConstraint(p))
+      constraints.push_back(tableConstraint(p, e));
+    else
+      columns.push_back(columnDefinition(p, e, false));
   } while (p.acceptSymbol(","));
   p.expectSymbol(")");
   p.expectEnd();

@@ -38,7 +38,6 @@ SqlType merge(SqlType a, SqlType b) {
   return SqlType::Unknown;
 }
 
-
 const char* compareText(CompareOp op) {
   switch (op) {
     case CompareOp::Equal: return " = ";
@@ -66,10 +65,14 @@ const char* joinText(JoinKind k) {
 bool likePatternForSqlite(const std::string& jet, std::string& out) {
   out.clear();
   for (char c : jet) {
-    if (c == '*') out.push_back('%');
-    else if (c == '?') out.push_back('_');
-    else if (c == '#' || c == '[') return false;
-    else out.push_back(c);
+    if (c == '*')
+      out.push_back('%');
+    else if (c == '?')
+      out.push_back('_');
+    else if (c == '#' || c == '[')
+      return false;
+    else
+      out.push_back(c);
   }
   return true;
 }
@@ -236,9 +239,9 @@ std::optional<Out> Emitter::arithmetic(BinaryOp op, const Out& l, const Out& r) 
     case BinaryOp::Add:
       if (l.type == SqlType::Text || r.type == SqlType::Text || l.type == SqlType::Date || r.type == SqlType::Date) {
         // Jet's + joins two texts and moves dates by days.
-        SqlType t = (l.type == SqlType::Date || r.type == SqlType::Date) ? SqlType::Date
+        SqlType t = (l.type == SqlType::Date || r.type == SqlType::Date)   ? SqlType::Date
                     : (l.type == SqlType::Text && r.type == SqlType::Text) ? SqlType::Text
-                                                                         : SqlType::Unknown;
+                                                                           : SqlType::Unknown;
         return fn("jet_add", t);
       }
       break;
@@ -346,8 +349,9 @@ struct PlainOperator {
 };
 
 constexpr PlainOperator kPlainOperators[] = {
-    {BinaryOp::Or, " OR ", kOr, true},    {BinaryOp::And, " AND ", kAnd, true},      {BinaryOp::Add, " + ", kAdd, false},
-    {BinaryOp::Subtract, " - ", kAdd, false}, {BinaryOp::Multiply, " * ", kMul, false},
+    {BinaryOp::Or, " OR ", kOr, true},        {BinaryOp::And, " AND ", kAnd, true},
+    {BinaryOp::Add, " + ", kAdd, false},      {BinaryOp::Subtract, " - ", kAdd, false},
+    {BinaryOp::Multiply, " * ", kMul, false},
 };
 
 const PlainOperator* plainOperator(BinaryOp op) {
@@ -640,10 +644,16 @@ std::vector<Emitter::PivotColumn> Emitter::pivotColumns(const CrosstabStatement&
   for (const ExprPtr& v : x.in) {
     PivotColumn col;
     switch (v->kind) {
-      case ExprKind::Null: col.condition = pivot + " IS NULL"; col.name = "<>"; break;
+      case ExprKind::Null:
+        col.condition = pivot + " IS NULL";
+        col.name = "<>";
+        break;
       case ExprKind::Number:
       case ExprKind::String:
-      case ExprKind::Date: col.condition = pivot + " = " + value(*v).sql; col.name = v->text; break;
+      case ExprKind::Date:
+        col.condition = pivot + " = " + value(*v).sql;
+        col.name = v->text;
+        break;
       case ExprKind::Negate:
         if (v->args[0]->kind == ExprKind::Number) {
           col.condition = pivot + " = " + value(*v).sql;
@@ -665,7 +675,10 @@ std::vector<Emitter::PivotColumn> Emitter::pivotColumns(const CrosstabStatement&
   for (const PivotValue& v : values) {
     PivotColumn col;
     switch (v.kind) {
-      case PivotValue::Kind::Null: col.condition = pivot + " IS NULL"; col.name = "<>"; break;
+      case PivotValue::Kind::Null:
+        col.condition = pivot + " IS NULL";
+        col.name = "<>";
+        break;
       case PivotValue::Kind::Integer:
         col.condition = pivot + " = " + std::to_string(v.i);
         col.name = std::to_string(v.i);

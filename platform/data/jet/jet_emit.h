@@ -31,8 +31,8 @@ struct Out {
   std::string sql;
   SqlType type = SqlType::Unknown;
   int precedence = prec::kAlone;  // binding strength
-  bool column = false;     // a bare column: its declared collation applies
-  bool condition = false;  // a truth value of the target (SQLite 1/0, PostgreSQL boolean), where Jet has -1/0
+  bool column = false;            // a bare column: its declared collation applies
+  bool condition = false;         // a truth value of the target (SQLite 1/0, PostgreSQL boolean), where Jet has -1/0
 };
 
 Out atom(std::string sql, SqlType type);
@@ -115,12 +115,12 @@ class Emitter {
   // The table of INSERT and DELETE.
   virtual std::string tableName(const std::vector<Name>& path, const std::optional<Name>& alias);
   virtual std::string columnName(const Expr& e) { return namePath(e.path); }
-  virtual std::string columnName(const Name& n) { return quoteName(n); }  // of INSERT's list and SET
+  virtual std::string columnName(const Name& n) { return quoteName(n); }           // of INSERT's list and SET
   virtual std::string starName(const Expr& e) { return namePath(e.path) + ".*"; }  // t.*
   virtual Out param(const Expr& e);
   virtual Out dateLiteral(const std::string& stored);
-  virtual Out asValue(Out o);      // a truth value where Jet has a value: -1/0
-  virtual Out asCondition(Out o);  // a value where a truth value stands
+  virtual Out asValue(Out o);                    // a truth value where Jet has a value: -1/0
+  virtual Out asCondition(Out o);                // a value where a truth value stands
   virtual std::string withNoCase(const Out& o);  // the operand compared without regard to letter case
   virtual bool needsNoCase(const std::vector<const Out*>& operands) const;
   // The same for the operand of IN (subquery), whose column is unknown here.
@@ -195,10 +195,10 @@ class Emitter {
 
  private:
   size_t produced_ = 0;
-  bool unionMember_ = false;  // the next core() is a member of a union
+  bool unionMember_ = false;                         // the next core() is a member of a union
   const std::vector<AliasInfo>* aliases_ = nullptr;  // select-list aliases in scope
-  const SelectCore* makeTableCore_ = nullptr;  // the select whose INTO is being written
-  const SelectCore* crosstabCore_ = nullptr;   // the select that gets crosstabItems_ after its own
+  const SelectCore* makeTableCore_ = nullptr;        // the select whose INTO is being written
+  const SelectCore* crosstabCore_ = nullptr;         // the select that gets crosstabItems_ after its own
   std::vector<std::string> crosstabItems_;
   std::string pivotFilter_;  // while a crosstab cell is written: aggregates count only these rows
 };

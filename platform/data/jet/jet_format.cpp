@@ -19,7 +19,7 @@ bool startsNoCase(std::string_view s, size_t at, std::string_view prefix) {
 }
 
 // The server locale's names.
-constexpr std::array<std::string_view, 12> kMonthNames = {"一月", "二月", "三月", "四月",  "五月",   "六月",
+constexpr std::array<std::string_view, 12> kMonthNames = {"一月", "二月", "三月", "四月", "五月",   "六月",
                                                           "七月", "八月", "九月", "十月", "十一月", "十二月"};
 constexpr std::array<std::string_view, 7> kDayAbbrev = {"周日", "周一", "周二", "周三", "周四", "周五", "周六"};
 constexpr std::array<std::string_view, 7> kDayNames = {"星期日", "星期一", "星期二", "星期三",
@@ -34,8 +34,10 @@ std::vector<std::string_view> sections(std::string_view f) {
   bool quoted = false;
   for (size_t i = 0; i < f.size(); ++i) {
     char c = f[i];
-    if (c == '"') quoted = !quoted;
-    else if (!quoted && c == '\\') ++i;
+    if (c == '"')
+      quoted = !quoted;
+    else if (!quoted && c == '\\')
+      ++i;
     else if (!quoted && c == ';') {
       out.push_back(f.substr(start, i - start));
       start = i + 1;
@@ -64,20 +66,25 @@ std::string twoDigits(int v) {
 
 struct NumItem {
   enum Kind { Zero, Hash, Point, Comma, Percent, Exp, Lit } kind;
-  std::string text;       // Lit
-  bool expPlus = false;   // Exp: E+ writes the sign of positive exponents
-  int expDigits = 0;      // Exp: least exponent digits
+  std::string text;      // Lit
+  bool expPlus = false;  // Exp: E+ writes the sign of positive exponents
+  int expDigits = 0;     // Exp: least exponent digits
 };
 
 std::vector<NumItem> numberItems(std::string_view f) {
   std::vector<NumItem> items;
   for (size_t i = 0; i < f.size(); ++i) {
     char c = f[i];
-    if (c == '0') items.push_back({NumItem::Zero, {}});
-    else if (c == '#') items.push_back({NumItem::Hash, {}});
-    else if (c == '.') items.push_back({NumItem::Point, {}});
-    else if (c == ',') items.push_back({NumItem::Comma, {}});
-    else if (c == '%') items.push_back({NumItem::Percent, {}});
+    if (c == '0')
+      items.push_back({NumItem::Zero, {}});
+    else if (c == '#')
+      items.push_back({NumItem::Hash, {}});
+    else if (c == '.')
+      items.push_back({NumItem::Point, {}});
+    else if (c == ',')
+      items.push_back({NumItem::Comma, {}});
+    else if (c == '%')
+      items.push_back({NumItem::Percent, {}});
     else if ((c == 'E' || c == 'e') && i + 1 < f.size() && (f[i + 1] == '+' || f[i + 1] == '-')) {
       NumItem e{NumItem::Exp, {}};
       e.expPlus = f[i + 1] == '+';
@@ -141,8 +148,10 @@ NumberLayout layoutOf(const std::vector<NumItem>& items) {
   for (size_t i = 0; i < l.intEnd; ++i) {
     if (isDigitPlace(items[i])) seenPlace = true;
     if (items[i].kind == NumItem::Comma && seenPlace) {
-      if (lastIntPlace != items.size() && i > lastIntPlace) ++l.scale;
-      else l.thousands = true;
+      if (lastIntPlace != items.size() && i > lastIntPlace)
+        ++l.scale;
+      else
+        l.thousands = true;
     }
   }
   return l;
@@ -203,12 +212,16 @@ std::string fractionPart(const std::vector<NumItem>& items, const NumberLayout& 
   size_t f = 0;
   for (size_t i = l.point + 1; i < items.size(); ++i) {
     const NumItem& it = items[i];
-    if (i == l.exp) out += exponentText(exponent, it);
+    if (i == l.exp)
+      out += exponentText(exponent, it);
     else if (isDigitPlace(it) && i < l.exp) {
       if (f < fraction.size()) out.push_back(fraction[f++]);
-    } else if (it.kind == NumItem::Lit) out += it.text;
-    else if (it.kind == NumItem::Percent) out += "%";
-    else if (it.kind == NumItem::Point && i < l.exp) out += ".";
+    } else if (it.kind == NumItem::Lit)
+      out += it.text;
+    else if (it.kind == NumItem::Percent)
+      out += "%";
+    else if (it.kind == NumItem::Point && i < l.exp)
+      out += ".";
   }
   if (l.point == items.size() && l.exp < items.size()) {
     // An exponent without a decimal point: its items come after the integer part.
@@ -330,9 +343,12 @@ std::string userDate(const Stamp& s, std::string_view f) {
     int n = t.count;
     switch (t.letter) {
       case 'y':
-        if (n == 1) out += std::to_string(dayOfYear(s));
-        else if (n == 2) out += twoDigits(s.year % 100);
-        else out += std::to_string(s.year);
+        if (n == 1)
+          out += std::to_string(dayOfYear(s));
+        else if (n == 2)
+          out += twoDigits(s.year % 100);
+        else
+          out += std::to_string(s.year);
         break;
       case 'm': {
         // m right after an hour, or right before seconds, is the minute.
@@ -349,19 +365,29 @@ std::string userDate(const Stamp& s, std::string_view f) {
             break;
           }
         }
-        if (minute && n <= 2) out += n == 1 ? std::to_string(s.minute) : twoDigits(s.minute);
-        else if (n == 1) out += std::to_string(s.month);
-        else if (n == 2) out += twoDigits(s.month);
-        else out += kMonthNames[static_cast<size_t>(s.month - 1)];
+        if (minute && n <= 2)
+          out += n == 1 ? std::to_string(s.minute) : twoDigits(s.minute);
+        else if (n == 1)
+          out += std::to_string(s.month);
+        else if (n == 2)
+          out += twoDigits(s.month);
+        else
+          out += kMonthNames[static_cast<size_t>(s.month - 1)];
         break;
       }
       case 'd':
-        if (n == 1) out += std::to_string(s.day);
-        else if (n == 2) out += twoDigits(s.day);
-        else if (n == 3) out += kDayAbbrev[static_cast<size_t>(weekdaySunday1(s) - 1)];
-        else if (n == 4) out += kDayNames[static_cast<size_t>(weekdaySunday1(s) - 1)];
-        else if (n == 5) out += shortDate(s);
-        else out += longDate(s);
+        if (n == 1)
+          out += std::to_string(s.day);
+        else if (n == 2)
+          out += twoDigits(s.day);
+        else if (n == 3)
+          out += kDayAbbrev[static_cast<size_t>(weekdaySunday1(s) - 1)];
+        else if (n == 4)
+          out += kDayNames[static_cast<size_t>(weekdaySunday1(s) - 1)];
+        else if (n == 5)
+          out += shortDate(s);
+        else
+          out += longDate(s);
         break;
       case 'h': {
         int h = s.hour;
@@ -373,8 +399,10 @@ std::string userDate(const Stamp& s, std::string_view f) {
       case 's': out += n == 1 ? std::to_string(s.second) : twoDigits(s.second); break;
       case 'q': out += std::to_string((s.month - 1) / 3 + 1); break;
       case 'w':
-        if (n == 1) out += std::to_string(weekdaySunday1(s));
-        else out += std::to_string((dayOfYear(s) + weekdaySunday1({s.year, 1, 1, 0, 0, 0}) - 2) / 7 + 1);
+        if (n == 1)
+          out += std::to_string(weekdaySunday1(s));
+        else
+          out += std::to_string((dayOfYear(s) + weekdaySunday1({s.year, 1, 1, 0, 0, 0}) - 2) / 7 + 1);
         break;
       case 'c': out += generalDate(s); break;
       case 't': out += longTime(s); break;
@@ -409,9 +437,10 @@ FormatKind formatKind(std::string_view f) {
       continue;
     }
     char l = text::lowerAsciiChar(c);
-    if (c == '0' || c == '#') number = true;
-    else if (l == 'y' || l == 'm' || l == 'd' || l == 'h' || l == 'n' || l == 's' || l == 'q' || l == 'w' ||
-             l == 'c' || l == 't')
+    if (c == '0' || c == '#')
+      number = true;
+    else if (l == 'y' || l == 'm' || l == 'd' || l == 'h' || l == 'n' || l == 's' || l == 'q' || l == 'w' || l == 'c' ||
+             l == 't')
       date = true;
     else if (c == '@' || c == '&' || c == '<' || c == '>' || c == '!')
       text = true;
@@ -454,10 +483,14 @@ std::string formatText(std::string_view value, std::string_view f) {
   bool leftToRight = false;
   size_t places = 0;
   for (char c : f) {
-    if (c == '<') v = text::lowerCase(v);
-    else if (c == '>') v = text::upperCase(v);
-    else if (c == '!') leftToRight = true;
-    else if (c == '@' || c == '&') ++places;
+    if (c == '<')
+      v = text::lowerCase(v);
+    else if (c == '>')
+      v = text::upperCase(v);
+    else if (c == '!')
+      leftToRight = true;
+    else if (c == '@' || c == '&')
+      ++places;
   }
   if (places == 0) return text::wideToUtf8(v);
   // Placeholders take the characters from the right (from the left with !);
@@ -470,14 +503,18 @@ std::string formatText(std::string_view value, std::string_view f) {
   if (!leftToRight) {
     size_t k = v.size();
     for (size_t p = placeAt.size(); p-- > 0;) {
-      if (k > 0) fill[p] = text::WString(1, v[--k]);
-      else if (f[placeAt[p]] == '@') fill[p] = u" ";
+      if (k > 0)
+        fill[p] = text::WString(1, v[--k]);
+      else if (f[placeAt[p]] == '@')
+        fill[p] = u" ";
     }
     if (k > 0 && !fill.empty()) fill[0] = v.substr(0, k) + fill[0];
   } else {
     for (size_t p = 0; p < placeAt.size(); ++p) {
-      if (take < v.size()) fill[p] = text::WString(1, v[take++]);
-      else if (f[placeAt[p]] == '@') fill[p] = u" ";
+      if (take < v.size())
+        fill[p] = text::WString(1, v[take++]);
+      else if (f[placeAt[p]] == '@')
+        fill[p] = u" ";
     }
     if (take < v.size() && !fill.empty()) fill.back() += v.substr(take);
   }
@@ -485,15 +522,19 @@ std::string formatText(std::string_view value, std::string_view f) {
   size_t p = 0;
   for (size_t i = 0; i < f.size(); ++i) {
     char c = f[i];
-    if (c == '@' || c == '&') out += text::wideToUtf8(fill[p++]);
-    else if (c == '<' || c == '>' || c == '!') continue;
-    else if (c == '\\' && i + 1 < f.size()) out.push_back(f[++i]);
+    if (c == '@' || c == '&')
+      out += text::wideToUtf8(fill[p++]);
+    else if (c == '<' || c == '>' || c == '!')
+      continue;
+    else if (c == '\\' && i + 1 < f.size())
+      out.push_back(f[++i]);
     else if (c == '"') {
       size_t end = f.find('"', i + 1);
       if (end == std::string_view::npos) end = f.size();
       out += f.substr(i + 1, end - i - 1);
       i = end;
-    } else out.push_back(c);
+    } else
+      out.push_back(c);
   }
   return out;
 }
@@ -507,13 +548,16 @@ std::string jetFormat(const FormatValue& v, std::string_view f) {
   if (kind == FormatKind::Number) {
     double x = v.number;
     if (v.kind == FormatValue::Kind::Text && !parseNumber(v.text, x)) return v.text;
-    if (text::equalsNoCaseAscii(f, "general number") && v.kind == FormatValue::Kind::Number && v.integral) return v.text;
+    if (text::equalsNoCaseAscii(f, "general number") && v.kind == FormatValue::Kind::Number && v.integral)
+      return v.text;
     return formatNumber(x, f);
   }
   if (kind == FormatKind::Date) {
     std::optional<Stamp> s;
-    if (v.kind == FormatValue::Kind::Number) s = fromOleDate(v.number);
-    else s = parseDateText(v.text);
+    if (v.kind == FormatValue::Kind::Number)
+      s = fromOleDate(v.number);
+    else
+      s = parseDateText(v.text);
     if (!s) return v.text;
     return formatDate(*s, f);
   }

@@ -60,8 +60,8 @@ struct Call {
     if (null(i)) fail("invalid use of Null in argument " + std::to_string(i + 1));
   }
   std::string_view raw(int i) const {
-    const auto* p = reinterpret_cast<const char*>(
-        type(i) == SQLITE_BLOB ? sqlite3_value_blob(argv[i]) : sqlite3_value_text(argv[i]));
+    const auto* p = reinterpret_cast<const char*>(type(i) == SQLITE_BLOB ? sqlite3_value_blob(argv[i])
+                                                                         : sqlite3_value_text(argv[i]));
     int n = sqlite3_value_bytes(argv[i]);
     return p ? std::string_view(p, static_cast<size_t>(n)) : std::string_view();
   }
@@ -120,9 +120,7 @@ struct Call {
     if (!std::isfinite(v)) fail("overflow");
     sqlite3_result_double(ctx, v);
   }
-  void result(const std::string& s) {
-    sqlite3_result_text64(ctx, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-  }
+  void result(const std::string& s) { sqlite3_result_text64(ctx, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8); }
   void result(const WString& s) { result(text::wideToUtf8(s)); }
   void result(const Stamp& s) { result(formatStored(s)); }
   void resultBool(bool b) { sqlite3_result_int64(ctx, b ? -1 : 0); }
@@ -136,7 +134,7 @@ struct Call {
 
 int weekday(const Stamp& s, int firstDay) {
   int64_t day = calendar::dayNumber(s.year, s.month, s.day);  // day 0 was a Saturday (7)
-  int64_t w = ((day + 6) % 7 + 7) % 7;             // 0 = Sunday
+  int64_t w = ((day + 6) % 7 + 7) % 7;                        // 0 = Sunday
   return static_cast<int>(((w - (firstDay - 1)) % 7 + 7) % 7) + 1;
 }
 
@@ -191,19 +189,29 @@ void fnDatePart(Call& c) {
   Stamp s = c.date(1);
   int fd = firstDayArg(c, 2);
   int64_t r;
-  if (iv == "yyyy") r = s.year;
-  else if (iv == "q") r = (s.month - 1) / 3 + 1;
-  else if (iv == "m") r = s.month;
-  else if (iv == "y") r = calendar::dayNumber(s.year, s.month, s.day) - calendar::dayNumber(s.year, 1, 1) + 1;
-  else if (iv == "d") r = s.day;
-  else if (iv == "w") r = weekday(s, fd);
+  if (iv == "yyyy")
+    r = s.year;
+  else if (iv == "q")
+    r = (s.month - 1) / 3 + 1;
+  else if (iv == "m")
+    r = s.month;
+  else if (iv == "y")
+    r = calendar::dayNumber(s.year, s.month, s.day) - calendar::dayNumber(s.year, 1, 1) + 1;
+  else if (iv == "d")
+    r = s.day;
+  else if (iv == "w")
+    r = weekday(s, fd);
   else if (iv == "ww") {
     int64_t doy = calendar::dayNumber(s.year, s.month, s.day) - calendar::dayNumber(s.year, 1, 1);
     r = (doy + weekday({s.year, 1, 1, 0, 0, 0}, fd) - 1) / 7 + 1;
-  } else if (iv == "h") r = s.hour;
-  else if (iv == "n") r = s.minute;
-  else if (iv == "s") r = s.second;
-  else c.fail("unknown interval '" + iv + "'");
+  } else if (iv == "h")
+    r = s.hour;
+  else if (iv == "n")
+    r = s.minute;
+  else if (iv == "s")
+    r = s.second;
+  else
+    c.fail("unknown interval '" + iv + "'");
   c.result(r);
 }
 
@@ -241,19 +249,28 @@ void fnDateDiff(Call& c) {
   int64_t sa = toSeconds(a), sb = toSeconds(b);
   int64_t r;
   // Like VBA: calendar intervals count the boundaries crossed between the two.
-  if (iv == "yyyy") r = b.year - a.year;
-  else if (iv == "q") r = (b.year * 4 + (b.month - 1) / 3) - (a.year * 4 + (a.month - 1) / 3);
-  else if (iv == "m") r = (b.year * 12LL + b.month) - (a.year * 12LL + a.month);
-  else if (iv == "y" || iv == "d") r = db - da;
-  else if (iv == "w") r = (db - da) / 7;
+  if (iv == "yyyy")
+    r = b.year - a.year;
+  else if (iv == "q")
+    r = (b.year * 4 + (b.month - 1) / 3) - (a.year * 4 + (a.month - 1) / 3);
+  else if (iv == "m")
+    r = (b.year * 12LL + b.month) - (a.year * 12LL + a.month);
+  else if (iv == "y" || iv == "d")
+    r = db - da;
+  else if (iv == "w")
+    r = (db - da) / 7;
   else if (iv == "ww") {
     // Weeks start on the first day of the week; day 0 is a Saturday.
     int64_t shift = (6 + 7 - (fd - 1)) % 7;  // days from the week start to day 0
     r = floorDiv(db + shift, 7) - floorDiv(da + shift, 7);
-  } else if (iv == "h") r = floorDiv(sb, 3600) - floorDiv(sa, 3600);
-  else if (iv == "n") r = floorDiv(sb, 60) - floorDiv(sa, 60);
-  else if (iv == "s") r = sb - sa;
-  else c.fail("unknown interval '" + iv + "'");
+  } else if (iv == "h")
+    r = floorDiv(sb, 3600) - floorDiv(sa, 3600);
+  else if (iv == "n")
+    r = floorDiv(sb, 60) - floorDiv(sa, 60);
+  else if (iv == "s")
+    r = sb - sa;
+  else
+    c.fail("unknown interval '" + iv + "'");
   c.result(r);
 }
 
@@ -443,7 +460,8 @@ void fnString(Call& c) {
     ch = s[0];
   }
   std::string one = text::wideToUtf8(WString(1, ch));
-  if (static_cast<uint64_t>(n) * one.size() > c.maxLength()) c.fail("the length " + std::to_string(n) + " is too large");
+  if (static_cast<uint64_t>(n) * one.size() > c.maxLength())
+    c.fail("the length " + std::to_string(n) + " is too large");
   std::string out;
   out.reserve(static_cast<size_t>(n) * one.size());
   for (int64_t i = 0; i < n; ++i) out += one;
@@ -601,10 +619,12 @@ void numeric1(Call& c, IntOp onInt, RealOp onReal) {
 }
 
 void fnFix(Call& c) {
-  numeric1(c, [&](int64_t v) { c.result(v); }, [&](double d) { c.result(std::trunc(d)); });
+  numeric1(
+      c, [&](int64_t v) { c.result(v); }, [&](double d) { c.result(std::trunc(d)); });
 }
 void fnInt(Call& c) {
-  numeric1(c, [&](int64_t v) { c.result(v); }, [&](double d) { c.result(std::floor(d)); });
+  numeric1(
+      c, [&](int64_t v) { c.result(v); }, [&](double d) { c.result(std::floor(d)); });
 }
 void fnAbs(Call& c) {
   numeric1(
@@ -617,7 +637,8 @@ void fnAbs(Call& c) {
 }
 void fnSgn(Call& c) {
   auto sgn = [&](double d) { c.result(static_cast<int64_t>(d > 0 ? 1 : d < 0 ? -1 : 0)); };
-  numeric1(c, [&](int64_t v) { sgn(static_cast<double>(v)); }, sgn);
+  numeric1(
+      c, [&](int64_t v) { sgn(static_cast<double>(v)); }, sgn);
 }
 
 void fnRound(Call& c) {
@@ -680,8 +701,7 @@ void fnAdd(Call& c) {
   if (c.type(0) == SQLITE_TEXT && c.type(1) == SQLITE_TEXT) return c.result(c.text(0) + c.text(1));
   if (c.type(0) == SQLITE_INTEGER && c.type(1) == SQLITE_INTEGER) {
     int64_t r;
-    if (!__builtin_add_overflow(sqlite3_value_int64(c.argv[0]), sqlite3_value_int64(c.argv[1]), &r))
-      return c.result(r);
+    if (!__builtin_add_overflow(sqlite3_value_int64(c.argv[0]), sqlite3_value_int64(c.argv[1]), &r)) return c.result(r);
   }
   c.result(c.number(0) + c.number(1));
 }
@@ -693,8 +713,7 @@ void fnSub(Call& c) {
   if (da) return c.result(plusDays(c, *da, -c.number(1)));
   if (c.type(0) == SQLITE_INTEGER && c.type(1) == SQLITE_INTEGER) {
     int64_t r;
-    if (!__builtin_sub_overflow(sqlite3_value_int64(c.argv[0]), sqlite3_value_int64(c.argv[1]), &r))
-      return c.result(r);
+    if (!__builtin_sub_overflow(sqlite3_value_int64(c.argv[0]), sqlite3_value_int64(c.argv[1]), &r)) return c.result(r);
   }
   c.result(c.number(0) - c.number(1));
 }
@@ -898,9 +917,9 @@ void dispatch(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   const auto* def = static_cast<const FunctionDef*>(sqlite3_user_data(ctx));
   try {
     if (argc < def->minArgs || argc > def->maxArgs) {
-      std::string want = def->minArgs == def->maxArgs ? std::to_string(def->minArgs)
-                                                      : std::to_string(def->minArgs) + " to " +
-                                                            std::to_string(def->maxArgs);
+      std::string want = def->minArgs == def->maxArgs
+                             ? std::to_string(def->minArgs)
+                             : std::to_string(def->minArgs) + " to " + std::to_string(def->maxArgs);
       throw FnError(std::string(def->display) + ": takes " + want + " arguments, not " + std::to_string(argc));
     }
     Call c{ctx, argc, argv, def};
@@ -1015,8 +1034,8 @@ void installJetFunctions(sqlite3* db) {
                                sqlite3_errstr(rc));
   }
   for (const AggregateDef& a : kAggregates) {
-    int rc = sqlite3_create_function_v2(db, a.info.sqlName.data(), 1, SQLITE_UTF8, nullptr, nullptr, a.step,
-                                        a.final, nullptr);
+    int rc = sqlite3_create_function_v2(db, a.info.sqlName.data(), 1, SQLITE_UTF8, nullptr, nullptr, a.step, a.final,
+                                        nullptr);
     if (rc != SQLITE_OK)
       throw std::runtime_error("Jet functions: cannot install " + std::string(a.info.sqlName) + ": " +
                                sqlite3_errstr(rc));

@@ -14,8 +14,8 @@ namespace rvz::data::jet {
 enum class SqlType { Unknown, Number, Text, Date, Boolean };
 
 struct JetFunctionInfo {
-  std::string_view jetName;   // lower case, as looked up
-  std::string_view sqlName;   // the registered user function
+  std::string_view jetName;  // lower case, as looked up
+  std::string_view sqlName;  // the registered user function
   SqlType result;
 };
 

@@ -31,13 +31,20 @@ class Scanner {
     while (i_ < n_) {
       if (skipIgnored()) continue;
       const char c = sql_[i_];
-      if (c == '@' && i_ + 2 < n_ && sql_[i_ + 1] == '@' && isWordStart(byte(i_ + 2))) sessionWord();
-      else if (isWordStart(byte(i_))) word();
-      else if (isDigit(c) || (c == '.' && i_ + 1 < n_ && isDigit(sql_[i_ + 1]))) number();
-      else if (c == '\'' || c == '"') text(c);
-      else if (c == '[' || c == '`') quotedName(c == '[' ? ']' : '`');
-      else if (c == '#') dateOrTempName();
-      else symbol();
+      if (c == '@' && i_ + 2 < n_ && sql_[i_ + 1] == '@' && isWordStart(byte(i_ + 2)))
+        sessionWord();
+      else if (isWordStart(byte(i_)))
+        word();
+      else if (isDigit(c) || (c == '.' && i_ + 1 < n_ && isDigit(sql_[i_ + 1])))
+        number();
+      else if (c == '\'' || c == '"')
+        text(c);
+      else if (c == '[' || c == '`')
+        quotedName(c == '[' ? ']' : '`');
+      else if (c == '#')
+        dateOrTempName();
+      else
+        symbol();
     }
     tokens_.push_back({TokenKind::End, {}, n_});
     return std::move(tokens_);

@@ -23,12 +23,11 @@ bool equalsWordNoCase(std::string_view a, std::string_view b) {
 bool isReservedWord(std::string_view word) {
   // Sorted, upper case: looked up for nearly every word of a text.
   static constexpr std::array<std::string_view, 46> kReserved = {
-      "ALL",    "AND",     "AS",      "BETWEEN",    "BY",        "CASE",  "CROSS",  "DELETE", "DISTINCT",
-      "DISTINCTROW", "EQV", "EXISTS", "FROM",       "FULL",      "GROUP", "HAVING", "IMP",    "IN",
-      "INNER",  "INSERT",  "INTO",    "IS",         "JOIN",      "LEFT",  "LIKE",   "MOD",    "NOT",
-      "NULL",   "ON",      "OR",      "ORDER",      "OUTER",     "PARAMETERS", "PERCENT", "PIVOT", "RIGHT",
-      "SELECT", "SET",     "TOP",     "TRANSFORM",  "UNION",     "UPDATE", "VALUES", "WHERE",  "WITH",
-      "XOR"};
+      "ALL",   "AND",    "AS",         "BETWEEN", "BY",    "CASE",   "CROSS",  "DELETE", "DISTINCT", "DISTINCTROW",
+      "EQV",   "EXISTS", "FROM",       "FULL",    "GROUP", "HAVING", "IMP",    "IN",     "INNER",    "INSERT",
+      "INTO",  "IS",     "JOIN",       "LEFT",    "LIKE",  "MOD",    "NOT",    "NULL",   "ON",       "OR",
+      "ORDER", "OUTER",  "PARAMETERS", "PERCENT", "PIVOT", "RIGHT",  "SELECT", "SET",    "TOP",      "TRANSFORM",
+      "UNION", "UPDATE", "VALUES",     "WHERE",   "WITH",  "XOR"};
   if (word.size() < 2 || word.size() > 11) return false;
   char upper[12];
   for (size_t i = 0; i < word.size(); ++i) {
@@ -88,9 +87,9 @@ void Parser::expectSymbol(std::string_view symbol) {
 
 void Parser::fail(const std::string& what) const {
   const Token& t = peek();
-  std::string where = t.kind == TokenKind::End ? "at the end of the text"
-                                               : "at offset " + std::to_string(t.offset) + " ('" +
-                                                     t.text.substr(0, 40) + "')";
+  std::string where = t.kind == TokenKind::End
+                          ? "at the end of the text"
+                          : "at offset " + std::to_string(t.offset) + " ('" + t.text.substr(0, 40) + "')";
   throw TranslateError(what + " " + where);
 }
 
@@ -174,7 +173,8 @@ std::vector<ParameterDecl> Parser::parseParameterDecls() {
     if (acceptSymbol("(")) {
       do {
         const Token& n = peek();
-        if (n.kind != TokenKind::Number || n.text.size() > 9 || n.text.find_first_not_of("0123456789") != std::string::npos)
+        if (n.kind != TokenKind::Number || n.text.size() > 9 ||
+            n.text.find_first_not_of("0123456789") != std::string::npos)
           fail("expected a size");
         (d.numbers == 0 ? d.size : d.scale) = std::stoi(next().text);
         if (++d.numbers > 2) fail("a type takes at most two numbers");
@@ -243,8 +243,7 @@ SelectCore Parser::parseSelectCore() {
       item.expr = parseExpression();
       if (acceptWord("AS")) {
         item.alias = parseName("a column alias");
-      } else if (peek().kind == TokenKind::Name ||
-                 (peek().kind == TokenKind::Word && !isReservedWord(peek().text))) {
+      } else if (peek().kind == TokenKind::Name || (peek().kind == TokenKind::Word && !isReservedWord(peek().text))) {
         item.alias = parseName("a column alias");
       }
     }
@@ -536,13 +535,20 @@ ExprPtr Parser::parseComparison() {
     const Token& t = peek();
     if (t.kind == TokenKind::Symbol) {
       CompareOp op;
-      if (t.text == "=") op = CompareOp::Equal;
-      else if (t.text == "<>" || t.text == "!=") op = CompareOp::NotEqual;
-      else if (t.text == "<") op = CompareOp::Less;
-      else if (t.text == ">") op = CompareOp::Greater;
-      else if (t.text == "<=") op = CompareOp::LessEqual;
-      else if (t.text == ">=") op = CompareOp::GreaterEqual;
-      else break;
+      if (t.text == "=")
+        op = CompareOp::Equal;
+      else if (t.text == "<>" || t.text == "!=")
+        op = CompareOp::NotEqual;
+      else if (t.text == "<")
+        op = CompareOp::Less;
+      else if (t.text == ">")
+        op = CompareOp::Greater;
+      else if (t.text == "<=")
+        op = CompareOp::LessEqual;
+      else if (t.text == ">=")
+        op = CompareOp::GreaterEqual;
+      else
+        break;
       next();
       std::vector<ExprPtr> c;
       c.push_back(std::move(l));
@@ -702,10 +708,8 @@ ExprPtr Parser::parsePrimary() {
     case TokenKind::Word:
       if (ExprPtr e = parseWordPrimary()) return e;
       break;
-    case TokenKind::Name:
-      break;
-    case TokenKind::End:
-      fail("expected an expression");
+    case TokenKind::Name: break;
+    case TokenKind::End: fail("expected an expression");
   }
   return parseColumnReference();
 }
@@ -858,7 +862,8 @@ ExprPtr Parser::parseCast() {
       type += "(";
       for (int k = 0; k < 2; ++k) {
         const Token& a = peek();
-        if (a.kind == TokenKind::Number && a.text.find_first_not_of("0123456789") == std::string::npos && a.text.size() < 10)
+        if (a.kind == TokenKind::Number && a.text.find_first_not_of("0123456789") == std::string::npos &&
+            a.text.size() < 10)
           type += next().text;
         else if (a.kind == TokenKind::Word && equalsWordNoCase(a.text, "MAX"))
           type += (next(), "MAX");
@@ -901,8 +906,10 @@ ExprPtr Parser::parseCall(std::string name) {
   if (acceptSymbol("*")) {
     star = true;
   } else if (!isSymbol(")")) {
-    if (acceptWord("DISTINCT")) distinct = true;
-    else acceptWord("ALL");
+    if (acceptWord("DISTINCT"))
+      distinct = true;
+    else
+      acceptWord("ALL");
     do {
       args.push_back(parseExpression());
       if (args.size() > 1000) fail("too many arguments");

@@ -127,7 +127,7 @@ class Parser {
   int depth_ = 0;
   int params_ = 0;
   int heightSeen_ = 0;
-  bool sqlServer_ = false;  // of the tallest tree in the select being read
+  bool sqlServer_ = false;                                // of the tallest tree in the select being read
   const std::vector<ParameterDecl>* declared_ = nullptr;  // names that are parameters
 };
 

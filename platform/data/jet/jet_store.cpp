@@ -88,7 +88,8 @@ void storeBoolean(sqlite3_context* ctx, sqlite3_value* v) {
   if (sqlite3_value_type(v) == SQLITE_TEXT) {
     std::string_view raw = textOf(v);
     const size_t from = raw.find_first_not_of(" \t"), to = raw.find_last_not_of(" \t");
-    std::string t = from == std::string_view::npos ? std::string() : text::lowerCaseAscii(raw.substr(from, to - from + 1));
+    std::string t =
+        from == std::string_view::npos ? std::string() : text::lowerCaseAscii(raw.substr(from, to - from + 1));
     if (t == "true" || t == "yes" || t == "on") return sqlite3_result_int64(ctx, -1);
     if (t == "false" || t == "no" || t == "off") return sqlite3_result_int64(ctx, 0);
   }

@@ -205,15 +205,17 @@ std::string translate(std::string_view jetSql) {
 
 TypedTranslation translateTyped(std::string_view jetSql, Schema& schema, Target target) {
   Translation t = translateDetailed(jetSql, &schema, nullptr, target);
-  return {std::move(t.sql),     t.translated,         std::move(t.reason),    std::move(t.columns),
-          std::move(t.makeTable), std::move(t.pivotValuesSql), std::move(t.statements)};
+  return {std::move(t.sql),       t.translated,           std::move(t.reason),
+          std::move(t.columns),   std::move(t.makeTable), std::move(t.pivotValuesSql),
+          std::move(t.statements)};
 }
 
 TypedTranslation translateCrosstab(std::string_view jetSql, Schema& schema, const std::vector<PivotValue>& values,
                                    Target target) {
   Translation t = translateDetailed(jetSql, &schema, &values, target);
-  return {std::move(t.sql),     t.translated,         std::move(t.reason),    std::move(t.columns),
-          std::move(t.makeTable), std::move(t.pivotValuesSql), std::move(t.statements)};
+  return {std::move(t.sql),       t.translated,           std::move(t.reason),
+          std::move(t.columns),   std::move(t.makeTable), std::move(t.pivotValuesSql),
+          std::move(t.statements)};
 }
 
 std::vector<DeclaredParameter> declaredParameters(std::string_view jetSql) {

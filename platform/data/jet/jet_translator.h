@@ -14,9 +14,9 @@
 namespace rvz::data::jet {
 
 struct Translation {
-  std::string sql;         // the SQLite text, or the input unchanged
+  std::string sql;  // the SQLite text, or the input unchanged
   bool translated = false;
-  std::string reason;      // why not, when not translated
+  std::string reason;               // why not, when not translated
   std::vector<ColumnType> columns;  // with a schema: the result columns' types (see TypedTranslation)
   std::optional<MakeTable> makeTable;
   std::optional<std::string> pivotValuesSql;  // see TypedTranslation

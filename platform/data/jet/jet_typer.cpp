@@ -546,9 +546,7 @@ ColumnType Typer::type(const Expr& e, Scope& scope) {
       type(*e.args[0], scope);
       select(*e.select, &scope);
       return of(JetType::Boolean);
-    case ExprKind::Exists:
-      select(*e.select, &scope);
-      return of(JetType::Boolean);
+    case ExprKind::Exists: select(*e.select, &scope); return of(JetType::Boolean);
     case ExprKind::Call: return call(e, scope);
     case ExprKind::Subquery: return subqueryType(*e.select, scope);
     case ExprKind::Case: {

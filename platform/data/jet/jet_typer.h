@@ -40,8 +40,8 @@ class Typer {
 
  private:
   struct Source {
-    std::string key;    // the alias, or the table's name, lower case
-    std::string table;  // lower case; empty for a sub-query
+    std::string key;                                 // the alias, or the table's name, lower case
+    std::string table;                               // lower case; empty for a sub-query
     std::optional<std::vector<BaseColumn>> columns;  // nullopt: unknown table
   };
   struct Scope {

@@ -27,26 +27,34 @@ enum class Unit { Year, Quarter, Month, DayOfYear, Day, Weekday, Week, Hour, Min
 
 std::optional<Unit> unitOf(const Expr& e) {
   std::string w;
-  if (e.kind == ExprKind::String) w = text::lowerCaseAscii(e.text);
-  else if (e.kind == ExprKind::Column && e.path.size() == 1) w = text::lowerCaseAscii(e.path[0].text);
-  else return std::nullopt;
-  static const std::pair<const char*, Unit> kUnits[] = {
-      {"yyyy", Unit::Year},    {"yy", Unit::Year},          {"year", Unit::Year},       {"q", Unit::Quarter},
-      {"qq", Unit::Quarter},   {"quarter", Unit::Quarter},  {"m", Unit::Month},         {"mm", Unit::Month},
-      {"month", Unit::Month},  {"y", Unit::DayOfYear},      {"dy", Unit::DayOfYear},    {"dayofyear", Unit::DayOfYear},
-      {"d", Unit::Day},        {"dd", Unit::Day},           {"day", Unit::Day},         {"w", Unit::Weekday},
-      {"dw", Unit::Weekday},   {"weekday", Unit::Weekday},  {"ww", Unit::Week},         {"wk", Unit::Week},
-      {"week", Unit::Week},    {"h", Unit::Hour},           {"hh", Unit::Hour},         {"hour", Unit::Hour},
-      {"n", Unit::Minute},     {"mi", Unit::Minute},        {"minute", Unit::Minute},   {"s", Unit::Second},
-      {"ss", Unit::Second},    {"second", Unit::Second},    {"ms", Unit::Millisecond},  {"millisecond", Unit::Millisecond}};
+  if (e.kind == ExprKind::String)
+    w = text::lowerCaseAscii(e.text);
+  else if (e.kind == ExprKind::Column && e.path.size() == 1)
+    w = text::lowerCaseAscii(e.path[0].text);
+  else
+    return std::nullopt;
+  static const std::pair<const char*, Unit> kUnits[] = {{"yyyy", Unit::Year},      {"yy", Unit::Year},
+                                                        {"year", Unit::Year},      {"q", Unit::Quarter},
+                                                        {"qq", Unit::Quarter},     {"quarter", Unit::Quarter},
+                                                        {"m", Unit::Month},        {"mm", Unit::Month},
+                                                        {"month", Unit::Month},    {"y", Unit::DayOfYear},
+                                                        {"dy", Unit::DayOfYear},   {"dayofyear", Unit::DayOfYear},
+                                                        {"d", Unit::Day},          {"dd", Unit::Day},
+                                                        {"day", Unit::Day},        {"w", Unit::Weekday},
+                                                        {"dw", Unit::Weekday},     {"weekday", Unit::Weekday},
+                                                        {"ww", Unit::Week},        {"wk", Unit::Week},
+                                                        {"week", Unit::Week},      {"h", Unit::Hour},
+                                                        {"hh", Unit::Hour},        {"hour", Unit::Hour},
+                                                        {"n", Unit::Minute},       {"mi", Unit::Minute},
+                                                        {"minute", Unit::Minute},  {"s", Unit::Second},
+                                                        {"ss", Unit::Second},      {"second", Unit::Second},
+                                                        {"ms", Unit::Millisecond}, {"millisecond", Unit::Millisecond}};
   for (const auto& [name, unit] : kUnits)
     if (w == name) return unit;
   return std::nullopt;
 }
 
-std::string stamp(const Out& o) {
-  return o.type == SqlType::Date ? o.sql : "CAST(" + o.sql + " AS timestamp)";
-}
+std::string stamp(const Out& o) { return o.type == SqlType::Date ? o.sql : "CAST(" + o.sql + " AS timestamp)"; }
 
 std::string field(const char* name, const Out& o) {
   return "CAST(EXTRACT(" + std::string(name) + " FROM " + stamp(o) + ") AS integer)";
@@ -101,9 +109,7 @@ class PgEmitter final : public Emitter {
 
   Out param(const Expr& e) override { return atom("$" + std::to_string(e.paramIndex), SqlType::Unknown); }
 
-  Out dateLiteral(const std::string& stored) override {
-    return atom("TIMESTAMP " + quoteText(stored), SqlType::Date);
-  }
+  Out dateLiteral(const std::string& stored) override { return atom("TIMESTAMP " + quoteText(stored), SqlType::Date); }
 
   Out asValue(Out o) override {
     if (!o.condition) return o;
@@ -197,7 +203,8 @@ class PgEmitter final : public Emitter {
     const Expr& pattern = *e.args[1];
     // PostgreSQL refuses LIKE under a nondeterministic collation: the text
     // is matched under "C", without regard to case.
-    std::string subject = (x.type == SqlType::Text ? operand(x, kCollate) : "CAST(" + x.sql + " AS text)") + " COLLATE \"C\"";
+    std::string subject =
+        (x.type == SqlType::Text ? operand(x, kCollate) : "CAST(" + x.sql + " AS text)") + " COLLATE \"C\"";
     std::string converted;
     std::string sql;
     if (pattern.kind == ExprKind::String && pgLikePattern(pattern.text, converted)) {
@@ -215,12 +222,15 @@ class PgEmitter final : public Emitter {
     // anything, which then reads as text.
     bool text = false, other = false;
     for (const Out* b : branches) {
-      if (b->type == SqlType::Text) text = true;
-      else if (b->type != SqlType::Unknown) other = true;
+      if (b->type == SqlType::Text)
+        text = true;
+      else if (b->type != SqlType::Unknown)
+        other = true;
     }
     if (!text || !other) return;
     for (Out* b : branches)
-      if (b->type != SqlType::Text && b->type != SqlType::Unknown) *b = atom("CAST(" + b->sql + " AS text)", SqlType::Text);
+      if (b->type != SqlType::Text && b->type != SqlType::Unknown)
+        *b = atom("CAST(" + b->sql + " AS text)", SqlType::Text);
   }
 
   std::string limitClause(const SelectCore& c) override {
@@ -228,7 +238,8 @@ class PgEmitter final : public Emitter {
     if (!c.topPercent) return " LIMIT " + c.top;
     // TOP n PERCENT: that share of the rows, rounded up.
     std::string counted = countQuery(c);
-    return " LIMIT (SELECT CAST(ceil(count(*) * " + c.top + " / 100.0) AS bigint) FROM (" + counted + ") AS \"rvz_rows\")";
+    return " LIMIT (SELECT CAST(ceil(count(*) * " + c.top + " / 100.0) AS bigint) FROM (" + counted +
+           ") AS \"rvz_rows\")";
   }
 
   std::string makeTable(const Statement& s, const SelectCore& c) override {
@@ -360,8 +371,9 @@ std::optional<std::string> dateFormat(std::string_view f) {
     if (std::string_view("ymdhns").find(lc) != std::string_view::npos) {
       size_t len = letterRun(f, i, lc);
       // ... and so is an m right before ":s".
-      bool minute = lc == 'm' && (afterHour || (i < f.size() && f[i] == ':' && i + 1 < f.size() &&
-                                                (f[i + 1] == 's' || f[i + 1] == 'S')));
+      bool minute =
+          lc == 'm' &&
+          (afterHour || (i < f.size() && f[i] == ':' && i + 1 < f.size() && (f[i + 1] == 's' || f[i + 1] == 'S')));
       part = dateLetters(lc, len, minute);
       afterHour = lc == 'h';
     } else if (lc == 'q') {
@@ -397,8 +409,10 @@ std::optional<std::string> numberFormat(std::string_view f) {
   std::string_view fraction = point == std::string_view::npos ? std::string_view() : f.substr(point + 1);
   bool grouping = false;
   for (char c : whole) {
-    if (c == ',') grouping = true;
-    else if (c != '0' && c != '#') return std::nullopt;
+    if (c == ',')
+      grouping = true;
+    else if (c != '0' && c != '#')
+      return std::nullopt;
   }
   for (char c : fraction)
     if (c != '0' && c != '#') return std::nullopt;
@@ -511,7 +525,8 @@ Out PgEmitter::formatCall(const Expr& e, const std::string&) {
   Out x = value(*e.args[0]);
   if (n == 1) return atom(x.type == SqlType::Text ? x.sql : "CAST(" + x.sql + " AS text)", SqlType::Text);
   const Expr& f = *e.args[1];
-  if (f.kind != ExprKind::String) throw TranslateError("Format with a format that is not a text literal is not translated for PostgreSQL");
+  if (f.kind != ExprKind::String)
+    throw TranslateError("Format with a format that is not a text literal is not translated for PostgreSQL");
   if (FormatKind k = formatKind(f.text); k == FormatKind::Date) {
     if (std::optional<std::string> pattern = dateFormat(f.text))
       return atom("to_char(" + stamp(x) + ", " + quoteText(*pattern) + ")", SqlType::Text);
@@ -576,7 +591,8 @@ Out PgEmitter::convert(const Expr& e, const std::string&) {
   }
   auto whole = [&](const char* pg) {
     // SQL Server cuts the fraction off; a cast of text reads the text.
-    if (x.type == SqlType::Text || x.type == SqlType::Unknown) return atom("CAST(" + x.sql + " AS " + pg + ")", SqlType::Number);
+    if (x.type == SqlType::Text || x.type == SqlType::Unknown)
+      return atom("CAST(" + x.sql + " AS " + pg + ")", SqlType::Number);
     return atom("CAST(trunc(CAST(" + x.sql + " AS numeric)) AS " + pg + ")", SqlType::Number);
   };
   if (base == "INT" || base == "INTEGER") return whole("integer");
@@ -585,7 +601,8 @@ Out PgEmitter::convert(const Expr& e, const std::string&) {
   if (base == "BIT") return alone("-CAST(CAST(" + x.sql + " AS double precision) <> 0 AS integer)", SqlType::Boolean);
   if (base == "FLOAT" || base == "REAL" || base == "DOUBLE")
     return atom("CAST(" + x.sql + " AS " + (base == "REAL" ? "real" : "double precision") + ")", SqlType::Number);
-  if (base == "MONEY" || base == "SMALLMONEY" || base == "CURRENCY") return atom("CAST(" + x.sql + " AS numeric(19,4))", SqlType::Number);
+  if (base == "MONEY" || base == "SMALLMONEY" || base == "CURRENCY")
+    return atom("CAST(" + x.sql + " AS numeric(19,4))", SqlType::Number);
   if (base == "DECIMAL" || base == "NUMERIC" || base == "DEC") {
     std::string args = type.find('(') != std::string::npos ? type.substr(type.find('(')) : "(18,0)";
     return atom("CAST(" + x.sql + " AS numeric" + args + ")", SqlType::Number);
@@ -611,13 +628,19 @@ constexpr PatternFunction kPatternFunctions[] = {
     {{"date"}, 0, 0, "CAST(CURRENT_DATE AS timestamp)", SqlType::Date, false},
     {{"time"}, 0, 0, "TIMESTAMP '1899-12-30 00:00:00' + LOCALTIME(0)", SqlType::Date, true},
     // Months and days beyond their range carry over, as in Jet.
-    {{"dateserial"}, 3, 3,
+    {{"dateserial"},
+     3,
+     3,
      "CAST(make_date(%i0, 1, 1) AS timestamp) + (%i1 - 1) * INTERVAL '1 month' + (%i2 - 1) * INTERVAL '1 day'",
-     SqlType::Date, true},
-    {{"timeserial"}, 3, 3,
+     SqlType::Date,
+     true},
+    {{"timeserial"},
+     3,
+     3,
      "TIMESTAMP '1899-12-30 00:00:00' + %i0 * INTERVAL '1 hour' + %i1 * INTERVAL '1 minute' + %i2 * INTERVAL "
      "'1 second'",
-     SqlType::Date, true},
+     SqlType::Date,
+     true},
     {{"datevalue"}, 1, 1, "date_trunc('day', %d0)", SqlType::Date, false},
     {{"timevalue"}, 1, 1, "TIMESTAMP '1899-12-30 00:00:00' + CAST(%v0 AS time)", SqlType::Date, true},
     {{"cdate"}, 1, 1, "%d0", SqlType::Date, false},
@@ -639,10 +662,13 @@ constexpr PatternFunction kPatternFunctions[] = {
     {{"asc", "ascw", "ascii", "unicode"}, 1, 1, "ascii(%t0)", SqlType::Number, false},
     {{"cstr"}, 1, 1, "%t0", SqlType::Text, false},
     // ---- numbers ----
-    {{"val"}, 1, 1,
+    {{"val"},
+     1,
+     1,
      "COALESCE(CAST(substring(ltrim(%t0) FROM '^[-+]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][-+]?[0-9]+)?') AS double "
      "precision), 0)",
-     SqlType::Number, false},
+     SqlType::Number,
+     false},
     {{"cdbl", "csng"}, 1, 1, "%n0", SqlType::Number, false},
     {{"ccur"}, 1, 1, "CAST(%v0 AS numeric(19,4))", SqlType::Number, false},
     // Rounded half to even, as Jet converts.
@@ -672,9 +698,9 @@ constexpr std::pair<std::string_view, std::string_view> kAggregates[] = {
     {"stdevp", "stddev_pop"}, {"var", "var_samp"},    {"varp", "var_pop"},  {"stddev", "stddev_samp"}};
 
 // The functions DatePart reads its unit from the name of.
-constexpr std::pair<std::string_view, Unit> kPartFunctions[] = {
-    {"year", Unit::Year}, {"month", Unit::Month},   {"day", Unit::Day},
-    {"hour", Unit::Hour}, {"minute", Unit::Minute}, {"second", Unit::Second}};
+constexpr std::pair<std::string_view, Unit> kPartFunctions[] = {{"year", Unit::Year},     {"month", Unit::Month},
+                                                                {"day", Unit::Day},       {"hour", Unit::Hour},
+                                                                {"minute", Unit::Minute}, {"second", Unit::Second}};
 
 std::string PgEmitter::argument(const Expr& e, char as, size_t i) {
   Out a = value(*e.args[i]);
@@ -714,12 +740,12 @@ Out PgEmitter::function(const Expr& e, const std::string& name) {
   }
   using Form = Out (PgEmitter::*)(const Expr&, const std::string&);
   static const std::pair<std::string_view, Form> kForms[] = {
-      {"weekday", &PgEmitter::weekdayCall},   {"datepart", &PgEmitter::datePartCall},
-      {"dateadd", &PgEmitter::dateAddCall},   {"datediff", &PgEmitter::dateDiffCall},
-      {"instr", &PgEmitter::inStrCall},       {"charindex", &PgEmitter::inStrCall},
-      {"strcomp", &PgEmitter::strCompCall},   {"str", &PgEmitter::strCall},
-      {"isnull", &PgEmitter::coalesceCall},   {"coalesce", &PgEmitter::coalesceCall},
-      {"format", &PgEmitter::formatCall},     {"convert", &PgEmitter::convert},
+      {"weekday", &PgEmitter::weekdayCall}, {"datepart", &PgEmitter::datePartCall},
+      {"dateadd", &PgEmitter::dateAddCall}, {"datediff", &PgEmitter::dateDiffCall},
+      {"instr", &PgEmitter::inStrCall},     {"charindex", &PgEmitter::inStrCall},
+      {"strcomp", &PgEmitter::strCompCall}, {"str", &PgEmitter::strCall},
+      {"isnull", &PgEmitter::coalesceCall}, {"coalesce", &PgEmitter::coalesceCall},
+      {"format", &PgEmitter::formatCall},   {"convert", &PgEmitter::convert},
       {"cast", &PgEmitter::convert}};
   for (const auto& [formName, form] : kForms)
     if (name == formName) return (this->*form)(e, name);
@@ -735,7 +761,8 @@ Out PgEmitter::function(const Expr& e, const std::string& name) {
 
 Unit PgEmitter::unitArgument(const Expr& e, size_t i) {
   std::optional<Unit> u = unitOf(*e.args[i]);
-  if (!u) throw TranslateError(e.text + " needs a date unit written out ('yyyy', 'm', 'd' ... or year, month, day ...)");
+  if (!u)
+    throw TranslateError(e.text + " needs a date unit written out ('yyyy', 'm', 'd' ... or year, month, day ...)");
   return *u;
 }
 
@@ -805,9 +832,9 @@ Out PgEmitter::strCall(const Expr& e, const std::string&) {
   if (e.args.size() == 1) {
     // Jet's Str: a leading blank for the sign of a positive number.
     Out x = value(*e.args[0]);
-    return atom("CASE WHEN " + x.sql + " >= 0 THEN ' ' || CAST(" + x.sql + " AS text) ELSE CAST(" + x.sql +
-                    " AS text) END",
-                SqlType::Text);
+    return atom(
+        "CASE WHEN " + x.sql + " >= 0 THEN ' ' || CAST(" + x.sql + " AS text) ELSE CAST(" + x.sql + " AS text) END",
+        SqlType::Text);
   }
   // SQL Server's STR(n, length[, decimals]): right-aligned in `length` characters.
   std::string number = value(*e.args[0]).sql;
@@ -841,8 +868,8 @@ Out PgEmitter::aggregate(const Expr& e, const std::string& name, std::string_vie
   std::string sql = std::string(pgName) + "(";
   if (e.starArgument) sql += "*";
   if (e.distinct) sql += "DISTINCT ";
-  const bool numeric = name == "count" || name == "sum" || name == "avg" || name.rfind("st", 0) == 0 ||
-                       name.rfind("var", 0) == 0;
+  const bool numeric =
+      name == "count" || name == "sum" || name == "avg" || name.rfind("st", 0) == 0 || name.rfind("var", 0) == 0;
   SqlType type = numeric ? SqlType::Number : SqlType::Unknown;
   if (!e.starArgument) {
     Out a = value(*e.args[0]);
@@ -857,11 +884,16 @@ Out PgEmitter::aggregate(const Expr& e, const std::string& name, std::string_vie
 bool pgLikePattern(const std::string& pattern, std::string& out) {
   out.clear();
   for (char c : pattern) {
-    if (c == '*' || c == '%') out.push_back('%');
-    else if (c == '?' || c == '_') out.push_back('_');
-    else if (c == '#' || c == '[') return false;
-    else if (c == '\\') out += "\\\\";
-    else out.push_back(c);
+    if (c == '*' || c == '%')
+      out.push_back('%');
+    else if (c == '?' || c == '_')
+      out.push_back('_');
+    else if (c == '#' || c == '[')
+      return false;
+    else if (c == '\\')
+      out += "\\\\";
+    else
+      out.push_back(c);
   }
   return true;
 }
@@ -870,9 +902,12 @@ std::string pgLikeRegex(const std::string& pattern) {
   std::string r = "^";
   for (size_t i = 0; i < pattern.size(); ++i) {
     char c = pattern[i];
-    if (c == '*' || c == '%') r += ".*";
-    else if (c == '?' || c == '_') r += ".";
-    else if (c == '#') r += "[0-9]";
+    if (c == '*' || c == '%')
+      r += ".*";
+    else if (c == '?' || c == '_')
+      r += ".";
+    else if (c == '#')
+      r += "[0-9]";
     else if (c == '[') {
       size_t close = pattern.find(']', i + 1);
       if (close == std::string::npos) throw TranslateError("a LIKE pattern's character list has no ']'");

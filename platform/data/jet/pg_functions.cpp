@@ -17,7 +17,8 @@ std::string pgFunctionsSql() {
       "CREATE OR REPLACE AGGREGATE rvz_first(anyelement) (SFUNC = rvz_keep_first, STYPE = anyarray,"
       " FINALFUNC = rvz_kept);\n"
       "CREATE OR REPLACE AGGREGATE rvz_last(anyelement) (SFUNC = rvz_keep_last, STYPE = anyarray,"
-      " FINALFUNC = rvz_kept);\n" R"sql(
+      " FINALFUNC = rvz_kept);\n"
+      R"sql(
 -- Replace: every occurrence, letter case ignored (Jet's text compare, SQL
 -- Server's default collation). Regular expressions refuse a
 -- nondeterministic collation, hence "C".

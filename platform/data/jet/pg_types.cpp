@@ -73,10 +73,13 @@ std::optional<PgColumnDecl> pgColumnTypeOf(std::string_view name, int args, int3
       sql += " (START WITH " + std::to_string(a) + " INCREMENT BY " + std::to_string(args >= 2 && b != 0 ? b : 1) + ")";
     return PgColumnDecl{sql, true};
   }
-  if (is(n, {"LONG", "INTEGER", "INT", "INT4", "INTEGER4", "LONG INTEGER", "MEDIUMINT"})) return PgColumnDecl{"integer", false};
-  if (is(n, {"SMALLINT", "SHORT", "INT2", "INTEGER2", "BYTE", "TINYINT", "INTEGER1"})) return PgColumnDecl{"smallint", false};
+  if (is(n, {"LONG", "INTEGER", "INT", "INT4", "INTEGER4", "LONG INTEGER", "MEDIUMINT"}))
+    return PgColumnDecl{"integer", false};
+  if (is(n, {"SMALLINT", "SHORT", "INT2", "INTEGER2", "BYTE", "TINYINT", "INTEGER1"}))
+    return PgColumnDecl{"smallint", false};
   if (is(n, {"BIGINT", "INT8", "INTEGER8"})) return PgColumnDecl{"bigint", false};
-  if (is(n, {"YESNO", "BIT", "LOGICAL", "LOGICAL1", "BOOLEAN", "BOOL"})) return PgColumnDecl{std::string(kPgYesNoDomain), false};
+  if (is(n, {"YESNO", "BIT", "LOGICAL", "LOGICAL1", "BOOLEAN", "BOOL"}))
+    return PgColumnDecl{std::string(kPgYesNoDomain), false};
   if (is(n, {"SINGLE", "REAL", "FLOAT4", "IEEESINGLE"})) return PgColumnDecl{"real", false};
   if (is(n, {"DOUBLE", "FLOAT", "NUMBER", "FLOAT8", "IEEEDOUBLE", "DOUBLE PRECISION"}))
     return PgColumnDecl{"double precision", false};

@@ -45,8 +45,7 @@ bool isLocalName(std::string_view host) {
 }
 
 [[noreturn]] void badSource(const std::string& source, const std::string& why) {
-  throw DataError::component(kErrBadConnectionString,
-                             "The Data Source '" + source + "' names no server: " + why + ".");
+  throw DataError::component(kErrBadConnectionString, "The Data Source '" + source + "' names no server: " + why + ".");
 }
 
 std::string applicationNameOf(std::string_view wanted) {
@@ -97,10 +96,13 @@ Server serverOf(const std::string& source) {
     long value = 0;
     bool digits = !port.empty() && port.size() <= 5;
     for (char c : port) {
-      if (c < '0' || c > '9') digits = false;
-      else value = value * 10 + (c - '0');
+      if (c < '0' || c > '9')
+        digits = false;
+      else
+        value = value * 10 + (c - '0');
     }
-    if (!digits || value < 1 || value > 65535) badSource(source, "the port '" + port + "' is not a number from 1 to 65535");
+    if (!digits || value < 1 || value > 65535)
+      badSource(source, "the port '" + port + "' is not a number from 1 to 65535");
     s.port = port;
   }
   if (size_t slash = rest.find('\\'); slash != std::string::npos) {

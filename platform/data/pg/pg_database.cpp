@@ -45,11 +45,12 @@ class MaintenanceSession {
     values.push_back(nullptr);
     conn_.reset(PQconnectdbParams(keys.data(), values.data(), 0));
     if (!conn_ || PQstatus(conn_.get()) != CONNECTION_OK)
-      throw DataError::engine(kErrServerUnreachable,
-                              "Could not connect to the server '" + params_.server + "': " +
-                                  withoutPassword(trimmed(conn_ ? PQerrorMessage(conn_.get()) : "out of memory"),
-                                                  params_.password));
-    PQsetNoticeProcessor(conn_.get(), [](void*, const char*) {}, nullptr);
+      throw DataError::engine(
+          kErrServerUnreachable,
+          "Could not connect to the server '" + params_.server + "': " +
+              withoutPassword(trimmed(conn_ ? PQerrorMessage(conn_.get()) : "out of memory"), params_.password));
+    PQsetNoticeProcessor(
+        conn_.get(), [](void*, const char*) {}, nullptr);
   }
 
   const std::string& database() const { return database_; }
@@ -87,8 +88,7 @@ class MaintenanceSession {
 };
 
 bool exists(MaintenanceSession& s) {
-  ResultHandle r =
-      s.run("look for", "SELECT 1 FROM pg_database WHERE datname = $1", s.database().c_str());
+  ResultHandle r = s.run("look for", "SELECT 1 FROM pg_database WHERE datname = $1", s.database().c_str());
   return PQntuples(r.get()) > 0;
 }
 

@@ -13,7 +13,7 @@ inline constexpr int32_t kErrServerUnreachable = 17;  // the server does not exi
 inline constexpr int32_t kErrConnectionLost = 11;     // general network error: the connection broke
 inline constexpr int32_t kErrLoginFailed = 18456;     // login failed
 inline constexpr int32_t kErrCannotOpenDatabase = 4060;
-inline constexpr int32_t kErrServerGeneral = 50000;   // a server error of no class below
+inline constexpr int32_t kErrServerGeneral = 50000;  // a server error of no class below
 
 // The SQL Server error number for a SQLSTATE (five characters):
 //   23505 unique violation -> 2627, 23503 foreign key -> 547, 23502 not null

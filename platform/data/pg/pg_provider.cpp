@@ -114,7 +114,7 @@ struct CatalogTable {
 // numbered markers, and what the translation tells of its result.
 struct Plan {
   std::vector<std::string> statements;
-  std::vector<int> markers;  // per statement
+  std::vector<int> markers;                  // per statement
   std::vector<jet::ColumnType> columnTypes;  // of the last statement's result
   std::optional<jet::MakeTable> makeTable;
   bool crosstab = false;       // statements[0] lists the pivot values
@@ -253,8 +253,8 @@ class PgConnection final : public DriverConnection {
   Result withParams(const std::string& sql, const std::vector<Oid>& types, std::span<const BoundValue> values);
   // A DECLARE with its parameters and the cursor's first FETCH in one round
   // trip (a pipeline), outside a transaction: the FETCH's result.
-  Result declareAndFetch(const std::string& declare, const std::vector<Oid>& types,
-                         std::span<const BoundValue> values, const std::string& fetch);
+  Result declareAndFetch(const std::string& declare, const std::vector<Oid>& types, std::span<const BoundValue> values,
+                         const std::string& fetch);
   // Closes a cursor read to its end. Outside a transaction the CLOSE is sent
   // without waiting for its answer, which the next command reads first
   // (settle): a fetch of a small result then costs one round trip, not two.
@@ -317,7 +317,6 @@ class PgConnection final : public DriverConnection {
   const CatalogTable* catalogTable(std::string_view name);
 
  private:
-
   PgConnectParams params_;
   SqlMode mode_;
   ConnHandle conn_;
@@ -330,7 +329,7 @@ class PgConnection final : public DriverConnection {
   std::unordered_map<std::string, Prepared> prepared_;
   std::map<std::pair<Oid, int>, jet::PgColumnType> tableColumns_;
   std::map<std::string, std::optional<CatalogTable>> catalog_;  // by upper-case name
-  std::unordered_map<std::string, Plan> plans_;                // by command text
+  std::unordered_map<std::string, Plan> plans_;                 // by command text
   uint64_t setUp_ = 0;                                          // the session whose database is set up
   bool setUpAssumed_ = false;  // set up because this process saw the database set up before
   std::string lastState_;      // the SQLSTATE of the last failed command
@@ -389,8 +388,9 @@ void PgConnection::connect() {
   keys.push_back(nullptr);
   vals.push_back(nullptr);
   ConnHandle c(PQconnectdbParams(keys.data(), vals.data(), 0));
-  if (!c) throw DataError::engine(kErrServerUnreachable, "Could not connect to the server '" + params_.server +
-                                                             "': out of memory.");
+  if (!c)
+    throw DataError::engine(kErrServerUnreachable,
+                            "Could not connect to the server '" + params_.server + "': out of memory.");
   if (PQstatus(c.get()) != CONNECTION_OK) {
     std::string text = withoutPassword(trimmedMessage(PQerrorMessage(c.get())), params_.password);
     int32_t number = kErrServerUnreachable;
@@ -401,14 +401,15 @@ void PgConnection::connect() {
       number = kErrLoginFailed;
     else if (text.find("database \"") != std::string::npos && text.find("does not exist") != std::string::npos)
       number = kErrCannotOpenDatabase;
-    throw DataError::engine(number, "Could not connect to the server '" + params_.server + "'" +
-                                        (params_.database.empty() ? std::string()
-                                                                  : " (database '" + params_.database + "')") +
-                                        ": " + text);
+    throw DataError::engine(
+        number, "Could not connect to the server '" + params_.server + "'" +
+                    (params_.database.empty() ? std::string() : " (database '" + params_.database + "')") + ": " +
+                    text);
   }
   // Notices (a DROP ... IF EXISTS that had nothing to drop) are no
   // failures and have no reader here.
-  PQsetNoticeProcessor(c.get(), [](void*, const char*) {}, nullptr);
+  PQsetNoticeProcessor(
+      c.get(), [](void*, const char*) {}, nullptr);
   conn_ = std::move(c);
   ++generation_;
 }
@@ -626,8 +627,8 @@ void PgConnection::ensureSetup() {
   const std::string script = jet::pgSetupSql();
   const std::string mark = "rvz setup " + std::to_string(std::hash<std::string>{}(script));
   auto text = [](const char* v) { return std::string(v ? v : ""); };
-  const std::string key = text(PQhost(conn_.get())) + ":" + text(PQport(conn_.get())) + "/" +
-                          text(PQdb(conn_.get())) + "/" + text(PQuser(conn_.get())) + "/" + mark;
+  const std::string key = text(PQhost(conn_.get())) + ":" + text(PQport(conn_.get())) + "/" + text(PQdb(conn_.get())) +
+                          "/" + text(PQuser(conn_.get())) + "/" + mark;
   {
     std::lock_guard lock(setUpLock());
     if (setUpDatabases().count(key)) {
@@ -839,8 +840,8 @@ RunResult PgConnection::runStatement(const std::string& sql, int markers, std::s
     shape.columns = p.columns;
     shape.forms = p.forms;
     if (types) describeComputed(shape.columns, *types, values);
-    result.cursor = std::make_unique<PgCursor>(*this, sql, p.paramTypes,
-                                               std::vector<BoundValue>(used.begin(), used.end()), shape);
+    result.cursor =
+        std::make_unique<PgCursor>(*this, sql, p.paramTypes, std::vector<BoundValue>(used.begin(), used.end()), shape);
     return result;
   }
   const ParameterBuffers b(p.paramTypes, used);
@@ -949,9 +950,9 @@ std::optional<RunResult> PgConnection::runPreparedInTransaction(std::string_view
   if (mode_ == SqlMode::Native) {
     native = numberMarkers(text).sql;
     sql = &native;
-  } else if (auto it = plans_.find(std::string(text));
-             it != plans_.end() && it->second.statements.size() == 1 && !it->second.makeTable &&
-             !it->second.crosstab && !it->second.changesSchema) {
+  } else if (auto it = plans_.find(std::string(text)); it != plans_.end() && it->second.statements.size() == 1 &&
+                                                       !it->second.makeTable && !it->second.crosstab &&
+                                                       !it->second.changesSchema) {
     sql = &it->second.statements[0];
   }
   if (!sql) return std::nullopt;
@@ -971,9 +972,18 @@ Plan PgConnection::crosstabPlan(const Plan& pivotList, std::string_view text, je
     jet::PivotValue pv;
     switch (v.cls) {
       case StorageClass::Null: pv.kind = jet::PivotValue::Kind::Null; break;
-      case StorageClass::Integer: pv.kind = jet::PivotValue::Kind::Integer; pv.i = v.i; break;
-      case StorageClass::Real: pv.kind = jet::PivotValue::Kind::Real; pv.r = v.r; break;
-      default: pv.kind = jet::PivotValue::Kind::Text; pv.text = std::string(v.bytes); break;
+      case StorageClass::Integer:
+        pv.kind = jet::PivotValue::Kind::Integer;
+        pv.i = v.i;
+        break;
+      case StorageClass::Real:
+        pv.kind = jet::PivotValue::Kind::Real;
+        pv.r = v.r;
+        break;
+      default:
+        pv.kind = jet::PivotValue::Kind::Text;
+        pv.text = std::string(v.bytes);
+        break;
     }
     pivots.push_back(std::move(pv));
   }
@@ -1096,8 +1106,13 @@ std::vector<TableInfo> PgConnection::tables() {
 
 PgCursor::PgCursor(PgConnection& owner, std::string sql, std::vector<Oid> paramTypes, std::vector<BoundValue> values,
                    const Prepared& shape)
-    : owner_(owner), sql_(std::move(sql)), paramTypes_(std::move(paramTypes)), values_(std::move(values)),
-      columns_(shape.columns), forms_(shape.forms), buffers_(shape.columns.size()) {
+    : owner_(owner),
+      sql_(std::move(sql)),
+      paramTypes_(std::move(paramTypes)),
+      values_(std::move(values)),
+      columns_(shape.columns),
+      forms_(shape.forms),
+      buffers_(shape.columns.size()) {
   for (const ColumnInfo& c : columns_) asNumber_.push_back(c.kind != FieldKind::BCD);
   if (owner_.inTransaction())
     declare();
@@ -1132,8 +1147,8 @@ void PgCursor::declareWithFirstBlock() {
   const int want = blockRows_;
   Result first;
   try {
-    first = owner_.declareAndFetch("DECLARE " + name_ + " NO SCROLL CURSOR WITH HOLD FOR " + sql_, paramTypes_,
-                                   values_, "FETCH FORWARD " + std::to_string(want) + " FROM " + name_);
+    first = owner_.declareAndFetch("DECLARE " + name_ + " NO SCROLL CURSOR WITH HOLD FOR " + sql_, paramTypes_, values_,
+                                   "FETCH FORWARD " + std::to_string(want) + " FROM " + name_);
   } catch (const DataError&) {
     // No cursor object is left to close it later: a DECLARE that went
     // through goes now (when it did not, the CLOSE fails unread).
@@ -1190,8 +1205,9 @@ bool PgCursor::step() {
   }
   if (owner_.generation() != generation_ || (!serverOpen_ && !redeclare_)) {
     done_ = true;
-    throw DataError::engine(kErrConnectionLost, "The rows of this command are no longer available: the connection "
-                                                "to the server was lost while they were read.");
+    throw DataError::engine(kErrConnectionLost,
+                            "The rows of this command are no longer available: the connection "
+                            "to the server was lost while they were read.");
   }
   fetch();
   if (rows_ == 0) {
@@ -1225,9 +1241,9 @@ class SqlServerProvider final : public Provider {
 
   void compact(const ConnectionString& source, const ConnectionString&) override {
     PgConnectParams p = pgConnectParams(source, 0, "");
-    throw DataError::component(kErrArgument,
-                               "Compaction is for Access databases: the SQL Server database '" + p.database +
-                                   "' on '" + p.server + "' is kept compact by the server itself (autovacuum).");
+    throw DataError::component(kErrArgument, "Compaction is for Access databases: the SQL Server database '" +
+                                                 p.database + "' on '" + p.server +
+                                                 "' is kept compact by the server itself (autovacuum).");
   }
 
  private:

@@ -44,14 +44,16 @@ ColumnInfo columnOfType(uint32_t type, int32_t typmod, const TableColumn* table)
     c.size = typmod > kVarHeader ? typmod - kVarHeader : kDefaultTextSize;
   };
   switch (type) {
-    case oid::kVarchar:
-      textOf(typeName == "ANSIVARCHAR" ? FieldKind::String : FieldKind::WideString, false);
+    case oid::kVarchar: textOf(typeName == "ANSIVARCHAR" ? FieldKind::String : FieldKind::WideString, false); break;
+    case oid::kBpchar: textOf(typeName == "ANSICHAR" ? FieldKind::FixedChar : FieldKind::WideString, true); break;
+    case oid::kName:
+      textOf(FieldKind::WideString, false);
+      c.size = 63;
       break;
-    case oid::kBpchar:
-      textOf(typeName == "ANSICHAR" ? FieldKind::FixedChar : FieldKind::WideString, true);
+    case oid::kChar:
+      textOf(FieldKind::WideString, true);
+      c.size = 1;
       break;
-    case oid::kName: textOf(FieldKind::WideString, false); c.size = 63; break;
-    case oid::kChar: textOf(FieldKind::WideString, true); c.size = 1; break;
     case oid::kText: c.kind = FieldKind::Memo; break;
     case oid::kInt2: c.kind = FieldKind::SmallInt; break;
     case oid::kInt4: c.kind = table && table->identity ? FieldKind::AutoInc : FieldKind::Integer; break;
@@ -85,7 +87,10 @@ ColumnInfo columnOfType(uint32_t type, int32_t typmod, const TableColumn* table)
     case oid::kTime:
     case oid::kTimetz: c.kind = FieldKind::Time; break;
     case oid::kBytea: c.kind = FieldKind::Blob; break;
-    case oid::kUuid: c.kind = FieldKind::Guid; c.size = 38; break;
+    case oid::kUuid:
+      c.kind = FieldKind::Guid;
+      c.size = 38;
+      break;
     default:
       if (typeName == "CITEXT") {
         c.kind = FieldKind::Memo;
@@ -139,9 +144,12 @@ void readValue(ValueForm form, std::string_view t, bool asNumber, std::string& b
         return;
       }
       out.cls = StorageClass::Real;
-      if (t == "NaN") out.r = std::nan("");
-      else if (t == "Infinity") out.r = HUGE_VAL;
-      else if (t == "-Infinity") out.r = -HUGE_VAL;
+      if (t == "NaN")
+        out.r = std::nan("");
+      else if (t == "Infinity")
+        out.r = HUGE_VAL;
+      else if (t == "-Infinity")
+        out.r = -HUGE_VAL;
       else {
         auto r = std::from_chars(t.data(), t.data() + t.size(), out.r);
         if (r.ec != std::errc() || r.ptr != t.data() + t.size()) unreadable("the number", t);
@@ -195,25 +203,31 @@ ParameterText parameterText(const BoundValue& v, uint32_t type) {
   switch (v.cls) {
     case StorageClass::Null: break;
     case StorageClass::Integer:
-      if (type == oid::kBool) p.text = v.i != 0 ? "true" : "false";
+      if (type == oid::kBool)
+        p.text = v.i != 0 ? "true" : "false";
       else if (type == oid::kTimestamp || type == oid::kTimestamptz || type == oid::kDate || type == oid::kTime)
         p.text = formatStoredDate(static_cast<double>(v.i));
-      else p.text = std::to_string(v.i);
+      else
+        p.text = std::to_string(v.i);
       break;
     case StorageClass::Real:
-      if (type == oid::kBool) p.text = v.r != 0 ? "true" : "false";
+      if (type == oid::kBool)
+        p.text = v.r != 0 ? "true" : "false";
       else if (type == oid::kTimestamp || type == oid::kTimestamptz || type == oid::kDate || type == oid::kTime)
         p.text = formatStoredDate(v.r);
       else if ((type == oid::kInt2 || type == oid::kInt4 || type == oid::kInt8) && std::isfinite(v.r))
         p.text = std::to_string(static_cast<int64_t>(std::nearbyint(v.r)));  // half to even, as Jet rounds
-      else p.text = formatReal(v.r);
+      else
+        p.text = formatReal(v.r);
       break;
     case StorageClass::Text:
       p.text = v.bytes;
       if (type == oid::kBool) {
         // Yes/no given as text: "-1", "1", "0" or the words the server knows.
-        if (v.bytes == "-1" || v.bytes == "1") p.text = "true";
-        else if (v.bytes == "0") p.text = "false";
+        if (v.bytes == "-1" || v.bytes == "1")
+          p.text = "true";
+        else if (v.bytes == "0")
+          p.text = "false";
       } else if (type == oid::kBytea) {
         p.binary = true;
       }
@@ -231,8 +245,7 @@ uint32_t typeOfValue(const BoundValue& v) {
     case StorageClass::Integer: return v.kind == FieldKind::Boolean ? oid::kBool : oid::kInt8;
     case StorageClass::Real: return oid::kFloat8;
     case StorageClass::Blob: return oid::kBytea;
-    case StorageClass::Text:
-      return isDateKind(v.kind) ? oid::kTimestamp : oid::kText;
+    case StorageClass::Text: return isDateKind(v.kind) ? oid::kTimestamp : oid::kText;
     case StorageClass::Null: break;
   }
   return oid::kText;

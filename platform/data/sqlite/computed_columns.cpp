@@ -87,7 +87,8 @@ bool describeAsBaseColumn(sqlite3* db, ColumnInfo& c, const jet::ColumnType& t) 
 TranslatedText translateWithSchema(sqlite3* db, std::string_view jetText) {
   SqliteSchema schema(db);
   jet::TypedTranslation t = jet::translateTyped(jetText, schema);
-  if (t.pivotValuesSql) return {std::move(*t.pivotValuesSql), t.translated, std::move(t.reason), {}, std::nullopt, true};
+  if (t.pivotValuesSql)
+    return {std::move(*t.pivotValuesSql), t.translated, std::move(t.reason), {}, std::nullopt, true};
   return {std::move(t.sql), t.translated, std::move(t.reason), std::move(t.columns), std::move(t.makeTable), false};
 }
 

@@ -54,8 +54,8 @@ sqlite3_stmt* prepareCrosstab(sqlite3* db, std::string_view jetText, sqlite3_stm
   const std::vector<jet::PivotValue> found = readValues(db, values);
   shape = translateCrosstabWithSchema(db, jetText, found);
   if (shape.sql.empty() || shape.sql == jetText)
-    throw DataError::engine(kErrArgument, "The crosstab could not be written for its " + std::to_string(found.size()) +
-                                              " pivot values.");
+    throw DataError::engine(
+        kErrArgument, "The crosstab could not be written for its " + std::to_string(found.size()) + " pivot values.");
   sqlite3_stmt* stmt = nullptr;
   if (sqlite3_prepare_v2(db, shape.sql.c_str(), static_cast<int>(shape.sql.size()), &stmt, nullptr) != SQLITE_OK)
     fail(db);

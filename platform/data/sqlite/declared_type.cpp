@@ -102,11 +102,16 @@ void decimalType(const Parsed& p, ColumnInfo& c) {
 
 bool numberType(const Parsed& p, ColumnInfo& c) {
   const std::string& n = p.name;
-  if (is(n, {"COUNTER", "AUTOINCREMENT", "IDENTITY"})) c.kind = FieldKind::AutoInc;
-  else if (is(n, {"LONG", "INTEGER", "INT", "INT4", "INTEGER4", "LONG INTEGER", "MEDIUMINT"})) c.kind = FieldKind::Integer;
-  else if (is(n, {"SMALLINT", "SHORT", "INT2", "INTEGER2", "BYTE", "TINYINT", "INTEGER1"})) c.kind = FieldKind::SmallInt;
-  else if (is(n, {"BIGINT", "INT8", "INTEGER8"})) c.kind = FieldKind::LargeInt;
-  else if (is(n, {"YESNO", "BIT", "LOGICAL", "LOGICAL1", "BOOLEAN", "BOOL"})) c.kind = FieldKind::Boolean;
+  if (is(n, {"COUNTER", "AUTOINCREMENT", "IDENTITY"}))
+    c.kind = FieldKind::AutoInc;
+  else if (is(n, {"LONG", "INTEGER", "INT", "INT4", "INTEGER4", "LONG INTEGER", "MEDIUMINT"}))
+    c.kind = FieldKind::Integer;
+  else if (is(n, {"SMALLINT", "SHORT", "INT2", "INTEGER2", "BYTE", "TINYINT", "INTEGER1"}))
+    c.kind = FieldKind::SmallInt;
+  else if (is(n, {"BIGINT", "INT8", "INTEGER8"}))
+    c.kind = FieldKind::LargeInt;
+  else if (is(n, {"YESNO", "BIT", "LOGICAL", "LOGICAL1", "BOOLEAN", "BOOL"}))
+    c.kind = FieldKind::Boolean;
   else if (is(n, {"DOUBLE", "FLOAT", "NUMBER", "REAL", "FLOAT8", "FLOAT4", "SINGLE", "IEEEDOUBLE", "IEEESINGLE",
                   "DOUBLE PRECISION"}))
     c.kind = FieldKind::Float;
@@ -126,10 +131,14 @@ bool numberType(const Parsed& p, ColumnInfo& c) {
 
 bool otherType(const Parsed& p, ColumnInfo& c) {
   const std::string& n = p.name;
-  if (is(n, {"DATETIME", "TIMESTAMP", "SMALLDATETIME"})) c.kind = FieldKind::DateTime;
-  else if (n == "DATE") c.kind = FieldKind::Date;
-  else if (n == "TIME") c.kind = FieldKind::Time;
-  else if (is(n, {"OLEOBJECT", "LONGBINARY", "IMAGE", "BLOB", "GENERAL", "LONG VARBINARY"})) c.kind = FieldKind::Blob;
+  if (is(n, {"DATETIME", "TIMESTAMP", "SMALLDATETIME"}))
+    c.kind = FieldKind::DateTime;
+  else if (n == "DATE")
+    c.kind = FieldKind::Date;
+  else if (n == "TIME")
+    c.kind = FieldKind::Time;
+  else if (is(n, {"OLEOBJECT", "LONGBINARY", "IMAGE", "BLOB", "GENERAL", "LONG VARBINARY"}))
+    c.kind = FieldKind::Blob;
   else if (n == "BINARY" || n == "VARBINARY") {
     c.kind = n == "BINARY" ? FieldKind::Bytes : FieldKind::VarBytes;
     c.size = p.args >= 1 ? p.a : 255;

@@ -92,9 +92,7 @@ void exec(sqlite3* db, const std::string& sql, const std::string& table) {
 // Undoes everything since it was made unless released.
 class Savepoint {
  public:
-  explicit Savepoint(sqlite3* db, const std::string& table) : db_(db) {
-    exec(db_, "SAVEPOINT rvz_make_table", table);
-  }
+  explicit Savepoint(sqlite3* db, const std::string& table) : db_(db) { exec(db_, "SAVEPOINT rvz_make_table", table); }
   ~Savepoint() {
     if (!released_) {
       sqlite3_exec(db_, "ROLLBACK TO rvz_make_table", nullptr, nullptr, nullptr);
@@ -138,8 +136,8 @@ int64_t runMakeTable(sqlite3* db, const jet::MakeTable& m, std::span<const Bound
   for (size_t i = 0; i < m.columns.size(); ++i) {
     const jet::BaseColumn& c = m.columns[i];
     if (!names.insert(text::upperCaseAscii(c.name)).second)
-      throw DataError::engine(kErrArgument, "Could not make table '" + m.table + "': the result has two columns named '" +
-                                                 c.name + "'.");
+      throw DataError::engine(
+          kErrArgument, "Could not make table '" + m.table + "': the result has two columns named '" + c.name + "'.");
     std::string decl;
     if (c.type.type == JetType::Parameter) {
       size_t at = static_cast<size_t>(c.type.parameter);
@@ -157,7 +155,8 @@ int64_t runMakeTable(sqlite3* db, const jet::MakeTable& m, std::span<const Bound
   exec(db, create, m.table);
   const std::string fill = "INSERT INTO " + quoted(m.table) + " " + m.selectSql;
   sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db, fill.c_str(), static_cast<int>(fill.size()), &stmt, nullptr) != SQLITE_OK) fail(db, m.table);
+  if (sqlite3_prepare_v2(db, fill.c_str(), static_cast<int>(fill.size()), &stmt, nullptr) != SQLITE_OK)
+    fail(db, m.table);
   int rc;
   try {
     bindAll(db, stmt, values, m.table);
@@ -168,8 +167,8 @@ int64_t runMakeTable(sqlite3* db, const jet::MakeTable& m, std::span<const Bound
     throw;
   }
   if (rc != SQLITE_DONE) {
-    DataError e = DataError::engine(sqlite3_extended_errcode(db), "Could not make table '" + m.table +
-                                                                      "': " + std::string(sqlite3_errmsg(db)) + ".");
+    DataError e = DataError::engine(sqlite3_extended_errcode(db),
+                                    "Could not make table '" + m.table + "': " + std::string(sqlite3_errmsg(db)) + ".");
     sqlite3_finalize(stmt);
     throw e;
   }

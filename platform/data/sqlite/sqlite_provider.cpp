@@ -51,7 +51,7 @@ bool nullKeyRefusal(sqlite3* db, std::string_view m) {
   std::string table(m.substr(0, dot)), column(m.substr(dot + 1));
   int primaryKey = 0;
   return sqlite3_table_column_metadata(db, nullptr, table.c_str(), column.c_str(), nullptr, nullptr, nullptr,
-                                      &primaryKey, nullptr) == SQLITE_OK &&
+                                       &primaryKey, nullptr) == SQLITE_OK &&
          primaryKey;
 }
 
@@ -146,8 +146,8 @@ DatabaseHandle openHandle(const DatabaseFile& f, bool readOnly, int timeoutSecon
   }
   sqlite3_extended_result_codes(db.get(), 1);
   sqlite3_limit(db.get(), SQLITE_LIMIT_LENGTH, kMaxValueBytes);
-  sqlite3_busy_timeout(db.get(), timeoutSeconds <= 0 ? INT_MAX
-                                                     : (timeoutSeconds > INT_MAX / 1000 ? INT_MAX : timeoutSeconds * 1000));
+  sqlite3_busy_timeout(
+      db.get(), timeoutSeconds <= 0 ? INT_MAX : (timeoutSeconds > INT_MAX / 1000 ? INT_MAX : timeoutSeconds * 1000));
   rc = sqlite3_exec(db.get(), "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) {
     int code = sqlite3_extended_errcode(db.get());
@@ -170,8 +170,8 @@ void useWriteAheadLog(sqlite3* db, const DatabaseFile& f) {
         return 0;
       },
       &mode, nullptr);
-  if (rc != SQLITE_OK) throw DataError::engine(sqlite3_extended_errcode(db), "Could not open '" + f.shown + "': " +
-                                                                                 engineText(db) + ".");
+  if (rc != SQLITE_OK)
+    throw DataError::engine(sqlite3_extended_errcode(db), "Could not open '" + f.shown + "': " + engineText(db) + ".");
   if (!text::equalsNoCaseAscii(mode, "wal"))
     throw DataError::engine(SQLITE_CANTOPEN, "Could not open '" + f.shown +
                                                  "': the database cannot keep a write-ahead log here (journal mode " +
@@ -356,9 +356,7 @@ class SqliteConnection final : public DriverConnection {
     return false;
   }
 
-  WriterTurn takeTurn() const {
-    return WriterTurn::take(use_.device(), use_.inode(), busyTimeoutSeconds_, shown_);
-  }
+  WriterTurn takeTurn() const { return WriterTurn::take(use_.device(), use_.inode(), busyTimeoutSeconds_, shown_); }
 
   // A prepared statement for the text: from the cache when one is free;
   // `shape` gets what the translation says of it (column types, make-table, crosstab).
@@ -601,8 +599,9 @@ std::vector<TableInfo> SqliteConnection::tables() {
     const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 1));
     t.name = name ? name : "";
     std::string_view ty = type ? type : "";
-    const bool system = (t.name.size() >= 7 && text::equalsNoCaseAscii(std::string_view(t.name).substr(0, 7), "sqlite_")) ||
-                        t.name.rfind("MSys", 0) == 0;
+    const bool system =
+        (t.name.size() >= 7 && text::equalsNoCaseAscii(std::string_view(t.name).substr(0, 7), "sqlite_")) ||
+        t.name.rfind("MSys", 0) == 0;
     t.type = system ? "SYSTEM TABLE" : (ty == "view" ? "VIEW" : "TABLE");
     out.push_back(std::move(t));
   }
@@ -665,8 +664,8 @@ class JetProvider final : public Provider {
     DatabaseFile dst = locate(destination);
     std::error_code ec;
     if (fs::exists(dst.path, ec))
-      throw DataError::engine(kErrDatabaseExists, "Database already exists: '" + dst.shown + "' (" +
-                                                      dst.path.string() + ") must not exist before compaction.");
+      throw DataError::engine(kErrDatabaseExists, "Database already exists: '" + dst.shown + "' (" + dst.path.string() +
+                                                      ") must not exist before compaction.");
     if (!fs::is_directory(dst.path.parent_path(), ec))
       throw DataError::engine(kErrFileNotFound, "Could not create '" + dst.shown + "': the folder " +
                                                     dst.path.parent_path().string() + " does not exist.");

@@ -43,11 +43,10 @@ TEST(Calendar, OnlyRealDaysOfTheYears100To9999AreValid) {
     bool valid;
   };
   const Case cases[] = {
-      {2008, 2, 29, true},   {2007, 2, 29, false}, {1900, 2, 29, false}, {2000, 2, 29, true},
-      {1600, 2, 29, true},   {2100, 2, 29, false}, {2008, 4, 31, false}, {2008, 12, 31, true},
-      {100, 1, 1, true},     {99, 12, 31, false},  {9999, 12, 31, true}, {10000, 1, 1, false},
-      {2008, 0, 1, false},   {2008, 13, 1, false}, {2008, 1, 0, false},  {2008, 1, 32, false},
-      {2008, 257, 1, false}, {2008, 1, 257, false}, {2008, -11, 1, false}, {-2008, 1, 1, false},
+      {2008, 2, 29, true},  {2007, 2, 29, false},  {1900, 2, 29, false},  {2000, 2, 29, true},   {1600, 2, 29, true},
+      {2100, 2, 29, false}, {2008, 4, 31, false},  {2008, 12, 31, true},  {100, 1, 1, true},     {99, 12, 31, false},
+      {9999, 12, 31, true}, {10000, 1, 1, false},  {2008, 0, 1, false},   {2008, 13, 1, false},  {2008, 1, 0, false},
+      {2008, 1, 32, false}, {2008, 257, 1, false}, {2008, 1, 257, false}, {2008, -11, 1, false}, {-2008, 1, 1, false},
   };
   for (const Case& c : cases)
     EXPECT_EQ(isValidDate(c.year, c.month, c.day), c.valid) << c.year << "-" << c.month << "-" << c.day;
@@ -80,7 +79,7 @@ TEST(Calendar, SerialsSplitIntoADayAndATimeCountedForward) {
       {39690.6006944444, Unit::Second, 39690, 51900},
       {39690.99999999, Unit::Second, 39691, 0},  // rounds up into the next day
       {39690.99999999, Unit::Millisecond, 39690, kMsPerDay - 1},
-      {-1.99999999, Unit::Second, 0, 0},         // the next midnight of 1899-12-29
+      {-1.99999999, Unit::Second, 0, 0},          // the next midnight of 1899-12-29
       {-657434.5, Unit::Second, -657434, 43200},  // 0100-01-01 12:00
       {-657434.999999999, Unit::Millisecond, -657433, 0},
       {2958465.5, Unit::Millisecond, 2958465, kMsPerDay / 2},
@@ -95,8 +94,14 @@ TEST(Calendar, SerialsSplitIntoADayAndATimeCountedForward) {
 }
 
 TEST(Calendar, SerialsOutsideTheRangeHaveNoMoment) {
-  const double cases[] = {-657435.0, -657435.5, 2958466.0, 3e6, -700000.0, std::nan(""),
-                          std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+  const double cases[] = {-657435.0,
+                          -657435.5,
+                          2958466.0,
+                          3e6,
+                          -700000.0,
+                          std::nan(""),
+                          std::numeric_limits<double>::infinity(),
+                          -std::numeric_limits<double>::infinity()};
   for (double serial : cases) {
     EXPECT_FALSE(oleDateInRange(serial)) << serial;
     EXPECT_FALSE(fromOleDate(serial, Unit::Millisecond).has_value()) << serial;
@@ -107,13 +112,9 @@ TEST(Calendar, SerialsOutsideTheRangeHaveNoMoment) {
 }
 
 TEST(Calendar, MomentsMakeSerialsThatReadBackToThem) {
-  const Moment moments[] = {{0, 0},
-                            {-1, 21600000},
-                            {39690, 51900000},
-                            {-657434, kMsPerDay - 1},
-                            {2958465, kMsPerDay - 1},
-                            {-36522, 1},
-                            {45000, 12345678}};
+  const Moment moments[] = {
+      {0, 0},      {-1, 21600000},   {39690, 51900000}, {-657434, kMsPerDay - 1}, {2958465, kMsPerDay - 1},
+      {-36522, 1}, {45000, 12345678}};
   for (const Moment& m : moments) {
     double serial = toOleDate(m, Unit::Millisecond);
     EXPECT_EQ(fromOleDate(serial, Unit::Millisecond), m) << serial;

@@ -35,8 +35,8 @@ class CompactionTest : public testing::TempHome {
            "\\/DaZiva.mdb;Jet OLEDB:Database Password=tarqumel";
   }
   std::string destination() const {
-    return std::string(testing::kJet) + "Password=\"\";User ID=Admin;Data Source=" +
-           (home_ / "data" / "Sample").string() + "\\/db1.mdb";
+    return std::string(testing::kJet) +
+           "Password=\"\";User ID=Admin;Data Source=" + (home_ / "data" / "Sample").string() + "\\/db1.mdb";
   }
   fs::path livePath() const { return home_ / "data" / "Sample" / "DaZiva.mdb"; }
   fs::path copyPath() const { return home_ / "data" / "Sample" / "db1.mdb"; }
@@ -170,11 +170,13 @@ TEST_F(CompactionTest, ConnectionsWaitNoLongerThanTheirTimeoutForACompaction) {
 TEST_F(CompactionTest, BadConnectionStringsAreRefused) {
   EXPECT_NE(errorOf([&] { compactDatabase("Data Source=x", destination()); }).find("names no Provider"),
             std::string::npos);
-  EXPECT_NE(errorOf([&] { compactDatabase(source(), std::string(testing::kJet) + "Password=\"\""); })
-                .find("names no Data Source"),
+  EXPECT_NE(errorOf([&] {
+              compactDatabase(source(), std::string(testing::kJet) + "Password=\"\"");
+            }).find("names no Data Source"),
             std::string::npos);
-  EXPECT_NE(errorOf([&] { compactDatabase(source(), std::string(testing::kJet) + "Data Source=nofolder\\db1.mdb"); })
-                .find("does not exist"),
+  EXPECT_NE(errorOf([&] {
+              compactDatabase(source(), std::string(testing::kJet) + "Data Source=nofolder\\db1.mdb");
+            }).find("does not exist"),
             std::string::npos);
 }
 

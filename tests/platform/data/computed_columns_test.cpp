@@ -38,7 +38,9 @@ class ComputedColumnsTest : public testing::TempHome {
   std::unique_ptr<Connection> cn_;
 };
 
-Variant date(int y, int m, int d, int h = 0, int n = 0, int s = 0) { return Variant::date(DateTime{y, m, d, h, n, s, 0}); }
+Variant date(int y, int m, int d, int h = 0, int n = 0, int s = 0) {
+  return Variant::date(DateTime{y, m, d, h, n, s, 0});
+}
 
 struct Case {
   const char* expression;
@@ -132,8 +134,7 @@ TEST_F(ComputedColumnsTest, DateArithmeticOnDateColumnsMovesTheDate) {
   EXPECT_EQ(q->field("C").value(), Variant(51900 / 86400.0));
   cn_->execute("update XSKDZB set RQ = RQ + 2 where ID = 2");
   EXPECT_EQ(open("select RQ from XSKDZB where ID = 2")->field("RQ").value(), date(2008, 8, 3));
-  EXPECT_EQ(open("select count(*) from XSKDZB where RQ + 30 > #2008-09-20#")->field(size_t{0}).value(),
-            Variant::i4(1));
+  EXPECT_EQ(open("select count(*) from XSKDZB where RQ + 30 > #2008-09-20#")->field(size_t{0}).value(), Variant::i4(1));
 }
 
 TEST_F(ComputedColumnsTest, TheDescriptionDoesNotDependOnTheRows) {

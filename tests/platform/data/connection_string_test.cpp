@@ -32,9 +32,9 @@ TEST(ConnectionStringTest, ReadsItemsWithTheQuotingRules) {
       {"A=\"x;y\";B='it''s';C=\"say \"\"hi\"\"\"", {{"A", "x;y"}, {"B", "it's"}, {"C", "say \"hi\""}}},
       {"  Key One  =  spaced value  ; K2 = 'q' ;", {{"Key One", "spaced value"}, {"K2", "q"}}},
       {"a==b=c", {{"a=b", "c"}}},
-      {"X=1;x=2", {{"X", "2"}}},                  // last value wins, keys without case
+      {"X=1;x=2", {{"X", "2"}}},  // last value wins, keys without case
       {";;A=;;", {{"A", ""}}},
-      {"A=it's", {{"A", "it's"}}},                // a quote inside an unquoted value is plain
+      {"A=it's", {{"A", "it's"}}},  // a quote inside an unquoted value is plain
       {"", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(itemsOf(ConnectionString::parse(c.text)), c.items) << c.text;
@@ -81,10 +81,10 @@ TEST(ConnectionStringTest, MalformedStringsNameThePositionAndTheProblem) {
 
 TEST(ConnectionStringTest, MessagesNeverShowPasswords) {
   const std::string secret = "tarqumel";
-  for (std::string text : {"Provider=P;Data Source=x;Jet OLEDB:Database Password=tarqumel",
-                           "Provider=P;password=\"tarqumel\";User ID=sa", "PWD=tarqumel;A=1",
-                           "Provider=P;Password=tar;qumel", "Provider=P;Password=\"tarqumel",
-                           "Jet OLEDB:New Database Password='tarqumel'"}) {
+  for (std::string text :
+       {"Provider=P;Data Source=x;Jet OLEDB:Database Password=tarqumel", "Provider=P;password=\"tarqumel\";User ID=sa",
+        "PWD=tarqumel;A=1", "Provider=P;Password=tar;qumel", "Provider=P;Password=\"tarqumel",
+        "Jet OLEDB:New Database Password='tarqumel'"}) {
     std::string shown = rvz::data::redactConnectionString(text);
     EXPECT_EQ(shown.find("tar"), std::string::npos) << text << " -> " << shown;
     EXPECT_EQ(shown.find("qumel"), std::string::npos) << text << " -> " << shown;

@@ -36,13 +36,12 @@ TEST_F(ConnectionTest, FailedOpensSayWhy) {
   } cases[] = {
       {connectionStringFor("data\\Nowhere\\DaZiva.mdb"), "Could not find file 'data\\Nowhere\\DaZiva.mdb'",
        kErrFileNotFound},
-      {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=;Jet OLEDB:Database Password=tarqumel",
-       "names no Data Source", kErrFileNotFound},
-      {connectionStringFor("data\\junk.mdb"), "Unrecognized database format 'data\\junk.mdb'.",
-       kErrUnrecognizedFormat},
+      {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=;Jet OLEDB:Database Password=tarqumel", "names no Data Source",
+       kErrFileNotFound},
+      {connectionStringFor("data\\junk.mdb"), "Unrecognized database format 'data\\junk.mdb'.", kErrUnrecognizedFormat},
       {connectionStringFor("data\\Sample"), "is a folder", kErrFileNotFound},
-      {"Provider=SQLOLEDB.1;Data Source=tcp:db.example,99999;User ID=sa;Password=tarqumel",
-       "names no server", kErrBadConnectionString},
+      {"Provider=SQLOLEDB.1;Data Source=tcp:db.example,99999;User ID=sa;Password=tarqumel", "names no server",
+       kErrBadConnectionString},
       {"Provider=Nonsense.9;Data Source=x", "'Nonsense.9' is not available", kErrProviderNotFound},
       {"Data Source=x.mdb;Password=tarqumel", "names no Provider", kErrProviderNotFound},
       {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"x", "no closing double quote", kErrBadConnectionString},
@@ -108,10 +107,9 @@ TEST_F(ConnectionTest, TheEventSeesEveryCommandInOrderAndMayCancel) {
   // The cancelled command never reached the database: the row is unchanged
   // and the table still exists.
   EXPECT_EQ(cn.execute("update T set MC = 'b' where ID = 1"), 1);
-  const std::vector<std::string> expected = {"CREATE TABLE T (ID LONG, MC TEXT(20))\r\n",
-                                             "insert into T (ID, MC) values (?, ?)\r\n",
-                                             "select * from T where MC = 'a'\r\n", "update T\r\n",
-                                             "update T set MC = 'b' where ID = 1"};
+  const std::vector<std::string> expected = {
+      "CREATE TABLE T (ID LONG, MC TEXT(20))\r\n", "insert into T (ID, MC) values (?, ?)\r\n",
+      "select * from T where MC = 'a'\r\n", "update T\r\n", "update T set MC = 'b' where ID = 1"};
   EXPECT_EQ(seen, expected);
 }
 
@@ -185,10 +183,13 @@ TEST_F(ConnectionTest, TablesRowsetListsTypes) {
   cn.execute("CREATE TABLE T2 (ID COUNTER, X LONG)");  // AUTOINCREMENT brings sqlite_sequence
   std::vector<std::pair<std::string, std::string>> got;
   for (const auto& t : cn.tables()) got.emplace_back(t.type, t.name);
-  std::vector<std::pair<std::string, std::string>> expected = {
-      {"SYSTEM TABLE", "MSysObjects"}, {"SYSTEM TABLE", "sqlite_schema"}, {"SYSTEM TABLE", "sqlite_sequence"},
-      {"TABLE", "appuser"},            {"TABLE", "Kh"},                   {"TABLE", "T2"},
-      {"VIEW", "vi_Kh"}};
+  std::vector<std::pair<std::string, std::string>> expected = {{"SYSTEM TABLE", "MSysObjects"},
+                                                               {"SYSTEM TABLE", "sqlite_schema"},
+                                                               {"SYSTEM TABLE", "sqlite_sequence"},
+                                                               {"TABLE", "appuser"},
+                                                               {"TABLE", "Kh"},
+                                                               {"TABLE", "T2"},
+                                                               {"VIEW", "vi_Kh"}};
   EXPECT_EQ(got, expected);
 }
 
@@ -274,14 +275,17 @@ TEST_F(ConnectionTest, DatabaseErrorsCarryTheEngineNumber) {
 // runs nothing the before-execute event would see.
 TEST_F(ConnectionTest, TableColumnsTellKindsAndTheKey) {
   Connection cn(newDatabase());
-  cn.execute("CREATE TABLE T (MC TEXT(20), ID LONG, ZT YESNO, RQ DATETIME, JE CURRENCY, "
-             "CONSTRAINT PK_T PRIMARY KEY (ID))");
+  cn.execute(
+      "CREATE TABLE T (MC TEXT(20), ID LONG, ZT YESNO, RQ DATETIME, JE CURRENCY, "
+      "CONSTRAINT PK_T PRIMARY KEY (ID))");
   std::vector<std::string> seen;
   cn.setWillExecute([&](std::string_view t, EventStatus&) { seen.emplace_back(t); });
   auto cols = cn.tableColumns("[T]");
   ASSERT_EQ(cols.size(), 5u);
-  const std::pair<std::string, FieldKind> expected[] = {{"MC", FieldKind::WideString},    {"ID", FieldKind::Integer},
-                                                        {"ZT", FieldKind::Boolean},   {"RQ", FieldKind::DateTime},
+  const std::pair<std::string, FieldKind> expected[] = {{"MC", FieldKind::WideString},
+                                                        {"ID", FieldKind::Integer},
+                                                        {"ZT", FieldKind::Boolean},
+                                                        {"RQ", FieldKind::DateTime},
                                                         {"JE", FieldKind::BCD}};
   for (size_t i = 0; i < cols.size(); ++i) {
     EXPECT_EQ(cols[i].name, expected[i].first);
@@ -298,8 +302,8 @@ TEST_F(ConnectionTest, ANullKeyIsRefusedWithJetsNumberAndText) {
   Connection cn(newDatabase());
   cn.execute("CREATE TABLE T (ID LONG, MC TEXT(20) NOT NULL, CONSTRAINT PK_T PRIMARY KEY (ID))");
   cn.execute("insert into T (ID, MC) values (1, 'a')");
-  for (const char* sql : {"insert into T (MC) values ('b')", "insert into T (ID, MC) values (null, 'b')",
-                          "update T set ID = null"}) {
+  for (const char* sql :
+       {"insert into T (MC) values ('b')", "insert into T (ID, MC) values (null, 'b')", "update T set ID = null"}) {
     int32_t number = 0;
     std::string msg = errorOf([&] { cn.execute(sql); }, &number);
     EXPECT_EQ(msg, kNullKeyText) << sql;
@@ -323,10 +327,11 @@ TEST_F(ConnectionTest, ANullKeyIsRefusedOnAFileWhoseKeysMayHoldNull) {
                            "CREATE TABLE R (ID INTEGER PRIMARY KEY, MC TEXT); "
                            "INSERT INTO T VALUES (1, 'a'); INSERT INTO \"K y\" VALUES ('a', 1, 'a')");
   Connection cn(cs);
-  for (const char* sql : {"insert into T (MC) values ('b')", "insert into T (ID, MC) values (null, 'b')",
-                          "insert into T select null, 'c' from T", "update T set ID = null",
-                          "update T set ID = iif(ID = 1, null, ID)", "insert into [K y] (A, MC) values ('b', 'b')",
-                          "insert into [K y] (B) values (2)", "update [K y] set B = null", "update [K y] set A = null"}) {
+  for (const char* sql :
+       {"insert into T (MC) values ('b')", "insert into T (ID, MC) values (null, 'b')",
+        "insert into T select null, 'c' from T", "update T set ID = null", "update T set ID = iif(ID = 1, null, ID)",
+        "insert into [K y] (A, MC) values ('b', 'b')", "insert into [K y] (B) values (2)", "update [K y] set B = null",
+        "update [K y] set A = null"}) {
     int32_t number = 0;
     std::string msg = errorOf([&] { cn.execute(sql); }, &number);
     EXPECT_EQ(msg, kNullKeyText) << sql;
@@ -341,11 +346,10 @@ TEST_F(ConnectionTest, ANullKeyIsRefusedOnAFileWhoseKeysMayHoldNull) {
   cn.execute("insert into R (MC) values ('numbered')");
   EXPECT_EQ(Statement(cn, "select count(*) from T where ID is null").executeQuery().value(0, 0).toInt32(), 0);
   EXPECT_EQ(Statement(cn, "select count(*) from T").executeQuery().value(0, 0).toInt32(), 2);
-  EXPECT_EQ(Statement(cn, "select count(*) from [K y] where A is null or B is null").executeQuery().value(0, 0).toInt32(),
-            0);
+  EXPECT_EQ(
+      Statement(cn, "select count(*) from [K y] where A is null or B is null").executeQuery().value(0, 0).toInt32(), 0);
   EXPECT_EQ(Statement(cn, "select ID from R").executeQuery().value(0, 0).toInt32(), 1);
-  EXPECT_EQ(testing::rawSqlite("data\\Sample\\DaZiva.mdb",
-                               "SELECT count(*) FROM sqlite_schema WHERE type = 'trigger'"),
+  EXPECT_EQ(testing::rawSqlite("data\\Sample\\DaZiva.mdb", "SELECT count(*) FROM sqlite_schema WHERE type = 'trigger'"),
             std::vector<std::string>{"0"});
 }
 

@@ -29,7 +29,8 @@ class TempHome : public ::testing::Test {
     return connectionStringFor(relative);
   }
   static std::string connectionStringFor(const std::string& relative) {
-    return std::string(kJet) + "Data Source=" + relative + ";Persist Security Info=False;Jet OLEDB:Database Password=tarqumel";
+    return std::string(kJet) + "Data Source=" + relative +
+           ";Persist Security Info=False;Jet OLEDB:Database Password=tarqumel";
   }
 
   testsupport::ScratchFolder scratch_{"data"};

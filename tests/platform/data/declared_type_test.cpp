@@ -63,7 +63,7 @@ TEST(DeclaredType, NumbersWithDigitsAndBytesWithSizes) {
       {"NUMERIC(9)", FieldKind::Integer},         // whole and within 32 bits
       {"NUMERIC(10)", FieldKind::BCD, 0, 10, 0},
       {"NUMERIC(9,1)", FieldKind::BCD, 1, 9, 1},
-      {"DECIMAL(9)", FieldKind::BCD, 0, 9, 0},    // only NUMERIC turns into an integer
+      {"DECIMAL(9)", FieldKind::BCD, 0, 9, 0},  // only NUMERIC turns into an integer
       {"BINARY", FieldKind::Bytes, 255},
       {"VARBINARY(16)", FieldKind::VarBytes, 16},
       {"TEXT(99999999999)", FieldKind::WideString, 1 << 30},  // sizes stop at 2^30

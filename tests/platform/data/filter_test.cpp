@@ -27,11 +27,13 @@ struct Fixture {
       c.kindFromValues = fromValues;
       return c;
     };
-    columns = {col("ID", FieldKind::Integer),   col("MC", FieldKind::WideString), col("ZT", FieldKind::Boolean),
-               col("JE", FieldKind::Float),     col("RQ", FieldKind::DateTime),   col("X", FieldKind::Integer, true),
+    columns = {col("ID", FieldKind::Integer),           col("MC", FieldKind::WideString),
+               col("ZT", FieldKind::Boolean),           col("JE", FieldKind::Float),
+               col("RQ", FieldKind::DateTime),          col("X", FieldKind::Integer, true),
                col("Field Name", FieldKind::WideString)};
-    texts = {"Apple", "apple pie", "Ba'nana", "香蕉", "2008-08-30 14:25:00", "2008-09-01 00:00:00", "2009-01-15 08:00:00",
-             "a", "b"};
+    texts = {
+        "Apple", "apple pie", "Ba'nana", "香蕉", "2008-08-30 14:25:00", "2008-09-01 00:00:00", "2009-01-15 08:00:00",
+        "a",     "b"};
     rows = {
         {intCell(1), text(0), intCell(-1), real(12.5), text(4), intCell(5), text(7)},
         {intCell(2), text(1), intCell(0), real(0), text(5), real(2.5), text(8)},
@@ -80,7 +82,7 @@ TEST(FilterTest, SelectsTheRowsThatPass) {
       {"ID != 3", {1, 2, 4, 5}},
       {"ID >= 4", {4, 5}},
       {"id < 2 or ID > 4", {1, 5}},
-      {"MC = 'APPLE'", {1}},  // text without regard to case
+      {"MC = 'APPLE'", {1}},         // text without regard to case
       {"MC <> 'apple'", {2, 3, 4}},  // a null field fails every comparison
       {"MC = 'Ba''nana'", {3}},
       {"MC = \"香蕉\"", {4}},
@@ -107,7 +109,7 @@ TEST(FilterTest, SelectsTheRowsThatPass) {
       {"(ID = 1 OR ID = 2) AND (ZT = True OR JE = 0)", {1, 2}},
       {"ID = 1 OR ID = 2 AND ZT = True", {1}},  // AND binds closer than OR
       {"((((ID = 4))))", {4}},
-      {"X = 5", {1}},         // a computed column compares by its values' own kinds
+      {"X = 5", {1}},  // a computed column compares by its values' own kinds
       {"X > 2", {1, 2, 5}},
       {"X = 'a'", {3}},
       {"[Field Name] = 'A'", {1, 4}},
@@ -128,7 +130,8 @@ TEST(FilterTest, BadFiltersSayWhereAndWhat) {
       {"RQ = #2008-13-01#", "Invalid filter \"RQ = #2008-13-01#\": #2008-13-01# is not a valid date at character 6"},
       {"RQ = #2008", "Invalid filter \"RQ = #2008\": date value without its closing '#' at character 6"},
       {"(ID = 1", "Invalid filter \"(ID = 1\": expected ')', found the end of the filter at character 8"},
-      {"ID = 1 AND", "Invalid filter \"ID = 1 AND\": expected a field name, found the end of the filter at character 11"},
+      {"ID = 1 AND",
+       "Invalid filter \"ID = 1 AND\": expected a field name, found the end of the filter at character 11"},
       {"ID = 1 XOR ID = 2",
        "Invalid filter \"ID = 1 XOR ID = 2\": expected AND, OR or the end of the filter, found 'XOR' at character 8"},
       {"ID > Null", "Invalid filter \"ID > Null\": Null can only be compared with = or <>, not > at character 4"},

@@ -13,9 +13,9 @@ using namespace rvz::data;
 
 std::vector<ColumnInfo> columns() {
   std::vector<ColumnInfo> cols;
-  const std::pair<const char*, FieldKind> columns[] = {
-      {"ID", FieldKind::Integer}, {"MC", FieldKind::WideString}, {"ZT", FieldKind::Boolean},
-      {"JE", FieldKind::BCD},     {"RQ", FieldKind::DateTime},   {"P", FieldKind::Blob}};
+  const std::pair<const char*, FieldKind> columns[] = {{"ID", FieldKind::Integer},  {"MC", FieldKind::WideString},
+                                                       {"ZT", FieldKind::Boolean},  {"JE", FieldKind::BCD},
+                                                       {"RQ", FieldKind::DateTime}, {"P", FieldKind::Blob}};
   for (const auto& [name, kind] : columns) {
     ColumnInfo c;
     c.name = name;

@@ -21,9 +21,10 @@ class JetStatementsTest : public testing::TempHome {
     cn_ = std::make_unique<Connection>(newDatabase());
     cn_->execute("CREATE TABLE HP (ID COUNTER, PM TEXT(20), DJ CURRENCY)");
     cn_->execute("CREATE TABLE XSKD (ID COUNTER, HPID LONG, RQ DATETIME, SL DOUBLE, JE CURRENCY)");
-    for (const char* pm : {"'钢笔'", "'墨水'", "'纸'"}) cn_->execute(std::string("insert into HP (PM, DJ) values (") + pm + ", 2.5)");
+    for (const char* pm : {"'钢笔'", "'墨水'", "'纸'"})
+      cn_->execute(std::string("insert into HP (PM, DJ) values (") + pm + ", 2.5)");
     const char* lines[] = {
-        "1, #2008-07-03#, 2, 5", "1, #2008-08-30#, 3, 7.5", "1, #2008-08-01#, 1, 2.5",
+        "1, #2008-07-03#, 2, 5",   "1, #2008-08-30#, 3, 7.5", "1, #2008-08-01#, 1, 2.5",
         "2, #2008-07-15#, 10, 20", "2, #2008-07-16#, 4, 8",
     };
     for (const char* l : lines) cn_->execute(std::string("insert into XSKD (HPID, RQ, SL, JE) values (") + l + ")");
@@ -78,9 +79,10 @@ TEST_F(JetStatementsTest, DeclaredParametersBecomeTheQuerysParameters) {
 }
 
 TEST_F(JetStatementsTest, MakeTableCreatesTheTableWithTheResultsTypesAndFillsIt) {
-  Statement make(*cn_,
-                 "SELECT h.PM, Format(d.RQ, 'yyyy-mm') AS YM, Sum(d.SL) AS SL, Sum(d.JE) AS JE, Max(d.RQ) AS Latest, ? AS Tag\r\n"
-                 "INTO WorkSales FROM XSKD d INNER JOIN HP h ON d.HPID = h.ID GROUP BY h.PM, Format(d.RQ, 'yyyy-mm')");
+  Statement make(
+      *cn_,
+      "SELECT h.PM, Format(d.RQ, 'yyyy-mm') AS YM, Sum(d.SL) AS SL, Sum(d.JE) AS JE, Max(d.RQ) AS Latest, ? AS Tag\r\n"
+      "INTO WorkSales FROM XSKD d INNER JOIN HP h ON d.HPID = h.ID GROUP BY h.PM, Format(d.RQ, 'yyyy-mm')");
   make.addValue(Variant(u"july"));
   EXPECT_EQ(make.execute(), 3);
   auto q = open("select * from WorkSales order by PM, YM");
@@ -191,12 +193,14 @@ TEST_F(JetStatementsTest, CrosstabWithFixedColumnsSeveralHeadingsAndParameters) 
   // A crosstab without GROUP BY, or with more values than a table has
   // fields, is refused with the reason.
   EXPECT_THROW(open("TRANSFORM Sum(SL) SELECT HPID FROM XSKD PIVOT RQ"), DataError);
-  for (int i = 0; i < 300; ++i) cn_->execute("insert into XSKD (HPID, RQ, SL, JE) values (1, #2009-01-01#, " + std::to_string(i) + ", 0)");
-  EXPECT_NE(errorOf([&] { open("TRANSFORM Sum(SL) SELECT HPID FROM XSKD GROUP BY HPID PIVOT SL"); })
-                .find("Too many crosstab column headers"),
+  for (int i = 0; i < 300; ++i)
+    cn_->execute("insert into XSKD (HPID, RQ, SL, JE) values (1, #2009-01-01#, " + std::to_string(i) + ", 0)");
+  EXPECT_NE(errorOf([&] {
+              open("TRANSFORM Sum(SL) SELECT HPID FROM XSKD GROUP BY HPID PIVOT SL");
+            }).find("Too many crosstab column headers"),
             std::string::npos);
-  auto wide = open(
-      "TRANSFORM Sum(IIf(SL > 100, SL * 2, SL + JE)) SELECT HPID FROM XSKD WHERE SL < 200 GROUP BY HPID PIVOT SL");
+  auto wide =
+      open("TRANSFORM Sum(IIf(SL > 100, SL * 2, SL + JE)) SELECT HPID FROM XSKD WHERE SL < 200 GROUP BY HPID PIVOT SL");
   EXPECT_EQ(wide->columns().size(), 201u);
   EXPECT_EQ(wide->columns()[200].name, "199");
 }

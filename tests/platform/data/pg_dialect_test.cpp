@@ -82,8 +82,9 @@ TEST_F(PgDialectTest, ADatabaseMadeAgainUnderTheSameNameIsSetUpAgain) {
 }
 
 TEST_F(PgDialectTest, TablesAndQueriesLookTheSameOnBothProviders) {
-  both("CREATE TABLE Goods (ID COUNTER PRIMARY KEY, SPBH ANSIVARCHAR(20), MC TEXT(40), DW CHAR(4), SL SHORT, "
-       "KC LONG, JG CURRENCY, ZK DECIMAL(5,2), ZL DOUBLE, TY YESNO, RQ DATETIME, BZ MEMO, TP LONGBINARY)");
+  both(
+      "CREATE TABLE Goods (ID COUNTER PRIMARY KEY, SPBH ANSIVARCHAR(20), MC TEXT(40), DW CHAR(4), SL SHORT, "
+      "KC LONG, JG CURRENCY, ZK DECIMAL(5,2), ZL DOUBLE, TY YESNO, RQ DATETIME, BZ MEMO, TP LONGBINARY)");
   both("INSERT INTO Goods (SPBH, MC, DW, SL, KC, JG, ZK, ZL, TY, RQ, BZ) VALUES (?,?,?,?,?,?,?,?,?,?,?)",
        {Parameter::of(Variant::bstrUtf8("A-1")), Parameter::of(Variant::bstrUtf8("Tee 绿茶")),
         Parameter::of(Variant::bstrUtf8("box")), Parameter::of(Variant::i2(3)), Parameter::of(Variant::i4(100)),

@@ -69,7 +69,8 @@ class PgProviderTest : public ::testing::Test {
   // Ends the session of the test's connection from another one.
   void killSession() {
     EXPECT_EQ(db_.raw("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE application_name = "
-                      "'rvz test " + db_.name() + "'"),
+                      "'rvz test " +
+                      db_.name() + "'"),
               "1");
   }
 
@@ -119,10 +120,14 @@ TEST_F(PgProviderTest, StatementErrorsCarrySqlServerNumbers) {
     std::string sql;
     int32_t number;
   } cases[] = {
-      {"INSERT INTO \"Dw\" VALUES (1, 'b')", 2627},  {"INSERT INTO \"Kh\" VALUES (1, 7)", 547},
-      {"INSERT INTO \"Dw\" VALUES (2, NULL)", 515},  {"INSERT INTO \"Dw\" VALUES (2, 'toolong')", 8152},
-      {"SELECT * FROM \"Nowhere\"", 208},            {"SELECT \"Nix\" FROM \"Dw\"", 207},
-      {"SELEKT 1", 102},                             {"SELECT 'x'::integer", 245},
+      {"INSERT INTO \"Dw\" VALUES (1, 'b')", 2627},
+      {"INSERT INTO \"Kh\" VALUES (1, 7)", 547},
+      {"INSERT INTO \"Dw\" VALUES (2, NULL)", 515},
+      {"INSERT INTO \"Dw\" VALUES (2, 'toolong')", 8152},
+      {"SELECT * FROM \"Nowhere\"", 208},
+      {"SELECT \"Nix\" FROM \"Dw\"", 207},
+      {"SELEKT 1", 102},
+      {"SELECT 'x'::integer", 245},
       {"SELECT 1 / 0", 8134},
   };
   for (const auto& c : cases) {
@@ -156,10 +161,11 @@ TEST_F(PgProviderTest, ValuesRoundTripThroughParametersAndVariants) {
   EXPECT_EQ(cn_->execute("INSERT INTO \"T\" VALUES (?,?,?,?,?,?,?,?,?,?,?,?)", params), 1);
   // A yes/no given as -1.
   cn_->execute("UPDATE \"T\" SET \"TP\" = '\\x00ff41'::bytea");
-  EXPECT_EQ(cn_->execute("UPDATE \"T\" SET \"YN\" = ?, \"BZ\" = ? WHERE \"ID\" = ?",
-                         std::vector<Parameter>{Parameter::of(Variant::i4(-1)), Parameter::of(Variant::bstrUtf8("memo")),
-                                                Parameter::of(Variant::i4(1))}),
-            1);
+  EXPECT_EQ(
+      cn_->execute("UPDATE \"T\" SET \"YN\" = ?, \"BZ\" = ? WHERE \"ID\" = ?",
+                   std::vector<Parameter>{Parameter::of(Variant::i4(-1)), Parameter::of(Variant::bstrUtf8("memo")),
+                                          Parameter::of(Variant::i4(1))}),
+      1);
 
   Query q;
   q.setConnection(cn_.get());
@@ -170,10 +176,10 @@ TEST_F(PgProviderTest, ValuesRoundTripThroughParametersAndVariants) {
     const char* name;
     FieldKind kind;
     int32_t size;
-  } kinds[] = {{"ID", FieldKind::Integer, 0},    {"MC", FieldKind::WideString, 30}, {"SL", FieldKind::SmallInt, 0},
-               {"JE", FieldKind::BCD, 4},        {"DJ", FieldKind::BCD, 2},         {"F", FieldKind::Float, 0},
-               {"YN", FieldKind::Boolean, 0},    {"RQ", FieldKind::DateTime, 0},    {"D", FieldKind::Date, 0},
-               {"BZ", FieldKind::Memo, 0},       {"TP", FieldKind::Blob, 0},        {"BIG", FieldKind::LargeInt, 0}};
+  } kinds[] = {{"ID", FieldKind::Integer, 0}, {"MC", FieldKind::WideString, 30}, {"SL", FieldKind::SmallInt, 0},
+               {"JE", FieldKind::BCD, 4},     {"DJ", FieldKind::BCD, 2},         {"F", FieldKind::Float, 0},
+               {"YN", FieldKind::Boolean, 0}, {"RQ", FieldKind::DateTime, 0},    {"D", FieldKind::Date, 0},
+               {"BZ", FieldKind::Memo, 0},    {"TP", FieldKind::Blob, 0},        {"BIG", FieldKind::LargeInt, 0}};
   for (size_t i = 0; i < std::size(kinds); ++i) {
     Field f = q.field(i);
     EXPECT_EQ(f.name(), kinds[i].name);
@@ -319,9 +325,12 @@ TEST_F(PgProviderTest, ParametersAreDescribedOrTakenFromTheirValues) {
                          std::vector<Parameter>{Parameter::of(Variant::i4(5)), Parameter::of(Variant::i4(9))}),
             1);
   int32_t number = 0;
-  errorOf([&] { cn_->execute("DELETE FROM \"Nums\" WHERE \"ID\" = ? OR \"ID\" = ?",
-                             std::vector<Parameter>{Parameter::of(Variant::i4(1))}); },
-          &number);
+  errorOf(
+      [&] {
+        cn_->execute("DELETE FROM \"Nums\" WHERE \"ID\" = ? OR \"ID\" = ?",
+                     std::vector<Parameter>{Parameter::of(Variant::i4(1))});
+      },
+      &number);
   EXPECT_EQ(number, kErrTooFewParameters);
   EXPECT_EQ(scalar(*cn_, "SELECT count(*) FROM \"Nums\""), "4");
 }
@@ -361,7 +370,12 @@ TEST_F(PgProviderTest, AKilledBackendMidFetchFailsClearlyAndTheNextCallConnects)
   for (int k = 0; k < 64; ++k) ASSERT_TRUE(a.cursor->step());  // the first block
   killSession();
   int32_t number = 0;
-  std::string msg = errorOf([&] { while (a.cursor->step()) {} }, &number);
+  std::string msg = errorOf(
+      [&] {
+        while (a.cursor->step()) {
+        }
+      },
+      &number);
   EXPECT_EQ(number, 11) << msg;
   EXPECT_NE(msg.find("was lost"), std::string::npos) << msg;
   a.cursor.reset();
@@ -372,7 +386,8 @@ TEST_F(PgProviderTest, AKilledBackendMidApplyKeepsNothing) {
   fillNumbers(3);
   Transaction tx(*cn_);
   auto remove = [&](int id) {
-    return cn_->execute("DELETE FROM \"Nums\" WHERE \"ID\" = ?", std::vector<Parameter>{Parameter::of(Variant::i4(id))});
+    return cn_->execute("DELETE FROM \"Nums\" WHERE \"ID\" = ?",
+                        std::vector<Parameter>{Parameter::of(Variant::i4(id))});
   };
   EXPECT_EQ(remove(1), 1);
   killSession();

@@ -38,7 +38,8 @@ inline std::string pgRaw(const std::string& connectionString, const std::string&
   if (PQstatus(c) != CONNECTION_OK) {
     ADD_FAILURE() << PQerrorMessage(c);
   } else {
-    PQsetNoticeProcessor(c, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        c, [](void*, const char*) {}, nullptr);
     PGresult* r = PQexec(c, sql.c_str());
     if (PQresultStatus(r) != PGRES_COMMAND_OK && PQresultStatus(r) != PGRES_TUPLES_OK)
       ADD_FAILURE() << sql << ": " << PQresultErrorMessage(r);

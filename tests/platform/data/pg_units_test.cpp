@@ -69,8 +69,8 @@ TEST(PgConnectParamsTest, LoginDatabaseAndSettings) {
   EXPECT_EQ(p.value("client_encoding"), "UTF8");
 
   // The operating-system identity: no user, no password.
-  for (std::string cs : {"Integrated Security=SSPI;User ID=sa;Password=x", "Trusted_Connection=yes;UID=sa;PWD=x",
-                         "Password=x"}) {
+  for (std::string cs :
+       {"Integrated Security=SSPI;User ID=sa;Password=x", "Trusted_Connection=yes;UID=sa;PWD=x", "Password=x"}) {
     PgConnectParams q = paramsOf(cs);
     EXPECT_EQ(q.value("user"), "") << cs;
     EXPECT_EQ(q.value("password"), "") << cs;
@@ -122,9 +122,9 @@ TEST(PgErrorsTest, CommonStatesGetSqlServerNumbers) {
   struct Case {
     const char* state;
     int32_t number;
-  } cases[] = {{"23505", 2627}, {"23503", 547},  {"23502", 515},   {"22003", 8115}, {"22P02", 245},
-               {"42P01", 208},  {"42703", 207},  {"42601", 102},   {"40P01", 1205}, {"3D000", 4060},
-               {"28P01", 18456}, {"08006", 11},  {"57P01", 11},    {"XX000", 50000}, {"", 50000}};
+  } cases[] = {{"23505", 2627},  {"23503", 547}, {"23502", 515}, {"22003", 8115},  {"22P02", 245},
+               {"42P01", 208},   {"42703", 207}, {"42601", 102}, {"40P01", 1205},  {"3D000", 4060},
+               {"28P01", 18456}, {"08006", 11},  {"57P01", 11},  {"XX000", 50000}, {"", 50000}};
   for (const auto& c : cases) EXPECT_EQ(sqlServerNumber(c.state), c.number) << c.state;
   EXPECT_TRUE(isConnectionLoss("57P01"));
   EXPECT_FALSE(isConnectionLoss("57014"));  // a cancelled statement leaves the session
@@ -198,7 +198,9 @@ TEST(PgTypesTest, ValuesCrossTheSeamInTheirFixedForms) {
   EXPECT_EQ(c.bytes, "");
   readValue(ValueForm::Bytes, "\\x00ff41", false, buf, c);
   EXPECT_EQ(c.cls, StorageClass::Blob);
-  EXPECT_EQ(c.bytes, std::string_view("\0\xff" "A", 3));
+  EXPECT_EQ(c.bytes, std::string_view("\0\xff"
+                                      "A",
+                                      3));
   for (std::string_view bad : {"\\x0", "\\xzz", "00"})
     EXPECT_THROW(readValue(ValueForm::Bytes, bad, false, buf, c), DataError) << bad;
   EXPECT_THROW(readValue(ValueForm::Integer, "12a", false, buf, c), DataError);

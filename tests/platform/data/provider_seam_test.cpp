@@ -12,7 +12,8 @@ namespace {
 // Rows held in memory; every command returns them.
 class MemoryCursor final : public DriverCursor {
  public:
-  MemoryCursor(std::vector<ColumnInfo> cols, const std::vector<std::vector<Cell>>& rows) : cols_(std::move(cols)), rows_(rows) {}
+  MemoryCursor(std::vector<ColumnInfo> cols, const std::vector<std::vector<Cell>>& rows)
+      : cols_(std::move(cols)), rows_(rows) {}
   const std::vector<ColumnInfo>& columns() const override { return cols_; }
   bool step() override { return ++at_ < rows_.size(); }
   Cell cell(size_t c) const override { return rows_[at_][c]; }
@@ -146,10 +147,10 @@ TEST(ProviderSeamTest, StoredRowsKeepEveryValueExactly) {
   real.r = -0.1;
   static std::vector<std::vector<Cell>> rows;
   rows = {
-      {num(1), str(""), num(INT64_MIN)},    {num(2), str(longText), num(INT64_MAX)},
-      {num(3), Cell{}, num(-64)},           {num(4), str("\xe4\xb8\xad"), num(-65)},
-      {num(5), str("a"), num(8192)},        {num(6), str("b"), blob},
-      {num(7), str("c"), real},             {num(8), str("d"), Cell{}},
+      {num(1), str(""), num(INT64_MIN)}, {num(2), str(longText), num(INT64_MAX)},
+      {num(3), Cell{}, num(-64)},        {num(4), str("\xe4\xb8\xad"), num(-65)},
+      {num(5), str("a"), num(8192)},     {num(6), str("b"), blob},
+      {num(7), str("c"), real},          {num(8), str("d"), Cell{}},
   };
   static Log log;
   registerProvider(std::make_shared<MemoryProvider>("Memory.Extremes.1", log, rows));
@@ -157,9 +158,10 @@ TEST(ProviderSeamTest, StoredRowsKeepEveryValueExactly) {
   Query q("Mem", &cn);
   q.setCommandText("select");
   q.open();
-  const std::vector<Variant> expected = {
-      Variant::i8(INT64_MIN), Variant::i8(INT64_MAX), Variant(-64), Variant(-65), Variant(8192),
-      Variant(SafeArray::bytes({0, 0xff, 1})), Variant(-0.1), Variant::null()};
+  const std::vector<Variant> expected = {Variant::i8(INT64_MIN), Variant::i8(INT64_MAX),
+                                         Variant(-64),           Variant(-65),
+                                         Variant(8192),          Variant(SafeArray::bytes({0, 0xff, 1})),
+                                         Variant(-0.1),          Variant::null()};
   for (int pass = 0; pass < 2; ++pass) {
     std::vector<Variant> got;
     std::vector<std::string> names;

@@ -196,9 +196,10 @@ TEST_F(QueryTest, ValuesRoundTripThroughParameters) {
 TEST_F(QueryTest, StoredValuesThatDoNotFitTheirKindFailClearly) {
   // A file written by other means may hold them; the provider never writes them.
   cn_->execute("CREATE TABLE Bad (L LONG, T DATETIME, F DOUBLE)");
-  testing::rawSqlite("data\\Sample\\DaZiva.mdb",
-                     "insert into Bad values ('abc', 'not a date', 'x1'); "
-                     "insert into Bad values (2.5, '2008-02-30 00:00:00', 1); insert into Bad values (3.5, 39690.5, 2)");
+  testing::rawSqlite(
+      "data\\Sample\\DaZiva.mdb",
+      "insert into Bad values ('abc', 'not a date', 'x1'); "
+      "insert into Bad values (2.5, '2008-02-30 00:00:00', 1); insert into Bad values (3.5, 39690.5, 2)");
   auto q = open("select * from Bad");
   EXPECT_EQ(errorOf([&] { q->field("L").value(); }), "Field 'L': stored text 'abc' is not a valid Integer value");
   EXPECT_EQ(errorOf([&] { q->field("T").value(); }),
@@ -220,7 +221,7 @@ TEST_F(QueryTest, ComputedColumnsTakeTheKindOfTheirExpressionOrTheirValues) {
   EXPECT_EQ(c[0].kind, FieldKind::Integer);
   EXPECT_EQ(c[1].kind, FieldKind::Float);
   EXPECT_EQ(c[2].kind, FieldKind::WideString);
-  EXPECT_EQ(c[2].size, 10);  // the size of BH
+  EXPECT_EQ(c[2].size, 10);                  // the size of BH
   EXPECT_EQ(c[3].kind, FieldKind::Unknown);  // nothing tells
   EXPECT_EQ(c[4].kind, FieldKind::Integer);
   EXPECT_EQ(c[5].kind, FieldKind::WideString);

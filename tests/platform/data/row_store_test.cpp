@@ -14,9 +14,7 @@ namespace {
 // the row's number and a letter per run so that stale bytes would show.
 class FakeCursor final : public DriverCursor {
  public:
-  FakeCursor(int rows, size_t width, char letter) : rows_(rows), width_(width), letter_(letter) {
-    cols_.resize(2);
-  }
+  FakeCursor(int rows, size_t width, char letter) : rows_(rows), width_(width), letter_(letter) { cols_.resize(2); }
   const std::vector<ColumnInfo>& columns() const override { return cols_; }
   bool step() override {
     if (++at_ >= rows_) return false;

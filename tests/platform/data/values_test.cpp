@@ -98,7 +98,8 @@ TEST(CellValuesTest, KindsAndTheirFallbacks) {
       {FieldKind::Blob, textCell("ab"), Variant(SafeArray::bytes({'a', 'b'}))},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(cellToVariant(column(c.kind), c.cell), c.expected) << kindName(c.kind) << " " << varTypeName(c.expected.vt());
+    EXPECT_EQ(cellToVariant(column(c.kind), c.cell), c.expected)
+        << kindName(c.kind) << " " << varTypeName(c.expected.vt());
 
   ColumnInfo money = column(FieldKind::BCD, 4);
   money.currency = true;
@@ -121,10 +122,10 @@ TEST(CellValuesTest, ValuesThatDoNotFitFail) {
     FieldKind kind;
     Cell cell;
   } cases[] = {
-      {FieldKind::SmallInt, integer(40000)},  {FieldKind::Integer, integer(1LL << 33)},
-      {FieldKind::Integer, textCell("abc")},  {FieldKind::Boolean, textCell("maybe")},
-      {FieldKind::Float, textCell("1,5")},    {FieldKind::DateTime, textCell("2008-13-01")},
-      {FieldKind::DateTime, real(1e12)},      {FieldKind::Blob, integer(1)},
+      {FieldKind::SmallInt, integer(40000)}, {FieldKind::Integer, integer(1LL << 33)},
+      {FieldKind::Integer, textCell("abc")}, {FieldKind::Boolean, textCell("maybe")},
+      {FieldKind::Float, textCell("1,5")},   {FieldKind::DateTime, textCell("2008-13-01")},
+      {FieldKind::DateTime, real(1e12)},     {FieldKind::Blob, integer(1)},
       {FieldKind::Word, integer(-1)},
   };
   for (const auto& c : cases) {
@@ -195,8 +196,10 @@ TEST(BoundValuesTest, ValuesAreConvertedToTheColumnsKind) {
     SCOPED_TRACE(std::string(kindName(c.kind)) + " from " + text::wideToUtf8(c.value.toText()));
     BoundValue b = toBoundValue(c.value, c.kind);
     ASSERT_EQ(b.cls, c.cls);
-    if (c.cls == StorageClass::Integer) EXPECT_EQ(b.i, c.i);
-    else EXPECT_DOUBLE_EQ(b.r, c.r);
+    if (c.cls == StorageClass::Integer)
+      EXPECT_EQ(b.i, c.i);
+    else
+      EXPECT_DOUBLE_EQ(b.r, c.r);
     EXPECT_EQ(b.kind, c.kind);
   }
   EXPECT_EQ(toBoundValue(Variant(u"abc"), FieldKind::WideString).bytes, "abc");

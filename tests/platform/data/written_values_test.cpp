@@ -89,9 +89,12 @@ TEST_F(WrittenValuesTest, ValuesTheColumnCannotHoldAreRefusedAndNothingIsStored)
 
 TEST_F(WrittenValuesTest, ParameterValuesAreCheckedLikeLiterals) {
   int32_t number = 0;
-  errorOf([&] { cn_->execute("insert into T (ID, D) values (?, ?)", std::vector{Parameter::of(Variant::i4(5)),
-                                                                                  Parameter::of(Variant(u"x"))}); },
-          &number);
+  errorOf(
+      [&] {
+        cn_->execute("insert into T (ID, D) values (?, ?)",
+                     std::vector{Parameter::of(Variant::i4(5)), Parameter::of(Variant(u"x"))});
+      },
+      &number);
   EXPECT_EQ(number, kErrTypeMismatch);
   EXPECT_EQ(readAll(), 2);
 }
@@ -128,9 +131,8 @@ TEST_F(WrittenValuesTest, ValuesJetConvertsAreStoredAsTheirColumnsType) {
 }
 
 TEST_F(WrittenValuesTest, FunctionsTheDialectDoesNotDefineAreRefusedByName) {
-  for (const char* f : {"randomblob(900000000)", "zeroblob(900000000)", "printf('%.*c', 900000000, 'x')",
-                        "typeof(ID)", "load_extension('x')", "sqlite_version()", "Coalesce(PM, 'x')",
-                        "hex(PM)", "Max(ID, 2)"}) {
+  for (const char* f : {"randomblob(900000000)", "zeroblob(900000000)", "printf('%.*c', 900000000, 'x')", "typeof(ID)",
+                        "load_extension('x')", "sqlite_version()", "Coalesce(PM, 'x')", "hex(PM)", "Max(ID, 2)"}) {
     SCOPED_TRACE(f);
     int32_t number = 0;
     std::string message = errorOf([&] { open(std::string("select ") + f + " from T"); }, &number);
@@ -143,8 +145,9 @@ TEST_F(WrittenValuesTest, FunctionsTheDialectDoesNotDefineAreRefusedByName) {
     }
   }
   // Jet's own aggregates and functions still run.
-  auto q = open("select Count(*) AS N, Sum(D) AS S, Min(ID) AS L, Max(ID) AS H, Avg(D) AS A, First(PM) AS F, "
-                "Count(DISTINCT PM) AS K, UCase(First(PM)) AS U from T");
+  auto q = open(
+      "select Count(*) AS N, Sum(D) AS S, Min(ID) AS L, Max(ID) AS H, Avg(D) AS A, First(PM) AS F, "
+      "Count(DISTINCT PM) AS K, UCase(First(PM)) AS U from T");
   EXPECT_EQ(q->field("N").value().toInt64(), 2);
   EXPECT_EQ(q->field("S").value(), Variant(4.0));
   EXPECT_EQ(q->field("H").value().toInt64(), 2);

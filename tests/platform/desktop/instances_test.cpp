@@ -34,12 +34,12 @@ TEST(WindowMarker, ParsesOnlyWhatIsWritten) {
   EXPECT_EQ(back->classes, m.classes);
   const char* bad[] = {
       "",
-      "rvz-screen-windows 1\n",                              // no start
-      "rvz-screen-windows 2\nstart 1\n",                     // another version
-      "rvz-screen-windows 1\nstart x\n",                     // not a number
-      "rvz-screen-windows 1\nstart 1\nstart 2\n",            // twice
-      "rvz-screen-windows 1\nstart 1\nclass \n",             // empty class
-      "rvz-screen-windows 1\nstart 1\nclass TfrmMains",      // no line end
+      "rvz-screen-windows 1\n",                             // no start
+      "rvz-screen-windows 2\nstart 1\n",                    // another version
+      "rvz-screen-windows 1\nstart x\n",                    // not a number
+      "rvz-screen-windows 1\nstart 1\nstart 2\n",           // twice
+      "rvz-screen-windows 1\nstart 1\nclass \n",            // empty class
+      "rvz-screen-windows 1\nstart 1\nclass TfrmMains",     // no line end
       "rvz-screen-windows 1\nstart 1\nwindow TfrmMains\n",  // unknown line
   };
   for (const char* b : bad) EXPECT_FALSE(parseWindowMarker(b)) << b;

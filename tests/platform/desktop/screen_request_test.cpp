@@ -169,8 +169,12 @@ TEST(ScreenText, ButtonNamesAndFullStops) {
     const char* in;
     const char* out;
   };
-  const Case stops[] = {{"Login failed", "Login failed."}, {"done.", "done."}, {"无法关闭", "无法关闭."},
-                        {"ends!", "ends!"},                 {"", ""},           {"a-", "a-"}};
+  const Case stops[] = {{"Login failed", "Login failed."},
+                        {"done.", "done."},
+                        {"无法关闭", "无法关闭."},
+                        {"ends!", "ends!"},
+                        {"", ""},
+                        {"a-", "a-"}};
   for (const auto& c : stops) EXPECT_EQ(withFullStop(c.in), c.out) << c.in;
   EXPECT_EQ(answerFromName("yes"), Answer::Yes);
   EXPECT_EQ(answerFromName("CANCEL"), Answer::Cancel);

@@ -226,8 +226,9 @@ TEST(BoxTimeout, ComesFromTheEnvironment) {
     const char* value;
     std::optional<long long> ms;  // nullopt: refused
   };
-  const Case cases[] = {{"2", 2000}, {"0.25", 250}, {"0", 0}, {"abc", std::nullopt}, {"-1", std::nullopt},
-                        {"1s", std::nullopt}, {"inf", std::nullopt}};
+  const Case cases[] = {{"2", 2000},           {"0.25", 250},        {"0", 0},
+                        {"abc", std::nullopt}, {"-1", std::nullopt}, {"1s", std::nullopt},
+                        {"inf", std::nullopt}};
   for (const auto& c : cases) {
     setenv("RVZ_SCREEN_TIMEOUT", c.value, 1);
     if (c.ms) {
@@ -257,8 +258,10 @@ TEST(ScreenOptionsTest, ServerOptionsComeFromTheEnvironment) {
   o = ScreenOptions::fromEnvironment();
   EXPECT_EQ(o.boxTimeout, std::nullopt);
   EXPECT_TRUE(o.acceptsTrayIcon);
-  if (old) setenv("RVZ_HOME", saved.c_str(), 1);
-  else unsetenv("RVZ_HOME");
+  if (old)
+    setenv("RVZ_HOME", saved.c_str(), 1);
+  else
+    unsetenv("RVZ_HOME");
 }
 
 // A dialog shaped like the link configuration dialog, shown by an object
@@ -437,9 +440,7 @@ TEST_F(ScreenTest, AHiddenWindowIsWorkedWhenTheRequestNamesIt) {
 
 TEST_F(ScreenTest, HandlerFailuresAreShownWithTheApplicationTitle) {
   start();
-  main_.run([&] {
-    screen_->trayIcon().menu[0].onClick = [] { throw std::runtime_error("无法关闭"); };
-  });
+  main_.run([&] { screen_->trayIcon().menu[0].onClick = [] { throw std::runtime_error("无法关闭"); }; });
   ok({"menu", "关闭服务器"});
   json b = boxes();
   ASSERT_EQ(b.size(), 1u);
@@ -490,9 +491,8 @@ TEST_F(ScreenTest, SocketIsOwnerOnlyAndRemovedWithItsServer) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   // A newer process's server takes the path over; the first one going
   // away leaves the newer socket alone.
-  auto other = main_.run([&] {
-    return std::make_unique<Screen>([this](std::function<void()> t) { main_.post(std::move(t)); });
-  });
+  auto other = main_.run(
+      [&] { return std::make_unique<Screen>([this](std::function<void()> t) { main_.post(std::move(t)); }); });
   auto newer = std::make_unique<ScreenServer>(*other, home_ / ".screen.sock");
   server_.reset();
   EXPECT_TRUE(fs::exists(home_ / ".screen.sock"));

@@ -34,9 +34,7 @@ class PathsTest : public ::testing::Test {
   std::unique_ptr<ScopedEnv> home_;
 };
 
-TEST_F(PathsTest, HomeFolderComesFromTheEnvironment) {
-  EXPECT_EQ(rvz::files::homeFolder(), root_ / "home");
-}
+TEST_F(PathsTest, HomeFolderComesFromTheEnvironment) { EXPECT_EQ(rvz::files::homeFolder(), root_ / "home"); }
 
 TEST_F(PathsTest, ResolvesWindowsFormsAgainstTheTree) {
   const fs::path h = root_ / "home";

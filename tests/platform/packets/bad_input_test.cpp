@@ -184,8 +184,10 @@ TEST(XmlBad, LayoutBreachesAreNamed) {
        "value of column 'S' holds character U+ac00, which code page 936 cannot hold"},
       {doc(id, "<ROW>text</ROW>"), "XML packet has text content in ROW"},
       {doc(id, "<ROW><X/></ROW>"), "unexpected element <X> in ROW"},
-      {doc(id + "<FIELD attrname=\"Y\" fieldtype=\"i4\" tagname=\"ID\"/>", ""), "two FIELDs use the ROW attribute name 'ID'"},
-      {doc("<FIELD attrname=\"Y\" fieldtype=\"i4\" tagname=\"RowState\"/>", ""), "uses the reserved ROW attribute name"},
+      {doc(id + "<FIELD attrname=\"Y\" fieldtype=\"i4\" tagname=\"ID\"/>", ""),
+       "two FIELDs use the ROW attribute name 'ID'"},
+      {doc("<FIELD attrname=\"Y\" fieldtype=\"i4\" tagname=\"RowState\"/>", ""),
+       "uses the reserved ROW attribute name"},
       {"<?xml version=\"1.0\" encoding=\"EBCDIC\"?><DATAPACKET/>", "XML error at line 1"},
       {"<?xml version=\"1.0\" encoding=\"GBK\"?><DATAPACKET a=\"\x81\x20\"/>", "XML error at line 1"},
   };
@@ -206,8 +208,7 @@ TEST(VariantBad, OnlyByteArraysCarryPackets) {
   };
   EXPECT_NE(error(Variant::null()).find("a packet must be a byte array variant, not"), std::string::npos);
   EXPECT_NE(error(Variant::bstr(u"<DATAPACKET/>")).find("not"), std::string::npos);
-  EXPECT_NE(error(Variant::array(SafeArray(VT_UI1, {{0, 2}, {0, 2}}))).find("one dimension, not 2"),
-            std::string::npos);
+  EXPECT_NE(error(Variant::array(SafeArray(VT_UI1, {{0, 2}, {0, 2}}))).find("one dimension, not 2"), std::string::npos);
   EXPECT_EQ(error(packetToVariant({})), "empty packet");
 }
 

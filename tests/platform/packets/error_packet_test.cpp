@@ -30,8 +30,8 @@ TEST_P(ErrorPackets, RecordsAreAddedOrUpdatedByRecordNumber) {
 
   Packet p = decodePacket(b.encode(GetParam()));
   ASSERT_EQ(p.columnCount(), kErrorColumnCount + delta.size());
-  const char* names[] = {"ERROR_RECORDNO", "ERROR_RESPONSE", "ERROR_MESSAGE", "ERROR_CONTEXT", "ERROR_CATEGORY",
-                         "ERROR_ERRORCODE"};
+  const char* names[] = {"ERROR_RECORDNO", "ERROR_RESPONSE", "ERROR_MESSAGE",
+                         "ERROR_CONTEXT",  "ERROR_CATEGORY", "ERROR_ERRORCODE"};
   for (size_t i = 0; i < kErrorColumnCount; ++i) EXPECT_EQ(p.columns()[i].name, names[i]);
   EXPECT_EQ(p.columns()[kErrorColumnCount].name, "ID");
   EXPECT_EQ(p.columns()[kErrorColumnCount].provFlags, 7);  // the delta's column attributes follow along

@@ -100,7 +100,7 @@ inline MaterializedPacket sampleDelta() {
   original[16] = Cell::notFetched();
   std::vector<Cell> modified(original.size(), Cell::unchanged());
   modified[1] = Cell::narrow("changed");
-  modified[2] = Cell::null();      // set to null
+  modified[2] = Cell::null();  // set to null
   modified[10] = Cell::of(Variant::r8(99.5));
   modified[15] = Cell::null();
   p.records.push_back({RowStatus::Original, original});

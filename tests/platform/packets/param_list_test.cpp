@@ -41,8 +41,7 @@ TEST(ParamRead, ElementsMayStopEarly) {
   Variant v = arrayOf({
       arrayOf({Variant::bstr(u"a"), Variant::bstr(u"text")}),
       arrayOf({Variant::bstr(u"b"), Variant::r8(1.5), Variant::i4(kParamCurrency)}),
-      arrayOf({Variant::bstr(u"c"), Variant::null(), Variant::i4(kParamDate), Variant::i4(kDirOutput),
-               Variant::i4(8)}),
+      arrayOf({Variant::bstr(u"c"), Variant::null(), Variant::i4(kParamDate), Variant::i4(kDirOutput), Variant::i4(8)}),
       arrayOf({Variant::bstr(u"d"), Variant::i4(1), Variant::i4(0), Variant::i4(3), Variant::i4(1), Variant::i4(2),
                Variant::i4(3), Variant::bstr(u"ignored")}),
   });
@@ -52,7 +51,7 @@ TEST(ParamRead, ElementsMayStopEarly) {
   EXPECT_EQ(l[0].dataType, kParamWideString);  // taken from the BSTR value, applied last
   EXPECT_EQ(l[0].direction, kDirUnknown);
   EXPECT_EQ(l[1].given, 3);
-  EXPECT_EQ(l[1].dataType, kParamCurrency);    // given: the value does not override it
+  EXPECT_EQ(l[1].dataType, kParamCurrency);  // given: the value does not override it
   EXPECT_EQ(l[2].dataType, kParamDate);
   EXPECT_EQ(l[2].direction, kDirOutput);
   EXPECT_EQ(l[2].size, 8);
@@ -60,7 +59,7 @@ TEST(ParamRead, ElementsMayStopEarly) {
   EXPECT_TRUE(l[2].isNull());
   EXPECT_TRUE(l[2].bound());
   EXPECT_EQ(l[3].given, 7);
-  EXPECT_EQ(l[3].dataType, kParamInteger);     // 0 given, so the I4 value decides
+  EXPECT_EQ(l[3].dataType, kParamInteger);  // 0 given, so the I4 value decides
   EXPECT_EQ(l[3].direction, kDirInputOutput);
 }
 
@@ -79,13 +78,15 @@ TEST(ParamRead, BadElementsAreNamed) {
     std::string message;
   };
   std::vector<Case> cases{
-      {arrayOf({arrayOf({Variant::bstr(u"a"), Variant::i4(1)}), Variant::i4(5)}), "parameter 2 is " + varTypeName(VT_I4) + ", not an array"},
+      {arrayOf({arrayOf({Variant::bstr(u"a"), Variant::i4(1)}), Variant::i4(5)}),
+       "parameter 2 is " + varTypeName(VT_I4) + ", not an array"},
       {arrayOf({arrayOf({Variant::bstr(u"a")})}), "parameter 1 has 1 values; name and value at least are needed"},
       {arrayOf({arrayOf({Variant::bstr(u"a"), Variant::i4(1), Variant::i4(4)})}),
        "parameter 1 'a' has unknown data type 4"},
       {arrayOf({arrayOf({Variant::bstr(u"a"), Variant::i4(1), Variant::i4(1), Variant::i4(9)})}),
        "parameter 1 'a' has unknown direction 9"},
-      {arrayOf({arrayOf({Variant::bstr(u"a"), Variant::i4(1), Variant::bstr(u"x")})}), "parameter 1 'a' has a bad data type"},
+      {arrayOf({arrayOf({Variant::bstr(u"a"), Variant::i4(1), Variant::bstr(u"x")})}),
+       "parameter 1 'a' has a bad data type"},
       {arrayOf({arrayOf({Variant::bstr(u"a"), Variant::i4(1), Variant::i4(1), Variant::i4(1), Variant::r8(1e20)})}),
        "parameter 1 'a' has a bad size"},
       {Variant::array(SafeArray(VT_VARIANT, {{0, 1}, {0, 1}})), "a parameter list must have one dimension, not 2"},
@@ -150,7 +151,8 @@ TEST(ParamCompare, WhatMakesListsDiffer) {
   EXPECT_FALSE(sameParamList(one, with([](Param& p) { p.value = Variant::i4(2); })));
   EXPECT_FALSE(sameParamList(one, with([](Param& p) { p.dataType = kParamSmallInt; })));
   EXPECT_FALSE(sameParamList(one, with([](Param& p) { p.direction = kDirOutput; })));
-  EXPECT_FALSE(sameParamList(with([](Param& p) { p.value = Variant(); }), with([](Param& p) { p.value = Variant::null(); })));
+  EXPECT_FALSE(
+      sameParamList(with([](Param& p) { p.value = Variant(); }), with([](Param& p) { p.value = Variant::null(); })));
   EXPECT_TRUE(sameParamList(with([](Param& p) { p.value = Variant(); }), with([](Param& p) { p.value = Variant(); })));
   EXPECT_TRUE(sameParamList(with([](Param& p) { p.value = Variant::null(); }),
                             with([](Param& p) { p.value = Variant::null(); })));

@@ -82,7 +82,7 @@ TEST_P(EveryEncoding, ValuesReadBackAsTheirVariantKinds) {
   EXPECT_EQ(d.value(0, 14).vt(), VT_DATE);
   EXPECT_EQ(d.realValue(0, 14), oleDate(2008, 8, 30, 14, 25, 0, 4));
   EXPECT_EQ(d.value(0, 15).bstrValue(), u"memo 备注 4");  // Text memo: code page 936 text
-  EXPECT_EQ(d.value(0, 16).vt(), VT_ARRAY | VT_UI1);     // blob: bytes
+  EXPECT_EQ(d.value(0, 16).vt(), VT_ARRAY | VT_UI1);      // blob: bytes
   EXPECT_EQ(d.value(0, 17).bstrValue(), u"宽备注 e");
 }
 
@@ -120,7 +120,9 @@ TEST_P(EveryEncoding, UnchangedAndNotFetchedOutsideModifiedRowsSurvive) {
 TEST_P(EveryEncoding, TextsXmlCannotCarrySurvive) {
   std::vector<Column> cols{{"N", FieldType::String}, {"W", FieldType::WideString}};
   MaterializedPacket p{cols, {}, {}};
-  WString control = u"a\x01" u"b\x1F\xFFFE";
+  WString control =
+      u"a\x01"
+      u"b\x1F\xFFFE";
   WString lone = WString(u"x") + static_cast<char16_t>(0xD800) + u"y" + static_cast<char16_t>(0xDC00);
   WString astral = u"\U0001F600 emoji, \u00E9, \u20AC, \uAC00";  // not all in code page 936
   p.records.push_back({RowStatus::Original, {Cell::narrow(std::string("\x81\x20 bad lead", 10)), Cell::of(control)}});
@@ -131,9 +133,9 @@ TEST_P(EveryEncoding, TextsXmlCannotCarrySurvive) {
 }
 
 TEST_P(EveryEncoding, NamesThatAreNoXmlNamesSurvive) {
-  std::vector<Column> cols{{"Order No", FieldType::I4},   {"RowState", FieldType::I4}, {"F1", FieldType::I4},
-                           {"1st", FieldType::I4},        {"a:b", FieldType::I4},      {"名称", FieldType::I4},
-                           {"RowMarks", FieldType::I4},   {"\u00E9t\u00E9", FieldType::I4}};
+  std::vector<Column> cols{{"Order No", FieldType::I4}, {"RowState", FieldType::I4},     {"F1", FieldType::I4},
+                           {"1st", FieldType::I4},      {"a:b", FieldType::I4},          {"名称", FieldType::I4},
+                           {"RowMarks", FieldType::I4}, {"\u00E9t\u00E9", FieldType::I4}};
   MaterializedPacket p{cols, {}, {}};
   std::vector<Cell> cells;
   for (int i = 0; i < 8; ++i) cells.push_back(Cell::of(Variant::i4(i * 11)));
@@ -142,14 +144,14 @@ TEST_P(EveryEncoding, NamesThatAreNoXmlNamesSurvive) {
 }
 
 TEST_P(EveryEncoding, ExtremeNumbersAndDatesSurvive) {
-  std::vector<Column> cols{{"I8", FieldType::I8}, {"R", FieldType::R8},      {"D", FieldType::Date},
+  std::vector<Column> cols{{"I8", FieldType::I8},  {"R", FieldType::R8},        {"D", FieldType::Date},
                            {"T", FieldType::Time}, {"DT", FieldType::DateTime}, {"F", FieldType::Fixed}};
   MaterializedPacket p{cols, {}, {}};
   auto row = [&](int64_t i, double r, double d, double t, double dt, const char* f) {
-    p.records.push_back({RowStatus::Original,
-                         {Cell::of(Variant::i8(i)), Cell::of(Variant::r8(r)), Cell::of(Variant::date(d)),
-                          Cell::of(Variant::date(t)), Cell::of(Variant::date(dt)),
-                          Cell::of(Variant::decimal(Decimal::parse(f)))}});
+    p.records.push_back(
+        {RowStatus::Original,
+         {Cell::of(Variant::i8(i)), Cell::of(Variant::r8(r)), Cell::of(Variant::date(d)), Cell::of(Variant::date(t)),
+          Cell::of(Variant::date(dt)), Cell::of(Variant::decimal(Decimal::parse(f)))}});
   };
   row(INT64_MIN, -0.0, oleDate(100, 1, 1), 0.0, oleDate(100, 1, 1, 0, 0, 0, 1), "79228162514264337593543950335");
   row(INT64_MAX, 1.7976931348623157e308, oleDate(9999, 12, 31), oleDate(1899, 12, 30, 23, 59, 59, 999),
@@ -172,7 +174,7 @@ TEST(Writer, TypedPutsConvertWhereTheTypesAllow) {
                            {"F", FieldType::Fixed},  {"B", FieldType::BinHex},     {"D", FieldType::DateTime}};
   PacketWriter w(cols, {});
   w.beginRow();
-  w.putWide(u"张三");  // narrow column: converted to code page 936
+  w.putWide(u"张三");               // narrow column: converted to code page 936
   w.putNarrow("\xC0\xEE\xCB\xC4");  // 李四, converted to UTF-16
   w.putCurrency(Currency{123456});
   w.putCurrency(Currency{-5});
@@ -203,8 +205,11 @@ TEST(Writer, TypedPutsConvertWhereTheTypesAllow) {
 }
 
 TEST(Writer, RefusesValuesThatDoNotFitTheColumn) {
-  std::vector<Column> cols{{"ID", FieldType::I2}, {"D", FieldType::Date}, {"T", FieldType::Time},
-                           {"P", FieldType::BinHex}, {"B", FieldType::Boolean}};
+  std::vector<Column> cols{{"ID", FieldType::I2},
+                           {"D", FieldType::Date},
+                           {"T", FieldType::Time},
+                           {"P", FieldType::BinHex},
+                           {"B", FieldType::Boolean}};
   cols[3].subtype = "Binary";
   struct Case {
     int column;
@@ -299,9 +304,9 @@ namespace {
 
 // The example of docs/packet-format.md, byte for byte, both ways.
 TEST(BinaryForm, DocumentedExampleIsWhatTheWriterWrites) {
-  const std::vector<uint8_t> doc{0x52, 0x56, 0x5A, 0x50, 0x01, 0x00, 0x00, 0x00, 0x01, 0x02, 0x49, 0x44,
-                                 0x05, 0x00, 0x01, 0x07, 0x00, 0x01, 0x01, 0x01, 0x00, 0x00, 0x01, 0x00,
-                                 0x00, 0x00, 0x01, 0x00, 0x05, 0x00, 0x00, 0x00};
+  const std::vector<uint8_t> doc{0x52, 0x56, 0x5A, 0x50, 0x01, 0x00, 0x00, 0x00, 0x01, 0x02, 0x49,
+                                 0x44, 0x05, 0x00, 0x01, 0x07, 0x00, 0x01, 0x01, 0x01, 0x00, 0x00,
+                                 0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x05, 0x00, 0x00, 0x00};
   Column id("ID", FieldType::I4);
   id.provFlags = 7;
   PacketAttributes a;
@@ -325,8 +330,7 @@ TEST(BinaryForm, WideTextStartsAtAnEvenOffset) {
   w.endRow();
   std::vector<uint8_t> b = w.finish();
   Packet p = decodePacket(std::span<const uint8_t>(b));
-  for (size_t c = 0; c < 2; ++c)
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(p.wide(0, c).data()) % 2, 0u) << c;
+  for (size_t c = 0; c < 2; ++c) EXPECT_EQ(reinterpret_cast<uintptr_t>(p.wide(0, c).data()) % 2, 0u) << c;
   EXPECT_EQ(p.wide(0, 1), u"yz");
 }
 

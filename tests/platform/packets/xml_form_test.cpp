@@ -126,9 +126,9 @@ TEST(XmlWrite, ValueFormsAreTheDocumentedOnes) {
   w.putWide(u"<a & \"b\">\t\r\n'");
   w.endRow();
   std::string xml = asText(w.finish());
-  for (const char* want : {" D=\"20080830\"", " DT=\"20080830T14:25:07009\"", " T=\"08:00:01000\"", " B=\"FALSE\"",
-                           " R=\"1.5e-07\"", " X=\"AB01\"", " F=\"-0.50\"",
-                           " S=\"&lt;a &amp; &quot;b&quot;&gt;&#9;&#13;&#10;'\""})
+  for (const char* want :
+       {" D=\"20080830\"", " DT=\"20080830T14:25:07009\"", " T=\"08:00:01000\"", " B=\"FALSE\"", " R=\"1.5e-07\"",
+        " X=\"AB01\"", " F=\"-0.50\"", " S=\"&lt;a &amp; &quot;b&quot;&gt;&#9;&#13;&#10;'\""})
     EXPECT_NE(xml.find(want), std::string::npos) << want << " not in " << xml;
 }
 
@@ -202,9 +202,10 @@ TEST(XmlWrite, DocumentsAreWellFormedForXmllint) {
   MaterializedPacket delta = testing::sampleDelta();
   std::vector<Column> odd{{"Order No", FieldType::I4}, {"RowState", FieldType::WideString}, {"a:b", FieldType::String}};
   MaterializedPacket awkward{odd, {}, {}};
-  awkward.records.push_back({RowStatus::Modified,
-                             {Cell::of(Variant::i4(1)), Cell::of(WString(u"\x01\uAC00") + static_cast<char16_t>(0xD800)),
-                              Cell::narrow("\x81\x20")}});
+  awkward.records.push_back(
+      {RowStatus::Modified,
+       {Cell::of(Variant::i4(1)), Cell::of(WString(u"\x01\uAC00") + static_cast<char16_t>(0xD800)),
+        Cell::narrow("\x81\x20")}});
   auto dir = std::filesystem::temp_directory_path() / ("rvz_packets_xml_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   int n = 0;
@@ -212,8 +213,8 @@ TEST(XmlWrite, DocumentsAreWellFormedForXmllint) {
     for (Encoding e : {Encoding::XmlAnsi, Encoding::XmlUtf8}) {
       auto file = dir / ("packet" + std::to_string(++n) + ".xml");
       std::vector<uint8_t> bytes = encode(*p, e);
-      std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                  static_cast<std::streamsize>(bytes.size()));
+      std::ofstream(file, std::ios::binary)
+          .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
       std::string cmd = "xmllint --noout '" + file.string() + "' 2>&1";
       EXPECT_EQ(std::system(cmd.c_str()), 0) << file;
     }

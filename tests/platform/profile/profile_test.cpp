@@ -38,7 +38,6 @@ class ProfileTest : public ::testing::Test {
   std::string get(const char* section, const char* key, const char* def = "dflt") {
     return getPrivateProfileString(section, key, def, file_);
   }
-
 };
 
 TEST_F(ProfileTest, ReadsLikeTheWindowsReader) {
@@ -64,19 +63,19 @@ TEST_F(ProfileTest, ReadsLikeTheWindowsReader) {
     const char* expected;
   };
   const Case cases[] = {
-      {"Connection", "ServerName", "."},            // the first line of a key wins
-      {"CONNECTION", "servername", "."},            // names without case
-      {"Connection", "DatabaseName", "DaZiva"},     // blanks around name and value
-      {"Connection", "UserId", "dflt"},             // a comment is no key
-      {"Connection", "Password", ""},               // present and empty: not the default
-      {"Connection", "Quoted", "  a b  "},          // one pair of quotes dropped
+      {"Connection", "ServerName", "."},         // the first line of a key wins
+      {"CONNECTION", "servername", "."},         // names without case
+      {"Connection", "DatabaseName", "DaZiva"},  // blanks around name and value
+      {"Connection", "UserId", "dflt"},          // a comment is no key
+      {"Connection", "Password", ""},            // present and empty: not the default
+      {"Connection", "Quoted", "  a b  "},       // one pair of quotes dropped
       {"Connection", "Single", "x"},
       {"Connection", "Unbalanced", "\"x"},
-      {"Connection", "lonely line", "dflt"},        // a line without "=" is no key
+      {"Connection", "lonely line", "dflt"},  // a line without "=" is no key
       {"Connection", "Auto Translate", "0"},
-      {"Connection", "Other", "dflt"},              // only the first section of a name
-      {"Back", "Dir", "d:\\backup\\"},              // blanks around the header, LF end
-      {"", "top", "dflt"},                          // keys before any section
+      {"Connection", "Other", "dflt"},  // only the first section of a name
+      {"Back", "Dir", "d:\\backup\\"},  // blanks around the header, LF end
+      {"", "top", "dflt"},              // keys before any section
       {"Missing", "ServerName", "dflt"},
   };
   for (const auto& c : cases) EXPECT_EQ(get(c.section, c.key), c.expected) << c.section << "/" << c.key;
@@ -151,7 +150,8 @@ TEST_F(ProfileTest, ValuesAreCp936OnDisk) {
 
 TEST_F(ProfileTest, DoubleByteTrailBytesAreNotBrackets) {
   // "乚" is 0x81 0x5D in CP936: its trail byte is "]".
-  put("[\x81\x5D" "A]\r\nk=inside\r\n");
+  put("[\x81\x5D"
+      "A]\r\nk=inside\r\n");
   EXPECT_EQ(get("乚A", "k"), "inside");
   writePrivateProfileString("乚A", "k", "changed", file_);
   EXPECT_EQ(get("乚A", "k"), "changed");
@@ -165,8 +165,10 @@ TEST_F(ProfileTest, WindowsPathsAreResolved) {
   writePrivateProfileString("Back", "Dir", "c:\\backup", "C:\\cfg\\BackInfo.ini");
   EXPECT_TRUE(fs::exists(dir_ / "drive_c" / "Cfg" / "BackInfo.ini"));
   EXPECT_EQ(getPrivateProfileString("Back", "Dir", "", "c:/CFG/backinfo.INI"), "c:\\backup");
-  if (old) setenv("RVZ_DRIVE_C", saved.c_str(), 1);
-  else unsetenv("RVZ_DRIVE_C");
+  if (old)
+    setenv("RVZ_DRIVE_C", saved.c_str(), 1);
+  else
+    unsetenv("RVZ_DRIVE_C");
 }
 
 TEST_F(ProfileTest, UnwritableFilesFailWithTheSystemsText) {
@@ -238,7 +240,7 @@ TEST(ComputerName, IsTheUpperCasedNetbiosName) {
 }
 
 TEST(IniText, EditsAreFoundByTheReader) {
-  const char* texts[] = {"",      "[A]",           "[A]\nx=1", "junk\n[a]\r\n\r\n[B]\nx=2\n", "[B]\n[A]\n;x=3\n",
+  const char* texts[] = {"",       "[A]",          "[A]\nx=1",    "junk\n[a]\r\n\r\n[B]\nx=2\n", "[B]\n[A]\n;x=3\n",
                          "junk\r", "[A]\rx=1\r\n", "[A]\r\nx=1\r"};  // a lone CR ends no line
   for (const char* t : texts) {
     std::string edited = rvz::profile::withValue(t, "A", "X", "v");

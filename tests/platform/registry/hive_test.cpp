@@ -281,10 +281,14 @@ TEST_F(HiveTest, DefaultFileComesFromTheEnvironment) {
   EXPECT_EQ(Hive::defaultFile(), dir_ / "registry.hive");
   setenv("RVZ_REGISTRY", "/elsewhere/my.hive", 1);
   EXPECT_EQ(Hive::defaultFile(), fs::path("/elsewhere/my.hive"));
-  if (oldReg) setenv("RVZ_REGISTRY", savedReg.c_str(), 1);
-  else unsetenv("RVZ_REGISTRY");
-  if (oldHome) setenv("RVZ_HOME", savedHome.c_str(), 1);
-  else unsetenv("RVZ_HOME");
+  if (oldReg)
+    setenv("RVZ_REGISTRY", savedReg.c_str(), 1);
+  else
+    unsetenv("RVZ_REGISTRY");
+  if (oldHome)
+    setenv("RVZ_HOME", savedHome.c_str(), 1);
+  else
+    unsetenv("RVZ_HOME");
 }
 
 // The server's registration of one class, written the way it is written at

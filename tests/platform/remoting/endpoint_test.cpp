@@ -120,7 +120,8 @@ TEST(ServerSettings, LoopbackByDefaultRemoteOnlyWithTlsAndToken) {
   ServerConfig named = ServerConfig::fromEnvironment(envOf(with({{"RVZ_ENDPOINT", "10.0.0.5:9000"}})));
   EXPECT_TRUE(named.remote);
 
-  ServerConfig local = ServerConfig::fromEnvironment(envOf(with({{"RVZ_REMOTE", "1"}, {"RVZ_ENDPOINT", "127.0.0.1:0"}})));
+  ServerConfig local =
+      ServerConfig::fromEnvironment(envOf(with({{"RVZ_REMOTE", "1"}, {"RVZ_ENDPOINT", "127.0.0.1:0"}})));
   EXPECT_TRUE(local.remote);
   EXPECT_EQ(local.endpoint.text(), "127.0.0.1:0");
 

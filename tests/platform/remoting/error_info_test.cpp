@@ -12,9 +12,9 @@ TEST(ErrorInfo, BoundaryKeepsStatusesAndTexts) {
   EXPECT_EQ(guardOperation(u"Quib.datas", "{IID}", info, [] {}), S_OK);
   EXPECT_TRUE(info.ok());
 
-  EXPECT_EQ(guardOperation(u"Quib.datas", "{IID}", info,
-                           [] { throw std::runtime_error("Provider not exported: pNone"); }),
-            E_UNEXPECTED);
+  EXPECT_EQ(
+      guardOperation(u"Quib.datas", "{IID}", info, [] { throw std::runtime_error("Provider not exported: pNone"); }),
+      E_UNEXPECTED);
   EXPECT_EQ(info.description, u"Provider not exported: pNone");
   EXPECT_EQ(info.source, u"Quib.datas");
   EXPECT_EQ(info.interfaceId, "{IID}");

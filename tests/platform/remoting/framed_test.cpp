@@ -143,7 +143,9 @@ class RawClient {
   ~RawClient() { ::close(fd_); }
   bool connected() const { return connected_; }
 
-  void send(const std::string& bytes) { ASSERT_EQ(::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size())); }
+  void send(const std::string& bytes) {
+    ASSERT_EQ(::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
+  }
 
   // The next frame, or false when the server closed the connection.
   bool receive(frames::Header& h, std::string& body) {
@@ -214,7 +216,8 @@ TEST(FramedServer, AWrongTokenIsRefusedBeforeAnyObjectIsTouched) {
   v1::CreateObjectRequest create;
   create.set_session_id(good->sessionId());
   create.set_class_name("Test.Echo");
-  sneaky.send(invokeFrame(1, good->sessionId(), o.id) + frames::encode(Method::CreateObject, Kind::Request, 2, create, 1024));
+  sneaky.send(invokeFrame(1, good->sessionId(), o.id) +
+              frames::encode(Method::CreateObject, Kind::Request, 2, create, 1024));
   frames::Header h;
   std::string body;
   ASSERT_TRUE(sneaky.receive(h, body));
@@ -266,9 +269,9 @@ TEST(FramedServer, ADamagedFrameClosesOnlyItsConnectionAndReleasesItsSession) {
   ASSERT_EQ(bystander->create("Test.Echo", kept, e), S_OK);
 
   const std::string damages[] = {
-      frames::encodeRaw(static_cast<Method>(42), Kind::Request, 1, ""),     // no such method
-      frames::encodeRaw(Method::CreateObject, Kind::Reply, 1, ""),         // not a request
-      frames::encodeRaw(Method::CreateObject, Kind::Request, 1, "\xff\xff"),  // does not decode
+      frames::encodeRaw(static_cast<Method>(42), Kind::Request, 1, ""),                           // no such method
+      frames::encodeRaw(Method::CreateObject, Kind::Reply, 1, ""),                                // not a request
+      frames::encodeRaw(Method::CreateObject, Kind::Request, 1, "\xff\xff"),                      // does not decode
       frames::encodeRaw(Method::OpenSession, Kind::Request, 1, frames::openSessionBody("", {})),  // a second open
   };
   for (const std::string& damage : damages) {

@@ -12,8 +12,8 @@ using namespace rvz;
 using namespace rvz::remoting;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const char* const kNames[] = {"RVZ_ENDPOINT", "RVZ_REMOTE", "RVZ_MAX_MESSAGE", "RVZ_MAX_OBJECTS",
-                                       "RVZ_TOKEN",    "RVZ_TLS_CERT",    "RVZ_TLS_KEY"};
+  static const char* const kNames[] = {"RVZ_ENDPOINT", "RVZ_REMOTE",   "RVZ_MAX_MESSAGE", "RVZ_MAX_OBJECTS",
+                                       "RVZ_TOKEN",    "RVZ_TLS_CERT", "RVZ_TLS_KEY"};
   std::string input(reinterpret_cast<const char*>(data), size);
   std::map<std::string, std::string> env;
   size_t start = 0;

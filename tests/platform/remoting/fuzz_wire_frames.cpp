@@ -26,14 +26,42 @@ void readAsTheServerDoes(const frames::Header& h, const std::string& body) {
       if (token.size() > body.size()) __builtin_trap();
       return;
     }
-    case Method::CloseSession: { v1::CloseSessionRequest r; (void)r.ParseFromString(body); return; }
-    case Method::CreateObject: { v1::CreateObjectRequest r; (void)r.ParseFromString(body); return; }
-    case Method::GetIDsOfNames: { v1::GetIDsOfNamesRequest r; (void)r.ParseFromString(body); return; }
-    case Method::Invoke: { v1::InvokeRequest r; (void)r.ParseFromString(body); return; }
+    case Method::CloseSession: {
+      v1::CloseSessionRequest r;
+      (void)r.ParseFromString(body);
+      return;
+    }
+    case Method::CreateObject: {
+      v1::CreateObjectRequest r;
+      (void)r.ParseFromString(body);
+      return;
+    }
+    case Method::GetIDsOfNames: {
+      v1::GetIDsOfNamesRequest r;
+      (void)r.ParseFromString(body);
+      return;
+    }
+    case Method::Invoke: {
+      v1::InvokeRequest r;
+      (void)r.ParseFromString(body);
+      return;
+    }
     case Method::AddRef:
-    case Method::Release: { v1::RefRequest r; (void)r.ParseFromString(body); return; }
-    case Method::LockServer: { v1::LockServerRequest r; (void)r.ParseFromString(body); return; }
-    case Method::GetTypeInfo: { v1::GetTypeInfoRequest r; (void)r.ParseFromString(body); return; }
+    case Method::Release: {
+      v1::RefRequest r;
+      (void)r.ParseFromString(body);
+      return;
+    }
+    case Method::LockServer: {
+      v1::LockServerRequest r;
+      (void)r.ParseFromString(body);
+      return;
+    }
+    case Method::GetTypeInfo: {
+      v1::GetTypeInfoRequest r;
+      (void)r.ParseFromString(body);
+      return;
+    }
   }
   __builtin_trap();  // the decoder let an unknown method through
 }

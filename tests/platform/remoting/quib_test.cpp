@@ -139,7 +139,8 @@ TEST(QuibScript, FormsOfAScript) {
   EXPECT_EQ(steps[1].args[1], Variant(-1));
   EXPECT_EQ(steps[2].kind, Step::Release);
 
-  auto lines = parseScript("{\"lock\": \"Quib.datas\"}\n\n  \r\n{\"sleep\": 0.25}\n{\"call\": \"x\", \"dispid\": 302}\n");
+  auto lines =
+      parseScript("{\"lock\": \"Quib.datas\"}\n\n  \r\n{\"sleep\": 0.25}\n{\"call\": \"x\", \"dispid\": 302}\n");
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[1].seconds, 0.25);
   EXPECT_EQ(lines[2].dispid, 302);
@@ -255,8 +256,8 @@ Ran runQuib(const std::string& endpoint, const std::string& script, const std::s
   std::ofstream(file) << script;
   // The gRPC libraries are not built for ThreadSanitizer; under it, their
   // reports would only blur what quib itself prints.
-  std::string cmd = "TSAN_OPTIONS=report_bugs=0 RVZ_ENDPOINT=" + endpoint + " " RVZ_QUIB " run " + flags + " " + file.string() +
-                    " 2>" + errFile.string();
+  std::string cmd = "TSAN_OPTIONS=report_bugs=0 RVZ_ENDPOINT=" + endpoint + " " RVZ_QUIB " run " + flags + " " +
+                    file.string() + " 2>" + errFile.string();
   FILE* p = popen(cmd.c_str(), "r");
   std::string out;
   char buf[4096];

@@ -123,8 +123,8 @@ TEST_P(RemoteObjects, OutAndInOutArgumentsComeBack) {
   TestServer s(config());
   auto c = s.connect();
   ObjectRef d = create(*c, "Quib.datas");
-  std::vector<Variant> args{Variant(u"pKh"), Variant(25),  Variant::null(),     Variant(1),
-                            Variant(u"select 1"), Variant(), Variant(u"mine")};
+  std::vector<Variant> args{Variant(u"pKh"),      Variant(25), Variant::null(), Variant(1),
+                            Variant(u"select 1"), Variant(),   Variant(u"mine")};
   Variant r;
   ErrorInfo e;
   ASSERT_EQ(c->invoke(d, "AS_GetRecords", args, r, e), S_OK) << describe(e);
@@ -135,7 +135,7 @@ TEST_P(RemoteObjects, OutAndInOutArgumentsComeBack) {
 
   // A failed call writes nothing back.
   std::vector<Variant> none{Variant(u"pNone"), Variant(5), Variant::null(), Variant(1),
-                            Variant(u""),      Variant(), Variant(u"mine")};
+                            Variant(u""),      Variant(),  Variant(u"mine")};
   ASSERT_EQ(c->invoke(d, "AS_GetRecords", none, r, e), E_UNEXPECTED);
   EXPECT_EQ(e.description, u"Provider not exported: pNone");
   EXPECT_EQ(e.source, u"Quib.datas");
@@ -190,7 +190,11 @@ TEST_P(RemoteObjects, DispatchStatusesReachTheClient) {
       {"out of range", kAdd, {Variant(1), Variant(3e10)}, DISP_E_OVERFLOW, 1, u"(B)"},
       {"too few", kAdd, {Variant(1)}, DISP_E_BADPARAMCOUNT, -1, u"Add takes 2"},
       {"no such member", 99, {}, DISP_E_MEMBERNOTFOUND, -1, u"99"},
-      {"the object's own failure", kFail, {Variant(static_cast<int32_t>(E_FAIL)), Variant(u"boom")}, E_FAIL, -1,
+      {"the object's own failure",
+       kFail,
+       {Variant(static_cast<int32_t>(E_FAIL)), Variant(u"boom")},
+       E_FAIL,
+       -1,
        u"boom"},
       {"a throw inside", kThrow, {}, E_UNEXPECTED, -1, u"thrown inside the object"},
       {"converted arguments", kAdd, {Variant(u"12"), Variant(3.0)}, S_OK, -1, u""},
@@ -233,8 +237,9 @@ TEST_P(RemoteObjects, ThreeClientsThreeObjectsThreeThreads) {
   // objects running in parallel can bring about.
   std::vector<std::future<Variant>> gates;
   for (int i = 0; i < 3; ++i)
-    gates.push_back(std::async(std::launch::async,
-                               [&, i] { return call(*clients[i], objects[i], kGate, {Variant(u"all"), Variant(3)}); }));
+    gates.push_back(std::async(std::launch::async, [&, i] {
+      return call(*clients[i], objects[i], kGate, {Variant(u"all"), Variant(3)});
+    }));
   for (auto& g : gates) EXPECT_EQ(g.get(), Variant(true));
 
   uint32_t left;
@@ -619,9 +624,10 @@ namespace {
 
 // A self-signed certificate for 127.0.0.1 made with the openssl tool.
 bool makeCertificate(const std::filesystem::path& dir) {
-  std::string cmd = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=localhost"
-                    " -addext subjectAltName=IP:127.0.0.1,DNS:localhost -keyout " +
-                    (dir / "key.pem").string() + " -out " + (dir / "cert.pem").string() + " >/dev/null 2>&1";
+  std::string cmd =
+      "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=localhost"
+      " -addext subjectAltName=IP:127.0.0.1,DNS:localhost -keyout " +
+      (dir / "key.pem").string() + " -out " + (dir / "cert.pem").string() + " >/dev/null 2>&1";
   return std::system(cmd.c_str()) == 0;
 }
 

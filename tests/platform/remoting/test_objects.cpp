@@ -24,18 +24,18 @@ constexpr ParamDesc kHoldParams[] = {{"Ms", VT_I4, D::In}};
 constexpr ParamDesc kFailParams[] = {{"Code", VT_I4, D::In}, {"Text", VT_BSTR, D::In}};
 
 constexpr MethodDesc kTestMethods[] = {
-    {"Echo", kEcho, kEchoParams, VT_VARIANT},    {"Add", kAdd, kAddParams, VT_I4},
-    {"Swap", kSwap, kSwapParams, VT_EMPTY},      {"ThreadId", kThreadId, {}, VT_BSTR},
-    {"Gate", kGate, kGateParams, VT_BOOL},       {"Hold", kHold, kHoldParams, VT_I4},
-    {"Fail", kFail, kFailParams, VT_EMPTY},      {"Throw", kThrow, {}, VT_EMPTY},
+    {"Echo", kEcho, kEchoParams, VT_VARIANT}, {"Add", kAdd, kAddParams, VT_I4},
+    {"Swap", kSwap, kSwapParams, VT_EMPTY},   {"ThreadId", kThreadId, {}, VT_BSTR},
+    {"Gate", kGate, kGateParams, VT_BOOL},    {"Hold", kHold, kHoldParams, VT_I4},
+    {"Fail", kFail, kFailParams, VT_EMPTY},   {"Throw", kThrow, {}, VT_EMPTY},
 };
 
 constexpr InterfaceDesc kTestInterface{"ITestObject", "{5D1C2A10-4E0B-4C9A-9F3E-2B7A61C0D001}",
                                        "Dispatch interface of the runtime's test object", nullptr, kTestMethods};
 constexpr ClassDesc kEchoClass{"Echo", "{5D1C2A10-4E0B-4C9A-9F3E-2B7A61C0D002}", "Echo Object", "Test.Echo",
-                          &kTestInterface};
+                               &kTestInterface};
 constexpr ClassDesc kBrokenClass{"Broken", "{5D1C2A10-4E0B-4C9A-9F3E-2B7A61C0D003}", "Broken Object", "Test.Broken",
-                            &kTestInterface};
+                                 &kTestInterface};
 constexpr ClassDesc kSlowClass{"Slow", "{5D1C2A10-4E0B-4C9A-9F3E-2B7A61C0D004}", "Slow Object", "Test.Slow",
                                &kTestInterface};
 
@@ -101,9 +101,7 @@ HRESULT EchoObject::invoke(int32_t dispid, std::vector<Variant>& args, Variant& 
       result = Variant(serial_);
       return S_OK;
     }
-    case kFail:
-      error.description = args[1].bstrValue();
-      return static_cast<HRESULT>(args[0].intValue());
+    case kFail: error.description = args[1].bstrValue(); return static_cast<HRESULT>(args[0].intValue());
     case kThrow: throw std::runtime_error("thrown inside the object");
     default: return DISP_E_MEMBERNOTFOUND;
   }
@@ -134,9 +132,7 @@ HRESULT FakeDatas::invoke(int32_t dispid, std::vector<Variant>& args, Variant& r
         result = Variant(u"packet:" + args[0].bstrValue());
         return;
       }
-      case kGetProviderNames:
-        result = Variant(SafeArray::variants({Variant(u"pAppUser"), Variant(u"pKh")}));
-        return;
+      case kGetProviderNames: result = Variant(SafeArray::variants({Variant(u"pAppUser"), Variant(u"pKh")})); return;
       case services::kSetFilter: filter_ = args[0]; return;
       case services::kConnectAct: result = Variant(static_cast<int32_t>(args[0].intValue() * 10)); return;
       case services::kGetServerDate: result = Variant(u"2008-08-30"); return;

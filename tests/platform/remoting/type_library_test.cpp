@@ -184,8 +184,9 @@ TEST(Dispatch, ArgumentChecks) {
 
 TEST(Dispatch, ArgumentsBecomeTheirDeclaredKinds) {
   const int32_t getRecords = idatasInterface().findMethod("AS_GetRecords")->dispid;
-  std::vector<Variant> args{Variant(u"pKh"),  Variant(u"25"),     Variant(u"ignored"), Variant(1.0),
-                            Variant(int32_t{7}), Variant(SafeArray::vector(VT_VARIANT, 1)), Variant(true)};
+  std::vector<Variant> args{Variant(u"pKh"), Variant(u"25"),      Variant(u"ignored"),
+                            Variant(1.0),    Variant(int32_t{7}), Variant(SafeArray::vector(VT_VARIANT, 1)),
+                            Variant(true)};
   ErrorInfo error;
   CallCheck check = prepareCall(datasIdentity(), getRecords, args, error);
   ASSERT_EQ(check.hr, S_OK) << text::wideToUtf8(error.description);

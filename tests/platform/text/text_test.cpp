@@ -18,7 +18,7 @@ TEST(Utf, RoundTripsBmpAndSupplementaryCharacters) {
 }
 
 TEST(Utf, MalformedInputBecomesReplacementCharacters) {
-  EXPECT_EQ(utf8ToWide("a\xC0\x80z"), u"a\uFFFD\uFFFDz");      // overlong NUL
+  EXPECT_EQ(utf8ToWide("a\xC0\x80z"), u"a\uFFFD\uFFFDz");        // overlong NUL
   EXPECT_EQ(utf8ToWide("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
   EXPECT_EQ(utf8ToWide("ab\xE6\x9C"), u"ab\uFFFD\uFFFD");        // truncated sequence
   EXPECT_EQ(wideToUtf8(WString(1, char16_t(0xD800)) + u"x"), "\xEF\xBF\xBDx");
@@ -35,15 +35,15 @@ TEST(Utf, LenientAndStrictConversionsAgreeOnWhatIsWellFormed) {
   const Case cases[] = {
       {"plain", u"plain", 5},
       {"\xE5\x90\x8D\xC3\xA4", u"名ä", 2},
-      {"\xF0\x9F\x98\x80", u"\U0001F600", 2},           // a surrogate pair
-      {"\xF4\x8F\xBF\xBF", u"\U0010FFFF", 2},           // the last code point
-      {"a\xC0\x80", u"a\uFFFD\uFFFD", std::nullopt},       // overlong NUL
-      {"\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD", std::nullopt},  // overlong '/'
-      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD", std::nullopt},  // encoded surrogate
+      {"\xF0\x9F\x98\x80", u"\U0001F600", 2},                           // a surrogate pair
+      {"\xF4\x8F\xBF\xBF", u"\U0010FFFF", 2},                           // the last code point
+      {"a\xC0\x80", u"a\uFFFD\uFFFD", std::nullopt},                    // overlong NUL
+      {"\xE0\x80\xAF", u"\uFFFD\uFFFD\uFFFD", std::nullopt},            // overlong '/'
+      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD", std::nullopt},            // encoded surrogate
       {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD", std::nullopt},  // past U+10FFFF
       {"\xF5\x80", u"\uFFFD\uFFFD", std::nullopt},
-      {"ab\xE6\x9C", u"ab\uFFFD\uFFFD", std::nullopt},     // truncated
-      {"\x80z", u"\uFFFDz", std::nullopt},                   // stray continuation byte
+      {"ab\xE6\x9C", u"ab\uFFFD\uFFFD", std::nullopt},  // truncated
+      {"\x80z", u"\uFFFDz", std::nullopt},              // stray continuation byte
       {"\xE6x\x9C", u"\uFFFDx\uFFFD", std::nullopt},
   };
   for (const Case& c : cases) {
@@ -92,7 +92,9 @@ TEST(Ansi, CharactersTheCodePageCannotHoldBecomeQuestionMarks) {
 }
 
 TEST(Ansi, InvalidBytesDecodeToReplacementCharacters) {
-  EXPECT_EQ(ansiToWide("a\xFF" "b"), u"a\uFFFDb");
+  EXPECT_EQ(ansiToWide("a\xFF"
+                       "b"),
+            u"a\uFFFDb");
   EXPECT_EQ(ansiToWide("\xB9"), u"\uFFFD");  // lead byte without trail
 }
 
@@ -143,10 +145,9 @@ TEST(Names, CaseInsensitiveEqualityAndUpperCase) {
 // table; letters without case stay as they are.
 TEST(Names, UpperAndLowerCaseAreInverseOnLettersWithCase) {
   const std::pair<char16_t, char16_t> pairs[] = {
-      {u'a', u'A'},     {u'z', u'Z'},     {u'à', u'À'},     {u'é', u'É'},     {u'þ', u'Þ'},
-      {u'ÿ', u'Ÿ'},     {u'α', u'Α'},     {u'ρ', u'Ρ'},     {u'σ', u'Σ'},     {u'ω', u'Ω'},
-      {u'а', u'А'},     {u'я', u'Я'},     {u'ё', u'Ё'},     {u'џ', u'Џ'},     {u'ａ', u'Ａ'},
-      {u'ｚ', u'Ｚ'},
+      {u'a', u'A'}, {u'z', u'Z'}, {u'à', u'À'},   {u'é', u'É'},   {u'þ', u'Þ'}, {u'ÿ', u'Ÿ'},
+      {u'α', u'Α'}, {u'ρ', u'Ρ'}, {u'σ', u'Σ'},   {u'ω', u'Ω'},   {u'а', u'А'}, {u'я', u'Я'},
+      {u'ё', u'Ё'}, {u'џ', u'Џ'}, {u'ａ', u'Ａ'}, {u'ｚ', u'Ｚ'},
   };
   for (const auto& [small, capital] : pairs) {
     EXPECT_EQ(upperChar(small), capital) << static_cast<int>(small);

@@ -9,12 +9,25 @@ TEST(VariantWire, EveryKindRoundTrips) {
   SafeArray grid(VT_BSTR, {{0, 2}, {1, 2}});
   grid.set(3, Variant(u"右下"));
   Variant values[] = {
-      Variant(), Variant::null(), Variant::i1(-5), Variant::i2(-300), Variant::i4(1 << 30),
-      Variant::i8(-(1LL << 40)), Variant::ui1(200), Variant::ui2(60000), Variant::ui4(4000000000u),
-      Variant::r4(1.25f), Variant::r8(-3.75), Variant::cy(Currency{-123456}),
-      Variant::date(DateTime{2008, 8, 30, 14, 25, 0}), Variant(u"张三\U0001F600"), Variant::boolean(true),
-      Variant::decimal(Decimal::parse("-12345678901234567890.123")), Variant::error(0x80020004),
-      SafeArray::bytes({0, 1, 2, 255}), Variant(std::move(grid)),
+      Variant(),
+      Variant::null(),
+      Variant::i1(-5),
+      Variant::i2(-300),
+      Variant::i4(1 << 30),
+      Variant::i8(-(1LL << 40)),
+      Variant::ui1(200),
+      Variant::ui2(60000),
+      Variant::ui4(4000000000u),
+      Variant::r4(1.25f),
+      Variant::r8(-3.75),
+      Variant::cy(Currency{-123456}),
+      Variant::date(DateTime{2008, 8, 30, 14, 25, 0}),
+      Variant(u"张三\U0001F600"),
+      Variant::boolean(true),
+      Variant::decimal(Decimal::parse("-12345678901234567890.123")),
+      Variant::error(0x80020004),
+      SafeArray::bytes({0, 1, 2, 255}),
+      Variant(std::move(grid)),
       SafeArray::variants({SafeArray::variants({u"ID", 1}), Variant::null(), SafeArray::bytes({})}),
   };
   for (const auto& v : values) {

@@ -32,12 +32,13 @@ class FuzzSchema : public rvz::data::jet::Schema {
       return BaseColumn{name, c};
     };
     if (table == "XSDDZB" || table == "xsddzb")
-      return std::vector<BaseColumn>{col("ID", JetType::Long), col("DJBH", JetType::Text, 12),
+      return std::vector<BaseColumn>{col("ID", JetType::Long),     col("DJBH", JetType::Text, 12),
                                      col("RQ", JetType::DateTime), col("KHID", JetType::Long),
-                                     col("ZT", JetType::Boolean), col("JE", JetType::Double)};
+                                     col("ZT", JetType::Boolean),  col("JE", JetType::Double)};
     if (table == "KH" || table == "kh")
-      return std::vector<BaseColumn>{col("ID", JetType::Long), col("BH", JetType::Text, 20), col("MC", JetType::Text, 50),
-                                     col("QMJE", JetType::Currency), col("BZ", JetType::Memo)};
+      return std::vector<BaseColumn>{col("ID", JetType::Long), col("BH", JetType::Text, 20),
+                                     col("MC", JetType::Text, 50), col("QMJE", JetType::Currency),
+                                     col("BZ", JetType::Memo)};
     return std::nullopt;
   }
 };
@@ -88,7 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The PostgreSQL back end reads SQL Server's forms too; its output stays
   // bounded alike, and a refusal gives the text back with a reason.
   rvz::data::jet::TypedTranslation pg = rvz::data::jet::translateTyped(text, schema, rvz::data::jet::Target::Postgres);
-  if (pg.translated ? pg.sql.size() > size * 16 + 65536 + pg.statements.size() * 2 : pg.sql != text || pg.reason.empty())
+  if (pg.translated ? pg.sql.size() > size * 16 + 65536 + pg.statements.size() * 2
+                    : pg.sql != text || pg.reason.empty())
     std::abort();
   sql = std::move(typed.sql);
   if (sql == text) return 0;

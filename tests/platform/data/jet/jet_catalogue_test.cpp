@@ -55,17 +55,23 @@ CatalogueFile readCatalogue() {
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == '#') continue;
-    if (line == "@ddl") mode = Ddl;
-    else if (line == "@rows") mode = Rows;
+    if (line == "@ddl")
+      mode = Ddl;
+    else if (line == "@rows")
+      mode = Rows;
     else if (line.rfind("@query ", 0) == 0) {
       mode = Query;
       f.queries.emplace_back();
       f.queries.back().name = line.substr(7);
-    } else if (line == "@end") mode = None;
+    } else if (line == "@end")
+      mode = None;
     else if (line[0] == '|') {
-      if (mode == Ddl) f.ddl.push_back(sqlLine(line));
-      else if (mode == Rows) f.inserts.push_back(sqlLine(line));
-      else if (mode == Query) f.queries.back().sql += sqlLine(line) + "\r\n";
+      if (mode == Ddl)
+        f.ddl.push_back(sqlLine(line));
+      else if (mode == Rows)
+        f.inserts.push_back(sqlLine(line));
+      else if (mode == Query)
+        f.queries.back().sql += sqlLine(line) + "\r\n";
     } else if (mode == Query && (line[0] == '=' || line[0] == '~')) {
       QueryCase& q = f.queries.back();
       q.hasExpectation = true;
@@ -101,8 +107,8 @@ TestDb* CatalogueTest::db_ = nullptr;
 TEST_F(CatalogueTest, TheFileHoldsTheCatalogueAndClientTexts) {
   // 146 declared texts of the data service plus client texts over them.
   EXPECT_GE(file_->queries.size(), 146u);
-  size_t checked = std::count_if(file_->queries.begin(), file_->queries.end(),
-                                 [](const QueryCase& q) { return q.hasExpectation; });
+  size_t checked =
+      std::count_if(file_->queries.begin(), file_->queries.end(), [](const QueryCase& q) { return q.hasExpectation; });
   EXPECT_GE(checked, 30u);
 }
 
@@ -160,7 +166,8 @@ TEST_F(CatalogueTest, RowsAreThoseJetGives) {
 TEST_F(CatalogueTest, DeclaredTypesStillNameTheAccessKinds) {
   // The data layer reads the kind of a column from its declared type.
   sqlite3_stmt* stmt = nullptr;
-  std::string sql = translate("select KH.ID, KH.MC, KH.QMJE, ZH.YHL, YG.CSRQ, BM.BZ, hp_pict.pict from KH, ZH, YG, BM, hp_pict");
+  std::string sql =
+      translate("select KH.ID, KH.MC, KH.QMJE, ZH.YHL, YG.CSRQ, BM.BZ, hp_pict.pict from KH, ZH, YG, BM, hp_pict");
   ASSERT_EQ(sqlite3_prepare_v2(db_->handle(), sql.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sql;
   std::vector<std::string> types;
   for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
@@ -168,8 +175,8 @@ TEST_F(CatalogueTest, DeclaredTypesStillNameTheAccessKinds) {
     types.emplace_back(t ? t : "");
   }
   sqlite3_finalize(stmt);
-  EXPECT_EQ(types, (std::vector<std::string>{"LONG", "TEXT(100)", "CURRENCY", "YESNO", "DATETIME", "LONGTEXT",
-                                             "OLEOBJECT"}));
+  EXPECT_EQ(types,
+            (std::vector<std::string>{"LONG", "TEXT(100)", "CURRENCY", "YESNO", "DATETIME", "LONGTEXT", "OLEOBJECT"}));
 }
 
 }  // namespace

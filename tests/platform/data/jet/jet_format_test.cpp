@@ -67,7 +67,9 @@ TEST(JetFormat, NumberFormats) {
       {"1234.5", "fixed", "1234.50"},
       {"0.256", "Percent", "25.60%"},
       {"12345.678", "Scientific", "1.23E+04"},
-      {"1234.5", "Currency", "\xC2\xA5" "1,234.50"},
+      {"1234.5", "Currency",
+       "\xC2\xA5"
+       "1,234.50"},
       {"-1", "Yes/No", "Yes"},
       {"0", "True/False", "False"},
       {"1", "On/Off", "On"},

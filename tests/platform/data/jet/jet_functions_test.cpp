@@ -201,9 +201,8 @@ TEST(JetFunctions, AggregatesOfJet) {
   auto r = db.query(
       "select G, First(S), Last(S), StDev(X), Var(X), VarP(X), StDevP(X), Sum(X), Count(X) from V group by G order "
       "by G");
-  EXPECT_EQ(r.rows, (std::vector<std::vector<std::string>>{
-                        {"1", "a", "c", "1.4142135623731", "2", "1", "1", "6", "2"},
-                        {"2", "d", "d", "NULL", "NULL", "0", "0", "9", "1"}}));
+  EXPECT_EQ(r.rows, (std::vector<std::vector<std::string>>{{"1", "a", "c", "1.4142135623731", "2", "1", "1", "6", "2"},
+                                                           {"2", "d", "d", "NULL", "NULL", "0", "0", "9", "1"}}));
 }
 
 TEST(JetFunctions, ErrorsNameTheFunctionAndTheReason) {

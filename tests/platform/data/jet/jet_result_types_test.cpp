@@ -221,7 +221,6 @@ TEST(JetResultTypes, TranslationFollowsTheColumnsTypes) {
     EXPECT_EQ(translateTyped(jet, schema).sql, sqlite);
   }
   EXPECT_EQ(translate("select RQ + 1 from XSKDZB"), "SELECT RQ + 1 AS Expr1000 FROM XSKDZB");
-
 }
 
 TEST(JetResultTypes, DeclaredParametersAndMakeTables) {
@@ -297,7 +296,8 @@ TEST(JetResultTypes, CrosstabsPivotOnTheirValues) {
   values[2].kind = PivotValue::Kind::Text;
   values[2].text = "it's";
   TypedTranslation second = translateCrosstab(text, schema, values);
-  const std::string cell = "CASE WHEN count(*) FILTER (WHERE MC = 'it''s') > 0 THEN Count(*) FILTER (WHERE MC = 'it''s') END";
+  const std::string cell =
+      "CASE WHEN count(*) FILTER (WHERE MC = 'it''s') > 0 THEN Count(*) FILTER (WHERE MC = 'it''s') END";
   EXPECT_NE(second.sql.find(", " + cell + " AS \"it's\" FROM XSKDZB WHERE ID > ?1 GROUP BY SL"), std::string::npos)
       << second.sql;
   EXPECT_NE(second.sql.find("Count(*) FILTER (WHERE MC IS NULL) END AS \"<>\""), std::string::npos);

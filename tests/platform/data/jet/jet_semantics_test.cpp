@@ -58,8 +58,7 @@ TEST_F(JetSemantics, NotOnYesNoAndComparisonsGiveJetTruthValues) {
 TEST_F(JetSemantics, IifAndSwitch) {
   EXPECT_EQ(rows("select iif(ID > 1, 'big', 'small'), iif(ZT, 1, 2) from T order by ID"),
             (Rows{{"small", "1"}, {"big", "2"}, {"big", "2"}}));  // a Null condition is false
-  EXPECT_EQ(rows("select switch(ID = 1, 'one', ID = 2, 'two') from T order by ID"),
-            (Rows{{"one"}, {"two"}, {"NULL"}}));
+  EXPECT_EQ(rows("select switch(ID = 1, 'one', ID = 2, 'two') from T order by ID"), (Rows{{"one"}, {"two"}, {"NULL"}}));
   EXPECT_EQ(one("select Switch(False, 1, True, 2, True, 3)"), "2");
   EXPECT_EQ(one("select IIf(Null, 'y', 'n')"), "n");
 }
@@ -184,8 +183,8 @@ TEST_F(JetSemantics, JoinsWrittenOverListedAliases) {
   EXPECT_EQ(rows("select a.ID, b.K, c.X from A a, B b, C c, a left join b on a.ID = b.AID, "
                  "a left join c on c.X = a.ID + 6 order by a.ID, b.K"),
             (Rows{{"1", "10", "7"}, {"2", "20", "8"}, {"2", "21", "8"}, {"3", "NULL", "NULL"}}));
-  Translation t = translateDetailed(
-      "select * from A a, B b, a left join b on a.ID = b.AID, b left join a on b.AID = a.ID");
+  Translation t =
+      translateDetailed("select * from A a, B b, a left join b on a.ID = b.AID, b left join a on b.AID = a.ID");
   EXPECT_FALSE(t.translated);
   EXPECT_NE(t.reason.find("already joined"), std::string::npos) << t.reason;
 }
@@ -216,12 +215,15 @@ TEST_F(JetSemantics, TopBecomesLimitPerSelect) {
 
 TEST_F(JetSemantics, LikePatterns) {
   const std::pair<const char*, const char*> cases[] = {
-      {"select 'abc' like 'a*'", "-1"},     {"select 'abc' like 'a?c'", "-1"},  {"select 'abc' like 'a%'", "-1"},
-      {"select 'abc' like 'a_c'", "-1"},    {"select 'ABC' like 'abc'", "-1"},  {"select 'abc' like 'b*'", "0"},
-      {"select '1bc' like '#bc'", "-1"},    {"select 'abc' like '#bc'", "0"},   {"select 'bbc' like '[a-c]bc'", "-1"},
-      {"select 'dbc' like '[a-c]bc'", "0"}, {"select 'dbc' like '[!a-c]*'", "-1"},
-      {"select 'a*c' like 'a[*]c'", "-1"},  {"select 'abc' like 'a[*]c'", "0"}, {"select '中文字' like '中?字'", "-1"},
-      {"select '中文字' like '*字'", "-1"}, {"select 'abc' not like 'a*'", "0"}, {"select Null like 'a*'", "NULL"},
+      {"select 'abc' like 'a*'", "-1"},      {"select 'abc' like 'a?c'", "-1"},
+      {"select 'abc' like 'a%'", "-1"},      {"select 'abc' like 'a_c'", "-1"},
+      {"select 'ABC' like 'abc'", "-1"},     {"select 'abc' like 'b*'", "0"},
+      {"select '1bc' like '#bc'", "-1"},     {"select 'abc' like '#bc'", "0"},
+      {"select 'bbc' like '[a-c]bc'", "-1"}, {"select 'dbc' like '[a-c]bc'", "0"},
+      {"select 'dbc' like '[!a-c]*'", "-1"}, {"select 'a*c' like 'a[*]c'", "-1"},
+      {"select 'abc' like 'a[*]c'", "0"},    {"select '中文字' like '中?字'", "-1"},
+      {"select '中文字' like '*字'", "-1"},  {"select 'abc' not like 'a*'", "0"},
+      {"select Null like 'a*'", "NULL"},
   };
   for (const auto& [sql, want] : cases) EXPECT_EQ(one(sql), want) << sql;
   EXPECT_EQ(rows("select ID from T where MC like ?", {std::string("[ab]*")}), (Rows{{"1"}, {"2"}}));
@@ -261,8 +263,9 @@ TEST_F(JetSemantics, StatementsTheResolverSends) {
 }
 
 TEST_F(JetSemantics, TablesFromJetDdlStoreValuesRight) {
-  db.exec("CREATE TABLE D1 (ID COUNTER, BH TEXT(10) NOT NULL, BZ MEMO, N LONG, F YESNO DEFAULT True, "
-          "D DATETIME DEFAULT Now(), D2 DATETIME DEFAULT #2008-08-30#, S STRING(8), CONSTRAINT PK PRIMARY KEY (ID))");
+  db.exec(
+      "CREATE TABLE D1 (ID COUNTER, BH TEXT(10) NOT NULL, BZ MEMO, N LONG, F YESNO DEFAULT True, "
+      "D DATETIME DEFAULT Now(), D2 DATETIME DEFAULT #2008-08-30#, S STRING(8), CONSTRAINT PK PRIMARY KEY (ID))");
   db.exec("INSERT INTO D1 (BH, BZ, N, S) VALUES ('007', '007', '007', '007')");
   db.exec("INSERT INTO D1 (BH) VALUES ('x')");
   Result r = db.query("select ID, BH, BZ, N, F, D2, S, typeof(BZ), typeof(N) from D1 order by ID");

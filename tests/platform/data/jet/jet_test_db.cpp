@@ -45,9 +45,12 @@ void prepare(sqlite3* db, std::string_view jetSql, const std::vector<Param>& par
   for (size_t i = 0; i < params.size(); ++i) {
     int k = static_cast<int>(i + 1);
     const Param& p = params[i];
-    if (std::holds_alternative<std::nullptr_t>(p)) sqlite3_bind_null(s.stmt, k);
-    else if (auto* n = std::get_if<int64_t>(&p)) sqlite3_bind_int64(s.stmt, k, *n);
-    else if (auto* d = std::get_if<double>(&p)) sqlite3_bind_double(s.stmt, k, *d);
+    if (std::holds_alternative<std::nullptr_t>(p))
+      sqlite3_bind_null(s.stmt, k);
+    else if (auto* n = std::get_if<int64_t>(&p))
+      sqlite3_bind_int64(s.stmt, k, *n);
+    else if (auto* d = std::get_if<double>(&p))
+      sqlite3_bind_double(s.stmt, k, *d);
     else {
       const std::string& t = std::get<std::string>(p);
       sqlite3_bind_text(s.stmt, k, t.data(), static_cast<int>(t.size()), SQLITE_TRANSIENT);
@@ -68,8 +71,7 @@ Result TestDb::query(std::string_view jetSql, const std::vector<Param>& params) 
   for (;;) {
     int rc = sqlite3_step(s.stmt);
     if (rc == SQLITE_DONE) break;
-    if (rc != SQLITE_ROW)
-      throw std::runtime_error(std::string(sqlite3_errmsg(db_)) + " in: " + translate(jetSql));
+    if (rc != SQLITE_ROW) throw std::runtime_error(std::string(sqlite3_errmsg(db_)) + " in: " + translate(jetSql));
     std::vector<std::string> row;
     for (int i = 0; i < n; ++i) row.push_back(render(s.stmt, i));
     r.rows.push_back(std::move(row));

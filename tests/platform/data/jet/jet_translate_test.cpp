@@ -44,8 +44,7 @@ TEST(JetTranslate, PromisedForms) {
       {"select Z.*, K.MC from XSDDZB Z, KH K, Z inner join K on Z.KHID = K.ID",
        "SELECT Z.*, K.MC FROM XSDDZB AS Z INNER JOIN KH AS K ON Z.KHID = K.ID"},
       {"select SL as a, a + 1 as b from T", "SELECT SL AS a, (SL) + 1 AS b FROM T"},
-      {"insert into T (A, B) values (#2008-08-30#, \"x\")",
-       "INSERT INTO T (A, B) VALUES ('2008-08-30 00:00:00', 'x')"},
+      {"insert into T (A, B) values (#2008-08-30#, \"x\")", "INSERT INTO T (A, B) VALUES ('2008-08-30 00:00:00', 'x')"},
       {"select * from T;\r\n", "SELECT * FROM T"},
   };
   for (const TextCase& c : cases) {
@@ -131,8 +130,7 @@ TEST(JetTranslate, TextsPassedOnUnchangedAndWhy) {
       {"TRANSFORM Sum(x) SELECT a FROM t GROUP BY a PIVOT b", "a crosstab without PIVOT ... IN needs the values"},
       {"TRANSFORM Sum(x) SELECT a FROM t PIVOT b IN (1)", "a crosstab needs GROUP BY"},
       {"TRANSFORM Sum(x) SELECT a FROM t GROUP BY a PIVOT b IN (c)", "PIVOT ... IN takes literal values only"},
-      {"TRANSFORM Sum(x) SELECT a FROM t GROUP BY a UNION SELECT a FROM t GROUP BY a PIVOT b IN (1)",
-       "not a UNION"},
+      {"TRANSFORM Sum(x) SELECT a FROM t GROUP BY a UNION SELECT a FROM t GROUP BY a PIVOT b IN (1)", "not a UNION"},
       {"select iif(a, b) from t", "iif called with 2 arguments"},
       {"select switch(a) from t", "Switch needs pairs of conditions and values"},
       {"select 'abc from t", "unterminated text literal at offset 7"},
@@ -199,7 +197,8 @@ TEST(JetTranslate, NestingIsBounded) {
   EXPECT_FALSE(tall.translated);
   EXPECT_NE(tall.reason.find("statement deeper than 600 levels"), std::string::npos) << tall.reason;
   std::string joins = "t";
-  for (int i = 0; i < 10; ++i) joins = "(select * from " + joins + " as x" + repeat(" inner join u on 1 = 1", 100) + ")";
+  for (int i = 0; i < 10; ++i)
+    joins = "(select * from " + joins + " as x" + repeat(" inner join u on 1 = 1", 100) + ")";
   EXPECT_FALSE(translateDetailed("select * from " + joins + " as y").translated);
 }
 
@@ -216,12 +215,66 @@ TEST(JetTranslate, OutputGrowthIsBounded) {
 TEST(JetTranslate, RandomBytesNeverBreakIt) {
   // Fragments of Jet texts shuffled into random strings: translate must
   // return, and a translation must stay within its size bound.
-  const std::vector<std::string> pieces = {
-      "select ", "from ", "where ", " inner join ", " left join ", " on ", "(", ")", ",", " Z", " K", ".", "*",
-      "iif(", "switch(", "not ", " and ", " or ", "=", "<>", "'x'", "\"y\"", "#2008-08-30#", "[a b]", "?", "&",
-      "+", "-", " Mod ", "\\", "top 3 ", " union ", " order by ", " group by ", " as ", "1", "2.5", "中", ";",
-      " like ", "'a*'", " between ", " in ", " is null", "delete * ", "update ", " set ", "insert into ",
-      " values ", "create table ", "text(5)", "counter", "\r\n", "--", "/*", "*/", "Format(", "Nz(", "\x01", "\xff"};
+  const std::vector<std::string> pieces = {"select ",
+                                           "from ",
+                                           "where ",
+                                           " inner join ",
+                                           " left join ",
+                                           " on ",
+                                           "(",
+                                           ")",
+                                           ",",
+                                           " Z",
+                                           " K",
+                                           ".",
+                                           "*",
+                                           "iif(",
+                                           "switch(",
+                                           "not ",
+                                           " and ",
+                                           " or ",
+                                           "=",
+                                           "<>",
+                                           "'x'",
+                                           "\"y\"",
+                                           "#2008-08-30#",
+                                           "[a b]",
+                                           "?",
+                                           "&",
+                                           "+",
+                                           "-",
+                                           " Mod ",
+                                           "\\",
+                                           "top 3 ",
+                                           " union ",
+                                           " order by ",
+                                           " group by ",
+                                           " as ",
+                                           "1",
+                                           "2.5",
+                                           "中",
+                                           ";",
+                                           " like ",
+                                           "'a*'",
+                                           " between ",
+                                           " in ",
+                                           " is null",
+                                           "delete * ",
+                                           "update ",
+                                           " set ",
+                                           "insert into ",
+                                           " values ",
+                                           "create table ",
+                                           "text(5)",
+                                           "counter",
+                                           "\r\n",
+                                           "--",
+                                           "/*",
+                                           "*/",
+                                           "Format(",
+                                           "Nz(",
+                                           "\x01",
+                                           "\xff"};
   std::mt19937 rng(20080830);
   for (int round = 0; round < 3000; ++round) {
     std::string sql;

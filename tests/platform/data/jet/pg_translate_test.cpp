@@ -99,11 +99,14 @@ TEST(PgTranslate, TextComparesWithoutRegardToCase) {
       // Narrow and wide columns carry different collations: the comparison names one.
       {"select z.id from xsddzb z, kh k where k.mc = z.s1",
        R"(SELECT "z"."ID" FROM "XSDDZB" AS "z", "KH" AS "k" WHERE "k"."MC" COLLATE "rvz_ci" = "z"."S1")"},
-      {"select id from kh where mc like 'a*b?'", R"(SELECT "ID" FROM "KH" AS "kh" WHERE "MC" COLLATE "C" ILIKE 'a%b_')"},
+      {"select id from kh where mc like 'a*b?'",
+       R"(SELECT "ID" FROM "KH" AS "kh" WHERE "MC" COLLATE "C" ILIKE 'a%b_')"},
       {"select id from kh where mc not like 'a[!b-d]#%'",
        R"(SELECT "ID" FROM "KH" AS "kh" WHERE "MC" COLLATE "C" !~* '^a[^b-d][0-9].*$')"},
-      {"select id from kh where id like '1%'", R"(SELECT "ID" FROM "KH" AS "kh" WHERE CAST("ID" AS text) COLLATE "C" ILIKE '1%')"},
-      {"select id from kh where mc like ?", R"(SELECT "ID" FROM "KH" AS "kh" WHERE "MC" COLLATE "C" ~* rvz_like_regex($1))"},
+      {"select id from kh where id like '1%'",
+       R"(SELECT "ID" FROM "KH" AS "kh" WHERE CAST("ID" AS text) COLLATE "C" ILIKE '1%')"},
+      {"select id from kh where mc like ?",
+       R"(SELECT "ID" FROM "KH" AS "kh" WHERE "MC" COLLATE "C" ~* rvz_like_regex($1))"},
       // Narrow and wide columns joined, unioned or searched in a sub-query's column.
       {"select mc & s1 as c from kh, xsddzb",
        R"(SELECT concat("MC" COLLATE "rvz_ci", "S1" COLLATE "rvz_ci") AS "c" FROM "KH" AS "kh", "XSDDZB" AS "xsddzb")"},
@@ -299,7 +302,8 @@ namespace rvz::data::jet {
 namespace {
 
 TEST(PgTranslate, ABatchSeesTheTablesItMakes) {
-  TypedTranslation t = pg("select djbh, je * 2 as Twice into #t from xsddzb; select djbh, twice from #T where Twice > 1");
+  TypedTranslation t =
+      pg("select djbh, je * 2 as Twice into #t from xsddzb; select djbh, twice from #T where Twice > 1");
   ASSERT_TRUE(t.translated) << t.reason;
   ASSERT_EQ(t.statements.size(), 2u);
   EXPECT_EQ(t.statements[1], R"(SELECT "DJBH", "Twice" FROM "#t" AS "#t" WHERE "Twice" > 1)");
@@ -309,12 +313,12 @@ TEST(PgTranslate, ABatchSeesTheTablesItMakes) {
 }
 
 TEST(PgTranslate, ViewsAndDdlInABatch) {
-  TypedTranslation t = pg("create view Sales as select djbh, je from xsddzb where zt; "
-                          "create table #w (a long default 1, b text(5)); drop table #w");
+  TypedTranslation t =
+      pg("create view Sales as select djbh, je from xsddzb where zt; "
+         "create table #w (a long default 1, b text(5)); drop table #w");
   ASSERT_TRUE(t.translated) << t.reason;
   ASSERT_EQ(t.statements.size(), 3u);
-  EXPECT_EQ(t.statements[0],
-            R"(CREATE VIEW "Sales" AS SELECT "DJBH", "JE" FROM "XSDDZB" AS "xsddzb" WHERE "ZT" <> 0)");
+  EXPECT_EQ(t.statements[0], R"(CREATE VIEW "Sales" AS SELECT "DJBH", "JE" FROM "XSDDZB" AS "xsddzb" WHERE "ZT" <> 0)");
   EXPECT_EQ(t.statements[1], R"(CREATE TEMP TABLE "#w" ("a" integer DEFAULT 1, "b" varchar(5) COLLATE "rvz_ci"))");
   EXPECT_EQ(t.statements[2], R"(DROP TABLE "#w")");
 }

@@ -33,10 +33,10 @@ PgColumnType catalogEntry(const PgColumnDecl& d) {
     if (comma != std::string::npos) b = std::stoi(sql.substr(comma + 1));
   }
   static const std::pair<const char*, const char*> kNames[] = {
-      {"varchar", "varchar"}, {"char", "bpchar"},       {"text", "text"},          {"integer", "int4"},
-      {"smallint", "int2"},   {"bigint", "int8"},       {"real", "float4"},        {"double precision", "float8"},
-      {"numeric", "numeric"}, {"timestamp", "timestamp"}, {"date", "date"},        {"time", "time"},
-      {"bytea", "bytea"},     {"uuid", "uuid"},         {"rvz_yesno", "rvz_yesno"}, {"rvz_currency", "rvz_currency"}};
+      {"varchar", "varchar"}, {"char", "bpchar"},         {"text", "text"},           {"integer", "int4"},
+      {"smallint", "int2"},   {"bigint", "int8"},         {"real", "float4"},         {"double precision", "float8"},
+      {"numeric", "numeric"}, {"timestamp", "timestamp"}, {"date", "date"},           {"time", "time"},
+      {"bytea", "bytea"},     {"uuid", "uuid"},           {"rvz_yesno", "rvz_yesno"}, {"rvz_currency", "rvz_currency"}};
   for (const auto& [written, typname] : kNames)
     if (name == written) t.typeName = typname;
   EXPECT_FALSE(t.typeName.empty()) << d.sql;
@@ -47,15 +47,54 @@ PgColumnType catalogEntry(const PgColumnDecl& d) {
 }
 
 TEST(PgTypes, EveryDeclaredTypeComesBackAsTheSqliteProviderDescribesIt) {
-  const char* declared[] = {
-      "TEXT(50)",     "TEXT",           "VARCHAR(8)",       "NVARCHAR(30)",  "STRING(12)",      "CHAR(10)",
-      "NCHAR(2)",     "CHARACTER(4)",   "ANSIVARCHAR(20)",  "ANSICHAR(6)",   "MEMO",            "LONGTEXT",
-      "NTEXT",        "COUNTER",        "AUTOINCREMENT",    "LONG",          "INTEGER",         "INT",
-      "SHORT",        "SMALLINT",       "BYTE",             "TINYINT",       "BIGINT",          "YESNO",
-      "BIT",          "BOOLEAN",        "DOUBLE",           "FLOAT",         "SINGLE",          "REAL",
-      "CURRENCY",     "MONEY",          "DECIMAL(12,2)",    "DECIMAL(18)",   "DECIMAL",         "NUMERIC(12,3)",
-      "NUMERIC(5)",   "DATETIME",       "TIMESTAMP",        "DATE",          "TIME",            "LONGBINARY",
-      "OLEOBJECT",    "IMAGE",          "GUID",             "MEDIUMINT",     "DOUBLE PRECISION", "VARCHAR2(9)"};
+  const char* declared[] = {"TEXT(50)",
+                            "TEXT",
+                            "VARCHAR(8)",
+                            "NVARCHAR(30)",
+                            "STRING(12)",
+                            "CHAR(10)",
+                            "NCHAR(2)",
+                            "CHARACTER(4)",
+                            "ANSIVARCHAR(20)",
+                            "ANSICHAR(6)",
+                            "MEMO",
+                            "LONGTEXT",
+                            "NTEXT",
+                            "COUNTER",
+                            "AUTOINCREMENT",
+                            "LONG",
+                            "INTEGER",
+                            "INT",
+                            "SHORT",
+                            "SMALLINT",
+                            "BYTE",
+                            "TINYINT",
+                            "BIGINT",
+                            "YESNO",
+                            "BIT",
+                            "BOOLEAN",
+                            "DOUBLE",
+                            "FLOAT",
+                            "SINGLE",
+                            "REAL",
+                            "CURRENCY",
+                            "MONEY",
+                            "DECIMAL(12,2)",
+                            "DECIMAL(18)",
+                            "DECIMAL",
+                            "NUMERIC(12,3)",
+                            "NUMERIC(5)",
+                            "DATETIME",
+                            "TIMESTAMP",
+                            "DATE",
+                            "TIME",
+                            "LONGBINARY",
+                            "OLEOBJECT",
+                            "IMAGE",
+                            "GUID",
+                            "MEDIUMINT",
+                            "DOUBLE PRECISION",
+                            "VARCHAR2(9)"};
   for (const char* d : declared) {
     SCOPED_TRACE(d);
     std::optional<PgColumnDecl> pg = pgColumnType(d);
@@ -105,9 +144,10 @@ TEST(PgTypes, ColumnTypesAndTheirInverse) {
 
 TEST(PgTypes, SetupScriptMakesWhatTheTypesName) {
   std::string sql = pgSetupSql();
-  for (const char* needed : {"CREATE COLLATION IF NOT EXISTS \"rvz_ci\"", "CREATE COLLATION IF NOT EXISTS \"rvz_ci_narrow\"",
-                             "CREATE DOMAIN rvz_yesno AS smallint", "CREATE DOMAIN rvz_currency AS numeric(19,4)",
-                             "AGGREGATE rvz_first", "AGGREGATE rvz_last"})
+  for (const char* needed :
+       {"CREATE COLLATION IF NOT EXISTS \"rvz_ci\"", "CREATE COLLATION IF NOT EXISTS \"rvz_ci_narrow\"",
+        "CREATE DOMAIN rvz_yesno AS smallint", "CREATE DOMAIN rvz_currency AS numeric(19,4)", "AGGREGATE rvz_first",
+        "AGGREGATE rvz_last"})
     EXPECT_NE(sql.find(needed), std::string::npos) << needed;
 }
 
@@ -134,9 +174,11 @@ TEST(PgDdl, Texts) {
       {"CREATE TABLE X (ID COUNTER CONSTRAINT PK PRIMARY KEY, F YESNO DEFAULT YES)",
        "CREATE TABLE \"X\" (\"ID\" integer GENERATED BY DEFAULT AS IDENTITY CONSTRAINT \"PK\" PRIMARY KEY, \"F\" "
        "rvz_yesno DEFAULT -1)"},
-      {"CREATE UNIQUE INDEX ByCode ON goods (SPBH DESC)", "CREATE UNIQUE INDEX \"goods.ByCode\" ON \"goods\" (\"SPBH\" DESC)"},
+      {"CREATE UNIQUE INDEX ByCode ON goods (SPBH DESC)",
+       "CREATE UNIQUE INDEX \"goods.ByCode\" ON \"goods\" (\"SPBH\" DESC)"},
       {"DROP INDEX ByCode ON goods", "DROP INDEX \"goods.ByCode\""},
-      {"ALTER TABLE goods ADD COLUMN Seq COUNTER", "ALTER TABLE \"goods\" ADD COLUMN \"Seq\" integer GENERATED BY DEFAULT AS IDENTITY"},
+      {"ALTER TABLE goods ADD COLUMN Seq COUNTER",
+       "ALTER TABLE \"goods\" ADD COLUMN \"Seq\" integer GENERATED BY DEFAULT AS IDENTITY"},
       {"DROP TABLE goods", "DROP TABLE \"goods\""},
   };
   for (const Case& c : cases) EXPECT_EQ(pgDdl(c.jet), c.pg);
