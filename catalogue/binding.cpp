@@ -139,6 +139,84 @@ std::vector<BoundField> bindDeclaredFields(std::string_view dataset, std::span<c
   return out;
 }
 
+namespace {
+
+// The field type a column of this kind is served as, with the size,
+// precision and read-only mark that go with it.
+void typeFieldOfKind(BoundField& b, const data::ColumnInfo& c) {
+  switch (c.kind) {
+    case FieldKind::String: b.type = FieldType::String; break;
+    case FieldKind::FixedChar:
+      b.type = FieldType::String;
+      b.fixed = true;
+      break;
+    case FieldKind::WideString: b.type = FieldType::WideString; break;
+    case FieldKind::Memo: b.type = FieldType::Memo; break;
+    case FieldKind::Blob: b.type = FieldType::Blob; break;
+    case FieldKind::Bytes: b.type = FieldType::Bytes; break;
+    case FieldKind::VarBytes: b.type = FieldType::VarBytes; break;
+    case FieldKind::SmallInt:
+      b.type = FieldType::SmallInt;
+      b.size = 0;
+      break;
+    case FieldKind::Integer:
+      b.type = FieldType::Integer;
+      b.size = 0;
+      break;
+    case FieldKind::AutoInc:
+      b.type = FieldType::AutoInc;
+      b.size = 0;
+      b.readOnly = true;
+      break;
+    case FieldKind::Word:
+      b.type = FieldType::Word;
+      b.size = 0;
+      break;
+    case FieldKind::LargeInt:
+      b.type = FieldType::LargeInt;
+      b.size = 0;
+      break;
+    case FieldKind::Boolean:
+      b.type = FieldType::Boolean;
+      b.size = 0;
+      break;
+    case FieldKind::Float:
+      b.type = FieldType::Float;
+      b.size = 0;
+      break;
+    case FieldKind::Currency:
+    case FieldKind::BCD:
+      b.type = FieldType::BCD;
+      b.size = c.scale;
+      b.precision = c.precision;
+      break;
+    case FieldKind::Date:
+      b.type = FieldType::Date;
+      b.size = 0;
+      break;
+    case FieldKind::Time:
+      b.type = FieldType::Time;
+      b.size = 0;
+      break;
+    case FieldKind::DateTime:
+      b.type = FieldType::DateTime;
+      b.size = 0;
+      break;
+    case FieldKind::Guid:
+      b.type = FieldType::Guid;
+      b.size = 38;
+      break;
+    case FieldKind::Unknown:
+      // A computed column that had no value to tell its kind: the field
+      // exists (the dataset opens), but a packet cannot describe it.
+      b.type = FieldType::Unknown;
+      b.size = 0;
+      break;
+  }
+}
+
+}  // namespace
+
 std::vector<BoundField> fieldsFromColumns(const std::vector<data::ColumnInfo>& columns) {
   std::vector<BoundField> out;
   out.reserve(columns.size());
@@ -150,75 +228,7 @@ std::vector<BoundField> fieldsFromColumns(const std::vector<data::ColumnInfo>& c
     b.columnKind = c.kind;
     b.flags = UW;
     b.size = c.size;
-    switch (c.kind) {
-      case FieldKind::String: b.type = FieldType::String; break;
-      case FieldKind::FixedChar:
-        b.type = FieldType::String;
-        b.fixed = true;
-        break;
-      case FieldKind::WideString: b.type = FieldType::WideString; break;
-      case FieldKind::Memo: b.type = FieldType::Memo; break;
-      case FieldKind::Blob: b.type = FieldType::Blob; break;
-      case FieldKind::Bytes: b.type = FieldType::Bytes; break;
-      case FieldKind::VarBytes: b.type = FieldType::VarBytes; break;
-      case FieldKind::SmallInt:
-        b.type = FieldType::SmallInt;
-        b.size = 0;
-        break;
-      case FieldKind::Integer:
-        b.type = FieldType::Integer;
-        b.size = 0;
-        break;
-      case FieldKind::AutoInc:
-        b.type = FieldType::AutoInc;
-        b.size = 0;
-        b.readOnly = true;
-        break;
-      case FieldKind::Word:
-        b.type = FieldType::Word;
-        b.size = 0;
-        break;
-      case FieldKind::LargeInt:
-        b.type = FieldType::LargeInt;
-        b.size = 0;
-        break;
-      case FieldKind::Boolean:
-        b.type = FieldType::Boolean;
-        b.size = 0;
-        break;
-      case FieldKind::Float:
-        b.type = FieldType::Float;
-        b.size = 0;
-        break;
-      case FieldKind::Currency:
-      case FieldKind::BCD:
-        b.type = FieldType::BCD;
-        b.size = c.scale;
-        b.precision = c.precision;
-        break;
-      case FieldKind::Date:
-        b.type = FieldType::Date;
-        b.size = 0;
-        break;
-      case FieldKind::Time:
-        b.type = FieldType::Time;
-        b.size = 0;
-        break;
-      case FieldKind::DateTime:
-        b.type = FieldType::DateTime;
-        b.size = 0;
-        break;
-      case FieldKind::Guid:
-        b.type = FieldType::Guid;
-        b.size = 38;
-        break;
-      case FieldKind::Unknown:
-        // A computed column that had no value to tell its kind: the field
-        // exists (the dataset opens), but a packet cannot describe it.
-        b.type = FieldType::Unknown;
-        b.size = 0;
-        break;
-    }
+    typeFieldOfKind(b, c);
     if ((b.type == FieldType::String || b.type == FieldType::WideString) && b.size <= 0) b.size = 255;
     out.push_back(std::move(b));
   }

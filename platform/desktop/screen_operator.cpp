@@ -341,6 +341,37 @@ Reply Screen::doClose(const std::string& window) {
       true);
 }
 
+namespace {
+
+// Does what the request asks of a found, usable control and returns the
+// handler the control runs for it.
+std::function<void()> actOnControl(const Request& request, Window& w, Control& c, bool modal, const ReplyFn& reply) {
+  std::function<void()> handler;
+  switch (request.command) {
+    case Command::Set:
+      if (!takesText(c.kind))
+        throw ScreenError("control " + c.name + " is a " + std::string(controlKindName(c.kind)) +
+                          "; only edit boxes, combo boxes and memos take text");
+      if (c.textSource) throw ScreenError("control " + c.name + " of " + w.name + " is read-only");
+      c.text = request.args.at(1);
+      handler = c.onChange;
+      reply(Reply{});
+      break;
+    case Command::DropDown:
+      if (c.kind != ControlKind::ComboBox) throw ScreenError("control " + c.name + " is not a combo box");
+      handler = c.onDropDown;
+      reply(Reply{});
+      break;
+    default:
+      handler = c.onClick;
+      clickControl(w, c, modal, reply);
+      break;
+  }
+  return handler;
+}
+
+}  // namespace
+
 Reply Screen::doControl(const Request& request) {
   auto shared = shared_;
   const std::string name = request.args.at(0);
@@ -348,27 +379,7 @@ Reply Screen::doControl(const Request& request) {
   auto apply = [shared, request](Window& w, Control& c, const std::shared_ptr<Entry>& dialog, const ReplyFn& reply) {
     if (!c.visible) throw ScreenError("control " + c.name + " of " + w.name + " is hidden");
     if (!c.enabled) throw ScreenError("control " + c.name + " of " + w.name + " is disabled");
-    std::function<void()> handler;
-    switch (request.command) {
-      case Command::Set:
-        if (!takesText(c.kind))
-          throw ScreenError("control " + c.name + " is a " + std::string(controlKindName(c.kind)) +
-                            "; only edit boxes, combo boxes and memos take text");
-        if (c.textSource) throw ScreenError("control " + c.name + " of " + w.name + " is read-only");
-        c.text = request.args.at(1);
-        handler = c.onChange;
-        reply(Reply{});
-        break;
-      case Command::DropDown:
-        if (c.kind != ControlKind::ComboBox) throw ScreenError("control " + c.name + " is not a combo box");
-        handler = c.onDropDown;
-        reply(Reply{});
-        break;
-      default:
-        handler = c.onClick;
-        clickControl(w, c, dialog != nullptr, reply);
-        break;
-    }
+    std::function<void()> handler = actOnControl(request, w, c, dialog != nullptr, reply);
     shared->runHandler(handler);
     if (dialog) shared->closeDialogIfAsked(dialog);
   };

@@ -318,6 +318,28 @@ std::string generalDate(const Stamp& s) {
   return shortDate(s) + " " + longTime(s);
 }
 
+// The AM/PM marker of the moment, in the form the format writes it.
+std::string amPmText(const Stamp& s, const DateTok& t) {
+  bool pm = s.hour >= 12;
+  if (t.text == "ampm") return std::string(pm ? kPm : kAm);
+  if (t.text.size() == 3) return std::string(1, pm ? t.text[2] : t.text[0]);  // A/P in the case written
+  return pm ? t.text.substr(3, 2) : t.text.substr(0, 2);
+}
+
+// m right after an hour, or right before seconds, is the minute.
+bool meansMinute(const std::vector<DateTok>& toks, size_t i) {
+  for (size_t k = i; k-- > 0;) {
+    if (toks[k].kind == DateTok::Letters) {
+      if (toks[k].letter == 'h') return true;
+      break;
+    }
+  }
+  for (size_t k = i + 1; k < toks.size(); ++k) {
+    if (toks[k].kind == DateTok::Letters) return toks[k].letter == 's';
+  }
+  return false;
+}
+
 std::string userDate(const Stamp& s, std::string_view f) {
   std::vector<DateTok> toks = dateTokens(f);
   bool twelveHour = false;
@@ -330,14 +352,7 @@ std::string userDate(const Stamp& s, std::string_view f) {
       continue;
     }
     if (t.kind == DateTok::AmPm) {
-      bool pm = s.hour >= 12;
-      if (t.text == "ampm") {
-        out += pm ? kPm : kAm;
-      } else if (t.text.size() == 3) {  // A/P in the case written
-        out += pm ? t.text[2] : t.text[0];
-      } else {
-        out += pm ? t.text.substr(3, 2) : t.text.substr(0, 2);
-      }
+      out += amPmText(s, t);
       continue;
     }
     int n = t.count;
@@ -351,20 +366,7 @@ std::string userDate(const Stamp& s, std::string_view f) {
           out += std::to_string(s.year);
         break;
       case 'm': {
-        // m right after an hour, or right before seconds, is the minute.
-        bool minute = false;
-        for (size_t k = i; k-- > 0;) {
-          if (toks[k].kind == DateTok::Letters) {
-            minute = toks[k].letter == 'h';
-            break;
-          }
-        }
-        for (size_t k = i + 1; !minute && k < toks.size(); ++k) {
-          if (toks[k].kind == DateTok::Letters) {
-            minute = toks[k].letter == 's';
-            break;
-          }
-        }
+        bool minute = meansMinute(toks, i);
         if (minute && n <= 2)
           out += n == 1 ? std::to_string(s.minute) : twoDigits(s.minute);
         else if (n == 1)
