@@ -262,6 +262,7 @@ class PgConnection final : public DriverConnection {
   std::string nextCursorName() { return "rvz_c" + std::to_string(++cursorSerial_); }
   // Checks a result; throws DataError with the server's text and number.
   Result checked(PGresult* raw);
+  std::vector<Result> pipelineResults(bool sent, size_t queries);
   bool alive() const { return conn_ && PQstatus(conn_.get()) == CONNECTION_OK; }
 
  private:
@@ -448,6 +449,29 @@ Result PgConnection::checked(PGresult* raw) {
   throw DataError::engine(state ? sqlServerNumber(state) : kErrServerGeneral, message);
 }
 
+// Reads the results of a pipeline of `queries` commands and its sync, and
+// leaves pipeline mode; a pipeline that could not be sent or read whole
+// reports the last failure the server gave, else the connection as lost.
+std::vector<Result> PgConnection::pipelineResults(bool sent, size_t queries) {
+  PGconn* c = conn_.get();
+  std::vector<Result> got;
+  if (sent) {
+    for (size_t q = 0; q < queries; ++q) {
+      Result one(PQgetResult(c));
+      if (!one) break;
+      while (PGresult* more = PQgetResult(c)) PQclear(more);  // up to the end of this query's results
+      got.push_back(std::move(one));
+    }
+    if (got.size() == queries) PQclear(PQgetResult(c));  // the sync
+  }
+  if (PQexitPipelineMode(c) != 1 || got.size() < queries) {
+    const std::string why = trimmedMessage(PQerrorMessage(c));
+    if (!got.empty() && PQresultStatus(got.back().get()) == PGRES_FATAL_ERROR) checked(got.back().release());
+    lost(why);
+  }
+  return got;
+}
+
 Result PgConnection::simple(const std::string& sql) {
   if (!conn_) lost("");
   return checked(PQexec(conn_.get(), sql.c_str()));
@@ -472,21 +496,7 @@ Result PgConnection::declareAndFetch(const std::string& declare, const std::vect
                                       b.formats.data(), 0) == 1 &&
                     PQsendQueryParams(c, fetch.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
                     PQpipelineSync(c) == 1;
-  std::vector<Result> got;
-  if (sent) {
-    for (int q = 0; q < 2; ++q) {
-      Result one(PQgetResult(c));
-      if (!one) break;
-      while (PGresult* more = PQgetResult(c)) PQclear(more);  // up to the end of this query's results
-      got.push_back(std::move(one));
-    }
-    if (got.size() == 2) PQclear(PQgetResult(c));  // the sync
-  }
-  if (PQexitPipelineMode(c) != 1 || got.size() < 2) {
-    const std::string why = trimmedMessage(PQerrorMessage(c));
-    if (!got.empty() && PQresultStatus(got.back().get()) == PGRES_FATAL_ERROR) checked(got.back().release());
-    lost(why);
-  }
+  std::vector<Result> got = pipelineResults(sent, 2);
   checked(got[0].release());  // a failed DECLARE leaves the FETCH aborted: its own failure is the one to report
   return checked(got[1].release());
 }
@@ -914,21 +924,7 @@ RunResult PgConnection::pipelined(const Prepared& p, std::span<const BoundValue>
       PQsendQueryPrepared(c, p.name.c_str(), b.count(), b.ptrs.data(), b.lengths.data(), b.formats.data(), 0) == 1 &&
       PQsendQueryParams(c, "RELEASE SAVEPOINT rvz_stmt", 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
       PQpipelineSync(c) == 1;
-  std::vector<Result> got;
-  if (sent) {
-    for (int q = 0; q < 3; ++q) {
-      Result r(PQgetResult(c));
-      if (!r) break;
-      while (PGresult* more = PQgetResult(c)) PQclear(more);  // up to the end of this query's results
-      got.push_back(std::move(r));
-    }
-    if (got.size() == 3) PQclear(PQgetResult(c));  // the sync
-  }
-  if (PQexitPipelineMode(c) != 1 || got.size() < 3) {
-    const std::string why = trimmedMessage(PQerrorMessage(c));
-    if (!got.empty() && PQresultStatus(got.back().get()) == PGRES_FATAL_ERROR) checked(got.back().release());
-    lost(why);
-  }
+  std::vector<Result> got = pipelineResults(sent, 3);
   checked(got[0].release());  // the savepoint
   if (PQresultStatus(got[1].get()) != PGRES_COMMAND_OK) {
     const char* state = PQresultErrorField(got[1].get(), PG_DIAG_SQLSTATE);
