@@ -110,6 +110,13 @@ std::string_view lineEnd(std::string_view text, const std::vector<Line>& lines) 
   return "\r\n";
 }
 
+// Ends a last line that has no line end. A lone CR there is content: "\n"
+// after it would turn it into a CR LF line end and change what the line
+// says (a "[Section\r" line would become the section "Section").
+void endLastLine(std::string& out, const std::string& eol) {
+  out += !out.empty() && out.back() == '\r' ? std::string("\r\n") : eol;
+}
+
 }  // namespace
 
 std::optional<std::string> findValue(std::string_view text, std::string_view section, std::string_view key) {
@@ -130,7 +137,7 @@ std::string withValue(std::string_view text, std::string_view section, std::stri
 
   if (r.header == std::string_view::npos) {
     out.append(text);
-    if (!out.empty() && out.back() != '\n') out += eol;
+    if (!out.empty() && out.back() != '\n') endLastLine(out, eol);
     out += '[';
     out.append(section);
     out += ']';
@@ -162,7 +169,7 @@ std::string withValue(std::string_view text, std::string_view section, std::stri
     if (!trim(text.substr(lines[i].start, lines[i].end - lines[i].start)).empty()) after = i;
   const Line& l = lines[after];
   out.append(text.substr(0, l.next));
-  if (l.next == 0 || text[l.next - 1] != '\n') out += eol;  // the last line had no line end
+  if (l.next == 0 || text[l.next - 1] != '\n') endLastLine(out, eol);  // the last line had no line end
   out.append(key);
   out += '=';
   out.append(value);

@@ -252,3 +252,16 @@ TEST(IniText, EditsAreFoundByTheReader) {
 }
 
 }  // namespace
+
+// A last line ending in a lone CR keeps that CR as content when a key is
+// added after it: the "[Connection\r" line is no section named Connection
+// before the edit and must not become one after it, or the key written
+// would be read from the wrong section.
+TEST(IniText, ALoneCarriageReturnOnTheLastLineStaysContentWhenAKeyIsAdded) {
+  const std::string text = "[Back]\nDir=d:\\backup\\\n  [Connection\r";
+  const std::string added = rvz::profile::withValue(text, "connection", "ServerName", "v1");
+  EXPECT_EQ(rvz::profile::findValue(added, "Connection", "ServerName"), "v1");
+  EXPECT_EQ(rvz::profile::findValue(added, "Back", "Dir"), "d:\\backup\\");
+  const std::string inBack = rvz::profile::withValue("[Back]\r", "Back", "Dir", "c:\\");
+  EXPECT_EQ(rvz::profile::findValue(inBack, "Back", "Dir"), "c:\\");
+}
