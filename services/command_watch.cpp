@@ -54,10 +54,6 @@ ActivityLogSink* threadSink() {
   return seenSink.sink.get();
 }
 
-}  // namespace
-
-namespace {
-
 bool startsWithUpdate(std::string_view ansi) { return text::equalsNoCaseAscii(ansi.substr(0, 6), "UPDATE"); }
 
 bool containsSet(std::string_view ansi) {
