@@ -11,6 +11,24 @@
 #include "platform/oplog/operations_log.h"
 #include "platform/remoting/hresults.h"
 
+namespace {
+
+// Sanitizer builds replace malloc, so glibc's arenas are never set up and
+// malloc_trim would walk uninitialised arena lists (it crashed on an object
+// thread under AddressSanitizer); there is nothing of glibc's to trim then.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define RVZ_MALLOC_REPLACED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(RVZ_MALLOC_REPLACED)
+void returnFreeMemoryToTheSystem() {}
+#else
+void returnFreeMemoryToTheSystem() { ::malloc_trim(0); }
+#endif
+
+}  // namespace
+
 namespace rvz::remoting {
 
 struct ObjectRuntime::ClassObject {
@@ -493,7 +511,7 @@ void ObjectRuntime::objectThreadMain(std::shared_ptr<ObjectThread> t, std::share
   // this thread's malloc arena, which glibc keeps for reuse even after the
   // thread ends: hand free memory back, so that a server shrinks back once a
   // burst of clients has gone.
-  ::malloc_trim(0);
+  returnFreeMemoryToTheSystem();
   oplog::setThreadFields({});
   if (events_ && t->id != 0) events_->objectDestroyed(t->session, t->id, cls);
   alive.reset();
