@@ -37,13 +37,13 @@ class Handover : public services::ActivityLogSink {
  public:
   // Bounded, as a message queue the producers wait on when it is full:
   // the figure is about the log, not about a backlog of a million entries.
-  void addLogEntry(std::string e) override {
+  void addLogEntry(std::string_view e) override {
     bool wake;
     {
       std::unique_lock g(m_);
       space_.wait(g, [&] { return q_.size() < 4096; });
       wake = q_.empty();  // the consumer sleeps only on an empty queue
-      q_.push_back(std::move(e));
+      q_.emplace_back(e);
     }
     if (wake) cv_.notify_one();
   }

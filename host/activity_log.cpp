@@ -17,7 +17,7 @@ void ActivityLog::add(text::WStringView entry) {
   text_.swap(next_);
 }
 
-void ActivityLog::addAll(const std::vector<std::string>& entries) {
+void ActivityLog::addAll(const LogEntries& entries) {
   // Newest first: walk the entries backwards until the limit is reached;
   // older entries and the old log then contribute nothing.
   next_.clear();

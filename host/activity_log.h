@@ -5,8 +5,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
+#include "host/log_entries.h"
 #include "platform/text/text.h"
 
 namespace rvz::host {
@@ -22,7 +22,7 @@ class ActivityLog {
   // The same as adding each entry (UTF-8) in turn, oldest first, with one
   // write of the log for all of them: what a busy main thread applies when
   // several entries wait. Only the entries the log keeps are converted.
-  void addAll(const std::vector<std::string>& entries);
+  void addAll(const LogEntries& entries);
   void clear() { text_.clear(); }
   // The log as the window holds it, in the ANSI code page.
   std::string ansiText() const { return text::wideToAnsi(text_); }

@@ -5,11 +5,11 @@
 
 namespace rvz::host {
 
-void LoopLogSink::addLogEntry(std::string entry) {
+void LoopLogSink::addLogEntry(std::string_view entry) {
   if (mirror_) oplog::info("activity", {{"entry", entry}});
   {
     std::lock_guard g(m_);
-    waiting_.push_back(std::move(entry));
+    waiting_.add(entry);
     if (timerSet_) return;
     timerSet_ = true;
   }
@@ -19,7 +19,7 @@ void LoopLogSink::addLogEntry(std::string entry) {
 }
 
 void LoopLogSink::applyWaiting() {
-  std::vector<std::string> batch;
+  LogEntries batch;
   {
     std::lock_guard g(m_);
     batch.swap(waiting_);

@@ -1,9 +1,10 @@
 // The route of activity log entries from the object threads to the main
-// thread: entries wait in one queue in the order they are handed over, and
-// a timer on the main loop applies everything waiting with
+// thread: entries wait back to back in one buffer in the order they are
+// handed over, and a timer on the main loop applies everything waiting with
 // ActivityLog::addAll a moment after the first of them arrived, so a burst
 // of commands costs the main thread one wake-up and one rewrite of the log,
-// and the senders no system call each.
+// and the senders a copy of their text each, no system call or allocation
+// of their own.
 #pragma once
 
 #include <atomic>
@@ -11,7 +12,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <vector>
 
 #include "host/activity_log.h"
 #include "platform/remoting/message_loop.h"
@@ -31,7 +31,7 @@ class LoopLogSink final : public services::ActivityLogSink, public std::enable_s
       : loop_(loop), log_(std::move(log)), applied_(std::move(applied)) {}
 
   // Any thread.
-  void addLogEntry(std::string entry) override;
+  void addLogEntry(std::string_view entry) override;
 
   // Any thread: entries are also written to the operational log as they
   // arrive (on the sending object thread, whose lines name its object).
@@ -46,7 +46,7 @@ class LoopLogSink final : public services::ActivityLogSink, public std::enable_s
   std::weak_ptr<ActivityLog> log_;
   std::function<void()> applied_;
   std::mutex m_;
-  std::vector<std::string> waiting_;  // UTF-8
+  LogEntries waiting_;
   bool timerSet_ = false;
   std::atomic<bool> mirror_{false};
 };

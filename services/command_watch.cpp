@@ -56,9 +56,11 @@ ActivityLogSink* threadSink() {
 
 bool startsWithUpdate(std::string_view ansi) { return text::equalsNoCaseAscii(ansi.substr(0, 6), "UPDATE"); }
 
+// Byte by byte, with a to z raised: setting bit 5 turns only S into s, E
+// into e and T into t among all byte values, so the test needs no call.
 bool containsSet(std::string_view ansi) {
   for (size_t i = 0; i + 3 <= ansi.size(); ++i)
-    if (text::equalsNoCaseAscii(ansi.substr(i, 3), "SET")) return true;
+    if ((ansi[i] | 0x20) == 's' && (ansi[i + 1] | 0x20) == 'e' && (ansi[i + 2] | 0x20) == 't') return true;
   return false;
 }
 
@@ -73,10 +75,16 @@ bool isAscii(std::string_view s) {
 bool refusesCommand(std::string_view commandTextUtf8) {
   // ASCII text is its own ANSI form, and most commands are ASCII or begin
   // with six ASCII characters that are not UPDATE: those are decided
-  // without converting the whole text. The rest goes through the code page,
-  // since in CP936 a trail byte may be a letter of "SET".
+  // without converting the whole text. An ASCII "SET" in the UTF-8 text is
+  // one in the ANSI text too (the code page keeps ASCII as it is), so an
+  // UPDATE that has one is let through after a scan up to it. The rest goes
+  // through the code page, since in CP936 a trail byte may be a letter of
+  // "SET".
   std::string_view head = commandTextUtf8.substr(0, 6);
-  if (isAscii(head) && !startsWithUpdate(commandTextUtf8)) return false;
+  if (isAscii(head)) {
+    if (!startsWithUpdate(commandTextUtf8)) return false;
+    if (containsSet(commandTextUtf8)) return false;
+  }
   if (isAscii(commandTextUtf8)) return !containsSet(commandTextUtf8);
   std::string ansi = text::utf8ToAnsi(commandTextUtf8);
   return startsWithUpdate(ansi) && !containsSet(ansi);
@@ -88,13 +96,14 @@ void CnWillExecute(std::string_view commandTextUtf8, data::EventStatus& status) 
   if (refused) status = data::EventStatus::Cancel;
   ActivityLogSink* sink = threadSink();
   if (!sink) return;
-  std::string entry;
-  if (refused) {
-    entry.reserve(kNotExecute.size() + commandTextUtf8.size());
-    entry = kNotExecute;
+  if (!refused) {
+    sink->addLogEntry(commandTextUtf8);
+    return;
   }
-  entry += commandTextUtf8;
-  sink->addLogEntry(std::move(entry));
+  std::string entry;
+  entry.reserve(kNotExecute.size() + commandTextUtf8.size());
+  entry.append(kNotExecute).append(commandTextUtf8);
+  sink->addLogEntry(entry);
 }
 
 }  // namespace rvz::services

@@ -17,9 +17,10 @@ class ActivityLogSink {
  public:
   virtual ~ActivityLogSink() = default;
   // Called on the sending object thread; must not block for long. The
-  // entry is UTF-8, as the command text came: it is handed over as it is,
-  // and only what the log keeps of it is ever converted.
-  virtual void addLogEntry(std::string entry) = 0;
+  // entry is UTF-8, as the command text came, and lives only for the call:
+  // the sink copies what it keeps (the command watch allocates nothing per
+  // command), and only what the log keeps of it is ever converted.
+  virtual void addLogEntry(std::string_view entry) = 0;
 };
 
 // The process's activity log; null (entries dropped) until the host sets

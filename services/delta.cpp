@@ -73,16 +73,21 @@ Variant Delta::valueAt(int row, size_t col) const {
   return packet_.value(static_cast<size_t>(row), col);
 }
 
-std::optional<Variant> Delta::newValue(const ChangeRecord& r, size_t col) const {
-  if (r.newRow < 0) return std::nullopt;
+bool Delta::hasNewValue(const ChangeRecord& r, size_t col) const {
+  if (r.newRow < 0) return false;
   ValueState s = packet_.state(static_cast<size_t>(r.newRow), col);
-  if (s == ValueState::Unchanged) return std::nullopt;
+  if (s == ValueState::Unchanged) return false;
   // A memo or blob the client never fetched has no new value either: taking
   // the mark for null would blank the column. An inserted row has nothing to
   // keep, so there it stays null.
-  if (s == ValueState::NotFetched && r.status == packets::RowStatus::Modified) return std::nullopt;
+  return !(s == ValueState::NotFetched && r.status == packets::RowStatus::Modified);
+}
+
+std::optional<Variant> Delta::newValue(const ChangeRecord& r, size_t col) const {
+  if (!hasNewValue(r, col)) return std::nullopt;
   // A modified record standing alone marks nothing: all its values count as new.
-  if (s == ValueState::Value) return packet_.value(static_cast<size_t>(r.newRow), col);
+  if (packet_.state(static_cast<size_t>(r.newRow), col) == ValueState::Value)
+    return packet_.value(static_cast<size_t>(r.newRow), col);
   return Variant::null();
 }
 

@@ -44,6 +44,8 @@ class Delta {
   // The new value of a column, or nullopt for the unchanged mark; a
   // not-fetched value reads as null.
   std::optional<Variant> newValue(const ChangeRecord& r, size_t col) const;
+  // Whether newValue would give a value, without decoding it.
+  bool hasNewValue(const ChangeRecord& r, size_t col) const;
   // The value as read (null for an inserted record).
   Variant oldValue(const ChangeRecord& r, size_t col) const;
   // The value a row carries for a column, unchanged and not-fetched

@@ -22,15 +22,6 @@ using catalogue::UpdateMode;
 using packets::FieldType;
 using packets::RowStatus;
 
-std::string ResolverStatement::text() const {
-  std::string t;
-  for (const auto& l : lines) {
-    t += l;
-    t += "\r\n";
-  }
-  return t;
-}
-
 namespace {
 
 // A narrow string this wide or wider never locates a row.
@@ -119,7 +110,7 @@ class Resolution {
     const packets::Column& col = delta_.packet().columns()[c];
     if (!(d.flags & packets::kPfInUpdate) || (d.flags & packets::kPfHidden)) return false;
     if (col.hasSubtype(packets::kSubtypeAutoinc) || d.readOnly || d.serverCalc) return false;
-    return delta_.newValue(r, c).has_value();
+    return delta_.hasNewValue(r, c);
   }
 
   bool usableForLocating(const ChangeRecord& r, size_t c, UpdateMode mode) const {
@@ -130,7 +121,7 @@ class Resolution {
     switch (mode) {
       case UpdateMode::WhereAll: return d.flags & packets::kPfInWhere;
       case UpdateMode::WhereChanged:
-        return ((d.flags & packets::kPfInWhere) && delta_.newValue(r, c).has_value()) || (d.flags & packets::kPfInKey);
+        return ((d.flags & packets::kPfInWhere) && delta_.hasNewValue(r, c)) || (d.flags & packets::kPfInKey);
       case UpdateMode::KeyOnly: return d.flags & packets::kPfInKey;
     }
     return false;
@@ -175,23 +166,25 @@ class Resolution {
     return param(c, std::move(v));
   }
 
-  // " X = ? and" lines, the last without " and"; throws the no-key text.
+  // "where" and " X = ? and" lines, the last without " and"; throws the
+  // no-key text.
   void addWhere(ResolverStatement& s, const ChangeRecord& r, UpdateMode mode) const {
-    s.lines.push_back("where");
-    size_t before = s.lines.size();
+    s.line("where");
+    const size_t before = s.text.size();
     for (size_t c = 0; c < delta_.columns().size(); ++c) {
       if (!usableForLocating(r, c, mode)) continue;
       Variant old = delta_.oldValue(r, c);
       const std::string& name = delta_.columns()[c].statementName;
       if (old.isEmptyOrNull()) {
-        s.lines.push_back(" " + name + " is null and");
+        s.line(" ", name, " is null and");
       } else {
-        s.lines.push_back(" " + name + " = ? and");
+        s.line(" ", name, " = ? and");
         s.params.push_back(param(c, std::move(old)));
       }
     }
-    if (s.lines.size() == before) throw std::runtime_error(std::string(kNoKeyText));
-    s.lines.back().resize(s.lines.back().size() - 4);
+    if (s.text.size() == before) throw std::runtime_error(std::string(kNoKeyText));
+    s.text.resize(s.text.size() - 6);  // " and\r\n"
+    s.text.append("\r\n");
   }
 
   // Closes "  (A, B, " as "  (A, B)"; with nothing listed "  (" becomes " )".
@@ -200,50 +193,56 @@ class Resolution {
     line += ")";
   }
 
-  std::optional<ResolverStatement> build(const ChangeRecord& r) const {
-    ResolverStatement s;
+  // Builds the statement of a record into `s`; false when the record has
+  // nothing to write (it counts as written). The text is written straight
+  // into s's buffer, which the next record reuses: a record costs appends,
+  // not a string per line.
+  bool build(const ChangeRecord& r, ResolverStatement& s) {
+    s.clear();
     const auto& cols = delta_.columns();
     switch (r.status) {
       case RowStatus::Inserted: {
-        s.lines.push_back("insert into " + *table_);
-        std::string names = "  (", marks = "  (";
+        s.line("insert into ", *table_);
+        names_.assign("  (");
+        marks_.assign("  (");
         for (size_t c = 0; c < cols.size(); ++c) {
           if (!usableForWriting(r, c)) continue;
-          names += cols[c].statementName + ", ";
-          marks += "?, ";
+          names_.append(cols[c].statementName).append(", ");
+          marks_.append("?, ");
           s.params.push_back(written(c, *delta_.newValue(r, c)));
         }
-        closeList(names);
-        closeList(marks);
-        s.lines.push_back(names);
-        s.lines.push_back("values");
-        s.lines.push_back(marks);
-        return s;
+        closeList(names_);
+        closeList(marks_);
+        s.line(names_);
+        s.line("values");
+        s.line(marks_);
+        return true;
       }
       case RowStatus::Deleted:
-        s.lines.push_back("delete from " + *table_ + " ");
+        s.line("delete from ", *table_, " ");
         addWhere(s, r, provider_.updateMode());
-        return s;
+        return true;
       default: {
-        s.lines.push_back("update " + *table_ + "  set");
+        s.line("update ", *table_, "  set");
+        const size_t head = s.text.size();
         for (size_t c = 0; c < cols.size(); ++c) {
           if (!usableForWriting(r, c)) continue;
-          s.lines.push_back(" " + cols[c].statementName + " = ?,");
+          s.line(" ", cols[c].statementName, " = ?,");
           s.params.push_back(written(c, *delta_.newValue(r, c)));
         }
-        if (s.lines.size() == 1) return std::nullopt;  // nothing to write: counts as written
-        s.lines.back().pop_back();
+        if (s.text.size() == head) return false;
+        s.text.resize(s.text.size() - 3);  // ",\r\n"
+        s.text.append("\r\n");
         addWhere(s, r, provider_.updateMode());
-        return s;
+        return true;
       }
     }
   }
 
   void write(const ChangeRecord& r) {
     if (!table_) throw std::runtime_error(std::string(kNoTableText));
-    auto s = build(r);
-    if (!s) return;
-    int64_t rows = cn_.execute(s->text(), s->params);
+    if (!build(r, statement_)) return;
+    int64_t rows = cn_.execute(statement_.text, statement_.params);
     if (rows > 1) {
       if (tx_)
         tx_->rollback();
@@ -265,18 +264,19 @@ class Resolution {
     if (!table_) return current;
     try {
       ResolverStatement s;
-      s.lines.push_back("select");
+      s.line("select");
       std::vector<size_t> selected;
       for (size_t c = 0; c < n; ++c)
         if (usableForLocating(r, c, provider_.updateMode())) {
-          s.lines.push_back(" " + delta_.columns()[c].statementName + ",");
+          s.line(" ", delta_.columns()[c].statementName, ",");
           selected.push_back(c);
         }
       if (selected.empty()) return current;
-      s.lines.back().pop_back();
-      s.lines.push_back(" from " + *table_ + " ");
+      s.text.resize(s.text.size() - 3);  // ",\r\n"
+      s.text.append("\r\n");
+      s.line(" from ", *table_, " ");
       addWhere(s, r, UpdateMode::KeyOnly);
-      data::Statement st(cn_, s.text());
+      data::Statement st(cn_, s.text);
       st.setParameters(s.params);
       data::RowSet rows = st.executeQuery();
       if (rows.rowCount() == 0) return current;
@@ -335,6 +335,9 @@ class Resolution {
   std::vector<std::optional<data::ColumnInfo>> tableColumns_;  // by delta column; empty where the table has none
   std::optional<packets::ErrorPacketBuilder> errors_;
   bool tooMany_ = false;
+  // Reused from record to record, so that their room is allocated once.
+  ResolverStatement statement_;
+  std::string names_, marks_;
 };
 
 }  // namespace

@@ -20,12 +20,22 @@ inline constexpr std::string_view kNoKeyText = "Unable to find record.  No key s
 inline constexpr std::string_view kNotFoundText = "Record not found or changed by another user";
 inline constexpr std::string_view kTooManyText = "Update affected more than 1 record.";
 
-// A statement as the resolver builds it: its lines (each sent followed by
-// CR LF) and one typed value per "?".
+// A statement as the resolver builds it: its text, each line followed by
+// CR LF, and one typed value per "?".
 struct ResolverStatement {
-  std::vector<std::string> lines;
+  std::string text;
   std::vector<data::Parameter> params;
-  std::string text() const;
+  // Empties it, keeping the room it has for the next statement.
+  void clear() {
+    text.clear();
+    params.clear();
+  }
+  // Appends one line: the parts, then CR LF.
+  template <class... Parts>
+  void line(const Parts&... parts) {
+    (text.append(parts), ...);
+    text.append("\r\n");
+  }
 };
 
 class Resolver {

@@ -201,22 +201,52 @@ void appendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+namespace {
+
+bool pairAt(WStringView s, size_t i) {
+  return s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF;
+}
+
+}  // namespace
+
 std::string wideToUtf8(WStringView s) {
-  std::string out;
-  out.reserve(s.size());
+  // Measured first, then written through a pointer: every value bound to a
+  // statement comes through here, so a text costs two plain passes rather
+  // than a growing string and a call per character.
+  size_t n = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const char16_t c = s[i];
+    if (c < 0x80)
+      n += 1;
+    else if (c < 0x800)
+      n += 2;
+    else if (pairAt(s, i))
+      n += 4, ++i;
+    else
+      n += 3;  // a lone surrogate becomes U+FFFD, which has no UTF-8 form of its own
+  }
+  std::string out(n, '\0');
+  auto* p = reinterpret_cast<unsigned char*>(out.data());
   for (size_t i = 0; i < s.size(); ++i) {
     char32_t cp = s[i];
     if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-      continue;
-    }
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      *p++ = static_cast<unsigned char>(cp);
+    } else if (cp < 0x800) {
+      *p++ = static_cast<unsigned char>(0xC0 | (cp >> 6));
+      *p++ = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+    } else if (pairAt(s, i)) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
       ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = kReplacement;  // a lone surrogate has no UTF-8 form
+      *p++ = static_cast<unsigned char>(0xF0 | (cp >> 18));
+      *p++ = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
+      *p++ = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+      *p++ = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+    } else {
+      if (cp >= 0xD800 && cp <= 0xDFFF) cp = kReplacement;
+      *p++ = static_cast<unsigned char>(0xE0 | (cp >> 12));
+      *p++ = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+      *p++ = static_cast<unsigned char>(0x80 | (cp & 0x3F));
     }
-    appendUtf8(out, cp);
   }
   return out;
 }

@@ -6,6 +6,7 @@
 
 using namespace rvz;
 using rvz::host::ActivityLog;
+using rvz::host::LogEntries;
 
 TEST(ActivityLog, NewestFirstEachFollowedByABlankLine) {
   ActivityLog log;
@@ -57,8 +58,8 @@ TEST(ActivityLog, AddingSeveralAtOnceEqualsAddingThemInTurn) {
     one.add(u"before");
     all.add(u"before");
     for (const auto& e : batch) one.add(text::utf8ToWide(e));
-    std::vector<std::string> head(batch.begin(), batch.begin() + static_cast<long>(split));
-    std::vector<std::string> tail(batch.begin() + static_cast<long>(split), batch.end());
+    LogEntries head, tail;
+    for (size_t i = 0; i < batch.size(); ++i) (i < split ? head : tail).add(batch[i]);
     all.addAll(head);
     all.addAll(tail);
     EXPECT_EQ(all.text(), one.text()) << split;

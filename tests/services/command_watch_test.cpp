@@ -19,9 +19,9 @@ namespace {
 
 class Captured : public ActivityLogSink {
  public:
-  void addLogEntry(std::string e) override {
+  void addLogEntry(std::string_view e) override {
     std::lock_guard g(m);
-    entries.push_back(std::move(e));
+    entries.emplace_back(e);
   }
   std::mutex m;
   std::vector<std::string> entries;

@@ -48,9 +48,9 @@ Variant filterOf(const std::u16string& dataset, const std::u16string& expression
 // The activity log as the command watch feeds it.
 class CapturedLog : public ActivityLogSink {
  public:
-  void addLogEntry(std::string entry) override {
+  void addLogEntry(std::string_view entry) override {
     std::lock_guard g(m_);
-    entries_.push_back(std::move(entry));
+    entries_.emplace_back(entry);
   }
   std::vector<std::string> entries() {
     std::lock_guard g(m_);

@@ -38,9 +38,9 @@ constexpr int kMaxCallsAfterRelease = 10000;
 
 class CapturedLog : public ActivityLogSink {
  public:
-  void addLogEntry(std::string entry) override {
+  void addLogEntry(std::string_view entry) override {
     std::lock_guard g(m_);
-    entries_.push_back(std::move(entry));
+    entries_.emplace_back(entry);
   }
   std::vector<std::string> entries() {
     std::lock_guard g(m_);
@@ -215,7 +215,7 @@ TEST_F(BorrowedConnectionUnderLoad, ReportsAndOwnerWorkAtOnceAndTheOwnerGoesMidU
 // A command watch that holds the report's use open until told to go on.
 class Gate : public ActivityLogSink {
  public:
-  void addLogEntry(std::string) override {
+  void addLogEntry(std::string_view) override {
     std::unique_lock g(m);
     inUse = true;
     changed.notify_all();

@@ -22,6 +22,9 @@ TEST(Utf, MalformedInputBecomesReplacementCharacters) {
   EXPECT_EQ(utf8ToWide("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
   EXPECT_EQ(utf8ToWide("ab\xE6\x9C"), u"ab\uFFFD\uFFFD");        // truncated sequence
   EXPECT_EQ(wideToUtf8(WString(1, char16_t(0xD800)) + u"x"), "\xEF\xBF\xBDx");
+  // a two-byte form, then a lone low surrogate and a high one at the very end
+  EXPECT_EQ(wideToUtf8(u"\u00E9" + WString(1, char16_t(0xDC00)) + WString(1, char16_t(0xD83D))),
+            "\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 // One UTF-8 rule for every conversion: the lenient one replaces each byte
