@@ -23,6 +23,8 @@ class LogEntries {
     const size_t begin = i ? ends_[i - 1] : 0;
     return std::string_view(bytes_).substr(begin, ends_[i] - begin);
   }
+  // Bytes allocated for the texts and their ends.
+  size_t roomBytes() const { return bytes_.capacity() + ends_.capacity() * sizeof(size_t); }
   void clear() {
     bytes_.clear();
     ends_.clear();

@@ -19,18 +19,22 @@ void LoopLogSink::addLogEntry(std::string_view entry) {
 }
 
 void LoopLogSink::applyWaiting() {
-  LogEntries batch;
+  // What the last call applied (or failed to apply) goes; its room stays
+  // for the senders, so that a busy run of commands grows the buffer once,
+  // not in every batch.
+  applying_.clear();
+  if (applying_.roomBytes() > kKeptRoomBytes) applying_ = LogEntries();
   {
     std::lock_guard g(m_);
-    batch.swap(waiting_);
+    applying_.swap(waiting_);
     // A timer still set applies nothing when it fires; the next entry sets
     // a new one, so none waits for a timer that has already fired.
     timerSet_ = false;
   }
-  if (batch.empty()) return;
+  if (applying_.empty()) return;
   auto log = log_.lock();
   if (!log) return;
-  log->addAll(batch);
+  log->addAll(applying_);
   if (applied_) applied_();
 }
 

@@ -45,8 +45,12 @@ class LoopLogSink final : public services::ActivityLogSink, public std::enable_s
   remoting::MessageLoop& loop_;
   std::weak_ptr<ActivityLog> log_;
   std::function<void()> applied_;
+  // Room kept from one batch to the next; a burst beyond it is let go.
+  static constexpr size_t kKeptRoomBytes = size_t{4} << 20;
+
   std::mutex m_;
-  LogEntries waiting_;
+  LogEntries waiting_;   // guarded by m_
+  LogEntries applying_;  // main thread: the batch applied last, its room then handed to the senders
   bool timerSet_ = false;
   std::atomic<bool> mirror_{false};
 };
