@@ -345,13 +345,15 @@ class Resolution {
 Variant Resolver::apply(const Variant& deltaVariant, int32_t maxErrors, int32_t& errorCount) {
   CatalogueDataset& ds = provider_->dataset();
   data::Connection& cn = ds.connection();
+  // The delta is decoded before the transaction takes the writer turn, so
+  // that other connections' writes go on meanwhile.
+  Delta delta(packets::decodePacket(deltaVariant), ds.keyFieldNames());
+  std::optional<std::string> table = delta.packet().attributes().tableName;
+  if (!table || table->empty()) table = updateTableName(ds.query().commandText());
   // A failure before the end leaves the transaction to its destructor, which
   // rolls back: nothing of a failed call is kept.
   std::optional<data::Transaction> tx;
   if (!cn.inTransaction()) tx.emplace(cn);
-  Delta delta(packets::decodePacket(deltaVariant), ds.keyFieldNames());
-  std::optional<std::string> table = delta.packet().attributes().tableName;
-  if (!table || table->empty()) table = updateTableName(ds.query().commandText());
   Resolution res(*provider_, delta, table, maxErrors == -1 ? INT32_MAX : maxErrors, tx ? &*tx : nullptr);
   res.run();
   Variant out = res.result();

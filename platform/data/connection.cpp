@@ -170,6 +170,12 @@ void Transaction::commit() {
   try {
     cn_->commit();
   } catch (const DataError& e) {
+    if (e.number() == kErrNotConfirmed) {
+      // Committed, and seen by others, but the disk did not confirm it:
+      // nothing is left to roll back, and the message says what happened.
+      cn_ = nullptr;
+      throw;
+    }
     end();
     throw DataError(e.hresult(), e.number(),
                     "Cannot commit: " + std::string(e.what()) +

@@ -126,7 +126,9 @@ class Connection {
 // disk is full or memory runs out); lostToEngine() tells so, and commit()
 // then fails instead of letting later statements run in autocommit.
 // A failed commit rolls back what is left, so the transaction has always
-// ended when commit() returns or throws.
+// ended when commit() returns or throws. The one failure after which the
+// changes are kept is a commit that the disk did not confirm
+// (kErrNotConfirmed): it is written and others see it, and the message says so.
 class Transaction {
  public:
   explicit Transaction(Connection& cn);

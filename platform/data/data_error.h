@@ -22,6 +22,7 @@ inline constexpr int32_t kErrOperationCancelled = 3712;   // a before-execute ha
 inline constexpr int32_t kErrFileNotFound = 3024;         // Jet: could not find file
 inline constexpr int32_t kErrNoTransaction = 3034;        // Jet: commit or rollback without a transaction
 inline constexpr int32_t kErrFileInUse = 3045;            // Jet: file already in use
+inline constexpr int32_t kErrNotConfirmed = 3043;         // Jet: disk error; here a commit kept but not confirmed on disk
 inline constexpr int32_t kErrTooFewParameters = 3061;     // Jet: a marker without a value
 inline constexpr int32_t kErrCharactersAfterEnd = 3142;   // Jet: text after the end of the statement
 inline constexpr int32_t kErrDatabaseExists = 3204;       // Jet: compaction target exists

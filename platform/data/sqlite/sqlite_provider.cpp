@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/data/commit_flush.h"
 #include "platform/data/data_error.h"
 #include "platform/data/file_lock.h"
 #include "platform/data/values.h"
@@ -176,6 +177,12 @@ void useWriteAheadLog(sqlite3* db, const DatabaseFile& f) {
     throw DataError::engine(SQLITE_CANTOPEN, "Could not open '" + f.shown +
                                                  "': the database cannot keep a write-ahead log here (journal mode " +
                                                  (mode.empty() ? std::string("unknown") : mode) + ").");
+  // A commit only writes the log; the connection makes it durable itself,
+  // together with the commits of other connections (CommitFlush), after
+  // letting go of its writer turn. Checkpoints still flush the log first.
+  rc = sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK)
+    throw DataError::engine(sqlite3_extended_errcode(db), "Could not open '" + f.shown + "': " + engineText(db) + ".");
 }
 
 // Functions that reach files or load code; none is part of the Jet dialect.
@@ -272,7 +279,11 @@ class SqliteCursor final : public DriverCursor {
 class SqliteConnection final : public DriverConnection {
  public:
   SqliteConnection(DatabaseHandle db, FileUse use, bool readOnly, std::string shownName)
-      : db_(std::move(db)), use_(std::move(use)), readOnly_(readOnly), shown_(std::move(shownName)) {
+      : db_(std::move(db)),
+        use_(std::move(use)),
+        readOnly_(readOnly),
+        shown_(std::move(shownName)),
+        flush_(readOnly_ ? nullptr : &CommitFlush::of(use_.device(), use_.inode())) {
     // Client command texts reach the engine only through the Jet
     // translator; this keeps what the dialect has no words for (attaching
     // other files, pragmas, transaction control, file functions) out even if
@@ -358,6 +369,12 @@ class SqliteConnection final : public DriverConnection {
 
   WriterTurn takeTurn() const { return WriterTurn::take(use_.device(), use_.inode(), busyTimeoutSeconds_, shown_); }
 
+  // After a commit (or a write in autocommit): returns once the log is on
+  // disk up to it. Called without the writer turn, so that the next writer
+  // goes on while this one waits for the disk.
+  void makeDurable();
+  int flushLog() noexcept;
+
   // A prepared statement for the text: from the cache when one is free;
   // `shape` gets what the translation says of it (column types, make-table, crosstab).
   StatementLease statementFor(std::string_view text, TranslatedText& shape);
@@ -387,7 +404,8 @@ class SqliteConnection final : public DriverConnection {
   std::string shown_;
   int busyTimeoutSeconds_ = 15;
   bool internal_ = false;
-  WriterTurn turn_;  // held while a transaction of this connection is open
+  CommitFlush* flush_;  // null for a read-only connection
+  WriterTurn turn_;     // held while a transaction of this connection is open
   std::unordered_map<std::string, CachedStatement> cache_;
   std::list<std::string> lru_;  // most recent first
 
@@ -447,6 +465,25 @@ void SqliteConnection::beginTransaction() {
 void SqliteConnection::commit() {
   exec("COMMIT");
   endedTransactionCheck();
+  makeDurable();
+}
+
+int SqliteConnection::flushLog() noexcept {
+  sqlite3_file* log = nullptr;
+  int rc = sqlite3_file_control(db_.get(), "main", SQLITE_FCNTL_JOURNAL_POINTER, &log);
+  if (rc != SQLITE_OK) return rc;
+  if (!log || !log->pMethods) return SQLITE_IOERR_FSYNC;
+  return log->pMethods->xSync(log, SQLITE_SYNC_NORMAL);
+}
+
+void SqliteConnection::makeDurable() {
+  if (!flush_ || !db_) return;
+  const uint64_t ticket = flush_->written();
+  const int rc = flush_->waitDurable(ticket, [this] { return flushLog(); });
+  if (rc != SQLITE_OK)
+    throw DataError::engine(kErrNotConfirmed, "The changes to '" + shown_ +
+                                                  "' were saved, but the disk did not confirm that they are on it (" +
+                                                  sqlite3_errstr(rc) + ").");
 }
 
 void SqliteConnection::rollback() {
@@ -554,6 +591,10 @@ RunResult SqliteConnection::run(std::string_view text, std::span<const BoundValu
     if (!readOnly_ && !turn_.held()) turn = takeTurn();
     result.rowsAffected = internally([&] { return runMakeTable(db_.get(), *shape.makeTable, values); });
     endedTransactionCheck();
+    if (turn.held()) {
+      turn.release();
+      makeDurable();
+    }
     return result;
   }
   if (shape.pivotValues) {
@@ -577,6 +618,10 @@ RunResult SqliteConnection::run(std::string_view text, std::span<const BoundValu
       throwEngine(db_.get(), rc);
     }
     result.rowsAffected = sqlite3_changes64(db_.get());
+    if (turn.held()) {
+      turn.release();
+      makeDurable();
+    }
     return result;
   }
   std::vector<ColumnInfo> cols = describe(stmt);
