@@ -15,7 +15,6 @@ constexpr size_t kBlockSize = 256 * 1024;
 constexpr size_t kPoolLimit = 128;
 
 std::mutex poolLock;
-size_t liveStores = 0;  // guarded by poolLock
 std::vector<std::unique_ptr<uint8_t[]>>& pool() {
   static auto* blocks = new std::vector<std::unique_ptr<uint8_t[]>>();  // lives past static destruction
   return *blocks;
@@ -68,25 +67,17 @@ int64_t unzigzag(uint64_t v) { return static_cast<int64_t>(v >> 1) ^ -static_cas
 
 }  // namespace
 
-RowStore::RowStore(size_t columns) : columns_(columns) {
-  std::lock_guard g(poolLock);
-  ++liveStores;
-}
+RowStore::RowStore(size_t columns) : columns_(columns) {}
 
-RowStore::~RowStore() {
-  releaseBlocks();
-  std::vector<std::unique_ptr<uint8_t[]>> unused;
-  {
-    std::lock_guard g(poolLock);
-    if (--liveStores == 0) unused.swap(pool());
-  }
-  // Freed outside the lock: the blocks go back to the system here.
-}
+RowStore::~RowStore() { releaseBlocks(); }
 
 void RowStore::releasePool() {
   std::vector<std::unique_ptr<uint8_t[]>> unused;
-  std::lock_guard g(poolLock);
-  unused.swap(pool());
+  {
+    std::lock_guard g(poolLock);
+    unused.swap(pool());
+  }
+  // Freed outside the lock: the blocks go back to the system here.
 }
 
 size_t RowStore::pooledBlocks() {

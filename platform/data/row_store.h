@@ -5,9 +5,11 @@
 // Blocks of the standard size go back to a process-wide pool when a store
 // is reset or destroyed and serve the next result: a fetch then writes into
 // memory already mapped instead of faulting in fresh pages row after row.
-// The pool lives only while some store does, and an owner of many stores
-// (a client's service object) empties it when it goes (ReleasePooledRows),
-// so that a server shrinks back once a burst of clients has left.
+// The pool outlives the stores (at most 32 MiB; a query opened, read and
+// closed again and again would otherwise give its blocks back to the system
+// and fault them in anew on every run), and an owner of many stores (a
+// client's service object) empties it when it goes (ReleasePooledRows), so
+// that a server shrinks back once a burst of clients has left.
 #pragma once
 
 #include <cstdint>
