@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -104,6 +105,15 @@ struct Prepared {
   uint64_t lastUse = 0;
 };
 
+// A cursor declared, and its first block fetched, in the round trip that
+// prepared its statement: the answers of the DECLARE and the FETCH.
+struct DeclaredAhead {
+  bool sent = false;
+  std::string cursor;
+  int want = kFirstBlockRows;
+  Result declared, fetched;
+};
+
 // A table or view as the catalog has it.
 struct CatalogTable {
   std::string name;  // as created
@@ -140,6 +150,14 @@ jet::PgColumnType columnTypeOfRow(PGresult* r, int row, int first) {
   return t;
 }
 
+// A statement that begins with SELECT (after blanks and opening
+// parentheses): one a cursor can be declared for, unless it makes a table.
+bool readsRows(std::string_view sql) {
+  const size_t b = sql.find_first_not_of(" \t\r\n(");
+  return b != std::string_view::npos && text::equalsNoCaseAscii(sql.substr(b, 6), "SELECT") &&
+         (sql.size() == b + 6 || (!std::isalnum(static_cast<unsigned char>(sql[b + 6])) && sql[b + 6] != '_'));
+}
+
 std::string quotedName(const std::string& name) {
   std::string r = "\"";
   for (char c : name) {
@@ -172,8 +190,9 @@ class PgConnection;
 
 class PgCursor final : public DriverCursor {
  public:
+  // Declares the cursor; one declared already comes as `ahead`.
   PgCursor(PgConnection& owner, std::string sql, std::vector<Oid> paramTypes, std::vector<BoundValue> values,
-           const Prepared& shape);
+           const Prepared& shape, DeclaredAhead* ahead = nullptr);
   ~PgCursor() override;
 
   const std::vector<ColumnInfo>& columns() const override { return columns_; }
@@ -189,15 +208,31 @@ class PgCursor final : public DriverCursor {
   }
   // The connection broke: the cursor is gone with it.
   void lostToConnection() { serverOpen_ = false; }
+  // The answer of the FETCH sent ahead (see prefetch), read because another
+  // command needs the connection; null when it was lost.
+  void holdAhead(Result r) {
+    ahead_ = std::move(r);
+    aheadHeld_ = true;
+  }
 
  private:
   void declare();
   // Outside a transaction: declares the cursor and reads its first block
   // in one round trip.
   void declareWithFirstBlock();
+  // Takes the cursor that the statement's preparation declared.
+  void takeDeclared(DeclaredAhead& ahead);
+  // The cursor is open on the server with its first block read.
+  void opened(Result first, int want);
   void fetch();
   // Takes a block asked for `want` rows; a short one is the last.
   void takeBlock(Result block, int want);
+  // Outside a transaction, asks for the next block before this one is read,
+  // so that the server produces it while the caller works through this one.
+  void prefetch();
+  // The block asked for ahead, read now if it is still on its way.
+  void takeAhead();
+  [[noreturn]] void rowsLost();
 
   PgConnection& owner_;
   std::string name_;
@@ -218,6 +253,9 @@ class PgCursor final : public DriverCursor {
   bool redeclare_ = false;
   bool lastBlock_ = false;
   bool done_ = false;
+  Result ahead_;            // the answer of the FETCH sent ahead, once read
+  bool aheadHeld_ = false;  // ahead_ holds that answer (null: none came)
+  int aheadWant_ = 0;       // the rows that FETCH asked for
   mutable std::vector<std::string> buffers_;
 };
 
@@ -237,6 +275,7 @@ class PgConnection final : public DriverConnection {
     prepared_.clear();
     conn_.reset();
     closing_ = false;
+    prefetching_ = nullptr;
     inTx_ = false;
   }
 
@@ -260,6 +299,15 @@ class PgConnection final : public DriverConnection {
   // (settle): a fetch of a small result then costs one round trip, not two.
   void closeCursor(const std::string& name);
   std::string nextCursorName() { return "rvz_c" + std::to_string(++cursorSerial_); }
+  // Sends a cursor's next FETCH without waiting for it (outside a
+  // transaction only). Its answer is the cursor's: a command that needs the
+  // connection first hands it over (settle), else the cursor reads it
+  // (awaitPrefetch). At most one answer is outstanding on a connection.
+  void prefetch(PgCursor* c, const std::string& fetch);
+  bool prefetching(const PgCursor* c) const { return prefetching_ == c; }
+  Result awaitPrefetch();
+  // A cursor that goes drops the answer of its FETCH if it is outstanding.
+  void dropPrefetch(const PgCursor* c);
   // Checks a result; throws DataError with the server's text and number.
   Result checked(PGresult* raw);
   std::vector<Result> pipelineResults(bool sent, size_t queries);
@@ -271,12 +319,22 @@ class PgConnection final : public DriverConnection {
     if (!alive()) connect();
   }
   [[noreturn]] void lost(const std::string& detail);
-  // Reads the answer of a CLOSE sent without waiting. The synchronous libpq
-  // calls (PQexec and its kin) discard such an answer themselves; a
-  // pipeline or another send needs the connection idle first.
+  // Reads the answer of a command sent without waiting (a CLOSE, whose
+  // answer is dropped, or a cursor's FETCH, whose answer goes to the
+  // cursor). Every command of the connection goes through idle(): the
+  // synchronous libpq calls would silently discard such an answer, and a
+  // FETCH's rows with it.
   void settle();
+  // The connection with no answer outstanding.
+  PGconn* idle();
+  // The first result of the command whose answer is next, read to its end.
+  Result nextAnswer();
+  // Prepares and describes a statement, or finds it prepared. A statement
+  // that is new, has no markers and reads (SELECT) is declared as a cursor
+  // with its first block fetched in the same round trip, outside a
+  // transaction, when `ahead` is given.
   const Prepared& prepare(const std::string& sql, int markers, std::span<const BoundValue> values, bool& oneOff,
-                          Prepared& scratch);
+                          Prepared& scratch, DeclaredAhead* ahead = nullptr);
   void describeColumns(PGresult* description, Prepared& p);
   // Computed columns described by the Jet types of their expressions, as
   // the Jet provider describes them.
@@ -335,6 +393,7 @@ class PgConnection final : public DriverConnection {
   bool setUpAssumed_ = false;  // set up because this process saw the database set up before
   std::string lastState_;      // the SQLSTATE of the last failed command
   bool closing_ = false;       // a CLOSE was sent and its answer not read yet (settle)
+  PgCursor* prefetching_ = nullptr;  // a FETCH of this cursor was sent and its answer not read yet
   std::set<PgCursor*> cursors_;
 };
 
@@ -381,6 +440,7 @@ void PgConnection::connect() {
   inTx_ = false;
   conn_.reset();
   closing_ = false;
+  prefetching_ = nullptr;
   std::vector<const char*> keys, vals;
   for (const auto& [k, v] : params_.keywords) {
     keys.push_back(k.c_str());
@@ -422,6 +482,7 @@ void PgConnection::lost(const std::string& detail) {
   prepared_.clear();
   conn_.reset();
   closing_ = false;
+  prefetching_ = nullptr;
   throw DataError::engine(kErrConnectionLost,
                           "The connection to the server '" + params_.server + "' was lost" +
                               (detail.empty() ? std::string() : ": " + withoutPassword(detail, params_.password)) +
@@ -472,25 +533,20 @@ std::vector<Result> PgConnection::pipelineResults(bool sent, size_t queries) {
   return got;
 }
 
-Result PgConnection::simple(const std::string& sql) {
-  if (!conn_) lost("");
-  return checked(PQexec(conn_.get(), sql.c_str()));
-}
+Result PgConnection::simple(const std::string& sql) { return checked(PQexec(idle(), sql.c_str())); }
 
 Result PgConnection::withParams(const std::string& sql, const std::vector<Oid>& types,
                                 std::span<const BoundValue> values) {
-  if (!conn_) lost("");
+  PGconn* c = idle();
   const ParameterBuffers b(types, values);
-  return checked(PQexecParams(conn_.get(), sql.c_str(), b.count(), types.data(), b.ptrs.data(), b.lengths.data(),
+  return checked(PQexecParams(c, sql.c_str(), b.count(), types.data(), b.ptrs.data(), b.lengths.data(),
                               b.formats.data(), 0));
 }
 
 Result PgConnection::declareAndFetch(const std::string& declare, const std::vector<Oid>& types,
                                      std::span<const BoundValue> values, const std::string& fetch) {
-  if (!conn_) lost("");
-  settle();
+  PGconn* c = idle();
   const ParameterBuffers b(types, values);
-  PGconn* c = conn_.get();
   if (PQenterPipelineMode(c) != 1) lost(trimmedMessage(PQerrorMessage(c)));
   const bool sent = PQsendQueryParams(c, declare.c_str(), b.count(), types.data(), b.ptrs.data(), b.lengths.data(),
                                       b.formats.data(), 0) == 1 &&
@@ -506,16 +562,51 @@ void PgConnection::closeCursor(const std::string& name) {
     guarded([&] { simple("CLOSE " + name); });
     return;
   }
-  settle();
-  closing_ = PQsendQuery(conn_.get(), ("CLOSE " + name).c_str()) == 1;
+  closing_ = PQsendQuery(idle(), ("CLOSE " + name).c_str()) == 1;
   // Not sent: the connection is failing, and the cursor ends with its session.
 }
 
+Result PgConnection::nextAnswer() {
+  Result first(conn_ ? PQgetResult(conn_.get()) : nullptr);
+  if (first)
+    while (PGresult* more = PQgetResult(conn_.get())) PQclear(more);
+  return first;
+}
+
 void PgConnection::settle() {
-  if (!closing_) return;
-  closing_ = false;
-  if (conn_)
-    while (PGresult* r = PQgetResult(conn_.get())) PQclear(r);
+  if (closing_) {
+    closing_ = false;
+    nextAnswer();
+  }
+  if (PgCursor* c = prefetching_) {
+    prefetching_ = nullptr;
+    c->holdAhead(nextAnswer());
+  }
+}
+
+PGconn* PgConnection::idle() {
+  if (!conn_) lost("");
+  settle();
+  return conn_.get();
+}
+
+void PgConnection::prefetch(PgCursor* c, const std::string& fetch) {
+  if (inTx_ || !alive()) return;
+  settle();
+  if (PQsendQuery(conn_.get(), fetch.c_str()) == 1) prefetching_ = c;
+  // Not sent: the cursor fetches when it needs the block, and meets the
+  // connection's failure then.
+}
+
+Result PgConnection::awaitPrefetch() {
+  prefetching_ = nullptr;
+  return nextAnswer();
+}
+
+void PgConnection::dropPrefetch(const PgCursor* c) {
+  if (prefetching_ != c) return;
+  prefetching_ = nullptr;
+  nextAnswer();
 }
 
 template <class F>
@@ -551,7 +642,7 @@ jet::PgColumnType PgConnection::tableColumn(Oid table, int column) {
   if (auto it = tableColumns_.find(key); it != tableColumns_.end()) return it->second;
   const std::string sql = std::string(kColumnSelect) + "WHERE a.attrelid = " + std::to_string(table) +
                           " AND a.attnum = " + std::to_string(column);
-  Result r = checked(PQexec(conn_.get(), sql.c_str()));
+  Result r = checked(PQexec(idle(), sql.c_str()));
   jet::PgColumnType t;
   if (PQntuples(r.get()) == 1) t = columnTypeOfRow(r.get(), 0, 2);
   tableColumns_[key] = t;
@@ -569,7 +660,7 @@ void PgConnection::loadTableColumns(PGresult* d) {
   }
   if (asked.size() < 2) return;  // none, or one that tableColumn reads as it is
   const std::string sql = std::string(kColumnSelect) + "WHERE (a.attrelid, a.attnum) IN (VALUES " + wanted + ")";
-  Result r = checked(PQexec(conn_.get(), sql.c_str()));
+  Result r = checked(PQexec(idle(), sql.c_str()));
   for (int i = 0; i < PQntuples(r.get()); ++i) {
     const auto key = std::make_pair(static_cast<Oid>(std::strtoul(PQgetvalue(r.get(), i, 6), nullptr, 10)),
                                     std::atoi(PQgetvalue(r.get(), i, 7)));
@@ -589,7 +680,7 @@ const CatalogTable* PgConnection::catalogTable(std::string_view name) {
                           "ORDER BY c.relname = $1 DESC, c.relname, a.attnum";
   const std::string wanted(name);
   const char* value = wanted.c_str();
-  Result r = checked(PQexecParams(conn_.get(), sql.c_str(), 1, nullptr, &value, nullptr, nullptr, 0));
+  Result r = checked(PQexecParams(idle(), sql.c_str(), 1, nullptr, &value, nullptr, nullptr, 0));
   std::optional<CatalogTable> table;
   for (int i = 0; i < PQntuples(r.get()); ++i) {
     std::string relname = PQgetvalue(r.get(), i, 0);
@@ -648,7 +739,7 @@ void PgConnection::ensureSetup() {
     }
   }
   auto current = [&] {
-    Result r = checked(PQexec(conn_.get(),
+    Result r = checked(PQexec(idle(),
                               "SELECT obj_description(t.oid, 'pg_type') FROM pg_type t WHERE t.typname = "
                               "'rvz_yesno' AND pg_type_is_visible(t.oid)"));
     return PQntuples(r.get()) == 1 && mark == PQgetvalue(r.get(), 0, 0);
@@ -665,7 +756,7 @@ void PgConnection::ensureSetup() {
         }
         if (own) simple("COMMIT");
       } catch (const DataError& e) {
-        if (own && alive()) PQclear(PQexec(conn_.get(), "ROLLBACK"));
+        if (own && alive()) PQclear(PQexec(idle(), "ROLLBACK"));
         throw DataError::engine(e.number(), "Could not prepare the database '" + params_.database +
                                                 "' for this server (collations, domains and functions): " + e.what());
       }
@@ -768,7 +859,7 @@ void PgConnection::describeComputed(std::vector<ColumnInfo>& columns, const std:
 }
 
 const Prepared& PgConnection::prepare(const std::string& sql, int markers, std::span<const BoundValue> values,
-                                      bool& oneOff, Prepared& scratch) {
+                                      bool& oneOff, Prepared& scratch, DeclaredAhead* ahead) {
   oneOff = false;
   if (auto it = prepared_.find(sql); it != prepared_.end()) {
     it->second.lastUse = ++useCounter_;
@@ -779,25 +870,24 @@ const Prepared& PgConnection::prepare(const std::string& sql, int markers, std::
   // The statement and its description in one round trip.
   Result r, d;
   {
-    settle();
-    PGconn* c = conn_.get();
+    PGconn* c = idle();
+    const bool declare = ahead && markers == 0 && !inTx_ && readsRows(sql);
+    if (declare) ahead->cursor = nextCursorName();
+    auto command = [c](const std::string& text) {
+      return PQsendQueryParams(c, text.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+    };
     if (PQenterPipelineMode(c) != 1) lost(trimmedMessage(PQerrorMessage(c)));
-    const bool sent = PQsendPrepare(c, p.name.c_str(), sql.c_str(), 0, nullptr) == 1 &&
-                      PQsendDescribePrepared(c, p.name.c_str()) == 1 && PQpipelineSync(c) == 1;
-    std::vector<Result> got;
-    if (sent) {
-      for (int q = 0; q < 2; ++q) {
-        Result one(PQgetResult(c));
-        if (!one) break;
-        while (PGresult* more = PQgetResult(c)) PQclear(more);  // up to the end of this one's results
-        got.push_back(std::move(one));
-      }
-      if (got.size() == 2) PQclear(PQgetResult(c));  // the sync
-    }
-    if (PQexitPipelineMode(c) != 1 || got.size() < 2) {
-      const std::string why = trimmedMessage(PQerrorMessage(c));
-      if (!got.empty() && PQresultStatus(got.back().get()) == PGRES_FATAL_ERROR) checked(got.back().release());
-      lost(why);
+    const bool sent =
+        PQsendPrepare(c, p.name.c_str(), sql.c_str(), 0, nullptr) == 1 &&
+        PQsendDescribePrepared(c, p.name.c_str()) == 1 &&
+        (!declare || (command("DECLARE " + ahead->cursor + " NO SCROLL CURSOR WITH HOLD FOR " + sql) &&
+                      command("FETCH FORWARD " + std::to_string(ahead->want) + " FROM " + ahead->cursor))) &&
+        PQpipelineSync(c) == 1;
+    std::vector<Result> got = pipelineResults(sent, declare ? 4 : 2);
+    if (declare) {
+      ahead->sent = true;
+      ahead->declared = std::move(got[2]);
+      ahead->fetched = std::move(got[3]);
     }
     r = std::move(got[0]);
     d = std::move(got[1]);  // aborted when the statement failed
@@ -812,10 +902,10 @@ const Prepared& PgConnection::prepare(const std::string& sql, int markers, std::
     for (size_t i = 0; static_cast<int>(i) < markers; ++i)
       types.push_back(i < values.size() ? typeOfValue(values[i]) : oid::kText);
     p.name.clear();  // the unnamed statement
-    r.reset(PQprepare(conn_.get(), "", sql.c_str(), static_cast<int>(types.size()), types.data()));
+    r.reset(PQprepare(idle(), "", sql.c_str(), static_cast<int>(types.size()), types.data()));
     oneOff = true;
     checked(r.release());
-    d = checked(PQdescribePrepared(conn_.get(), p.name.c_str()));
+    d = checked(PQdescribePrepared(idle(), p.name.c_str()));
   } else {
     checked(r.release());
     d = checked(d.release());
@@ -829,7 +919,7 @@ const Prepared& PgConnection::prepare(const std::string& sql, int markers, std::
   if (prepared_.size() >= kPreparedCacheSize) {
     auto victim = std::min_element(prepared_.begin(), prepared_.end(),
                                    [](const auto& a, const auto& b) { return a.second.lastUse < b.second.lastUse; });
-    PQclear(PQexec(conn_.get(), ("DEALLOCATE " + victim->second.name).c_str()));
+    PQclear(PQexec(idle(), ("DEALLOCATE " + victim->second.name).c_str()));
     prepared_.erase(victim);
   }
   p.lastUse = ++useCounter_;
@@ -840,7 +930,8 @@ RunResult PgConnection::runStatement(const std::string& sql, int markers, std::s
                                      const std::vector<jet::ColumnType>* types) {
   bool oneOff = false;
   Prepared scratch;
-  const Prepared& p = prepare(sql, markers, values, oneOff, scratch);
+  DeclaredAhead ahead;
+  const Prepared& p = prepare(sql, markers, values, oneOff, scratch, &ahead);
   const size_t n = p.paramTypes.size();
   if (values.size() < n) throw DataError::engine(kErrTooFewParameters, std::string(kTooFewParametersText));
   std::span<const BoundValue> used = values.subspan(0, n);
@@ -850,13 +941,16 @@ RunResult PgConnection::runStatement(const std::string& sql, int markers, std::s
     shape.columns = p.columns;
     shape.forms = p.forms;
     if (types) describeComputed(shape.columns, *types, values);
-    result.cursor =
-        std::make_unique<PgCursor>(*this, sql, p.paramTypes, std::vector<BoundValue>(used.begin(), used.end()), shape);
+    result.cursor = std::make_unique<PgCursor>(*this, sql, p.paramTypes,
+                                               std::vector<BoundValue>(used.begin(), used.end()), shape,
+                                               ahead.sent ? &ahead : nullptr);
     return result;
   }
+  // A statement without rows whose text began as a select (SELECT ... INTO
+  // makes a table): its DECLARE was refused, and it runs as a statement.
   const ParameterBuffers b(p.paramTypes, used);
   Result r = checked(
-      PQexecPrepared(conn_.get(), p.name.c_str(), b.count(), b.ptrs.data(), b.lengths.data(), b.formats.data(), 0));
+      PQexecPrepared(idle(), p.name.c_str(), b.count(), b.ptrs.data(), b.lengths.data(), b.formats.data(), 0));
   const char* affected = PQcmdTuples(r.get());
   result.rowsAffected = affected && *affected ? std::strtoll(affected, nullptr, 10) : 0;
   return result;
@@ -915,9 +1009,8 @@ RunResult PgConnection::runMakeTable(const jet::MakeTable& m, int markers, std::
 }
 
 RunResult PgConnection::pipelined(const Prepared& p, std::span<const BoundValue> values) {
-  settle();
+  PGconn* c = idle();
   const ParameterBuffers b(p.paramTypes, values);
-  PGconn* c = conn_.get();
   if (PQenterPipelineMode(c) != 1) lost(trimmedMessage(PQerrorMessage(c)));
   const bool sent =
       PQsendQueryParams(c, "SAVEPOINT rvz_stmt", 0, nullptr, nullptr, nullptr, nullptr, 0) == 1 &&
@@ -1087,7 +1180,7 @@ std::vector<TableInfo> PgConnection::tables() {
       "FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
       "WHERE (c.relkind IN ('r','p','v','m','f') AND n.nspname = ANY (current_schemas(false))) "
       "OR (c.relkind = 'r' AND n.nspname = 'pg_catalog')";
-  Result r = guarded([&] { return checked(PQexec(conn_.get(), kSql.c_str())); });
+  Result r = guarded([&] { return checked(PQexec(idle(), kSql.c_str())); });
   std::vector<TableInfo> out;
   for (int i = 0; i < PQntuples(r.get()); ++i) out.push_back({PQgetvalue(r.get(), i, 0), PQgetvalue(r.get(), i, 1)});
   std::sort(out.begin(), out.end(), [](const TableInfo& a, const TableInfo& b) {
@@ -1101,7 +1194,7 @@ std::vector<TableInfo> PgConnection::tables() {
 // --- cursor
 
 PgCursor::PgCursor(PgConnection& owner, std::string sql, std::vector<Oid> paramTypes, std::vector<BoundValue> values,
-                   const Prepared& shape)
+                   const Prepared& shape, DeclaredAhead* ahead)
     : owner_(owner),
       sql_(std::move(sql)),
       paramTypes_(std::move(paramTypes)),
@@ -1110,7 +1203,9 @@ PgCursor::PgCursor(PgConnection& owner, std::string sql, std::vector<Oid> paramT
       forms_(shape.forms),
       buffers_(shape.columns.size()) {
   for (const ColumnInfo& c : columns_) asNumber_.push_back(c.kind != FieldKind::BCD);
-  if (owner_.inTransaction())
+  if (ahead)
+    takeDeclared(*ahead);
+  else if (owner_.inTransaction())
     declare();
   else
     declareWithFirstBlock();
@@ -1118,10 +1213,11 @@ PgCursor::PgCursor(PgConnection& owner, std::string sql, std::vector<Oid> paramT
 }
 
 PgCursor::~PgCursor() {
+  owner_.dropPrefetch(this);
   owner_.detach(this);
   if (serverOpen_ && owner_.generation() == generation_ && owner_.alive()) {
     try {
-      owner_.guarded([&] { owner_.simple("CLOSE " + name_); });
+      owner_.closeCursor(name_);
     } catch (const DataError&) {
       // The cursor ends with the session in any case.
     }
@@ -1151,6 +1247,23 @@ void PgCursor::declareWithFirstBlock() {
     if (owner_.alive()) owner_.closeCursor(name_);
     throw;
   }
+  opened(std::move(first), want);
+}
+
+void PgCursor::takeDeclared(DeclaredAhead& ahead) {
+  name_ = ahead.cursor;
+  Result first;
+  try {
+    owner_.checked(ahead.declared.release());  // a failed DECLARE leaves the FETCH aborted
+    first = owner_.checked(ahead.fetched.release());
+  } catch (const DataError&) {
+    if (owner_.alive()) owner_.closeCursor(name_);
+    throw;
+  }
+  opened(std::move(first), ahead.want);
+}
+
+void PgCursor::opened(Result first, int want) {
   generation_ = owner_.generation();
   declaredIn_ = 0;
   serverOpen_ = true;
@@ -1164,6 +1277,10 @@ void PgCursor::fetch() {
   row_ = -1;
   rows_ = 0;
   if (lastBlock_) return;
+  if (aheadHeld_ || owner_.prefetching(this)) {
+    takeAhead();
+    return;
+  }
   const int want = blockRows_;
   takeBlock(owner_.guarded([&] {
     if (redeclare_) {
@@ -1183,9 +1300,35 @@ void PgCursor::takeBlock(Result block, int want) {
   if (rows_ < want) {
     // The last block: the server's copy can go now.
     lastBlock_ = true;
-    serverOpen_ = false;
-    owner_.closeCursor(name_);
+    if (serverOpen_) {  // not when the session it was read from has ended
+      serverOpen_ = false;
+      owner_.closeCursor(name_);
+    }
+    return;
   }
+  prefetch();
+}
+
+void PgCursor::prefetch() {
+  if (owner_.inTransaction() || !serverOpen_ || redeclare_ || owner_.generation() != generation_) return;
+  aheadWant_ = blockRows_;
+  owner_.prefetch(this, "FETCH FORWARD " + std::to_string(aheadWant_) + " FROM " + name_);
+}
+
+void PgCursor::takeAhead() {
+  Result r = aheadHeld_ ? std::move(ahead_) : owner_.awaitPrefetch();
+  aheadHeld_ = false;
+  // A failure is reported now, where the rows were asked for; one of a
+  // session that has ended since is no concern of the new one.
+  if (owner_.generation() != generation_ && !(r && PQresultStatus(r.get()) == PGRES_TUPLES_OK)) rowsLost();
+  takeBlock(owner_.checked(r.release()), aheadWant_);
+}
+
+void PgCursor::rowsLost() {
+  done_ = true;
+  throw DataError::engine(kErrConnectionLost,
+                          "The rows of this command are no longer available: the connection "
+                          "to the server was lost while they were read.");
 }
 
 bool PgCursor::step() {
@@ -1199,12 +1342,7 @@ bool PgCursor::step() {
     done_ = true;
     return false;
   }
-  if (owner_.generation() != generation_ || (!serverOpen_ && !redeclare_)) {
-    done_ = true;
-    throw DataError::engine(kErrConnectionLost,
-                            "The rows of this command are no longer available: the connection "
-                            "to the server was lost while they were read.");
-  }
+  if (!aheadHeld_ && (owner_.generation() != generation_ || (!serverOpen_ && !redeclare_))) rowsLost();
   fetch();
   if (rows_ == 0) {
     done_ = true;

@@ -227,6 +227,12 @@ TEST_F(PgProviderTest, SlicesContinueWhileOtherCommandsRun) {
   slice(100);
   // Another dataset read whole in between.
   EXPECT_EQ(rowsOf(*cn_, "SELECT \"ID\" FROM \"Nums\" WHERE \"MC\" = 'changed'").size(), 10u);
+  // The schema rowset and a statement that begins as a select but makes a
+  // table (its cursor, declared with its preparation, is refused) while
+  // the next block is on its way.
+  EXPECT_FALSE(cn_->tables().empty());
+  cn_->execute("SELECT \"ID\" INTO \"Copied\" FROM \"Nums\" WHERE \"ID\" <= 5");
+  EXPECT_EQ(scalar(*cn_, "SELECT count(*) FROM \"Copied\""), "5");
   slice(1000);
   EXPECT_EQ(expected, 1001);
   EXPECT_FALSE(a.cursor->step());
