@@ -8,11 +8,14 @@
 //                         connections running SELECT 1 (higher is better)
 //   grpc_call_vs_pg_roundtrip, grpc_calls64_vs_pg64
 //                         the same two over gRPC
-//   wire_vs_inprocess     a 100 000-row AS_GetRecords of pHp over the wire
-//                         vs the same call on an in-process DatasDispatch
-//   parallel4_speedup     4 x one client's fetch time / wall time of four
-//                         clients (own session, object and thread) fetching
-//                         at once
+//   wire_vs_inprocess     a 100 000-row AS_GetRecords of pHp over the framed
+//                         transport vs the same call on an in-process
+//                         DatasDispatch
+//   parallel4_speedup     4 x one framed client's fetch time / wall time of
+//                         four framed clients (own session, object and
+//                         thread) fetching at once
+//   grpc_wire_vs_inprocess, grpc_parallel4_speedup
+//                         the same two over gRPC
 //   rss_after_load_vs_idle the server's resident memory once 32 clients that
 //                         each fetched pHp at once have all gone, vs its
 //                         resident memory with one idle client
@@ -225,18 +228,6 @@ std::unique_ptr<Session> connect(const std::string& endpoint, ServerProcess& ser
   }
 }
 
-#if RVZ_BENCH_HAVE_LIBPQ
-constexpr int kCallBlocks = 10;  // interleaved blocks of calls, each side
-constexpr int kCallsPerBlock = 1000;
-constexpr int kWarmUpCalls = 2000;
-constexpr int32_t kDataRequest = 20000002;
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 // CPU seconds (user and system) a process has used so far, from procfs;
 // "self" for this one. Negative when the process cannot be read.
 double cpuSeconds(const std::string& pid) {
@@ -252,6 +243,18 @@ double cpuSeconds(const std::string& pid) {
     if (i == 15) stime = std::stod(field);
   }
   return (utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+#if RVZ_BENCH_HAVE_LIBPQ
+constexpr int kCallBlocks = 10;  // interleaved blocks of calls, each side
+constexpr int kCallsPerBlock = 1000;
+constexpr int kWarmUpCalls = 2000;
+constexpr int32_t kDataRequest = 20000002;
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 class PgConnection {
@@ -465,6 +468,55 @@ double rssAfterLoadVsIdle(const std::string& endpoint, pid_t server, long idleKi
   return static_cast<double>(after) / static_cast<double>(idleKib);
 }
 
+// The fetch figures of one transport: one client alone, and kClients
+// clients at once, best of the rounds; with the CPU both ends spent on the
+// lone fetches, which bounds what the clients at once can gain.
+struct DataPath {
+  const char* wire;
+  std::vector<Session*> sessions;  // the first also fetches alone
+  double tWire = 1e300, tParallel = 1e300;
+  double wallAlone = 0, cpuAlone = 0;  // summed over the rounds
+
+  void round(const std::string& serverPid) {
+    double c0 = cpuSeconds("self"), s0 = cpuSeconds(serverPid);
+    auto t0 = Clock::now();
+    fetchWire(*sessions[0]);
+    const double t = seconds(t0, Clock::now());
+    cpuAlone += cpuSeconds("self") - c0 + cpuSeconds(serverPid) - s0;
+    wallAlone += t;
+    tWire = std::min(tWire, t);
+
+    std::latch go(1);
+    std::vector<std::thread> threads;
+    std::vector<std::string> errors(sessions.size());
+    for (size_t i = 0; i < sessions.size(); ++i)
+      threads.emplace_back([&, i] {
+        go.wait();
+        try {
+          fetchWire(*sessions[i]);
+        } catch (const std::exception& e) {
+          errors[i] = e.what();
+        }
+      });
+    t0 = Clock::now();
+    go.count_down();
+    for (auto& th : threads) th.join();
+    tParallel = std::min(tParallel, seconds(t0, Clock::now()));
+    for (const auto& e : errors)
+      if (!e.empty()) fail(std::string(wire) + " parallel fetch: " + e);
+  }
+
+  // Clients at once on two free cores take at least their CPU over two:
+  // 2 x wall / CPU of a lone fetch is the most parallel4_speedup can be.
+  void explain() const {
+    std::fprintf(stderr,
+                 "remoting_bench: %s: wire %.3f s, %zu in parallel %.3f s (best of %d); a lone fetch used %.2f s "
+                 "CPU (client + server) per %.2f s, so on 2 free cores at most %.2fx\n",
+                 wire, tWire, sessions.size(), tParallel, kFetchRounds, cpuAlone / kFetchRounds,
+                 wallAlone / kFetchRounds, 2 * wallAlone / cpuAlone);
+  }
+};
+
 int run() {
   char dir[] = "/tmp/rvz_remoting_bench_XXXXXX";
   if (!::mkdtemp(dir)) fail("cannot create a scratch folder");
@@ -504,10 +556,14 @@ int run() {
   // runs while working on the call path.
   if (const char* only = std::getenv("RVZ_BENCH_CALLS_ONLY"); only && std::string(only) == "1") return 0;
 
-  std::vector<std::unique_ptr<Session>> more;
-  for (int i = 1; i < kClients; ++i) more.push_back(std::make_unique<Session>(endpoint));
-  std::vector<Session*> sessions{first.get()};
-  for (auto& s : more) sessions.push_back(s.get());
+  // The data path over both transports, each client with its own session
+  // and object; first, framed and gRPC, fetch alone.
+  std::vector<std::unique_ptr<Session>> framedSessions, grpcSessions;
+  for (int i = 0; i < kClients; ++i) framedSessions.push_back(std::make_unique<Session>(framedEndpoint));
+  for (int i = 1; i < kClients; ++i) grpcSessions.push_back(std::make_unique<Session>(endpoint));
+  DataPath framedPath{"framed", {}}, grpcPath{"gRPC", {first.get()}};
+  for (auto& s : framedSessions) framedPath.sessions.push_back(s.get());
+  for (auto& s : grpcSessions) grpcPath.sessions.push_back(s.get());
 
   services::DatasDispatch local;
   {
@@ -521,55 +577,39 @@ int run() {
   // Warm-up: every session's first fetch prepares its statements and pages.
   Fetched want = fetchInProcess(local);
   if (want.rows != kRows) fail("pHp serves " + std::to_string(want.rows) + " rows, not " + std::to_string(kRows));
-  for (Session* s : sessions) {
-    Fetched got = fetchWire(*s);
-    if (got.rows != want.rows || got.bytes != want.bytes)
-      fail("the wire fetch differs: " + std::to_string(got.rows) + " rows, " + std::to_string(got.bytes) + " bytes");
-  }
+  for (DataPath* path : {&framedPath, &grpcPath})
+    for (Session* s : path->sessions) {
+      Fetched got = fetchWire(*s);
+      if (got.rows != want.rows || got.bytes != want.bytes)
+        fail(std::string("the ") + path->wire + " fetch differs: " + std::to_string(got.rows) + " rows, " +
+             std::to_string(got.bytes) + " bytes");
+    }
 
-  double tLocal = 1e300, tWire = 1e300, tParallel = 1e300, tBusy1 = 1e300, tBusy2 = 1e300;
+  const std::string serverPid = std::to_string(server.pid());
+  double tLocal = 1e300, tBusy1 = 1e300, tBusy2 = 1e300;
   for (int round = 0; round < kFetchRounds; ++round) {
     auto t0 = Clock::now();
     fetchInProcess(local);
     tLocal = std::min(tLocal, seconds(t0, Clock::now()));
-
-    t0 = Clock::now();
-    fetchWire(*first);
-    tWire = std::min(tWire, seconds(t0, Clock::now()));
-
-    std::latch go(1);
-    std::vector<std::thread> threads;
-    std::vector<std::string> errors(kClients);
-    for (int i = 0; i < kClients; ++i)
-      threads.emplace_back([&, i] {
-        go.wait();
-        try {
-          fetchWire(*sessions[static_cast<size_t>(i)]);
-        } catch (const std::exception& e) {
-          errors[static_cast<size_t>(i)] = e.what();
-        }
-      });
-    t0 = Clock::now();
-    go.count_down();
-    for (auto& t : threads) t.join();
-    tParallel = std::min(tParallel, seconds(t0, Clock::now()));
-    for (const auto& e : errors)
-      if (!e.empty()) fail("parallel fetch: " + e);
-
+    framedPath.round(serverPid);
+    grpcPath.round(serverPid);
     tBusy1 = std::min(tBusy1, busy(1));
     tBusy2 = std::min(tBusy2, busy(2));
   }
-  std::fprintf(stderr,
-               "remoting_bench: %lld rows, %zu packet bytes; in-process %.3f s, wire %.3f s, "
-               "%d in parallel %.3f s (best of %d)\n",
-               static_cast<long long>(want.rows), want.bytes, tLocal, tWire, kClients, tParallel, kFetchRounds);
+  std::fprintf(stderr, "remoting_bench: %lld rows, %zu packet bytes; in-process %.3f s (best of %d)\n",
+               static_cast<long long>(want.rows), want.bytes, tLocal, kFetchRounds);
+  framedPath.explain();
+  grpcPath.explain();
   std::fprintf(stderr, "remoting_bench: free CPU meanwhile: two busy threads ran %.2fx as fast as one\n",
                2 * tBusy1 / tBusy2);
 
-  std::printf("wire_vs_inprocess=%.3f\n", tWire / tLocal);
-  std::printf("parallel4_speedup=%.3f\n", kClients * tWire / tParallel);
+  std::printf("wire_vs_inprocess=%.3f\n", framedPath.tWire / tLocal);
+  std::printf("parallel4_speedup=%.3f\n", kClients * framedPath.tWire / framedPath.tParallel);
+  std::printf("grpc_wire_vs_inprocess=%.3f\n", grpcPath.tWire / tLocal);
+  std::printf("grpc_parallel4_speedup=%.3f\n", kClients * grpcPath.tWire / grpcPath.tParallel);
   std::fflush(stdout);
-  more.clear();
+  framedSessions.clear();
+  grpcSessions.clear();
   std::printf("rss_after_load_vs_idle=%.3f\n", rssAfterLoadVsIdle(endpoint, server.pid(), idleKib));
   first.reset();
   return 0;

@@ -375,8 +375,17 @@ HRESULT Client::invokeMember(const ObjectRef& object, int32_t dispid, const std:
     return failWith(error, runtimeError(E_INVALIDARG, std::string("An argument cannot be sent: ") + e.what()));
   }
   v1::InvokeReply reply;
-  if (!c.unary(remoting::frames::Method::Invoke, &v1::ObjectService::Stub::Invoke, req, reply, error))
-    return error.hresult;
+  // The result's bytes: inside the framed reply's body, where they are
+  // decoded without a copy into the message, or in the gRPC reply.
+  std::string body;
+  std::string_view resultBytes;
+  if (c.framed) {
+    if (!c.framed->invoke(req, reply, body, resultBytes, error)) return error.hresult;
+  } else {
+    if (!c.unary(remoting::frames::Method::Invoke, &v1::ObjectService::Stub::Invoke, req, reply, error))
+      return error.hresult;
+    resultBytes = reply.result();
+  }
   error = remoting::getFailure(reply.error());
   if (failed(error.hresult)) {
     if (argError) *argError = reply.error().arg_error();
@@ -385,7 +394,7 @@ HRESULT Client::invokeMember(const ObjectRef& object, int32_t dispid, const std:
   try {
     if (reply.out_positions_size() != reply.out_args_size())
       throw VariantError(kEInvalidArg, "the reply's out positions and values do not pair up");
-    Variant r = remoting::decodeValue(reply.result(), "result");
+    Variant r = remoting::decodeValue(resultBytes, "result");
     std::vector<Variant> outs;
     for (int k = 0; k < reply.out_args_size(); ++k) {
       if (reply.out_positions(k) >= args.size())

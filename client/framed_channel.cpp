@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/remoting/hresults.h"
+#include "platform/remoting/invoke_reply_body.h"
 #include "platform/remoting/wire_codec.h"
 
 namespace rvz::client {
@@ -115,8 +116,7 @@ void FramedChannel::close() {
   arrivedCv_.notify_all();
 }
 
-bool FramedChannel::call(Method method, const google::protobuf::MessageLite& request,
-                         google::protobuf::MessageLite& reply, ErrorInfo& error) {
+bool FramedChannel::ask(Method method, const google::protobuf::MessageLite& request, Arrived& got, ErrorInfo& error) {
   uint64_t callId;
   {
     std::lock_guard lock(mu_);
@@ -129,11 +129,32 @@ bool FramedChannel::call(Method method, const google::protobuf::MessageLite& req
     error = runtimeError(e.hresult(), e.what());
     return false;
   }
+  return exchange(method, callId, frame, got, error);
+}
+
+ErrorInfo FramedChannel::undecodable(Method method) const {
+  return runtimeError(remoting::RPC_E_INVALID_DATA,
+                      std::string("The ") + frames::methodName(method) + " reply from " + where_ + " does not decode");
+}
+
+bool FramedChannel::call(Method method, const google::protobuf::MessageLite& request,
+                         google::protobuf::MessageLite& reply, ErrorInfo& error) {
   Arrived got;
-  if (!exchange(method, callId, frame, got, error)) return false;
+  if (!ask(method, request, got, error)) return false;
   if (!reply.ParseFromString(got.body)) {
-    error = runtimeError(remoting::RPC_E_INVALID_DATA, std::string("The ") + frames::methodName(method) +
-                                                           " reply from " + where_ + " does not decode");
+    error = undecodable(method);
+    return false;
+  }
+  return true;
+}
+
+bool FramedChannel::invoke(const v1::InvokeRequest& request, v1::InvokeReply& reply, std::string& body,
+                           std::string_view& result, ErrorInfo& error) {
+  Arrived got;
+  if (!ask(Method::Invoke, request, got, error)) return false;
+  body = std::move(got.body);
+  if (!frames::splitInvokeReply(body, reply, result)) {
+    error = undecodable(Method::Invoke);
     return false;
   }
   return true;
@@ -226,7 +247,14 @@ void FramedChannel::readSome() {
     Arrived a;
     std::string why;
     auto status = decoder_.next(a.header, a.body, why);
-    if (status == frames::Decoder::Status::NeedMore) break;
+    if (status == frames::Decoder::Status::NeedMore) {
+      // A frame begun: its body is read straight into place, so that a
+      // large reply is not copied through the decoder's buffer.
+      size_t have = 0;
+      if (fault.empty() && decoder_.takeUnfinished(a.header, a.body, have) && readRest(a.body, have, fault))
+        whole.push_back(std::move(a));
+      break;
+    }
     if (status == frames::Decoder::Status::Damaged) {
       fault = "The server at " + where_ + " sent a damaged frame: " + why;
       break;
@@ -237,6 +265,20 @@ void FramedChannel::readSome() {
   std::lock_guard lock(mu_);
   for (auto& a : whole) arrived_[a.header.callId] = std::move(a);
   if (!fault.empty() && broken_.empty()) broken_ = fault;
+}
+
+bool FramedChannel::readRest(std::string& body, size_t have, std::string& fault) {
+  while (have < body.size()) {
+    ssize_t n = ::recv(fd_, body.data() + have, body.size() - have, MSG_WAITALL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      fault = n == 0 ? "The server closed the connection " + where_ + " inside a frame"
+                     : "The connection to " + where_ + " broke: " + std::strerror(errno);
+      return false;
+    }
+    have += static_cast<size_t>(n);
+  }
+  return true;
 }
 
 }  // namespace rvz::client

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "platform/remoting/endpoint.h"
@@ -37,6 +38,13 @@ class FramedChannel {
   bool call(remoting::frames::Method method, const google::protobuf::MessageLite& request,
             google::protobuf::MessageLite& reply, ErrorInfo& error);
 
+  // An Invoke, whose result is read where it lies in the reply's body
+  // (platform/remoting/invoke_reply_body.h): `reply` gets the other fields,
+  // `result` the result's bytes, which live in `body` (or in `reply`) until
+  // either is changed.
+  bool invoke(const remoting::v1::InvokeRequest& request, remoting::v1::InvokeReply& reply, std::string& body,
+              std::string_view& result, ErrorInfo& error);
+
   // Ends the connection (and so the session); waiting calls fail.
   void close();
 
@@ -48,6 +56,12 @@ class FramedChannel {
   };
   bool exchange(remoting::frames::Method method, uint64_t callId, const std::string& frame, Arrived& got,
                 ErrorInfo& error);
+  bool ask(remoting::frames::Method method, const google::protobuf::MessageLite& request, Arrived& got,
+           ErrorInfo& error);
+  ErrorInfo undecodable(remoting::frames::Method method) const;
+  // Reads the rest of a frame's body straight into place; false with what
+  // went wrong.
+  bool readRest(std::string& body, size_t have, std::string& fault);
   bool send(const std::string& frame, ErrorInfo& error);
   bool await(uint64_t callId, Arrived& got, ErrorInfo& error);
   void readSome();  // by the caller that holds the reading turn

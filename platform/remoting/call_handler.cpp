@@ -5,16 +5,20 @@
 #include <vector>
 
 #include "platform/remoting/hresults.h"
+#include "platform/remoting/invoke_reply_body.h"
 #include "platform/remoting/wire_codec.h"
 
 namespace rvz::remoting {
 
 namespace {
 
-void fillInvokeReply(CallResult& r, v1::InvokeReply* reply) {
+void fillInvokeReply(CallResult& r, v1::InvokeReply* reply, Variant* inPlace) {
   if (succeeded(r.hr)) {
     try {
-      reply->set_result(encodeVariant(r.result));
+      if (inPlace && frames::writesInPlace(r.result))
+        *inPlace = std::move(r.result);
+      else
+        reply->set_result(encodeVariant(r.result));
       for (size_t i = 0; r.method && i < r.method->params.size() && i < r.args.size(); ++i) {
         if (r.method->params[i].dir == ParamDir::In) continue;
         reply->add_out_positions(static_cast<uint32_t>(i));
@@ -26,6 +30,7 @@ void fillInvokeReply(CallResult& r, v1::InvokeReply* reply) {
       return;
     } catch (const std::exception& e) {
       reply->clear_result();
+      if (inPlace) *inPlace = Variant();
       reply->clear_out_positions();
       reply->clear_out_args();
       r.hr = E_UNEXPECTED;
@@ -109,8 +114,8 @@ void CallHandler::createObject(const SessionId& session, const v1::CreateObjectR
                         });
 }
 
-void CallHandler::invoke(const SessionId& session, const v1::InvokeRequest& req, v1::InvokeReply* reply,
-                         Finish finish) {
+void CallHandler::invoke(const SessionId& session, const v1::InvokeRequest& req, v1::InvokeReply* reply, Finish finish,
+                         Variant* inPlace) {
   std::vector<Variant> args;
   ErrorInfo error;
   int32_t argError = -1;
@@ -121,8 +126,8 @@ void CallHandler::invoke(const SessionId& session, const v1::InvokeRequest& req,
   }
   // The request lives until the completion, so the report reads its
   // member from there; the session is the transport's, so it is kept.
-  auto done = [this, &req, reply, session, finish = std::move(finish), started = Clock::now()](CallResult& r) {
-    fillInvokeReply(r, reply);
+  auto done = [this, &req, reply, inPlace, session, finish = std::move(finish), started = Clock::now()](CallResult& r) {
+    fillInvokeReply(r, reply, inPlace);
     if (r.method) {
       report(session, req.object_id(), r.method->name, r.hr, r.error, started);
     } else {

@@ -43,7 +43,12 @@ class CallHandler {
 
   void createObject(const SessionId& session, const v1::CreateObjectRequest& req, v1::CreateObjectReply* reply,
                     Finish finish);
-  void invoke(const SessionId& session, const v1::InvokeRequest& req, v1::InvokeReply* reply, Finish finish);
+  // With `inPlace`, a successful result that a transport writes from where
+  // it lies (an array of bytes: frames::writesInPlace) is moved there
+  // instead of being encoded into the reply; it too must live until the
+  // completion.
+  void invoke(const SessionId& session, const v1::InvokeRequest& req, v1::InvokeReply* reply, Finish finish,
+              Variant* inPlace = nullptr);
   void release(const SessionId& session, const v1::RefRequest& req, v1::RefReply* reply, Finish finish);
 
   // Answered in place, on the calling thread.

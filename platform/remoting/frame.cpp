@@ -58,12 +58,27 @@ std::string encodeRaw(Method method, Kind kind, uint64_t callId, std::string_vie
   return out;
 }
 
-std::string encode(Method method, Kind kind, uint64_t callId, const google::protobuf::MessageLite& body,
-                   size_t maxBody) {
-  const size_t size = body.ByteSizeLong();
+namespace {
+
+void checkBound(size_t size, size_t maxBody) {
   if (size > maxBody || size > UINT32_MAX)
     throw ComError(RPC_S_OUT_OF_RESOURCES, "The message is over the size bound: " + std::to_string(size) +
                                                " bytes, at most " + std::to_string(maxBody));
+}
+
+}  // namespace
+
+std::string encodeHeader(Method method, Kind kind, uint64_t callId, size_t bodySize, size_t maxBody) {
+  checkBound(bodySize, maxBody);
+  std::string out(kHeaderBytes, '\0');
+  putHeader(out.data(), Header{static_cast<uint32_t>(bodySize), method, kind, callId});
+  return out;
+}
+
+std::string encode(Method method, Kind kind, uint64_t callId, const google::protobuf::MessageLite& body,
+                   size_t maxBody) {
+  const size_t size = body.ByteSizeLong();
+  checkBound(size, maxBody);
   std::string out(kHeaderBytes + size, '\0');
   putHeader(out.data(), Header{static_cast<uint32_t>(size), method, kind, callId});
   if (!body.SerializeToArray(out.data() + kHeaderBytes, static_cast<int>(size)))
@@ -119,14 +134,8 @@ void Decoder::feed(const char* data, size_t size) {
   buffer_.append(data, size);
 }
 
-Decoder::Status Decoder::next(Header& header, std::string& body, std::string& why) {
-  if (!damage_.empty()) {
-    why = damage_;
-    return Status::Damaged;
-  }
-  if (buffered() < kHeaderBytes) return Status::NeedMore;
+bool Decoder::peekHeader(Header& h) {
   const char* p = buffer_.data() + start_;
-  Header h;
   h.length = static_cast<uint32_t>(getLe(p, 4));
   const uint64_t method = getLe(p + 4, 2);
   const uint64_t kind = getLe(p + 6, 2);
@@ -139,11 +148,24 @@ Decoder::Status Decoder::next(Header& header, std::string& body, std::string& wh
   if (!damage_.empty()) {
     buffer_.clear();
     start_ = 0;
-    why = damage_;
-    return Status::Damaged;
+    return false;
   }
   h.method = static_cast<Method>(method);
   h.kind = static_cast<Kind>(kind);
+  return true;
+}
+
+Decoder::Status Decoder::next(Header& header, std::string& body, std::string& why) {
+  if (!damage_.empty()) {
+    why = damage_;
+    return Status::Damaged;
+  }
+  if (buffered() < kHeaderBytes) return Status::NeedMore;
+  Header h;
+  if (!peekHeader(h)) {
+    why = damage_;
+    return Status::Damaged;
+  }
   if (h.length > maxBody_) {
     // Drop what of the body is here, and the rest as it comes.
     start_ += kHeaderBytes;
@@ -155,10 +177,27 @@ Decoder::Status Decoder::next(Header& header, std::string& body, std::string& wh
     return Status::Oversized;
   }
   if (buffered() - kHeaderBytes < h.length) return Status::NeedMore;
+  const char* p = buffer_.data() + start_;
   body.assign(p + kHeaderBytes, h.length);
   start_ += kHeaderBytes + h.length;
   header = h;
   return Status::Frame;
+}
+
+bool Decoder::takeUnfinished(Header& header, std::string& body, size_t& have) {
+  if (!damage_.empty() || skipping_ > 0 || buffered() < kHeaderBytes) return false;
+  Header h;
+  if (!peekHeader(h)) return false;  // next() reports the damage
+  const size_t here = buffered() - kHeaderBytes;
+  if (h.length > maxBody_ || here >= h.length) return false;
+  body.clear();
+  body.resize(h.length);
+  std::memcpy(body.data(), buffer_.data() + start_ + kHeaderBytes, here);
+  buffer_.clear();
+  start_ = 0;
+  header = h;
+  have = here;
+  return true;
 }
 
 }  // namespace rvz::remoting::frames

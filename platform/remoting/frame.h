@@ -55,6 +55,9 @@ struct Header {
 std::string encode(Method method, Kind kind, uint64_t callId, const google::protobuf::MessageLite& body,
                    size_t maxBody);
 std::string encodeRaw(Method method, Kind kind, uint64_t callId, std::string_view body);
+// The header alone, for a body that is written in parts after it. Throws as
+// encode() does for a body over `maxBody`.
+std::string encodeHeader(Method method, Kind kind, uint64_t callId, size_t bodySize, size_t maxBody);
 
 // The body of an OpenSession request: u32 token length, the token (empty
 // when the client has none), then the OpenSessionRequest. The token is thus
@@ -76,6 +79,13 @@ class Decoder {
   void feed(const char* data, size_t size);
   // The next frame, if one is whole; `why` names a damage.
   Status next(Header& header, std::string& body, std::string& why);
+  // When next() needs more and the next frame's header is here (a frame in
+  // the bound), hands over that frame: `body` gets its whole size and the
+  // part of it that is here, `have` how long that part is. The caller reads
+  // the rest of the body into place itself, so a large reply is not copied
+  // through this buffer; the decoder then waits for the frame after it.
+  // False, with nothing taken, in every other case.
+  bool takeUnfinished(Header& header, std::string& body, size_t& have);
   // Bytes held that no frame has taken yet.
   size_t buffered() const { return buffer_.size() - start_; }
 
@@ -85,6 +95,10 @@ class Decoder {
   size_t start_ = 0;
   uint64_t skipping_ = 0;  // body bytes of an oversized frame still to drop
   std::string damage_;
+
+  // The header at the front of the buffer; false with damage_ set for one
+  // that names no method or kind.
+  bool peekHeader(Header& h);
 };
 
 }  // namespace rvz::remoting::frames

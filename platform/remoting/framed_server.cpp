@@ -10,16 +10,20 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <initializer_list>
+#include <string_view>
 #include <system_error>
 
 #include "platform/remoting/frame.h"
 #include "platform/remoting/hresults.h"
+#include "platform/remoting/invoke_reply_body.h"
 #include "platform/remoting/wire_codec.h"
 
 namespace rvz::remoting {
@@ -94,18 +98,36 @@ class FramedServer::Connection {
 
   // Writes a whole frame; a connection that broke takes no more (its
   // reading thread sees the break and ends the session).
-  void send(const std::string& frame) {
+  void send(const std::string& frame) { sendParts({frame}); }
+
+  // Writes a frame given in parts, one after the other, with no copy of
+  // them into one buffer.
+  void sendParts(std::initializer_list<std::string_view> parts) {
+    constexpr size_t kMaxParts = 4;
+    iovec iov[kMaxParts];
+    size_t count = 0;
+    for (std::string_view p : parts)
+      if (!p.empty() && count < kMaxParts) iov[count++] = {const_cast<char*>(p.data()), p.size()};
     std::lock_guard lock(writeMu_);
     if (broken_.load()) return;
-    size_t done = 0;
-    while (done < frame.size()) {
-      ssize_t n = ::send(fd_, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
+    size_t first = 0;
+    while (first < count) {
+      msghdr msg{};
+      msg.msg_iov = iov + first;
+      msg.msg_iovlen = count - first;
+      ssize_t n = ::sendmsg(fd_, &msg, MSG_NOSIGNAL);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
         broken_.store(true);
         return;
       }
-      done += static_cast<size_t>(n);
+      // Past what went out: whole parts, then into the next one.
+      auto left = static_cast<size_t>(n);
+      while (first < count && left >= iov[first].iov_len) left -= iov[first++].iov_len;
+      if (first < count) {
+        iov[first].iov_base = static_cast<char*>(iov[first].iov_base) + left;
+        iov[first].iov_len -= left;
+      }
     }
   }
 
@@ -118,6 +140,20 @@ class FramedServer::Connection {
       frame = refusalFrame(method, callId, e.hresult(), e.what());
     }
     send(frame);
+  }
+
+  // An Invoke reply whose result is an array of bytes, written from the
+  // variant itself (invoke_reply_body.h).
+  void replyInPlace(uint64_t callId, const v1::InvokeReply& rest, const Variant& result, size_t maxBody) {
+    frames::InvokeReplyParts parts = frames::invokeReplyParts(result, rest);
+    std::string header;
+    try {
+      header = frames::encodeHeader(Method::Invoke, Kind::Reply, callId, parts.size(), maxBody);
+    } catch (const ComError& e) {
+      send(refusalFrame(Method::Invoke, callId, e.hresult(), e.what()));
+      return;
+    }
+    sendParts({header, parts.head, parts.bytes, parts.tail});
   }
 
   // Ends the connection both ways: the reading thread's next read returns,
@@ -144,6 +180,13 @@ template <class Request, class Reply>
 struct PendingCall {
   Request req;
   Reply reply;
+};
+
+// An Invoke also keeps a result of bytes that is written in place.
+struct PendingInvoke {
+  v1::InvokeRequest req;
+  v1::InvokeReply reply;
+  Variant inPlace;
 };
 
 }  // namespace
@@ -321,10 +364,7 @@ class FrameServing {
         return later<v1::CreateObjectRequest, v1::CreateObjectReply>(h, body, why, [this](auto& p, auto finish) {
           handler_.createObject(sessionOf(p->req), p->req, &p->reply, std::move(finish));
         });
-      case Method::Invoke:
-        return later<v1::InvokeRequest, v1::InvokeReply>(h, body, why, [this](auto& p, auto finish) {
-          handler_.invoke(sessionOf(p->req), p->req, &p->reply, std::move(finish));
-        });
+      case Method::Invoke: return invoke(h, body, why);
       case Method::Release:
         return later<v1::RefRequest, v1::RefReply>(h, body, why, [this](auto& p, auto finish) {
           handler_.release(sessionOf(p->req), p->req, &p->reply, std::move(finish));
@@ -427,6 +467,22 @@ class FrameServing {
     run(p, [conn = conn_, p, method = h.method, callId = h.callId, max = maxBody_] {
       conn->reply(method, callId, p->reply, max);
     });
+    return true;
+  }
+
+  // The object's thread writes the reply as soon as it has it.
+  bool invoke(const frames::Header& h, const std::string& body, std::string& why) {
+    auto p = std::make_shared<PendingInvoke>();
+    if (!parse(p->req, body, h, why)) return false;
+    handler_.invoke(
+        sessionOf(p->req), p->req, &p->reply,
+        [conn = conn_, p, callId = h.callId, max = maxBody_] {
+          if (frames::writesInPlace(p->inPlace))
+            conn->replyInPlace(callId, p->reply, p->inPlace, max);
+          else
+            conn->reply(Method::Invoke, callId, p->reply, max);
+        },
+        &p->inPlace);
     return true;
   }
 

@@ -49,7 +49,7 @@ HRESULT decodeArguments(const google::protobuf::RepeatedPtrField<std::string>& i
   return S_OK;
 }
 
-Variant decodeValue(const std::string& bytes, const char* what) {
+Variant decodeValue(std::string_view bytes, const char* what) {
   try {
     return decodeVariant(bytes);
   } catch (const VariantError& e) {

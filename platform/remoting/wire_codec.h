@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/remoting/error_info.h"
@@ -30,7 +31,7 @@ HRESULT decodeArguments(const google::protobuf::RepeatedPtrField<std::string>& i
 
 // A decoded value of a reply (result or out argument); throws VariantError
 // naming what it is.
-Variant decodeValue(const std::string& bytes, const char* what);
+Variant decodeValue(std::string_view bytes, const char* what);
 
 // The status a client reports when the call itself failed on the way: the
 // server unreachable, the token refused, a message over the size bound.

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/remoting/frame.h"
+#include "platform/remoting/invoke_reply_body.h"
 #include "platform/remoting/wire_codec.h"
 #include "test_objects.h"
 
@@ -122,6 +123,121 @@ TEST(FrameDecoder, TheOpenSessionBodyCarriesTheToken) {
   EXPECT_EQ(back.client_name(), "bench");
   const std::string bad[] = {"", std::string("\x01\x00", 2), std::string("\x09\x00\x00\x00tok", 7)};
   for (const std::string& body : bad) EXPECT_FALSE(frames::splitOpenSessionBody(body, token, back, why)) << body.size();
+}
+
+TEST(FrameDecoder, AnUnfinishedFrameIsHandedOverAndTheNextOneStillComes) {
+  const std::string body(3000, 'b');
+  const std::string big = frames::encodeRaw(Method::Invoke, Kind::Reply, 4, body);
+  const std::string next = frames::encodeRaw(Method::AddRef, Kind::Reply, 5, "cd");
+  for (size_t here : {size_t{0}, size_t{1}, size_t{2999}}) {
+    Decoder d(4096);
+    frames::Header h;
+    std::string got, why;
+    size_t have = 0;
+    d.feed(big.data(), frames::kHeaderBytes - 1);
+    EXPECT_FALSE(d.takeUnfinished(h, got, have)) << "a header not yet whole";
+    d.feed(big.data() + frames::kHeaderBytes - 1, 1 + here);
+    ASSERT_EQ(d.next(h, got, why), Decoder::Status::NeedMore);
+    ASSERT_TRUE(d.takeUnfinished(h, got, have)) << here;
+    EXPECT_EQ(h.callId, 4u);
+    EXPECT_EQ(h.length, body.size());
+    EXPECT_EQ(have, here);
+    ASSERT_EQ(got.size(), body.size());
+    EXPECT_EQ(got.substr(0, have), body.substr(0, have));
+    EXPECT_EQ(d.buffered(), 0u);
+    // The caller has read the rest itself; the decoder goes on after it.
+    d.feed(next.data(), next.size());
+    ASSERT_EQ(d.next(h, got, why), Decoder::Status::Frame);
+    EXPECT_EQ(h.callId, 5u);
+    EXPECT_EQ(got, "cd");
+  }
+  // Whole, oversized and damaged frames are not handed over.
+  struct Case {
+    std::string bytes;
+    size_t maxBody;
+  } notTaken[] = {{next, 100}, {big.substr(0, 100), 1000}, {std::string(16, '\xFF'), 1 << 20}};
+  for (const Case& c : notTaken) {
+    Decoder d(c.maxBody);
+    d.feed(c.bytes.data(), c.bytes.size());
+    frames::Header h;
+    std::string got;
+    size_t have = 0;
+    EXPECT_FALSE(d.takeUnfinished(h, got, have));
+  }
+}
+
+namespace {
+
+Variant byteArray(uint32_t count, int32_t lower) {
+  SafeArray a = SafeArray::vector(VT_UI1, count, lower);
+  for (size_t i = 0; i < count; ++i) a.byteData()[i] = static_cast<uint8_t>(i * 7);
+  return Variant::array(std::move(a));
+}
+
+v1::InvokeReply replyWithOuts() {
+  v1::InvokeReply r;
+  putFailure(runtimeError(S_FALSE, "with a note"), -1, r.mutable_error());
+  r.add_out_positions(2);
+  r.add_out_args(encodeVariant(Variant(u"out")));
+  return r;
+}
+
+}  // namespace
+
+TEST(InvokeReplyBody, TheInPlaceFormIsTheReplyAsProtobufReadsIt) {
+  std::vector<uint32_t> count = {0, 1, 70000};
+  for (uint32_t n : count) {
+    const Variant result = byteArray(n, n == 1 ? -3 : 0);
+    ASSERT_TRUE(frames::writesInPlace(result));
+    const v1::InvokeReply rest = replyWithOuts();
+    frames::InvokeReplyParts parts = frames::invokeReplyParts(result, rest);
+    const std::string body = parts.head + std::string(parts.bytes) + parts.tail;
+    EXPECT_EQ(parts.size(), body.size());
+    v1::InvokeReply parsed;
+    ASSERT_TRUE(parsed.ParseFromString(body)) << n;
+    v1::InvokeReply want = rest;
+    want.set_result(encodeVariant(result));
+    EXPECT_EQ(parsed.SerializeAsString(), want.SerializeAsString()) << n;
+  }
+  // Two dimensions: every bound travels in the head.
+  SafeArray grid(VT_UI1, {{1, 2}, {-1, 3}});
+  for (size_t i = 0; i < 6; ++i) grid.byteData()[i] = static_cast<uint8_t>(i);
+  const Variant result = Variant::array(std::move(grid));
+  frames::InvokeReplyParts parts = frames::invokeReplyParts(result, v1::InvokeReply{});
+  v1::InvokeReply parsed;
+  ASSERT_TRUE(parsed.ParseFromString(parts.head + std::string(parts.bytes) + parts.tail));
+  EXPECT_EQ(decodeValue(parsed.result(), "result"), result);
+  EXPECT_FALSE(frames::writesInPlace(Variant(SafeArray::variants({Variant(1)}))));
+  EXPECT_FALSE(frames::writesInPlace(Variant(u"text")));
+}
+
+TEST(InvokeReplyBody, TheResultIsFoundWhereverItStands) {
+  const Variant result = byteArray(5000, 2);
+  const v1::InvokeReply rest = replyWithOuts();
+  frames::InvokeReplyParts parts = frames::invokeReplyParts(result, rest);
+  v1::InvokeReply generated = rest;
+  generated.set_result(encodeVariant(result));
+  v1::InvokeReply noResult = rest;
+  const std::string bodies[] = {parts.head + std::string(parts.bytes) + parts.tail, generated.SerializeAsString(),
+                                // a result given twice: the last one counts, as in any parse
+                                parts.head + std::string(parts.bytes) + generated.SerializeAsString()};
+  for (const std::string& body : bodies) {
+    v1::InvokeReply got;
+    std::string_view bytes;
+    ASSERT_TRUE(frames::splitInvokeReply(body, got, bytes));
+    EXPECT_EQ(decodeValue(bytes, "result"), result);
+    EXPECT_TRUE(got.result().empty());
+    EXPECT_EQ(got.SerializeAsString(), rest.SerializeAsString());
+  }
+  v1::InvokeReply got;
+  std::string_view bytes = "not yet";
+  ASSERT_TRUE(frames::splitInvokeReply(noResult.SerializeAsString(), got, bytes));
+  EXPECT_TRUE(bytes.empty());
+  // Cut anywhere inside the result or after its tag, the body does not decode.
+  const std::string whole = parts.head + std::string(parts.bytes);
+  for (size_t cut : {size_t{1}, size_t{2}, parts.head.size(), whole.size() - 1})
+    EXPECT_FALSE(frames::splitInvokeReply(whole.substr(0, cut), got, bytes)) << cut;
+  EXPECT_FALSE(frames::splitInvokeReply(std::string("\x00\x01", 2), got, bytes)) << "field 0";
 }
 
 namespace {

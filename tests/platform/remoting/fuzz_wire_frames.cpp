@@ -1,13 +1,18 @@
-// Fuzz target: bytes as the framed server reads them off a connection. The
-// first byte sets how many bytes arrive at a time; the frames decoded are
-// read as the server reads them (the OpenSession body with its token, or the
-// method's request message), and the decoder's promises are checked.
+// Fuzz target: bytes as either end of the framed transport reads them off a
+// connection. The first byte sets how many bytes arrive at a time and
+// whether an unfinished frame's body is read straight into place, as the
+// client does; the frames decoded are read as the server reads requests
+// (the OpenSession body with its token, or the method's request message)
+// and as the client reads an Invoke reply, and the decoder's promises are
+// checked.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/remoting/frame.h"
+#include "platform/remoting/invoke_reply_body.h"
 
 using namespace rvz::remoting;
 using frames::Decoder;
@@ -17,7 +22,29 @@ namespace {
 
 constexpr size_t kMaxBody = 4096;
 
+// The client's reading of an Invoke reply must agree with the generated
+// parser whenever it accepts a body.
+void readAsTheClientDoes(const std::string& body) {
+  v1::InvokeReply rest;
+  std::string_view result;
+  if (!frames::splitInvokeReply(body, rest, result)) return;
+  const auto from = reinterpret_cast<uintptr_t>(body.data()), at = reinterpret_cast<uintptr_t>(result.data());
+  const bool inBody = at >= from && at + result.size() <= from + body.size();
+  if (!result.empty() && !inBody && result.data() != rest.result().data())
+    __builtin_trap();  // the result lies in the body, or in the message when the body has none
+  v1::InvokeReply whole;
+  if (!whole.ParseFromString(body)) __builtin_trap();
+  if (whole.result() != result) __builtin_trap();
+  whole.clear_result();
+  rest.clear_result();
+  if (whole.SerializeAsString() != rest.SerializeAsString()) __builtin_trap();
+}
+
 void readAsTheServerDoes(const frames::Header& h, const std::string& body) {
+  if (h.kind != frames::Kind::Request) {
+    if (h.method == Method::Invoke && h.kind == frames::Kind::Reply) readAsTheClientDoes(body);
+    return;
+  }
   switch (h.method) {
     case Method::OpenSession: {
       std::string token, why;
@@ -71,17 +98,32 @@ void readAsTheServerDoes(const frames::Header& h, const std::string& body) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const size_t step = 1 + data[0] % 64;
+  const bool inPlace = (data[0] & 0x80) != 0;
   const char* bytes = reinterpret_cast<const char*>(data + 1);
   size = size - 1;
   Decoder decoder(kMaxBody);
   bool damaged = false;
-  for (size_t at = 0; at < size; at += step) {
-    decoder.feed(bytes + at, std::min(step, size - at));
+  for (size_t at = 0; at < size;) {
+    const size_t n = std::min(step, size - at);
+    decoder.feed(bytes + at, n);
+    at += n;
     for (;;) {
       frames::Header h;
       std::string body, why;
       const auto status = decoder.next(h, body, why);
-      if (status == Decoder::Status::NeedMore) break;
+      if (status == Decoder::Status::NeedMore) {
+        size_t have = 0;
+        if (!inPlace || !decoder.takeUnfinished(h, body, have)) break;
+        if (have >= h.length || body.size() != h.length || h.length > kMaxBody || decoder.buffered() != 0)
+          __builtin_trap();
+        // The rest of the body, straight from the input.
+        const size_t rest = std::min(h.length - have, size - at);
+        std::copy(bytes + at, bytes + at + rest, body.begin() + static_cast<std::ptrdiff_t>(have));
+        at += rest;
+        if (have + rest < h.length) break;  // the connection ended inside the frame
+        readAsTheServerDoes(h, body);
+        continue;
+      }
       if (status == Decoder::Status::Damaged) {
         if (why.empty()) __builtin_trap();
         damaged = true;

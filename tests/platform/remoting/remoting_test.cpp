@@ -255,6 +255,46 @@ TEST_P(RemoteObjects, ThreeClientsThreeObjectsThreeThreads) {
   }
 }
 
+namespace {
+
+Variant expectedBytes(uint32_t count, int32_t lower) {
+  SafeArray a = SafeArray::vector(VT_UI1, count, lower);
+  for (size_t i = 0; i < count; ++i) a.byteData()[i] = static_cast<uint8_t>(i % 251);
+  return Variant::array(std::move(a));
+}
+
+}  // namespace
+
+// Arrays of bytes (data packets, blobs) are the large replies: some far
+// larger than a socket's buffers, some read by one caller of a client for
+// another.
+TEST_P(RemoteObjects, ByteArraysComeBackWhole) {
+  TestServer s(config());
+  auto c = s.connect();
+  ObjectRef o = create(*c, "Test.Echo");
+  struct Case {
+    uint32_t count;
+    int32_t lower;
+  } cases[] = {{0, 0}, {1, -4}, {70000, 1}, {3u << 20, 0}};
+  for (const Case& k : cases) {
+    Variant r = call(*c, o, kBytes, {Variant(static_cast<int32_t>(k.count)), Variant(k.lower)});
+    EXPECT_EQ(r, expectedBytes(k.count, k.lower)) << k.count;
+    // The connection goes on after each.
+    EXPECT_EQ(call(*c, o, kAdd, {Variant(2), Variant(3)}), Variant(5));
+  }
+  // Two callers of one client at once, on two objects.
+  ObjectRef other = create(*c, "Test.Echo");
+  std::vector<std::future<Variant>> both;
+  for (int round = 0; round < 4; ++round) {
+    both.clear();
+    for (const ObjectRef* x : {&o, &other})
+      both.push_back(std::async(std::launch::async, [&, x, round] {
+        return call(*c, *x, kBytes, {Variant(static_cast<int32_t>((1u << 20) + round)), Variant(0)});
+      }));
+    for (auto& f : both) EXPECT_EQ(f.get(), expectedBytes((1u << 20) + round, 0)) << round;
+  }
+}
+
 TEST_P(RemoteObjects, CallsOnOneObjectNeverOverlap) {
   TestServer s(config());
   auto c = s.connect();
@@ -600,6 +640,20 @@ TEST_P(RemoteSecurity, OversizedMessagesAreRefused) {
   EXPECT_NE(e.description.find(u"size bound"), std::u16string::npos) << describe(e);
   // The session and the object outlive the refused message.
   EXPECT_EQ(call(*c, o, kEcho, {Variant(text::WString(200000, u'y'))}), Variant(text::WString(200000, u'y')));
+}
+
+TEST_P(RemoteSecurity, OversizedRepliesAreRefusedAndTheSessionGoesOn) {
+  ServerConfig config = WireTest::config();
+  config.maxMessageBytes = 1u << 20;
+  TestServer s(config);
+  auto c = s.connect();
+  ObjectRef o = create(*c, "Test.Echo");
+  Variant r;
+  ErrorInfo e;
+  std::vector<Variant> args{Variant(2 << 20), Variant(0)};
+  EXPECT_EQ(c->invoke(o, kBytes, args, r, e), kOutOfResources);
+  EXPECT_NE(e.description.find(u"size bound"), std::u16string::npos) << describe(e);
+  EXPECT_EQ(call(*c, o, kBytes, {Variant(1000), Variant(0)}), expectedBytes(1000, 0));
 }
 
 TEST_P(RemoteSecurity, ObjectsPerClientAreBounded) {

@@ -22,12 +22,18 @@ constexpr ParamDesc kSwapParams[] = {
 constexpr ParamDesc kGateParams[] = {{"Name", VT_BSTR, D::In}, {"Peers", VT_I4, D::In}};
 constexpr ParamDesc kHoldParams[] = {{"Ms", VT_I4, D::In}};
 constexpr ParamDesc kFailParams[] = {{"Code", VT_I4, D::In}, {"Text", VT_BSTR, D::In}};
+constexpr ParamDesc kBytesParams[] = {{"Count", VT_I4, D::In}, {"Lower", VT_I4, D::In}};
 
 constexpr MethodDesc kTestMethods[] = {
-    {"Echo", kEcho, kEchoParams, VT_VARIANT}, {"Add", kAdd, kAddParams, VT_I4},
-    {"Swap", kSwap, kSwapParams, VT_EMPTY},   {"ThreadId", kThreadId, {}, VT_BSTR},
-    {"Gate", kGate, kGateParams, VT_BOOL},    {"Hold", kHold, kHoldParams, VT_I4},
-    {"Fail", kFail, kFailParams, VT_EMPTY},   {"Throw", kThrow, {}, VT_EMPTY},
+    {"Echo", kEcho, kEchoParams, VT_VARIANT},
+    {"Add", kAdd, kAddParams, VT_I4},
+    {"Swap", kSwap, kSwapParams, VT_EMPTY},
+    {"ThreadId", kThreadId, {}, VT_BSTR},
+    {"Gate", kGate, kGateParams, VT_BOOL},
+    {"Hold", kHold, kHoldParams, VT_I4},
+    {"Fail", kFail, kFailParams, VT_EMPTY},
+    {"Throw", kThrow, {}, VT_EMPTY},
+    {"Bytes", kBytes, kBytesParams, static_cast<VarType>(VT_ARRAY | VT_UI1)},
 };
 
 constexpr InterfaceDesc kTestInterface{"ITestObject", "{5D1C2A10-4E0B-4C9A-9F3E-2B7A61C0D001}",
@@ -103,6 +109,13 @@ HRESULT EchoObject::invoke(int32_t dispid, std::vector<Variant>& args, Variant& 
     }
     case kFail: error.description = args[1].bstrValue(); return static_cast<HRESULT>(args[0].intValue());
     case kThrow: throw std::runtime_error("thrown inside the object");
+    case kBytes: {
+      SafeArray a = SafeArray::vector(VT_UI1, static_cast<uint32_t>(args[0].intValue()),
+                                      static_cast<int32_t>(args[1].intValue()));
+      for (size_t i = 0; i < a.byteData().size(); ++i) a.byteData()[i] = static_cast<uint8_t>(i % 251);
+      result = Variant::array(std::move(a));
+      return S_OK;
+    }
     default: return DISP_E_MEMBERNOTFOUND;
   }
 }

@@ -75,6 +75,7 @@ enum TestDispId : int32_t {
   kHold = 6,
   kFail = 7,
   kThrow = 8,
+  kBytes = 9,  // Bytes(Count, Lower): Count bytes i % 251 in an array from Lower
 };
 
 const InterfaceDesc& testInterface();
