@@ -4,7 +4,7 @@
 #include <google/protobuf/io/coded_stream.h>
 #include <google/protobuf/wire_format_lite.h>
 
-#include <cstring>
+#include "platform/variant/variant_wire.h"
 
 namespace rvz::remoting::frames {
 
@@ -17,18 +17,9 @@ constexpr int kResultField = v1::InvokeReply::kResultFieldNumber;
 constexpr uint32_t kResultTag = (kResultField << 3) | WireFormatLite::WIRETYPE_LENGTH_DELIMITED;
 
 void putVarint(std::string& out, uint64_t v) {
-  while (v >= 0x80) {
-    out.push_back(static_cast<char>((v & 0x7F) | 0x80));
-    v >>= 7;
-  }
-  out.push_back(static_cast<char>(v));
-}
-
-template <class T>
-void putLe(std::string& out, T v) {
-  char b[sizeof(T)];
-  std::memcpy(b, &v, sizeof(T));  // the platforms we run on are little-endian, as the variant form is
-  out.append(b, sizeof(T));
+  uint8_t b[10];  // a 64-bit varint takes at most 10 bytes
+  const uint8_t* end = google::protobuf::io::CodedOutputStream::WriteVarint64ToArray(v, b);
+  out.append(reinterpret_cast<const char*>(b), static_cast<size_t>(end - b));
 }
 
 }  // namespace
@@ -37,15 +28,8 @@ bool writesInPlace(const Variant& result) { return result.isArray() && result.ty
 
 InvokeReplyParts invokeReplyParts(const Variant& result, const v1::InvokeReply& rest) {
   const SafeArray& a = result.arrayValue();
-  // The variant's byte form up to its elements (platform/variant/variant_wire.h):
-  // kind, dimension count, then each dimension's lower bound and count.
   std::string variantHead;
-  putLe<uint16_t>(variantHead, result.vt());
-  putLe<uint16_t>(variantHead, static_cast<uint16_t>(a.dims()));
-  for (const ArrayBound& b : a.bounds()) {
-    putLe<int32_t>(variantHead, b.lowerBound);
-    putLe<uint32_t>(variantHead, b.count);
-  }
+  encodeArrayHead(result, variantHead);
   InvokeReplyParts parts;
   parts.bytes = std::string_view(reinterpret_cast<const char*>(a.byteData().data()), a.byteData().size());
   putVarint(parts.head, kResultTag);

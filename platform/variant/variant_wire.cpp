@@ -22,6 +22,14 @@ void put(std::string& out, T v) {
 
 void putValue(std::string& out, const Variant& v, uint16_t kind);
 
+void putArrayBounds(std::string& out, const SafeArray& a) {
+  put<uint16_t>(out, static_cast<uint16_t>(a.dims()));
+  for (const auto& b : a.bounds()) {
+    put<int32_t>(out, b.lowerBound);
+    put<uint32_t>(out, b.count);
+  }
+}
+
 void putScalar(std::string& out, const Variant& v, uint16_t kind) {
   switch (kind) {
     case VT_EMPTY:
@@ -63,11 +71,7 @@ void putValue(std::string& out, const Variant& v, uint16_t kind) {
     return;
   }
   const SafeArray& a = v.arrayValue();
-  put<uint16_t>(out, static_cast<uint16_t>(a.dims()));
-  for (const auto& b : a.bounds()) {
-    put<int32_t>(out, b.lowerBound);
-    put<uint32_t>(out, b.count);
-  }
+  putArrayBounds(out, a);
   if (a.elementType() == VT_UI1) {
     out.append(reinterpret_cast<const char*>(a.byteData().data()), a.byteData().size());
   } else if (a.elementType() == VT_VARIANT) {
@@ -208,6 +212,11 @@ class Reader {
 void encodeVariant(const Variant& v, std::string& out) {
   put<uint16_t>(out, v.vt());
   putValue(out, v, v.vt());
+}
+
+void encodeArrayHead(const Variant& v, std::string& out) {
+  put<uint16_t>(out, v.vt());
+  putArrayBounds(out, v.arrayValue());
 }
 
 std::string encodeVariant(const Variant& v) {

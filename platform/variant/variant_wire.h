@@ -18,6 +18,11 @@ struct VariantWireLimits {
 void encodeVariant(const Variant& v, std::string& out);
 std::string encodeVariant(const Variant& v);
 
+// Appends the byte form of an array variant up to its elements (kind,
+// dimension count, bounds): what a writer that sends the elements from
+// where they lie puts before them.
+void encodeArrayHead(const Variant& v, std::string& out);
+
 // Reads one variant from the whole of `bytes`; trailing bytes are an error.
 // Throws VariantError (kEInvalidArg) naming what is wrong on truncated,
 // corrupt or oversized input.
