@@ -7,7 +7,6 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
@@ -21,6 +20,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/remoting/accept_loop.h"
 #include "platform/remoting/frame.h"
 #include "platform/remoting/hresults.h"
 #include "platform/remoting/invoke_reply_body.h"
@@ -255,17 +255,10 @@ size_t FramedServer::connectionCount() const {
 }
 
 void FramedServer::acceptLoop() {
-  for (;;) {
-    pollfd fds[2] = {{listenFd_, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    if (fds[1].revents != 0) return;
-    int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+  acceptUntilStopped(listenFd_, stopPipe_[0], SOCK_CLOEXEC, [this](int fd) {
     if (fd >= 0) admit(fd);
     joinFinished();
-  }
+  });
 }
 
 void FramedServer::admit(int fd) {

@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -24,6 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/remoting/accept_loop.h"
 #include "platform/remoting/call_handler.h"
 #include "platform/remoting/hresults.h"
 #include "rovezevu/remoting/v1/remoting.grpc.pb.h"
@@ -402,17 +402,10 @@ void RemotingServer::startAccepting() {
   port_ = config_.endpoint.port;
   if (::pipe2(acceptStop_, O_CLOEXEC) != 0) throw ComError(E_FAIL, "Cannot serve the handed-over socket: no pipe");
   acceptThread_ = std::thread([this] {
-    for (;;) {
-      pollfd fds[2] = {{adoptedFd_, POLLIN, 0}, {acceptStop_[0], POLLIN, 0}};
-      if (::poll(fds, 2, -1) < 0) {
-        if (errno == EINTR) continue;
-        return;
-      }
-      if (fds[1].revents != 0) return;
-      int conn = ::accept4(adoptedFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-      if (conn < 0) continue;  // the peer went, or the listener is non-blocking with nothing to take
+    acceptUntilStopped(adoptedFd_, acceptStop_[0], SOCK_CLOEXEC | SOCK_NONBLOCK, [this](int conn) {
+      if (conn < 0) return;  // the peer went, or the listener is non-blocking with nothing to take
       grpc::AddInsecureChannelFromFd(server_.get(), conn);
-    }
+    });
   });
 }
 
